@@ -1,0 +1,76 @@
+#pragma once
+// The user's settings: typed values under "kestrelix.*" keys. A value stored with another type
+// reads as absent ("only a Boolean counts"). Thread-safe: the n-gram model reads from a worker.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace kx {
+
+using StringArray = std::vector<std::string>;
+using StringDictionary = std::map<std::string, std::string>;
+using DefaultsValue = std::variant<bool, std::int64_t, double, std::string, StringArray, StringDictionary>;
+
+class Defaults {
+public:
+    virtual ~Defaults() = default;
+
+    std::optional<bool> boolean(const std::string& key) const;
+    std::optional<std::int64_t> integer(const std::string& key) const;
+    std::optional<std::string> string(const std::string& key) const;
+    std::optional<StringArray> stringArray(const std::string& key) const;
+    std::optional<StringDictionary> dictionary(const std::string& key) const;
+    bool contains(const std::string& key) const { return value(key).has_value(); }
+
+    void set(const std::string& key, DefaultsValue value);
+    void remove(const std::string& key);
+
+    /// The raw stored value, whatever its type.
+    virtual std::optional<DefaultsValue> value(const std::string& key) const = 0;
+
+protected:
+    /// Stores value under key; no value removes the key.
+    virtual void store(const std::string& key, std::optional<DefaultsValue> value) = 0;
+};
+
+/// Settings held in memory only (the simulated desktop).
+class MemoryDefaults final : public Defaults {
+public:
+    std::optional<DefaultsValue> value(const std::string& key) const override;
+
+protected:
+    void store(const std::string& key, std::optional<DefaultsValue> value) override;
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::string, DefaultsValue> m_values;
+};
+
+/// Settings in one JSON object file, read once and rewritten atomically at every change. A file
+/// that cannot be parsed is moved aside as "<name>.damaged-<UTC time>" before the next write, and
+/// logged, so no setting is silently lost.
+class JsonDefaults final : public Defaults {
+public:
+    explicit JsonDefaults(std::filesystem::path file);
+    std::optional<DefaultsValue> value(const std::string& key) const override;
+
+protected:
+    void store(const std::string& key, std::optional<DefaultsValue> value) override;
+
+private:
+    void write();
+
+    mutable std::mutex m_mutex;
+    std::filesystem::path m_file;
+    std::map<std::string, DefaultsValue> m_values;
+    bool m_damaged = false;
+};
+
+}  // namespace kx
