@@ -70,6 +70,9 @@ private:
     mutable std::mutex m_mutex;
     std::filesystem::path m_file;
     std::map<std::string, DefaultsValue> m_values;
+    // Values of shapes no setting uses (numbers in an array, nested objects), kept as JSON text so
+    // rewriting the file does not drop them; they read as absent.
+    std::map<std::string, std::string> m_foreign;
     bool m_damaged = false;
 };
 

@@ -1,7 +1,8 @@
 #pragma once
 // A main queue on a virtual clock for tests: blocks run in due-time order, ties in the order they
 // were scheduled; blocks scheduled while others run are honoured. Single-threaded: async() from
-// another thread is queued under a lock and runs at the next advance().
+// another thread is queued under a lock and runs at the next advance(). now() starts at 0 and
+// wallNow() at 2026-03-01T09:00:00Z; both move only with advance().
 
 #include "platform/MainQueue.h"
 

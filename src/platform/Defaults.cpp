@@ -1,0 +1,260 @@
+#include "platform/Defaults.h"
+
+#include "platform/Log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <system_error>
+
+namespace kx {
+
+using Json = nlohmann::json;
+
+namespace {
+
+template <typename T>
+std::optional<T> typed(const std::optional<DefaultsValue>& value)
+{
+    if (!value)
+        return std::nullopt;
+    if (const T* held = std::get_if<T>(&*value))
+        return *held;
+    return std::nullopt;
+}
+
+// The typed value a JSON value stands for, or none when no setting has that shape.
+std::optional<DefaultsValue> fromJson(const Json& json)
+{
+    switch (json.type()) {
+    case Json::value_t::boolean:
+        return DefaultsValue(json.get<bool>());
+    case Json::value_t::number_integer:
+        return DefaultsValue(json.get<std::int64_t>());
+    case Json::value_t::number_unsigned:
+        if (json.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            return std::nullopt;
+        return DefaultsValue(static_cast<std::int64_t>(json.get<std::uint64_t>()));
+    case Json::value_t::number_float:
+        return DefaultsValue(json.get<double>());
+    case Json::value_t::string:
+        return DefaultsValue(json.get<std::string>());
+    case Json::value_t::array: {
+        StringArray strings;
+        for (const Json& element : json) {
+            if (!element.is_string())
+                return std::nullopt;
+            strings.push_back(element.get<std::string>());
+        }
+        return DefaultsValue(std::move(strings));
+    }
+    case Json::value_t::object: {
+        StringDictionary dictionary;
+        for (const auto& [key, element] : json.items()) {
+            if (!element.is_string())
+                return std::nullopt;
+            dictionary.emplace(key, element.get<std::string>());
+        }
+        return DefaultsValue(std::move(dictionary));
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+Json toJson(const DefaultsValue& value)
+{
+    return std::visit([](const auto& held) { return Json(held); }, value);
+}
+
+// 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
+std::string fileTimeStamp()
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+    return stamp;
+}
+
+bool writeAll(int fd, const std::string& data)
+{
+    std::size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes a sibling temporary file and renames it over file, so a reader sees the old contents or
+// the new, never a part. Returns 0 or the errno of the step that failed.
+int replaceAtomically(const std::filesystem::path& file, const std::string& contents)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
+    std::string temporary = file.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return errno;
+    int failure = 0;
+    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, contents) || ::fsync(fd) != 0)
+        failure = errno != 0 ? errno : EIO;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && std::rename(temporary.c_str(), file.c_str()) != 0)
+        failure = errno;
+    if (failure != 0)
+        ::unlink(temporary.c_str());
+    return failure;
+}
+
+}  // namespace
+
+std::optional<bool> Defaults::boolean(const std::string& key) const
+{
+    return typed<bool>(value(key));
+}
+
+std::optional<std::int64_t> Defaults::integer(const std::string& key) const
+{
+    return typed<std::int64_t>(value(key));
+}
+
+std::optional<std::string> Defaults::string(const std::string& key) const
+{
+    return typed<std::string>(value(key));
+}
+
+std::optional<StringArray> Defaults::stringArray(const std::string& key) const
+{
+    return typed<StringArray>(value(key));
+}
+
+std::optional<StringDictionary> Defaults::dictionary(const std::string& key) const
+{
+    return typed<StringDictionary>(value(key));
+}
+
+void Defaults::set(const std::string& key, DefaultsValue value)
+{
+    store(key, std::move(value));
+}
+
+void Defaults::remove(const std::string& key)
+{
+    store(key, std::nullopt);
+}
+
+std::optional<DefaultsValue> MemoryDefaults::value(const std::string& key) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_values.find(key);
+    if (found == m_values.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void MemoryDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
+{
+    std::lock_guard lock(m_mutex);
+    if (value)
+        m_values.insert_or_assign(key, std::move(*value));
+    else
+        m_values.erase(key);
+}
+
+JsonDefaults::JsonDefaults(std::filesystem::path file)
+    : m_file(std::move(file))
+{
+    std::error_code error;
+    if (!std::filesystem::exists(m_file, error) && !error)
+        return;
+    std::ifstream input(m_file, std::ios::binary);
+    std::ostringstream contents;
+    contents << input.rdbuf();
+    // An empty file holds no settings; there is nothing to keep aside.
+    if (input && contents.str().empty())
+        return;
+    const Json json = Json::parse(contents.str(), nullptr, false);
+    if (!input || json.is_discarded() || !json.is_object()) {
+        m_damaged = true;
+        Log::line("defaults: cannot read " + m_file.string() + "; it will be set aside before the next change");
+        return;
+    }
+    for (const auto& [key, element] : json.items()) {
+        if (auto typedValue = fromJson(element))
+            m_values.emplace(key, std::move(*typedValue));
+        else
+            m_foreign.emplace(key, element.dump());
+    }
+}
+
+std::optional<DefaultsValue> JsonDefaults::value(const std::string& key) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_values.find(key);
+    if (found == m_values.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void JsonDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
+{
+    std::lock_guard lock(m_mutex);
+    m_foreign.erase(key);
+    if (value)
+        m_values.insert_or_assign(key, std::move(*value));
+    else
+        m_values.erase(key);
+    write();
+}
+
+void JsonDefaults::write()
+{
+    if (m_damaged) {
+        // Keep the unreadable file for the user instead of writing over it.
+        std::filesystem::path aside = m_file;
+        aside += ".damaged-" + fileTimeStamp();
+        std::error_code error;
+        for (int attempt = 2; std::filesystem::exists(aside, error); ++attempt) {
+            aside = m_file;
+            aside += ".damaged-" + fileTimeStamp() + "-" + std::to_string(attempt);
+        }
+        std::filesystem::rename(m_file, aside, error);
+        if (!error) {
+            Log::line("defaults: set aside unreadable " + m_file.string() + " as " + aside.filename().string());
+        } else if (std::error_code gone; std::filesystem::exists(m_file, gone) || gone) {
+            Log::line("defaults: cannot set aside " + m_file.string() + " (" + error.message() +
+                      "); settings are kept in memory only");
+            return;
+        }
+        m_damaged = false;
+    }
+    Json json = Json::object();
+    for (const auto& [key, value] : m_values)
+        json[key] = toJson(value);
+    for (const auto& [key, text] : m_foreign)
+        json[key] = Json::parse(text, nullptr, false);
+    const std::string contents = json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    if (const int failure = replaceAtomically(m_file, contents); failure != 0)
+        Log::line("defaults: cannot write " + m_file.string() + ": " + std::strerror(failure));
+}
+
+}  // namespace kx

@@ -1,0 +1,159 @@
+#include "platform/Defaults.h"
+#include "platform/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+
+class JsonDefaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previousLog = Log::url();
+        std::string pattern = (fs::temp_directory_path() / "kx-defaults-XXXXXX").string();
+        root = mkdtemp(pattern.data());
+        file = root / "config" / "kestrelix" / "defaults.json";
+        Log::setUrl(root / "kestrelix.log");
+    }
+    void TearDown() override
+    {
+        Log::flush();
+        Log::setUrl(previousLog);
+        fs::remove_all(root);
+    }
+
+    void writeFile(const std::string& contents)
+    {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << contents;
+    }
+    static std::string read(const fs::path& path)
+    {
+        std::ostringstream contents;
+        contents << std::ifstream(path).rdbuf();
+        return contents.str();
+    }
+    std::vector<fs::path> folderEntries() const
+    {
+        std::vector<fs::path> entries;
+        for (const auto& entry : fs::directory_iterator(file.parent_path()))
+            entries.push_back(entry.path().filename());
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
+    fs::path previousLog, root, file;
+};
+
+// Every type survives a write and a fresh read, and the folder is made on the first write.
+TEST_F(JsonDefaultsTest, keepsEachTypeAcrossRestarts)
+{
+    {
+        JsonDefaults defaults(file);
+        defaults.set("kestrelix.troubleshooting", true);
+        defaults.set("kestrelix.lifetimeWordsFixed", std::int64_t{42});
+        defaults.set("kestrelix.correctionMode", std::string("ask"));
+        defaults.set("kestrelix.disabledBundleIDs", StringArray{"org.gnome.Terminal", "x\u05E9"});
+        defaults.set("kestrelix.appNames", StringDictionary{{"firefox", "Firefox"}});
+    }
+    JsonDefaults defaults(file);
+    EXPECT_EQ(defaults.boolean("kestrelix.troubleshooting"), true);
+    EXPECT_EQ(defaults.integer("kestrelix.lifetimeWordsFixed"), 42);
+    EXPECT_EQ(defaults.string("kestrelix.correctionMode"), "ask");
+    EXPECT_EQ(defaults.stringArray("kestrelix.disabledBundleIDs"), (StringArray{"org.gnome.Terminal", "x\u05E9"}));
+    EXPECT_EQ(defaults.dictionary("kestrelix.appNames"), (StringDictionary{{"firefox", "Firefox"}}));
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(folderEntries(), (std::vector<fs::path>{"defaults.json"}));  // no temporary left behind
+}
+
+// A value stored with another type reads as absent: only a Boolean counts, 1 is no Boolean, 1.0 no integer.
+TEST_F(JsonDefaultsTest, valueOfWrongTypeReadsAsAbsent)
+{
+    writeFile(R"({"kestrelix.swapSound": "no", "one": 1, "real": 1.0, "yes": true,
+                  "numbers": [1, 2], "mixed": {"a": 1}})");
+    JsonDefaults defaults(file);
+    EXPECT_EQ(defaults.boolean("kestrelix.swapSound"), std::nullopt);
+    EXPECT_EQ(defaults.string("kestrelix.swapSound"), "no");
+    EXPECT_EQ(defaults.boolean("one"), std::nullopt);
+    EXPECT_EQ(defaults.integer("one"), 1);
+    EXPECT_EQ(defaults.integer("real"), std::nullopt);
+    EXPECT_EQ(defaults.integer("yes"), std::nullopt);
+    EXPECT_EQ(defaults.boolean("yes"), true);
+    EXPECT_EQ(defaults.stringArray("numbers"), std::nullopt);
+    EXPECT_EQ(defaults.dictionary("mixed"), std::nullopt);
+    EXPECT_FALSE(defaults.contains("numbers"));
+}
+
+// Rewriting the file keeps values no setting uses, and removing a key drops only that key.
+TEST_F(JsonDefaultsTest, rewriteKeepsUnknownShapesAndRemovesKeys)
+{
+    writeFile(R"({"numbers": [1, 2], "real": 2.5, "gone": "x"})");
+    JsonDefaults defaults(file);
+    defaults.remove("gone");
+    const auto json = nlohmann::json::parse(read(file));
+    EXPECT_EQ(json, nlohmann::json::parse(R"({"numbers": [1, 2], "real": 2.5})"));
+}
+
+// An unreadable file is set aside under a time-stamped name before the next write, and that is logged.
+TEST_F(JsonDefaultsTest, damagedFileIsSetAsideBeforeTheNextWrite)
+{
+    writeFile("{\"kestrelix.correctionMode\": \"manual\",");
+    JsonDefaults defaults(file);
+    EXPECT_EQ(defaults.string("kestrelix.correctionMode"), std::nullopt);
+    EXPECT_EQ(folderEntries().size(), 1u);  // nothing moves until a setting changes
+
+    defaults.set("kestrelix.troubleshooting", false);
+    const auto entries = folderEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0], "defaults.json");
+    EXPECT_EQ(entries[1].string().rfind("defaults.json.damaged-", 0), 0u);
+    EXPECT_EQ(read(file.parent_path() / entries[1]), "{\"kestrelix.correctionMode\": \"manual\",");
+    EXPECT_EQ(JsonDefaults(file).boolean("kestrelix.troubleshooting"), false);
+    Log::flush();
+    EXPECT_NE(read(Log::url()).find(entries[1].string()), std::string::npos);
+}
+
+// A file holding valid JSON that is not an object is set aside too, never overwritten.
+TEST_F(JsonDefaultsTest, nonObjectFileIsSetAside)
+{
+    writeFile("[\"kestrelix.seenWalkthrough\"]");
+    JsonDefaults defaults(file);
+    defaults.set("kestrelix.seenWalkthrough", true);
+    EXPECT_EQ(folderEntries().size(), 2u);
+}
+
+// When the file cannot be written the change is logged and still holds for this run.
+TEST_F(JsonDefaultsTest, failedWriteIsLoggedAndKeptInMemory)
+{
+    std::ofstream(root / "blocker") << "a file where a folder should be";
+    JsonDefaults defaults(root / "blocker" / "defaults.json");
+    defaults.set("kestrelix.debugLogging", true);
+    EXPECT_EQ(defaults.boolean("kestrelix.debugLogging"), true);
+    Log::flush();
+    EXPECT_NE(read(Log::url()).find("defaults: cannot write"), std::string::npos);
+}
+
+// Memory defaults follow the same typing rules.
+TEST(MemoryDefaultsTest, typesAsTheFileDoes)
+{
+    MemoryDefaults defaults;
+    defaults.set("kestrelix.swapSound", std::string("no"));
+    EXPECT_EQ(defaults.boolean("kestrelix.swapSound"), std::nullopt);
+    defaults.set("kestrelix.swapSound", false);
+    EXPECT_EQ(defaults.boolean("kestrelix.swapSound"), false);
+    defaults.remove("kestrelix.swapSound");
+    EXPECT_FALSE(defaults.contains("kestrelix.swapSound"));
+}
+
+}  // namespace
+}  // namespace kx

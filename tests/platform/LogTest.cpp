@@ -1,0 +1,130 @@
+#include "platform/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previousLog = Log::url();
+        std::string pattern = (fs::temp_directory_path() / "kx-log-XXXXXX").string();
+        root = mkdtemp(pattern.data());
+        file = root / "state" / "kestrelix" / "kestrelix.log";
+        Log::setUrl(file);
+    }
+    void TearDown() override
+    {
+        Log::flush();
+        Log::setUrl(previousLog);
+        fs::remove_all(root);
+    }
+
+    std::string contents()
+    {
+        Log::flush();
+        std::ostringstream text;
+        text << std::ifstream(file).rdbuf();
+        return text.str();
+    }
+    // The lines with their time stamps removed.
+    std::string messages()
+    {
+        static const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z  )", std::regex::multiline);
+        return std::regex_replace(contents(), stamp, "");
+    }
+    fs::perms mode() const { return fs::status(file).permissions() & fs::perms::all; }
+
+    fs::path previousLog, root, file;
+    static constexpr fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+};
+
+// Each entry is a UTC stamp with milliseconds, two blanks and the message unchanged.
+TEST_F(LogTest, writesStampedLinesInCallOrder)
+{
+    Log::line("start");
+    Log::line("two\nlines");
+    Log::line("\u05E9\u05DC\u05D5\u05DD");
+    EXPECT_TRUE(std::regex_match(contents(), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z  start\n[^]*)")));
+    EXPECT_EQ(messages(), "start\ntwo\nlines\n\u05E9\u05DC\u05D5\u05DD\n");
+}
+
+// The folder is made when missing and a new file is owner-only; a reset narrows an older, wider file.
+TEST_F(LogTest, fileIsOwnerOnly)
+{
+    Log::line("first");
+    Log::flush();
+    EXPECT_EQ(mode(), ownerOnly);
+
+    fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    Log::reset();
+    Log::line("this launch");
+    EXPECT_EQ(messages(), "this launch\n");
+    EXPECT_EQ(mode(), ownerOnly);
+}
+
+// A file deleted while the program runs comes back, owner-only, with the next entry.
+TEST_F(LogTest, deletedFileIsRecreated)
+{
+    Log::line("before");
+    Log::flush();
+    fs::remove_all(root / "state");
+    Log::line("after");
+    EXPECT_EQ(messages(), "after\n");
+    EXPECT_EQ(mode(), ownerOnly);
+
+    Log::erase();
+    Log::flush();
+    EXPECT_FALSE(fs::exists(file));
+    Log::line("only");
+    EXPECT_EQ(messages(), "only\n");
+}
+
+// Entries from one thread keep their order while other threads log too.
+TEST_F(LogTest, keepsEachThreadsOrder)
+{
+    std::thread other([] {
+        for (int i = 0; i < 200; ++i)
+            Log::line("other");
+    });
+    for (int i = 0; i < 200; ++i)
+        Log::line("main " + std::to_string(i));
+    other.join();
+    std::istringstream lines(messages());
+    int next = 0, others = 0;
+    for (std::string entry; std::getline(lines, entry);) {
+        if (entry == "other")
+            ++others;
+        else
+            EXPECT_EQ(entry, "main " + std::to_string(next++));
+    }
+    EXPECT_EQ(next, 200);
+    EXPECT_EQ(others, 200);
+}
+
+// A file that cannot be written loses its entries silently; logging goes on.
+TEST_F(LogTest, unwritableFileIsIgnored)
+{
+    std::ofstream(root / "blocker") << "";
+    Log::setUrl(root / "blocker" / "kestrelix.log");
+    Log::reset();
+    Log::line("lost");
+    Log::erase();
+    Log::flush();
+    Log::setUrl(file);
+    Log::line("kept");
+    EXPECT_EQ(messages(), "kept\n");
+}
+
+}  // namespace
+}  // namespace kx
