@@ -1,0 +1,71 @@
+#include "engine/TranslationEngine.h"
+
+#include "engine/CarbonHelpers.h"
+#include "platform/Text.h"
+
+#include <array>
+
+namespace kx {
+
+namespace {
+
+// The carbon state counts Shift as 2, Caps Lock 4, Option 8; the table's columns as 1, 2, 4.
+std::string_view typed(std::uint16_t keyCode, std::uint64_t flags, const platform::KeyTable& layoutData) {
+    return layoutData.text(keyCode, carbonModifierState(flags) >> 1);
+}
+
+}  // namespace
+
+std::optional<std::string> TranslationEngine::character(std::uint16_t keyCode, std::uint64_t flags,
+                                                        const platform::KeyTable& layoutData) {
+    const std::string_view text = typed(keyCode, flags, layoutData);
+    if (text.empty()) return std::nullopt;
+    return std::string(text);
+}
+
+std::string TranslationEngine::reconstruct(std::span<const KeyStroke> keys, const platform::KeyTable& layoutData) {
+    std::string result;
+    for (const KeyStroke& key : keys) result += typed(key.code, key.flags, layoutData);
+    return result;
+}
+
+std::optional<std::string> TranslationEngine::reconstructFaithful(std::span<const KeyStroke> keys,
+                                                                  const platform::KeyTable& layoutData) {
+    std::string result;
+    for (const KeyStroke& key : keys) {
+        const std::string_view text = typed(key.code, key.flags, layoutData);
+        if (text.empty()) return std::nullopt;
+        result += text;
+    }
+    return result;
+}
+
+std::map<std::string, KeyStroke> TranslationEngine::inverseMap(const platform::KeyTable& layoutData) {
+    static constexpr std::array<std::uint64_t, 4> kFlagOrder{
+        0, EventFlags::shift, EventFlags::option, EventFlags::shift | EventFlags::option};
+    std::map<std::string, KeyStroke> map;
+    for (const std::uint64_t flags : kFlagOrder) {
+        for (std::uint16_t code = 0; code < platform::KeyTable::keyCount; ++code) {
+            const std::string_view text = typed(code, flags, layoutData);
+            // One scalar is always one character; only longer texts need the grapheme rules.
+            if (text.empty() || (text::scalarCount(text) != 1 && text::characterCount(text) != 1)) continue;
+            map.try_emplace(std::string(text), KeyStroke{code, flags});
+        }
+    }
+    return map;
+}
+
+std::string TranslationEngine::transliterate(std::string_view text, const platform::KeyTable& from,
+                                             const platform::KeyTable& to) {
+    const auto map = inverseMap(from);
+    std::string result;
+    for (const std::string& character : text::characters(text)) {
+        const auto found = map.find(character);
+        const std::string_view retyped =
+            found == map.end() ? std::string_view() : typed(found->second.code, found->second.flags, to);
+        result += retyped.empty() ? std::string_view(character) : retyped;
+    }
+    return result;
+}
+
+}  // namespace kx

@@ -1,0 +1,36 @@
+#pragma once
+// What physical keys type on a given keyboard layout. Each key is translated alone, with only
+// Shift, Caps Lock and Option reaching the layout; a dead key types nothing. Stateless, any thread.
+
+#include "engine/KeyStroke.h"
+#include "platform/KeyTable.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kx {
+
+class TranslationEngine {
+public:
+    /// What one key types; none when it types nothing.
+    static std::optional<std::string> character(std::uint16_t keyCode, std::uint64_t flags,
+                                                const platform::KeyTable& layoutData);
+    /// What the keys type, keys that type nothing skipped.
+    static std::string reconstruct(std::span<const KeyStroke> keys, const platform::KeyTable& layoutData);
+    /// What the keys type; none as soon as one key types nothing (no keys: the empty string).
+    static std::optional<std::string> reconstructFaithful(std::span<const KeyStroke> keys,
+                                                          const platform::KeyTable& layoutData);
+    /// Each single character the layout types, to the first key stroke that types it, trying no
+    /// modifier, Shift, Option, then Shift+Option, and lower key codes first within each.
+    static std::map<std::string, KeyStroke> inverseMap(const platform::KeyTable& layoutData);
+    /// text retyped on `to` with the keys that type it on `from`; characters `from` cannot type,
+    /// or whose key types nothing on `to`, stay as they are.
+    static std::string transliterate(std::string_view text, const platform::KeyTable& from,
+                                     const platform::KeyTable& to);
+};
+
+}  // namespace kx

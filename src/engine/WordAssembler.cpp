@@ -1,0 +1,110 @@
+#include "engine/WordAssembler.h"
+
+#include "platform/Text.h"
+
+namespace kx {
+
+namespace {
+
+constexpr std::uint64_t kShortcutMask = EventFlags::control | EventFlags::command;
+
+}  // namespace
+
+const std::unordered_set<char32_t>& WordAssembler::quoteFamily() {
+    static const std::unordered_set<char32_t> quotes{0x0027, 0x0022, 0x05F3, 0x05F4};
+    return quotes;
+}
+
+WordAssembler::WordAssembler(const MainQueue& clock) : m_clock(clock) {}
+
+void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
+                                  const std::optional<std::string>& producedChar, bool letterElsewhere,
+                                  bool endsWordMark, bool quoteElsewhere) {
+    // Only the key-down right after a word may bring it back.
+    const std::optional<Emitted> previous = std::move(lastEmitted);
+    lastEmitted.reset();
+
+    if (flags & kShortcutMask) {
+        keys.clear();
+        discontinuity();
+        return;
+    }
+    switch (code) {
+    case KeyCode::return_:
+    case KeyCode::enter:
+    case KeyCode::escape:
+    case KeyCode::home:
+    case KeyCode::pageUp:
+    case KeyCode::end:
+    case KeyCode::pageDown:
+    case KeyCode::left:
+    case KeyCode::right:
+    case KeyCode::down:
+    case KeyCode::up:
+        keys.clear();
+        discontinuity();
+        return;
+    case KeyCode::tab:
+    case KeyCode::space:
+        if (keys.empty()) {
+            if (onOrphanBreak) onOrphanBreak();
+        } else {
+            emit(code == KeyCode::tab ? Terminator(Tab{}) : Terminator(Space{}));
+            keys.clear();
+        }
+        return;
+    case KeyCode::delete_:
+        if (!keys.empty()) {
+            keys.pop_back();
+        } else if (previous && m_clock.now() - previous->at < restoreWindow) {
+            keys = previous->keys;
+            if (onRestoreLastWord) onRestoreLastWord(keys);
+        } else {
+            discontinuity();
+        }
+        return;
+    case KeyCode::forwardDelete:
+        if (!keys.empty())
+            keys.pop_back();
+        else
+            discontinuity();
+        return;
+    default:
+        break;
+    }
+
+    const KeyStroke stroke{code, flags};
+    if (producedChar && text::characterCount(*producedChar) == 1) {
+        const char32_t c = text::toScalars(*producedChar).front();
+        if (text::isLetter(c) || *producedChar == "-" || quoteFamily().contains(c) || text::isDecimalDigit(c)) {
+            keys.push_back(stroke);
+            return;
+        }
+        if (text::isPunctuation(c) || text::isSymbol(c)) {
+            // The key may be a letter or a quote on the layout the user meant.
+            if (letterElsewhere || quoteElsewhere) {
+                keys.push_back(stroke);
+                return;
+            }
+            if (endsWordMark) emit(Mark{stroke, *producedChar});
+            keys.clear();
+            discontinuity();
+            return;
+        }
+    }
+    if (letterElsewhere) keys.push_back(stroke);
+}
+
+void WordAssembler::emit(const Terminator& terminator) {
+    if (keys.empty()) return;
+    // The callback may change keys; the word it was handed is the one remembered.
+    std::vector<KeyStroke> word = keys;
+    if (onWord) onWord(word, terminator);
+    lastEmitted = Emitted{std::move(word), m_clock.now()};
+}
+
+void WordAssembler::discontinuity() {
+    if (onDiscontinuity) onDiscontinuity();
+}
+
+}  // namespace kx

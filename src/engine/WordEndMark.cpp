@@ -1,0 +1,13 @@
+#include "engine/WordEndMark.h"
+
+namespace kx {
+
+const std::unordered_set<char32_t>& WordEndMark::scalars() {
+    static const std::unordered_set<char32_t> marks{
+        0x002E, 0x002C, 0x003B, 0x003A, 0x0021, 0x003F, 0x0029, 0x005D, 0x007D, 0x0022, 0x0027,
+        0x2026, 0x201D, 0x2019, 0x00BB, 0x00AB, 0x05C3, 0x060C, 0x061B, 0x061F, 0x06D4,
+    };
+    return marks;
+}
+
+}  // namespace kx

@@ -1,0 +1,39 @@
+#include "engine/Wrapper.h"
+
+#include "engine/TranslationEngine.h"
+#include "platform/Text.h"
+
+namespace kx {
+
+namespace {
+
+// One scalar that is not a letter, a decimal digit or white space.
+bool isWrapperText(const std::optional<std::string>& text) {
+    const std::u32string scalars = text::toScalars(*text);
+    if (scalars.size() != 1) return false;
+    const char32_t c = scalars.front();
+    return !text::isLetter(c) && !text::isDecimalDigit(c) && !text::isWhitespaceOrNewline(c);
+}
+
+}  // namespace
+
+bool Wrapper::isWrapperKey(const KeyStroke& key, const platform::KeyTable& current,
+                           const platform::KeyTable& target) {
+    const auto a = TranslationEngine::character(key.code, key.flags, current);
+    const auto b = TranslationEngine::character(key.code, key.flags, target);
+    return a && b && isWrapperText(a) && isWrapperText(b);
+}
+
+Wrapper::Split Wrapper::split(std::span<const KeyStroke> keys, const platform::KeyTable& current,
+                              const platform::KeyTable& target) {
+    Split result;
+    while (result.lead < keys.size() && isWrapperKey(keys[result.lead], current, target)) ++result.lead;
+    if (result.lead == keys.size()) return result;
+    while (result.trail < keys.size() - result.lead &&
+           isWrapperKey(keys[keys.size() - 1 - result.trail], current, target)) {
+        ++result.trail;
+    }
+    return result;
+}
+
+}  // namespace kx

@@ -1,0 +1,62 @@
+#pragma once
+// The desktop entries (.desktop files) of the installed applications, for naming a window's
+// application the way the desktop does: its desktop-entry id and its name.
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kx::platform {
+
+struct DesktopEntry {
+    /// "org.gnome.Terminal" for .../applications/org.gnome.Terminal.desktop.
+    std::string id;
+    /// The Name in the user's language when the entry has one, else the plain Name.
+    std::string name;
+    std::string startupWMClass;
+    /// The file name of the program that Exec starts ("firefox" for "env A=1 /usr/bin/firefox %u").
+    std::string program;
+    bool operator==(const DesktopEntry&) const = default;
+};
+
+/// What is known about a window's application, matched against the entries in this order.
+struct ApplicationClues {
+    std::string gtkApplicationId;   // _GTK_APPLICATION_ID
+    std::string wmClass;            // WM_CLASS class
+    std::string wmInstance;         // WM_CLASS instance
+    std::vector<std::string> programs;  // file names of the running program (executable, argv[0])
+};
+
+class DesktopEntries {
+public:
+    /// folders: "applications" folders, most important first (an id found earlier hides a later
+    /// one). locale: "de_DE" or "" (see currentLocale()).
+    DesktopEntries(std::vector<std::filesystem::path> folders, std::string locale);
+
+    /// $XDG_DATA_HOME/applications, then each of $XDG_DATA_DIRS/applications (with their defaults).
+    static std::vector<std::filesystem::path> standardFolders();
+    /// The language of messages from LC_ALL, LC_MESSAGES or LANG without encoding or modifier.
+    static std::string currentLocale();
+    /// One entry from a file's contents; none when it is not a visible application entry.
+    static std::optional<DesktopEntry> parse(std::string_view contents, std::string id, std::string_view locale);
+
+    /// The entry of the application, or none. The folders are read again when one of them changed.
+    /// Thread-safe.
+    std::optional<DesktopEntry> match(const ApplicationClues& clues);
+
+private:
+    void refreshIfChanged();
+
+    std::vector<std::filesystem::path> m_folders;
+    std::string m_locale;
+    std::mutex m_mutex;
+    std::vector<std::filesystem::file_time_type> m_stamps;
+    bool m_loaded = false;
+    std::vector<DesktopEntry> m_entries;  // in precedence order
+};
+
+}  // namespace kx::platform

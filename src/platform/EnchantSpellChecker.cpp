@@ -1,0 +1,112 @@
+#include "platform/EnchantSpellChecker.h"
+
+#include "platform/Text.h"
+
+#include <enchant.h>
+
+#include <algorithm>
+
+namespace kx::platform {
+
+namespace {
+
+constexpr const char* preferredProviders = "hunspell,nuspell,aspell,hspell";
+
+// Enchant's positions within a word, for enchant_dict_is_word_character.
+constexpr std::size_t wordStart = 0;
+constexpr std::size_t wordMiddle = 1;
+constexpr std::size_t wordEnd = 2;
+
+}  // namespace
+
+SpellChecker& SpellChecker::shared()
+{
+    static EnchantSpellChecker checker;
+    return checker;
+}
+
+EnchantSpellChecker::EnchantSpellChecker() : m_broker(enchant_broker_init())
+{
+    if (!m_broker)
+        return;
+    enchant_broker_list_dicts(
+        m_broker,
+        [](const char* tag, const char*, const char*, const char*, void* data) {
+            auto& languages = *static_cast<std::vector<std::string>*>(data);
+            if (std::find(languages.begin(), languages.end(), tag) == languages.end())
+                languages.emplace_back(tag);
+        },
+        &m_languages);
+    // The system ordering file names its own provider for some tags (hspell for he_IL), and a
+    // tag's own ordering beats the "*" default, so every tag gets the preference explicitly.
+    enchant_broker_set_ordering(m_broker, "*", preferredProviders);
+    for (const std::string& tag : m_languages) {
+        enchant_broker_set_ordering(m_broker, tag.c_str(), preferredProviders);
+        const std::string primary = tag.substr(0, tag.find_first_of("_-"));
+        enchant_broker_set_ordering(m_broker, primary.c_str(), preferredProviders);
+    }
+}
+
+EnchantSpellChecker::~EnchantSpellChecker()
+{
+    if (!m_broker)
+        return;
+    for (auto& [language, dict] : m_dictionaries) {
+        if (dict)
+            enchant_broker_free_dict(m_broker, dict);
+    }
+    enchant_broker_free(m_broker);
+}
+
+std::vector<std::string> EnchantSpellChecker::availableLanguages()
+{
+    std::lock_guard lock(m_mutex);
+    return m_languages;
+}
+
+EnchantDict* EnchantSpellChecker::dictionary(const std::string& language)
+{
+    if (const auto found = m_dictionaries.find(language); found != m_dictionaries.end())
+        return found->second;
+    EnchantDict* dict = nullptr;
+    if (m_broker && std::find(m_languages.begin(), m_languages.end(), language) != m_languages.end())
+        dict = enchant_broker_request_dict(m_broker, language.c_str());
+    m_dictionaries.emplace(language, dict);
+    return dict;
+}
+
+std::optional<std::size_t> EnchantSpellChecker::checkSpelling(std::string_view text, const std::string& language)
+{
+    std::lock_guard lock(m_mutex);
+    EnchantDict* dict = dictionary(language);
+    if (!dict)
+        return std::nullopt;
+
+    // Words are found the way Enchant advises: a run that starts on a start character, goes on
+    // through middle characters and is cut back to its last end character. Punctuation around a
+    // word ("hello,") is thus not part of it.
+    const std::u32string scalars = text::toScalars(text);
+    const auto isWordCharacter = [&](char32_t c, std::size_t position) {
+        return enchant_dict_is_word_character(dict, static_cast<std::uint32_t>(c), position) != 0;
+    };
+    std::size_t i = 0;
+    while (i < scalars.size()) {
+        if (!isWordCharacter(scalars[i], wordStart)) {
+            ++i;
+            continue;
+        }
+        std::size_t next = i + 1;
+        while (next < scalars.size() && isWordCharacter(scalars[next], wordMiddle))
+            ++next;
+        std::size_t end = next;
+        while (end > i + 1 && !isWordCharacter(scalars[end - 1], wordEnd))
+            --end;
+        const std::string word = text::fromScalars(std::u32string_view(scalars).substr(i, end - i));
+        if (enchant_dict_check(dict, word.data(), static_cast<ssize_t>(word.size())) != 0)
+            return text::fromScalars(std::u32string_view(scalars).substr(0, i)).size();
+        i = next;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kx::platform

@@ -1,0 +1,32 @@
+#pragma once
+// Posts synthetic keyboard events to the focused application, at the hardware level, as if typed.
+// Posting returns at once; the pauses between events are the caller's.
+
+#include <cstdint>
+#include <string>
+
+namespace kx::platform {
+
+struct SyntheticKey {
+    std::uint16_t code = 0;
+    std::uint64_t flags = 0;
+    bool down = true;
+    /// Unicode insertion: the text (one character) this event types whatever the layout; code is
+    /// then 0. Empty for an ordinary key, which types what code and flags type on the current layout.
+    std::string text;
+    /// The program's own event: the tap lets it pass untouched. Unmarked events are taken for the
+    /// user's own typing (the drill posts them so).
+    bool marked = true;
+    bool operator==(const SyntheticKey&) const = default;
+};
+
+class EventPoster {
+public:
+    virtual ~EventPoster() = default;
+
+    /// Posts event. False when it could not be made or posted; then nothing was posted.
+    /// Callable from any thread.
+    virtual bool post(const SyntheticKey& event) = 0;
+};
+
+}  // namespace kx::platform

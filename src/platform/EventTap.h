@@ -1,0 +1,56 @@
+#pragma once
+// The keyboard and mouse tap: every key-down and left or right mouse-down the user makes reaches
+// the handler before any application, and the handler lets it pass or swallows it; a swallowed
+// event reaches no application. Key-ups are not tapped: they always reach the application.
+// The two hot keys arrive in one form whatever the desktop's keys for them are: K and Z
+// with Option and Command (on X11 Ctrl+Alt+K and Ctrl+Alt+Z).
+
+#include "platform/Pointer.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace kx::platform {
+
+/// The tapped event kinds, numbered as the controller's rules name them.
+enum class TapEventType : std::uint32_t {
+    leftMouseDown = 1,
+    rightMouseDown = 3,
+    keyDown = 10,
+    /// Notices, not input: the desktop turned the tap off because the handler was too slow, or
+    /// because of the user's own input. Events pass unseen until enable() is called.
+    disabledByTimeout = 0xFFFFFFFE,
+    disabledByUserInput = 0xFFFFFFFF,
+};
+
+struct TapEvent {
+    TapEventType type = TapEventType::keyDown;
+    /// Key-downs: the virtual key code and the modifier flags (Shift 0x20000, Caps Lock 0x10000,
+    /// Control 0x40000, Option 0x80000, Command 0x100000).
+    std::uint16_t code = 0;
+    std::uint64_t flags = 0;
+    /// The program's own event (EventPoster with marked set): the handler lets it pass untouched.
+    bool marked = false;
+    /// Mouse-downs: where the click happened.
+    ScreenPoint location;
+    bool operator==(const TapEvent&) const = default;
+};
+
+enum class TapVerdict { pass, swallow };
+
+/// Runs on the main thread and must return quickly: the user's input waits for it.
+using TapHandler = std::function<TapVerdict(const TapEvent&)>;
+
+class EventTap {
+public:
+    virtual ~EventTap() = default;
+
+    /// Starts handing every tapped event to handler until this object is destroyed. False when the
+    /// desktop refuses (a permission is missing, an extension is absent); nothing is tapped then.
+    /// A second call while installed returns false and keeps the first handler.
+    virtual bool install(TapHandler handler) = 0;
+    /// Turns the tap on again after a disabled notice. Does nothing when not installed.
+    virtual void enable() = 0;
+};
+
+}  // namespace kx::platform

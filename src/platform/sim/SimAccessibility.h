@@ -1,0 +1,45 @@
+#pragma once
+// Accessibility reads of the simulated desktop: the front application's text field, unless the
+// field is unreadable or answers slower than the reader waits.
+
+#include "platform/Accessibility.h"
+#include "platform/sim/SimTextField.h"
+
+#include <functional>
+
+namespace kx::sim {
+
+class SimAccessibility final : public platform::Accessibility {
+public:
+    /// focused gives the focused field, or null when no application is in front.
+    explicit SimAccessibility(std::function<const SimTextField*()> focused) : m_focused(std::move(focused)) {}
+
+    std::optional<std::string> focusedValue(double timeout) override
+    {
+        const SimTextField* field = answering(timeout);
+        return field ? std::optional(field->text()) : std::nullopt;
+    }
+    std::optional<platform::TextRange> selectedRange(double timeout) override
+    {
+        const SimTextField* field = answering(timeout);
+        return field ? std::optional(field->selectedRange()) : std::nullopt;
+    }
+    std::optional<std::string> selectedText(double timeout) override
+    {
+        const SimTextField* field = answering(timeout);
+        return field ? std::optional(field->selectedText()) : std::nullopt;
+    }
+
+private:
+    const SimTextField* answering(double timeout) const
+    {
+        const SimTextField* field = m_focused();
+        if (!field || field->unreadable || field->answerDelay > timeout)
+            return nullptr;
+        return field;
+    }
+
+    std::function<const SimTextField*()> m_focused;
+};
+
+}  // namespace kx::sim

@@ -1,0 +1,41 @@
+#pragma once
+// Posts the program's events into the simulated desktop: through the tap, then to the focused
+// field, at once (the receiving application is another process that does not wait for us).
+
+#include "platform/EventPoster.h"
+
+#include <functional>
+#include <vector>
+
+namespace kx::sim {
+
+class SimEventPoster final : public platform::EventPoster {
+public:
+    /// deliver takes each event into the desktop.
+    explicit SimEventPoster(std::function<void(const platform::SyntheticKey&)> deliver)
+        : m_deliver(std::move(deliver))
+    {
+    }
+
+    /// Recorded, then delivered; false while refusesPosting is set (nothing is recorded then).
+    bool post(const platform::SyntheticKey& event) override
+    {
+        if (refusesPosting)
+            return false;
+        m_posted.push_back(event);
+        m_deliver(event);
+        return true;
+    }
+
+    /// Every event posted, in order.
+    const std::vector<platform::SyntheticKey>& posted() const { return m_posted; }
+    void clearPosted() { m_posted.clear(); }
+
+    bool refusesPosting = false;
+
+private:
+    std::function<void(const platform::SyntheticKey&)> m_deliver;
+    std::vector<platform::SyntheticKey> m_posted;
+};
+
+}  // namespace kx::sim

@@ -1,0 +1,236 @@
+#include "stores/HistoryStore.h"
+
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+#include "stores/BehaviorPrefs.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+#include <utility>
+
+namespace kx {
+
+namespace {
+
+constexpr std::size_t reportLimit = 200;
+
+struct FileContents {
+    bool exists = false;
+    std::optional<std::vector<CorrectionRecord>> records;  // none: the file cannot be read or decoded
+};
+
+FileContents readFile(const std::filesystem::path& url)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(url, error) && !error)
+        return {};
+    std::ifstream input(url, std::ios::binary);
+    std::ostringstream contents;
+    contents << input.rdbuf();
+    if (!input.is_open() || input.bad())
+        return {.exists = true, .records = std::nullopt};
+    return {.exists = true, .records = decodeHistory(contents.str())};
+}
+
+// Pads with blanks or cuts to exactly width characters (grapheme clusters), so Hebrew with points
+// and emoji sequences keep the report's columns.
+std::string fitted(std::string_view text, std::size_t width)
+{
+    const std::vector<std::string> characters = text::characters(text);
+    std::string out;
+    for (std::size_t i = 0; i < std::min(width, characters.size()); ++i)
+        out += characters[i];
+    if (characters.size() < width)
+        out.append(width - characters.size(), ' ');
+    return out;
+}
+
+std::string kindText(const CorrectionRecord& record)
+{
+    if (record.kind == CorrectionKind::retro)
+        return "retro×" + std::to_string(record.retroCount);
+    return std::string(rawValue(record.kind));
+}
+
+std::string localStamp(std::chrono::system_clock::time_point at)
+{
+    const std::time_t t = std::chrono::system_clock::to_time_t(at);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+}  // namespace
+
+HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url)
+    : m_defaults(defaults), m_url(std::move(url))
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(m_url.parent_path(), ignored);
+
+    const FileContents file = readFile(m_url);
+    const std::vector<CorrectionRecord> fileRecords = file.records.value_or(std::vector<CorrectionRecord>{});
+    if (troubleshootingOn()) {
+        m_records = fileRecords;
+        if (file.exists && !file.records)
+            setAsideDamaged();
+    } else {
+        deleteFile();
+    }
+
+    m_lifetimeWordsFixed = m_defaults.integer(lifetimeKey).value_or(0);
+    if (m_lifetimeWordsFixed <= 0) {
+        m_lifetimeWordsFixed = 0;
+        for (const CorrectionRecord& record : fileRecords)
+            m_lifetimeWordsFixed += record.retroCount + 1;
+    }
+    if (const auto apps = m_defaults.stringArray(lifetimeAppsKey)) {
+        m_lifetimeApps.insert(apps->begin(), apps->end());
+    } else {
+        for (const CorrectionRecord& record : fileRecords)
+            m_lifetimeApps.insert(record.appBundleID);
+    }
+    m_lifetimeFlagged = m_defaults.integer(lifetimeFlaggedKey).value_or(0);
+    if (m_lifetimeFlagged <= 0) {
+        m_lifetimeFlagged = std::count_if(fileRecords.begin(), fileRecords.end(),
+                                          [](const CorrectionRecord& r) { return r.rating == Rating::down; });
+    }
+}
+
+bool HistoryStore::troubleshootingOn() const
+{
+    return m_defaults.boolean(BehaviorPrefs::troubleshootingKey).value_or(false);
+}
+
+bool HistoryStore::setAsideDamaged()
+{
+    std::error_code error;
+    const std::filesystem::path aside = files::setAside(m_url, error);
+    if (!error) {
+        Log::line("history: cannot read " + m_url.string() + "; set aside as " + aside.filename().string());
+        m_damaged = false;
+        return true;
+    }
+    Log::line("history: cannot read " + m_url.string() + " nor set it aside (" + error.message() +
+              "); new records are kept in memory only");
+    m_damaged = true;
+    return false;
+}
+
+void HistoryStore::deleteFile()
+{
+    std::error_code ignored;
+    std::filesystem::remove(m_url, ignored);
+    m_damaged = false;
+}
+
+void HistoryStore::save()
+{
+    // An unreadable file is the user's only copy of those records: never write over it.
+    if (m_damaged && !setAsideDamaged())
+        return;
+    if (files::replaceAtomically(m_url, encodeHistory(m_records)))
+        return;
+    ::chmod(m_url.c_str(), 0600);
+}
+
+void HistoryStore::add(CorrectionRecord record)
+{
+    m_lifetimeWordsFixed += record.retroCount + 1;
+    m_defaults.set(lifetimeKey, m_lifetimeWordsFixed);
+    if (m_lifetimeApps.insert(record.appBundleID).second)
+        m_defaults.set(lifetimeAppsKey, StringArray(m_lifetimeApps.begin(), m_lifetimeApps.end()));
+    if (troubleshootingOn()) {
+        m_records.insert(m_records.begin(), std::move(record));
+        if (m_records.size() > cap)
+            m_records.erase(m_records.begin() + cap, m_records.end());
+        save();
+    }
+    changed.emit();
+}
+
+void HistoryStore::setRating(Rating rating, const Uuid& id)
+{
+    const auto found = std::find_if(m_records.begin(), m_records.end(),
+                                    [&](const CorrectionRecord& r) { return r.id == id; });
+    if (found == m_records.end())
+        return;
+    if (rating == Rating::down && found->rating != Rating::down) {
+        ++m_lifetimeFlagged;
+        m_defaults.set(lifetimeFlaggedKey, m_lifetimeFlagged);
+    }
+    found->rating = rating;
+    save();
+    changed.emit();
+}
+
+void HistoryStore::setContextAfter(std::vector<std::string> words, const Uuid& id)
+{
+    const auto found = std::find_if(m_records.begin(), m_records.end(),
+                                    [&](const CorrectionRecord& r) { return r.id == id; });
+    if (found == m_records.end())
+        return;
+    found->contextAfter = std::move(words);
+    save();
+    changed.emit();
+}
+
+void HistoryStore::clear()
+{
+    m_records.clear();
+    deleteFile();
+    changed.emit();
+}
+
+void HistoryStore::eraseEverything()
+{
+    m_records.clear();
+    m_lifetimeWordsFixed = 0;
+    m_lifetimeApps.clear();
+    m_lifetimeFlagged = 0;
+    m_defaults.remove(lifetimeKey);
+    m_defaults.remove(lifetimeAppsKey);
+    m_defaults.remove(lifetimeFlaggedKey);
+    deleteFile();
+    changed.emit();
+}
+
+std::string HistoryStore::report(const std::string& header) const
+{
+    const auto flagged = std::count_if(m_records.begin(), m_records.end(),
+                                       [](const CorrectionRecord& r) { return r.rating == Rating::down; });
+    std::string out = header + "\n\ncorrections: " + std::to_string(m_records.size()) + " total, " +
+                      std::to_string(flagged) + " flagged 👎\n";
+    for (int i = 0; i < 44; ++i)
+        out += "—";
+    out += "\n";
+    const std::size_t shown = std::min(reportLimit, m_records.size());
+    for (std::size_t i = 0; i < shown; ++i) {
+        const CorrectionRecord& r = m_records[i];
+        out += localStamp(r.at) + "  " + fitted(r.appName, 12) + " " + fitted(kindText(r), 9) + " " + r.fromLayout +
+               "→" + r.toLayout + "  “" + r.original + "” → “" + r.corrected + "”  ";
+        if (r.rating == Rating::up)
+            out += "👍";
+        else if (r.rating == Rating::down)
+            out += "👎 MISSED";
+        out += "\n";
+        if (!r.contextAfter.empty()) {
+            out += "    then:";
+            for (const std::string& word : r.contextAfter)
+                out += " “" + word + "”";
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+}  // namespace kx

@@ -1,0 +1,175 @@
+#include "engine/FrequencyOracle.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fallback that knows which languages it can check and which words exist, and records warm-ups.
+class FakeOracle final : public LanguageOracle {
+public:
+    std::set<std::string> languages;
+    std::set<std::string> words;
+    std::vector<std::string> warmedUp;
+    int misspellingQuestions = 0;
+
+    bool canCheck(const std::string& language) override { return languages.contains(language); }
+    bool isMisspelled(const std::string& word, const std::string&) override
+    {
+        ++misspellingQuestions;
+        return !words.contains(word);
+    }
+    bool isReliable(const std::string& language) override { return languages.contains(language); }
+    void warmUp(const std::vector<std::string>& codes) override
+    {
+        warmedUp.insert(warmedUp.end(), codes.begin(), codes.end());
+    }
+    Frequency frequency(const std::string&, const std::string&) override { return Frequency::noList(); }
+};
+
+class FrequencyOracleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = fs::temp_directory_path() /
+                   ("kx-frequency-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    void writeList(const std::string& language, const std::string& contents)
+    {
+        std::ofstream(m_folder / ("freq-" + language + ".txt"), std::ios::binary) << contents;
+    }
+
+    fs::path m_folder;
+    FakeOracle m_fallback;
+};
+
+// Ranks are line numbers: blank lines count, lines are trimmed, the first occurrence wins.
+TEST_F(FrequencyOracleTest, ranksWordsByTheirFirstLine)
+{
+    writeList("en", "the\n  of\t\n\nand\n\u00A0to\u3000\nthe\nof\n");
+    const auto list = FrequencyList::load("en", m_folder);
+    ASSERT_TRUE(list);
+    const std::unordered_map<std::string, int> expected = {{"the", 1}, {"of", 2}, {"and", 4}, {"to", 5}};
+    EXPECT_EQ(list->ranks, expected);
+}
+
+// Every platform line break ends a line (CR LF once); other control characters stay in the word.
+TEST_F(FrequencyOracleTest, splitsAtEveryLineBreakAndTrimsOnlyHorizontalSpace)
+{
+    writeList("en", "a\r\nb\rc\u0085d\u2028e\u2029f\ng\vh\fi");
+    const auto list = FrequencyList::load("en", m_folder);
+    ASSERT_TRUE(list);
+    const std::unordered_map<std::string, int> expected = {{"a", 1}, {"b", 2},   {"c", 3},  {"d", 4},
+                                                           {"e", 5}, {"f", 6}, {"g\vh\fi", 7}};
+    EXPECT_EQ(list->ranks, expected);
+}
+
+// A list without words, or one that is not UTF-8, does not load.
+TEST_F(FrequencyOracleTest, rejectsEmptyAndUndecodableLists)
+{
+    writeList("aa", "\n \n\t\n");
+    writeList("bb", "");
+    writeList("cc", "word\n\xC3\x28\n");
+    EXPECT_FALSE(FrequencyList::load("aa", m_folder));
+    EXPECT_FALSE(FrequencyList::load("bb", m_folder));
+    EXPECT_FALSE(FrequencyList::load("cc", m_folder));
+    EXPECT_FALSE(FrequencyList::load("dd", m_folder));
+}
+
+// Codes with regions or capitals share their two-letter list.
+TEST_F(FrequencyOracleTest, keysListsByTheFirstTwoLetters)
+{
+    writeList("he", "\u05E9\u05DC\u05D5\u05DD\n");
+    writeList("en", "colour\n");
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_EQ(oracle.frequency("\u05E9\u05DC\u05D5\u05DD", "he_IL"), Frequency::ranked(1));
+    EXPECT_EQ(oracle.frequency("\u05E9\u05DC\u05D5\u05DD", "HE"), Frequency::ranked(1));
+    EXPECT_EQ(oracle.frequency("colour", "en-GB"), Frequency::ranked(1));
+    EXPECT_EQ(FrequencyOracle::key("he_IL"), "he");
+}
+
+// Looked-up words are lower-cased; list lines are not, so a capitalised line never matches.
+TEST_F(FrequencyOracleTest, lowerCasesTheWordButNotTheList)
+{
+    writeList("en", "the\nParis\nhouse\n");
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_EQ(oracle.frequency("THE", "en"), Frequency::ranked(1));
+    EXPECT_EQ(oracle.frequency("House", "en"), Frequency::ranked(3));
+    EXPECT_EQ(oracle.frequency("Paris", "en"), Frequency::absent());
+    EXPECT_EQ(oracle.frequency("paris", "en"), Frequency::absent());
+}
+
+// A language with a list is checkable and reliable; its ranked words skip the fallback.
+TEST_F(FrequencyOracleTest, answersFromTheListWhereOneLoads)
+{
+    writeList("he", "\u05E9\u05DC\u05D5\u05DD\n");
+    m_fallback.words = {"\u05D0\u05D1\u05D0"};
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_TRUE(oracle.canCheck("he"));
+    EXPECT_TRUE(oracle.isReliable("he"));
+    EXPECT_FALSE(oracle.isMisspelled("\u05E9\u05DC\u05D5\u05DD", "he"));
+    EXPECT_EQ(m_fallback.misspellingQuestions, 0);
+    // An absent word is the fallback's to judge.
+    EXPECT_FALSE(oracle.isMisspelled("\u05D0\u05D1\u05D0", "he"));
+    EXPECT_TRUE(oracle.isMisspelled("\u05D0\u05D1\u05D2", "he"));
+    EXPECT_EQ(m_fallback.misspellingQuestions, 2);
+}
+
+// A list that fails to load leaves every answer to the fallback, and is not tried again.
+TEST_F(FrequencyOracleTest, remembersFailedLoads)
+{
+    writeList("en", "\n\n");
+    m_fallback.languages = {"en"};
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_EQ(oracle.frequency("word", "en"), Frequency::noList());
+    EXPECT_TRUE(oracle.canCheck("en"));
+    EXPECT_TRUE(oracle.isReliable("en"));
+    EXPECT_FALSE(oracle.canCheck("ru"));
+    EXPECT_FALSE(oracle.isReliable("ru"));
+    writeList("en", "word\n");
+    writeList("ru", "word\n");
+    EXPECT_EQ(oracle.frequency("word", "en"), Frequency::noList());
+    EXPECT_EQ(oracle.frequency("word", "ru"), Frequency::noList());
+}
+
+// Without a folder every question goes to the fallback.
+TEST_F(FrequencyOracleTest, passesEverythingOnWithoutAFolder)
+{
+    writeList("en", "word\n");
+    m_fallback.languages = {"en"};
+    m_fallback.words = {"word"};
+    FrequencyOracle oracle(m_fallback, std::nullopt);
+    EXPECT_EQ(oracle.frequency("word", "en"), Frequency::noList());
+    EXPECT_TRUE(oracle.canCheck("en"));
+    EXPECT_FALSE(oracle.canCheck("de"));
+    EXPECT_FALSE(oracle.isMisspelled("word", "en"));
+    EXPECT_EQ(m_fallback.misspellingQuestions, 1);
+    oracle.warmUp({"en", "he"});
+    EXPECT_EQ(m_fallback.warmedUp, (std::vector<std::string>{"en", "he"}));
+}
+
+// Warm-up loads each list once, so a list that appears afterwards is not picked up, and passes every code on.
+TEST_F(FrequencyOracleTest, warmUpLoadsListsAndForwardsCodes)
+{
+    writeList("en", "word\n");
+    FrequencyOracle oracle(m_fallback, m_folder);
+    oracle.warmUp({"en_US", "he"});
+    fs::remove(m_folder / "freq-en.txt");
+    writeList("he", "\u05E9\u05DC\u05D5\u05DD\n");
+    EXPECT_EQ(oracle.frequency("word", "en"), Frequency::ranked(1));
+    EXPECT_EQ(oracle.frequency("\u05E9\u05DC\u05D5\u05DD", "he"), Frequency::noList());
+    EXPECT_EQ(m_fallback.warmedUp, (std::vector<std::string>{"en_US", "he"}));
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,106 @@
+#include "engine/CarbonHelpers.h"
+#include "engine/TranslationEngine.h"
+#include "engine/Wrapper.h"
+
+#include <gtest/gtest.h>
+
+namespace kx {
+namespace {
+
+using platform::KeyTable;
+
+constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kOne = 18, kEquals = 24, kSpace = 49,
+                        kQuote = 39, kPeriod = 47, kComma = 43, kSlash = 44;
+
+// Only Shift, Caps Lock and Option reach the translator, as 2, 4 and 8.
+TEST(CarbonHelpersTest, ModifierStateTable) {
+    const struct {
+        std::uint64_t flags;
+        std::uint32_t state;
+    } rows[] = {
+        {0, 0},
+        {EventFlags::shift, 2},
+        {EventFlags::shift | EventFlags::option, 10},
+        {EventFlags::shift | EventFlags::capsLock, 6},
+        {EventFlags::command | EventFlags::control | 0x800000 | 0x100, 0},  // Function and device bits
+        {EventFlags::shift | (std::uint64_t(1) << 40), 2},                  // above the low 32 bits
+    };
+    for (const auto& row : rows) EXPECT_EQ(carbonModifierState(row.flags), row.state) << std::hex << row.flags;
+}
+
+class TranslationEngineTest : public ::testing::Test {
+protected:
+    KeyTable us = KeyTable::forLayout("us");
+    KeyTable il = KeyTable::forLayout("il");
+    KeyTable de = KeyTable::forLayout("de");
+    KeyTable fr = KeyTable::forLayout("fr");
+};
+
+// The same keys rebuild what each layout types; Command and Control never change a character.
+TEST_F(TranslationEngineTest, KeysTypeOnEveryLayout) {
+    const std::vector<KeyStroke> hello{{kH, 0}, {kE, 0}, {kL, EventFlags::command}, {kL, 0}, {kO, EventFlags::control}};
+    EXPECT_EQ(TranslationEngine::reconstruct(hello, us), "hello");
+    EXPECT_EQ(TranslationEngine::reconstructFaithful(hello, il), "יקךךם");
+    EXPECT_EQ(TranslationEngine::reconstruct(hello, KeyTable::forLayout("ru")), "руддщ");
+    EXPECT_EQ(TranslationEngine::character(200, 0, us), std::nullopt);
+    EXPECT_EQ(TranslationEngine::character(kA, 0, KeyTable()), std::nullopt);
+}
+
+// Each key is translated alone: a dead key before a vowel adds nothing, and the faithful form fails.
+TEST_F(TranslationEngineTest, DeadKeyBeforeAVowel) {
+    const std::vector<KeyStroke> keys{{kEquals, 0}, {kE, 0}};
+    EXPECT_EQ(TranslationEngine::reconstruct(keys, de), "e");
+    EXPECT_EQ(TranslationEngine::reconstructFaithful(keys, de), std::nullopt);
+    EXPECT_EQ(TranslationEngine::reconstructFaithful(std::span(keys).first(1), de), std::nullopt);
+    EXPECT_EQ(TranslationEngine::reconstructFaithful({}, de), "");
+}
+
+// The first stroke wins: no modifier before Shift before Option, lower key codes first.
+TEST_F(TranslationEngineTest, InverseMapTieRules) {
+    const auto map = TranslationEngine::inverseMap(us);
+    EXPECT_EQ(map.at("a"), (KeyStroke{kA, 0}));
+    EXPECT_EQ(map.at("A"), (KeyStroke{kA, EventFlags::shift}));
+    EXPECT_EQ(map.at("1"), (KeyStroke{kOne, 0}));  // Option+1 types "1" as well
+
+    const auto small = TranslationEngine::inverseMap(KeyTable::fromEntries({
+        {9, 0, "x"},
+        {3, 0, "x"},
+        {2, KeyTable::option, "y"},
+        {1, KeyTable::shift | KeyTable::option, "y"},
+        {4, 0, "ab"},        // two characters
+        {5, 0, "e\u0301"},   // two scalars, one character
+        {6, KeyTable::capsLock, "z"},
+    }));
+    EXPECT_EQ(small.at("x"), (KeyStroke{3, 0}));
+    EXPECT_EQ(small.at("y"), (KeyStroke{2, EventFlags::option}));
+    EXPECT_EQ(small.at("e\u0301"), (KeyStroke{5, 0}));
+    EXPECT_EQ(small.count("ab") + small.count("z"), 0u);
+}
+
+// Text is retyped on another layout; what either cannot type stays as it is.
+TEST_F(TranslationEngineTest, Transliterate) {
+    EXPECT_EQ(TranslationEngine::transliterate("akuo", us, il), "שלום");
+    EXPECT_EQ(TranslationEngine::transliterate("שלום", il, us), "akuo");
+    EXPECT_EQ(TranslationEngine::transliterate("hello 42 ☃", us, KeyTable::forLayout("ru")), "руддщ 42 ☃");
+    EXPECT_EQ(TranslationEngine::transliterate("ab", us, KeyTable()), "ab");
+}
+
+// Punctuation that stays one non-letter scalar on both layouts wraps a word.
+TEST_F(TranslationEngineTest, WrapperSplit) {
+    const std::vector<KeyStroke> quoted{{kQuote, EventFlags::shift}, {kH, 0}, {kE, 0}, {kL, 0}, {kPeriod, 0}};
+    EXPECT_EQ(Wrapper::split(quoted, us, fr), (Wrapper::Split{1, 1}));  // '"' and '.' are '%' and ':'
+    EXPECT_EQ(Wrapper::split(quoted, us, il), (Wrapper::Split{1, 0}));  // '.' is 'ץ'
+    const std::vector<KeyStroke> onlyWrappers{{kComma, EventFlags::shift}, {kSlash, EventFlags::shift}};
+    EXPECT_EQ(Wrapper::split(onlyWrappers, us, fr), (Wrapper::Split{2, 0}));
+    EXPECT_EQ(Wrapper::split({}, us, fr), (Wrapper::Split{0, 0}));
+
+    const KeyTable twoScalars = KeyTable::fromEntries({{kPeriod, 0, ".."}});
+    EXPECT_FALSE(Wrapper::isWrapperKey({kOne, 0}, us, il));
+    EXPECT_FALSE(Wrapper::isWrapperKey({kSpace, 0}, us, il));
+    EXPECT_FALSE(Wrapper::isWrapperKey({kEquals, 0}, us, de));  // a dead key on the target
+    EXPECT_FALSE(Wrapper::isWrapperKey({kPeriod, 0}, us, twoScalars));
+    EXPECT_FALSE(Wrapper::isWrapperKey({kPeriod, 0}, twoScalars, us));
+}
+
+}  // namespace
+}  // namespace kx

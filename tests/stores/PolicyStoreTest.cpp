@@ -1,0 +1,123 @@
+#include "StoreTestSupport.h"
+
+#include "platform/Text.h"
+#include "stores/PolicyStore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace kx {
+namespace {
+
+struct PolicyFixture : ::testing::Test {
+    test::CountingDefaults defaults;
+    test::FakeWorkspace workspace;
+    PolicyStore policy{defaults, workspace};
+};
+
+// No id, an empty id, an always-off and a disabled application are refused; others allowed.
+TEST_F(PolicyFixture, WhereCorrectionsAreAllowed)
+{
+    policy.setEnabled(false, "org.gnome.gedit");
+    const struct {
+        std::optional<std::string> id;
+        bool allowed;
+    } rows[] = {
+        {std::nullopt, false},       {"", false},           {"org.gnome.Terminal", false}, {"XTerm", false},
+        {"org.remmina.Remmina", false}, {"org.gnome.gedit", false}, {"org.kde.kate", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(policy.isCorrectionAllowed(row.id), row.allowed) << row.id.value_or("<none>");
+}
+
+// Enabling an always-off application edits only the user's list: it stays refused and locked.
+TEST_F(PolicyFixture, AlwaysOffCannotBeEnabled)
+{
+    policy.setEnabled(true, "kitty");
+
+    EXPECT_FALSE(policy.isCorrectionAllowed("kitty"));
+    const auto apps = policy.knownApps();
+    const auto kitty = std::find_if(apps.begin(), apps.end(), [](const AppInfo& a) { return a.id == "kitty"; });
+    ASSERT_NE(kitty, apps.end());
+    EXPECT_FALSE(kitty->enabled);
+    EXPECT_TRUE(kitty->hardDenied);
+}
+
+// Remembering the same name twice writes the settings once; the disabled list is stored sorted.
+TEST_F(PolicyFixture, WritesOnlyWhatChangedAndSortsTheList)
+{
+    policy.note("org.kde.kate", "Kate");
+    policy.note("org.kde.kate", "Kate");
+    policy.note(std::nullopt, "Kate");
+    policy.note("org.kde.kate", "");
+    EXPECT_EQ(defaults.writes, 1);
+
+    policy.setEnabled(false, "b");
+    policy.setEnabled(false, "a");
+    EXPECT_EQ(defaults.stringArray(PolicyStore::disabledKey), (StringArray{"a", "b"}));
+    policy.setEnabled(true, "b");
+    EXPECT_EQ(defaults.stringArray(PolicyStore::disabledKey), (StringArray{"a"}));
+}
+
+// With nothing remembered, the known applications are exactly the always-off ones, sorted by name.
+TEST_F(PolicyFixture, KnownAppsStartWithTheAlwaysOffSet)
+{
+    const auto apps = policy.knownApps();
+
+    ASSERT_EQ(apps.size(), PolicyStore::hardDeny.size());
+    for (const AppInfo& app : apps)
+        EXPECT_TRUE(PolicyStore::hardDeny.contains(app.id)) << app.id;
+    EXPECT_TRUE(std::is_sorted(apps.begin(), apps.end(), [](const AppInfo& a, const AppInfo& b) {
+        return text::lowercased(a.name) < text::lowercased(b.name);
+    }));
+}
+
+// Names come from memory, then the running application, then the id's last part; case is ignored.
+TEST_F(PolicyFixture, KnownAppNamesAndOrder)
+{
+    defaults.values[PolicyStore::namesKey] = StringDictionary{{"org.kde.kate", "kate"}};
+    policy.setEnabled(false, "com.example.Zed");
+    policy.setEnabled(false, "running.app");
+    policy.setEnabled(false, "chromium");
+    policy.setEnabled(false, "weird.id.");
+    workspace.running = {{.id = "running.app", .name = "Browser Éditions", .pid = 7, .executable = {}}};
+
+    std::vector<std::string> mine;
+    for (const AppInfo& app : policy.knownApps()) {
+        if (!app.hardDenied)
+            mine.push_back(app.name + (app.enabled ? "" : " off") + (app.usesClipboard ? " paste" : ""));
+    }
+    EXPECT_EQ(mine, (std::vector<std::string>{"Browser Éditions off", "chromium off paste", "id off", "kate",
+                                              "Zed off"}));
+}
+
+// An Electron executable is recognised by its layout; the first answer holds for the process.
+TEST_F(PolicyFixture, ElectronIsDetectedOnceAndCached)
+{
+    test::TempFolder folder;
+    const auto electronApp = folder.root / "opt" / "Chat";
+    test::TempFolder::writeText(electronApp / "chat", "");
+    test::TempFolder::writeText(electronApp / "resources.pak", "");
+    test::TempFolder::writeText(electronApp / "resources" / "app.asar", "");
+    const auto plainApp = folder.root / "opt" / "Plain";
+    test::TempFolder::writeText(plainApp / "plain", "");
+    test::TempFolder::writeText(plainApp / "resources" / "app.asar", "");
+    workspace.running = {{.id = "chat", .name = "Chat", .pid = 1, .executable = electronApp / "chat"},
+                         {.id = "plain", .name = "Plain", .pid = 2, .executable = plainApp / "plain"}};
+
+    EXPECT_TRUE(policy.isElectron("chat"));
+    EXPECT_FALSE(policy.isElectron("plain"));  // no Chromium .pak files beside it
+    EXPECT_FALSE(policy.isElectron("later"));
+
+    std::filesystem::remove(electronApp / "resources" / "app.asar");
+    workspace.running.push_back({.id = "later", .name = "Later", .pid = 3, .executable = plainApp / "later"});
+    test::TempFolder::writeText(plainApp / "v8_context_snapshot.pak", "");
+    EXPECT_TRUE(policy.isElectron("chat"));
+    EXPECT_FALSE(policy.isElectron("later"));
+    EXPECT_TRUE(policy.usesClipboard("firefox-esr"));
+    EXPECT_FALSE(policy.usesClipboard("plain"));
+}
+
+}  // namespace
+}  // namespace kx
