@@ -1,7 +1,67 @@
-#include <cstdio>
+// The entry point: a command-line run that prints and exits, or the tray application.
 
-int main()
+#include "app/ResourceCheck.h"
+#include "controller/LaunchOptions.h"
+#include "engine/Corpus.h"
+#include "engine/NgramModel.h"
+#include "engine/SelfTest.h"
+#include "platform/Defaults.h"
+#include "platform/HeadlessInputSources.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/SocketInstanceLock.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* instanceName = "app.kestrelix.instance";
+
+int runCommandLine(kx::CommandLineRun run, const std::vector<std::string>& arguments)
 {
-    std::fputs("Kestrelix: the application is not built yet\n", stderr);
+    switch (run) {
+    case kx::CommandLineRun::corpus: {
+        kx::platform::HeadlessInputSources sources;
+        kx::Corpus::run(std::cout, sources, kx::Corpus::scale(arguments));
+        return 0;
+    }
+    case kx::CommandLineRun::checkResources:
+        return kx::ResourceCheck::run();
+    case kx::CommandLineRun::selftest: {
+        kx::platform::HeadlessInputSources sources;
+        kx::SelfTest::run(std::cout, sources);
+        return 0;
+    }
+    case kx::CommandLineRun::none:
+        break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    kx::JsonDefaults defaults(kx::Paths::shared().defaultsFile());
+    kx::NgramModel::setDefaults(&defaults);
+
+    if (const auto run = kx::LaunchOptions::commandLineRun(arguments); run != kx::CommandLineRun::none) {
+        const int status = runCommandLine(run, arguments);
+        std::cout.flush();
+        kx::Log::flush();
+        return status;
+    }
+
+    kx::LaunchOptions::shared() = kx::LaunchOptions::fromArguments(arguments);
+    kx::platform::SocketInstanceLock lock;
+    if (lock.tryAcquire(instanceName) == kx::platform::LockResult::heldElsewhere) {
+        std::cerr << "Kestrelix: another instance is already running \u2014 exiting\n";
+        return 0;
+    }
+    std::cerr << "Kestrelix: the tray application is not built yet; use --corpus, --selftest or "
+                 "--check-resources\n";
     return 1;
 }

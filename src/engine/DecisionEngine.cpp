@@ -1,0 +1,430 @@
+#include "engine/DecisionEngine.h"
+
+#include "engine/NgramModel.h"
+#include "engine/TranslationEngine.h"
+#include "engine/WordAssembler.h"
+#include "engine/Wrapper.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace kx {
+
+namespace {
+
+// A converted word counts as the target's script when this share of its letters is in it.
+constexpr double scriptShare = 0.85;
+
+const std::string geresh = "\u05F3";
+const std::string gershayim = "\u05F4";
+
+std::size_t characterCount(std::string_view s)
+{
+    return text::characterCount(s);
+}
+
+int letterCount(std::string_view s)
+{
+    int count = 0;
+    for (const std::string& c : text::characters(s)) {
+        if (text::characterIsLetter(c))
+            ++count;
+    }
+    return count;
+}
+
+bool isAllCapitals(std::string_view s)
+{
+    return s == text::uppercased(s) && s != text::lowercased(s);
+}
+
+bool startsWithGeresh(std::string_view s)
+{
+    return s.starts_with(geresh) || s.starts_with(gershayim);
+}
+
+bool isCommonShort(Script script, std::string_view word)
+{
+    const auto& table = DecisionEngine::commonShort();
+    const auto words = table.find(script);
+    return words != table.end() && words->second.contains(text::lowercased(word));
+}
+
+// Scripts whose spell checkers accept too much (Hebrew's accepts most letter strings): a word
+// there must also be on the frequency list.
+bool needsRank(Script script)
+{
+    return script == Script::hebrew || script == Script::arabic || script == Script::devanagari
+        || script == Script::other;
+}
+
+// A short word is real when its list ranks it, or, without a list, when it is a common short word.
+// A list that lacks the word outweighs the common words.
+bool shortWordIsReal(const std::string& word, const std::string& language, Script script, LanguageOracle& oracle)
+{
+    const Frequency frequency = oracle.frequency(word, language);
+    switch (frequency.kind) {
+    case Frequency::Kind::ranked:
+        return true;
+    case Frequency::Kind::absent:
+        return false;
+    case Frequency::Kind::noList:
+        return isCommonShort(script, word);
+    }
+    return false;
+}
+
+// The typed text is a real word of its own language, so it stays as typed.
+bool standsAsTyped(const std::string& word, const std::string& language, Script script, LanguageOracle& oracle)
+{
+    if (characterCount(word) < 3)
+        return shortWordIsReal(word, language, script, oracle);
+    return DecisionEngine::acceptableToken(word) && !oracle.isMisspelled(word, language);
+}
+
+// A word of 3 characters or more is real on target: in rank-only scripts it needs a rank unless
+// its shape or its keys vouch for it; elsewhere the spell checker's word is enough.
+bool longWordIsReal(const std::string& word, std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
+                    const KeyboardLayoutInfo& target, LanguageOracle& oracle)
+{
+    const std::string language = target.language();
+    if (needsRank(Script::forLanguage(language)) && !DecisionEngine::isAcronymShaped(word)
+        && !DecisionEngine::typedIsForeignLetters(keys, current, target, true))
+        return oracle.frequency(word, language).isRanked();
+    return !oracle.isMisspelled(word, language);
+}
+
+}  // namespace
+
+const std::map<Script::Value, std::unordered_set<std::string>>& DecisionEngine::commonShort()
+{
+    static const std::map<Script::Value, std::unordered_set<std::string>> table{
+        {Script::latin,
+         {"a",  "i",  "an", "am", "as", "at", "be", "by", "do", "go", "he", "hi", "if", "in",
+          "is", "it", "me", "my", "no", "of", "ok", "on", "or", "so", "to", "up", "us", "we"}},
+        {Script::hebrew,
+         {"אב", "אח", "אש", "אם", "את", "אל", "אז", "או", "בא", "בו", "בה", "בן", "בת",
+          "גם", "גן", "דם", "הם", "הן", "זה", "זו", "חג", "חי", "ים", "יד", "יה", "יש",
+          "כל", "כך", "כי", "כן", "לא", "לו", "לי", "לה", "לך", "מה", "מי", "מן", "מת",
+          "סע", "על", "עם", "עד", "פה", "רק", "רץ", "שם", "של", "שר", "קם", "תה"}},
+    };
+    return table;
+}
+
+const std::unordered_set<std::string>& DecisionEngine::closingMarks()
+{
+    static const std::unordered_set<std::string> marks{
+        ",", ".", ";", ":", "!", "?", ")", "\"", "'", "\u201D", "\u2019", "\u05F3", "\u05F4",
+    };
+    return marks;
+}
+
+std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
+                                               std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle)
+{
+    const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
+    if (!acceptableAsTyped(typed))
+        return std::nullopt;
+    const int letters = letterCount(typed);
+    if (letters < 2)
+        return std::nullopt;
+    const std::string language = current.language();
+    if (!oracle.canCheck(language))
+        return std::nullopt;
+
+    const Script script = Script::forLanguage(language);
+    if (standsAsTyped(typed, language, script, oracle))
+        return std::nullopt;
+    const std::string stripped = strippingTrailingPunctuation(typed);
+    if (stripped != typed && characterCount(stripped) >= 2 && standsAsTyped(stripped, language, script, oracle))
+        return std::nullopt;
+
+    std::vector<Decision> candidates;
+    for (const KeyboardLayoutInfo& target : others) {
+        const std::optional<std::string> conv = TranslationEngine::reconstructFaithful(keys, target.layoutData);
+        if (!conv || *conv == typed)
+            continue;
+        const std::string convStripped = strippingTrailingPunctuation(*conv);
+        if (!acceptableToken(convStripped) || startsWithGeresh(convStripped))
+            continue;
+        const std::string targetLanguage = target.language();
+        const Script targetScript = Script::forLanguage(targetLanguage);
+        if (!targetScript.matches(*conv, scriptShare) || !oracle.isReliable(targetLanguage))
+            continue;
+        const bool real = characterCount(*conv) < 3
+            ? shortWordIsReal(*conv, targetLanguage, targetScript, oracle)
+            : longWordIsReal(*conv, keys, current, target, oracle);
+        if (real)
+            candidates.push_back(Decision{typed, *conv, target});
+    }
+
+    std::optional<Decision> chosen;
+    if (candidates.size() == 1) {
+        chosen = candidates.front();
+    } else if (candidates.size() > 1) {
+        // Several layouts make words: only a clearly more frequent one wins.
+        std::vector<std::pair<int, const Decision*>> ranked;
+        for (const Decision& candidate : candidates) {
+            const Frequency frequency = oracle.frequency(candidate.corrected, candidate.target.language());
+            if (frequency.isRanked())
+                ranked.emplace_back(frequency.rank, &candidate);
+        }
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        if (ranked.size() == 1)
+            chosen = *ranked[0].second;
+        else if (ranked.size() > 1 && static_cast<long long>(ranked[1].first) > 4LL * ranked[0].first)
+            chosen = *ranked[0].second;
+    }
+    if (!chosen)
+        return std::nullopt;
+
+    // Short words make real words on several layouts by chance; convert one only when a key
+    // typed punctuation here and a letter there.
+    if (letters <= 4 && !isAcronymShaped(chosen->corrected)
+        && !typedIsForeignLetters(keys, current, chosen->target, false))
+        return std::nullopt;
+    return chosen;
+}
+
+bool DecisionEngine::acceptableToken(std::string_view s)
+{
+    const std::size_t length = characterCount(s);
+    if (length < 2 || length > 24)
+        return false;
+    const auto& quotes = WordAssembler::quoteFamily();
+    std::optional<bool> latin;  // computed on first need
+    for (char32_t c : text::toScalars(s)) {
+        if (text::isDecimalDigit(c))
+            return false;
+        if (text::isLetter(c) || c == U'\'' || c == U'-')
+            continue;
+        if (quotes.contains(c)) {
+            if (!latin)
+                latin = Script::dominant(s) == Script::latin;
+            if (!*latin)
+                continue;
+        }
+        return false;
+    }
+    if (isAllCapitals(s))
+        return false;
+    const std::vector<std::string> characters = text::characters(s);
+    return std::none_of(characters.begin() + 1, characters.end(),
+                        [](const std::string& c) { return text::characterIsUppercase(c); });
+}
+
+bool DecisionEngine::acceptableAsTyped(std::string_view s)
+{
+    const std::size_t length = characterCount(s);
+    if (length < 2 || length > 24)
+        return false;
+    for (char32_t c : text::toScalars(s)) {
+        if (text::isDecimalDigit(c) || text::isWhitespaceOrNewline(c))
+            return false;
+    }
+    return !isAllCapitals(s);
+}
+
+std::string DecisionEngine::strippingTrailingPunctuation(std::string_view s)
+{
+    std::vector<std::string> characters = text::characters(s);
+    while (!characters.empty() && closingMarks().contains(characters.back()))
+        characters.pop_back();
+    std::string result;
+    for (const std::string& c : characters)
+        result += c;
+    return result;
+}
+
+bool DecisionEngine::isAcronymShaped(std::string_view s)
+{
+    const std::u32string scalars = text::toScalars(s);
+    if (scalars.size() < 3 || WordAssembler::quoteFamily().contains(scalars.back()))
+        return false;
+    const char32_t beforeLast = scalars[scalars.size() - 2];
+    return beforeLast == U'\u05F4' || beforeLast == U'"';
+}
+
+bool DecisionEngine::typedIsForeignLetters(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
+                                           const KeyboardLayoutInfo& target, bool ignoringTrailingPunctuation)
+{
+    std::size_t n = keys.size();
+    if (ignoringTrailingPunctuation) {
+        while (n > 0) {
+            const auto a = TranslationEngine::character(keys[n - 1].code, keys[n - 1].flags, current.layoutData);
+            if (!a || characterCount(*a) != 1 || !closingMarks().contains(*a))
+                break;
+            --n;
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto a = TranslationEngine::character(keys[i].code, keys[i].flags, current.layoutData);
+        const auto b = TranslationEngine::character(keys[i].code, keys[i].flags, target.layoutData);
+        if (!a || !b)
+            continue;
+        const std::u32string sa = text::toScalars(*a);
+        const std::u32string sb = text::toScalars(*b);
+        if (sa.size() == 1 && sb.size() == 1 && (text::isPunctuation(sa[0]) || text::isSymbol(sa[0]))
+            && text::isLetter(sb[0]))
+            return true;
+    }
+    return false;
+}
+
+bool DecisionEngine::hasStrayGeresh(std::string_view s)
+{
+    static const std::unordered_set<std::string> takesGeresh{"ג", "ז", "צ", "ץ", "ת"};
+    const std::vector<std::string> characters = text::characters(s);
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        if (characters[i] != geresh && characters[i] != "'")
+            continue;
+        if (i + 1 == characters.size())
+            continue;
+        if (i == 0 || !takesGeresh.contains(characters[i - 1]))
+            return true;
+    }
+    return false;
+}
+
+bool DecisionEngine::hasFinalLetterMidWord(std::string_view s)
+{
+    static const std::unordered_set<std::string> finalForms{"ך", "ם", "ן", "ף", "ץ"};
+    std::vector<std::string> letters;
+    for (std::string& c : text::characters(s)) {
+        if (text::characterIsLetter(c))
+            letters.push_back(std::move(c));
+    }
+    if (letters.empty())
+        return false;
+    letters.pop_back();
+    return std::any_of(letters.begin(), letters.end(),
+                       [](const std::string& c) { return finalForms.contains(c); });
+}
+
+std::optional<std::string> DecisionEngine::retroConvertible(std::span<const KeyStroke> keys, const std::string& typed,
+                                                            const KeyboardLayoutInfo& current,
+                                                            const KeyboardLayoutInfo& target, LanguageOracle& oracle,
+                                                            const std::optional<std::string>& currentLanguage)
+{
+    const Wrapper::Split split = Wrapper::split(keys, current.layoutData, target.layoutData);
+    if (split.lead + split.trail >= 1) {
+        if (split.lead + split.trail >= keys.size())
+            return std::nullopt;
+        const std::span<const KeyStroke> inner = keys.subspan(split.lead, keys.size() - split.lead - split.trail);
+        const std::string innerTyped = TranslationEngine::reconstruct(inner, current.layoutData);
+        if (!retroConvertible(inner, innerTyped, current, target, oracle, currentLanguage))
+            return std::nullopt;
+        return TranslationEngine::reconstruct(keys, target.layoutData);
+    }
+
+    const std::optional<std::string> conv = TranslationEngine::reconstructFaithful(keys, target.layoutData);
+    if (!conv)
+        return std::nullopt;
+    const std::string s = strippingTrailingPunctuation(*conv);
+    const std::string targetLanguage = target.language();
+    const Script script = Script::forLanguage(targetLanguage);
+    if (text::lowercased(*conv) == text::lowercased(typed))
+        return std::nullopt;
+    if (!script.matches(s, scriptShare) || !oracle.isReliable(targetLanguage))
+        return std::nullopt;
+    if (currentLanguage && genuineAsTyped(typed, *currentLanguage, oracle))
+        return std::nullopt;
+    if (startsWithGeresh(s))
+        return std::nullopt;
+
+    if (characterCount(s) >= 3) {
+        if (!acceptableToken(s))
+            return std::nullopt;
+        if (longWordIsReal(s, keys, current, target, oracle))
+            return conv;
+        // Not confirmed on the target, but the typed word is itself a misspelling where it was typed.
+        if (currentLanguage && acceptableAsTyped(typed) && oracle.canCheck(*currentLanguage)
+            && oracle.isMisspelled(typed, *currentLanguage))
+            return conv;
+        return std::nullopt;
+    }
+    if (currentLanguage && acceptableToken(s))
+        return conv;
+    if (shortWordIsReal(s, targetLanguage, script, oracle))
+        return conv;
+    return std::nullopt;
+}
+
+bool DecisionEngine::genuineAsTyped(const std::string& word, const std::string& language, LanguageOracle& oracle)
+{
+    const std::string s = strippingTrailingPunctuation(word);
+    const Script script = Script::forLanguage(language);
+    if (!script.matches(s, scriptShare) || startsWithGeresh(s))
+        return false;
+    if (script == Script::hebrew && (hasStrayGeresh(s) || hasFinalLetterMidWord(s)))
+        return false;
+    if (characterCount(s) < 3)
+        return isCommonShort(script, s);
+    if (!oracle.canCheck(language) || oracle.isMisspelled(s, language))
+        return false;
+    if (script == Script::latin || script == Script::cyrillic || script == Script::greek)
+        return true;
+    return oracle.frequency(s, language).isRanked() || !NgramModel::looksLikeJunk(s, language);
+}
+
+std::optional<DecisionEngine::RunDecision> DecisionEngine::decideRun(std::span<const RunWord> wordsOldestFirst,
+                                                                     const KeyboardLayoutInfo& current,
+                                                                     std::span<const KeyboardLayoutInfo> others,
+                                                                     LanguageOracle& oracle)
+{
+    const std::string currentLanguage = current.language();
+    std::optional<RunDecision> found;
+    int qualifying = 0;
+    for (const KeyboardLayoutInfo& target : others) {
+        int k = 0;
+        std::size_t characters = 0;
+        int genuine = 0;
+        for (auto word = wordsOldestFirst.rbegin(); word != wordsOldestFirst.rend(); ++word) {
+            if (!retroConvertible(word->keys, word->typed, current, target, oracle, std::nullopt))
+                break;
+            ++k;
+            characters += characterCount(word->typed);
+        }
+        if (k < 2 || characters < 5)
+            continue;
+        for (int i = 0; i < k; ++i) {
+            if (genuineAsTyped(wordsOldestFirst[wordsOldestFirst.size() - 1 - i].typed, currentLanguage, oracle))
+                ++genuine;
+        }
+        if (genuine >= k - genuine)
+            continue;
+        ++qualifying;
+        found = RunDecision{target, k};
+    }
+    if (qualifying != 1)
+        return std::nullopt;
+    return found;
+}
+
+double DecisionEngine::spellScore(std::string_view text, const std::string& language, LanguageOracle& oracle)
+{
+    if (!oracle.canCheck(language))
+        return 0.0;
+    std::vector<std::string> words;
+    std::string word;
+    auto finishWord = [&] {
+        if (characterCount(word) >= 2)
+            words.push_back(word);
+        word.clear();
+    };
+    for (const std::string& c : text::characters(text)) {
+        if (text::characterIsLetter(c) || c == "'" || c == geresh)
+            word += c;
+        else
+            finishWord();
+    }
+    finishWord();
+    if (words.empty())
+        return 0.0;
+    const auto accepted = std::count_if(words.begin(), words.end(),
+                                        [&](const std::string& w) { return !oracle.isMisspelled(w, language); });
+    return static_cast<double>(accepted) / static_cast<double>(words.size());
+}
+
+}  // namespace kx

@@ -1,0 +1,13 @@
+#pragma once
+// Lists of texts as the command-line runs print them: ["ABC[en]", "Hebrew[he]"].
+
+#include <string>
+#include <vector>
+
+namespace kx {
+
+/// The items as double-quoted literals, quotes, backslashes and control characters escaped,
+/// separated by ", " inside square brackets.
+std::string printedList(const std::vector<std::string>& items);
+
+}  // namespace kx

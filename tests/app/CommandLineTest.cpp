@@ -1,0 +1,144 @@
+// The executable's command-line runs, started as a user would start them.
+
+#include "TempFolder.h"
+#include "controller/LaunchOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    std::string output;
+    int status = -1;
+};
+
+// Runs the command through the shell with the given environment prefix, capturing stdout.
+Outcome run(const std::string& environment, const std::string& executable, const std::string& arguments)
+{
+    const std::string command = environment + " '" + executable + "' " + arguments + " 2>/dev/null";
+    Outcome outcome;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return outcome;
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        outcome.output.append(buffer.data(), n);
+    const int status = ::pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+Outcome kestrelix(const std::string& layouts, const std::string& arguments)
+{
+    return run("XKB_DEFAULT_LAYOUT=" + layouts, KX_EXECUTABLE, arguments);
+}
+
+// A copy of the executable in a folder of its own, with exactly the resources given.
+class IsolatedExecutable {
+public:
+    explicit IsolatedExecutable(const std::vector<std::string>& resources)
+    {
+        fs::copy_file(KX_EXECUTABLE, m_folder / "kestrelix");
+        if (resources.empty())
+            return;
+        fs::create_directory(m_folder / "resources");
+        for (const auto& name : resources)
+            fs::copy_file(fs::path(KX_EXECUTABLE).parent_path() / "resources" / name, m_folder / "resources" / name);
+    }
+    std::string path() const { return (m_folder / "kestrelix").string(); }
+
+private:
+    test::TempFolder m_folder{"kx-app"};
+};
+
+// The build tree's resource folder holds every list and image the check asks for.
+TEST(CommandLine, ResourceCheckPassesOnTheBuildTree)
+{
+    const Outcome outcome = kestrelix("us,il", "--check-resources");
+    EXPECT_EQ(outcome.output, "resources ok\n");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+// Missing resources are all named, in the fixed order, with exit status 1.
+TEST(CommandLine, ResourceCheckNamesWhatIsMissingInOrder)
+{
+    IsolatedExecutable bare({});
+    Outcome outcome = run("XKB_DEFAULT_LAYOUT=us", bare.path(), "--check-resources");
+    if (fs::exists(KX_INSTALL_RESOURCE_DIR))
+        GTEST_SKIP() << "an installed copy provides the resources";
+    EXPECT_EQ(outcome.output,
+              "MISSING: freq-en.txt, freq-he.txt, freq-ar.txt, kestrelix_logo.png, kestrelix_mono.png\n");
+    EXPECT_EQ(outcome.status, 1);
+
+    IsolatedExecutable partial({"freq-he.txt", "kestrelix_logo.png"});
+    outcome = run("XKB_DEFAULT_LAYOUT=us", partial.path(), "--check-resources");
+    EXPECT_EQ(outcome.output, "MISSING: freq-en.txt, freq-ar.txt, kestrelix_mono.png\n");
+    EXPECT_EQ(outcome.status, 1);
+}
+
+// With one layout the corpus run prints only its two fixed lines.
+TEST(CommandLine, CorpusWithOneLayoutNeedsTwo)
+{
+    const Outcome outcome = kestrelix("us", "--corpus");
+    EXPECT_EQ(outcome.output, "mode: thorough\nneed 2+ layouts\n");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+// The first switch in the fixed order wins: --corpus before --selftest, whatever their places.
+TEST(CommandLine, CorpusWinsOverSelfTest)
+{
+    const Outcome outcome = kestrelix("us", "--selftest --corpus");
+    EXPECT_EQ(outcome.output, "mode: thorough\nneed 2+ layouts\n");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+// The self-test on us and il shows the Hebrew reading of "akuo" and a run decision.
+TEST(CommandLine, SelfTestPrintsItsBlocksInOrder)
+{
+    const Outcome outcome = kestrelix("us,il", "--selftest");
+    EXPECT_EQ(outcome.status, 0);
+    const auto layouts = outcome.output.find("enabled layouts: [\"English (US)[en]\", \"Hebrew[he]\"]");
+    const auto akuo = outcome.output.find("typed via English (US): 'akuo'\n  via Hebrew: '\u05e9\u05dc\u05d5\u05dd'");
+    const auto hello = outcome.output.find("DECISION: '\u05d9\u05e7\u05da\u05da\u05dd' -> 'hello'");
+    const auto run = outcome.output.find("RUN DECISION: 3 words");
+    ASSERT_NE(layouts, std::string::npos) << outcome.output;
+    ASSERT_NE(akuo, std::string::npos) << outcome.output;
+    ASSERT_NE(hello, std::string::npos) << outcome.output;
+    ASSERT_NE(run, std::string::npos) << outcome.output;
+    EXPECT_LT(layouts, akuo);
+    EXPECT_LT(akuo, hello);
+    EXPECT_LT(hello, run);
+}
+
+// Launch options: --drill takes the next argument as its pace, anything else is hostile.
+TEST(LaunchOptionsTest, DrillPaceAndSetup)
+{
+    struct Row {
+        std::vector<std::string> arguments;
+        LaunchOptions expected;
+    };
+    const Row rows[] = {
+        {{}, {}},
+        {{"--drill"}, {.drillPace = DrillPace::hostile}},
+        {{"--drill", "slow"}, {.drillPace = DrillPace::hostile}},
+        {{"--drill", "relaxed"}, {.drillPace = DrillPace::relaxed}},
+        {{"--drill", "fluent", "--setup"}, {.forceSetup = true, .drillPace = DrillPace::fluent}},
+        {{"--setup", "--drill", "--setup"}, {.forceSetup = true, .drillPace = DrillPace::hostile}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(LaunchOptions::fromArguments(row.arguments), row.expected) << ::testing::PrintToString(row.arguments);
+    EXPECT_EQ(LaunchOptions::commandLineRun({"--setup", "--selftest", "--check-resources"}), CommandLineRun::checkResources);
+    EXPECT_EQ(LaunchOptions::commandLineRun({"--drill", "fluent"}), CommandLineRun::none);
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,323 @@
+#include "engine/DecisionEngine.h"
+
+#include "engine/FrequencyOracle.h"
+#include "engine/SystemSpellOracle.h"
+#include "engine/TranslationEngine.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace kx {
+namespace {
+
+// Fixed answers: the spell checker accepts `words`, a language in `ranks` has a list.
+class FakeOracle final : public LanguageOracle {
+public:
+    std::set<std::string> checkable{"en", "he", "ru"};
+    std::set<std::string> reliable{"en", "he", "ru"};
+    std::map<std::string, std::set<std::string>> words;
+    std::map<std::string, std::map<std::string, int>> ranks;
+
+    bool canCheck(const std::string& language) override { return checkable.contains(language); }
+    bool isMisspelled(const std::string& word, const std::string& language) override
+    {
+        return !frequency(word, language).isRanked() && !words[language].contains(word);
+    }
+    bool isReliable(const std::string& language) override { return reliable.contains(language); }
+    void warmUp(const std::vector<std::string>&) override {}
+    Frequency frequency(const std::string& word, const std::string& language) override
+    {
+        const auto list = ranks.find(language);
+        if (list == ranks.end())
+            return Frequency::noList();
+        const auto rank = list->second.find(text::lowercased(word));
+        return rank == list->second.end() ? Frequency::absent() : Frequency::ranked(rank->second);
+    }
+};
+
+KeyboardLayoutInfo layout(const std::string& name, const std::string& xkb, const std::string& language)
+{
+    return {"xkb:" + xkb, name, {language}, platform::KeyTable::forLayout(xkb), {xkb, "", 0}};
+}
+
+const KeyboardLayoutInfo us = layout("English (US)", "us", "en");
+const KeyboardLayoutInfo il = layout("Hebrew", "il", "he");
+const KeyboardLayoutInfo ru = layout("Russian", "ru", "ru");
+
+// The keys that type text on the layout.
+std::vector<KeyStroke> keysOf(const std::string& text, const KeyboardLayoutInfo& on)
+{
+    const auto inverse = TranslationEngine::inverseMap(on.layoutData);
+    std::vector<KeyStroke> keys;
+    for (const std::string& c : text::characters(text))
+        keys.push_back(inverse.at(c));
+    return keys;
+}
+
+std::string decided(const std::string& typed, const KeyboardLayoutInfo& current,
+                    std::vector<KeyboardLayoutInfo> others, LanguageOracle& oracle)
+{
+    const auto decision = DecisionEngine::decide(keysOf(typed, current), current, others, oracle);
+    return decision ? decision->corrected + " @" + decision->target.language() : "none";
+}
+
+std::vector<DecisionEngine::RunWord> run(const std::vector<std::string>& typed, const KeyboardLayoutInfo& on)
+{
+    std::vector<DecisionEngine::RunWord> words;
+    for (const std::string& t : typed)
+        words.push_back({keysOf(t, on), t});
+    return words;
+}
+
+// Which texts can be words, be judged, and what trails them.
+TEST(DecisionTokens, classifyTextAsTheRulesSay)
+{
+    EXPECT_TRUE(DecisionEngine::acceptableToken("don't"));
+    EXPECT_TRUE(DecisionEngine::acceptableToken("well-known"));
+    EXPECT_FALSE(DecisionEngine::acceptableToken("wo\"rd"));
+    EXPECT_TRUE(DecisionEngine::acceptableToken("צה״ל"));
+    EXPECT_FALSE(DecisionEngine::acceptableToken("iPhone"));
+    EXPECT_FALSE(DecisionEngine::acceptableToken("NASA"));
+    EXPECT_FALSE(DecisionEngine::acceptableToken("a1b"));
+    EXPECT_FALSE(DecisionEngine::acceptableToken(std::string(25, 'a')));
+    EXPECT_TRUE(DecisionEngine::acceptableAsTyped("a,v"));
+    EXPECT_TRUE(DecisionEngine::acceptableAsTyped("hEllo"));
+    EXPECT_FALSE(DecisionEngine::acceptableAsTyped("he llo"));
+    EXPECT_FALSE(DecisionEngine::acceptableAsTyped("HELLO"));
+    EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("word)."), "word");
+    EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("?!\u201D"), "");
+    EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("(word"), "(word");
+    EXPECT_TRUE(DecisionEngine::isAcronymShaped("a\"b"));
+    EXPECT_FALSE(DecisionEngine::isAcronymShaped("a\"'"));
+    EXPECT_EQ(DecisionEngine::closingMarks().size(), 13u);
+    EXPECT_EQ(DecisionEngine::commonShort().at(Script::latin).size(), 28u);
+    EXPECT_EQ(DecisionEngine::commonShort().at(Script::hebrew).size(), 51u);
+}
+
+// The Hebrew shape tests: stray geresh marks and final forms inside a word.
+TEST(DecisionTokens, hebrewShapes)
+{
+    EXPECT_TRUE(DecisionEngine::hasStrayGeresh("׳אב"));
+    EXPECT_TRUE(DecisionEngine::hasStrayGeresh("אב'ג"));
+    EXPECT_FALSE(DecisionEngine::hasStrayGeresh("ג׳ק"));
+    EXPECT_FALSE(DecisionEngine::hasStrayGeresh("אב׳"));
+    EXPECT_FALSE(DecisionEngine::hasFinalLetterMidWord("שלום."));
+    EXPECT_TRUE(DecisionEngine::hasFinalLetterMidWord("םלש"));
+}
+
+// Typed text that is not a plain word, or is a real word, is never converted.
+TEST(DecideWord, leavesTypedWordsAlone)
+{
+    FakeOracle oracle;
+    oracle.ranks["en"] = {{"do", 40}};
+    oracle.ranks["he"] = {{"בבקשה", 103}, {"בב1שה", 1}, {"בבקשהץ", 1}, {"גץ", 1}, {"גםת", 1}};
+    oracle.words["en"] = {"cceav"};
+    struct Row {
+        const char* typed;
+        const char* expected;
+    } rows[] = {
+        {"cceav", "none"},        // a real word as typed
+        {"cceav.", "none"},       // a real word before a full stop
+        {"CCEAV", "none"},        // all capitals
+        {"cc1av", "none"},        // a digit
+        {"d.", "none"},           // one letter
+        {"do,", "none"},          // its stripped form is ranked
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(decided(row.typed, us, {il}, oracle), row.expected) << row.typed;
+    oracle.words["en"].clear();
+    EXPECT_EQ(decided("cceav", us, {il}, oracle), "בבקשה @he");
+    oracle.checkable.erase("en");
+    EXPECT_EQ(decided("cceav", us, {il}, oracle), "none");
+}
+
+// A short stripped form counts by its rank when its language has a list, by the common words otherwise.
+TEST(DecideWord, shortStrippedFormsStayByRankOrCommonWords)
+{
+    FakeOracle oracle;
+    oracle.ranks["he"] = {{"גםת", 1}, {"דחת", 1}};
+    oracle.ranks["en"] = {{"the", 1}};
+    EXPECT_EQ(decided("do,", us, {il}, oracle), "גםת @he");  // listed language lacks "do"
+    oracle.ranks.erase("en");
+    EXPECT_EQ(decided("do,", us, {il}, oracle), "none");    // no list: a common short word
+    EXPECT_EQ(decided("sj,", us, {il}, oracle), "דחת @he");
+}
+
+// What makes another layout's text a candidate.
+TEST(DecideWord, candidatesMustBeRealWordsOfTheTarget)
+{
+    FakeOracle oracle;
+    oracle.ranks["he"] = {};
+    oracle.words["he"] = {"בבקשה", "אתה", "צה\"ל"};
+    EXPECT_EQ(decided("cceav", us, {il}, oracle), "none");     // Hebrew needs a rank
+    EXPECT_EQ(decided("t,v", us, {il}, oracle), "אתה @he");    // unless a typed mark is a Hebrew letter
+    EXPECT_EQ(decided("mv\"k", us, {il}, oracle), "צה\"ל @he"); // or it is an acronym
+    oracle.ranks["he"]["בבקשה"] = 103;
+    EXPECT_EQ(decided("cceav", us, {il}, oracle), "בבקשה @he");
+    oracle.reliable.erase("he");
+    EXPECT_EQ(decided("cceav", us, {il}, oracle), "none");
+}
+
+// Two layouts making words: only a rank more than 4 times smaller than the next wins.
+TEST(DecideWord, competingLayoutsNeedAClearWinner)
+{
+    struct Row {
+        int hebrew, russian;  // 0: not ranked
+        const char* expected;
+    } rows[] = {
+        {100, 400, "none"},
+        {100, 401, "עינגאמ @he"},
+        {401, 100, "привет @ru"},
+        {100, 100, "none"},
+        {100, 0, "עינגאמ @he"},
+    };
+    for (const Row& row : rows) {
+        FakeOracle oracle;
+        oracle.ranks["he"] = {};
+        oracle.ranks["ru"] = {};
+        oracle.words["ru"] = {"привет"};
+        if (row.hebrew)
+            oracle.ranks["he"]["עינגאמ"] = row.hebrew;
+        if (row.russian)
+            oracle.ranks["ru"]["привет"] = row.russian;
+        EXPECT_EQ(decided("ghbdtn", us, {il, ru}, oracle), row.expected) << row.hebrew << "/" << row.russian;
+    }
+}
+
+// Words of 4 letters or fewer convert only when a key typed a mark here and a letter there.
+TEST(DecideWord, shortWordsNeedAForeignLetterKey)
+{
+    FakeOracle oracle;
+    oracle.ranks["he"] = {{"שלום", 232}, {"בבקשה", 103}, {"שבת", 300}};
+    EXPECT_EQ(decided("akuo", us, {il}, oracle), "none");
+    EXPECT_EQ(decided("cceav", us, {il}, oracle), "בבקשה @he");
+    EXPECT_EQ(decided("ac,", us, {il}, oracle), "שבת @he");
+}
+
+// The wrapper keys around a word, case-only differences and the current language's say.
+TEST(RetroConvertible, judgesTheWordAsTheRulesSay)
+{
+    FakeOracle oracle;
+    oracle.ranks["he"] = {{"שלום", 232}, {"מה", 5}};
+    oracle.ranks["en"] = {};
+    oracle.words["en"] = {"akuo"};
+    const auto convert = [&](const std::string& typed, std::optional<std::string> language) {
+        return DecisionEngine::retroConvertible(keysOf(typed, us), typed, us, il, oracle, language)
+            .value_or("none");
+    };
+    EXPECT_EQ(convert("\"akuo\"", std::nullopt), "\"שלום\"");
+    EXPECT_EQ(convert("\"\"", std::nullopt), "none");
+    EXPECT_EQ(convert("akuo", std::nullopt), "שלום");
+    EXPECT_EQ(convert("akuo", "en"), "none");            // genuine where it was typed
+    EXPECT_EQ(convert("nv", std::nullopt), "מה");        // ranked short word
+    EXPECT_EQ(convert("bh", std::nullopt), "none");      // absent short word
+    EXPECT_EQ(convert("bh", "en"), "ני");                // any token when reaching back
+    EXPECT_EQ(convert("cceav", std::nullopt), "none");   // not confirmed on the target
+    EXPECT_EQ(convert("cceav", "en"), "בבקשה");          // but the typed word is a misspelling
+
+    const auto lower = platform::KeyTable::fromEntries({{0, 0, "a"}, {1, 0, "b"}, {2, 0, "c"}});
+    const auto upper = platform::KeyTable::fromEntries({{0, 0, "A"}, {1, 0, "B"}, {2, 0, "C"}});
+    const KeyboardLayoutInfo small{"small", "small", {"en"}, lower, {}};
+    const KeyboardLayoutInfo capital{"capital", "capital", {"en"}, upper, {}};
+    const std::vector<KeyStroke> keys{{0, 0}, {1, 0}, {2, 0}};
+    EXPECT_FALSE(DecisionEngine::retroConvertible(keys, "abc", small, capital, oracle, std::nullopt));
+}
+
+// A typed word is genuine only in its script, shape and, for Hebrew, the common short words.
+TEST(GenuineAsTyped, followsScriptAndShape)
+{
+    FakeOracle oracle;
+    oracle.ranks["he"] = {{"דג", 900}, {"שלום", 232}};
+    oracle.words["he"] = {"םלש"};
+    oracle.words["en"] = {"hello"};
+    EXPECT_FALSE(DecisionEngine::genuineAsTyped("דג", "he", oracle));
+    EXPECT_TRUE(DecisionEngine::genuineAsTyped("של", "he", oracle));
+    EXPECT_FALSE(DecisionEngine::genuineAsTyped("םלש", "he", oracle));
+    EXPECT_TRUE(DecisionEngine::genuineAsTyped("שלום,", "he", oracle));
+    EXPECT_TRUE(DecisionEngine::genuineAsTyped("hello.", "en", oracle));
+    EXPECT_FALSE(DecisionEngine::genuineAsTyped("hello", "he", oracle));
+}
+
+// The run rules: 5 characters at least, fewer genuine words than half, exactly one layout.
+TEST(DecideRun, needsContextAndOneLayout)
+{
+    FakeOracle oracle;
+    oracle.ranks["he"] = {{"מה", 5}, {"שלום", 232}, {"שמש", 900}, {"ביצה", 901}, {"ראש", 902}};
+    oracle.ranks["en"] = {};
+    const auto decideRun = [&](const std::vector<std::string>& typed, std::vector<KeyboardLayoutInfo> others) {
+        const auto d = DecisionEngine::decideRun(run(typed, us), us, others, oracle);
+        return d ? d->target.language() + " " + std::to_string(d->wordCount) : "none";
+    };
+    EXPECT_EQ(decideRun({"nv", "nv"}, {il}), "none");
+    EXPECT_EQ(decideRun({"nv", "nv", "nv"}, {il}), "he 3");
+    EXPECT_EQ(decideRun({"xyz", "nv", "akuo"}, {il}), "he 2");
+    oracle.words["en"] = {"ana", "rta"};
+    EXPECT_EQ(decideRun({"ana", "rta", "chmv", "akuo"}, {il}), "none");
+    oracle.words["en"] = {"ana"};
+    EXPECT_EQ(decideRun({"ana", "rta", "chmv", "akuo"}, {il}), "he 4");
+    oracle.ranks["ru"] = {{"тм", 1}, {"флгщ", 1}};
+    EXPECT_EQ(decideRun({"nv", "akuo"}, {il, ru}), "none");
+    oracle.ranks["ru"].clear();
+    EXPECT_EQ(decideRun({"nv", "akuo"}, {il, ru}), "he 2");
+}
+
+// The share of words of 2 characters or more that the checker accepts.
+TEST(SpellScore, countsWordsOfTwoCharactersOrMore)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"don't"};
+    EXPECT_DOUBLE_EQ(DecisionEngine::spellScore("don't stop", "en", oracle), 0.5);
+    EXPECT_DOUBLE_EQ(DecisionEngine::spellScore("a b c", "en", oracle), 0.0);
+    EXPECT_DOUBLE_EQ(DecisionEngine::spellScore("don't", "xx", oracle), 0.0);
+}
+
+// The real dictionaries and shipped lists on the layouts users have.
+class DecideWithRealOracles : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        FrequencyOracle::setResourceBundle(KX_SOURCE_RESOURCE_DIR);
+        spell = new SystemSpellOracle();
+        oracle = new FrequencyOracle(*spell, KX_SOURCE_RESOURCE_DIR);
+        oracle->warmUp({"en", "he", "ru"});
+    }
+    static void TearDownTestSuite()
+    {
+        delete oracle;
+        delete spell;
+    }
+    static inline SystemSpellOracle* spell = nullptr;
+    static inline FrequencyOracle* oracle = nullptr;
+};
+
+// Words typed on the wrong layout come back as the user meant them.
+TEST_F(DecideWithRealOracles, convertsWrongLayoutWords)
+{
+    EXPECT_EQ(decided("יקךךם", il, {us}, *oracle), "hello @en");
+    EXPECT_EQ(decided("ghbdtn", us, {il, ru}, *oracle), "привет @ru");
+    EXPECT_EQ(decided("cceav", us, {il, ru}, *oracle), "בבקשה @he");
+    EXPECT_EQ(decided("t,v", us, {il, ru}, *oracle), "אתה @he");
+    // 4 letters are too few alone; the run of words around it carries it.
+    EXPECT_EQ(decided("akuo", us, {il}, *oracle), "none");
+    const auto d = DecisionEngine::decideRun(run({"nv", "akuo"}, us), us, std::vector{il}, *oracle);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->target.id, "xkb:il");
+    EXPECT_EQ(d->wordCount, 2);
+}
+
+// Real words typed on the right layout stay.
+TEST_F(DecideWithRealOracles, leavesRealWords)
+{
+    for (const char* word : {"hello", "world", "because", "people", "the", "don't", "hello."})
+        EXPECT_EQ(decided(word, us, {il, ru}, *oracle), "none") << word;
+    for (const char* word : {"שלום", "תודה", "בבקשה"})
+        EXPECT_EQ(decided(word, il, {us, ru}, *oracle), "none") << word;
+    EXPECT_EQ(decided("привет", ru, {us, il}, *oracle), "none");
+    EXPECT_FALSE(DecisionEngine::decideRun(run({"see", "you", "there"}, us), us, std::vector{il, ru}, *oracle));
+}
+
+}  // namespace
+}  // namespace kx
