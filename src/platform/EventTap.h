@@ -51,6 +51,11 @@ public:
     virtual bool install(TapHandler handler) = 0;
     /// Turns the tap on again after a disabled notice. Does nothing when not installed.
     virtual void enable() = 0;
+    /// The program starts (true) or stops (false) typing a rewrite into the focused application.
+    /// A desktop whose tap sees keys only after delivery keeps the user's keys from the
+    /// applications meanwhile, so that a swallowed key is really held back; where the handler's
+    /// verdict alone decides, there is nothing to do. Main thread.
+    virtual void setHolding(bool on) { (void)on; }
 };
 
 }  // namespace kx::platform

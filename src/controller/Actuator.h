@@ -1,0 +1,83 @@
+#pragma once
+// The one writer into other applications: synthetic key events (Backspaces, Unicode text, single
+// keys), text pasted through the pasteboard, and the layout selection. Every event carries the
+// program's marker, so its own tap lets it through, and every post is followed by a 2.5 ms pause.
+// The typing operations block their thread for their pauses and are meant for the serial
+// actuation queue; the pauses go through the sleeper given at creation.
+
+#include "controller/ActuationStrategy.h"
+#include "engine/KeyboardLayoutInfo.h"
+#include "platform/EventPoster.h"
+#include "platform/InputSources.h"
+#include "platform/MainQueue.h"
+#include "platform/Pasteboard.h"
+#include "platform/SerialQueue.h"
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kx {
+
+/// The user's pasteboard as it was before a paste, put back afterwards.
+struct PasteboardSnapshot {
+    std::vector<platform::PasteboardItem> items;
+
+    explicit PasteboardSnapshot(platform::Pasteboard& pasteboard);
+    /// Always clears the pasteboard; writes the saved items back when there are any.
+    void restore(platform::Pasteboard& pasteboard) const;
+};
+
+class Actuator {
+public:
+    /// The pause after every posted event.
+    static constexpr double postPause = 0.0025;
+    /// Pasted text has to be on the pasteboard before the paste key reaches the application.
+    static constexpr double pasteSettle = 0.015;
+    /// Around a paste, so the application is done with the Backspaces and the paste.
+    static constexpr double clipboardPause = 0.045;
+    /// The user's pasteboard comes back this long after a paste.
+    static constexpr double restoreDelay = 0.2;
+
+    static constexpr std::uint16_t backspaceKey = 51;
+    static constexpr std::uint16_t vKey = 9;
+    static constexpr std::uint16_t cKey = 8;
+    static constexpr std::uint16_t spaceKey = 49;
+    static constexpr std::uint16_t tabKey = 48;
+
+    /// Made on the main thread, which selectLayout() recognises.
+    Actuator(platform::EventPoster& poster, platform::Pasteboard& pasteboard, platform::InputSources& sources,
+             MainQueue& main, Sleeper sleeper);
+
+    /// One key-down and one key-up of code, both with exactly flags.
+    void tapKey(std::uint16_t code, std::uint64_t flags);
+    /// Types text, one key pair per character carrying all its UTF-16 units.
+    void insert(const std::string& text);
+    /// Pastes text (nothing for empty text) and restores the user's pasteboard 0.2 s later unless
+    /// someone wrote to it meanwhile.
+    void paste(const std::string& text);
+    /// deleteCount Backspaces, then text typed or pasted; under clipboard a trailing space or tab
+    /// is typed as a key after the paste.
+    void replace(int deleteCount, const std::string& text, ActuationStrategy strategy);
+    /// Command-C.
+    void copySelection();
+    /// Makes layout the current input source, always on the main thread.
+    void selectLayout(const KeyboardLayoutInfo& layout);
+
+    /// Posts one marked event and pauses; an event that cannot be posted is skipped.
+    void postKey(std::uint16_t code, std::uint64_t flags, bool down);
+
+private:
+    void post(const platform::SyntheticKey& event);
+    void keyPair(std::uint16_t code, std::uint64_t flags);
+
+    platform::EventPoster& m_poster;
+    platform::Pasteboard& m_pasteboard;
+    platform::InputSources& m_sources;
+    MainQueue& m_main;
+    Sleeper m_sleep;
+    std::thread::id m_mainThread = std::this_thread::get_id();
+};
+
+}  // namespace kx

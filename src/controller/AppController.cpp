@@ -1,0 +1,260 @@
+#include "controller/AppController.h"
+
+#include "controller/StatusItemView.h"
+#include "controller/SuggestionPromptView.h"
+#include "controller/WindowPresenter.h"
+#include "engine/FrequencyOracle.h"
+#include "engine/NgramModel.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "stores/LoginItem.h"
+
+#include <utility>
+
+namespace kx {
+
+namespace {
+
+constexpr const char* debugLoggingKey = "kestrelix.debugLogging";
+constexpr const char* seenWalkthroughKey = "kestrelix.seenWalkthrough";
+constexpr const char* loginItemOfferedKey = "kestrelix.loginItemOffered";
+
+// The walkthrough opens once the status item has settled on screen.
+constexpr double walkthroughDelay = 0.4;
+constexpr double permissionPollInterval = 2.0;
+
+AppController* sharedController = nullptr;
+
+// ["a", "b"]: how the launch log has always listed the layouts.
+std::string arrayNotation(const std::vector<std::string>& items)
+{
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        out += '"';
+        for (char c : items[i]) {
+            if (c == '"' || c == '\\')
+                out += '\\';
+            out += c;
+        }
+        out += '"';
+    }
+    return out + "]";
+}
+
+const char* boolText(bool value)
+{
+    return value ? "true" : "false";
+}
+
+}  // namespace
+
+AppController::AppController(AppServices services)
+    : registry(*services.inputSources),
+      assembler(*services.main),
+      speller(*services.spellChecker),
+      policy(*services.defaults, *services.workspace),
+      history(*services.defaults, Paths::shared().historyFile()),
+      suggestionPrompt(*services.suggestionPrompt),
+      statusItem(services.statusItem),
+      actuationQueue(*services.actuationQueue),
+      sound(*services.defaults, *services.sound),
+      behavior(*services.defaults),
+      debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
+      m_services(std::move(services)),
+      m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
+                 m_services.sleeper),
+      m_caret(*m_services.accessibility, *m_services.axQueue, *m_services.main)
+{
+}
+
+AppController::~AppController()
+{
+    // Blocks still running on the worker queues report back through the main queue, where the
+    // life token turns them away; they must not outlive the members they use.
+    m_services.actuationQueue->waitUntilIdle();
+    m_services.axQueue->waitUntilIdle();
+    m_services.warmUpQueue->waitUntilIdle();
+    if (sharedController == this)
+        sharedController = nullptr;
+}
+
+AppController* AppController::shared()
+{
+    return sharedController;
+}
+
+void AppController::setShared(AppController* controller)
+{
+    sharedController = controller;
+}
+
+LanguageOracle& AppController::frequency()
+{
+    if (!m_frequency)
+        m_frequency = std::make_unique<FrequencyOracle>(speller, FrequencyOracle::resourceBundle());
+    return *m_frequency;
+}
+
+void AppController::later(double seconds, std::function<void()> block)
+{
+    m_services.main->after(seconds, [life = std::weak_ptr<char>(m_life), block = std::move(block)] {
+        if (life.lock())
+            block();
+    });
+}
+
+void AppController::debugLine(const std::string& line) const
+{
+    if (debugLogging)
+        Log::line(line);
+}
+
+std::string AppController::frontBundleID() const
+{
+    const auto front = m_services.workspace->frontApplication();
+    return front && !front->id.empty() ? front->id : "?";
+}
+
+void AppController::dropPendingSuggestion()
+{
+    if (!pendingSuggestion)
+        return;
+    pendingSuggestion.reset();
+    suggestionPrompt.hide();
+}
+
+void AppController::start()
+{
+    Log::reset();
+    Log::line("launch — build " + (m_services.version.empty() ? std::string("dev") : m_services.version));
+
+    if (m_services.launchOptions.forceSetup || !m_services.defaults->boolean(seenWalkthroughKey).value_or(false))
+        later(walkthroughDelay, [this] { m_services.windows->showWalkthrough(); });
+
+    assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
+        handleWord(keys, terminator);
+    };
+
+    cancellables.push_back(behavior.correctionModeChanged.subscribe([this](CorrectionMode mode) {
+        Log::line("correction mode → " + std::string(mode.rawValue()));
+        if (mode != CorrectionMode::ask)
+            dropPendingSuggestion();
+        updateStatusGlyph();
+    }));
+
+    assembler.onOrphanBreak = [this] { pendingOrphan.reset(); };
+    assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) {
+        if (!recentWords.empty() && recentWords.back().keys == keys)
+            recentWords.pop_back();
+    };
+    assembler.onDiscontinuity = [this] {
+        pendingOrphan.reset();
+        staleKeyLayouts.reset();
+        suspectStale.reset();
+        lastPaste.reset();
+        recentWords.clear();
+        undoStack.clear();
+        dropPendingSuggestion();
+    };
+
+    m_layoutObserver = m_services.inputSources->subscribe([this] {
+        registry.refresh();
+        if (ownSwitchPending) {
+            ownSwitchPending = false;
+            return;
+        }
+        assembler.keys.clear();
+        staleKeyLayouts.reset();
+        suspectStale.reset();
+    });
+
+    cancellables.push_back(m_services.workspace->subscribeActivation([this](const platform::RunningApplication&) {
+        recentWords.clear();
+        staleKeyLayouts.reset();
+        suspectStale.reset();
+        lastPaste.reset();
+        flushContext();
+        dropPendingSuggestion();
+    }));
+
+    // The desktop shows its own prompts where it has them; the answers come from the polling below.
+    m_services.permissions->request(platform::Permission::accessibility);
+    m_services.permissions->request(platform::Permission::inputMonitoring);
+
+    evaluatePermissions();
+    permTimer = m_services.main->timer(permissionPollInterval, true, [this] { evaluatePermissions(); });
+}
+
+void AppController::evaluatePermissions()
+{
+    const bool ax = m_services.permissions->isGranted(platform::Permission::accessibility);
+    const bool im = m_services.permissions->isGranted(platform::Permission::inputMonitoring);
+    const std::string state = std::string("ax=") + boolText(ax) + " im=" + boolText(im);
+    if (state != lastPermLog) {
+        lastPermLog = state;
+        Log::line("permissions " + state + "  bundlePath=" + m_services.bundlePath);
+    }
+    updateStatusGlyph();
+
+    if (!(ax && im)) {
+        if (!didPromptPermissions) {
+            didPromptPermissions = true;
+            m_services.windows->showSetup();
+        }
+        return;
+    }
+
+    permTimer.reset();
+    if (started)
+        return;
+    started = true;
+
+    registry.refresh();
+    std::vector<std::string> languages;
+    for (const auto& layout : registry.layouts)
+        languages.push_back(layout.language());
+    frequency().warmUp(languages);
+    m_services.warmUpQueue->async([languages] {
+        for (const auto& language : languages)
+            NgramModel::model(language);
+    });
+
+    std::vector<std::string> descriptions;
+    for (const auto& layout : registry.layouts) {
+        const std::string language = layout.language();
+        const bool hasList = frequency().frequency("probe", language).kind != Frequency::Kind::noList;
+        descriptions.push_back(layout.localizedName + "[" + language + "]dict=" +
+                               boolText(frequency().canCheck(language)) + " freq=" + boolText(hasList));
+    }
+    Log::line("enabled layouts = " + arrayNotation(descriptions));
+    if (registry.layouts.size() < 2)
+        Log::line("need at least 2 enabled keyboard layouts to do anything useful");
+
+    installTap();
+    Log::line("ready — correction mode: " + std::string(behavior.correctionMode().rawValue()));
+
+    if (!m_services.defaults->boolean(loginItemOfferedKey).value_or(false)) {
+        m_services.defaults->set(loginItemOfferedKey, true);
+        LoginItem::setEnabled(*m_services.loginItem, true);
+    }
+}
+
+void AppController::installTap()
+{
+    if (tap)
+        return;
+    const bool installed = m_services.eventTap->install(
+        [this, life = std::weak_ptr<char>(m_life)](const platform::TapEvent& event) {
+            return life.lock() ? handleTapEvent(event) : platform::TapVerdict::pass;
+        });
+    if (!installed) {
+        Log::line("FAILED to create event tap — grant Accessibility + Input Monitoring, then relaunch");
+        return;
+    }
+    tap = m_services.eventTap;
+    Log::line("event tap installed");
+}
+
+}  // namespace kx

@@ -1,0 +1,220 @@
+// Span correction: one planned rewrite typed into the front application, the layout switched to
+// the target and checked, and the rewrite recorded. Also the pieces the repairs share: the end of
+// an actuation, the check that a paste landed and the judgement of what the screen shows.
+
+#include "controller/AppController.h"
+
+#include "platform/Log.h"
+#include "platform/Text.h"
+
+namespace kx {
+
+namespace {
+
+constexpr double switchCheckDelay = 0.3;
+constexpr double ownSwitchWindow = 1.5;
+constexpr double staleKeyWindow = 1.5;
+constexpr int staleKeyWordStarts = 2;
+constexpr double actuationTail = 0.12;
+constexpr double contextFlushDelay = 15.0;
+constexpr double screenReadTimeout = 0.25;
+constexpr double screenRetryDelay = 0.25;
+constexpr std::uint16_t shiftKey = 56;
+constexpr std::size_t screenQuoteLength = 12;
+
+std::string lastCharacters(const std::string& s, std::size_t count)
+{
+    const auto characters = text::characters(s);
+    std::string out;
+    for (std::size_t i = characters.size() - std::min(count, characters.size()); i < characters.size(); ++i)
+        out += characters[i];
+    return out;
+}
+
+}  // namespace
+
+std::string AppController::trimTrailingSpaces(const std::string& s)
+{
+    const auto end = s.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : s.substr(0, end + 1);
+}
+
+void AppController::performSpanCorrection(const SpanCorrection& span)
+{
+    if (isActuating)
+        return;
+    logCorrection(span.logLine, span.contextBefore);
+    setActuating(true);
+    later(correctionDelay, [this, span] {
+        switchNow(span.target, span.from, span.frontID);
+        actuationQueue.async([this, span, life = std::weak_ptr<char>(m_life)] {
+            if (!life.lock())
+                return;
+            m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
+            m_services.main->async([this, span, life] {
+                if (life.lock())
+                    completeSpan(span);
+            });
+        });
+    });
+}
+
+void AppController::completeSpan(const SpanCorrection& span)
+{
+    const double now = m_services.main->now();
+    undoStack.push_back({span.insertText, span.originalText, span.from, span.strategy, now});
+    if (undoStack.size() > undoStackLimit)
+        undoStack.erase(undoStack.begin(), undoStack.end() - static_cast<std::ptrdiff_t>(undoStackLimit));
+    keyGenAtLastCorrection = keyGen;
+
+    const auto front = m_services.workspace->frontApplication();
+    CorrectionRecord record;
+    record.at = m_services.main->wallNow();
+    record.appName = front && !front->name.empty() ? front->name : span.frontID;
+    record.appBundleID = span.frontID;
+    record.original = text::trimmed(span.originalText);
+    record.corrected = text::trimmed(span.insertText);
+    record.fromLayout = span.from.localizedName;
+    record.toLayout = span.target.localizedName;
+    record.kind = span.retroCount > 0 ? CorrectionKind::retro : CorrectionKind::auto_;
+    record.retroCount = span.retroCount;
+    const Uuid recordID = record.id;
+    history.add(std::move(record));
+    if (pendingContext)
+        pendingContext->recordID = recordID;
+
+    if (sound.enabled())
+        sound.preview();
+
+    if (span.retroCount == 0)
+        flash("↺ " + span.decisionOriginal + " → " + span.decisionCorrected);
+    else
+        flash("↺ fixed " + std::to_string(span.retroCount + 1) + " words → " + span.target.localizedName);
+
+    // A word typed next must not reach back over the rewritten ones, nor Backspace restore one.
+    recentWords.clear();
+    assembler.lastEmitted.reset();
+
+    finishActuation(actuationTail, span.insertText, span.strategy, span.frontID, false);
+}
+
+void AppController::logCorrection(const std::string& line, const std::vector<std::string>& before)
+{
+    Log::line("[" + std::string(behavior.correctionMode().rawValue()) + "] " + line);
+    if (debugLogging && !before.empty()) {
+        std::string words;
+        for (std::size_t i = 0; i < before.size(); ++i)
+            words += (i > 0 ? ", '" : "'") + before[i] + "'";
+        Log::line("  context before: " + words);
+    }
+    pendingContext = PendingContext{line, {}, std::nullopt};
+    contextGen += 1;
+    later(contextFlushDelay, [this, generation = contextGen] {
+        if (contextGen == generation)
+            flushContext();
+    });
+}
+
+void AppController::switchNow(const KeyboardLayoutInfo& target, const KeyboardLayoutInfo& from, const std::string& app)
+{
+    if (target.id == from.id)
+        return;
+    switchLayoutOurselves(target);
+    if (policy.usesClipboard(app))
+        staleKeyLayouts = StaleExpectation{from, target, StaleArm::ownSwitch,
+                                           m_services.main->now() + staleKeyWindow, staleKeyWordStarts};
+    else
+        staleKeyLayouts.reset();
+    assembler.keys.clear();
+    verifySwitch(target, app);
+}
+
+void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
+{
+    const auto current = registry.currentLayout();
+    if (current && current->id == layout.id)
+        return;
+    lastSwitchedFrom = current;
+    ownSwitchPending = true;
+    const int generation = ++ownSwitchGen;
+    m_actuator.selectLayout(layout);
+    later(ownSwitchWindow, [this, generation] {
+        if (ownSwitchGen == generation)
+            ownSwitchPending = false;
+    });
+}
+
+void AppController::verifySwitch(const KeyboardLayoutInfo& target, const std::string& app)
+{
+    later(switchCheckDelay, [this, target, app] {
+        const auto current = registry.currentLayout();
+        if (current && current->id != target.id)
+            Log::line("switch DID NOT hold after 300ms: wanted " + target.localizedName + ", have " +
+                      current->localizedName + " in " + app);
+    });
+}
+
+void AppController::finishActuation(double after, std::optional<std::string> verifying, ActuationStrategy strategy,
+                                    const std::string& app, bool isRepair)
+{
+    later(after, [this, verifying = std::move(verifying), strategy, app, isRepair] {
+        if (strategy == ActuationStrategy::clipboard) {
+            // Some browsers keep a modifier latched after a paste; a Shift tap releases it.
+            m_actuator.postKey(shiftKey, EventFlags::shift, true);
+            m_actuator.postKey(shiftKey, 0, false);
+            if (verifying)
+                verifyPasteLanded(*verifying, app, isRepair);
+        }
+        setActuating(false);
+        replayHeldKeys();
+    });
+}
+
+void AppController::verifyPasteLanded(const std::string& text, const std::string& app, bool isRepair)
+{
+    const std::string expected = trimTrailingSpaces(text);
+    lastPaste = LastPaste{expected, app, m_services.main->now(), isRepair};
+    if (!debugLogging)
+        return;
+    const int count = static_cast<int>(text::utf16Count(text)) + 2;
+    m_caret.readTail(count, screenReadTimeout, [this, expected, life = std::weak_ptr<char>(m_life)](
+                                                   std::optional<std::string> read) {
+        if (!life.lock() || !read)
+            return;
+        const std::string shown = trimTrailingSpaces(*read);
+        if (!shown.ends_with(expected))
+            debugLine("screen after paste reads '…" + lastCharacters(shown, screenQuoteLength) + "', expected '…" +
+                      lastCharacters(expected, screenQuoteLength) + "' (may not be updated yet)");
+    });
+}
+
+void AppController::judgeScreen(const std::string& correct, const std::string& stale, int attempt,
+                                std::function<void(ScreenVerdict)> then)
+{
+    const std::string c = trimTrailingSpaces(correct);
+    const std::string s = trimTrailingSpaces(stale);
+    const int count = static_cast<int>(std::max(text::utf16Count(correct), text::utf16Count(stale))) + 2;
+    m_caret.readTail(count, screenReadTimeout,
+                     [this, c, s, correct, stale, attempt, then = std::move(then),
+                      life = std::weak_ptr<char>(m_life)](std::optional<std::string> read) {
+                         if (!life.lock())
+                             return;
+                         const auto shown = read ? std::optional<std::string>(trimTrailingSpaces(*read)) : std::nullopt;
+                         if (shown && shown->ends_with(c)) {
+                             then(ScreenVerdict::correct());
+                             return;
+                         }
+                         if (shown && shown->ends_with(s)) {
+                             then(ScreenVerdict::stale());
+                             return;
+                         }
+                         if (attempt > 1) {
+                             then(ScreenVerdict::undecided(shown));
+                             return;
+                         }
+                         later(screenRetryDelay,
+                               [this, correct, stale, then] { judgeScreen(correct, stale, 2, then); });
+                     });
+}
+
+}  // namespace kx

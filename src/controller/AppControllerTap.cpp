@@ -1,0 +1,247 @@
+// The event tap: what happens to each key-down and mouse-down, the keys held back during a
+// rewrite, and what a key types here and on the other layouts.
+
+#include "controller/AppController.h"
+
+#include "controller/SuggestionPromptView.h"
+#include "engine/TranslationEngine.h"
+#include "engine/WordEndMark.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+
+namespace kx {
+
+namespace {
+
+constexpr std::uint64_t modifierMask = 0x1E0000;  // Shift, Control, Option, Command
+constexpr std::uint64_t optionCommand = EventFlags::option | EventFlags::command;
+constexpr std::uint64_t shortcutMask = EventFlags::control | EventFlags::command;
+constexpr std::uint16_t kKey = 40;
+constexpr std::uint16_t zKey = 6;
+
+constexpr double holdWatchdogDelay = 2.0;
+constexpr double cmdZWindow = 12.0;
+
+bool isMouseDown(platform::TapEventType type)
+{
+    return type == platform::TapEventType::leftMouseDown || type == platform::TapEventType::rightMouseDown;
+}
+
+// The text is exactly one character (grapheme cluster); its first scalar, or 0.
+char32_t singleCharacter(const std::optional<std::string>& text)
+{
+    if (!text || text::characterCount(*text) != 1)
+        return 0;
+    return text::toScalars(*text).front();
+}
+
+// The text is exactly one Unicode scalar; that scalar, or 0.
+char32_t singleScalar(const std::optional<std::string>& text)
+{
+    if (!text)
+        return 0;
+    const auto scalars = text::toScalars(*text);
+    return scalars.size() == 1 ? scalars.front() : 0;
+}
+
+}  // namespace
+
+void AppController::dropPendingSuggestionLater()
+{
+    if (!pendingSuggestion)
+        return;
+    // After the event: a suggestion that this very key's word arms is dropped with it.
+    m_services.main->async([life = std::weak_ptr<char>(m_life), this] {
+        if (life.lock())
+            dropPendingSuggestion();
+    });
+}
+
+platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& event)
+{
+    using platform::TapEventType;
+    using platform::TapVerdict;
+
+    if (event.type == TapEventType::disabledByTimeout || event.type == TapEventType::disabledByUserInput) {
+        if (tap)
+            tap->enable();
+        return TapVerdict::pass;
+    }
+    if (event.marked)
+        return TapVerdict::pass;
+    if (event.type == TapEventType::leftMouseDown && suggestionPrompt.contains(event.location))
+        return TapVerdict::pass;
+
+    if (isMouseDown(event.type)) {
+        assembler.keys.clear();
+        recentWords.clear();
+        undoStack.clear();
+        staleKeyLayouts.reset();
+        suspectStale.reset();
+        lastPaste.reset();
+        flushContext();
+        dropPendingSuggestionLater();
+        return TapVerdict::pass;
+    }
+    if (event.type != TapEventType::keyDown)
+        return TapVerdict::pass;
+
+    const std::uint16_t code = event.code;
+    const std::uint64_t flags = event.flags;
+    const bool hotKeyChord = (flags & modifierMask) == optionCommand;
+    if (hotKeyChord && (code == kKey || code == zKey)) {
+        assembler.keys.clear();
+        return TapVerdict::swallow;
+    }
+
+    if (!sawFirstKey) {
+        sawFirstKey = true;
+        Log::line("tap is receiving key events ✓");
+    }
+    keysSeen += 1;
+
+    if (m_services.secureInput->isEnabled()) {
+        assembler.keys.clear();
+        recentWords.clear();
+        dropPendingSuggestionLater();
+        return TapVerdict::pass;
+    }
+
+    if (isActuating && (flags & shortcutMask) == 0) {
+        if (heldKeys.keys.empty())
+            armHoldWatchdog();
+        if (heldKeys.keys.size() < heldKeys.limit) {
+            heldKeys.keys.push_back({code, flags});
+            return TapVerdict::swallow;
+        }
+        Log::line("hold full at " + std::to_string(heldKeys.keys.size()) + " keys — letting one through");
+    }
+
+    keyGen += 1;
+    dropPendingSuggestionLater();
+    observeKey(code, flags, registry.currentLayout());
+    return TapVerdict::pass;
+}
+
+bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
+{
+    return !isActuating && !undoStack.empty() && event.code == zKey &&
+           (event.flags & modifierMask) == EventFlags::command && keyGen == keyGenAtLastCorrection &&
+           m_services.main->now() - undoStack.back().at < cmdZWindow;
+}
+
+void AppController::setActuating(bool on)
+{
+    isActuating = on;
+    if (tap)
+        tap->setHolding(on);
+}
+
+void AppController::armHoldWatchdog()
+{
+    later(holdWatchdogDelay, [this] {
+        if (!isActuating || heldKeys.keys.empty())
+            return;
+        Log::line("actuation watchdog — releasing " + std::to_string(heldKeys.keys.size()) + " held key(s)");
+        setActuating(false);
+        replayHeldKeys();
+    });
+}
+
+void AppController::replayHeldKeys()
+{
+    std::vector<KeyStroke> held = std::move(heldKeys.keys);
+    heldKeys.keys.clear();
+    if (held.empty())
+        return;
+    // Right after our own switch the application may still type in the old layout, but the user
+    // meant the new one.
+    const auto layout = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
+                                        : registry.currentLayout();
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        keyGen += 1;
+        m_actuator.tapKey(held[i].code, held[i].flags);
+        observeKey(held[i].code, held[i].flags, layout);
+        if (isActuating) {
+            // That key finished a word that started another rewrite: the rest wait for its end.
+            for (std::size_t j = i + 1; j < held.size() && heldKeys.keys.size() < heldKeys.limit; ++j)
+                heldKeys.keys.push_back(held[j]);
+            break;
+        }
+    }
+    debugLine("replayed " + std::to_string(held.size()) + " key(s) held during the rewrite");
+}
+
+void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current)
+{
+    lastKnownLayout = current;
+
+    if (staleKeyLayouts && assembler.keys.empty()) {
+        auto& expectation = *staleKeyLayouts;
+        const auto o = TranslationEngine::character(code, flags, expectation.old.layoutData);
+        const auto n = TranslationEngine::character(code, flags, expectation.new_.layoutData);
+        if (m_services.main->now() > expectation.deadline) {
+            staleKeyLayouts.reset();
+        } else if (o && n && *o != *n && text::characterCount(*o) == 1 && text::characterCount(*n) == 1 &&
+                   Script::forLanguage(expectation.old.language()) !=
+                       Script::forLanguage(expectation.new_.language())) {
+            debugLine("first key after " +
+                      std::string(expectation.armedBy == StaleArm::ownSwitch ? "switch" : "paste") + " may read '" +
+                      *o + "' on screen — checking when the word completes");
+            suspectStale = SuspectStale{*o, {code, flags}, expectation.old, expectation.armedBy, m_services.main->now()};
+            staleKeyLayouts.reset();
+        } else if (--expectation.wordStartsLeft < 1) {
+            staleKeyLayouts.reset();
+        }
+    }
+
+    const auto producedChar =
+        current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
+
+    bool letterElsewhere = false;
+    for (const auto& layout : registry.layouts) {
+        if (current && layout.id == current->id)
+            continue;
+        const char32_t c = singleCharacter(TranslationEngine::character(code, flags, layout.layoutData));
+        if (c != 0 && text::isLetter(c)) {
+            letterElsewhere = true;
+            break;
+        }
+    }
+
+    // Every enabled layout, and the current one even when the registry does not list it.
+    std::vector<const KeyboardLayoutInfo*> everyLayout;
+    bool currentListed = false;
+    for (const auto& layout : registry.layouts) {
+        everyLayout.push_back(&layout);
+        currentListed = currentListed || (current && layout.id == current->id);
+    }
+    if (current && !currentListed)
+        everyLayout.push_back(&*current);
+
+    bool quoteElsewhere = false;
+    for (const auto* layout : everyLayout) {
+        const char32_t c = singleCharacter(TranslationEngine::character(code, flags, layout->layoutData));
+        if (c != 0 && WordAssembler::quoteFamily().contains(c)) {
+            quoteElsewhere = true;
+            break;
+        }
+    }
+
+    bool endsWordMark = false;
+    if (!quoteElsewhere) {
+        const auto& marks = WordEndMark::scalars();
+        const char32_t here = singleScalar(producedChar);
+        endsWordMark = here != 0 && marks.contains(here);
+        for (const auto* layout : everyLayout) {
+            if (endsWordMark)
+                break;
+            const char32_t c = singleScalar(TranslationEngine::character(code, flags, layout->layoutData));
+            endsWordMark = c != 0 && marks.contains(c);
+        }
+    }
+
+    assembler.handleKeyDown(code, flags, producedChar, letterElsewhere, endsWordMark, quoteElsewhere);
+}
+
+}  // namespace kx

@@ -1,0 +1,348 @@
+// Word handling: every finished word is remembered, judged and, when it was typed on the wrong
+// layout, planned as a rewrite together with the earlier words that went wrong the same way.
+
+#include "controller/AppController.h"
+
+#include "engine/DecisionEngine.h"
+#include "engine/TranslationEngine.h"
+#include "engine/Wrapper.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace kx {
+
+namespace {
+
+// Older words are no longer part of what the user is typing now.
+constexpr double runMaxAge = 20.0;
+// Below this share of real words a converted run is not worth rewriting.
+constexpr double spellScoreFloor = 0.5;
+constexpr std::size_t contextBeforeCount = 3;
+
+std::string terminatorText(const WordAssembler::Terminator& terminator)
+{
+    if (std::holds_alternative<WordAssembler::Space>(terminator))
+        return " ";
+    if (std::holds_alternative<WordAssembler::Tab>(terminator))
+        return "\t";
+    return std::get<WordAssembler::Mark>(terminator).text;
+}
+
+std::string terminatorTextOn(const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target)
+{
+    if (const auto* mark = std::get_if<WordAssembler::Mark>(&terminator)) {
+        const auto converted = TranslationEngine::character(mark->key.code, mark->key.flags, target.layoutData);
+        return converted ? *converted : mark->text;
+    }
+    return terminatorText(terminator);
+}
+
+// Times and figures (12:30, 50%) read the same on every layout.
+bool isLayoutNeutral(const std::string& typed)
+{
+    if (typed.empty())
+        return false;
+    for (char32_t c : text::toScalars(typed))
+        if (!text::isDecimalDigit(c) && c != U':' && c != U'%')
+            return false;
+    return true;
+}
+
+std::span<const KeyStroke> coreKeys(const std::vector<KeyStroke>& keys, const KeyboardLayoutInfo& current,
+                                    const KeyboardLayoutInfo& target)
+{
+    const auto split = Wrapper::split(keys, current.layoutData, target.layoutData);
+    return std::span<const KeyStroke>(keys).subspan(split.lead, keys.size() - split.lead - split.trail);
+}
+
+std::string joined(const std::vector<std::string>& words, const std::string& separator)
+{
+    std::string out;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        out += (i > 0 ? separator : "") + words[i];
+    return out;
+}
+
+}  // namespace
+
+bool AppController::looksSecret(const std::string& word)
+{
+    const auto characters = text::characters(word);
+    if (characters.size() < 4)
+        return false;
+    if (std::ranges::all_of(characters, [](const std::string& c) { return text::characterIsNumber(c); }))
+        return true;
+    if (characters.size() < 12)
+        return false;
+    bool lower = false, upper = false, number = false, other = false;
+    for (const auto& c : characters) {
+        const bool letter = text::characterIsLetter(c);
+        const bool isNumber = text::characterIsNumber(c);
+        lower = lower || (letter && text::characterIsLowercase(c));
+        upper = upper || (letter && text::characterIsUppercase(c));
+        number = number || isNumber;
+        other = other || (!letter && !isNumber);
+    }
+    return int(lower) + int(upper) + int(number) + int(other) >= 3;
+}
+
+void AppController::noteWordForContext(const std::string& word)
+{
+    if (!pendingContext)
+        return;
+    pendingContext->after.push_back(word);
+    if (pendingContext->after.size() >= contextWindow)
+        flushContext();
+}
+
+void AppController::flushContext()
+{
+    if (pendingContext && !pendingContext->after.empty()) {
+        std::vector<std::string> quoted;
+        for (const auto& word : pendingContext->after)
+            quoted.push_back("'" + word + "'");
+        debugLine("  context after: " + joined(quoted, ", "));
+        if (pendingContext->recordID)
+            history.setContextAfter(pendingContext->after, *pendingContext->recordID);
+    }
+    pendingContext.reset();
+}
+
+void AppController::pushHistory(RecentWord word)
+{
+    recentWords.push_back(std::move(word));
+    if (recentWords.size() > historyLimit)
+        recentWords.erase(recentWords.begin(), recentWords.end() - static_cast<std::ptrdiff_t>(historyLimit));
+}
+
+void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator)
+{
+    const auto currentLayout = registry.currentLayout();
+    if (!currentLayout) {
+        debugLine("word ignored — no current layout");
+        return;
+    }
+    const KeyboardLayoutInfo& current = *currentLayout;
+    std::vector<KeyboardLayoutInfo> others;
+    for (const auto& layout : registry.layouts)
+        if (layout.id != current.id)
+            others.push_back(layout);
+    const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
+
+    if (looksSecret(typed)) {
+        flushContext();
+        debugLine("word skipped — looks like a secret");
+        return;
+    }
+
+    noteWordForContext(typed);
+    const std::string frontID = frontBundleID();
+    const double now = m_services.main->now();
+    RecentWord word{keys, terminator, typed, current.id, now};
+
+    if (behavior.correctionMode() == CorrectionMode::manual) {
+        pushHistory(std::move(word));
+        return;
+    }
+
+    const std::string currentLanguage = current.language();
+    debugLine("word='" + typed + "' layout=" + current.localizedName + "[" + currentLanguage +
+              "] others=" + std::to_string(others.size()) + " app=" + frontID);
+
+    const bool refused = !policy.isCorrectionAllowed(frontID);
+    if (others.empty() || refused || isActuating) {
+        if (refused)
+            debugLine("skip — correction not allowed in " + frontID);
+        pushHistory(std::move(word));
+        return;
+    }
+
+    const auto strategy = policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
+
+    const auto decision = DecisionEngine::decide(keys, current, others, frequency());
+    std::optional<DecisionEngine::RunDecision> runDecision;
+    if (!decision) {
+        std::vector<DecisionEngine::RunWord> words;
+        for (auto it = recentWords.rbegin(); it != recentWords.rend() && words.size() < retroMaxWords; ++it) {
+            if (it->layoutID != current.id || now - it->at >= runMaxAge)
+                break;
+            words.push_back({it->keys, it->typed});
+        }
+        std::reverse(words.begin(), words.end());
+        words.push_back({keys, typed});
+        runDecision = DecisionEngine::decideRun(words, current, others, frequency());
+    }
+
+    if (!decision && !runDecision) {
+        if (debugLogging) {
+            std::vector<std::string> alts;
+            for (const auto& other : others)
+                alts.push_back(other.language() + ":'" + TranslationEngine::reconstruct(keys, other.layoutData) + "'");
+            Log::line("no correction for '" + typed + "' — misspelledHere=" +
+                      (frequency().isMisspelled(typed, currentLanguage) ? "true" : "false") + " alts=[" +
+                      joined(alts, ", ") + "]");
+        }
+        pushHistory(std::move(word));
+        return;
+    }
+
+    const KeyboardLayoutInfo target = decision ? decision->target : runDecision->target;
+    const std::string corrected =
+        decision ? decision->corrected : TranslationEngine::reconstruct(keys, target.layoutData);
+    const std::string decisionOriginal = decision ? decision->original : typed;
+
+    std::vector<RecentWord> run;
+    if (runDecision) {
+        const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(runDecision->wordCount - 1, 0)),
+                                                 recentWords.size());
+        run.assign(recentWords.end() - static_cast<std::ptrdiff_t>(count), recentWords.end());
+    } else {
+        run = reachBack(current, target);
+    }
+    extendRetroPastValidWords(run, corrected, current, target);
+
+    SpanCorrection span;
+    for (const auto& earlier : run) {
+        const std::string own = terminatorText(earlier.terminator);
+        span.deleteCount += static_cast<int>(text::scalarCount(earlier.typed) + text::scalarCount(own));
+        span.insertText += TranslationEngine::reconstruct(earlier.keys, target.layoutData) +
+                           terminatorTextOn(earlier.terminator, target);
+        span.originalText += earlier.typed + own;
+    }
+    const std::string own = terminatorText(terminator);
+    span.deleteCount += static_cast<int>(text::scalarCount(decisionOriginal) + text::scalarCount(own));
+    span.insertText += corrected + terminatorTextOn(terminator, target);
+    span.originalText += decisionOriginal + own;
+
+    span.logLine = "'" + text::trimmed(span.originalText) + "' -> '" + text::trimmed(span.insertText) +
+                   "'  switch → " + target.localizedName + "  retro=" + std::to_string(run.size()) +
+                   "  del=" + std::to_string(span.deleteCount) + "  [" + std::string(toString(strategy)) + "]";
+
+    const std::size_t before = recentWords.size() - std::min(run.size(), recentWords.size());
+    for (std::size_t i = before - std::min(before, contextBeforeCount); i < before; ++i)
+        span.contextBefore.push_back(recentWords[i].typed);
+    span.retroCount = static_cast<int>(run.size());
+    span.from = current;
+    span.target = target;
+    span.strategy = strategy;
+    span.frontID = frontID;
+    span.decisionOriginal = decisionOriginal;
+    span.decisionCorrected = corrected;
+
+    if (behavior.correctionMode() == CorrectionMode::ask) {
+        pushHistory(std::move(word));
+        return;
+    }
+    performSpanCorrection(span);
+}
+
+std::vector<AppController::RecentWord> AppController::reachBack(const KeyboardLayoutInfo& current,
+                                                                const KeyboardLayoutInfo& target)
+{
+    const double now = m_services.main->now();
+    const std::string currentLanguage = current.language();
+    std::vector<RecentWord> run;
+    for (auto it = recentWords.rbegin(); it != recentWords.rend() && run.size() < retroMaxWords; ++it) {
+        if (it->layoutID != current.id || now - it->at >= runMaxAge)
+            break;
+        if (!isLayoutNeutral(it->typed)) {
+            const auto core = coreKeys(it->keys, current, target);
+            if (!core.empty() && !DecisionEngine::retroConvertible(core, it->typed, current, target, frequency(),
+                                                                   currentLanguage))
+                break;
+        }
+        run.push_back(*it);
+    }
+    std::reverse(run.begin(), run.end());
+    return run;
+}
+
+bool AppController::passesTargetWordTest(const std::string& text, std::span<const KeyStroke> keys,
+                                         const KeyboardLayoutInfo& current, const KeyboardLayoutInfo& target)
+{
+    const std::string language = target.language();
+    const Script script = Script::forLanguage(language);
+    if (text::characterCount(text) < 3) {
+        const auto answer = frequency().frequency(text, language);
+        if (answer.kind != Frequency::Kind::noList)
+            return answer.isRanked();
+        const auto& shortWords = DecisionEngine::commonShort();
+        const auto entry = shortWords.find(script);
+        return entry != shortWords.end() && entry->second.contains(text::lowercased(text));
+    }
+    if (script == Script::latin || script == Script::cyrillic || script == Script::greek ||
+        DecisionEngine::isAcronymShaped(text) || DecisionEngine::typedIsForeignLetters(keys, current, target, true))
+        return !frequency().isMisspelled(text, language);
+    return frequency().frequency(text, language).isRanked();
+}
+
+void AppController::extendRetroPastValidWords(std::vector<RecentWord>& run, const std::string& corrected,
+                                              const KeyboardLayoutInfo& current, const KeyboardLayoutInfo& target)
+{
+    const std::string currentLanguage = current.language();
+    const std::string targetLanguage = target.language();
+    const double now = m_services.main->now();
+
+    // The converted run, candidate words first, with the current word at the end.
+    const auto score = [&](const std::vector<RecentWord>& words) {
+        std::vector<std::string> parts;
+        for (const auto& w : words)
+            parts.push_back(TranslationEngine::reconstruct(w.keys, target.layoutData));
+        parts.push_back(corrected);
+        return DecisionEngine::spellScore(joined(parts, " "), targetLanguage, frequency());
+    };
+    const auto tooOld = [&](const RecentWord& w) { return w.layoutID != current.id || now - w.at >= runMaxAge; };
+
+    double base = score(run);
+    if (base < spellScoreFloor)
+        return;
+    auto i = static_cast<std::ptrdiff_t>(recentWords.size()) - static_cast<std::ptrdiff_t>(run.size()) - 1;
+    while (i >= 0) {
+        const RecentWord& w = recentWords[static_cast<std::size_t>(i)];
+        if (run.size() > retroMaxWords - 1 || tooOld(w))
+            return;
+        const auto core = coreKeys(w.keys, current, target);
+        const std::string converted = TranslationEngine::reconstruct(core, target.layoutData);
+
+        if (isLayoutNeutral(w.typed)) {
+            run.insert(run.begin(), w);
+            if (i == 0)
+                return;
+            --i;
+            continue;
+        }
+
+        std::vector<RecentWord> candidate;
+        const std::string asTyped = TranslationEngine::reconstruct(core, current.layoutData);
+        const bool convertsAlone = converted != asTyped &&
+                                   DecisionEngine::acceptableToken(DecisionEngine::strippingTrailingPunctuation(converted)) &&
+                                   passesTargetWordTest(converted, core, current, target);
+        if (convertsAlone && !frequency().frequency(asTyped, currentLanguage).isRanked()) {
+            candidate = {w};
+        } else {
+            // A word real on both layouts (or the same on both) is taken only with a convertible
+            // word before it.
+            if (i == 0 || !DecisionEngine::acceptableToken(converted) ||
+                !passesTargetWordTest(converted, w.keys, current, target))
+                return;
+            const RecentWord& p = recentWords[static_cast<std::size_t>(i - 1)];
+            if (tooOld(p) ||
+                !DecisionEngine::retroConvertible(p.keys, p.typed, current, target, frequency(), currentLanguage))
+                return;
+            candidate = {p, w};
+        }
+
+        std::vector<RecentWord> extended = candidate;
+        extended.insert(extended.end(), run.begin(), run.end());
+        const double candidateScore = score(extended);
+        if (candidateScore < spellScoreFloor || candidateScore < base)
+            return;
+        run = std::move(extended);
+        base = candidateScore;
+        i -= static_cast<std::ptrdiff_t>(candidate.size());
+    }
+}
+
+}  // namespace kx

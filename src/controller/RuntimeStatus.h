@@ -1,0 +1,22 @@
+#pragma once
+// The run state the status menu and the settings window show: the correction mode, the
+// permissions and Secure Input as the controller last saw them.
+
+#include "engine/CorrectionMode.h"
+
+#include <optional>
+#include <string>
+
+namespace kx {
+
+struct RuntimeStatus {
+    CorrectionMode correctionMode = CorrectionMode::automatic;
+    bool permissionsOK = true;
+    bool secureInputActive = false;
+    std::string secureInputHolder;
+    bool secureInputStuck = false;
+    std::optional<double> secureInputEndedAt;  // main-queue seconds
+    double refreshedAt = 0;
+};
+
+}  // namespace kx

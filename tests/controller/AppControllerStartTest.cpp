@@ -1,0 +1,86 @@
+// Start-up: the log lines in order, the permissions watch and what the first start does once.
+
+#include "ControllerHarness.h"
+
+namespace kx::test {
+namespace {
+
+class StartTest : public ControllerHarness {};
+
+const std::vector<std::string> startedLines = {
+    "launch — build 0.1.0",
+    "permissions ax=true im=true  bundlePath=/opt/kestrelix",
+    "enabled layouts = [\"English (US)[en]dict=true freq=true\", \"Hebrew[he]dict=true freq=true\"]",
+    "event tap installed",
+    "ready — correction mode: automatic",
+};
+
+// With both permissions at launch the corrector comes up at once, its lines in order.
+TEST_F(StartTest, WithPermissionsLogsStartUpInOrder)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    EXPECT_EQ(logLines(), startedLines);
+    EXPECT_TRUE(app.started);
+    EXPECT_TRUE(desk.eventTap().installed());
+    EXPECT_EQ(windows.setups, 0);
+    EXPECT_EQ(desk.loginItem().calls(), std::vector<std::string>{"register"});
+    EXPECT_EQ(defaults.boolean("kestrelix.loginItemOffered"), true);
+
+    // The permissions poll stops once both are seen.
+    queue.advance(10.0);
+    EXPECT_EQ(logLines(), startedLines);
+}
+
+// A missing permission logs once, opens the setup once; granting it starts within 2 s.
+TEST_F(StartTest, SecondPermissionStartsTheCorrectorWithoutRelaunch)
+{
+    desk.permissions().inputMonitoring = false;
+    auto& app = startIn(CorrectionMode::automatic);
+    queue.advance(6.0);
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"launch — build 0.1.0",
+                                                    "permissions ax=true im=false  bundlePath=/opt/kestrelix"}));
+    EXPECT_EQ(windows.setups, 1);
+    EXPECT_FALSE(app.started);
+    EXPECT_FALSE(desk.eventTap().installed());
+    ASSERT_TRUE(statusItem.glyph);
+    EXPECT_TRUE(statusItem.glyph->slashed);
+
+    desk.permissions().inputMonitoring = true;
+    queue.advance(2.0);
+    EXPECT_TRUE(app.started);
+    EXPECT_TRUE(desk.eventTap().installed());
+    auto expected = startedLines;
+    expected.insert(expected.begin() + 1, "permissions ax=true im=false  bundlePath=/opt/kestrelix");
+    EXPECT_EQ(logLines(), expected);
+    EXPECT_EQ(windows.setups, 1);
+    EXPECT_FALSE(statusItem.glyph->slashed);
+}
+
+// The login item is offered on the first start ever, never again; the walkthrough only until seen.
+TEST_F(StartTest, FirstStartOnlyOffersLoginItemAndWalkthrough)
+{
+    defaults.set("kestrelix.loginItemOffered", true);
+    defaults.set("kestrelix.seenWalkthrough", false);
+    startIn(CorrectionMode::automatic);
+    EXPECT_TRUE(desk.loginItem().calls().empty());
+    EXPECT_EQ(windows.walkthroughs, 0);
+    queue.advance(0.4);
+    EXPECT_EQ(windows.walkthroughs, 1);
+}
+
+// Changing the mode is logged, and leaving ask mode drops a pending suggestion.
+TEST_F(StartTest, ModeChangeIsLoggedAndDropsSuggestionOutsideAsk)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    app.pendingSuggestion = AppController::PendingSuggestion{};
+    app.behavior.setCorrectionMode(CorrectionMode::ask);
+    EXPECT_TRUE(app.pendingSuggestion);
+    app.behavior.setCorrectionMode(CorrectionMode::manual);
+    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_EQ(prompt.hides, 1);
+    EXPECT_TRUE(logHas("correction mode → manual"));
+    EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");
+}
+
+}  // namespace
+}  // namespace kx::test

@@ -1,0 +1,227 @@
+// The event tap: keys held during a rewrite, the program's own events, mouse-downs, layout
+// switches, Secure Input and the Command-Z gate.
+
+#include "ControllerHarness.h"
+
+namespace kx::test {
+namespace {
+
+using platform::TapEvent;
+using platform::TapEventType;
+using platform::TapVerdict;
+
+constexpr std::uint16_t keyA = 0, keyK = 40;
+
+class TapTest : public ControllerHarness {
+protected:
+    TapVerdict route(TapEvent event) { return desk.eventTap().route(event); }
+    static TapEvent key(std::uint16_t code, std::uint64_t flags = 0) { return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}}; }
+
+    /// Every state a mouse-down clears, set.
+    void fillPendingStates(AppController& app)
+    {
+        desk.type("ab");
+        app.recentWords.push_back({});
+        app.undoStack.push_back({});
+        app.staleKeyLayouts = AppController::StaleExpectation{};
+        app.suspectStale = AppController::SuspectStale{};
+        app.lastPaste = AppController::LastPaste{"x", editor.id, 0, false};
+        app.pendingContext = AppController::PendingContext{"line", {"w"}, std::nullopt};
+        app.pendingSuggestion = AppController::PendingSuggestion{};
+        app.pendingOrphan = AppController::PendingOrphan{};
+        prompt.show({100, 100});
+    }
+};
+
+// Keys typed while a rewrite is posted are held, then replayed in typing order after it.
+TEST_F(TapTest, KeysDuringRewriteAreHeldAndReplayedInOrder)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    typeMeantFor("il", "בבקשה ");
+    EXPECT_TRUE(app.isActuating);
+    desk.type("ok");
+    EXPECT_EQ(app.heldKeys.keys.size(), 2u);
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה םל|");
+    EXPECT_FALSE(app.isActuating);
+    EXPECT_TRUE(app.heldKeys.keys.empty());
+}
+
+// A held key that finishes a word starting another rewrite leaves the rest held for that one.
+TEST_F(TapTest, ReplayStopsAtAKeyThatStartsAnotherRewrite)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    desk.type("hello world");
+    EXPECT_EQ(app.heldKeys.keys.size(), 11u);
+    queue.advance(0.16);
+    EXPECT_TRUE(app.isActuating);
+    EXPECT_EQ(app.heldKeys.keys.size(), 5u);
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה hello world|");
+    EXPECT_EQ(desk.inputSources().currentName(), "us");
+}
+
+// The desktop's tap, told when to hold keys back.
+class HoldingTap final : public platform::EventTap {
+public:
+    explicit HoldingTap(sim::SimEventTap& tap) : m_tap(tap) {}
+    bool install(platform::TapHandler handler) override { return m_tap.install(std::move(handler)); }
+    void enable() override { m_tap.enable(); }
+    void setHolding(bool on) override { holding.push_back(on); }
+
+    std::vector<bool> holding;
+
+private:
+    sim::SimEventTap& m_tap;
+};
+
+// The desktop's tap holds keys from the start of a rewrite to its end.
+TEST_F(TapTest, DesktopTapHoldsForTheWholeRewrite)
+{
+    HoldingTap holdingTap(desk.eventTap());
+    eventTap = &holdingTap;
+    startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    EXPECT_EQ(holdingTap.holding, std::vector<bool>{true});
+    queue.advance(0.2);
+    EXPECT_EQ(holdingTap.holding, (std::vector<bool>{true, false}));
+}
+
+// The hold keeps 24 keys; the 25th goes through at once; the watchdog frees the rest after 2 s.
+TEST_F(TapTest, HoldIsBoundedAndReleasedByWatchdog)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    app.isActuating = true;
+    desk.type("abcdefghijklmnopqrstuvwx");
+    EXPECT_EQ(app.heldKeys.keys.size(), 24u);
+    EXPECT_EQ(field().text(), "");
+    desk.type("y");
+    EXPECT_EQ(field().text(), "y");
+    EXPECT_TRUE(logHas("hold full at 24 keys — letting one through"));
+
+    queue.advance(1.9);
+    EXPECT_TRUE(app.isActuating);
+    queue.advance(0.1);
+    EXPECT_FALSE(app.isActuating);
+    EXPECT_TRUE(logHas("actuation watchdog — releasing 24 held key(s)"));
+    EXPECT_EQ(field().text(), "yabcdefghijklmnopqrstuvwx");
+    EXPECT_EQ(app.assembler.keys.size(), 25u);
+}
+
+// Shortcuts are never held; the program's own events pass untouched even while keys are held;
+// the hot key is Option-Command-K exactly (Caps Lock aside) and is swallowed even then.
+TEST_F(TapTest, ShortcutsAndOwnEventsPass)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    app.isActuating = true;
+    desk.type("a");
+    const int keyGen = app.keyGen;
+    EXPECT_EQ(route({.type = TapEventType::keyDown, .code = keyA, .flags = 0, .marked = true, .location = {}}), TapVerdict::pass);
+    EXPECT_EQ(route(key(keyA, EventFlags::control)), TapVerdict::pass);
+    const auto optionCommand = EventFlags::option | EventFlags::command;
+    EXPECT_EQ(route(key(keyK, optionCommand | EventFlags::capsLock)), TapVerdict::swallow);
+    EXPECT_EQ(route(key(keyK, optionCommand | EventFlags::shift)), TapVerdict::pass);
+    EXPECT_EQ(app.heldKeys.keys.size(), 1u);
+    EXPECT_EQ(app.keyGen, keyGen + 2);
+    EXPECT_EQ(app.keysSeen, 3);
+}
+
+// A mouse-down clears what belongs to the text before it, but not a pending orphan.
+TEST_F(TapTest, MouseDownClearsPendingStates)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    fillPendingStates(app);
+    desk.click(sim::MouseButton::right, {110, 110});
+    EXPECT_TRUE(app.assembler.keys.empty());
+    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_FALSE(app.staleKeyLayouts);
+    EXPECT_FALSE(app.suspectStale);
+    EXPECT_FALSE(app.lastPaste);
+    EXPECT_FALSE(app.pendingContext);
+    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(prompt.visible);
+    EXPECT_TRUE(app.pendingOrphan);
+}
+
+// A left click on the visible prompt belongs to the prompt and clears nothing.
+TEST_F(TapTest, ClickOnPromptKeepsPendingStates)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    fillPendingStates(app);
+    desk.click(sim::MouseButton::left, {110, 110});
+    EXPECT_EQ(app.assembler.keys.size(), 2u);
+    EXPECT_EQ(app.recentWords.size(), 1u);
+    EXPECT_TRUE(app.pendingSuggestion);
+    EXPECT_TRUE(prompt.visible);
+}
+
+// A key drops a pending suggestion once the key has been handled.
+TEST_F(TapTest, KeyDropsPendingSuggestionAfterTheEvent)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    app.pendingSuggestion = AppController::PendingSuggestion{};
+    prompt.show({0, 0});
+    EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
+    EXPECT_TRUE(app.pendingSuggestion);
+    queue.runUntilIdle();
+    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(prompt.visible);
+}
+
+// The user's layout switch drops the word in progress; the program's own switch keeps it.
+TEST_F(TapTest, OnlyUserLayoutSwitchDropsWordInProgress)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("ak");
+    const auto hebrew = app.registry.layouts[1];
+    const auto english = app.registry.layouts[0];
+    app.switchLayoutOurselves(hebrew);
+    queue.runUntilIdle();
+    EXPECT_EQ(desk.inputSources().currentName(), "il");
+    EXPECT_EQ(app.assembler.keys.size(), 2u);
+    EXPECT_FALSE(app.ownSwitchPending);
+    EXPECT_EQ(app.lastSwitchedFrom->id, english.id);
+
+    desk.switchLayout("us");
+    queue.runUntilIdle();
+    EXPECT_TRUE(app.assembler.keys.empty());
+}
+
+// With Secure Input on, keys pass without being observed or counted.
+TEST_F(TapTest, SecureInputKeysAreNeitherObservedNorCounted)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("hello ab");
+    const int keyGen = app.keyGen;
+    desk.secureInput().turnOn(400);
+    desk.type("secret ");
+    EXPECT_EQ(field().text(), "hello absecret ");
+    EXPECT_EQ(app.keyGen, keyGen);
+    EXPECT_TRUE(app.assembler.keys.empty());
+    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_EQ(app.keysSeen, 15);
+}
+
+// Right after our own switch, a first key that types a letter in each script becomes a suspect;
+// a key that types the same on both only uses up a word start.
+TEST_F(TapTest, FirstKeyAfterOwnSwitchMayBeSuspect)
+{
+    defaults.set("kestrelix.debugLogging", true);
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.switchLayout("il");
+    app.staleKeyLayouts = AppController::StaleExpectation{app.registry.layouts[0], app.registry.layouts[1],
+                                                          AppController::StaleArm::ownSwitch, queue.now() + 1.5, 2};
+    desk.type("12");
+    ASSERT_TRUE(app.staleKeyLayouts);
+    EXPECT_EQ(app.staleKeyLayouts->wordStartsLeft, 1) << "only the word start counts";
+    desk.type(" ש");
+    EXPECT_FALSE(app.staleKeyLayouts);
+    ASSERT_TRUE(app.suspectStale);
+    EXPECT_EQ(app.suspectStale->text, "a");
+    EXPECT_TRUE(logHas("first key after switch may read 'a' on screen — checking when the word completes"));
+}
+
+}  // namespace
+}  // namespace kx::test
