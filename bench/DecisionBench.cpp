@@ -1,5 +1,7 @@
 // The decisions run on every finished word, on the main thread, with warm oracles.
 
+#include "BenchResources.h"
+
 #include "engine/DecisionEngine.h"
 #include "engine/FrequencyOracle.h"
 #include "engine/SystemSpellOracle.h"
@@ -8,13 +10,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <sstream>
 
 namespace kx {
 namespace {
-
-const std::filesystem::path resources = std::filesystem::path(__FILE__).parent_path().parent_path() / "resources";
 
 KeyboardLayoutInfo layout(const std::string& name, const std::string& xkb, const std::string& language)
 {
@@ -26,13 +25,9 @@ struct Setup {
     KeyboardLayoutInfo il = layout("Hebrew", "il", "he");
     KeyboardLayoutInfo ru = layout("Russian", "ru", "ru");
     SystemSpellOracle spell;
-    FrequencyOracle oracle{spell, resources};
+    FrequencyOracle oracle{spell, bench::resources()};
 
-    Setup()
-    {
-        FrequencyOracle::setResourceBundle(resources);
-        oracle.warmUp({"en", "he", "ru"});
-    }
+    Setup() { oracle.warmUp({"en", "he", "ru"}); }
 
     // us+il for 0, us+il+ru for 1.
     std::vector<KeyboardLayoutInfo> others(std::int64_t set) const
@@ -69,14 +64,22 @@ Setup& setup()
     return instance;
 }
 
+// Times decide(others) for the layout set the argument names, after one untimed call that warms
+// the caches.
+template <typename Decide>
+void timeDecision(benchmark::State& state, Decide decide)
+{
+    const auto others = setup().others(state.range(0));
+    decide(others);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decide(others));
+}
+
 void decideWord(benchmark::State& state, const std::string& word, bool hebrew)
 {
     Setup& s = setup();
     const auto keys = s.keys(word, hebrew ? s.il : s.us);
-    const auto others = s.others(state.range(0));
-    DecisionEngine::decide(keys, s.us, others, s.oracle);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(DecisionEngine::decide(keys, s.us, others, s.oracle));
+    timeDecision(state, [&](const auto& others) { return DecisionEngine::decide(keys, s.us, others, s.oracle); });
 }
 
 void BM_DecideWrongLayoutWord(benchmark::State& state)
@@ -93,10 +96,7 @@ void decideRun(benchmark::State& state, const std::string& sentence, bool hebrew
 {
     Setup& s = setup();
     const auto words = s.run(sentence, hebrew ? s.il : s.us);
-    const auto others = s.others(state.range(0));
-    DecisionEngine::decideRun(words, s.us, others, s.oracle);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(DecisionEngine::decideRun(words, s.us, others, s.oracle));
+    timeDecision(state, [&](const auto& others) { return DecisionEngine::decideRun(words, s.us, others, s.oracle); });
 }
 
 void BM_DecideRunOf12GenuineWords(benchmark::State& state)

@@ -1,18 +1,10 @@
 #include "platform/Defaults.h"
 
+#include "platform/Files.h"
 #include "platform/Log.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -78,51 +70,23 @@ Json toJson(const DefaultsValue& value)
     return std::visit([](const auto& held) { return Json(held); }, value);
 }
 
-// 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
-std::string fileTimeStamp()
+using Values = std::map<std::string, DefaultsValue>;
+
+std::optional<DefaultsValue> lookUp(const Values& values, const std::string& key)
 {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    return stamp;
+    const auto found = values.find(key);
+    if (found == values.end())
+        return std::nullopt;
+    return found->second;
 }
 
-bool writeAll(int fd, const std::string& data)
+// No value removes the key.
+void assign(Values& values, const std::string& key, std::optional<DefaultsValue> value)
 {
-    std::size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes a sibling temporary file and renames it over file, so a reader sees the old contents or
-// the new, never a part. Returns 0 or the errno of the step that failed.
-int replaceAtomically(const std::filesystem::path& file, const std::string& contents)
-{
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
-    std::string temporary = file.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return errno;
-    int failure = 0;
-    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, contents) || ::fsync(fd) != 0)
-        failure = errno != 0 ? errno : EIO;
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && std::rename(temporary.c_str(), file.c_str()) != 0)
-        failure = errno;
-    if (failure != 0)
-        ::unlink(temporary.c_str());
-    return failure;
+    if (value)
+        values.insert_or_assign(key, std::move(*value));
+    else
+        values.erase(key);
 }
 
 }  // namespace
@@ -165,19 +129,13 @@ void Defaults::remove(const std::string& key)
 std::optional<DefaultsValue> MemoryDefaults::value(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
-    const auto found = m_values.find(key);
-    if (found == m_values.end())
-        return std::nullopt;
-    return found->second;
+    return lookUp(m_values, key);
 }
 
 void MemoryDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
 {
     std::lock_guard lock(m_mutex);
-    if (value)
-        m_values.insert_or_assign(key, std::move(*value));
-    else
-        m_values.erase(key);
+    assign(m_values, key, std::move(value));
 }
 
 JsonDefaults::JsonDefaults(std::filesystem::path file)
@@ -209,20 +167,14 @@ JsonDefaults::JsonDefaults(std::filesystem::path file)
 std::optional<DefaultsValue> JsonDefaults::value(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
-    const auto found = m_values.find(key);
-    if (found == m_values.end())
-        return std::nullopt;
-    return found->second;
+    return lookUp(m_values, key);
 }
 
 void JsonDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
 {
     std::lock_guard lock(m_mutex);
     m_foreign.erase(key);
-    if (value)
-        m_values.insert_or_assign(key, std::move(*value));
-    else
-        m_values.erase(key);
+    assign(m_values, key, std::move(value));
     write();
 }
 
@@ -230,14 +182,8 @@ void JsonDefaults::write()
 {
     if (m_damaged) {
         // Keep the unreadable file for the user instead of writing over it.
-        std::filesystem::path aside = m_file;
-        aside += ".damaged-" + fileTimeStamp();
         std::error_code error;
-        for (int attempt = 2; std::filesystem::exists(aside, error); ++attempt) {
-            aside = m_file;
-            aside += ".damaged-" + fileTimeStamp() + "-" + std::to_string(attempt);
-        }
-        std::filesystem::rename(m_file, aside, error);
+        const std::filesystem::path aside = files::setAside(m_file, error);
         if (!error) {
             Log::line("defaults: set aside unreadable " + m_file.string() + " as " + aside.filename().string());
         } else if (std::error_code gone; std::filesystem::exists(m_file, gone) || gone) {
@@ -253,8 +199,8 @@ void JsonDefaults::write()
     for (const auto& [key, text] : m_foreign)
         json[key] = Json::parse(text, nullptr, false);
     const std::string contents = json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-    if (const int failure = replaceAtomically(m_file, contents); failure != 0)
-        Log::line("defaults: cannot write " + m_file.string() + ": " + std::strerror(failure));
+    if (const std::error_code error = files::replaceAtomically(m_file, contents))
+        Log::line("defaults: cannot write " + m_file.string() + ": " + error.message());
 }
 
 }  // namespace kx

@@ -1,5 +1,7 @@
 #include "platform/Files.h"
 
+#include "platform/TimeText.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +9,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 namespace kx::files {
@@ -17,6 +18,14 @@ namespace {
 std::error_code lastError()
 {
     return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+}
+
+}  // namespace
+
+void makeParentFolder(const std::filesystem::path& file)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
 }
 
 bool writeAll(int fd, std::string_view data)
@@ -33,31 +42,16 @@ bool writeAll(int fd, std::string_view data)
     return true;
 }
 
-// 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
-std::string fileTimeStamp()
-{
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    return stamp;
-}
-
-}  // namespace
-
 std::error_code replaceAtomically(const std::filesystem::path& file, std::string_view contents)
 {
-    std::error_code error;
-    std::filesystem::create_directories(file.parent_path(), error);
+    makeParentFolder(file);
     std::string temporary = file.string() + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return lastError();
+    std::error_code error;
     if (::fchmod(fd, 0600) != 0 || !writeAll(fd, contents) || ::fsync(fd) != 0)
         error = lastError();
-    else
-        error.clear();
     if (::close(fd) != 0 && !error)
         error = lastError();
     if (!error && std::rename(temporary.c_str(), file.c_str()) != 0)
@@ -69,7 +63,9 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
 
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error)
 {
-    const std::string stamp = fileTimeStamp();
+    // 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
+    const std::string stamp =
+        timetext::utc(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()), "%Y%m%dT%H%M%SZ");
     std::filesystem::path aside = file;
     aside += ".damaged-" + stamp;
     for (int attempt = 2; std::filesystem::exists(aside, error); ++attempt) {

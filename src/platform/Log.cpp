@@ -1,13 +1,14 @@
 #include "platform/Log.h"
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/SerialQueue.h"
+#include "platform/TimeText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -48,52 +49,29 @@ std::string timeStamp(std::chrono::system_clock::time_point time)
         fraction += 1000;
         --seconds;
     }
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &utc);
-    char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "%s.%03dZ", date, fraction);
-    return stamp;
-}
-
-void makeFolder(const std::filesystem::path& file)
-{
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
-}
-
-void writeAll(int fd, const std::string& data)
-{
-    std::size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        written += static_cast<std::size_t>(n);
-    }
+    char ending[16];
+    std::snprintf(ending, sizeof ending, ".%03dZ", fraction);
+    return timetext::utc(seconds, "%Y-%m-%dT%H:%M:%S") + ending;
 }
 
 void append(const std::filesystem::path& file, const std::string& entry)
 {
     int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
-        makeFolder(file);
+        files::makeParentFolder(file);
         fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, ownerOnly);
         if (fd < 0)
             return;
         // The umask may have narrowed the mode further; the file is owner-only, readable by its owner.
         ::fchmod(fd, ownerOnly);
     }
-    writeAll(fd, entry);
+    files::writeAll(fd, entry);
     ::close(fd);
 }
 
 void recreateEmpty(const std::filesystem::path& file)
 {
-    makeFolder(file);
+    files::makeParentFolder(file);
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ownerOnly);
     if (fd < 0)
         return;

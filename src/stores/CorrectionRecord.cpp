@@ -1,5 +1,7 @@
 #include "stores/CorrectionRecord.h"
 
+#include "platform/TimeText.h"
+
 #include <nlohmann/json.hpp>
 
 #include <array>
@@ -20,12 +22,7 @@ constexpr std::array<std::string_view, 3> ratingTexts = {"none", "up", "down"};
 std::string isoDate(std::chrono::system_clock::time_point time)
 {
     const auto seconds = std::chrono::floor<std::chrono::seconds>(time);
-    const std::time_t t = std::chrono::system_clock::to_time_t(seconds);
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    return timetext::utc(std::chrono::system_clock::to_time_t(seconds), "%Y-%m-%dT%H:%M:%SZ");
 }
 
 // Internet date-time: a date, "T", a time with optional fraction, and "Z" or an offset.

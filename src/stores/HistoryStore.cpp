@@ -3,12 +3,10 @@
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
+#include "platform/TimeText.h"
 #include "stores/BehaviorPrefs.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <ctime>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -61,12 +59,7 @@ std::string kindText(const CorrectionRecord& record)
 
 std::string localStamp(std::chrono::system_clock::time_point at)
 {
-    const std::time_t t = std::chrono::system_clock::to_time_t(at);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%m-%d %H:%M:%S", &local);
-    return text;
+    return timetext::local(std::chrono::system_clock::to_time_t(at), "%m-%d %H:%M:%S");
 }
 
 }  // namespace
@@ -74,8 +67,7 @@ std::string localStamp(std::chrono::system_clock::time_point at)
 HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url)
     : m_defaults(defaults), m_url(std::move(url))
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(m_url.parent_path(), ignored);
+    files::makeParentFolder(m_url);
 
     const FileContents file = readFile(m_url);
     const std::vector<CorrectionRecord> fileRecords = file.records.value_or(std::vector<CorrectionRecord>{});
@@ -138,9 +130,8 @@ void HistoryStore::save()
     // An unreadable file is the user's only copy of those records: never write over it.
     if (m_damaged && !setAsideDamaged())
         return;
-    if (files::replaceAtomically(m_url, encodeHistory(m_records)))
-        return;
-    ::chmod(m_url.c_str(), 0600);
+    // A failed write leaves the previous file whole; the records stay in memory.
+    files::replaceAtomically(m_url, encodeHistory(m_records));
 }
 
 void HistoryStore::add(CorrectionRecord record)

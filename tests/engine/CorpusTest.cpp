@@ -3,13 +3,13 @@
 #include "engine/FrequencyOracle.h"
 #include "platform/HeadlessInputSources.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <unistd.h>
 
 namespace kx {
 namespace {
@@ -36,17 +36,8 @@ std::vector<std::string> linesOf(const std::string& text)
 // Lists of its own in a temporary resource folder; the first 20 lines of each are skipped.
 class CorpusWithLists : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::temp_directory_path() / ("kx-corpus-" + std::to_string(::getpid()));
-        fs::create_directories(m_folder);
-        FrequencyOracle::setResourceBundle(m_folder);
-    }
-    void TearDown() override
-    {
-        FrequencyOracle::setResourceBundle(KX_SOURCE_RESOURCE_DIR);
-        fs::remove_all(m_folder);
-    }
+    void SetUp() override { FrequencyOracle::setResourceBundle(m_folder); }
+    void TearDown() override { FrequencyOracle::setResourceBundle(KX_SOURCE_RESOURCE_DIR); }
     void writeList(const std::string& language, const std::vector<std::string>& words)
     {
         std::ofstream file(m_folder / ("freq-" + language + ".txt"));
@@ -56,7 +47,8 @@ protected:
             file << word << "\n";
     }
 
-    fs::path m_folder;
+    const test::TempFolder m_lists{"kx-corpus"};
+    const fs::path m_folder = m_lists.path();
 };
 
 // With one layout there is nothing to compare.

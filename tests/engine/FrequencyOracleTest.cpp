@@ -1,5 +1,7 @@
 #include "engine/FrequencyOracle.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,21 +37,13 @@ public:
 
 class FrequencyOracleTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::temp_directory_path() /
-                   ("kx-frequency-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     void writeList(const std::string& language, const std::string& contents)
     {
         std::ofstream(m_folder / ("freq-" + language + ".txt"), std::ios::binary) << contents;
     }
 
-    fs::path m_folder;
+    const test::TempFolder m_lists{"kx-frequency"};
+    const fs::path m_folder = m_lists.path();
     FakeOracle m_fallback;
 };
 

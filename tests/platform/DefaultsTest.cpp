@@ -1,12 +1,14 @@
 #include "platform/Defaults.h"
 #include "platform/Log.h"
 
+#include "ScopedLog.h"
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -17,21 +19,6 @@ namespace fs = std::filesystem;
 
 class JsonDefaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        previousLog = Log::url();
-        std::string pattern = (fs::temp_directory_path() / "kx-defaults-XXXXXX").string();
-        root = mkdtemp(pattern.data());
-        file = root / "config" / "kestrelix" / "defaults.json";
-        Log::setUrl(root / "kestrelix.log");
-    }
-    void TearDown() override
-    {
-        Log::flush();
-        Log::setUrl(previousLog);
-        fs::remove_all(root);
-    }
-
     void writeFile(const std::string& contents)
     {
         fs::create_directories(file.parent_path());
@@ -52,7 +39,10 @@ protected:
         return entries;
     }
 
-    fs::path previousLog, root, file;
+    const test::TempFolder folder{"kx-defaults"};
+    const fs::path root = folder.path();
+    const fs::path file = root / "config" / "kestrelix" / "defaults.json";
+    const test::ScopedLog log{root / "kestrelix.log"};
 };
 
 // Every type survives a write and a fresh read, and the folder is made on the first write.

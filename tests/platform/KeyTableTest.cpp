@@ -1,13 +1,12 @@
 #include "platform/KeyTable.h"
 #include "platform/LayoutCatalog.h"
-#include "platform/Log.h"
+
+#include "ScopedLog.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace kx::platform {
 namespace {
@@ -51,24 +50,18 @@ TEST(KeyTableTest, ModifierColumnsAndDeadKeys) {
 
 // A layout xkb-data lacks, or a name that is not a plain XKB name, is left out with a log line.
 TEST(KeyTableTest, UnknownLayoutsAreEmptyAndLogged) {
-    const auto file = std::filesystem::temp_directory_path() / "kx-keytable-test.log";
-    std::filesystem::remove(file);
-    const auto previous = Log::url();
-    Log::setUrl(file);
+    const test::TempFolder folder{"kx-keytable"};
+    const test::ScopedLog scoped(folder / "kestrelix.log");
     EXPECT_TRUE(KeyTable::forLayout("zz").empty());
     EXPECT_TRUE(KeyTable::forLayout("us", "nosuchvariant").empty());
     EXPECT_TRUE(KeyTable::forLayout("../../../etc/passwd").empty());
     EXPECT_TRUE(KeyTable::forLayout("").empty());
-    Log::flush();
-    Log::setUrl(previous);
-    std::stringstream log;
-    log << std::ifstream(file).rdbuf();
-    std::filesystem::remove(file);
+    const std::string log = scoped.text();
 
-    EXPECT_NE(log.str().find("keyboard layout 'zz' is not in xkb-data; left out"), std::string::npos) << log.str();
-    EXPECT_NE(log.str().find("keyboard layout 'us(nosuchvariant)' is not in xkb-data; left out"), std::string::npos);
-    EXPECT_NE(log.str().find("keyboard layout without a plain XKB name left out"), std::string::npos);
-    EXPECT_EQ(log.str().find("passwd"), std::string::npos);
+    EXPECT_NE(log.find("keyboard layout 'zz' is not in xkb-data; left out"), std::string::npos) << log;
+    EXPECT_NE(log.find("keyboard layout 'us(nosuchvariant)' is not in xkb-data; left out"), std::string::npos);
+    EXPECT_NE(log.find("keyboard layout without a plain XKB name left out"), std::string::npos);
+    EXPECT_EQ(log.find("passwd"), std::string::npos);
 }
 
 // The registry gives each layout its human name and two-letter language where one exists.

@@ -1,11 +1,12 @@
 #include "platform/Log.h"
 
+#include "ScopedLog.h"
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 namespace kx {
@@ -15,28 +16,7 @@ namespace fs = std::filesystem;
 
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        previousLog = Log::url();
-        std::string pattern = (fs::temp_directory_path() / "kx-log-XXXXXX").string();
-        root = mkdtemp(pattern.data());
-        file = root / "state" / "kestrelix" / "kestrelix.log";
-        Log::setUrl(file);
-    }
-    void TearDown() override
-    {
-        Log::flush();
-        Log::setUrl(previousLog);
-        fs::remove_all(root);
-    }
-
-    std::string contents()
-    {
-        Log::flush();
-        std::ostringstream text;
-        text << std::ifstream(file).rdbuf();
-        return text.str();
-    }
+    std::string contents() { return log.text(); }
     // The lines with their time stamps removed.
     std::string messages()
     {
@@ -45,7 +25,10 @@ protected:
     }
     fs::perms mode() const { return fs::status(file).permissions() & fs::perms::all; }
 
-    fs::path previousLog, root, file;
+    const test::TempFolder folder{"kx-log"};
+    const fs::path root = folder.path();
+    const fs::path file = root / "state" / "kestrelix" / "kestrelix.log";
+    const test::ScopedLog log{file};
     static constexpr fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
 };
 

@@ -1,6 +1,8 @@
 #include "platform/ResourceFolder.h"
 #include "platform/Text.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 #include <unicode/uscript.h>
 
@@ -9,7 +11,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace kx {
@@ -21,18 +22,16 @@ class ResourceFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = fs::temp_directory_path() / ("kx-resource-folder-" + std::to_string(getpid()));
-        fs::remove_all(m_root);
         fs::create_directories(m_root / "build");
         fs::create_directories(m_root / "share" / "kestrelix");
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     fs::path executable() const { return m_root / "build" / "kestrelix"; }
     fs::path besideExecutable() const { return m_root / "build" / "resources"; }
     fs::path installDir() const { return m_root / "share" / "kestrelix"; }
 
-    fs::path m_root;
+    const test::TempFolder m_folder{"kx-resource-folder"};
+    const fs::path m_root = m_folder.path();
 };
 
 // The build tree's folder wins over an installed one, so a developer's build uses its own lists;

@@ -34,7 +34,7 @@ struct HistoryFixture : ::testing::Test {
         return r;
     }
 
-    test::TempFolder folder;
+    test::StoreFolder folder;
     MemoryDefaults defaults;
     std::filesystem::path file = folder.paths.historyFile();
 };
@@ -60,14 +60,14 @@ TEST_F(HistoryFixture, KeepsTheNewest500)
     std::vector<CorrectionRecord> full;
     for (int i = 499; i >= 0; --i)
         full.push_back(record("App" + std::to_string(i)));
-    test::TempFolder::writeText(file, encodeHistory(full));
+    test::StoreFolder::writeText(file, encodeHistory(full));
     HistoryStore history = open();
     history.add(record("App500"));
 
     ASSERT_EQ(history.records().size(), 500u);
     EXPECT_EQ(history.records().front().appName, "App500");
     EXPECT_EQ(history.records().back().appName, "App1");
-    const auto saved = decodeHistory(test::TempFolder::readText(file));
+    const auto saved = decodeHistory(test::StoreFolder::readText(file));
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->size(), 500u);
     struct stat info {};
@@ -99,7 +99,7 @@ TEST_F(HistoryFixture, RatingsContextAndReload)
 // file goes); records without contextAfter load with empty lists.
 TEST_F(HistoryFixture, StatisticsAreRecomputedFromTheFile)
 {
-    test::TempFolder::writeText(file, R"([
+    test::StoreFolder::writeText(file, R"([
       {"id": "e621e1f8-c36c-495a-93fc-0c247a3e6e5f", "at": "2026-03-01T09:15:02Z", "appName": "Mail",
        "appBundleID": "a.Mail", "original": "x", "corrected": "y", "fromLayout": "A", "toLayout": "B",
        "kind": "retro", "retroCount": 2, "rating": "down"},
@@ -129,7 +129,7 @@ TEST_F(HistoryFixture, StatisticsAreRecomputedFromTheFile)
 TEST_F(HistoryFixture, DamagedFileIsKept)
 {
     const std::string damaged = R"([{"id": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "kind": "sideways"}])";
-    test::TempFolder::writeText(file, damaged);
+    test::StoreFolder::writeText(file, damaged);
     HistoryStore history = open();
     history.add(record("Mail"));
 
@@ -138,8 +138,8 @@ TEST_F(HistoryFixture, DamagedFileIsKept)
         if (entry.path().filename().string().starts_with("history.json.damaged-"))
             aside.push_back(entry.path());
     ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(test::TempFolder::readText(aside[0]), damaged);
-    EXPECT_EQ(decodeHistory(test::TempFolder::readText(file))->size(), 1u);
+    EXPECT_EQ(test::StoreFolder::readText(aside[0]), damaged);
+    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(file))->size(), 1u);
     EXPECT_NE(folder.logText().find("history: cannot read " + file.string() + "; set aside as " +
                                     aside[0].filename().string()),
               std::string::npos);
@@ -197,7 +197,7 @@ TEST_F(HistoryFixture, ReportLayout)
 // The report lists 200 records while its totals count all of them.
 TEST_F(HistoryFixture, ReportListsAtMost200)
 {
-    test::TempFolder::writeText(file, encodeHistory(std::vector<CorrectionRecord>(250, record("App"))));
+    test::StoreFolder::writeText(file, encodeHistory(std::vector<CorrectionRecord>(250, record("App"))));
     const HistoryStore history = open();
 
     const std::string report = history.report("h");

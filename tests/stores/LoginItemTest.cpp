@@ -48,7 +48,7 @@ TEST(LoginItem, AlreadyInTheAskedStateDoesNothing)
 // A refusal is logged with the system's reason and answers false.
 TEST(LoginItem, RefusalIsLoggedAndAnswersFalse)
 {
-    test::TempFolder folder;
+    test::StoreFolder folder;
     FakeLoginItem service;
     service.refusal = Error{ErrorCode::denied, "Operation not permitted"};
 
@@ -59,13 +59,13 @@ TEST(LoginItem, RefusalIsLoggedAndAnswersFalse)
 // The autostart entry appears when enabled, owner-only and starting the program, and goes when disabled.
 TEST(LoginItem, AutostartEntryAppearsAndDisappears)
 {
-    test::TempFolder folder;
+    test::StoreFolder folder;
     const auto entry = folder.paths.autostartFile();
     platform::AutostartLoginItem service(entry, "/opt/My Apps/kestrelix\"2\"");
 
     ASSERT_TRUE(LoginItem::setEnabled(service, true));
     EXPECT_EQ(service.status(), platform::LoginItem::Status::enabled);
-    const std::string text = test::TempFolder::readText(entry);
+    const std::string text = test::StoreFolder::readText(entry);
     EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
     EXPECT_NE(text.find("\nExec=\"/opt/My Apps/kestrelix\\\\\"2\\\\\"\"\n"), std::string::npos) << text;
     struct stat info {};
@@ -76,15 +76,15 @@ TEST(LoginItem, AutostartEntryAppearsAndDisappears)
     EXPECT_FALSE(std::filesystem::exists(entry));
     EXPECT_EQ(service.status(), platform::LoginItem::Status::notRegistered);
 
-    test::TempFolder::writeText(entry, "[Desktop Entry]\nHidden=true\n");
+    test::StoreFolder::writeText(entry, "[Desktop Entry]\nHidden=true\n");
     EXPECT_EQ(service.status(), platform::LoginItem::Status::other);
 }
 
 // An autostart folder that cannot be made reports the system's message.
 TEST(LoginItem, UnwritableAutostartFolderFails)
 {
-    test::TempFolder folder;
-    test::TempFolder::writeText(folder.paths.configHome() / "autostart", "a file where the folder belongs");
+    test::StoreFolder folder;
+    test::StoreFolder::writeText(folder.paths.configHome() / "autostart", "a file where the folder belongs");
     platform::AutostartLoginItem service(folder.paths.autostartFile(), "/usr/bin/kestrelix");
 
     EXPECT_FALSE(LoginItem::setEnabled(service, true));

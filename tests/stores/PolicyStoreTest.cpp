@@ -95,14 +95,14 @@ TEST_F(PolicyFixture, KnownAppNamesAndOrder)
 // An Electron executable is recognised by its layout; the first answer holds for the process.
 TEST_F(PolicyFixture, ElectronIsDetectedOnceAndCached)
 {
-    test::TempFolder folder;
+    test::StoreFolder folder;
     const auto electronApp = folder.root / "opt" / "Chat";
-    test::TempFolder::writeText(electronApp / "chat", "");
-    test::TempFolder::writeText(electronApp / "resources.pak", "");
-    test::TempFolder::writeText(electronApp / "resources" / "app.asar", "");
+    test::StoreFolder::writeText(electronApp / "chat", "");
+    test::StoreFolder::writeText(electronApp / "resources.pak", "");
+    test::StoreFolder::writeText(electronApp / "resources" / "app.asar", "");
     const auto plainApp = folder.root / "opt" / "Plain";
-    test::TempFolder::writeText(plainApp / "plain", "");
-    test::TempFolder::writeText(plainApp / "resources" / "app.asar", "");
+    test::StoreFolder::writeText(plainApp / "plain", "");
+    test::StoreFolder::writeText(plainApp / "resources" / "app.asar", "");
     workspace.running = {{.id = "chat", .name = "Chat", .pid = 1, .executable = electronApp / "chat"},
                          {.id = "plain", .name = "Plain", .pid = 2, .executable = plainApp / "plain"}};
 
@@ -112,7 +112,7 @@ TEST_F(PolicyFixture, ElectronIsDetectedOnceAndCached)
 
     std::filesystem::remove(electronApp / "resources" / "app.asar");
     workspace.running.push_back({.id = "later", .name = "Later", .pid = 3, .executable = plainApp / "later"});
-    test::TempFolder::writeText(plainApp / "v8_context_snapshot.pak", "");
+    test::StoreFolder::writeText(plainApp / "v8_context_snapshot.pak", "");
     EXPECT_TRUE(policy.isElectron("chat"));
     EXPECT_FALSE(policy.isElectron("later"));
     EXPECT_TRUE(policy.usesClipboard("firefox-esr"));

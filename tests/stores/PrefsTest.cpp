@@ -117,10 +117,10 @@ TEST(Prefs, PreviewRestartsAndFollowsTheName)
 // The theme folder lists its sound files by name, sorted; without any, the fallback names.
 TEST(Prefs, AvailableSoundsComeFromTheThemeFolder)
 {
-    test::TempFolder folder;
+    test::StoreFolder folder;
     const auto theme = folder.root / "stereo";
     for (const char* file : {"message.oga", "bell.ogg", "Alarm.wav", "bell.oga", "readme.txt", "noext"})
-        test::TempFolder::writeText(theme / file, "");
+        test::StoreFolder::writeText(theme / file, "");
     std::filesystem::create_directory(theme / "folder.oga");
 
     EXPECT_EQ(SoundPrefs::availableIn(theme), (std::vector<std::string>{"Alarm", "bell", "message"}));

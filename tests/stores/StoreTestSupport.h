@@ -3,11 +3,12 @@
 // store that record what they are asked.
 
 #include "platform/Defaults.h"
-#include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Workspace.h"
 
-#include <cstdlib>
+#include "ScopedLog.h"
+#include "TempFolder.h"
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -17,27 +18,9 @@
 
 namespace kx::test {
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kx-stores-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        paths = Paths::underRoot(root);
-        Log::setUrl(paths.logFile());
-    }
-    ~TempFolder()
-    {
-        Log::flush();
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-    }
-
-    std::string logText() const
-    {
-        Log::flush();
-        return readText(paths.logFile());
-    }
+/// A temporary home for a store's files, with the log sent into it while the object lives.
+struct StoreFolder {
+    std::string logText() const { return log.text(); }
 
     static std::string readText(const std::filesystem::path& file)
     {
@@ -53,8 +36,10 @@ public:
         std::ofstream(file, std::ios::binary) << text;
     }
 
-    std::filesystem::path root;
-    Paths paths;
+    TempFolder temporary{"kx-stores"};
+    std::filesystem::path root = temporary.path();
+    Paths paths = Paths::underRoot(root);
+    ScopedLog log{paths.logFile()};
 };
 
 /// Settings in memory that count their writes.
