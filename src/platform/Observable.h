@@ -23,7 +23,7 @@ public:
     Signal(const Signal&) = delete;
     Signal& operator=(const Signal&) = delete;
 
-    /// Calls callback at every emit() until the handle is dropped.
+    /// Calls callback at every notify() until the handle is dropped.
     [[nodiscard]] std::unique_ptr<Subscription> subscribe(std::function<void(Args...)> callback)
     {
         auto slot = std::make_shared<Slot>(std::move(callback));
@@ -32,7 +32,7 @@ public:
     }
 
     /// Calls the subscribers in the order they subscribed.
-    void emit(const Args&... args) const
+    void notify(const Args&... args) const
     {
         // A callback may subscribe or unsubscribe; walk a copy and skip the ones dropped meanwhile.
         const Slots slots = *m_slots;

@@ -20,14 +20,14 @@ void BehaviorPrefs::setCorrectionMode(CorrectionMode mode)
 {
     m_correctionMode = mode;
     m_defaults.set(correctionModeKey, std::string(mode.rawValue()));
-    correctionModeChanged.emit(mode);
+    correctionModeChanged.notify(mode);
 }
 
 void BehaviorPrefs::setTroubleshooting(bool on)
 {
     m_troubleshooting = on;
     m_defaults.set(troubleshootingKey, on);
-    troubleshootingChanged.emit(on);
+    troubleshootingChanged.notify(on);
 }
 
 }  // namespace kx

@@ -146,7 +146,7 @@ void HistoryStore::add(CorrectionRecord record)
             m_records.erase(m_records.begin() + cap, m_records.end());
         save();
     }
-    changed.emit();
+    changed.notify();
 }
 
 void HistoryStore::setRating(Rating rating, const Uuid& id)
@@ -161,7 +161,7 @@ void HistoryStore::setRating(Rating rating, const Uuid& id)
     }
     found->rating = rating;
     save();
-    changed.emit();
+    changed.notify();
 }
 
 void HistoryStore::setContextAfter(std::vector<std::string> words, const Uuid& id)
@@ -172,14 +172,14 @@ void HistoryStore::setContextAfter(std::vector<std::string> words, const Uuid& i
         return;
     found->contextAfter = std::move(words);
     save();
-    changed.emit();
+    changed.notify();
 }
 
 void HistoryStore::clear()
 {
     m_records.clear();
     deleteFile();
-    changed.emit();
+    changed.notify();
 }
 
 void HistoryStore::eraseEverything()
@@ -192,7 +192,7 @@ void HistoryStore::eraseEverything()
     m_defaults.remove(lifetimeAppsKey);
     m_defaults.remove(lifetimeFlaggedKey);
     deleteFile();
-    changed.emit();
+    changed.notify();
 }
 
 std::string HistoryStore::report(const std::string& header) const

@@ -17,7 +17,7 @@ void SoundPrefs::setEnabled(bool enabled)
 {
     m_enabled = enabled;
     m_defaults.set(enabledKey, enabled);
-    enabledChanged.emit(enabled);
+    enabledChanged.notify(enabled);
 }
 
 void SoundPrefs::setName(const std::string& name)
@@ -25,7 +25,7 @@ void SoundPrefs::setName(const std::string& name)
     m_name = name;
     m_defaults.set(nameKey, name);
     m_cached.reset();
-    nameChanged.emit(name);
+    nameChanged.notify(name);
 }
 
 void SoundPrefs::preview()

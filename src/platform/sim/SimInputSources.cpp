@@ -106,7 +106,7 @@ void SimInputSources::change(std::size_t index)
     // The desktop announces a change through its event loop, never inside the call that made it.
     m_mainQueue.async([changed = std::weak_ptr<Signal<>>(m_changed)] {
         if (const auto signal = changed.lock())
-            signal->emit();
+            signal->notify();
     });
 }
 

@@ -60,7 +60,7 @@ void SimWorkspace::activate(const std::string& id)
     // Activation is announced through the event loop, as the window manager's property change is.
     m_mainQueue.async([activated = std::weak_ptr(m_activated), app = *found] {
         if (const auto signal = activated.lock())
-            signal->emit(app);
+            signal->notify(app);
     });
 }
 

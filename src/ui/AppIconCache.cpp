@@ -1,0 +1,120 @@
+#include "ui/AppIconCache.h"
+
+#include "platform/DesktopEntries.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyle>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace kx {
+
+namespace {
+
+QIcon themed(const std::string& name)
+{
+    if (name.empty())
+        return {};
+    const QString value = QString::fromStdString(name);
+    // An entry may name an image file instead of a theme icon.
+    if (std::filesystem::path(name).is_absolute()) {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(name, ec) ? QIcon(value) : QIcon();
+    }
+    return QIcon::fromTheme(value);
+}
+
+QIcon genericApplication()
+{
+    QIcon generic = QIcon::fromTheme("application-x-executable");
+    // Without an icon theme the style still has a plain file icon.
+    if (generic.isNull())
+        generic = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    return generic;
+}
+
+/// The icon drawn once at the fixed size, so every user gets the same pixels.
+QIcon atFixedSize(const QIcon& icon)
+{
+    const double ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap = icon.pixmap(QSize(AppIconCache::iconSize, AppIconCache::iconSize), ratio);
+    if (pixmap.deviceIndependentSize().toSize() != QSize(AppIconCache::iconSize, AppIconCache::iconSize)) {
+        // Themes without an image of this size give a smaller one; centre it on a canvas of the size.
+        QPixmap canvas(QSize(AppIconCache::iconSize, AppIconCache::iconSize) * ratio);
+        canvas.setDevicePixelRatio(ratio);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        const QSizeF s = pixmap.deviceIndependentSize();
+        painter.drawPixmap(QPointF((AppIconCache::iconSize - s.width()) / 2, (AppIconCache::iconSize - s.height()) / 2),
+                           pixmap);
+        painter.end();
+        pixmap = canvas;
+    }
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+std::string AppIconCache::iconName(const std::string& desktopEntry)
+{
+    std::istringstream in(desktopEntry);
+    bool mainGroup = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.starts_with('[')) {
+            mainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!mainGroup || !line.starts_with("Icon"))
+            continue;
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        std::string key = line.substr(0, equals);
+        while (!key.empty() && key.back() == ' ')
+            key.pop_back();
+        if (key != "Icon")
+            continue;
+        std::string value = line.substr(equals + 1);
+        const auto first = value.find_first_not_of(' ');
+        value = first == std::string::npos ? "" : value.substr(first);
+        while (!value.empty() && value.back() == ' ')
+            value.pop_back();
+        return value;
+    }
+    return {};
+}
+
+QIcon AppIconCache::lookUp(const std::string& appID, const std::vector<std::filesystem::path>& folders)
+{
+    QIcon found;
+    // An id is a file name; one with a path in it names no desktop entry.
+    if (!appID.empty() && appID.find('/') == std::string::npos && appID != "." && appID != "..") {
+        for (const auto& folder : folders) {
+            std::ifstream in(folder / (appID + ".desktop"));
+            if (!in)
+                continue;
+            std::stringstream contents;
+            contents << in.rdbuf();
+            found = themed(iconName(contents.str()));
+            break;
+        }
+    }
+    return atFixedSize(found.isNull() ? genericApplication() : found);
+}
+
+QIcon AppIconCache::icon(const std::string& appID)
+{
+    static std::map<std::string, QIcon> cache;
+    const auto cached = cache.find(appID);
+    if (cached != cache.end())
+        return cached->second;
+    return cache.emplace(appID, lookUp(appID, platform::DesktopEntries::standardFolders())).first->second;
+}
+
+}  // namespace kx

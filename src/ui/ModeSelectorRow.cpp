@@ -1,0 +1,174 @@
+#include "ui/ModeSelectorRow.h"
+
+#include "ui/SystemColors.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace kx {
+
+namespace {
+
+constexpr double leftInset = 14;
+constexpr double rightInset = 12;
+constexpr double trackHeight = 24;
+constexpr double pillInset = 2;
+
+/// Inside r, its right and bottom edges excluded, so a point on a border belongs to one segment.
+bool holds(const QRectF& r, QPointF p)
+{
+    return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
+}
+
+/// Screen readers hear the row as one control named "Correction mode" whose value is the mode.
+class ModeSelectorAccessible final : public QAccessibleWidget {
+public:
+    explicit ModeSelectorAccessible(ModeSelectorRow* row) : QAccessibleWidget(row, QAccessible::Grouping) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        const auto* row = static_cast<const ModeSelectorRow*>(widget());
+        if (t == QAccessible::Name)
+            return "Correction mode";
+        if (t == QAccessible::Value)
+            return ModeSelectorRow::title(row->selectedMode());
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* accessibleFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("kx::ModeSelectorRow") && object && object->isWidgetType())
+        return new ModeSelectorAccessible(static_cast<ModeSelectorRow*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
+ModeSelectorRow::ModeSelectorRow(CorrectionMode mode, QWidget* parent) : QWidget(parent)
+{
+    [[maybe_unused]] static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
+
+    // As wide as the menu, never narrower than the row's own width.
+    setFixedHeight(rowHeight);
+    setMinimumWidth(rowWidth);
+    resize(rowWidth, rowHeight);
+    setMouseTracking(true);
+    const auto found = std::ranges::find(modes, mode);
+    m_selected = found == modes.end() ? 0 : std::size_t(found - modes.begin());
+}
+
+QString ModeSelectorRow::title(CorrectionMode mode)
+{
+    switch (mode) {
+    case CorrectionMode::automatic:
+        return "Automatic";
+    case CorrectionMode::ask:
+        return "Ask";
+    case CorrectionMode::manual:
+        return "Manual";
+    }
+    return {};
+}
+
+QRectF ModeSelectorRow::trackRect() const
+{
+    return QRectF(leftInset, (height() - trackHeight) / 2, std::max(width() - leftInset - rightInset, 0.0),
+                  trackHeight);
+}
+
+QRectF ModeSelectorRow::segmentRect(int index) const
+{
+    const QRectF track = trackRect();
+    const double w = track.width() / double(modes.size());
+    return QRectF(track.left() + index * w, track.top(), w, track.height());
+}
+
+std::optional<int> ModeSelectorRow::segmentIndex(QPointF point) const
+{
+    if (!holds(trackRect(), point))
+        return std::nullopt;
+    for (int i = 0; i < int(modes.size()); ++i)
+        if (holds(segmentRect(i), point))
+            return i;
+    return std::nullopt;
+}
+
+void ModeSelectorRow::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF p = event->position();
+    setCursor(holds(trackRect(), p) ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    const auto i = segmentIndex(p);
+    if (i != m_hovered) {
+        m_hovered = i;
+        update();
+    }
+}
+
+void ModeSelectorRow::leaveEvent(QEvent*)
+{
+    if (m_hovered) {
+        m_hovered.reset();
+        update();
+    }
+}
+
+void ModeSelectorRow::mousePressEvent(QMouseEvent* event)
+{
+    // Accepted whatever it hits, so the menu never takes the click as a choice and stays open.
+    event->accept();
+    const auto i = segmentIndex(event->position());
+    if (!i || std::size_t(*i) == m_selected)
+        return;
+    m_selected = std::size_t(*i);
+    update();
+    QAccessibleValueChangeEvent change(this, title(selectedMode()));
+    QAccessible::updateAccessibility(&change);
+    if (onChange)
+        onChange(modes[m_selected]);
+}
+
+void ModeSelectorRow::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void ModeSelectorRow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const QColor label = SystemColors::label(this);
+    painter.setBrush(SystemColors::withAlpha(label, 0.07));
+    painter.drawRoundedRect(trackRect(), 6, 6);
+
+    for (int i = 0; i < int(modes.size()); ++i) {
+        const QRectF pill = segmentRect(i).adjusted(pillInset, pillInset, -pillInset, -pillInset);
+        QFont font = this->font();
+        font.setPixelSize(13);
+        QColor textColor = label;
+        if (std::size_t(i) == m_selected) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(SystemColors::accent(this));
+            painter.drawRoundedRect(pill, 5, 5);
+            font.setWeight(QFont::Medium);
+            textColor = Qt::white;
+        } else if (i == m_hovered) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(SystemColors::withAlpha(label, 0.06));
+            painter.drawRoundedRect(pill, 5, 5);
+        }
+        painter.setFont(font);
+        painter.setPen(textColor);
+        painter.drawText(pill, Qt::AlignCenter, title(modes[i]));
+    }
+}
+
+}  // namespace kx

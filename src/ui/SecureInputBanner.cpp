@@ -1,0 +1,89 @@
+#include "ui/SecureInputBanner.h"
+
+#include "platform/Text.h"
+#include "ui/SystemColors.h"
+
+#include <QPainter>
+#include <QTextCursor>
+
+#include <cmath>
+
+namespace kx {
+
+namespace {
+
+constexpr int sideInset = 21;
+constexpr int verticalInset = 10;
+constexpr int textWidth = 258;
+
+QTextCharFormat format(QFont font, int pixels, QFont::Weight weight, const QColor& color)
+{
+    font.setPixelSize(pixels);
+    font.setWeight(weight);
+    QTextCharFormat f;
+    f.setFont(font);
+    f.setForeground(color);
+    return f;
+}
+
+}  // namespace
+
+QString SecureInputBanner::shortName(const std::string& holder)
+{
+    const std::string name = holder.empty() ? "another app" : holder;
+    const auto characters = text::characters(name);
+    if (characters.size() < 33)
+        return QString::fromStdString(name);
+    std::string cut;
+    for (std::size_t i = 0; i < 31; ++i)
+        cut += characters[i];
+    return QString::fromStdString(cut + "…");
+}
+
+SecureInputBanner::SecureInputBanner(const std::string& holder, bool stuck, QWidget* parent) : QWidget(parent)
+{
+    const QColor label = SystemColors::label(this);
+    m_text.setDocumentMargin(0);
+    QFont base = font();
+    base.setPixelSize(12);
+    m_text.setDefaultFont(base);
+    m_text.setTextWidth(textWidth);
+    // Text goes in through a cursor, never as markup: an application's name is shown as it is.
+    QTextCursor cursor(&m_text);
+    if (stuck) {
+        const QString name = holder.empty() ? QString("an app") : QString::fromStdString(holder);
+        cursor.insertText(QString::fromUtf8("⚠️ Secure input held ⚠️"), format(font(), 13, QFont::DemiBold, label));
+        cursor.insertBlock();
+        cursor.insertText("A bug in " + name + " left it on and it blocks Kestrelix in every app.",
+                          format(font(), 12, QFont::Normal, label));
+        cursor.insertBlock();
+        cursor.insertBlock();
+        cursor.insertText("To clear it: log out of your desktop session, then log back in.",
+                          format(font(), 12, QFont::Normal, label));
+    } else {
+        cursor.insertText(QString::fromUtf8("🔒 Secure input. Access blocked by ") + shortName(holder) + ".",
+                          format(font(), 12, QFont::Normal, label));
+    }
+    const int h = std::max(int(std::ceil(m_text.size().height())) + 2 * verticalInset, minimumHeight);
+    // The text keeps its width; in a wider menu only the box grows.
+    setFixedHeight(h);
+    setMinimumWidth(bannerWidth);
+    resize(bannerWidth, h);
+}
+
+void SecureInputBanner::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF box = QRectF(rect()).adjusted(10, 4, -10, -4);
+    painter.setBrush(SystemColors::withAlpha(SystemColors::red(), 0.12));
+    painter.setPen(QPen(SystemColors::withAlpha(SystemColors::red(), 0.35), 1));
+    painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 7, 7);
+
+    // The text block is centred vertically in the space between the insets, like a wrapping label.
+    const double top = verticalInset + (height() - 2 * verticalInset - m_text.size().height()) / 2;
+    painter.translate(sideInset, top);
+    m_text.drawContents(&painter);
+}
+
+}  // namespace kx

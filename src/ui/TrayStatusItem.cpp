@@ -1,0 +1,200 @@
+#include "ui/TrayStatusItem.h"
+
+#include "ui/AppIconCache.h"
+#include "ui/Assets.h"
+#include "ui/ModeSelectorRow.h"
+#include "ui/SecureInputBanner.h"
+#include "ui/SystemColors.h"
+#include "ui/ToggleMenuRow.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QWidgetAction>
+
+namespace kx {
+
+namespace {
+
+QColor tintColor(GlyphTint tint, const QColor& textColor)
+{
+    switch (tint) {
+    case GlyphTint::none:
+        return textColor;
+    case GlyphTint::orange:
+        return SystemColors::orange();
+    case GlyphTint::tertiaryLabel:
+        // Half the text colour: together with the dimming of a disabled glyph it reads as faint
+        // on light and dark panels alike.
+        return SystemColors::withAlpha(textColor, 0.5);
+    }
+    return textColor;
+}
+
+QColor panelTextColor()
+{
+    return QGuiApplication::palette().color(QPalette::WindowText);
+}
+
+QString menuText(const std::string& text)
+{
+    // A name with "&" in it must not turn into a keyboard accelerator.
+    return QString::fromStdString(text).replace('&', "&&");
+}
+
+}  // namespace
+
+TrayStatusItem::TrayStatusItem(QObject* parent) : QObject(parent)
+{
+    connect(&m_menu, &QMenu::aboutToShow, this, [this] {
+        if (onMenuNeedsUpdate)
+            onMenuNeedsUpdate();
+    });
+    connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+            m_menu.popup(QCursor::pos());
+    });
+}
+
+TrayStatusItem::~TrayStatusItem() = default;
+
+QImage TrayStatusItem::glyphImage(const QImage& source, const StatusGlyph& glyph, const QColor& textColor)
+{
+    const QImage probe = Assets::menuGlyph(source, glyph.slashed);
+    if (probe.isNull())
+        return {};
+    const double scale = iconSide / std::max(probe.deviceIndependentSize().width(), probe.deviceIndependentSize().height());
+    QImage shape = Assets::menuGlyph(source, glyph.slashed, scale);
+    shape.setDevicePixelRatio(1);
+    {
+        QPainter tint(&shape);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        tint.fillRect(shape.rect(), tintColor(glyph.tint, textColor));
+    }
+    QImage out(iconSide, iconSide, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.setOpacity(glyph.appearsDisabled ? 0.5 : 1.0);
+    painter.drawImage(QPoint((iconSide - shape.width()) / 2, (iconSide - shape.height()) / 2), shape);
+    return out;
+}
+
+QImage TrayStatusItem::textImage(const QString& text, const QColor& textColor)
+{
+    QImage out(iconSide, iconSide, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font = QGuiApplication::font();
+    font.setBold(true);
+    const QRect box(0, 0, iconSide, iconSide);
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    for (int pixels = iconSide / 2; pixels > 6; --pixels) {
+        font.setPixelSize(pixels);
+        const QRect needed = QFontMetrics(font).boundingRect(box, flags, text);
+        if (needed.width() <= iconSide && needed.height() <= iconSide)
+            break;
+    }
+    painter.setFont(font);
+    painter.setPen(textColor);
+    painter.drawText(box, flags, text);
+    return out;
+}
+
+void TrayStatusItem::showGlyph(const StatusGlyph& glyph)
+{
+    const QImage image = glyphImage(Assets::image("kestrelix_mono"), glyph, panelTextColor());
+    m_tray.setIcon(image.isNull() ? QIcon::fromTheme("input-keyboard") : QIcon(QPixmap::fromImage(image)));
+    m_tray.setToolTip(QString::fromStdString(glyph.tooltip));
+    if (!m_tray.isVisible())
+        m_tray.show();
+}
+
+void TrayStatusItem::showText(const std::string& text)
+{
+    const QString shown = QString::fromStdString(text);
+    m_tray.setIcon(QIcon(QPixmap::fromImage(textImage(shown, panelTextColor()))));
+    // The icon is small; the tooltip carries the whole text.
+    m_tray.setToolTip(shown);
+    if (!m_tray.isVisible())
+        m_tray.show();
+}
+
+void TrayStatusItem::setMenu(const StatusMenu& menu)
+{
+    m_menu.clear();
+    for (const auto& item : menu.items)
+        addItem(item);
+}
+
+void TrayStatusItem::addItem(const MenuItem& item)
+{
+    const auto addRow = [this](QWidget* row) {
+        auto* action = new QWidgetAction(&m_menu);
+        action->setDefaultWidget(row);
+        m_menu.addAction(action);
+    };
+    switch (item.kind) {
+    case MenuItem::Kind::separator:
+        m_menu.addSeparator();
+        return;
+    case MenuItem::Kind::header:
+        m_menu.addSection(menuText(item.title));
+        return;
+    case MenuItem::Kind::secureInputBanner:
+        addRow(new SecureInputBanner(item.holder, item.stuck));
+        return;
+    case MenuItem::Kind::modeSelector: {
+        auto* row = new ModeSelectorRow(item.mode);
+        row->onChange = [this, action = item.action](CorrectionMode mode) {
+            perform({.action = action, .mode = mode});
+        };
+        addRow(row);
+        return;
+    }
+    case MenuItem::Kind::toggleRow: {
+        auto* row = new ToggleMenuRow(QString::fromStdString(item.title), std::nullopt,
+                                      AppIconCache::icon(item.iconAppID), item.isOn, item.showDisclosure);
+        row->onToggle = [this, action = item.action, id = item.argument](bool on) {
+            perform({.action = action, .argument = id, .on = on});
+        };
+        row->onDisclosure = [this] { perform({.action = MenuAction::manageApps}); };
+        addRow(row);
+        return;
+    }
+    case MenuItem::Kind::item: {
+        QString text = menuText(item.title);
+        // Text after a tab is drawn right-aligned, where menus show a shortcut: the badge or key.
+        const std::string& right = item.keyEquivalent.empty() ? item.badge : item.keyEquivalent;
+        if (!right.empty())
+            text += '\t' + QString::fromStdString(right);
+        QAction* action = m_menu.addAction(text);
+        action->setEnabled(item.enabled);
+        if (!item.symbol.empty())
+            action->setIcon(QIcon::fromTheme(QString::fromStdString(item.symbol)));
+        if (item.action == MenuAction::selectLayout) {
+            action->setCheckable(true);
+            action->setChecked(item.checked);
+        }
+        if (item.action != MenuAction::none)
+            connect(action, &QAction::triggered, this,
+                    [this, command = MenuCommand{.action = item.action, .argument = item.argument}] {
+                        perform(command);
+                    });
+        return;
+    }
+    }
+}
+
+void TrayStatusItem::perform(const MenuCommand& command)
+{
+    if (command.action == MenuAction::quit) {
+        QCoreApplication::quit();
+        return;
+    }
+    if (onCommand)
+        onCommand(command);
+}
+
+}  // namespace kx

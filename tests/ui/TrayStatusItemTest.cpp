@@ -1,0 +1,170 @@
+// The tray item: the menu it builds from the controller's menu, the commands its items and rows
+// send back, and the glyph and text images it shows.
+
+#include "UiTestSupport.h"
+
+#include "ui/Assets.h"
+#include "ui/MiniToggle.h"
+#include "ui/ModeSelectorRow.h"
+#include "ui/ToggleMenuRow.h"
+#include "ui/TrayStatusItem.h"
+
+#include <QWidgetAction>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace kx::test {
+namespace {
+
+StatusMenuState fullState()
+{
+    return {.accessibility = true,
+            .inputMonitoring = true,
+            .secureInputActive = true,
+            .secureInputHolder = "Passwords",
+            .correctionMode = CorrectionMode::automatic,
+            .layouts = {{"xkb:us", "English (US)", "en", true}, {"xkb:il", "Hebrew (SI & Lyx)", "he", true},
+                        {"xkb:ru", "Russian", "ru", false}},
+            .currentLayoutID = "xkb:il",
+            .frontApp = StatusMenuState::FrontApp{"org.example.Tom", "Tom & Jerry", false, true}};
+}
+
+/// One line per action: "---", "[section]", "<row class>", else the text with " ✔" when checked.
+std::vector<QString> lines(QMenu& menu)
+{
+    std::vector<QString> out;
+    for (QAction* action : menu.actions()) {
+        if (auto* widgetAction = qobject_cast<QWidgetAction*>(action))
+            out.push_back(QString("<") + widgetAction->defaultWidget()->metaObject()->className() + ">");
+        else if (action->isSeparator())
+            out.push_back(action->text().isEmpty() ? "---" : "[" + action->text() + "]");
+        else
+            out.push_back(action->text() + (action->isChecked() ? " ✔" : "") + (action->isEnabled() ? "" : " (off)"));
+    }
+    return out;
+}
+
+template <typename Row>
+Row* rowOf(QMenu& menu)
+{
+    for (QAction* action : menu.actions())
+        if (auto* widgetAction = qobject_cast<QWidgetAction*>(action))
+            if (auto* row = qobject_cast<Row*>(widgetAction->defaultWidget()))
+                return row;
+    return nullptr;
+}
+
+QAction* actionNamed(QMenu& menu, const QString& text)
+{
+    for (QAction* action : menu.actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+class TrayStatusItemTest : public ::testing::Test {
+protected:
+    TrayStatusItemTest()
+    {
+        item.onCommand = [this](const MenuCommand& command) { commands.push_back(command); };
+    }
+
+    TrayStatusItem item;
+    std::vector<MenuCommand> commands;
+};
+
+// The full menu: the banner, the rows, badges and the key after a tab, the current layout checked,
+// and an "&" in a name doubled so it stays text rather than marking a keyboard accelerator.
+TEST_F(TrayStatusItemTest, BuildsEveryItem)
+{
+    item.setMenu(StatusMenu::build(fullState()));
+    EXPECT_EQ(lines(item.menu()),
+              (std::vector<QString>{"<kx::SecureInputBanner>", "---", "[CORRECTION]", "<kx::ModeSelectorRow>", "---",
+                                    "Swap Selection\tCtrl+Alt+K", "[LANGUAGES]", "English (US)\tAB",
+                                    "Hebrew (SI && Lyx)\tאב ✔", "Russian\tno dictionary", "---", "How It Works",
+                                    "Check for Updates…", "Report a Miss…", "Settings", "Quit Kestrelix", "---",
+                                    "<kx::ToggleMenuRow>"}));
+    item.menu().adjustSize();
+    shot(item.menu(), "menu-full");
+}
+
+// Items, the mode row, the application's switch and its disclosure each send their command.
+TEST_F(TrayStatusItemTest, SendsCommands)
+{
+    item.setMenu(StatusMenu::build(fullState()));
+    actionNamed(item.menu(), "Russian\tno dictionary")->trigger();
+    actionNamed(item.menu(), "Settings")->trigger();
+    click(*rowOf<ModeSelectorRow>(item.menu()), {14 + 274.0 * 2 / 3 + 10, 18});
+    auto* row = rowOf<ToggleMenuRow>(item.menu());
+    ASSERT_NE(row, nullptr);
+    click(*row->toggle(), {17, 10});
+    row->disclose();
+    EXPECT_EQ(commands, (std::vector<MenuCommand>{
+                            {.action = MenuAction::selectLayout, .argument = "xkb:ru"},
+                            {.action = MenuAction::openSettings},
+                            {.action = MenuAction::setCorrectionMode, .mode = CorrectionMode::manual},
+                            {.action = MenuAction::setAppEnabled, .argument = "org.example.Tom", .on = false},
+                            {.action = MenuAction::manageApps},
+                        }));
+}
+
+// The menu is rebuilt each time it opens, before it shows.
+TEST_F(TrayStatusItemTest, RebuildsWhenOpened)
+{
+    int asked = 0;
+    item.onMenuNeedsUpdate = [&] {
+        ++asked;
+        item.setMenu(StatusMenu::build({.accessibility = asked > 1, .inputMonitoring = true}));
+    };
+    for (const char* first : {"Kestrelix — not running (off)", "[CORRECTION]"}) {
+        item.menu().popup({50, 50});
+        runFor(10);
+        EXPECT_EQ(lines(item.menu()).front(), first);
+        item.menu().hide();
+    }
+    EXPECT_EQ(asked, 2);
+}
+
+QImage mono()
+{
+    return Assets::image(std::filesystem::path(KX_SOURCE_RESOURCE_DIR), "kestrelix_mono");
+}
+
+int pixelsWhere(const QImage& image, const std::function<bool(QColor)>& also)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QColor c = image.pixelColor(x, y); c.alpha() > 0 && also(c))
+                ++count;
+    return count;
+}
+
+// The glyph as the states ask: in the text colour; orange and slashed without permissions; faint
+// under Secure Input; and a flash's text in its place.
+TEST(TrayGlyphTest, DrawsEachState)
+{
+    const QColor text(30, 30, 30);
+    const QImage on = TrayStatusItem::glyphImage(mono(), {}, text);
+    ASSERT_FALSE(on.isNull());
+    EXPECT_EQ(on.size(), QSize(64, 64));
+    EXPECT_GT(pixelsWhere(on, [](QColor c) { return c.alpha() > 200 && c.red() < 40; }), 200);
+
+    const QImage off = TrayStatusItem::glyphImage(mono(), {.slashed = true, .tint = GlyphTint::orange}, text);
+    EXPECT_GT(pixelsWhere(off, [](QColor c) { return c.red() > 200 && c.green() > 100 && c.blue() < 60; }), 100);
+    EXPECT_NE(off, TrayStatusItem::glyphImage(mono(), {.tint = GlyphTint::orange}, text));
+
+    const QImage secure =
+        TrayStatusItem::glyphImage(mono(), {.tint = GlyphTint::tertiaryLabel, .appearsDisabled = true}, text);
+    EXPECT_EQ(pixelsWhere(secure, [](QColor c) { return c.alpha() > 70; }), 0);
+
+    const QImage flash = TrayStatusItem::textImage("need 2+ layouts", text);
+    EXPECT_GT(pixelsWhere(flash, [](QColor c) { return c.alpha() > 200; }), 50);
+}
+
+}  // namespace
+}  // namespace kx::test

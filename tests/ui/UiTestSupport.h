@@ -1,0 +1,57 @@
+#pragma once
+// Helpers of the Qt side's tests: pictures of widgets, clicks and pointer moves sent straight to
+// a widget, and waiting out an animation while the event loop runs.
+
+#include "TempFolder.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMouseEvent>
+#include <QWidget>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace kx::test {
+
+/// Renders widget at its size into a PNG in this process's picture folder (and into $KX_UI_SHOTS
+/// when that is set, to look at by hand); returns the picture.
+inline QImage shot(QWidget& widget, const std::string& name)
+{
+    static TempFolder folder{"kx-ui-shots"};
+    const QImage image = widget.grab().toImage();
+    image.save(QString::fromStdString((folder / (name + ".png")).string()));
+    if (const char* extra = std::getenv("KX_UI_SHOTS")) {
+        std::filesystem::create_directories(extra);
+        image.save(QString::fromStdString((std::filesystem::path(extra) / (name + ".png")).string()));
+    }
+    return image;
+}
+
+inline void sendMouse(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ? Qt::NoButton : button;
+    QMouseEvent event(type, at, widget.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, held,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&widget, &event);
+}
+
+/// A press and a release at at, as a click.
+inline void click(QWidget& widget, QPointF at)
+{
+    sendMouse(widget, QEvent::MouseButtonPress, at);
+    sendMouse(widget, QEvent::MouseButtonRelease, at);
+}
+
+/// Runs the event loop for milliseconds, so animations and timers move on.
+inline void runFor(int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+}  // namespace kx::test
