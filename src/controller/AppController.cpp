@@ -105,6 +105,14 @@ void AppController::later(double seconds, std::function<void()> block)
     });
 }
 
+void AppController::soon(std::function<void()> block)
+{
+    m_services.main->async([life = std::weak_ptr<char>(m_life), block = std::move(block)] {
+        if (life.lock())
+            block();
+    });
+}
+
 void AppController::debugLine(const std::string& line) const
 {
     if (debugLogging)
@@ -115,6 +123,14 @@ std::string AppController::frontBundleID() const
 {
     const auto front = m_services.workspace->frontApplication();
     return front && !front->id.empty() ? front->id : "?";
+}
+
+std::optional<std::string> AppController::frontApplicationID() const
+{
+    const auto front = m_services.workspace->frontApplication();
+    if (!front || front->id.empty())
+        return std::nullopt;
+    return front->id;
 }
 
 void AppController::dropPendingSuggestion()
@@ -135,6 +151,10 @@ void AppController::start()
 
     assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
         handleWord(keys, terminator);
+    };
+    suggestionPrompt.onClick = [this, life = std::weak_ptr<char>(m_life)] {
+        if (life.lock())
+            handlePromptClick();
     };
 
     cancellables.push_back(behavior.correctionModeChanged.subscribe([this](CorrectionMode mode) {
@@ -165,6 +185,7 @@ void AppController::start()
             ownSwitchPending = false;
             return;
         }
+        captureOrphanAtLayoutChange();
         assembler.keys.clear();
         staleKeyLayouts.reset();
         suspectStale.reset();

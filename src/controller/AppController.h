@@ -7,7 +7,10 @@
 // The work is split by job: AppController.cpp (state and start-up), AppControllerTap.cpp (the
 // event tap and key observation), AppControllerWords.cpp (word handling and the reach-back),
 // AppControllerSpan.cpp (span correction and layout switching), AppControllerStatus.cpp (the status
-// item's text).
+// item's text), AppControllerSuggestion.cpp (ask mode's prompt), AppControllerHotKey.cpp (the
+// conversion hot key and the reach-back over the run just typed), AppControllerSelection.cpp (the
+// selected text converted), AppControllerUndo.cpp (taking rewrites back) and
+// AppControllerRepairs.cpp (keys left in the old layout, a space lost after a paste).
 
 #include "controller/AXCaret.h"
 #include "controller/ActuationStrategy.h"
@@ -186,6 +189,46 @@ public:
     void updateStatusGlyph();
     void flash(const std::string& text);
 
+    /// Ask mode: holds span as the one pending suggestion and shows the prompt by the pointer.
+    void armSuggestion(const SpanCorrection& span);
+    /// Runs the pending suggestion when no key came since it was armed; true when it did.
+    bool acceptSuggestionIfPending();
+    /// The user clicked the prompt: the run just typed first, else the suggestion.
+    void handlePromptClick();
+
+    /// Option-Command-K: the selection, else the run just typed, else the pending suggestion.
+    void handleConvertHotKey();
+    /// Rewrites the recent words that do not read as typed into the layout that reads best; true
+    /// when a rewrite started, false (nothing changed) otherwise.
+    bool swapRecentRun();
+
+    bool hasAXSelection();
+    std::optional<std::int64_t> axSelectedRangeLength();
+    std::optional<std::string> selectedTextViaAX();
+    /// Copies the selection through the pasteboard, which gets its contents back afterwards.
+    std::optional<std::string> selectedTextViaCopy();
+    /// Converts the selected text to the layout the spell checker likes best and switches to it.
+    void convertSelection();
+
+    /// Takes back the newest rewrite: deletes what it typed, types back what it replaced and
+    /// switches back to the layout the text was typed on.
+    void performUndo();
+
+    /// The user switched layouts with 1 to 4 keys of a word typed: they may be an orphan.
+    void captureOrphanAtLayoutChange();
+    /// The pending orphan, when still fresh and of another script than wordLayout; always cleared.
+    std::optional<PendingOrphan> consumeOrphan(const std::string& typed, const KeyboardLayoutInfo& wordLayout);
+    /// The suspect first key, when still fresh; always cleared.
+    std::optional<SuspectStale> takeSuspect();
+    /// Replaces orphan.text + word on screen by replacement, unless the screen already reads right.
+    void fixOrphan(const PendingOrphan& orphan, const std::string& word, const std::string& replacement,
+                   const WordAssembler::Terminator& terminator, ActuationStrategy strategy,
+                   const std::string& frontID, const KeyboardLayoutInfo& layout);
+    /// Retypes typed with a space before it when the application glued it to the paste.
+    void checkSpaceAfterPaste(const std::string& typed, const WordAssembler::Terminator& terminator,
+                              ActuationStrategy strategy, const std::string& frontID,
+                              const KeyboardLayoutInfo& layout, const LastPaste& paste);
+
     // Fields, in the order the rest of the controller knows them.
     LayoutRegistry registry;
     WordAssembler assembler;
@@ -240,6 +283,15 @@ public:
     std::optional<LiveHolder> lastLiveSecureHolder;
 
 private:
+    /// A rewrite ends this long after its posting.
+    static constexpr double actuationTail = 0.12;
+    /// A repair waits this long after word handling chose it.
+    static constexpr double repairDelay = 0.08;
+    static constexpr double staleKeyWindow = 1.5;
+    static constexpr int staleKeyWordStarts = 2;
+    /// An application gets this long to answer a read of its text.
+    static constexpr double screenReadTimeout = 0.25;
+
     /// Schedules block on the main queue after seconds; it does nothing once the controller is gone.
     void later(double seconds, std::function<void()> block);
     /// Only when pendingSuggestion is set now: drops it and hides the prompt once the current
@@ -247,6 +299,8 @@ private:
     void dropPendingSuggestionLater();
     /// Drops a pending suggestion at once and hides the prompt; nothing when none is pending.
     void dropPendingSuggestion();
+    /// Runs block on the main queue after what is queued; nothing once the controller is gone.
+    void soon(std::function<void()> block);
     void debugLine(const std::string& line) const;
     std::string frontBundleID() const;
 
@@ -257,6 +311,33 @@ private:
     bool passesTargetWordTest(const std::string& text, std::span<const KeyStroke> keys,
                               const KeyboardLayoutInfo& current, const KeyboardLayoutInfo& target);
     void completeSpan(const SpanCorrection& span);
+    /// Word handling's last step for a word that needs no rewrite of its own: the repairs.
+    void repairAfterWord(const std::vector<KeyStroke>& keys, const std::string& typed,
+                         const WordAssembler::Terminator& terminator, const std::optional<PendingOrphan>& orphan,
+                         const std::optional<SuspectStale>& suspect, ActuationStrategy strategy,
+                         const std::string& frontID, const KeyboardLayoutInfo& current);
+    /// Schedules fixOrphan for a word whose rewrite is planned, holding the user's keys meanwhile.
+    void scheduleOrphanFix(const PendingOrphan& orphan, const std::string& word, const std::string& replacement,
+                           const WordAssembler::Terminator& terminator, ActuationStrategy strategy,
+                           const std::string& frontID, const KeyboardLayoutInfo& layout);
+    /// Span corrections and selection conversions keep the newest undoStackLimit entries; the
+    /// repairs push without trimming.
+    void pushUndo(LastCorrection entry, bool trim);
+    /// Adds a history record of a rewrite in frontID and returns its id.
+    Uuid recordCorrection(const std::string& frontID, const std::string& original, const std::string& corrected,
+                          const std::string& fromLayout, const std::string& toLayout, CorrectionKind kind,
+                          int retroCount);
+    /// For a moment after we selected a layout, the application may still read the first keys of
+    /// the next words through the old one.
+    void expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected, StaleArm armedBy);
+    /// The front application's bundle identifier; none when there is none.
+    std::optional<std::string> frontApplicationID() const;
+
+    /// What a terminator typed on the word's own layout, and what its key types on target.
+    static std::string terminatorText(const WordAssembler::Terminator& terminator);
+    static std::string terminatorTextOn(const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target);
+    /// The last count characters of s.
+    static std::string lastCharacters(const std::string& s, std::size_t count);
 
     AppServices m_services;
     std::unique_ptr<platform::InputSources::Subscription> m_layoutObserver;

@@ -13,16 +13,14 @@ namespace {
 
 constexpr double switchCheckDelay = 0.3;
 constexpr double ownSwitchWindow = 1.5;
-constexpr double staleKeyWindow = 1.5;
-constexpr int staleKeyWordStarts = 2;
-constexpr double actuationTail = 0.12;
 constexpr double contextFlushDelay = 15.0;
-constexpr double screenReadTimeout = 0.25;
 constexpr double screenRetryDelay = 0.25;
 constexpr std::uint16_t shiftKey = 56;
 constexpr std::size_t screenQuoteLength = 12;
 
-std::string lastCharacters(const std::string& s, std::size_t count)
+}  // namespace
+
+std::string AppController::lastCharacters(const std::string& s, std::size_t count)
 {
     const auto characters = text::characters(s);
     std::string out;
@@ -30,8 +28,6 @@ std::string lastCharacters(const std::string& s, std::size_t count)
         out += characters[i];
     return out;
 }
-
-}  // namespace
 
 std::string AppController::trimTrailingSpaces(const std::string& s)
 {
@@ -61,25 +57,12 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
 
 void AppController::completeSpan(const SpanCorrection& span)
 {
-    const double now = m_services.main->now();
-    undoStack.push_back({span.insertText, span.originalText, span.from, span.strategy, now});
-    if (undoStack.size() > undoStackLimit)
-        undoStack.erase(undoStack.begin(), undoStack.end() - static_cast<std::ptrdiff_t>(undoStackLimit));
-    keyGenAtLastCorrection = keyGen;
+    pushUndo({span.insertText, span.originalText, span.from, span.strategy, m_services.main->now()}, true);
 
-    const auto front = m_services.workspace->frontApplication();
-    CorrectionRecord record;
-    record.at = m_services.main->wallNow();
-    record.appName = front && !front->name.empty() ? front->name : span.frontID;
-    record.appBundleID = span.frontID;
-    record.original = text::trimmed(span.originalText);
-    record.corrected = text::trimmed(span.insertText);
-    record.fromLayout = span.from.localizedName;
-    record.toLayout = span.target.localizedName;
-    record.kind = span.retroCount > 0 ? CorrectionKind::retro : CorrectionKind::auto_;
-    record.retroCount = span.retroCount;
-    const Uuid recordID = record.id;
-    history.add(std::move(record));
+    const Uuid recordID = recordCorrection(span.frontID, span.originalText, span.insertText, span.from.localizedName,
+                                           span.target.localizedName,
+                                           span.retroCount > 0 ? CorrectionKind::retro : CorrectionKind::auto_,
+                                           span.retroCount);
     if (pendingContext)
         pendingContext->recordID = recordID;
 
@@ -96,6 +79,34 @@ void AppController::completeSpan(const SpanCorrection& span)
     assembler.lastEmitted.reset();
 
     finishActuation(actuationTail, span.insertText, span.strategy, span.frontID, false);
+}
+
+void AppController::pushUndo(LastCorrection entry, bool trim)
+{
+    undoStack.push_back(std::move(entry));
+    if (trim && undoStack.size() > undoStackLimit)
+        undoStack.erase(undoStack.begin(), undoStack.end() - static_cast<std::ptrdiff_t>(undoStackLimit));
+    keyGenAtLastCorrection = keyGen;
+}
+
+Uuid AppController::recordCorrection(const std::string& frontID, const std::string& original,
+                                     const std::string& corrected, const std::string& fromLayout,
+                                     const std::string& toLayout, CorrectionKind kind, int retroCount)
+{
+    const auto front = m_services.workspace->frontApplication();
+    CorrectionRecord record;
+    record.at = m_services.main->wallNow();
+    record.appName = front && !front->name.empty() ? front->name : frontID;
+    record.appBundleID = frontID;
+    record.original = text::trimmed(original);
+    record.corrected = text::trimmed(corrected);
+    record.fromLayout = fromLayout;
+    record.toLayout = toLayout;
+    record.kind = kind;
+    record.retroCount = retroCount;
+    const Uuid id = record.id;
+    history.add(std::move(record));
+    return id;
 }
 
 void AppController::logCorrection(const std::string& line, const std::vector<std::string>& before)
@@ -121,12 +132,18 @@ void AppController::switchNow(const KeyboardLayoutInfo& target, const KeyboardLa
         return;
     switchLayoutOurselves(target);
     if (policy.usesClipboard(app))
-        staleKeyLayouts = StaleExpectation{from, target, StaleArm::ownSwitch,
-                                           m_services.main->now() + staleKeyWindow, staleKeyWordStarts};
+        expectStaleKeys(from, target, StaleArm::ownSwitch);
     else
         staleKeyLayouts.reset();
     assembler.keys.clear();
     verifySwitch(target, app);
+}
+
+void AppController::expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected,
+                                    StaleArm armedBy)
+{
+    staleKeyLayouts =
+        StaleExpectation{old, selected, armedBy, m_services.main->now() + staleKeyWindow, staleKeyWordStarts};
 }
 
 void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
@@ -200,6 +217,12 @@ void AppController::judgeScreen(const std::string& correct, const std::string& s
                          if (!life.lock())
                              return;
                          const auto shown = read ? std::optional<std::string>(trimTrailingSpaces(*read)) : std::nullopt;
+                         // When the right text is the end of the stale one (keys typed again after
+                         // an orphan), only the longer text tells them apart.
+                         if (shown && s.size() > c.size() && s.ends_with(c) && shown->ends_with(s)) {
+                             then(ScreenVerdict::stale());
+                             return;
+                         }
                          if (shown && shown->ends_with(c)) {
                              then(ScreenVerdict::correct());
                              return;

@@ -91,6 +91,14 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     const bool hotKeyChord = (flags & modifierMask) == optionCommand;
     if (hotKeyChord && (code == kKey || code == zKey)) {
         assembler.keys.clear();
+        if (code == kKey)
+            soon([this] { handleConvertHotKey(); });
+        else
+            soon([this] { performUndo(); });
+        return TapVerdict::swallow;
+    }
+    if (canUndoWithCmdZ(event)) {
+        performUndo();
         return TapVerdict::swallow;
     }
 

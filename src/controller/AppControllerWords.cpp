@@ -21,24 +21,6 @@ constexpr double runMaxAge = 20.0;
 constexpr double spellScoreFloor = 0.5;
 constexpr std::size_t contextBeforeCount = 3;
 
-std::string terminatorText(const WordAssembler::Terminator& terminator)
-{
-    if (std::holds_alternative<WordAssembler::Space>(terminator))
-        return " ";
-    if (std::holds_alternative<WordAssembler::Tab>(terminator))
-        return "\t";
-    return std::get<WordAssembler::Mark>(terminator).text;
-}
-
-std::string terminatorTextOn(const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target)
-{
-    if (const auto* mark = std::get_if<WordAssembler::Mark>(&terminator)) {
-        const auto converted = TranslationEngine::character(mark->key.code, mark->key.flags, target.layoutData);
-        return converted ? *converted : mark->text;
-    }
-    return terminatorText(terminator);
-}
-
 // Times and figures (12:30, 50%) read the same on every layout.
 bool isLayoutNeutral(const std::string& typed)
 {
@@ -66,6 +48,25 @@ std::string joined(const std::vector<std::string>& words, const std::string& sep
 }
 
 }  // namespace
+
+std::string AppController::terminatorText(const WordAssembler::Terminator& terminator)
+{
+    if (std::holds_alternative<WordAssembler::Space>(terminator))
+        return " ";
+    if (std::holds_alternative<WordAssembler::Tab>(terminator))
+        return "\t";
+    return std::get<WordAssembler::Mark>(terminator).text;
+}
+
+std::string AppController::terminatorTextOn(const WordAssembler::Terminator& terminator,
+                                            const KeyboardLayoutInfo& target)
+{
+    if (const auto* mark = std::get_if<WordAssembler::Mark>(&terminator)) {
+        const auto converted = TranslationEngine::character(mark->key.code, mark->key.flags, target.layoutData);
+        return converted ? *converted : mark->text;
+    }
+    return terminatorText(terminator);
+}
 
 bool AppController::looksSecret(const std::string& word)
 {
@@ -133,6 +134,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 
     if (looksSecret(typed)) {
         flushContext();
+        consumeOrphan(typed, current);
         debugLine("word skipped — looks like a secret");
         return;
     }
@@ -150,6 +152,9 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     const std::string currentLanguage = current.language();
     debugLine("word='" + typed + "' layout=" + current.localizedName + "[" + currentLanguage +
               "] others=" + std::to_string(others.size()) + " app=" + frontID);
+
+    const auto orphan = consumeOrphan(typed, current);
+    const auto suspect = takeSuspect();
 
     const bool refused = !policy.isCorrectionAllowed(frontID);
     if (others.empty() || refused || isActuating) {
@@ -185,6 +190,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
                       joined(alts, ", ") + "]");
         }
         pushHistory(std::move(word));
+        repairAfterWord(keys, typed, terminator, orphan, suspect, strategy, frontID, current);
         return;
     }
 
@@ -215,6 +221,12 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     span.deleteCount += static_cast<int>(text::scalarCount(decisionOriginal) + text::scalarCount(own));
     span.insertText += corrected + terminatorTextOn(terminator, target);
     span.originalText += decisionOriginal + own;
+    if (orphan) {
+        // The orphan's keys went out in the old layout just before this word: they go with it.
+        span.deleteCount += static_cast<int>(text::scalarCount(orphan->text));
+        span.originalText = orphan->text + span.originalText;
+        Log::line("orphan '" + orphan->text + "' removed with the rewrite");
+    }
 
     span.logLine = "'" + text::trimmed(span.originalText) + "' -> '" + text::trimmed(span.insertText) +
                    "'  switch → " + target.localizedName + "  retro=" + std::to_string(run.size()) +
@@ -233,6 +245,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 
     if (behavior.correctionMode() == CorrectionMode::ask) {
         pushHistory(std::move(word));
+        armSuggestion(span);
         return;
     }
     performSpanCorrection(span);

@@ -14,6 +14,7 @@
 #include "platform/MainQueue.h"
 #include "platform/Pasteboard.h"
 #include "platform/Permissions.h"
+#include "platform/Pointer.h"
 #include "platform/SecureInput.h"
 #include "platform/SerialQueue.h"
 #include "platform/Sound.h"
@@ -38,6 +39,8 @@ struct AppServices {
     platform::Accessibility* accessibility = nullptr;
     platform::SecureInput* secureInput = nullptr;
     platform::Permissions* permissions = nullptr;
+    /// Where the suggestion prompt opens.
+    platform::Pointer* pointer = nullptr;
     platform::Workspace* workspace = nullptr;
     platform::LoginItem* loginItem = nullptr;
     platform::Sound* sound = nullptr;

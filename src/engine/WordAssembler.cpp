@@ -49,7 +49,7 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
         if (keys.empty()) {
             if (onOrphanBreak) onOrphanBreak();
         } else {
-            emit(code == KeyCode::tab ? Terminator(Tab{}) : Terminator(Space{}));
+            finishWord(code == KeyCode::tab ? Terminator(Tab{}) : Terminator(Space{}));
             keys.clear();
         }
         return;
@@ -86,7 +86,7 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
                 keys.push_back(stroke);
                 return;
             }
-            if (endsWordMark) emit(Mark{stroke, *producedChar});
+            if (endsWordMark) finishWord(Mark{stroke, *producedChar});
             keys.clear();
             discontinuity();
             return;
@@ -95,7 +95,7 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
     if (letterElsewhere) keys.push_back(stroke);
 }
 
-void WordAssembler::emit(const Terminator& terminator) {
+void WordAssembler::finishWord(const Terminator& terminator) {
     if (keys.empty()) return;
     // The callback may change keys; the word it was handed is the one remembered.
     std::vector<KeyStroke> word = keys;

@@ -62,7 +62,7 @@ public:
     std::function<void()> onOrphanBreak;
 
 private:
-    void emit(const Terminator& terminator);
+    void finishWord(const Terminator& terminator);
     void discontinuity();
 
     const MainQueue& m_clock;

@@ -19,7 +19,8 @@ protected:
     }
 };
 
-// The screen is judged by how it ends, trailing blanks ignored, the correct text first.
+// The screen is judged by how it ends, trailing blanks ignored, the correct text first unless it
+// is the end of the stale one.
 TEST_F(SpanTest, JudgeScreenComparesTheEndOfTheField)
 {
     struct Row {
@@ -33,6 +34,8 @@ TEST_F(SpanTest, JudgeScreenComparesTheEndOfTheField)
         {"x ab", "abc ", "ab", Verdict::stale()},
         {"ab abc", "abc", "abc", Verdict::correct()},
         {"xyz  ", "abc", "ab", Verdict::undecided("xyz")},
+        {"x ccab ", "ab ", "ccab ", Verdict::stale()},  // the right text ends the stale one
+        {"x ab ", "ab ", "ccab ", Verdict::correct()},
     };
     auto& app = startIn(CorrectionMode::automatic);
     for (const auto& row : rows) {

@@ -114,6 +114,7 @@ protected:
         services.accessibility = &desk.accessibility();
         services.secureInput = &desk.secureInput();
         services.permissions = &desk.permissions();
+        services.pointer = &desk.pointer();
         services.workspace = &desk.workspace();
         services.loginItem = &desk.loginItem();
         services.sound = &desk.sound();
@@ -151,6 +152,11 @@ protected:
         desk.type(TranslationEngine::transliterate(text, platform::KeyTable::forLayout(layout),
                                                    desk.inputSources().currentTable()));
     }
+
+    /// The two hot keys (Ctrl+Alt+K and Ctrl+Alt+Z on the desktop) and the application's undo.
+    void pressConvertKey() { desk.press(40, EventFlags::option | EventFlags::command); }
+    void pressUndoKey() { desk.press(6, EventFlags::option | EventFlags::command); }
+    void pressCommandZ() { desk.press(6, EventFlags::command); }
 
     /// The session log's messages, without their time stamps.
     std::vector<std::string> logLines()

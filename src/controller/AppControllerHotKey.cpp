@@ -1,0 +1,158 @@
+// The conversion hot key: the selected text, else the run of recent words that does not read as
+// typed, else ask mode's pending suggestion. The reach-back run works in every mode, manual too.
+
+#include "controller/AppController.h"
+
+#include "engine/DecisionEngine.h"
+#include "engine/TranslationEngine.h"
+#include "engine/Wrapper.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace kx {
+
+namespace {
+
+// Words older than this are no longer what the user just typed.
+constexpr double runMaxAge = 300.0;
+constexpr std::size_t runMaxWords = 12;
+// Below this share of real words the run reads no better converted.
+constexpr double runScoreFloor = 0.5;
+
+}  // namespace
+
+void AppController::handleConvertHotKey()
+{
+    if (hasAXSelection()) {
+        Log::line("⌥⌘K → selection");
+        convertSelection();
+        return;
+    }
+    if (swapRecentRun()) {
+        Log::line("⌥⌘K → reach-back");
+        return;
+    }
+    if (acceptSuggestionIfPending()) {
+        Log::line("⌥⌘K → accepted the suggestion");
+        return;
+    }
+    Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(recentWords.size()) + ", no selection)");
+    convertSelection();
+}
+
+bool AppController::swapRecentRun()
+{
+    if (isActuating)
+        return false;
+    const auto currentLayout = registry.currentLayout();
+    if (!currentLayout || recentWords.empty())
+        return false;
+    const KeyboardLayoutInfo& current = *currentLayout;
+    const double now = m_services.main->now();
+    if (now - recentWords.back().at >= runMaxAge)
+        return false;
+    const std::string frontID = frontBundleID();
+    if (!policy.isCorrectionAllowed(frontID))
+        return false;
+    const auto strategy = policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
+    const std::string currentLanguage = current.language();
+
+    // Newest first, typed on any layout.
+    std::vector<const RecentWord*> collected;
+    for (auto it = recentWords.rbegin(); it != recentWords.rend(); ++it) {
+        if (collected.size() >= runMaxWords || now - it->at >= runMaxAge)
+            break;
+        collected.push_back(&*it);
+    }
+    const auto genuine = [&](const RecentWord* w) {
+        return DecisionEngine::genuineAsTyped(w->typed, currentLanguage, frequency());
+    };
+    std::size_t skipped = 0;
+    while (skipped < collected.size() && genuine(collected[skipped]))
+        ++skipped;
+    // The run, newest first while it is built.
+    std::vector<const RecentWord*> run;
+    std::size_t next = skipped;
+    while (next < collected.size() && !genuine(collected[next]))
+        run.push_back(collected[next++]);
+    if (run.empty())
+        return false;
+
+    struct Score {
+        const KeyboardLayoutInfo* layout;
+        double score;
+    };
+    std::vector<Score> scores;
+    for (const auto& layout : registry.layouts) {
+        std::string text;
+        for (auto it = run.rbegin(); it != run.rend(); ++it)
+            text += (it == run.rbegin() ? "" : " ") + TranslationEngine::reconstruct((*it)->keys, layout.layoutData);
+        scores.push_back({&layout, DecisionEngine::spellScore(text, layout.language(), frequency())});
+    }
+    // Among equal scores the current layout first, the others in registry order.
+    std::ranges::stable_sort(scores, [&](const Score& a, const Score& b) {
+        return a.score > b.score || (a.score == b.score && a.layout->id == current.id && b.layout->id != current.id);
+    });
+    if (scores.empty() || scores.front().score < runScoreFloor)
+        return false;
+    const KeyboardLayoutInfo target = *scores.front().layout;
+    const std::string targetLanguage = target.language();
+
+    // Older words that read as real words on the target join the run, up to 12 words in all.
+    for (std::size_t i = next; i < collected.size(); ++i) {
+        if (skipped + run.size() > runMaxWords - 1)
+            break;
+        const RecentWord& w = *collected[i];
+        const auto split = Wrapper::split(w.keys, current.layoutData, target.layoutData);
+        const auto core =
+            std::span<const KeyStroke>(w.keys).subspan(split.lead, w.keys.size() - split.lead - split.trail);
+        if (core.empty())
+            break;
+        const std::string t = TranslationEngine::reconstruct(core, target.layoutData);
+        if (t == TranslationEngine::reconstruct(core, current.layoutData) ||
+            !passesTargetWordTest(t, core, current, target))
+            break;
+        run.push_back(&w);
+    }
+
+    // In typing order: the run converted, then the genuine newest words as they are.
+    struct Pair {
+        const RecentWord* word;
+        std::string text;
+    };
+    std::vector<Pair> pairs;
+    for (auto it = run.rbegin(); it != run.rend(); ++it)
+        pairs.push_back({*it, TranslationEngine::reconstruct((*it)->keys, target.layoutData)});
+    for (std::size_t i = skipped; i-- > 0;)
+        pairs.push_back({collected[i], collected[i]->typed});
+    const auto lastChanged =
+        std::find_if(pairs.rbegin(), pairs.rend(), [](const Pair& p) { return p.text != p.word->typed; });
+    if (lastChanged == pairs.rend())
+        return false;
+
+    SpanCorrection span;
+    for (const auto& pair : pairs) {
+        const std::string own = terminatorText(pair.word->terminator);
+        span.deleteCount += static_cast<int>(text::scalarCount(pair.word->typed) + text::scalarCount(own));
+        span.insertText += pair.text + terminatorTextOn(pair.word->terminator, target);
+        span.originalText += pair.word->typed + own;
+    }
+    span.logLine = "manual run '" + text::trimmed(span.originalText) + "' -> '" + text::trimmed(span.insertText) +
+                   "'  → " + target.localizedName + "  words=" + std::to_string(pairs.size()) + "  [" +
+                   std::string(toString(strategy)) + "]";
+    span.from = current;
+    span.target = target;
+    span.strategy = strategy;
+    span.frontID = frontID;
+    span.retroCount = static_cast<int>(pairs.size()) - 1;
+    span.decisionOriginal = lastChanged->word->typed;
+    span.decisionCorrected = lastChanged->text;
+
+    dropPendingSuggestion();
+    performSpanCorrection(span);
+    return true;
+}
+
+}  // namespace kx

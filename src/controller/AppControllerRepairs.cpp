@@ -1,0 +1,232 @@
+// Small repairs after the fact, each made only when the screen shows the accident: keys left in
+// the old layout when the user switched layouts in the middle of a word (an orphan), a first key
+// the application still read through the old layout after our own switch or paste (a suspect),
+// and a space the application swallowed after a paste.
+
+#include "controller/AppController.h"
+
+#include "engine/DecisionEngine.h"
+#include "engine/TranslationEngine.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kx {
+
+namespace {
+
+// An orphan or a suspect this old no longer belongs to the word being typed.
+constexpr double orphanLifetime = 10.0;
+// A space lost after a paste shows up in the very next word, typed soon after.
+constexpr double pasteMemory = 15.0;
+constexpr std::size_t screenQuoteLength = 12;
+constexpr std::size_t contextBeforeCount = 3;
+
+bool endsWithSpace(const WordAssembler::Terminator& terminator)
+{
+    return std::holds_alternative<WordAssembler::Space>(terminator);
+}
+
+}  // namespace
+
+void AppController::captureOrphanAtLayoutChange()
+{
+    const std::vector<KeyStroke>& keys = assembler.keys;
+    if (keys.empty() || keys.size() > static_cast<std::size_t>(orphanMaxLength) || !lastKnownLayout) {
+        pendingOrphan.reset();
+        return;
+    }
+    const std::string text = TranslationEngine::reconstruct(keys, lastKnownLayout->layoutData);
+    if (text.empty()) {
+        pendingOrphan.reset();
+        return;
+    }
+    pendingOrphan = PendingOrphan{keys, text, Script::forLanguage(lastKnownLayout->language()), m_services.main->now(),
+                                  std::nullopt};
+    debugLine("orphan pending: '" + text + "'");
+}
+
+std::optional<AppController::PendingOrphan> AppController::consumeOrphan(const std::string& typed,
+                                                                          const KeyboardLayoutInfo& wordLayout)
+{
+    auto orphan = std::exchange(pendingOrphan, std::nullopt);
+    if (!orphan || m_services.main->now() - orphan->at >= orphanLifetime || typed.empty() ||
+        orphan->script == Script::forLanguage(wordLayout.language()))
+        return std::nullopt;
+    return orphan;
+}
+
+std::optional<AppController::SuspectStale> AppController::takeSuspect()
+{
+    auto suspect = std::exchange(suspectStale, std::nullopt);
+    if (!suspect || m_services.main->now() - suspect->at >= orphanLifetime)
+        return std::nullopt;
+    return suspect;
+}
+
+void AppController::repairAfterWord(const std::vector<KeyStroke>& keys, const std::string& typed,
+                                    const WordAssembler::Terminator& terminator,
+                                    const std::optional<PendingOrphan>& orphan,
+                                    const std::optional<SuspectStale>& suspect, ActuationStrategy strategy,
+                                    const std::string& frontID, const KeyboardLayoutInfo& current)
+{
+    if (orphan) {
+        // Joined: the orphan's keys were the start of this word. Dropped: the user typed them again.
+        const std::string start = TranslationEngine::reconstruct(orphan->keys, current.layoutData);
+        const std::string joinedWord = start + typed;
+        if (!start.empty() && DecisionEngine::acceptableToken(joinedWord) &&
+            !frequency().isMisspelled(joinedWord, current.language()))
+            scheduleOrphanFix(*orphan, typed, joinedWord, terminator, strategy, frontID, current);
+        else if (text::characterCount(typed) >= 2 && keys.size() >= orphan->keys.size() &&
+                 std::equal(orphan->keys.begin(), orphan->keys.end(), keys.begin()))
+            scheduleOrphanFix(*orphan, typed, typed, terminator, strategy, frontID, current);
+        else
+            debugLine("orphan '" + orphan->text + "' left alone");
+        return;
+    }
+    if (suspect && !typed.empty()) {
+        const PendingOrphan oneKey{{suspect->key}, suspect->text, Script::forLanguage(suspect->old.language()),
+                                   suspect->at, suspect->armedBy};
+        const auto characters = text::characters(typed);
+        std::string rest;
+        for (std::size_t i = 1; i < characters.size(); ++i)
+            rest += characters[i];
+        scheduleOrphanFix(oneKey, rest, typed, terminator, strategy, frontID, current);
+        return;
+    }
+    if (lastPaste && lastPaste->app == frontID && strategy == ActuationStrategy::clipboard &&
+        m_services.main->now() - lastPaste->at < pasteMemory && !typed.empty()) {
+        const LastPaste paste = *std::exchange(lastPaste, std::nullopt);
+        later(repairDelay, [this, typed, terminator, strategy, frontID, current, paste] {
+            checkSpaceAfterPaste(typed, terminator, strategy, frontID, current, paste);
+        });
+    }
+}
+
+void AppController::scheduleOrphanFix(const PendingOrphan& orphan, const std::string& word,
+                                      const std::string& replacement, const WordAssembler::Terminator& terminator,
+                                      ActuationStrategy strategy, const std::string& frontID,
+                                      const KeyboardLayoutInfo& layout)
+{
+    if (isActuating)
+        return;
+    setActuating(true);
+    later(repairDelay, [this, orphan, word, replacement, terminator, strategy, frontID, layout] {
+        fixOrphan(orphan, word, replacement, terminator, strategy, frontID, layout);
+    });
+}
+
+void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& word, const std::string& replacement,
+                              const WordAssembler::Terminator& terminator, ActuationStrategy strategy,
+                              const std::string& frontID, const KeyboardLayoutInfo& layout)
+{
+    const std::string term = terminatorText(terminator);
+    const std::string correct = replacement + term;
+    const std::string stale = orphan.text + word + term;
+    const int deleteCount = static_cast<int>(text::scalarCount(stale));
+
+    judgeScreen(correct, stale, 1, [=, this](const ScreenVerdict& verdict) {
+        const auto leaveAsItIs = [this] {
+            assembler.lastEmitted.reset();
+            finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
+        };
+        if (verdict.kind == ScreenVerdict::Kind::correct) {
+            debugLine("orphan '" + orphan.text + "' — screen already reads '" + trimTrailingSpaces(correct) +
+                      "', app kept up");
+            leaveAsItIs();
+            return;
+        }
+        // A paste may still be on its way to the screen: without seeing the stale text, keep off.
+        if (verdict.kind == ScreenVerdict::Kind::undecided && orphan.armedBy == StaleArm::paste) {
+            const std::string state = verdict.text
+                                          ? "undecided ('" + lastCharacters(*verdict.text, screenQuoteLength) + "')"
+                                          : std::string("unreadable");
+            debugLine("orphan '" + orphan.text + "' — paste-armed, screen " + state + ": leaving it");
+            leaveAsItIs();
+            return;
+        }
+
+        std::string line = "orphan '" + orphan.text + "' + '" + word + "' -> '" + replacement +
+                           "'  del=" + std::to_string(deleteCount) + "  [" + std::string(toString(strategy)) + "]";
+        if (verdict.kind == ScreenVerdict::Kind::stale)
+            line += "  screen confirmed";
+        std::vector<std::string> before;
+        const std::size_t end = recentWords.empty() ? 0 : recentWords.size() - 1;
+        for (std::size_t i = end - std::min(end, contextBeforeCount); i < end; ++i)
+            before.push_back(recentWords[i].typed);
+        logCorrection(line, before);
+
+        actuationQueue.async([=, this, life = std::weak_ptr<char>(m_life)] {
+            if (!life.lock())
+                return;
+            m_actuator.replace(deleteCount, correct, strategy);
+            soon([=, this] {
+                pushUndo({correct, stale, layout, strategy, m_services.main->now()}, false);
+                const Uuid recordID = recordCorrection(frontID, stale, correct, layout.localizedName,
+                                                       layout.localizedName, CorrectionKind::orphan, 0);
+                if (pendingContext)
+                    pendingContext->recordID = recordID;
+                flash(replacement == word ? "↺ removed " + orphan.text : "↺ " + replacement);
+                // After our own switch the application may read the next keys through the old
+                // layout again once this repair is pasted.
+                if (lastSwitchedFrom) {
+                    if (strategy == ActuationStrategy::clipboard && lastSwitchedFrom->id != layout.id)
+                        expectStaleKeys(*lastSwitchedFrom, layout, StaleArm::paste);
+                    else
+                        staleKeyLayouts.reset();
+                }
+                recentWords.clear();
+                assembler.lastEmitted.reset();
+                finishActuation(actuationTail, correct, strategy, frontID, false);
+            });
+        });
+    });
+}
+
+void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAssembler::Terminator& terminator,
+                                         ActuationStrategy strategy, const std::string& frontID,
+                                         const KeyboardLayoutInfo& layout, const LastPaste& paste)
+{
+    if (isActuating)
+        return;
+    const std::string term = terminatorText(terminator);
+    const std::string correct = paste.text + " " + typed + term;
+    const std::string stale = paste.text + typed + term;
+    const int deleteCount = static_cast<int>(text::scalarCount(typed + term));
+    const bool spaceAfter = endsWithSpace(terminator);
+    // A trailing space goes out as a key of its own after the text.
+    const std::string insert = " " + typed + (spaceAfter ? "" : term);
+
+    judgeScreen(correct, stale, 1, [=, this](const ScreenVerdict& verdict) {
+        if (verdict.kind != ScreenVerdict::Kind::stale || isActuating)
+            return;
+        if (paste.repair) {
+            Log::line("space after the re-typed word collapsed again in " + frontID + " — leaving it");
+            return;
+        }
+        Log::line("space after the paste collapsed — re-typing '" + typed + "' with it  [" +
+                  std::string(toString(strategy)) + "]");
+        setActuating(true);
+        actuationQueue.async([=, this, life = std::weak_ptr<char>(m_life)] {
+            if (!life.lock())
+                return;
+            m_actuator.replace(deleteCount, insert, strategy);
+            if (spaceAfter) {
+                m_services.sleeper(Actuator::clipboardPause);
+                m_actuator.tapKey(Actuator::spaceKey, 0);
+            }
+            soon([=, this] {
+                pushUndo({" " + typed + term, typed + term, layout, strategy, m_services.main->now()}, false);
+                recordCorrection(frontID, stale, correct, layout.localizedName, layout.localizedName,
+                                 CorrectionKind::orphan, 0);
+                flash("↺ space");
+                assembler.lastEmitted.reset();
+                finishActuation(actuationTail, insert, strategy, frontID, true);
+            });
+        });
+    });
+}
+
+}  // namespace kx

@@ -1,0 +1,61 @@
+// Undo: the newest rewrite is taken back by deleting what it typed and typing back what it
+// replaced, on the layout the text was typed on. No history record, no sound.
+//
+// The Backspaces go to whatever is before the caret, so the screen is looked at first: once the
+// text there is no longer what the rewrite typed (an older rewrite, after the newer ones were
+// undone), deleting would eat the user's text, and the entry waits until its text is back before
+// the caret. A field that cannot be read is undone as it stands.
+
+#include "controller/AppController.h"
+
+#include "platform/Log.h"
+#include "platform/Text.h"
+
+namespace kx {
+
+void AppController::performUndo()
+{
+    if (isActuating || undoStack.empty())
+        return;
+    const LastCorrection last = undoStack.back();
+    // Keys typed while the screen is read wait, as during the rewrite itself.
+    setActuating(true);
+    const int count = static_cast<int>(text::utf16Count(last.insertedText));
+    m_caret.readTail(count, screenReadTimeout, [this, last, life = std::weak_ptr<char>(m_life)](
+                                                   const std::optional<std::string>& before) {
+        if (!life.lock())
+            return;
+        if (before && !before->ends_with(last.insertedText)) {
+            Log::line("undo — the text before the caret is not the last correction's; left alone  (" +
+                      std::to_string(undoStack.size()) + " left)");
+            finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
+            return;
+        }
+        undoStack.pop_back();
+        const std::string left = "  (" + std::to_string(undoStack.size()) + " left)";
+        Log::line(debugLogging ? "undo — restoring '" + last.originalText + "'" + left
+                               : "undo — restoring last correction" + left);
+
+        const auto current = registry.currentLayout();
+        switchLayoutOurselves(last.previousLayout);
+        if (last.strategy == ActuationStrategy::clipboard && current && current->id != last.previousLayout.id)
+            expectStaleKeys(*current, last.previousLayout, StaleArm::ownSwitch);
+        else
+            staleKeyLayouts.reset();
+
+        actuationQueue.async([this, last, life = std::weak_ptr<char>(m_life)] {
+            if (!life.lock())
+                return;
+            m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)), last.originalText,
+                               last.strategy);
+            soon([this] {
+                flash("undo");
+                // A Backspace must not bring back a word from before the undo.
+                assembler.lastEmitted.reset();
+                finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+            });
+        });
+    });
+}
+
+}  // namespace kx

@@ -1,0 +1,78 @@
+// Selection conversion on the simulated desktop: selected text typed on the wrong layout is
+// replaced by the conversion the spell checker likes best, and the keyboard follows.
+
+#include "ControllerHarness.h"
+
+namespace kx::test {
+namespace {
+
+class SelectionTest : public ControllerHarness {
+protected:
+    void selectAll(const std::string& text)
+    {
+        field().setText(text);
+        field().select(0, text::scalarCount(text));
+    }
+};
+
+// Selected words typed on the wrong layout are converted, the layout follows, no sound is played.
+TEST_F(SelectionTest, SelectedWrongLayoutTextIsConverted)
+{
+    defaults.set("kestrelix.troubleshooting", true);
+    auto& app = startIn(CorrectionMode::automatic);
+    selectAll("akuo jcrho");
+    pressConvertKey();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "שלום חברים|");
+    EXPECT_EQ(desk.inputSources().currentName(), "il");
+    EXPECT_TRUE(logHas("⌥⌘K → selection"));
+    EXPECT_TRUE(logHas("manual convert  English (US)→Hebrew  score 1.00"));
+    EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ → Hebrew"});
+    ASSERT_EQ(app.history.records().size(), 1u);
+    EXPECT_EQ(app.history.records()[0].kind, CorrectionKind::manual);
+    EXPECT_TRUE(desk.sound().played().empty());
+}
+
+// An inaccessible field in a refused application is converted through a copy; the pasteboard comes back.
+TEST_F(SelectionTest, CopyFallbackRestoresPasteboard)
+{
+    startIn(CorrectionMode::automatic, terminal);
+    desk.pasteboard().copyFromElsewhere({{{std::string(platform::Pasteboard::stringType), "mine"}}});
+    selectAll("akuo");
+    field().unreadable = true;
+    pressConvertKey();
+    queue.advance(0.5);
+    EXPECT_EQ(field().text(), "שלום");
+    EXPECT_EQ(desk.pasteboard().string(), "mine");
+}
+
+// What the user is told when there is nothing to convert.
+TEST_F(SelectionTest, NothingToConvertIsFlashed)
+{
+    struct Row {
+        const char* selected;  // null: nothing selected
+        const char* flash;
+    };
+    const Row rows[] = {
+        {nullptr, "select text first"},
+        {" \n ", "select text first"},
+        {"12 34", "nothing to convert"},
+    };
+    auto& app = startIn(CorrectionMode::automatic);
+    for (const auto& row : rows) {
+        statusItem.texts.clear();
+        if (row.selected)
+            selectAll(row.selected);
+        else
+            field().setText("akuo");
+        app.convertSelection();
+        EXPECT_EQ(statusItem.texts, std::vector<std::string>{row.flash}) << (row.selected ? row.selected : "none");
+    }
+    desk.setLayouts({"us"});
+    app.convertSelection();
+    EXPECT_EQ(statusItem.texts.back(), "need 2+ layouts");
+    EXPECT_TRUE(app.undoStack.empty());
+}
+
+}  // namespace
+}  // namespace kx::test
