@@ -62,6 +62,7 @@ AppController::AppController(AppServices services)
       sound(*services.defaults, *services.sound),
       behavior(*services.defaults),
       debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
+      secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
       m_services(std::move(services)),
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
                  m_services.sleeper),
@@ -218,6 +219,7 @@ void AppController::evaluatePermissions()
         Log::line("permissions " + state + "  bundlePath=" + m_services.bundlePath);
     }
     updateStatusGlyph();
+    rebuildMenu();
 
     if (!(ax && im)) {
         if (!didPromptPermissions) {
@@ -254,12 +256,15 @@ void AppController::evaluatePermissions()
         Log::line("need at least 2 enabled keyboard layouts to do anything useful");
 
     installTap();
+    rebuildMenu();
     Log::line("ready — correction mode: " + std::string(behavior.correctionMode().rawValue()));
 
     if (!m_services.defaults->boolean(loginItemOfferedKey).value_or(false)) {
         m_services.defaults->set(loginItemOfferedKey, true);
         LoginItem::setEnabled(*m_services.loginItem, true);
     }
+    refreshRuntimeStatus();
+    statusTimer = m_services.main->timer(2.0, true, [this] { refreshRuntimeStatus(); });
 }
 
 void AppController::installTap()

@@ -18,6 +18,8 @@
 #include "controller/AppServices.h"
 #include "controller/KeyHold.h"
 #include "controller/RuntimeStatus.h"
+#include "controller/SecureInputWatch.h"
+#include "controller/StatusMenu.h"
 #include "engine/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
 #include "engine/LayoutRegistry.h"
@@ -187,6 +189,9 @@ public:
     static std::string trimTrailingSpaces(const std::string& s);
 
     void updateStatusGlyph();
+    void rebuildMenu();
+    void performMenuCommand(const MenuCommand& command);
+    void refreshRuntimeStatus();
     void flash(const std::string& text);
 
     /// Ask mode: holds span as the one pending suggestion and shows the prompt by the pointer.
@@ -276,11 +281,7 @@ public:
     bool debugLogging = false;
     int keyGen = 0;
     std::string lastPermLog;
-    struct LiveHolder {
-        std::int32_t pid = 0;
-        std::string name;
-    };
-    std::optional<LiveHolder> lastLiveSecureHolder;
+    SecureInputWatch secureWatch;
 
 private:
     /// A rewrite ends this long after its posting.

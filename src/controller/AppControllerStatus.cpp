@@ -4,6 +4,8 @@
 #include "controller/AppController.h"
 
 #include "controller/StatusItemView.h"
+#include "controller/WindowPresenter.h"
+#include "platform/Log.h"
 
 namespace kx {
 
@@ -42,6 +44,60 @@ void AppController::updateStatusGlyph()
         }
     }
     statusItem->showGlyph(glyph);
+}
+
+void AppController::rebuildMenu()
+{
+    if (!statusItem)
+        return;
+    statusItem->setMenu(StatusMenu::build(StatusMenu::capture(
+        *m_services.permissions, *m_services.workspace, registry, frequency(), policy, behavior.correctionMode(),
+        secureInputActive, secureInputHolder, status.secureInputStuck)));
+}
+
+void AppController::performMenuCommand(const MenuCommand& command)
+{
+    switch (command.action) {
+    case MenuAction::openSetup:
+        m_services.windows->showSetup();
+        break;
+    case MenuAction::openWalkthrough:
+        m_services.windows->showWalkthrough();
+        break;
+    case MenuAction::setCorrectionMode:
+        behavior.setCorrectionMode(command.mode);
+        if (command.mode != CorrectionMode::ask)
+            dropPendingSuggestion();
+        updateStatusGlyph();
+        break;
+    case MenuAction::setAppEnabled:
+        policy.setEnabled(command.on, command.argument);
+        break;
+    case MenuAction::convertSelection:
+    case MenuAction::selectLayout:
+    case MenuAction::checkForUpdates:
+    case MenuAction::reportMiss:
+        Log::line("menu action not built yet");
+        break;
+    case MenuAction::openSettings:
+    case MenuAction::manageApps:
+        Log::line("settings window not built yet");
+        break;
+    case MenuAction::quit:
+    case MenuAction::none:
+        break;
+    }
+}
+
+void AppController::refreshRuntimeStatus()
+{
+    secureWatch.refresh(status, behavior.correctionMode());
+    secureInputActive = secureWatch.active();
+    secureInputHolder = secureWatch.holder();
+    if (behavior.correctionMode() != CorrectionMode::ask)
+        dropPendingSuggestion();
+    updateStatusGlyph();
+    rebuildMenu();
 }
 
 void AppController::flash(const std::string& text)

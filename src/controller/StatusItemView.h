@@ -2,6 +2,8 @@
 // The status item's button, as the controller drives it: either the keyboard glyph or, for a short
 // while, a line of text in its place.
 
+#include "controller/StatusMenu.h"
+
 #include <string>
 
 namespace kx {
@@ -24,6 +26,8 @@ public:
     virtual void showGlyph(const StatusGlyph& glyph) = 0;
     /// Removes the image and shows text as the title.
     virtual void showText(const std::string& text) = 0;
+    /// Replaces the menu's items; called at every rebuild.
+    virtual void setMenu(const StatusMenu& menu) = 0;
 };
 
 }  // namespace kx

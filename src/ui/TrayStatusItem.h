@@ -35,7 +35,7 @@ public:
     std::function<void(const MenuCommand&)> onCommand;
 
     /// Replaces the menu's items with menu's.
-    void setMenu(const StatusMenu& menu);
+    void setMenu(const StatusMenu& menu) override;
     QMenu& menu() { return m_menu; }
     QSystemTrayIcon& trayIcon() { return m_tray; }
 

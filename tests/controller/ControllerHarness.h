@@ -37,6 +37,9 @@ public:
         title = text;
         texts.push_back(text);
     }
+    void setMenu(const StatusMenu& menu) override { this->menu = menu; }
+
+    StatusMenu menu;
 
     std::optional<StatusGlyph> glyph;
     std::string title;

@@ -1,0 +1,54 @@
+// The status menu and the Secure Input watch, as the running controller keeps them up to date.
+
+#include "ControllerHarness.h"
+
+namespace kx::test {
+namespace {
+
+class StatusMenuScenario : public ControllerHarness {};
+
+// A password field turns the glyph and the menu to Secure Input; a gone holder is stuck; a mode change shows.
+TEST_F(StatusMenuScenario, SecureInputReachesGlyphAndMenu)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    ASSERT_FALSE(statusItem.menu.items.empty());
+    EXPECT_EQ(statusItem.menu.items.front().title, "CORRECTION");
+    EXPECT_EQ(statusItem.menu.items.back().title, "Swap in Text Editor");
+
+    desk.secureInput().turnOn(400);
+    queue.advance(2.0);
+    EXPECT_TRUE(app.secureInputActive);
+    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off here — this is a secure text field");
+    EXPECT_TRUE(statusItem.glyph->appearsDisabled);
+    EXPECT_EQ(statusItem.menu.items.front().kind, MenuItem::Kind::secureInputBanner);
+    EXPECT_EQ(statusItem.menu.items.front().holder, "Text Editor");
+
+    desk.workspace().quit("org.gnome.gedit");
+    queue.advance(2.0);
+    EXPECT_TRUE(app.status.secureInputStuck);
+    EXPECT_TRUE(statusItem.menu.items.front().stuck);
+    EXPECT_EQ(statusItem.menu.items.front().holder, "Text Editor");
+
+    desk.secureInput().turnOff();
+    queue.advance(2.0);
+    EXPECT_FALSE(statusItem.glyph->appearsDisabled);
+    EXPECT_TRUE(logHas("secure input OFF — Kestrelix can see keystrokes again"));
+
+    app.performMenuCommand({.action = MenuAction::setCorrectionMode, .mode = CorrectionMode::manual});
+    EXPECT_EQ(app.behavior.correctionMode(), CorrectionMode::manual);
+    EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");
+}
+
+// The menu shows the permission form until both permissions are granted.
+TEST_F(StatusMenuScenario, PermissionFormUntilGranted)
+{
+    desk.permissions().inputMonitoring = false;
+    startIn(CorrectionMode::automatic);
+    EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — not running");
+    desk.permissions().inputMonitoring = true;
+    queue.advance(2.0);
+    EXPECT_EQ(statusItem.menu.items.front().title, "CORRECTION");
+}
+
+}  // namespace
+}  // namespace kx::test
