@@ -1,0 +1,180 @@
+#include "ui/AppsView.h"
+
+#include "stores/BehaviorPrefs.h"
+#include "ui/AppIconCache.h"
+#include "ui/EmptyState.h"
+#include "ui/FormSection.h"
+#include "ui/MiniToggle.h"
+#include "ui/Symbols.h"
+#include "ui/SystemColors.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace kx {
+
+namespace {
+
+constexpr int iconSide = 28;
+
+QPixmap appIcon(const std::string& appID, bool dimmed)
+{
+    const double dpr = 2.0;
+    QPixmap pixmap(qRound(iconSide * dpr), qRound(iconSide * dpr));
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setOpacity(dimmed ? 0.5 : 1.0);
+    AppIconCache::icon(appID).paint(&painter, QRect(0, 0, iconSide, iconSide));
+    return pixmap;
+}
+
+}  // namespace
+
+AppsView::AppsView(PolicyStore& policy, BehaviorPrefs& behavior, QWidget* parent)
+    : QWidget(parent), m_policy(policy), m_behavior(behavior), m_layout(new QVBoxLayout(this))
+{
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_subscription = behavior.troubleshootingChanged.subscribe([this](bool on) {
+        for (QLabel* label : findChildren<QLabel*>(QStringLiteral("subtitle")))
+            label->setVisible(on);
+    });
+    load();
+}
+
+std::vector<AppInfo> AppsView::controllable() const
+{
+    std::vector<AppInfo> result;
+    for (const AppInfo& app : m_apps)
+        if (!app.hardDenied)
+            result.push_back(app);
+    return result;
+}
+
+std::vector<AppInfo> AppsView::locked() const
+{
+    std::vector<AppInfo> result;
+    for (const AppInfo& app : m_apps)
+        if (app.hardDenied)
+            result.push_back(app);
+    return result;
+}
+
+MiniToggle* AppsView::toggle(const std::string& appID) const
+{
+    return m_content ? m_content->findChild<MiniToggle*>(QString::fromStdString(appID)) : nullptr;
+}
+
+QString AppsView::subtitle(const std::string& appID) const
+{
+    if (!m_content)
+        return {};
+    auto* rowWidget = m_content->findChild<QWidget*>(QStringLiteral("row:") + QString::fromStdString(appID));
+    if (!rowWidget)
+        return {};
+    auto* label = rowWidget->findChild<QLabel*>(QStringLiteral("subtitle"));
+    return label && !label->isHidden() ? label->text() : QString();
+}
+
+QString AppsView::subtitleFor(const AppInfo& app)
+{
+    if (app.hardDenied)
+        return QString::fromUtf8("terminal / remote — can't be enabled");
+    return app.usesClipboard ? QStringLiteral("inserts via paste") : QStringLiteral("inserts via keystrokes");
+}
+
+void AppsView::load()
+{
+    m_apps = m_policy.knownApps();
+    rebuild();
+}
+
+void AppsView::setEnabled(bool on, const std::string& appID)
+{
+    m_policy.setEnabled(on, appID);
+    // The switch that called is inside the list being replaced; replace it once its click is over.
+    QMetaObject::invokeMethod(this, [this] { load(); }, Qt::QueuedConnection);
+}
+
+QWidget* AppsView::row(const AppInfo& app, QWidget* trailing)
+{
+    auto* rowWidget = new QWidget;
+    rowWidget->setObjectName(QStringLiteral("row:") + QString::fromStdString(app.id));
+    auto* layout = new QHBoxLayout(rowWidget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
+    auto* icon = new QLabel(rowWidget);
+    icon->setFixedSize(iconSide, iconSide);
+    icon->setPixmap(appIcon(app.id, app.hardDenied));
+    layout->addWidget(icon);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(new QLabel(QString::fromStdString(app.name), rowWidget));
+    auto* subtitle = new QLabel(subtitleFor(app), rowWidget);
+    subtitle->setObjectName(QStringLiteral("subtitle"));
+    subtitle->setFont(FormSection::captionFont());
+    QPalette palette = subtitle->palette();
+    palette.setColor(QPalette::WindowText, SystemColors::secondaryLabel(this));
+    subtitle->setPalette(palette);
+    subtitle->setVisible(m_behavior.troubleshooting());
+    texts->addWidget(subtitle);
+    layout->addLayout(texts);
+    layout->addStretch(1);
+    trailing->setParent(rowWidget);
+    layout->addWidget(trailing);
+    return rowWidget;
+}
+
+void AppsView::rebuild()
+{
+    if (m_content) {
+        m_layout->removeWidget(m_content);
+        delete m_content;
+        m_locked = nullptr;
+    }
+    if (m_apps.empty()) {
+        m_content = new EmptyState("app.dashed", QStringLiteral("No apps yet"),
+                                   QStringLiteral("Apps appear here once Kestrelix has run in them."), this);
+        m_layout->addWidget(m_content);
+        return;
+    }
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* list = new QWidget;
+    auto* sections = new QVBoxLayout(list);
+    sections->setContentsMargins(16, 14, 16, 16);
+    sections->setSpacing(18);
+
+    auto* controlled = new FormSection(QStringLiteral("You control these"));
+    for (const AppInfo& app : controllable()) {
+        auto* toggle = new MiniToggle(app.enabled);
+        toggle->setObjectName(QString::fromStdString(app.id));
+        toggle->onChange = [this, id = app.id](bool on) { setEnabled(on, id); };
+        controlled->addRow(row(app, toggle));
+    }
+    sections->addWidget(controlled);
+
+    const std::vector<AppInfo> lockedApps = locked();
+    if (!lockedApps.empty()) {
+        m_locked = new FormSection(QStringLiteral("Always off"));
+        for (const AppInfo& app : lockedApps) {
+            auto* lock = new QLabel;
+            lock->setPixmap(Symbols::pixmap("lock.fill", 14, SystemColors::tertiaryLabel(this)));
+            m_locked->addRow(row(app, lock));
+        }
+        sections->addWidget(m_locked);
+    }
+    sections->addStretch(1);
+    scroll->setWidget(list);
+    m_content = scroll;
+    m_layout->addWidget(m_content);
+}
+
+}  // namespace kx

@@ -1,0 +1,190 @@
+#include "ui/RootView.h"
+
+#include "stores/BehaviorPrefs.h"
+#include "ui/Assets.h"
+#include "ui/AppsView.h"
+#include "ui/BetaBadge.h"
+#include "ui/Divider.h"
+#include "ui/GeneralView.h"
+#include "ui/HistoryView.h"
+#include "ui/StatusBanner.h"
+#include "ui/Symbols.h"
+#include "ui/SystemColors.h"
+#include "ui/Typography.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace kx {
+
+namespace {
+constexpr QSize logoSize(40, 31);
+}
+
+void RootView::Model::setTab(Tab tab)
+{
+    if (tab == m_tab)
+        return;
+    m_tab = tab;
+    tabChanged.notify(tab);
+}
+
+RootView::TabButton::TabButton(const QString& title, const char* symbol, Tab tag, Model& model, QWidget* parent)
+    : QAbstractButton(parent), m_symbol(symbol), m_tag(tag), m_model(model)
+{
+    setText(title);
+    setFixedSize(sizeHint());
+    setCursor(Qt::PointingHandCursor);
+    connect(this, &QAbstractButton::clicked, this, [this] { m_model.setTab(m_tag); });
+}
+
+void RootView::TabButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool selected = isSelected();
+    const QColor accent = SystemColors::blue();
+    QColor background = Qt::transparent;
+    if (selected)
+        background = SystemColors::withAlpha(accent, 0.13);
+    else if (m_hovering)
+        background = SystemColors::withAlpha(SystemColors::label(this), 0.05);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(background);
+    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+
+    const QColor foreground = selected ? accent : SystemColors::secondaryLabel(this);
+    const QFont titleFont = Typography::font(10.5, QFont::Medium);
+    const int titleHeight = QFontMetrics(titleFont).height();
+    const double symbolSide = 17;
+    const double spacing = 3;
+    const double top = (height() - symbolSide - spacing - titleHeight) / 2;
+    Symbols::paint(painter, QRectF((width() - symbolSide) / 2, top, symbolSide, symbolSide), m_symbol, foreground);
+    painter.setFont(titleFont);
+    painter.setPen(foreground);
+    painter.drawText(QRectF(0, top + symbolSide + spacing, width(), titleHeight), Qt::AlignCenter, text());
+}
+
+void RootView::TabButton::enterEvent(QEnterEvent* event)
+{
+    m_hovering = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void RootView::TabButton::leaveEvent(QEvent* event)
+{
+    m_hovering = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+RootView::RootView(Model& model, const SettingsContext& context, DrillViewFactory makeDrillView, QWidget* parent)
+    : QWidget(parent), m_model(model), m_context(context), m_makeDrillView(std::move(makeDrillView)),
+      m_banner(new StatusBanner(*context.actions, *context.windows, this)), m_layout(new QVBoxLayout(this))
+{
+    setFont(Typography::font(Typography::body));
+    setMinimumSize(minimumWidth, minimumHeight);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 12, 16, 12);
+    header->setSpacing(8);
+    auto* logo = new QLabel(this);
+    logo->setFixedSize(logoSize);
+    logo->setPixmap(logoPixmap(Assets::logo()));
+    header->addWidget(logo);
+    auto* name = new QLabel(QStringLiteral("Kestrelix"), this);
+    name->setFont(Typography::font(15, QFont::DemiBold));
+    header->addWidget(name);
+    header->addWidget(new BetaBadge(this));
+    header->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(2);
+    m_buttons = {new TabButton(QStringLiteral("General"), "gearshape", Tab::general, model, this),
+                 new TabButton(QStringLiteral("History"), "clock.arrow.circlepath", Tab::history, model, this),
+                 new TabButton(QStringLiteral("Apps"), "square.grid.2x2", Tab::apps, model, this)};
+    m_historyButton = m_buttons[1];
+    for (TabButton* button : m_buttons)
+        buttons->addWidget(button);
+    header->addLayout(buttons);
+    m_layout->addLayout(header);
+    m_layout->addWidget(new Divider(this));
+    m_layout->addWidget(m_banner);
+
+    m_historyButton->setVisible(context.behavior->troubleshooting());
+    m_subscriptions.push_back(model.tabChanged.subscribe([this](Tab tab) { showTab(tab); }));
+    m_subscriptions.push_back(
+        context.behavior->troubleshootingChanged.subscribe([this](bool on) { troubleshootingChanged(on); }));
+    showTab(model.tab());
+}
+
+std::vector<RootView::TabButton*> RootView::visibleTabButtons() const
+{
+    std::vector<TabButton*> shown;
+    for (TabButton* button : m_buttons)
+        if (!button->isHidden())
+            shown.push_back(button);
+    return shown;
+}
+
+QPixmap RootView::logoPixmap(const QImage& logo, double dpr)
+{
+    QPixmap pixmap(qRound(logoSize.width() * dpr), qRound(logoSize.height() * dpr));
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF frame(QPointF(0, 0), QSizeF(logoSize));
+    if (!logo.isNull()) {
+        QSizeF fitted = QSizeF(logo.size()).scaled(frame.size(), Qt::KeepAspectRatio);
+        painter.drawImage(QRectF(QPointF(frame.center().x() - fitted.width() / 2, frame.center().y() - fitted.height() / 2),
+                                 fitted),
+                          logo);
+        return pixmap;
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(SystemColors::blue());
+    painter.drawRoundedRect(frame, 8, 8);
+    Symbols::paint(painter, frame.adjusted(9, 6, -9, -6), "keyboard.fill", Qt::white);
+    return pixmap;
+}
+
+void RootView::showTab(Tab tab)
+{
+    // The old view may be the one whose action led here; it goes once that action has returned.
+    if (m_current) {
+        m_layout->removeWidget(m_current);
+        m_current->hide();
+        m_current->deleteLater();
+    }
+    const SettingsContext& c = m_context;
+    switch (tab) {
+    case Tab::general:
+        m_current = new GeneralView(c, m_makeDrillView, this);
+        break;
+    case Tab::apps:
+        m_current = new AppsView(*c.policy, *c.behavior, this);
+        break;
+    case Tab::history:
+        m_current = new HistoryView(*c.store, *c.behavior, [actions = c.actions] { return actions->reportText(); }, this);
+        break;
+    }
+    m_layout->addWidget(m_current, 1);
+    for (TabButton* button : m_buttons)
+        button->update();
+}
+
+void RootView::troubleshootingChanged(bool on)
+{
+    m_historyButton->setVisible(on);
+    if (!on && m_model.tab() == Tab::history)
+        m_model.setTab(Tab::general);
+}
+
+}  // namespace kx

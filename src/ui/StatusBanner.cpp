@@ -1,0 +1,113 @@
+#include "ui/StatusBanner.h"
+
+#include "controller/SettingsActions.h"
+#include "controller/WindowPresenter.h"
+#include "ui/Symbols.h"
+#include "ui/SystemColors.h"
+#include "ui/Typography.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kx {
+
+StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent)
+    : QWidget(parent), m_actions(actions), m_symbol(new QLabel(this)), m_title(new QLabel(this)),
+      m_text(new QLabel(this)), m_setup(new QPushButton(QStringLiteral("Open Setup"), this))
+{
+    auto* row = new QHBoxLayout(this);
+    // One pixel more at the bottom for the divider under the banner.
+    row->setContentsMargins(16, 10, 16, 11);
+    row->setSpacing(9);
+    m_symbol->setFixedWidth(16);
+    row->addWidget(m_symbol, 0, Qt::AlignTop);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    m_title->setFont(Typography::font(12, QFont::DemiBold));
+    m_text->setFont(Typography::font(11));
+    m_text->setWordWrap(true);
+    QPalette palette = m_text->palette();
+    palette.setColor(QPalette::WindowText, SystemColors::secondaryLabel(this));
+    m_text->setPalette(palette);
+    texts->addWidget(m_title);
+    texts->addWidget(m_text);
+    row->addLayout(texts, 1);
+
+    m_setup->setFont(Typography::font(11));
+    row->addWidget(m_setup, 0, Qt::AlignTop);
+    connect(m_setup, &QPushButton::clicked, this, [&windows] { windows.showSetup(); });
+
+    m_subscription = actions.runtimeStatusChanged().subscribe([this] { refresh(); });
+    refresh();
+}
+
+std::optional<StatusBanner::Kind> StatusBanner::kind(const RuntimeStatus& status, bool blockedForField)
+{
+    if (!status.permissionsOK)
+        return Kind::permissions;
+    if (status.secureInputStuck)
+        return Kind::stuck;
+    if (blockedForField)
+        return Kind::field;
+    return std::nullopt;
+}
+
+StatusBanner::Content StatusBanner::content(Kind kind, const std::string& holder)
+{
+    const QString name = QString::fromStdString(holder);
+    switch (kind) {
+    case Kind::permissions:
+        return {"exclamationmark.triangle.fill", SystemColors::orange(), QString::fromUtf8("Kestrelix isn’t running"),
+                "It needs Accessibility and Input Monitoring permission before it can watch typing or fix a word."};
+    case Kind::stuck:
+        return {"exclamationmark.triangle.fill", SystemColors::red(), "Secure input held",
+                "A bug in " + (name.isEmpty() ? QString("an app") : name) +
+                    " left Secure Input on, and it blocks Kestrelix in every app. To clear it: log out of "
+                    "your desktop session, then log back in."};
+    case Kind::field:
+        return {"lock.fill", SystemColors::red(), "Off for this text field",
+                QString::fromUtf8("This is a secure field — a password or PIN box") +
+                    (name.isEmpty() ? QString() : QString::fromUtf8(" — held by ") + name) +
+                    QString::fromUtf8(". Kestrelix gets no keystrokes here and can’t change anything in it, by design.")};
+    }
+    return {};
+}
+
+QString StatusBanner::title() const
+{
+    return m_kind ? m_title->text() : QString();
+}
+
+QString StatusBanner::text() const
+{
+    return m_kind ? m_text->text() : QString();
+}
+
+void StatusBanner::refresh()
+{
+    const RuntimeStatus& status = m_actions.runtimeStatus();
+    m_kind = kind(status, m_actions.blockedForField());
+    setVisible(m_kind.has_value());
+    if (!m_kind)
+        return;
+    const Content shown = content(*m_kind, status.secureInputHolder);
+    m_color = shown.color;
+    m_symbol->setPixmap(Symbols::pixmap(shown.symbol, 14, shown.color));
+    m_title->setText(shown.title);
+    m_text->setText(shown.text);
+    m_setup->setVisible(*m_kind == Kind::permissions);
+    update();
+}
+
+void StatusBanner::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect().adjusted(0, 0, 0, -1), SystemColors::withAlpha(m_color, 0.1));
+    painter.fillRect(QRect(0, height() - 1, width(), 1), SystemColors::withAlpha(SystemColors::label(this), 0.12));
+}
+
+}  // namespace kx

@@ -1,0 +1,65 @@
+#pragma once
+// The strip under the settings window's header that says what keeps Kestrelix from working: a
+// missing permission, Secure Input stuck on, or a secure text field in front. It follows the run
+// state the controller publishes and is hidden while all is well.
+
+#include "controller/RuntimeStatus.h"
+#include "platform/Observable.h"
+
+#include <QColor>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace kx {
+
+class SettingsActions;
+class WindowPresenter;
+
+class StatusBanner : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Kind { permissions, stuck, field };
+
+    struct Content {
+        std::string symbol;
+        QColor color;
+        QString title;
+        QString text;
+    };
+
+    /// Both must outlive the banner; windows opens the setup from the permissions banner.
+    StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent = nullptr);
+
+    /// The first problem that holds, in order of how much it stops; none when all is well.
+    static std::optional<Kind> kind(const RuntimeStatus& status, bool blockedForField);
+    static Content content(Kind kind, const std::string& holder);
+
+    QString title() const;
+    QString text() const;
+    /// "Open Setup"; shown for the permissions banner only.
+    QPushButton* setupButton() const { return m_setup; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+
+    SettingsActions& m_actions;
+    std::optional<Kind> m_kind;
+    QColor m_color;
+    QLabel* m_symbol;
+    QLabel* m_title;
+    QLabel* m_text;
+    QPushButton* m_setup;
+    std::unique_ptr<Subscription> m_subscription;
+};
+
+}  // namespace kx
