@@ -73,8 +73,7 @@ protected:
     std::unique_ptr<Drill> drill;
 };
 
-// A whole run types every sentence on the wrong layout, the corrector fixes them, and the report
-// and the summary line tell what happened.
+// A whole run types every sentence on the wrong layout, the corrector fixes most, and both reports agree.
 TEST_F(DrillOnDesktop, FullRunIsCorrectedAndReported)
 {
     startIn(CorrectionMode::automatic);
@@ -241,8 +240,7 @@ protected:
     Drill drill{{.main = &queue, .poster = &poster, .inputSources = &sources, .history = &history}};
 };
 
-// Each character key is followed by the pace's character pause and each space by its space pause,
-// and a pace change applies from the next key on.
+// Each key waits its pace's character or space pause, and a pace change applies from the next key on.
 TEST_F(DrillTiming, PausesFollowThePace)
 {
     drill.start(registry);
@@ -283,8 +281,7 @@ TEST_F(DrillTiming, PausesFollowThePace)
     EXPECT_GT(quickGaps, 5);
 }
 
-// Corrections are found by the newest record, so they show even when the history is full and its
-// size no longer grows.
+// Corrections are found by the newest record, so they show even once the full history stops growing.
 TEST_F(DrillTiming, FiresAreFoundInAFullHistory)
 {
     for (std::size_t i = 0; i < HistoryStore::cap; ++i)
@@ -308,8 +305,7 @@ TEST_F(DrillTiming, FiresAreFoundInAFullHistory)
     EXPECT_EQ(outcome.fired.front().line(), "'kh' +2 back (retro) → לי");
 }
 
-// Stopping writes the report at once and again when the run has wound down; the sentence under
-// way is left out, and no key follows the word being typed.
+// Stopping reports at once and again after winding down, without the sentence under way or more words.
 TEST_F(DrillTiming, StopWritesTheReportTwiceAndDropsTheSentenceUnderWay)
 {
     ScopedLog log(folder / "drill.log");
@@ -366,8 +362,7 @@ Drill::Outcome outcome(std::string group, std::string intended, std::string got,
             .fired = std::move(fired)};
 }
 
-// The report lists the groups in name order, the corrections, the failures and every phrase in the
-// order typed.
+// The report lists groups by name, the corrections, the failures and every phrase in the order typed.
 TEST(DrillReport, HasItsExactLayout)
 {
     setenv("TZ", "UTC", 1);

@@ -1,0 +1,344 @@
+#include "onboarding/SetupView.h"
+
+#include "onboarding/Spinner.h"
+#include "stores/Permissions.h"
+#include "ui/Assets.h"
+#include "ui/BetaBadge.h"
+#include "ui/SystemColors.h"
+#include "ui/Typography.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace kx {
+
+namespace {
+
+QFont callout(QFont::Weight weight = QFont::Normal) { return Typography::font(Typography::callout, weight); }
+QFont caption() { return Typography::font(Typography::caption); }
+
+QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* result = new QLabel(text, parent);
+    result->setFont(font);
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::WindowText, color);
+    result->setPalette(palette);
+    return result;
+}
+
+// The logo, or a blue rounded square with a keyboard when the image is missing.
+class SetupLogo : public QWidget {
+public:
+    explicit SetupLogo(QWidget* parent) : QWidget(parent) { setFixedSize(46, 35); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QImage& logo = Assets::logo();
+        if (!logo.isNull()) {
+            const QSizeF scaled = QSizeF(logo.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
+            const QPointF origin((width() - scaled.width()) / 2, (height() - scaled.height()) / 2);
+            painter.drawImage(QRectF(origin, scaled), logo);
+            return;
+        }
+        const QRectF square((width() - height()) / 2.0, 0, height(), height());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(SystemColors::blue());
+        painter.drawRoundedRect(square, 9, 9);
+        painter.setPen(Qt::white);
+        painter.setFont(Typography::font(17, QFont::DemiBold));
+        painter.drawText(square, Qt::AlignCenter, QStringLiteral("\u2328"));
+    }
+};
+
+// The numbered circle that becomes a check mark once the permission is granted.
+class StepMark : public QWidget {
+public:
+    StepMark(int index, QWidget* parent) : QWidget(parent), m_index(index) { setFixedSize(24, 24); }
+
+    void setGranted(bool granted)
+    {
+        m_granted = granted;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(m_granted ? SystemColors::withAlpha(SystemColors::blue(), 0.15)
+                                   : SystemColors::withAlpha(SystemColors::secondaryLabel(this), 0.16));
+        painter.drawEllipse(QRectF(rect()));
+        if (m_granted) {
+            painter.setPen(QPen(QColor(0x34, 0xC7, 0x59), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            QPainterPath check;
+            check.moveTo(7.5, 12.5);
+            check.lineTo(10.5, 15.5);
+            check.lineTo(16.5, 8.5);
+            painter.drawPath(check);
+        } else {
+            painter.setPen(SystemColors::secondaryLabel(this));
+            painter.setFont(Typography::font(12, QFont::DemiBold));
+            painter.drawText(rect(), Qt::AlignCenter, QString::number(m_index));
+        }
+    }
+
+private:
+    int m_index;
+    bool m_granted = false;
+};
+
+}  // namespace
+
+// One permission: its number or check mark, what it is for, and the button to its page.
+class SetupStepRow : public QWidget {
+public:
+    SetupStepRow(int index, const QString& title, const QString& detail, std::function<void()> open, QWidget* parent)
+        : QWidget(parent)
+    {
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(12, 12, 12, 12);
+        layout->setSpacing(12);
+        m_mark = new StepMark(index, this);
+        layout->addWidget(m_mark, 0, Qt::AlignTop);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(3);
+        texts->addWidget(label(title, callout(QFont::DemiBold), SystemColors::label(this), this));
+        QLabel* detailLabel = label(detail, caption(), SystemColors::secondaryLabel(this), this);
+        detailLabel->setWordWrap(true);
+        texts->addWidget(detailLabel);
+        layout->addLayout(texts, 1);
+        auto* button = new QPushButton(QStringLiteral("Open Settings"), this);
+        button->setFont(Typography::font(11));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, std::move(open));
+        layout->addWidget(button, 0, Qt::AlignTop);
+    }
+
+    void setGranted(bool granted)
+    {
+        m_granted = granted;
+        m_mark->setGranted(granted);
+        update();
+    }
+    bool granted() const { return m_granted; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(m_granted ? SystemColors::withAlpha(SystemColors::blue(), 0.35)
+                                      : SystemColors::withAlpha(SystemColors::label(this), 0.1),
+                            1.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    }
+
+private:
+    StepMark* m_mark = nullptr;
+    bool m_granted = false;
+};
+
+namespace {
+
+// A rounded panel filled with colour.
+class Panel : public QWidget {
+public:
+    Panel(QColor fill, QWidget* parent) : QWidget(parent), m_fill(fill) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(m_fill);
+        painter.drawRoundedRect(QRectF(rect()), 10, 10);
+    }
+
+private:
+    QColor m_fill;
+};
+
+// The header's bar, a shade off the window, with a hairline under it.
+class HeaderBar : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QColor window = palette().color(QPalette::Window);
+        painter.fillRect(rect(), window.lightness() > 128 ? window.darker(104) : window.lighter(115));
+        painter.fillRect(QRect(0, height() - 1, width(), 1), SystemColors::withAlpha(SystemColors::label(this), 0.12));
+    }
+};
+
+}  // namespace
+
+SetupView::SetupView(SetupModel& model, std::function<void(const std::string&)> openPage, QWidget* parent)
+    : QWidget(parent), m_model(model), m_openPage(std::move(openPage))
+{
+    setFixedSize(viewWidth, viewHeight);
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(makeHeader());
+
+    auto* content = new QVBoxLayout;
+    content->setContentsMargins(20, 20, 20, 20);
+    content->setSpacing(14);
+    QLabel* intro = label(QStringLiteral("Kestrelix watches your typing and rewrites words you started in the wrong "
+                                         "keyboard layout. Your desktop needs you to allow that — two switches, one "
+                                         "time."),
+                          callout(), SystemColors::secondaryLabel(this), this);
+    intro->setWordWrap(true);
+    content->addWidget(intro);
+    m_accessibilityRow = new SetupStepRow(
+        1, QStringLiteral("Accessibility"),
+        QStringLiteral("Lets Kestrelix replace the mistyped word and switch your input source."),
+        [this] { m_openPage(std::string(Permissions::accessibilityPane)); }, this);
+    content->addWidget(m_accessibilityRow);
+    m_inputMonitoringRow = new SetupStepRow(
+        2, QStringLiteral("Input Monitoring"),
+        QStringLiteral("Lets Kestrelix see the keys you press so it can tell when a word came out as gibberish."),
+        [this] { m_openPage(std::string(Permissions::inputMonitoringPane)); }, this);
+    content->addWidget(m_inputMonitoringRow);
+    content->addWidget(makeInstructions());
+    content->addStretch(1);
+    content->addWidget(makeFooter());
+    root->addLayout(content, 1);
+
+    m_subscription = m_model.changed.subscribe([this] { follow(); });
+    follow();
+}
+
+SetupView::~SetupView() = default;
+
+QWidget* SetupView::makeHeader()
+{
+    auto* bar = new HeaderBar(this);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(20, 14, 20, 14);
+    row->setSpacing(11);
+    row->addWidget(new SetupLogo(bar));
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(0);
+    auto* wordmarkRow = new QHBoxLayout;
+    wordmarkRow->setSpacing(6);
+    const QString wordmarkText =
+        QStringLiteral("Kestrel<span style=\"color:%1\">ix</span>").arg(SystemColors::blue().name());
+    QLabel* wordmark = label(wordmarkText, Typography::font(16, QFont::DemiBold), SystemColors::label(this), bar);
+    wordmark->setTextFormat(Qt::RichText);
+    wordmarkRow->addWidget(wordmark);
+    wordmarkRow->addWidget(new BetaBadge(bar), 0, Qt::AlignVCenter);
+    wordmarkRow->addStretch(1);
+    titles->addLayout(wordmarkRow);
+    titles->addWidget(label(QStringLiteral("Set up permissions"), caption(), SystemColors::secondaryLabel(this), bar));
+    row->addLayout(titles, 1);
+    return bar;
+}
+
+QWidget* SetupView::makeInstructions()
+{
+    // The bold spans of each line; the desktop has no per-application switch, so the steps say
+    // where the two switches are on X11.
+    const std::array<QString, 3> lines = {
+        QStringLiteral("In the page that opens, turn on <b>assistive technologies</b> for Accessibility."),
+        QStringLiteral("Input Monitoring needs an <b>X11</b> session; <b>Wayland</b> is not supported yet."),
+        QStringLiteral("Back here, each row turns into a <b>check mark</b> as soon as its switch is on."),
+    };
+    auto* panel = new Panel(SystemColors::withAlpha(SystemColors::label(this), 0.04), this);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(6);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(6);
+        // The dingbat digits ❶ ❷ ❸.
+        QLabel* icon = label(QString(QChar(0x2776 + static_cast<int>(i))), Typography::font(12),
+                             SystemColors::secondaryLabel(this), panel);
+        line->addWidget(icon, 0, Qt::AlignTop);
+        QLabel* text = label(lines[i], caption(), SystemColors::secondaryLabel(this), panel);
+        text->setTextFormat(Qt::RichText);
+        text->setWordWrap(true);
+        line->addWidget(text, 1);
+        column->addLayout(line);
+    }
+    return panel;
+}
+
+QWidget* SetupView::makeFooter()
+{
+    m_footer = new QStackedWidget(this);
+
+    auto* waiting = new QWidget(m_footer);
+    auto* waitingRow = new QHBoxLayout(waiting);
+    waitingRow->setContentsMargins(2, 0, 2, 0);
+    waitingRow->setSpacing(7);
+    waitingRow->addWidget(new Spinner(14, waiting));
+    waitingRow->addWidget(label(QStringLiteral("Waiting for both permissions — Kestrelix starts the moment they're on."),
+                                caption(), SystemColors::secondaryLabel(this), waiting));
+    waitingRow->addStretch(1);
+    m_footer->addWidget(waiting);
+
+    auto* done = new Panel(SystemColors::withAlpha(SystemColors::blue(), 0.12), m_footer);
+    auto* doneRow = new QHBoxLayout(done);
+    doneRow->setContentsMargins(12, 12, 12, 12);
+    doneRow->setSpacing(9);
+    doneRow->addWidget(label(QStringLiteral("\u2714"), Typography::font(18), QColor(0x34, 0xC7, 0x59), done));
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(0);
+    texts->addWidget(
+        label(QStringLiteral("You're all set"), callout(QFont::DemiBold), SystemColors::label(this), done));
+    QLabel* running = label(QStringLiteral("Kestrelix is running — look for the keyboard in the menu bar."), caption(),
+                            SystemColors::secondaryLabel(this), done);
+    running->setWordWrap(true);
+    texts->addWidget(running);
+    doneRow->addLayout(texts, 1);
+    m_done = new QPushButton(QStringLiteral("Done"), done);
+    m_done->setDefault(true);
+    connect(m_done, &QPushButton::clicked, this, [this] {
+        if (onDone)
+            onDone();
+    });
+    doneRow->addWidget(m_done);
+    m_footer->addWidget(done);
+    return m_footer;
+}
+
+void SetupView::follow()
+{
+    m_accessibilityRow->setGranted(m_model.accessibility());
+    m_inputMonitoringRow->setGranted(m_model.inputMonitoring());
+    const bool allSet = m_model.accessibility() && m_model.inputMonitoring();
+    m_footer->setCurrentIndex(allSet ? 1 : 0);
+    m_done->setDefault(allSet);
+}
+
+void SetupView::keyPressEvent(QKeyEvent* event)
+{
+    // Return is "Done"'s shortcut while it shows.
+    const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (isReturn && event->modifiers() == Qt::NoModifier && m_footer->currentIndex() == 1) {
+        m_done->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace kx

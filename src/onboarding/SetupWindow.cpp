@@ -1,0 +1,54 @@
+#include "onboarding/SetupWindow.h"
+
+#include "onboarding/OnboardingServices.h"
+#include "onboarding/SetupView.h"
+#include "onboarding/WindowPlacement.h"
+#include "stores/Permissions.h"
+
+#include <QEvent>
+
+namespace kx {
+
+SetupWindow& SetupWindow::shared()
+{
+    const OnboardingServices& services = OnboardingServices::shared();
+    // Never destroyed: its widgets may not outlive the application object, which goes first.
+    static auto* window = new SetupWindow(*services.main, *services.permissions, *services.workspace);
+    return *window;
+}
+
+SetupWindow::SetupWindow(MainQueue& main, platform::Permissions& permissions, platform::Workspace& workspace)
+    : m_model(main, permissions), m_workspace(workspace)
+{
+}
+
+SetupWindow::~SetupWindow() = default;
+
+void SetupWindow::show()
+{
+    if (!m_view) {
+        m_view = std::make_unique<SetupView>(
+            m_model, [this](const std::string& url) { Permissions::open(m_workspace, url); });
+        m_view->setWindowTitle(QStringLiteral("Kestrelix Setup — Beta"));
+        WindowPlacement::prepare(*m_view);
+        m_view->onDone = [this] { m_view->close(); };
+        m_view->installEventFilter(this);
+    }
+    m_model.startPolling();
+    WindowPlacement::bringForward(*m_view);
+}
+
+QWidget* SetupWindow::window() const
+{
+    return m_view.get();
+}
+
+bool SetupWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Closing hides the window; polling stays off until the next show().
+    if (watched == m_view.get() && event->type() == QEvent::Close)
+        m_model.stopPolling();
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace kx

@@ -1,0 +1,95 @@
+#pragma once
+// The walkthrough's scene, drawn in one piece: the logo (greyed while keys do not reach the
+// corrector), the dashed wire running down to the mode strip or cut with a red cross, the mode
+// strip, and the simulated field with its badge, suggestion capsule, hot-key caps or password dots
+// — or, on the permissions step, the two permission rows. The mode buttons and the permission
+// rows are its controls. Changes of the model's flags animate briefly.
+
+#include "onboarding/WalkthroughModel.h"
+
+#include <QImage>
+#include <QTimer>
+#include <QVariantAnimation>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kx {
+
+class WalkthroughStage : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr double fieldWidthLimit = 400;
+    static constexpr double stripWidthLimit = 310;
+
+    WalkthroughStage(WalkthroughModel& model, std::function<void(const std::string&)> openPage,
+                     QWidget* parent = nullptr);
+    ~WalkthroughStage() override;
+
+    /// Takes in a change of the model: starts the animations of the flags that changed.
+    void follow();
+
+    QRectF modeButtonRect(WalkStep step) const;
+    /// 0: Accessibility, 1: Input Monitoring; empty off the permissions step.
+    QRectF permissionRowRect(int row) const;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    /// A value that eases towards its target; the stage repaints as it moves.
+    class Tween {
+    public:
+        Tween(QWidget& owner, double value, int milliseconds, QEasingCurve curve);
+        void towards(double target);
+        double value() const { return m_value; }
+
+    private:
+        QVariantAnimation m_animation;
+        double m_value;
+        double m_target;
+    };
+
+    QRectF contentRect() const;
+    QRectF logoRect() const;
+    QRectF wireRect() const;
+    QRectF stripRect() const;
+    QRectF lowerRect() const;
+
+    void paintLogo(QPainter& painter);
+    void paintWire(QPainter& painter);
+    void paintStrip(QPainter& painter);
+    void paintField(QPainter& painter);
+    void paintFieldContent(QPainter& painter, const QRectF& box);
+    void paintBadge(QPainter& painter, const QRectF& box);
+    void paintCapsule(QPainter& painter, const QRectF& box);
+    void paintKeycaps(QPainter& painter, const QRectF& box);
+    void paintPermissions(QPainter& painter);
+    void paintPermissionRow(QPainter& painter, const QRectF& row, const QString& title, const QString& detail,
+                            double granted);
+
+    QColor primary(double alpha = 1) const;
+    QColor secondary(double alpha = 1) const;
+    QColor textBackground() const;
+
+    WalkthroughModel& m_model;
+    std::function<void(const std::string&)> m_openPage;
+    QTimer m_wireTimer;
+    QImage m_logo;
+    QImage m_greyLogo;
+    Tween m_cut;
+    Tween m_lift;
+    Tween m_press;
+    Tween m_lit;
+    Tween m_accessibility;
+    Tween m_inputMonitoring;
+};
+
+}  // namespace kx

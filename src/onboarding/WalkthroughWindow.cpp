@@ -1,0 +1,64 @@
+#include "onboarding/WalkthroughWindow.h"
+
+#include "onboarding/OnboardingServices.h"
+#include "onboarding/WalkthroughView.h"
+#include "onboarding/WindowPlacement.h"
+#include "stores/Permissions.h"
+
+#include <QEvent>
+#include <QPointer>
+
+namespace kx {
+
+WalkthroughWindow& WalkthroughWindow::shared()
+{
+    const OnboardingServices& services = OnboardingServices::shared();
+    // Never destroyed: its widgets may not outlive the application object, which goes first.
+    static auto* window =
+        new WalkthroughWindow(*services.main, *services.permissions, *services.workspace, *services.defaults);
+    return *window;
+}
+
+WalkthroughWindow::WalkthroughWindow(MainQueue& main, platform::Permissions& permissions,
+                                     platform::Workspace& workspace, Defaults& defaults)
+    : m_model(main, permissions), m_workspace(workspace), m_defaults(defaults)
+{
+}
+
+WalkthroughWindow::~WalkthroughWindow()
+{
+    m_model.onFinish = nullptr;
+}
+
+void WalkthroughWindow::show()
+{
+    if (!m_view) {
+        m_view = std::make_unique<WalkthroughView>(
+            m_model, [this](const std::string& url) { Permissions::open(m_workspace, url); });
+        m_view->setWindowTitle(QStringLiteral("Kestrelix"));
+        m_view->resize(WalkthroughView::openWidth, WalkthroughView::openHeight);
+        WindowPlacement::prepare(*m_view);
+        m_view->installEventFilter(this);
+    }
+    m_model.onFinish = [window = QPointer<QWidget>(m_view.get())] {
+        if (window)
+            window->close();
+    };
+    m_model.restart();
+    m_defaults.set(seenKey, true);
+    WindowPlacement::bringForward(*m_view);
+}
+
+QWidget* WalkthroughWindow::window() const
+{
+    return m_view.get();
+}
+
+bool WalkthroughWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view.get() && event->type() == QEvent::Close)
+        m_model.stop();
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace kx

@@ -1,0 +1,302 @@
+// The setup window and the walkthrough window offscreen: what they show for each state, what their
+// controls do, and pictures of them.
+
+#include "onboarding/OnboardingServices.h"
+#include "onboarding/QtWindowPresenter.h"
+#include "onboarding/SetupModel.h"
+#include "onboarding/SetupView.h"
+#include "onboarding/SetupWindow.h"
+#include "onboarding/WalkthroughStage.h"
+#include "onboarding/WalkthroughView.h"
+#include "onboarding/WalkthroughWindow.h"
+#include "platform/Defaults.h"
+#include "platform/VirtualMainQueue.h"
+#include "platform/sim/SimPermissions.h"
+#include "stores/Permissions.h"
+
+// Last: Qt's emit keyword would spoil the Signal of the headers above.
+#include "UiTestSupport.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace kx::test {
+namespace {
+
+class OpenedPages final : public platform::Workspace {
+public:
+    std::optional<platform::RunningApplication> frontApplication() const override { return std::nullopt; }
+    std::vector<platform::RunningApplication> runningApplications() const override { return {}; }
+    std::unique_ptr<Subscription> subscribeActivation(std::function<void(const platform::RunningApplication&)>) override
+    {
+        return std::make_unique<Subscription>();
+    }
+    bool open(const std::string& url) override
+    {
+        pages.push_back(url);
+        return true;
+    }
+    std::vector<std::string> pages;
+};
+
+/// Every text a widget's labels and buttons show, visible or not.
+bool shows(QWidget& widget, const QString& text)
+{
+    for (const QLabel* label : widget.findChildren<QLabel*>())
+        if (label->isVisibleTo(&widget) && label->text().contains(text))
+            return true;
+    for (const QPushButton* button : widget.findChildren<QPushButton*>())
+        if (button->isVisibleTo(&widget) && button->text() == text)
+            return true;
+    return false;
+}
+
+void pressReturn(QWidget& widget)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&widget, &press);
+}
+
+class OnboardingWindows : public ::testing::Test {
+protected:
+    VirtualMainQueue queue;
+    sim::SimPermissions permissions;
+    OpenedPages workspace;
+    MemoryDefaults defaults;
+};
+
+// The permission reads publish only changes, and polling runs from startPolling until stopPolling.
+TEST_F(OnboardingWindows, SetupModelPollsAndPublishesChanges)
+{
+    permissions.accessibility = false;
+    SetupModel model(queue, permissions);
+    int changes = 0;
+    const auto subscription = model.changed.subscribe([&] { changes += 1; });
+    model.startPolling();
+    queue.advance(4 * SetupModel::pollInterval);
+    EXPECT_EQ(changes, 0);
+    permissions.accessibility = true;
+    queue.advance(SetupModel::pollInterval);
+    EXPECT_TRUE(model.accessibility());
+    EXPECT_EQ(changes, 1);
+    model.stopPolling();
+    permissions.inputMonitoring = false;
+    queue.advance(5);
+    EXPECT_TRUE(model.inputMonitoring());
+    EXPECT_EQ(queue.pending(), 0u);
+}
+
+// The setup window waits until both permissions are on, then offers "Done" on Return; showing again reuses it.
+TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
+{
+    permissions.accessibility = false;
+    permissions.inputMonitoring = false;
+    SetupWindow setup(queue, permissions, workspace);
+    setup.show();
+    QWidget* window = setup.window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "Kestrelix Setup — Beta");
+    EXPECT_EQ(window->size(), QSize(460, 560));
+    EXPECT_TRUE(shows(*window, "Waiting for both permissions"));
+    EXPECT_FALSE(shows(*window, "Done"));
+    shot(*window, "setup-waiting");
+
+    permissions.accessibility = true;
+    queue.advance(SetupModel::pollInterval);
+    EXPECT_TRUE(shows(*window, "Waiting for both permissions"));
+    pressReturn(*window);
+    EXPECT_TRUE(window->isVisible());
+    shot(*window, "setup-one-granted");
+
+    permissions.inputMonitoring = true;
+    queue.advance(SetupModel::pollInterval);
+    EXPECT_TRUE(shows(*window, "You're all set"));
+    shot(*window, "setup-all-set");
+    pressReturn(*window);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(setup.model().polling());
+
+    // Every row's button opens its page, granted or not.
+    const auto buttons = window->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons)
+        if (button->text() == "Open Settings")
+            button->click();
+    EXPECT_EQ(workspace.pages, (std::vector<std::string>{std::string(Permissions::accessibilityPane),
+                                                         std::string(Permissions::inputMonitoringPane)}));
+
+    permissions.accessibility = false;
+    setup.show();
+    EXPECT_EQ(setup.window(), window);
+    EXPECT_TRUE(setup.model().polling());
+    EXPECT_FALSE(setup.model().accessibility());
+    EXPECT_TRUE(shows(*window, "Waiting for both permissions"));
+    window->close();
+}
+
+class WalkthroughWindows : public OnboardingWindows {
+protected:
+    WalkthroughWindows()
+    {
+        permissions.accessibility = false;
+        permissions.inputMonitoring = false;
+        walkthrough.show();
+        view = static_cast<WalkthroughView*>(walkthrough.window());
+    }
+    ~WalkthroughWindows() override { view->close(); }
+
+    WalkthroughModel& model() { return walkthrough.model(); }
+    /// Lets the script and the view's animations run to the frame wanted.
+    void settle(double seconds)
+    {
+        queue.advance(seconds);
+        runFor(350);
+    }
+
+    WalkthroughWindow walkthrough{queue, permissions, workspace, defaults};
+    WalkthroughView* view = nullptr;
+};
+
+// Showing notes the walkthrough as seen; showing again reuses the window and starts over.
+TEST_F(WalkthroughWindows, ShowingStartsOverAndIsRemembered)
+{
+    EXPECT_EQ(defaults.boolean(WalkthroughWindow::seenKey), true);
+    EXPECT_EQ(view->windowTitle(), "Kestrelix");
+    EXPECT_EQ(view->size(), QSize(620, 460));
+    model().go(WalkStep::secure);
+    walkthrough.show();
+    EXPECT_EQ(walkthrough.window(), view);
+    EXPECT_EQ(model().state().step, WalkStep::automatic);
+    EXPECT_TRUE(model().lineWords().empty());
+}
+
+// Each step shows its caption and its footer buttons, through the send-off's "Close".
+TEST_F(WalkthroughWindows, FooterFollowsTheStep)
+{
+    settle(7 * WalkthroughModel::tick);
+    shot(*view, "walkthrough-0-automatic-typing");
+    settle(WalkthroughModel::tick);
+    EXPECT_TRUE(shows(*view, "Keep typing — it's taken care of."));
+    EXPECT_FALSE(view->backButton()->isVisibleTo(view));
+    EXPECT_EQ(view->forwardButton()->text(), "Next");
+    shot(*view, "walkthrough-1-automatic");
+
+    view->forwardButton()->click();
+    settle(21 * WalkthroughModel::tick);
+    EXPECT_EQ(model().state().step, WalkStep::ask);
+    EXPECT_TRUE(view->backButton()->isVisibleTo(view));
+    shot(*view, "walkthrough-2-ask");
+
+    view->forwardButton()->click();
+    settle(15 * WalkthroughModel::tick);
+    EXPECT_TRUE(shows(*view, "Use Ctrl+Alt+K to convert typos and selections."));
+    shot(*view, "walkthrough-3-manual");
+
+    view->forwardButton()->click();
+    settle(5 * WalkthroughModel::tick);
+    shot(*view, "walkthrough-4-secure");
+
+    view->forwardButton()->click();
+    settle(0);
+    EXPECT_EQ(model().state().step, WalkStep::permissions);
+    EXPECT_EQ(view->forwardButton()->text(), "Skip for now");
+    shot(*view, "walkthrough-5-permissions-missing");
+
+    view->backButton()->click();
+    EXPECT_EQ(model().state().step, WalkStep::secure);
+    view->forwardButton()->click();
+
+    permissions.accessibility = true;
+    permissions.inputMonitoring = true;
+    settle(WalkthroughModel::pollInterval);
+    EXPECT_EQ(view->forwardButton()->text(), "Start using Kestrelix");
+    shot(*view, "walkthrough-6-permissions-granted");
+
+    view->forwardButton()->click();
+    settle(8 * WalkthroughModel::tick);
+    EXPECT_TRUE(model().state().finished);
+    EXPECT_TRUE(view->closeButton()->isVisible());
+    shot(*view, "walkthrough-7-send-off-typing");
+    settle(10 * WalkthroughModel::tick);
+    EXPECT_TRUE(shows(*view, "You're all set!"));
+    shot(*view, "walkthrough-8-send-off");
+    view->closeButton()->click();
+    EXPECT_FALSE(view->isVisible());
+}
+
+// "Skip for now" closes the window without the send-off, and closing stops the script and the poll.
+TEST_F(WalkthroughWindows, SkipClosesAndClosingStops)
+{
+    model().go(WalkStep::permissions);
+    view->forwardButton()->click();
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_FALSE(model().state().finished);
+    queue.advance(10);
+    EXPECT_EQ(queue.pending(), 0u);
+}
+
+// The mode buttons jump to their step's script, and on the permissions step each row opens its page.
+TEST_F(WalkthroughWindows, StageControls)
+{
+    WalkthroughStage& stage = *view->stage();
+    click(stage, stage.modeButtonRect(WalkStep::manual).center());
+    EXPECT_EQ(model().state().step, WalkStep::manual);
+    EXPECT_EQ(model().lineWords(), std::vector<std::string>{"vch,v"});
+
+    model().go(WalkStep::permissions);
+    click(stage, stage.permissionRowRect(1).center());
+    click(stage, stage.permissionRowRect(0).topLeft() + QPointF(2, 2));
+    EXPECT_EQ(workspace.pages, (std::vector<std::string>{std::string(Permissions::inputMonitoringPane),
+                                                         std::string(Permissions::accessibilityPane)}));
+    click(stage, stage.modeButtonRect(WalkStep::ask).center());
+    EXPECT_EQ(model().state().step, WalkStep::ask);
+}
+
+// The controller's presenter opens the process's one setup window and walkthrough.
+TEST(OnboardingPresenter, ShowsTheSharedWindows)
+{
+    // The shared windows live as long as the process, and so must what they use.
+    static VirtualMainQueue queue;
+    static sim::SimPermissions permissions;
+    static OpenedPages workspace;
+    static MemoryDefaults defaults;
+    OnboardingServices::shared() = {
+        .main = &queue, .defaults = &defaults, .permissions = &permissions, .workspace = &workspace};
+    QtWindowPresenter presenter;
+    presenter.showSetup();
+    presenter.showWalkthrough();
+    QWidget* setup = SetupWindow::shared().window();
+    ASSERT_NE(setup, nullptr);
+    EXPECT_TRUE(setup->isVisible());
+    EXPECT_TRUE(WalkthroughWindow::shared().window()->isVisible());
+    EXPECT_EQ(defaults.boolean(WalkthroughWindow::seenKey), true);
+    setup->close();
+    presenter.showSetup();
+    EXPECT_EQ(SetupWindow::shared().window(), setup);
+    setup->close();
+    WalkthroughWindow::shared().window()->close();
+}
+
+// The wire's dashes travel while keys reach the corrector and stand still once the wire is cut.
+TEST_F(WalkthroughWindows, WireRunsUntilCut)
+{
+    WalkthroughStage& stage = *view->stage();
+    const auto wire = [&] {
+        const QRect area(stage.modeButtonRect(WalkStep::ask).center().toPoint() - QPoint(8, 50), QSize(16, 34));
+        return stage.grab(area).toImage();
+    };
+    const QImage first = wire();
+    runFor(200);
+    EXPECT_NE(wire(), first);
+
+    model().go(WalkStep::secure);
+    runFor(400);
+    const QImage cut = wire();
+    runFor(200);
+    EXPECT_EQ(wire(), cut);
+}
+
+}  // namespace
+}  // namespace kx::test
