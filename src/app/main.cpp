@@ -1,5 +1,6 @@
 // The entry point: a command-line run that prints and exits, or the tray application.
 
+#include "app/Application.h"
 #include "app/ResourceCheck.h"
 #include "controller/LaunchOptions.h"
 #include "engine/Corpus.h"
@@ -61,7 +62,5 @@ int main(int argc, char** argv)
         std::cerr << "Kestrelix: another instance is already running \u2014 exiting\n";
         return 0;
     }
-    std::cerr << "Kestrelix: the tray application is not built yet; use --corpus, --selftest or "
-                 "--check-resources\n";
-    return 1;
+    return kx::Application::run(argc, argv);
 }

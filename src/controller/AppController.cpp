@@ -15,18 +15,21 @@ namespace kx {
 
 namespace {
 
-constexpr const char* debugLoggingKey = "kestrelix.debugLogging";
 constexpr const char* seenWalkthroughKey = "kestrelix.seenWalkthrough";
 constexpr const char* loginItemOfferedKey = "kestrelix.loginItemOffered";
 
 // The walkthrough opens once the status item has settled on screen.
 constexpr double walkthroughDelay = 0.4;
 constexpr double permissionPollInterval = 2.0;
+// A drill asked for on the command line opens the settings window once the corrector is up; the
+// drill starts itself from there.
+constexpr double drillWindowDelay = 1.0;
 
 AppController* sharedController = nullptr;
 
-// ["a", "b"]: how the launch log has always listed the layouts.
-std::string arrayNotation(const std::vector<std::string>& items)
+}  // namespace
+
+std::string AppController::arrayNotation(const std::vector<std::string>& items)
 {
     std::string out = "[";
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -43,12 +46,10 @@ std::string arrayNotation(const std::vector<std::string>& items)
     return out + "]";
 }
 
-const char* boolText(bool value)
+const char* AppController::boolText(bool value)
 {
     return value ? "true" : "false";
 }
-
-}  // namespace
 
 AppController::AppController(AppServices services)
     : registry(*services.inputSources),
@@ -61,8 +62,8 @@ AppController::AppController(AppServices services)
       actuationQueue(*services.actuationQueue),
       sound(*services.defaults, *services.sound),
       behavior(*services.defaults),
-      debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
+      m_debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
       m_services(std::move(services)),
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
                  m_services.sleeper),
@@ -116,7 +117,7 @@ void AppController::soon(std::function<void()> block)
 
 void AppController::debugLine(const std::string& line) const
 {
-    if (debugLogging)
+    if (m_debugLogging)
         Log::line(line);
 }
 
@@ -263,6 +264,8 @@ void AppController::evaluatePermissions()
         m_services.defaults->set(loginItemOfferedKey, true);
         LoginItem::setEnabled(*m_services.loginItem, true);
     }
+    if (m_services.launchOptions.drillPace)
+        later(drillWindowDelay, [this] { openWindow(SettingsTab::general); });
     refreshRuntimeStatus();
     statusTimer = m_services.main->timer(2.0, true, [this] { refreshRuntimeStatus(); });
 }

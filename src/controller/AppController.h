@@ -9,8 +9,10 @@
 // AppControllerSpan.cpp (span correction and layout switching), AppControllerStatus.cpp (the status
 // item's text), AppControllerSuggestion.cpp (ask mode's prompt), AppControllerHotKey.cpp (the
 // conversion hot key and the reach-back over the run just typed), AppControllerSelection.cpp (the
-// selected text converted), AppControllerUndo.cpp (taking rewrites back) and
-// AppControllerRepairs.cpp (keys left in the old layout, a space lost after a paste).
+// selected text converted), AppControllerUndo.cpp (taking rewrites back),
+// AppControllerRepairs.cpp (keys left in the old layout, a space lost after a paste) and
+// AppControllerActions.cpp (what the menu and the settings window ask for: the window itself, the
+// product site's pages, a layout, the report, the diagnostics, the test word and the feedback note).
 
 #include "controller/AXCaret.h"
 #include "controller/ActuationStrategy.h"
@@ -19,6 +21,7 @@
 #include "controller/KeyHold.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
+#include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
 #include "engine/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
@@ -47,7 +50,7 @@ namespace kx {
 class FrequencyOracle;
 class LanguageOracle;
 
-class AppController {
+class AppController final : public SettingsActions {
 public:
     /// A finished word kept for the reach-back.
     struct RecentWord {
@@ -145,7 +148,7 @@ public:
     };
 
     explicit AppController(AppServices services);
-    ~AppController();
+    ~AppController() override;
     AppController(const AppController&) = delete;
     AppController& operator=(const AppController&) = delete;
 
@@ -191,8 +194,30 @@ public:
     void updateStatusGlyph();
     void rebuildMenu();
     void performMenuCommand(const MenuCommand& command);
+    /// Refreshes the run state, then tells runtimeStatusChanged().
     void refreshRuntimeStatus();
     void flash(const std::string& text);
+
+    /// Opens the settings window on tab, with the run state refreshed first.
+    void openWindow(SettingsTab tab);
+    /// The menu's layout item: our own switch to the enabled layout with that id (nothing for an
+    /// unknown id), watching for keys that still arrive in the old layout where the application lags.
+    void selectLayoutFromMenu(const std::string& layoutID);
+    /// Opens the product site's page for reporting a missed correction, with version and mode.
+    void reportMiss();
+
+    // What the settings window asks for.
+    const RuntimeStatus& runtimeStatus() const override { return status; }
+    bool blockedForField() const override;
+    Signal<>& runtimeStatusChanged() override { return m_runtimeStatusChanged; }
+    std::string reportText() override;
+    bool debugLogging() const override { return m_debugLogging; }
+    void setDebugLogging(bool on) override { m_debugLogging = on; }
+    std::string appVersion() const override;
+    void checkForUpdates() override;
+    void runDiagnostics() override;
+    void testCorrection() override;
+    void showFeedback() override;
 
     /// Ask mode: holds span as the one pending suggestion and shows the prompt by the pointer.
     void armSuggestion(const SpanCorrection& span);
@@ -278,7 +303,6 @@ public:
     std::string secureInputHolder;
     SoundPrefs sound;
     BehaviorPrefs behavior;
-    bool debugLogging = false;
     int keyGen = 0;
     std::string lastPermLog;
     SecureInputWatch secureWatch;
@@ -339,7 +363,15 @@ private:
     static std::string terminatorTextOn(const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target);
     /// The last count characters of s.
     static std::string lastCharacters(const std::string& s, std::size_t count);
+    /// ["a", "b"], quotes and backslashes escaped: how the log lists layouts.
+    static std::string arrayNotation(const std::vector<std::string>& items);
+    static const char* boolText(bool value);
+    /// The holder part of the diagnostics line: "-" while Secure Input is off.
+    std::string secureInputHolderText() const;
 
+    /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
+    bool m_debugLogging = false;
+    Signal<> m_runtimeStatusChanged;
     AppServices m_services;
     std::unique_ptr<platform::InputSources::Subscription> m_layoutObserver;
     Actuator m_actuator;

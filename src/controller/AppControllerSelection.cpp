@@ -141,7 +141,7 @@ void AppController::convertSelection()
         const double score = DecisionEngine::spellScore(converted, layout.language(), frequency());
         candidates.push_back({&layout, std::move(converted), score});
     }
-    if (debugLogging) {
+    if (debugLogging()) {
         std::string listed;
         for (const auto& candidate : candidates)
             listed +=
@@ -164,7 +164,7 @@ void AppController::convertSelection()
     const std::string converted = best->converted;
 
     const std::string names = from.localizedName + "→" + target.localizedName + "  score " + twoDecimals(best->score);
-    if (debugLogging)
+    if (debugLogging())
         Log::line("manual convert '" + firstCharacters(text, quoteLength) + "' -> '" +
                   firstCharacters(converted, quoteLength) + "'  " + names);
     else

@@ -112,7 +112,7 @@ Uuid AppController::recordCorrection(const std::string& frontID, const std::stri
 void AppController::logCorrection(const std::string& line, const std::vector<std::string>& before)
 {
     Log::line("[" + std::string(behavior.correctionMode().rawValue()) + "] " + line);
-    if (debugLogging && !before.empty()) {
+    if (debugLogging() && !before.empty()) {
         std::string words;
         for (std::size_t i = 0; i < before.size(); ++i)
             words += (i > 0 ? ", '" : "'") + before[i] + "'";
@@ -191,7 +191,7 @@ void AppController::verifyPasteLanded(const std::string& text, const std::string
 {
     const std::string expected = trimTrailingSpaces(text);
     lastPaste = LastPaste{expected, app, m_services.main->now(), isRepair};
-    if (!debugLogging)
+    if (!debugLogging())
         return;
     const int count = static_cast<int>(text::utf16Count(text)) + 2;
     m_caret.readTail(count, screenReadTimeout, [this, expected, life = std::weak_ptr<char>(m_life)](

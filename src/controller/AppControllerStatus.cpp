@@ -74,14 +74,22 @@ void AppController::performMenuCommand(const MenuCommand& command)
         policy.setEnabled(command.on, command.argument);
         break;
     case MenuAction::convertSelection:
+        convertSelection();
+        break;
     case MenuAction::selectLayout:
+        selectLayoutFromMenu(command.argument);
+        break;
     case MenuAction::checkForUpdates:
+        checkForUpdates();
+        break;
     case MenuAction::reportMiss:
-        Log::line("menu action not built yet");
+        reportMiss();
         break;
     case MenuAction::openSettings:
+        openWindow(SettingsTab::general);
+        break;
     case MenuAction::manageApps:
-        Log::line("settings window not built yet");
+        openWindow(SettingsTab::apps);
         break;
     case MenuAction::quit:
     case MenuAction::none:
@@ -98,6 +106,7 @@ void AppController::refreshRuntimeStatus()
         dropPendingSuggestion();
     updateStatusGlyph();
     rebuildMenu();
+    m_runtimeStatusChanged.notify();
 }
 
 void AppController::flash(const std::string& text)

@@ -33,8 +33,8 @@ void AppController::performUndo()
         }
         undoStack.pop_back();
         const std::string left = "  (" + std::to_string(undoStack.size()) + " left)";
-        Log::line(debugLogging ? "undo — restoring '" + last.originalText + "'" + left
-                               : "undo — restoring last correction" + left);
+        Log::line(debugLogging() ? "undo — restoring '" + last.originalText + "'" + left
+                                 : "undo — restoring last correction" + left);
 
         const auto current = registry.currentLayout();
         switchLayoutOurselves(last.previousLayout);

@@ -181,7 +181,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     }
 
     if (!decision && !runDecision) {
-        if (debugLogging) {
+        if (debugLogging()) {
             std::vector<std::string> alts;
             for (const auto& other : others)
                 alts.push_back(other.language() + ":'" + TranslationEngine::reconstruct(keys, other.layoutData) + "'");

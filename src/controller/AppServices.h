@@ -25,6 +25,8 @@
 
 namespace kx {
 
+class AlertView;
+class SettingsWindowPresenter;
 class StatusItemView;
 class SuggestionPromptView;
 class WindowPresenter;
@@ -59,8 +61,13 @@ struct AppServices {
     StatusItemView* statusItem = nullptr;
     SuggestionPromptView* suggestionPrompt = nullptr;
     WindowPresenter* windows = nullptr;
+    /// Optional: without it the settings window does not open.
+    SettingsWindowPresenter* settingsWindow = nullptr;
+    /// Optional: without it the feedback note is not shown.
+    AlertView* alerts = nullptr;
 
-    /// The program's version for the launch line; empty reads as "dev".
+    /// The program's version for the launch line and the product site's pages; empty reads as
+    /// "dev" in the log and the report, "0" elsewhere.
     std::string version;
     /// Where the program runs from, for the permissions line.
     std::string bundlePath;

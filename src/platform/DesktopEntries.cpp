@@ -178,10 +178,13 @@ void DesktopEntries::refreshIfChanged()
     std::set<std::string> seen;
     for (const auto& folder : m_folders) {
         std::error_code error;
-        for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+        const auto options = std::filesystem::directory_options::skip_permission_denied;
+        for (auto it = std::filesystem::recursive_directory_iterator(folder, options, error);
              !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
             const auto& file = it->path();
-            if (file.extension() != ".desktop" || !it->is_regular_file(error))
+            // An entry that cannot be looked at is skipped; the walk goes on.
+            std::error_code unreadable;
+            if (file.extension() != ".desktop" || !it->is_regular_file(unreadable))
                 continue;
             // The id is the path below the folder with '/' turned into '-'.
             std::string id = file.lexically_relative(folder).replace_extension().string();

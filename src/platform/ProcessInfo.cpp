@@ -48,16 +48,6 @@ std::vector<std::string> arguments(int pid)
     return result;
 }
 
-std::string commandName(int pid)
-{
-    if (pid <= 0)
-        return {};
-    std::string name = readAll(procFile(pid, "comm"));
-    while (!name.empty() && (name.back() == '\n' || name.back() == '\0'))
-        name.pop_back();
-    return name;
-}
-
 bool isAlive(int pid)
 {
     // kill(0) and kill(-1) would address process groups, not one process.

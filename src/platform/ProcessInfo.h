@@ -12,8 +12,6 @@ namespace kx::platform::process {
 std::filesystem::path executable(int pid);
 /// The command-line arguments, program first; empty when they cannot be read.
 std::vector<std::string> arguments(int pid);
-/// The kernel's short name of the process (/proc/<pid>/comm); empty when it cannot be read.
-std::string commandName(int pid);
 /// Whether the process exists: also true when it exists but may not be signalled (another user's).
 bool isAlive(int pid);
 

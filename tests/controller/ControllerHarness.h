@@ -3,6 +3,7 @@
 // pasteboard and the permissions, a virtual clock, inline serial queues, and recording views of
 // the status item, the prompt and the windows. Files go to a temporary folder.
 
+#include "controller/AlertView.h"
 #include "controller/AppController.h"
 #include "controller/StatusItemView.h"
 #include "controller/SuggestionPromptView.h"
@@ -129,8 +130,11 @@ protected:
         services.statusItem = &statusItem;
         services.suggestionPrompt = &prompt;
         services.windows = &windows;
-        services.version = "0.1.0";
+        services.settingsWindow = settingsWindow;
+        services.alerts = alerts;
+        services.version = version;
         services.bundlePath = "/opt/kestrelix";
+        services.launchOptions = launchOptions;
         controller = std::make_unique<AppController>(std::move(services));
         return *controller;
     }
@@ -203,6 +207,11 @@ protected:
     RecordingStatusItem statusItem;
     FakePrompt prompt;
     RecordingWindows windows;
+    /// Handed to the controller when set.
+    SettingsWindowPresenter* settingsWindow = nullptr;
+    AlertView* alerts = nullptr;
+    std::string version = "0.1.0";
+    LaunchOptions launchOptions;
     std::unique_ptr<AppController> controller;
 };
 

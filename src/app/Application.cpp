@@ -1,0 +1,156 @@
+#include "app/Application.h"
+
+#include "controller/AppController.h"
+#include "controller/LaunchOptions.h"
+#include "onboarding/DrillView.h"
+#include "onboarding/OnboardingServices.h"
+#include "onboarding/QtWindowPresenter.h"
+#include "platform/AutostartLoginItem.h"
+#include "platform/Defaults.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/SerialQueue.h"
+#include "platform/SpellChecker.h"
+#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/AtspiSession.h"
+#include "platform/x11/QtMainQueue.h"
+#include "platform/x11/QtPasteboard.h"
+#include "platform/x11/QtPointer.h"
+#include "platform/x11/QtSound.h"
+#include "platform/x11/X11EventPoster.h"
+#include "platform/x11/X11EventTap.h"
+#include "platform/x11/X11InputSources.h"
+#include "platform/x11/X11Keyboard.h"
+#include "platform/x11/X11Permissions.h"
+#include "platform/x11/X11SecureInput.h"
+#include "platform/x11/X11Workspace.h"
+#include "engine/NgramModel.h"
+#include "ui/HistoryWindow.h"
+#include "ui/MessageAlert.h"
+#include "ui/SuggestionPrompt.h"
+#include "ui/TrayStatusItem.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+namespace kx {
+
+namespace {
+
+/// Why this session cannot run the corrector, or nothing when it can.
+std::string missingSession()
+{
+    const char* display = std::getenv("DISPLAY");
+    const char* sessionType = std::getenv("XDG_SESSION_TYPE");
+    if (sessionType && std::string(sessionType) == "wayland")
+        return "Kestrelix: this is a Wayland session, which is not supported yet; log in to an X11 session";
+    if (!display || !*display)
+        return "Kestrelix: no X11 display (DISPLAY is not set); Kestrelix needs an X11 session";
+    return {};
+}
+
+}  // namespace
+
+int Application::run(int argc, char** argv)
+{
+    if (const std::string missing = missingSession(); !missing.empty()) {
+        std::cerr << missing << '\n';
+        return 1;
+    }
+    // Our own windows (the drill's field above all) must be readable over the accessibility bus.
+    qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    qputenv("QT_QPA_PLATFORM", "xcb");
+
+    // Checked before Qt connects, which would abort on a display it cannot open.
+    const auto keyboard = platform::x11::X11Keyboard::open();
+    if (!keyboard) {
+        std::cerr << "Kestrelix: cannot use the X11 display's keyboard (XKB, XRecord and XTest are needed)\n";
+        return 1;
+    }
+    QApplication app(argc, argv);
+    app.setApplicationName("Kestrelix");
+    app.setQuitOnLastWindowClosed(false);
+    auto inputSources = platform::x11::X11InputSources::open();
+    if (!inputSources) {
+        std::cerr << "Kestrelix: cannot read the X11 display's keyboard layouts\n";
+        return 1;
+    }
+
+    platform::x11::QtMainQueue mainQueue;
+    JsonDefaults defaults(Paths::shared().defaultsFile());
+    NgramModel::setDefaults(&defaults);
+    platform::x11::X11EventTap tap(keyboard);
+    platform::x11::X11EventPoster poster(keyboard);
+    platform::x11::QtPasteboard pasteboard;
+    platform::x11::AtspiSession atspi;
+    platform::x11::AtspiAccessibility accessibility(atspi);
+    platform::x11::X11Workspace workspace;
+    platform::x11::X11SecureInput secureInput(atspi, workspace);
+    platform::x11::X11Permissions permissions;
+    platform::AutostartLoginItem loginItem;
+    platform::x11::QtSound sound;
+    platform::x11::QtPointer pointer;
+    const auto actuationQueue = SerialQueue::threaded("app.kestrelix.actuation");
+    const auto axQueue = SerialQueue::threaded("app.kestrelix.ax");
+    const auto warmUpQueue = SerialQueue::threaded("app.kestrelix.ngram");
+
+    TrayStatusItem tray;
+    SuggestionPrompt prompt;
+    QtWindowPresenter windows;
+    MessageAlert alerts;
+
+    AppServices services;
+    services.main = &mainQueue;
+    services.defaults = &defaults;
+    services.inputSources = inputSources.get();
+    services.eventTap = &tap;
+    services.eventPoster = &poster;
+    services.pasteboard = &pasteboard;
+    services.accessibility = &accessibility;
+    services.secureInput = &secureInput;
+    services.permissions = &permissions;
+    services.workspace = &workspace;
+    services.loginItem = &loginItem;
+    services.sound = &sound;
+    services.spellChecker = &platform::SpellChecker::shared();
+    services.pointer = &pointer;
+    services.actuationQueue = actuationQueue.get();
+    services.axQueue = axQueue.get();
+    services.warmUpQueue = warmUpQueue.get();
+    services.sleeper = realSleeper();
+    services.statusItem = &tray;
+    services.suggestionPrompt = &prompt;
+    services.windows = &windows;
+    services.settingsWindow = &HistoryWindow::shared();
+    services.alerts = &alerts;
+    services.version = KX_VERSION;
+    services.bundlePath = QCoreApplication::applicationFilePath().toStdString();
+    services.launchOptions = LaunchOptions::shared();
+
+    AppController controller(std::move(services));
+    AppController::setShared(&controller);
+    OnboardingServices::shared() = {.main = &mainQueue,
+                                    .defaults = &defaults,
+                                    .permissions = &permissions,
+                                    .workspace = &workspace,
+                                    .eventPoster = &poster,
+                                    .inputSources = inputSources.get(),
+                                    .history = &controller.history};
+    HistoryWindow::shared().makeDrillView = [](LayoutRegistry& registry) -> QWidget* {
+        return new DrillView(registry);
+    };
+    tray.onMenuNeedsUpdate = [&controller] { controller.rebuildMenu(); };
+    tray.onCommand = [&controller](const MenuCommand& command) { controller.performMenuCommand(command); };
+
+    QTimer::singleShot(0, &app, [&controller] { controller.start(); });
+    const int status = app.exec();
+    AppController::setShared(nullptr);
+    Log::flush();
+    return status;
+}
+
+}  // namespace kx

@@ -1,0 +1,211 @@
+// What the status menu and the settings window ask of the controller: the settings window on a
+// tab, the product site's update and report pages, a layout chosen by hand, the report the History
+// tab copies, the diagnostics line, the test word and the feedback note.
+
+#include "controller/AppController.h"
+
+#include "controller/AlertView.h"
+#include "platform/Log.h"
+#include "platform/TimeText.h"
+
+#include <sys/utsname.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string_view>
+
+namespace kx {
+
+namespace {
+
+constexpr std::string_view siteAddress = "https://kestrelix.app";
+constexpr std::string_view contactAddress = "hello@kestrelix.app";
+constexpr std::string_view copyAddressTitle = "Copy Noa’s Address";
+
+constexpr double testCorrectionDelay = 3.0;
+// Nothing is verified after the test word, so its rewrite ends sooner than a correction's.
+constexpr double testCorrectionTail = 0.2;
+constexpr std::string_view testWord = "שלום ";
+
+// Percent-encodes all but RFC 3986's unreserved characters, so a value can never end its query
+// field or the address early.
+std::string percentEncoded(std::string_view value, std::string_view alsoKept = {})
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (alphanumeric || std::string_view("-._~").find(c) != std::string_view::npos ||
+            alsoKept.find(c) != std::string_view::npos) {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 0x0F];
+        }
+    }
+    return out;
+}
+
+std::string fileURL(const std::filesystem::path& file)
+{
+    return "file://" + percentEncoded(file.string(), "/");
+}
+
+// The system line of the report: the kernel the desktop runs on.
+std::string systemVersion()
+{
+    utsname names{};
+    if (uname(&names) != 0)
+        return "Linux";
+    return std::string(names.sysname) + " " + names.release;
+}
+
+}  // namespace
+
+void AppController::openWindow(SettingsTab tab)
+{
+    refreshRuntimeStatus();
+    if (!m_services.settingsWindow)
+        return;
+    m_services.settingsWindow->show(SettingsContext{.store = &history,
+                                                    .policy = &policy,
+                                                    .registry = &registry,
+                                                    .sound = &sound,
+                                                    .behavior = &behavior,
+                                                    .actions = this,
+                                                    .windows = m_services.windows,
+                                                    .loginItem = m_services.loginItem,
+                                                    .workspace = m_services.workspace,
+                                                    .defaults = m_services.defaults},
+                                    tab);
+}
+
+void AppController::selectLayoutFromMenu(const std::string& layoutID)
+{
+    const auto found = std::ranges::find_if(registry.layouts, [&](const auto& l) { return l.id == layoutID; });
+    if (found == registry.layouts.end())
+        return;
+    // A copy: the switch's notice refreshes the registry.
+    const KeyboardLayoutInfo layout = *found;
+    const auto current = registry.currentLayout();
+    switchLayoutOurselves(layout);
+    const auto frontID = frontApplicationID();
+    if (frontID && policy.usesClipboard(*frontID) && current && current->id != layout.id)
+        expectStaleKeys(*current, layout, StaleArm::ownSwitch);
+    else
+        staleKeyLayouts.reset();
+}
+
+std::string AppController::appVersion() const
+{
+    return m_services.version.empty() ? "0" : m_services.version;
+}
+
+void AppController::checkForUpdates()
+{
+    m_services.workspace->open(std::string(siteAddress) + "/update/?v=" + percentEncoded(appVersion()));
+}
+
+void AppController::reportMiss()
+{
+    m_services.workspace->open(std::string(siteAddress) + "/report/?v=" + percentEncoded(appVersion()) +
+                               "&mode=" + percentEncoded(behavior.correctionMode().rawValue()));
+}
+
+bool AppController::blockedForField() const
+{
+    return SecureInputWatch::blockedForField(status, m_services.main->now());
+}
+
+std::string AppController::reportText()
+{
+    const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::string layouts;
+    for (const auto& layout : registry.layouts)
+        layouts += (layouts.empty() ? "" : ", ") + layout.localizedName + "[" + layout.language() + "]";
+    const std::string header =
+        "Kestrelix report · " + timetext::local(now, "%b %-d, %Y at %H:%M") + "\n" + "build " +
+        (m_services.version.empty() ? std::string("dev") : m_services.version) + " · " + systemVersion() + "\n" +
+        "layouts: " + layouts + "\n" + "permissions: ax=" +
+        boolText(m_services.permissions->isGranted(platform::Permission::accessibility)) +
+        " im=" + boolText(m_services.permissions->isGranted(platform::Permission::inputMonitoring)) +
+        " · mode=" + std::string(behavior.correctionMode().rawValue());
+    return history.report(header);
+}
+
+std::string AppController::secureInputHolderText() const
+{
+    if (!m_services.secureInput->isEnabled())
+        return "-";
+    const SecureInputWatch::Holder holder = secureWatch.secureInputHolder();
+    return (holder.name.empty() ? "?" : holder.name) + " pid=" +
+           (holder.pid ? std::to_string(*holder.pid) : "?") + (holder.alive ? "" : " STUCK(holder gone)");
+}
+
+void AppController::runDiagnostics()
+{
+    std::vector<std::string> layouts;
+    for (const auto& layout : registry.layouts)
+        layouts.push_back(layout.localizedName + "[" + layout.language() + "]");
+    const auto current = registry.currentLayout();
+    const auto frontID = frontApplicationID();
+
+    std::string line = "DIAGNOSTICS";
+    const auto field = [&line](std::string_view key, const std::string& value) {
+        line += " ";
+        line += key;
+        line += "=" + value;
+    };
+    field("accessibility", boolText(m_services.permissions->isGranted(platform::Permission::accessibility)));
+    field("inputMonitoring", boolText(m_services.permissions->isGranted(platform::Permission::inputMonitoring)));
+    field("started", boolText(started));
+    field("tapInstalled", boolText(tap != nullptr));
+    field("keysSeenByTap", std::to_string(keysSeen));
+    field("mode", std::string(behavior.correctionMode().rawValue()));
+    field("isActuating", boolText(isActuating));
+    field("layouts", arrayNotation(layouts));
+    field("currentLayout", current ? current->localizedName : "nil");
+    field("frontApp", frontID.value_or("?"));
+    field("allowed", boolText(policy.isCorrectionAllowed(frontID)));
+    field("secureInput", boolText(m_services.secureInput->isEnabled()));
+    field("secureInputHeldBy", secureInputHolderText());
+    Log::line(line);
+
+    // The viewer should find the line just written.
+    Log::flush();
+    m_services.workspace->open(fileURL(Log::url()));
+}
+
+void AppController::testCorrection()
+{
+    Log::line("test correction in 3s — focus a text field");
+    later(testCorrectionDelay, [this] {
+        setActuating(true);
+        m_actuator.insert(std::string(testWord));
+        assembler.lastEmitted.reset();
+        finishActuation(testCorrectionTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+        Log::line("test correction fired");
+    });
+}
+
+void AppController::showFeedback()
+{
+    if (!m_services.alerts)
+        return;
+    const std::string address(contactAddress);
+    const Alert alert{.message = "Kestrelix is in beta",
+                      .informativeText = "Happy to hear your thoughts, suggestions, and complaints. Email me at " +
+                                         address + ". Thanks.",
+                      .buttons = {std::string(copyAddressTitle), "Close"}};
+    m_services.alerts->show(alert, [this, address, life = std::weak_ptr<char>(m_life)](auto chosen) {
+        if (!life.lock() || chosen != 0)
+            return;
+        m_services.pasteboard->clearContents();
+        m_services.pasteboard->setString(address);
+        flash("↺ " + address + " copied");
+    });
+}
+
+}  // namespace kx

@@ -1,0 +1,34 @@
+#pragma once
+// The focused text element read through AT-SPI: its text, caret and selection. AT-SPI counts text
+// offsets in characters (Unicode scalars); they are turned into the UTF-16 units of TextRange here.
+
+#include "platform/Accessibility.h"
+
+#include <string_view>
+
+namespace kx::platform::x11 {
+
+class AtspiSession;
+
+class AtspiAccessibility final : public Accessibility {
+public:
+    explicit AtspiAccessibility(AtspiSession& session);
+
+    /// Each bus call is limited to timeout; the whole read, a few calls, to a few time-outs. A
+    /// password field reads as none.
+    std::optional<std::string> focusedValue(double timeout) override;
+    std::optional<TextRange> selectedRange(double timeout) override;
+    std::optional<std::string> selectedText(double timeout) override;
+
+    /// The UTF-16 offset of the scalar offset in text. An offset past the end counts one unit per
+    /// missing scalar; a negative one is kept, as the application gave it.
+    static std::int64_t utf16Offset(std::u32string_view text, std::int64_t scalarOffset);
+
+private:
+    struct Reading;
+    std::optional<Reading> read(double timeout);
+
+    AtspiSession& m_session;
+};
+
+}  // namespace kx::platform::x11

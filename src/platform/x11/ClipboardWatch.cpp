@@ -1,0 +1,186 @@
+#include "platform/x11/ClipboardWatch.h"
+
+#include "platform/Log.h"
+#include "platform/x11/XClientPid.h"
+#include "platform/x11/XConnection.h"
+#include "platform/x11/XErrors.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <chrono>
+#include <mutex>
+#include <poll.h>
+#include <unistd.h>
+
+namespace kx::platform::x11 {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+struct ClipboardWatch::State {
+    DisplayPtr display;
+    Window window = 0;  // receives the converted text; never mapped
+    Atom clipboard = 0;
+    Atom utf8String = 0;
+    Atom incr = 0;
+    Atom property = 0;
+    int fixesEventBase = 0;
+    Window ownOwner = 0;
+    std::mutex mutex;
+
+    // Waits for an event of type on our window until deadline; false when none came.
+    bool waitFor(int type, XEvent& event, Clock::time_point deadline)
+    {
+        Display* d = display.get();
+        while (true) {
+            if (XCheckTypedWindowEvent(d, window, type, &event))
+                return true;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0)
+                return false;
+            pollfd watch{ConnectionNumber(d), POLLIN, 0};
+            ::poll(&watch, 1, static_cast<int>(left));
+            XEventsQueued(d, QueuedAfterReading);
+        }
+    }
+
+    // The property's whole value, deleted as it is read; none when it is not there.
+    std::optional<std::string> takeProperty(Atom& type)
+    {
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display.get(), window, property, 0, 0x1fffffff, True, AnyPropertyType, &type, &format,
+                               &count, &remaining, &data) != Success)
+            return std::nullopt;
+        std::optional<std::string> value;
+        if (type != None)
+            value = std::string(reinterpret_cast<const char*>(data), count * static_cast<unsigned long>(format / 8));
+        XFree(data);
+        return value;
+    }
+
+    std::optional<std::string> read(double timeout)
+    {
+        Display* d = display.get();
+        const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                 std::chrono::duration<double>(timeout));
+        XDeleteProperty(d, window, property);
+        XConvertSelection(d, clipboard, utf8String, property, window, CurrentTime);
+        XFlush(d);
+        XEvent event;
+        if (!waitFor(SelectionNotify, event, deadline) || event.xselection.property == None)
+            return std::nullopt;
+        Atom type = None;
+        auto value = takeProperty(type);
+        if (!value || type != incr)
+            return value;
+        // Large text comes in pieces: each piece is a new value of the property, the last one empty.
+        std::string whole;
+        while (waitFor(PropertyNotify, event, deadline)) {
+            if (event.xproperty.atom != property || event.xproperty.state != PropertyNewValue)
+                continue;
+            const auto piece = takeProperty(type);
+            if (!piece)
+                return std::nullopt;
+            if (piece->empty())
+                return whole;
+            whole += *piece;
+        }
+        return std::nullopt;
+    }
+};
+
+ClipboardWatch::ClipboardWatch(const char* displayName) : m_state(std::make_unique<State>())
+{
+    State& s = *m_state;
+    s.display.reset(XOpenDisplay(displayName));
+    if (!s.display)
+        return;
+    ignoreXErrors();
+    Display* d = s.display.get();
+    int errorBase = 0;
+    if (!XFixesQueryExtension(d, &s.fixesEventBase, &errorBase)) {
+        Log::line("pasteboard: the X server has no XFixes — copies elsewhere are noticed late");
+        s.display.reset();
+        return;
+    }
+    s.clipboard = XInternAtom(d, "CLIPBOARD", False);
+    s.utf8String = XInternAtom(d, "UTF8_STRING", False);
+    s.incr = XInternAtom(d, "INCR", False);
+    s.property = XInternAtom(d, "KX_CLIPBOARD_TEXT", False);
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    s.window = XCreateWindow(d, DefaultRootWindow(d), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask,
+                             &attributes);
+    XFixesSelectSelectionInput(d, s.window, s.clipboard,
+                               XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask |
+                                   XFixesSelectionClientCloseNotifyMask);
+    XSync(d, False);
+}
+
+ClipboardWatch::~ClipboardWatch()
+{
+    if (m_state->display)
+        XDestroyWindow(m_state->display.get(), m_state->window);
+}
+
+bool ClipboardWatch::ok() const
+{
+    return m_state->display != nullptr;
+}
+
+bool ClipboardWatch::ownedHere()
+{
+    if (!ok())
+        return false;
+    std::lock_guard lock(m_state->mutex);
+    Display* d = m_state->display.get();
+    const Window owner = XGetSelectionOwner(d, m_state->clipboard);
+    if (owner == None)
+        return false;
+    if (owner == m_state->ownOwner)
+        return true;
+    if (clientPid(d, owner) != static_cast<int>(::getpid()))
+        return false;
+    m_state->ownOwner = owner;
+    return true;
+}
+
+std::int64_t ClipboardWatch::takeForeignChanges()
+{
+    if (!ok())
+        return 0;
+    std::lock_guard lock(m_state->mutex);
+    Display* d = m_state->display.get();
+    // The round trip brings every notice the server sent before it.
+    XSync(d, False);
+    std::int64_t changes = 0;
+    XEvent event;
+    while (XCheckTypedEvent(d, m_state->fixesEventBase + XFixesSelectionNotify, &event)) {
+        const auto& notice = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
+        if (notice.owner == None || notice.owner != m_state->ownOwner)
+            ++changes;
+    }
+    return changes;
+}
+
+std::optional<std::string> ClipboardWatch::readText(double timeout)
+{
+    if (!ok())
+        return std::nullopt;
+    std::lock_guard lock(m_state->mutex);
+    auto text = m_state->read(timeout);
+    // Notices of our own property changes are of no further use.
+    XEvent event;
+    while (XCheckTypedWindowEvent(m_state->display.get(), m_state->window, PropertyNotify, &event)) {
+    }
+    return text;
+}
+
+}  // namespace kx::platform::x11

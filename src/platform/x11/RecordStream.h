@@ -1,0 +1,62 @@
+#pragma once
+// Reads what XRecord intercepts, in the server's order: key and button presses from every device,
+// and the requests that tell whose they are. A press that directly follows an XTEST request made
+// on our own connection is ours (the server runs a fake-input request at once, so its event comes
+// next); a key press that follows our own keyboard grab and precedes our release of it was kept
+// from the applications. Pure: it only reads bytes.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace kx::platform::x11 {
+
+/// One intercepted record, as XRecordInterceptData gives it.
+struct Intercept {
+    int category = 0;             // XRecordFromServer, XRecordFromClient, ...
+    std::uint32_t idBase = 0;     // resource-id base of the client the record belongs to
+    bool swapped = false;         // the record is in the other byte order
+    std::span<const unsigned char> data;
+};
+
+/// A press as the server processed it.
+struct DeviceInput {
+    enum class Kind { keyPress, buttonPress };
+    Kind kind = Kind::keyPress;
+    unsigned detail = 0;  // keycode or button
+    unsigned state = 0;   // X modifier state before the press
+    int rootX = 0;
+    int rootY = 0;
+    /// Made by our own XTEST request.
+    bool ours = false;
+    /// Arrived while our own keyboard grab held it back: no application saw it.
+    bool held = false;
+
+    bool operator==(const DeviceInput&) const = default;
+};
+
+class RecordStream {
+public:
+    /// ownBase: the resource-id base of the connection that posts and grabs; xtestOpcode: the
+    /// XTEST major opcode.
+    RecordStream(std::uint32_t ownBase, int xtestOpcode) : m_ownBase(ownBase), m_xtestOpcode(xtestOpcode) {}
+
+    /// Takes the next record; the press it is, if it is one.
+    std::optional<DeviceInput> feed(const Intercept& record);
+
+private:
+    struct FakeRequest {
+        bool ours = false;
+        unsigned type = 0;
+        unsigned detail = 0;
+    };
+
+    void takeRequest(const Intercept& record);
+
+    std::uint32_t m_ownBase;
+    int m_xtestOpcode;
+    std::optional<FakeRequest> m_lastFake;
+    bool m_grabbed = false;
+};
+
+}  // namespace kx::platform::x11

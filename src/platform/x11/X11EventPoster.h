@@ -1,0 +1,75 @@
+#pragma once
+// Posts keys through XTEST. A key code goes to the key in the same place (evdev + 8) with the
+// modifier keys its flags name held around it; text is typed by the key that types it on the
+// current layout when no modifier is in the way, else by a spare keycode (one with no symbols)
+// given the character's keysym. Spare keycodes keep their characters for reuse and are given new
+// ones least recently used first, so that an application still behind on earlier characters does
+// not find their keys changed under it (it would have to lag by the whole pool, about twenty keys
+// on an evdev keymap); they are emptied again when the poster goes.
+//
+// Marked events go out on the keyboard connection, whose events the tap knows for ours; unmarked
+// ones (the drill) on a connection of their own, so that they count as the user's typing.
+
+#include "platform/EventPoster.h"
+#include "platform/x11/KeyMapping.h"
+#include "platform/x11/X11Keyboard.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct _XkbDesc;
+
+namespace kx::platform::x11 {
+
+class X11EventPoster final : public EventPoster {
+public:
+    explicit X11EventPoster(std::shared_ptr<X11Keyboard> keyboard);
+    X11EventPoster(const X11EventPoster&) = delete;
+    X11EventPoster& operator=(const X11EventPoster&) = delete;
+    ~X11EventPoster() override;
+
+    bool post(const SyntheticKey& event) override;
+
+private:
+    struct Spare {
+        unsigned keycode = 0;
+        std::uint32_t keysym = 0;  // 0: empty
+        std::uint64_t lastUse = 0;
+    };
+    struct Stroke {
+        unsigned keycode = 0;
+        bool shift = false;
+    };
+
+    std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
+    std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym);
+    std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym);
+    std::optional<unsigned> spareFor(_XDisplay* display, std::uint32_t keysym);
+    /// The X state bit the modifier keysym sets; 0 for others.
+    unsigned modifierBit(std::uint32_t keysym) const;
+    void refreshKeymap(_XDisplay* display);
+
+    struct KeymapFree {
+        void operator()(_XkbDesc* keymap) const;
+    };
+
+    std::shared_ptr<X11Keyboard> m_keyboard;
+    std::mutex m_mutex;
+    DisplayPtr m_unmarked;
+    std::unique_ptr<_XkbDesc, KeymapFree> m_keymap;  // as it was at m_generation
+    unsigned m_generation = ~0u;
+    ModifierRoles m_roles;
+    std::vector<Spare> m_spares;
+    std::uint64_t m_uses = 0;
+    /// The key each text character's key-down pressed, for its key-up.
+    std::map<std::string, Stroke> m_pressedText;
+    /// The modifier keys a key-down pressed (not those the user already held), for its key-up.
+    std::map<unsigned, std::vector<unsigned>> m_pressedModifiers;
+};
+
+}  // namespace kx::platform::x11

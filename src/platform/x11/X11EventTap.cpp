@@ -1,0 +1,209 @@
+#include "platform/x11/X11EventTap.h"
+
+#include "platform/Log.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <X11/extensions/record.h>
+#include <X11/extensions/xtestproto.h>
+
+#include <array>
+#include <string>
+
+namespace kx::platform::x11 {
+
+namespace {
+
+constexpr std::uint16_t kKey = 40;
+constexpr std::uint16_t zKey = 6;
+
+struct RangeFree {
+    void operator()(XRecordRange* range) const { XFree(range); }
+};
+using RangePtr = std::unique_ptr<XRecordRange, RangeFree>;
+
+}  // namespace
+
+// The context lives on the keyboard connection and is enabled on the recording one; it is turned
+// off and freed from the keyboard connection, which is never blocked.
+struct X11EventTap::RecordContext {
+    std::shared_ptr<X11Keyboard> keyboard;
+    XRecordContext id = 0;
+
+    ~RecordContext()
+    {
+        keyboard->with([this](Display* display) {
+            XRecordDisableContext(display, id);
+            XRecordFreeContext(display, id);
+            XSync(display, False);
+        });
+    }
+};
+
+X11EventTap::X11EventTap(std::shared_ptr<X11Keyboard> keyboard)
+    : m_keyboard(std::move(keyboard)),
+      m_stream(m_keyboard->clientBase(), m_keyboard->extensions().xtestOpcode)
+{
+}
+
+X11EventTap::~X11EventTap()
+{
+    m_dataNotifier.reset();
+    m_keyboardNotifier.reset();
+    m_keyboard->setHolding(false);
+    m_keyboard->with([this](Display* display) { m_keyboard->ungrabChordsLocked(display); });
+    m_context.reset();
+}
+
+bool X11EventTap::install(TapHandler handler)
+{
+    if (m_handler || !handler || !QCoreApplication::instance())
+        return false;
+    if (!startRecording())
+        return false;
+    m_handler = std::move(handler);
+    refreshRoles();
+    grabChords();
+    m_keyboardNotifier = std::make_unique<QSocketNotifier>(m_keyboard->fd(), QSocketNotifier::Read);
+    QObject::connect(m_keyboardNotifier.get(), &QSocketNotifier::activated, m_keyboardNotifier.get(),
+                     [this] { m_keyboard->with([this](Display* display) { m_keyboard->drainLocked(display); }); });
+    return true;
+}
+
+bool X11EventTap::startRecording()
+{
+    m_data = openDisplay();
+    if (!m_data)
+        return false;
+
+    std::array<RangePtr, 3> ranges{RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange()),
+                                   RangePtr(XRecordAllocRange())};
+    for (const auto& range : ranges)
+        if (!range)
+            return false;
+    // Presses and releases of every device; releases only so that a fake release is not taken
+    // for the request of the press after it.
+    ranges[0]->device_events.first = KeyPress;
+    ranges[0]->device_events.last = ButtonPress;
+    // Every client's fake input (whose event is whose), and our own hold grab and its release.
+    const auto xtest = static_cast<unsigned char>(m_keyboard->extensions().xtestOpcode);
+    ranges[1]->ext_requests.ext_major = {xtest, xtest};
+    ranges[1]->ext_requests.ext_minor = {X_XTestFakeInput, X_XTestFakeInput};
+    ranges[2]->core_requests = {X_GrabKeyboard, X_UngrabKeyboard};
+    std::array<XRecordRange*, 3> raw{ranges[0].get(), ranges[1].get(), ranges[2].get()};
+    XRecordClientSpec clients = XRecordAllClients;
+
+    auto context = std::make_unique<RecordContext>();
+    context->keyboard = m_keyboard;
+    context->id = m_keyboard->with([&](Display* display) {
+        const XRecordContext id = XRecordCreateContext(display, 0, &clients, 1, raw.data(), raw.size());
+        XSync(display, False);
+        return id;
+    });
+    if (context->id == 0) {
+        Log::line("x11: cannot create the XRecord context");
+        return false;
+    }
+    const auto collect = [](XPointer closure, XRecordInterceptData* data) {
+        auto* batch = reinterpret_cast<std::vector<Recorded>*>(closure);
+        const auto* bytes = data->data;
+        batch->push_back({.category = data->category,
+                          .idBase = static_cast<std::uint32_t>(data->id_base),
+                          .swapped = data->client_swapped != 0,
+                          .bytes = std::vector<unsigned char>(bytes, bytes ? bytes + data->data_len * 4 : bytes)});
+        XRecordFreeData(data);
+    };
+    if (!XRecordEnableContextAsync(m_data.get(), context->id, collect, reinterpret_cast<XPointer>(&m_batch))) {
+        Log::line("x11: cannot enable the XRecord context");
+        return false;
+    }
+    m_context = std::move(context);
+    m_dataNotifier = std::make_unique<QSocketNotifier>(ConnectionNumber(m_data.get()), QSocketNotifier::Read);
+    QObject::connect(m_dataNotifier.get(), &QSocketNotifier::activated, m_dataNotifier.get(),
+                     [this] { readRecords(); });
+    XFlush(m_data.get());
+    return true;
+}
+
+void X11EventTap::grabChords()
+{
+    const unsigned alt = m_roles.alt & -m_roles.alt;  // the lowest Alt bit: Mod1 on every usual map
+    const std::array<unsigned, 4> locks{0, m_roles.capsLock, m_roles.numLock, m_roles.capsLock | m_roles.numLock};
+    struct Chord {
+        std::uint16_t key;
+        unsigned modifiers;
+    };
+    std::vector<Chord> chords{{zKey, m_roles.ctrl}};
+    if (alt != 0) {
+        chords.push_back({kKey, m_roles.ctrl | alt});
+        chords.push_back({zKey, m_roles.ctrl | alt});
+    }
+    m_keyboard->with([&](Display* display) {
+        for (const auto& chord : chords)
+            for (const unsigned lock : locks)
+                m_keyboard->grabChordLocked(display, *keycodeFromVirtualKey(chord.key), chord.modifiers | lock);
+    });
+}
+
+void X11EventTap::refreshRoles()
+{
+    m_keyboard->with([this](Display* display) {
+        m_rolesGeneration = m_keyboard->keymapGeneration();
+        m_roles = X11Keyboard::modifierRolesLocked(display);
+    });
+}
+
+void X11EventTap::readRecords()
+{
+    XRecordProcessReplies(m_data.get());
+    // The handler may take time and call back into us: it runs after the batch is read.
+    std::vector<Recorded> batch = std::move(m_batch);
+    m_batch.clear();
+    for (const auto& recorded : batch) {
+        const Intercept intercept{.category = recorded.category,
+                                  .idBase = recorded.idBase,
+                                  .swapped = recorded.swapped,
+                                  .data = recorded.bytes};
+        if (const auto input = m_stream.feed(intercept))
+            handle(*input);
+    }
+}
+
+void X11EventTap::handle(const DeviceInput& input)
+{
+    if (input.kind == DeviceInput::Kind::buttonPress) {
+        // A recorded click has already gone to its window: the verdict cannot change that.
+        if (const auto event = mouseDownFromX(input.detail, input.rootX, input.rootY))
+            m_handler(*event);
+        return;
+    }
+    if (m_rolesGeneration != m_keyboard->keymapGeneration())
+        refreshRoles();
+    // Kept from the application: by the hold, or by one of our chord grabs.
+    const bool caught =
+        input.held || (!input.ours && m_keyboard->with([&](Display*) {
+            return m_keyboard->isChordLocked(input.detail, input.state);
+        }));
+    auto event = keyDownFromX(input.detail, input.state, m_roles);
+    TapVerdict verdict = TapVerdict::pass;
+    if (event) {
+        event->marked = input.ours;
+        verdict = m_handler(*event);
+    }
+    if (caught && verdict == TapVerdict::pass) {
+        // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
+        m_keyboard->with([&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
+    } else if (!caught && !input.ours && event && verdict == TapVerdict::swallow) {
+        Log::line("x11: key " + std::to_string(event->code) + " reached the application before the hold");
+    }
+}
+
+void X11EventTap::setHolding(bool on)
+{
+    m_keyboard->setHolding(on);
+}
+
+}  // namespace kx::platform::x11

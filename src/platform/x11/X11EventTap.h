@@ -1,0 +1,62 @@
+#pragma once
+// The tap on X11. XRecord, on a connection of its own, shows every key and button press of every
+// device in the server's order; the presses reach the handler on the main thread (a socket
+// notifier of the Qt event loop), ours marked. Recording alone cannot swallow, so the keys the
+// handler may swallow are grabbed beforehand: Ctrl+Alt+K, Ctrl+Alt+Z and Ctrl+Z are passive grabs
+// on the root window, and while the program types a rewrite the whole keyboard is held
+// (setHolding). A caught key the handler lets pass is posted again, as ours.
+
+#include "platform/EventTap.h"
+#include "platform/x11/KeyMapping.h"
+#include "platform/x11/RecordStream.h"
+#include "platform/x11/X11Keyboard.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QSocketNotifier;
+
+namespace kx::platform::x11 {
+
+class X11EventTap final : public EventTap {
+public:
+    explicit X11EventTap(std::shared_ptr<X11Keyboard> keyboard);
+    X11EventTap(const X11EventTap&) = delete;
+    X11EventTap& operator=(const X11EventTap&) = delete;
+    ~X11EventTap() override;
+
+    /// Needs a Qt application object (the presses come through its event loop).
+    bool install(TapHandler handler) override;
+    /// The X tap is never turned off by the server: nothing to do.
+    void enable() override {}
+    void setHolding(bool on) override;
+
+private:
+    struct RecordContext;
+    struct Recorded {
+        int category = 0;
+        std::uint32_t idBase = 0;
+        bool swapped = false;
+        std::vector<unsigned char> bytes;
+    };
+
+    bool startRecording();
+    void grabChords();
+    void readRecords();
+    void handle(const DeviceInput& input);
+    void refreshRoles();
+
+    std::shared_ptr<X11Keyboard> m_keyboard;
+    DisplayPtr m_data;
+    std::unique_ptr<RecordContext> m_context;
+    std::unique_ptr<QSocketNotifier> m_dataNotifier;
+    std::unique_ptr<QSocketNotifier> m_keyboardNotifier;
+    RecordStream m_stream;
+    ModifierRoles m_roles;
+    unsigned m_rolesGeneration = 0;
+    std::vector<Recorded> m_batch;
+    TapHandler m_handler;
+};
+
+}  // namespace kx::platform::x11

@@ -1,0 +1,210 @@
+#include "platform/x11/X11Keyboard.h"
+
+#include "platform/Log.h"
+#include "platform/x11/XErrorTrap.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/record.h>
+
+#include <string>
+#include <vector>
+
+namespace kx::platform::x11 {
+
+std::shared_ptr<X11Keyboard> X11Keyboard::open()
+{
+    auto display = openDisplay();
+    if (!display)
+        return nullptr;
+    const auto extensions = queryExtensions(display.get());
+    if (!extensions)
+        return nullptr;
+    return std::shared_ptr<X11Keyboard>(new X11Keyboard(std::move(display), *extensions));
+}
+
+X11Keyboard::X11Keyboard(DisplayPtr display, const Extensions& extensions)
+    : m_display(std::move(display)), m_extensions(extensions)
+{
+    Display* dpy = m_display.get();
+    // Any resource of ours carries the client's id base; a window that is never shown will do.
+    XSetWindowAttributes attributes{};
+    const Window anchor =
+        XCreateWindow(dpy, DefaultRootWindow(dpy), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &attributes);
+    m_clientBase = static_cast<std::uint32_t>(anchor & XRecordIdBaseMask(dpy));
+    m_fd = ConnectionNumber(dpy);
+    XkbSelectEvents(dpy, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                    XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    XSync(dpy, False);
+}
+
+X11Keyboard::~X11Keyboard()
+{
+    ungrabChordsLocked(m_display.get());
+    if (m_holding)
+        XUngrabKeyboard(m_display.get(), CurrentTime);
+    XSync(m_display.get(), False);
+}
+
+bool X11Keyboard::grabLocked(Display* display)
+{
+    const int status =
+        XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess)
+        return true;
+    // Said out loud, so that the recording shows no hold where the server refused one.
+    XUngrabKeyboard(display, CurrentTime);
+    XFlush(display);
+    Log::line("x11: cannot hold the keyboard (grab status " + std::to_string(status) + "); keys pass meanwhile");
+    return false;
+}
+
+void X11Keyboard::setHolding(bool on)
+{
+    std::lock_guard lock(m_mutex);
+    Display* display = m_display.get();
+    if (on == m_holding)
+        return;
+    if (on) {
+        m_holding = grabLocked(display);
+    } else {
+        XUngrabKeyboard(display, CurrentTime);
+        XFlush(display);
+        m_holding = false;
+    }
+}
+
+bool X11Keyboard::grabChordLocked(Display* display, unsigned keycode, unsigned modifiers)
+{
+    if (m_chords.contains({keycode, modifiers}))
+        return true;
+    XErrorTrap trap(display);
+    // Asynchronous, never frozen: a frozen keyboard would wait on our main thread, and XRecord
+    // gives the keys typed during a freeze no modifier state and never records them again.
+    XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync,
+             GrabModeAsync);
+    if (const int error = trap.takeError()) {
+        Log::line("x11: cannot grab keycode " + std::to_string(keycode) + " with modifiers " +
+                  std::to_string(modifiers) + " (error " + std::to_string(error) + "); another program has it");
+        return false;
+    }
+    m_chords.insert({keycode, modifiers});
+    return true;
+}
+
+bool X11Keyboard::isChordLocked(unsigned keycode, unsigned state) const
+{
+    return m_chords.contains({keycode, state & 0xFFu});
+}
+
+void X11Keyboard::ungrabChordsLocked(Display* display)
+{
+    for (const auto& [keycode, modifiers] : m_chords)
+        XUngrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display));
+    m_chords.clear();
+    XSync(display, False);
+}
+
+void X11Keyboard::fakeLocked(Display* display, std::span<const FakeKey> keys)
+{
+    const bool held = m_holding;
+    std::vector<std::pair<unsigned, unsigned>> lifted;
+    for (const auto& chord : m_chords)
+        for (const auto& key : keys)
+            if (key.down && key.keycode == chord.first) {
+                lifted.push_back(chord);
+                break;
+            }
+    // Other clients (another XTEST typist among them) wait while our grabs are open for our keys.
+    const bool opened = held || !lifted.empty();
+    if (opened)
+        XGrabServer(display);
+    if (held)
+        XUngrabKeyboard(display, CurrentTime);
+    for (const auto& [keycode, modifiers] : lifted)
+        XUngrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display));
+    for (const auto& key : keys)
+        XTestFakeKeyEvent(display, key.keycode, key.down ? True : False, CurrentTime);
+    for (const auto& [keycode, modifiers] : lifted)
+        XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync,
+                 GrabModeAsync);
+    if (held)
+        m_holding = grabLocked(display);
+    if (opened)
+        XUngrabServer(display);
+    XSync(display, False);
+    drainLocked(display);
+}
+
+void X11Keyboard::replayLocked(Display* display, unsigned keycode, unsigned state)
+{
+    XkbStateRec now{};
+    XkbGetState(display, XkbUseCoreKbd, &now);
+    const auto roles = modifierRolesLocked(display);
+    const unsigned locks = roles.capsLock | roles.numLock;
+    // The user may have let go of Ctrl already; pressing what is still held again would let the
+    // server think it released when we release ours.
+    const unsigned missing = state & 0xFFu & ~locks & ~static_cast<unsigned>(now.base_mods | now.latched_mods);
+    std::vector<FakeKey> keys;
+    std::vector<unsigned> pressed;
+    if (missing != 0) {
+        if (XModifierKeymap* modifiers = XGetModifierMapping(display)) {
+            for (int index = 0; index < 8; ++index) {
+                const KeyCode first = modifiers->modifiermap[index * modifiers->max_keypermod];
+                if ((missing & (1u << index)) && first != 0)
+                    pressed.push_back(first);
+            }
+            XFreeModifiermap(modifiers);
+        }
+    }
+    for (const unsigned modifier : pressed)
+        keys.push_back({modifier, true});
+    keys.push_back({keycode, true});
+    keys.push_back({keycode, false});
+    for (auto modifier = pressed.rbegin(); modifier != pressed.rend(); ++modifier)
+        keys.push_back({*modifier, false});
+    fakeLocked(display, keys);
+}
+
+ModifierRoles X11Keyboard::modifierRolesLocked(Display* display)
+{
+    ModifierMap map;
+    XModifierKeymap* modifiers = XGetModifierMapping(display);
+    if (!modifiers)
+        return rolesFromModifierMap(map);
+    for (int index = 0; index < 8; ++index) {
+        for (int slot = 0; slot < modifiers->max_keypermod; ++slot) {
+            const KeyCode keycode = modifiers->modifiermap[index * modifiers->max_keypermod + slot];
+            if (keycode == 0)
+                continue;
+            ModifierKey key{.keycode = keycode, .keysyms = {}};
+            int width = 0;
+            if (KeySym* keysyms = XGetKeyboardMapping(display, keycode, 1, &width)) {
+                for (int column = 0; column < width; ++column)
+                    if (keysyms[column] != NoSymbol)
+                        key.keysyms.push_back(static_cast<std::uint32_t>(keysyms[column]));
+                XFree(keysyms);
+            }
+            map[index].push_back(std::move(key));
+        }
+    }
+    XFreeModifiermap(modifiers);
+    return rolesFromModifierMap(map);
+}
+
+void X11Keyboard::drainLocked(Display* display)
+{
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            ++m_keymapGeneration;
+        } else if (event.type == m_extensions.xkbEventBase) {
+            ++m_keymapGeneration;
+        }
+    }
+}
+
+}  // namespace kx::platform::x11

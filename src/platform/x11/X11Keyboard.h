@@ -1,0 +1,93 @@
+#pragma once
+// The one connection through which the program grabs and posts keys. The tap's grabs and the
+// poster's keys share one client on purpose: the poster lets go of the tap's hold grab for exactly
+// the length of its own events (an active grab also catches its owner's XTEST events), and XRecord
+// shows both under one client id, which is how our own events are told from the user's.
+
+#include "platform/x11/KeyMapping.h"
+#include "platform/x11/XConnection.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <span>
+#include <utility>
+
+namespace kx::platform::x11 {
+
+class X11Keyboard {
+public:
+    /// Null, with a log line, when there is no display or XKB, XTEST or RECORD is missing.
+    static std::shared_ptr<X11Keyboard> open();
+    X11Keyboard(const X11Keyboard&) = delete;
+    X11Keyboard& operator=(const X11Keyboard&) = delete;
+    ~X11Keyboard();
+
+    /// The resource-id base of this client, as XRecord names it.
+    std::uint32_t clientBase() const { return m_clientBase; }
+    const Extensions& extensions() const { return m_extensions; }
+    /// The connection's socket, readable when the server sent us something.
+    int fd() const { return m_fd; }
+
+    /// Runs job(Display*) with the connection, one caller at a time. Any thread.
+    template <typename Job>
+    decltype(auto) with(Job&& job)
+    {
+        std::lock_guard lock(m_mutex);
+        return job(m_display.get());
+    }
+
+    /// Holds the keyboard (on) or lets it go (off): while held, every key press comes to us and
+    /// none reaches an application. A hold the server refuses (another client has the keyboard)
+    /// is logged and not taken. Main thread.
+    void setHolding(bool on);
+    bool holding() const { return m_holding; }
+
+    /// Grabs keycode with exactly these modifiers on the root window: its presses come to us and
+    /// to no application. False, with a log line, when another program holds it. Main thread.
+    bool grabChordLocked(_XDisplay* display, unsigned keycode, unsigned modifiers);
+    /// Whether a press of keycode with this X state is one of our grabbed chords. Call inside with().
+    bool isChordLocked(unsigned keycode, unsigned state) const;
+    /// Lets go of every chord. Call inside with().
+    void ungrabChordsLocked(_XDisplay* display);
+
+    struct FakeKey {
+        unsigned keycode = 0;
+        bool down = true;
+    };
+    /// Presses and releases keycodes through XTEST, in order, and waits until the server took them.
+    /// Our own grabs would catch them too: the hold, and a chord on the same key, are let go around
+    /// them, with the server grabbed, so that they and only they reach the focused application.
+    /// Call inside with().
+    void fakeLocked(_XDisplay* display, std::span<const FakeKey> keys);
+
+    /// Types keycode again as ours, with the modifiers of state (a grabbed key's event) that are
+    /// no longer held pressed around it; locks are left as they are. Call inside with().
+    void replayLocked(_XDisplay* display, unsigned keycode, unsigned state);
+
+    /// Reads what the server sent this connection; counts the keymap changes among it (the
+    /// grabbed key events themselves are read from XRecord, in order, and dropped here). Call
+    /// inside with().
+    void drainLocked(_XDisplay* display);
+    /// The modifier roles of the server's modifier map now. Call inside with().
+    static ModifierRoles modifierRolesLocked(_XDisplay* display);
+    /// Grows each time the server's keymap changed.
+    unsigned keymapGeneration() const { return m_keymapGeneration; }
+
+private:
+    X11Keyboard(DisplayPtr display, const Extensions& extensions);
+    bool grabLocked(_XDisplay* display);
+
+    std::mutex m_mutex;
+    DisplayPtr m_display;
+    Extensions m_extensions;
+    std::uint32_t m_clientBase = 0;
+    int m_fd = -1;
+    std::atomic<bool> m_holding = false;
+    std::atomic<unsigned> m_keymapGeneration = 0;
+    std::set<std::pair<unsigned, unsigned>> m_chords;  // (keycode, modifiers)
+};
+
+}  // namespace kx::platform::x11

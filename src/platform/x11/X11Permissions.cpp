@@ -1,0 +1,59 @@
+#include "platform/x11/X11Permissions.h"
+
+#include "platform/Log.h"
+#include "platform/x11/XConnection.h"
+
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QVariant>
+
+namespace kx::platform::x11 {
+
+namespace {
+
+const QString busService = QStringLiteral("org.a11y.Bus");
+const QString busPath = QStringLiteral("/org/a11y/bus");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString statusInterface = QStringLiteral("org.a11y.Status");
+const QString enabledProperty = QStringLiteral("IsEnabled");
+
+// Asked every 2 s on the GUI thread: a bus that does not answer must not hold it up.
+constexpr int busTimeoutMs = 500;
+
+}  // namespace
+
+X11Permissions::X11Permissions(QDBusConnection sessionBus) : m_bus(std::move(sessionBus))
+{
+    if (const auto display = openDisplay())
+        m_inputMonitoring = queryExtensions(display.get()).has_value();
+}
+
+bool X11Permissions::isGranted(Permission permission)
+{
+    if (permission == Permission::inputMonitoring)
+        return m_inputMonitoring;
+    if (!m_bus.isConnected())
+        return false;
+    auto message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Get"));
+    message << statusInterface << enabledProperty;
+    const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
+    return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+}
+
+bool X11Permissions::request(Permission permission)
+{
+    if (permission == Permission::accessibility && !m_askedToEnable && m_bus.isConnected()) {
+        m_askedToEnable = true;
+        auto message =
+            QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
+        message << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(true));
+        const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
+        if (reply.type() == QDBusMessage::ErrorMessage)
+            Log::line("accessibility: cannot enable it: " + reply.errorMessage().toStdString());
+    }
+    return isGranted(permission);
+}
+
+}  // namespace kx::platform::x11

@@ -1,0 +1,64 @@
+#include "platform/x11/XConnection.h"
+
+#include "platform/Log.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/record.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace kx::platform::x11 {
+
+void DisplayCloser::operator()(_XDisplay* display) const
+{
+    XCloseDisplay(display);
+}
+
+DisplayPtr openDisplay()
+{
+    // Xkb's own open: it also negotiates the XKB version Xlib was built for.
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    int reason = 0;
+    DisplayPtr display(XkbOpenDisplay(nullptr, nullptr, nullptr, &major, &minor, &reason));
+    if (!display) {
+        const char* name = std::getenv("DISPLAY");
+        Log::line(std::string("x11: cannot open display ") + (name ? name : "(unset)") + " (reason " +
+                  std::to_string(reason) + ")");
+    }
+    return display;
+}
+
+std::optional<Extensions> queryExtensions(_XDisplay* display)
+{
+    Extensions found;
+    std::string missing;
+    int opcode = 0;
+    int error = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &found.xkbEventBase, &error, &major, &minor))
+        missing += " XKB";
+    int event = 0;
+    if (!XQueryExtension(display, "XTEST", &found.xtestOpcode, &event, &error))
+        missing += " XTEST";
+    int xtestMajor = 0;
+    int xtestMinor = 0;
+    if (missing.find("XTEST") == std::string::npos &&
+        !XTestQueryExtension(display, &event, &error, &xtestMajor, &xtestMinor))
+        missing += " XTEST";
+    int recordMajor = 0;
+    int recordMinor = 0;
+    if (!XRecordQueryVersion(display, &recordMajor, &recordMinor))
+        missing += " RECORD";
+    if (!missing.empty()) {
+        Log::line("x11: the server lacks" + missing);
+        return std::nullopt;
+    }
+    return found;
+}
+
+}  // namespace kx::platform::x11

@@ -1,0 +1,31 @@
+#pragma once
+// One connection to the X server, closed when its owner goes, and the extensions the keyboard
+// services need. Each service opens its own connection: XRecord blocks the one it records on, and
+// Xlib connections are not shared between threads here.
+
+#include <memory>
+#include <optional>
+
+struct _XDisplay;
+
+namespace kx::platform::x11 {
+
+struct DisplayCloser {
+    void operator()(_XDisplay* display) const;
+};
+using DisplayPtr = std::unique_ptr<_XDisplay, DisplayCloser>;
+
+/// Opens $DISPLAY; null, with one log line, when there is no server to talk to.
+DisplayPtr openDisplay();
+
+/// What the keyboard services need of the server.
+struct Extensions {
+    int xkbEventBase = 0;  // XKB: layouts, groups and their notices
+    int xtestOpcode = 0;   // XTEST: posting keys (RECORD, for seeing every key, has nothing to keep)
+};
+
+/// The extensions, or none (with a log line naming what is missing) when one of XKB, XTEST and
+/// RECORD is absent or too old.
+std::optional<Extensions> queryExtensions(_XDisplay* display);
+
+}  // namespace kx::platform::x11

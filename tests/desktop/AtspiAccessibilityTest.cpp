@@ -1,0 +1,205 @@
+#include "platform/x11/AtspiAccessibility.h"
+
+#include "DesktopSession.h"
+#include "controller/AXCaret.h"
+#include "platform/SerialQueue.h"
+#include "platform/x11/AtspiSession.h"
+#include "platform/x11/QtMainQueue.h"
+#include "platform/x11/X11SecureInput.h"
+#include "platform/x11/X11Workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <unistd.h>
+
+namespace kx::platform::x11 {
+namespace {
+
+using test::DesktopSession;
+
+// Qt applications speak AT-SPI only when told to, or when the desktop enabled accessibility.
+const std::vector<std::string> qtAccessible = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"};
+
+// A GTK 3 entry with the caret placed, for the system's Python with GObject introspection.
+constexpr const char* gtkEntry = R"(
+import sys, gi
+gi.require_version('Gtk', '3.0')
+from gi.repository import Gtk, GLib
+Gtk.Settings.get_default().set_property('gtk-entry-select-on-focus', False)
+window = Gtk.Window(title='KxGtk')
+entry = Gtk.Entry()
+window.add(entry)
+entry.set_text(sys.argv[1])
+window.show_all()
+entry.grab_focus()
+entry.set_position(int(sys.argv[2]))
+def ready():
+    print('ready', flush=True)
+    return False
+GLib.timeout_add(200, ready)
+Gtk.main()
+)";
+
+// Scalar offsets become UTF-16 offsets: astral characters count twice, beyond the end one each.
+TEST(AtspiOffsets, ScalarsBecomeUtf16Units)
+{
+    const std::u32string text = U"a\U0001F600b";
+    struct Row {
+        std::int64_t scalars;
+        std::int64_t units;
+    };
+    for (const auto row : {Row{0, 0}, Row{1, 1}, Row{2, 3}, Row{3, 4}, Row{5, 6}, Row{-1, -1}})
+        EXPECT_EQ(AtspiAccessibility::utf16Offset(text, row.scalars), row.units) << "scalar offset " << row.scalars;
+}
+
+class AtspiAccessibilityTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        m_session = std::make_unique<AtspiSession>();
+        if (!m_session->connected(10))
+            GTEST_SKIP() << "no accessibility bus";
+        m_accessibility = std::make_unique<AtspiAccessibility>(*m_session);
+    }
+    void TearDown() override
+    {
+        for (const pid_t pid : m_started)
+            DesktopSession::shared().stop(pid);
+    }
+
+    // Starts a Qt field and waits until its text can be read through the bus.
+    pid_t startField(const std::string& wmClass, const std::vector<std::string>& options, const std::string& text)
+    {
+        std::vector<std::string> argv = {KX_DESKTOP_PROBE, "--class", wmClass, "--text", text};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return started(DesktopSession::shared().start(argv, qtAccessible, true), text);
+    }
+    pid_t started(pid_t pid, const std::string& text)
+    {
+        m_started.push_back(pid);
+        if (pid > 0)
+            DesktopSession::waitFor([&] { return m_accessibility->focusedValue(0.5) == text; }, 15);
+        return pid;
+    }
+    // The caret reader's answer, as the controller gets it.
+    std::optional<std::string> readTail(int count)
+    {
+        QtMainQueue main;
+        const auto queue = SerialQueue::threaded("app.kestrelix.ax");
+        AXCaret caret(*m_accessibility, *queue, main);
+        std::optional<std::optional<std::string>> answer;
+        caret.readTail(count, 0.25, [&](std::optional<std::string> text) { answer = std::move(text); });
+        DesktopSession::waitFor([&] { return answer.has_value(); }, 5);
+        return answer.value_or(std::nullopt);
+    }
+
+    std::unique_ptr<AtspiSession> m_session;
+    std::unique_ptr<AtspiAccessibility> m_accessibility;
+    std::vector<pid_t> m_started;
+};
+
+// The text before a Qt field's caret: none at the start, part of it, all of it when count is larger.
+TEST_F(AtspiAccessibilityTest, ReadsTailOfQtField)
+{
+    struct Row {
+        int caret;
+        int count;
+        std::string expected;
+    };
+    for (const auto& row : {Row{0, 5, ""}, Row{5, 3, "llo"}, Row{5, 40, "hello"}, Row{11, 5, "world"}}) {
+        const pid_t field = startField("KxField", {"--caret", std::to_string(row.caret)}, "hello world");
+        ASSERT_GT(field, 0);
+        EXPECT_EQ(readTail(row.count), row.expected) << "caret " << row.caret << ", count " << row.count;
+        DesktopSession::shared().stop(field);
+    }
+}
+
+// A selection reads as its range and text, and the tail ends where the selection starts.
+TEST_F(AtspiAccessibilityTest, ReadsSelectionOfQtField)
+{
+    ASSERT_GT(startField("KxField", {"--select", "6", "11"}, "hello world"), 0);
+    EXPECT_EQ(m_accessibility->selectedRange(0.25), (TextRange{6, 5}));
+    EXPECT_EQ(m_accessibility->selectedText(0.25), "world");
+    EXPECT_EQ(readTail(3), "lo ");
+}
+
+// A GTK entry with text beyond the Basic Multilingual Plane: offsets come out in UTF-16 units.
+TEST_F(AtspiAccessibilityTest, ReadsTailOfGtkEntry)
+{
+    if (::access("/usr/bin/python3", X_OK) != 0)
+        GTEST_SKIP() << "no system Python for the GTK entry";
+    const std::string text = "héllo 😀 wörld";
+    const pid_t entry = started(DesktopSession::shared().start({"/usr/bin/python3", "-c", gtkEntry, text, "7"}, {}, true), text);
+    if (entry <= 0)
+        GTEST_SKIP() << "GTK 3 with Python bindings is not available";
+    EXPECT_EQ(m_accessibility->selectedRange(0.25), (TextRange{8, 0}));
+    EXPECT_EQ(readTail(4), "o 😀");
+}
+
+// Without a focused text element there is nothing to read, and no wait beyond the time-outs.
+TEST_F(AtspiAccessibilityTest, NothingFocusedReadsNone)
+{
+    const pid_t field = startField("KxField", {}, "gone soon");
+    DesktopSession::shared().stop(field);
+    DesktopSession::waitFor([&] { return !m_accessibility->focusedValue(0.25).has_value(); }, 5);
+    EXPECT_EQ(m_accessibility->focusedValue(0.25), std::nullopt);
+    EXPECT_EQ(readTail(5), std::nullopt);
+}
+
+class X11SecureInputTest : public AtspiAccessibilityTest {};
+
+// A focused password field turns secure input on, held by the field's application.
+TEST_F(X11SecureInputTest, PasswordFieldTurnsItOn)
+{
+    X11Workspace workspace;
+    X11SecureInput secure(*m_session, workspace);
+    const pid_t plain = startField("KxPlain", {}, "visible");
+    ASSERT_GT(plain, 0);
+    EXPECT_FALSE(secure.isEnabled());
+    EXPECT_EQ(secure.holderPid(), std::nullopt);
+
+    const pid_t password = DesktopSession::shared().start(
+        {KX_DESKTOP_PROBE, "--class", "KxPassword", "--password", "--text", "secret"}, qtAccessible, true);
+    m_started.push_back(password);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return secure.isEnabled(); }, 15));
+    EXPECT_EQ(secure.holderPid(), password);
+    EXPECT_TRUE(secure.isProcessAlive(password));
+    EXPECT_EQ(m_accessibility->focusedValue(0.25), std::nullopt) << "a password is never read";
+
+    DesktopSession::shared().stop(password);
+    EXPECT_FALSE(secure.isProcessAlive(password));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabled(); }, 15)) << "off when the field is gone";
+}
+
+// Another client's keyboard grab turns it on once two probes see it, and off when released.
+TEST_F(X11SecureInputTest, KeyboardGrabTurnsItOn)
+{
+    X11Workspace workspace;
+    X11SecureInput secure(*m_session, workspace);
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    const Window window = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 50, 50, 0, 0, 0);
+    XMapRaised(other, window);
+    XSync(other, False);
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return XGrabKeyboard(other, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess; },
+        5));
+
+    secure.refresh();
+    EXPECT_FALSE(secure.isEnabled()) << "one probe may have met a key held down";
+    secure.refresh();
+    EXPECT_TRUE(secure.isEnabled());
+
+    XUngrabKeyboard(other, CurrentTime);
+    XSync(other, False);
+    secure.refresh();
+    EXPECT_FALSE(secure.isEnabled());
+    XCloseDisplay(other);
+}
+
+}  // namespace
+}  // namespace kx::platform::x11

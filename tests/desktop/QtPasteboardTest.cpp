@@ -1,0 +1,177 @@
+#include "platform/x11/QtPasteboard.h"
+
+#include "DesktopSession.h"
+#include "controller/Actuator.h"
+
+// gtest goes first: X11 defines None, which gtest uses as a name.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <thread>
+
+namespace kx::platform::x11 {
+namespace {
+
+using test::DesktopSession;
+
+// What another application pasting now would get for target; none when the owner refuses it.
+std::optional<std::string> pasteAs(const char* target)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return std::nullopt;
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom property = XInternAtom(display, "KX_TEST_PASTE", False);
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False),
+                      property, window, CurrentTime);
+    XFlush(display);
+    std::optional<std::string> result;
+    bool answered = false;
+    // Our own process may be the owner: its event loop must run to answer.
+    DesktopSession::waitFor(
+        [&] {
+            while (!answered && XPending(display) > 0) {
+                XEvent event;
+                XNextEvent(display, &event);
+                if (event.type != SelectionNotify)
+                    continue;
+                answered = true;
+                if (event.xselection.property == None)
+                    continue;
+                Atom type = 0;
+                int format = 0;
+                unsigned long count = 0;
+                unsigned long remaining = 0;
+                unsigned char* data = nullptr;
+                XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type, &format,
+                                   &count, &remaining, &data);
+                if (data)
+                    result = std::string(reinterpret_cast<char*>(data), count);
+                XFree(data);
+            }
+            return answered;
+        },
+        5);
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+    return result;
+}
+
+class QtPasteboardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        m_pasteboard = std::make_unique<QtPasteboard>();
+    }
+    void TearDown() override
+    {
+        for (const pid_t pid : m_started)
+            DesktopSession::shared().stop(pid);
+    }
+    // Another application copies text in two formats and keeps the clipboard.
+    void copyElsewhere(const std::string& text, const std::string& html)
+    {
+        const auto before = m_pasteboard->changeCount();
+        m_started.push_back(
+            DesktopSession::shared().start({KX_DESKTOP_PROBE, "--class", "KxCopier", "--copy", text, html}, {}, true));
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return m_pasteboard->changeCount() > before; }, 10))
+            << "another application's copy moves the change count";
+        // Let the GUI thread hear of it too, as it does when it is not busy.
+        DesktopSession::waitFor([] { return false; }, 0.1);
+    }
+    // Another application copies while this thread is busy: no event loop runs meanwhile.
+    void copyElsewhereWhileBusy(const std::string& text)
+    {
+        const auto before = m_pasteboard->changeCount();
+        m_started.push_back(
+            DesktopSession::shared().start({KX_DESKTOP_PROBE, "--class", "KxCopier", "--copy", text, "<b>" + text + "</b>"}, {}, true));
+        bool moved = false;
+        for (int i = 0; i < 500 && !moved; ++i) {
+            moved = m_pasteboard->changeCount() > before;
+            if (!moved)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(moved) << "the count moves without the event loop";
+    }
+
+    std::unique_ptr<QtPasteboard> m_pasteboard;
+    std::vector<pid_t> m_started;
+};
+
+// Another application's copy is read in all its formats.
+TEST_F(QtPasteboardTest, ReadsEveryFormatOfAnotherApplication)
+{
+    copyElsewhere("grüße", "<b>grüße</b>");
+    const auto items = m_pasteboard->items();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].at("text/plain"), "grüße");
+    EXPECT_EQ(items[0].at("text/html"), "<b>grüße</b>");
+    EXPECT_FALSE(items[0].contains("TARGETS"));
+    EXPECT_EQ(m_pasteboard->string(), "grüße");
+}
+
+// A paste's round trip: save, write plain text that others can paste, restore both formats.
+TEST_F(QtPasteboardTest, SnapshotRestoresBothFormats)
+{
+    copyElsewhere("original", "<i>original</i>");
+    const PasteboardSnapshot snapshot(*m_pasteboard);
+
+    const auto cleared = m_pasteboard->clearContents();
+    EXPECT_TRUE(m_pasteboard->setString("привет"));
+    EXPECT_EQ(pasteAs("UTF8_STRING"), "привет");
+    EXPECT_EQ(m_pasteboard->changeCount(), cleared) << "our own write is not someone else's";
+
+    snapshot.restore(*m_pasteboard);
+    EXPECT_EQ(pasteAs("UTF8_STRING"), "original");
+    EXPECT_EQ(pasteAs("text/html"), "<i>original</i>");
+}
+
+// Someone copying after our write moves the count, so a pending restore knows to stand back.
+TEST_F(QtPasteboardTest, CopyAfterOurWriteIsNoticed)
+{
+    const auto written = m_pasteboard->clearContents();
+    m_pasteboard->setString("ours");
+    DesktopSession::waitFor([] { return false; }, 0.1);
+    EXPECT_EQ(m_pasteboard->changeCount(), written);
+    copyElsewhere("theirs", "<p>theirs</p>");
+    EXPECT_EQ(m_pasteboard->string(), "theirs");
+}
+
+// The copy of a selection: the GUI thread sleeps while the application copies; the copied text
+// is read and the user's clipboard is put back once the loop runs again.
+TEST_F(QtPasteboardTest, CopyWhileGuiThreadBusyIsReadAndUndone)
+{
+    m_pasteboard->clearContents();
+    m_pasteboard->setString("the user's");
+    DesktopSession::waitFor([] { return false; }, 0.1);
+    const PasteboardSnapshot snapshot(*m_pasteboard);
+
+    copyElsewhereWhileBusy("selected");
+    EXPECT_EQ(m_pasteboard->string(), "selected");
+    snapshot.restore(*m_pasteboard);
+
+    EXPECT_TRUE(DesktopSession::waitFor([] { return pasteAs("UTF8_STRING") == "the user's"; }, 5));
+}
+
+// The actuator writes from its worker queue: the calls reach the GUI thread and come back.
+TEST_F(QtPasteboardTest, WorksFromAnotherThread)
+{
+    std::atomic<bool> done = false;
+    std::optional<std::string> readBack;
+    std::thread worker([&] {
+        m_pasteboard->clearContents();
+        m_pasteboard->setString("from a worker");
+        readBack = m_pasteboard->string();
+        done = true;
+    });
+    DesktopSession::waitFor([&] { return done.load(); }, 10);
+    worker.join();
+    EXPECT_EQ(readBack, "from a worker");
+}
+
+}  // namespace
+}  // namespace kx::platform::x11

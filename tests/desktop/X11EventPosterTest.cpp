@@ -1,0 +1,78 @@
+#include "platform/x11/X11EventPoster.h"
+
+#include "DesktopSession.h"
+#include "KeyboardScene.h"
+#include "engine/KeyStroke.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace kx::platform::x11 {
+namespace {
+
+using test::DesktopSession;
+
+class X11EventPosterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        ASSERT_TRUE(test::setLayouts({"us", "il"}));
+        keyboard = X11Keyboard::open();
+        ASSERT_TRUE(keyboard);
+        poster = std::make_unique<X11EventPoster>(keyboard);
+    }
+
+    void tapKey(std::uint16_t code, std::uint64_t flags = 0)
+    {
+        ASSERT_TRUE(poster->post({.code = code, .flags = flags, .down = true, .text = {}, .marked = true}));
+        ASSERT_TRUE(poster->post({.code = code, .flags = flags, .down = false, .text = {}, .marked = true}));
+    }
+
+    // One key-down and key-up per character, as the actuator posts them.
+    void insert(const std::string& text)
+    {
+        for (const auto& character : text::characters(text)) {
+            ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = true, .text = character, .marked = true}));
+            ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = false, .text = character, .marked = true}));
+        }
+    }
+
+    std::shared_ptr<X11Keyboard> keyboard;
+    std::unique_ptr<X11EventPoster> poster;
+};
+
+// Text the current layout cannot type arrives whole: Hebrew while us is selected, Latin while il is.
+TEST_F(X11EventPosterTest, TypesTextTheLayoutCannot)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    insert("שלום");
+    ASSERT_TRUE(field.waitForText("שלום")) << field.text();
+
+    test::OtherClient desktop;
+    desktop.lockGroup(1);
+    insert(" ok, ёж é");
+    EXPECT_TRUE(field.waitForText("שלום ok, ёж é")) << field.text();
+}
+
+// A key code types what that key types on the layout with the flags' modifiers held: Shift, Backspace,
+// and Command as Ctrl (Ctrl+A selects all in the field).
+TEST_F(X11EventPosterTest, KeysTypeWhatTheirKeyTypes)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    tapKey(0);
+    tapKey(0, EventFlags::shift);
+    tapKey(1);
+    ASSERT_TRUE(field.waitForText("aAs")) << field.text();
+    tapKey(KeyCode::delete_);
+    ASSERT_TRUE(field.waitForText("aA")) << field.text();
+    tapKey(0, EventFlags::command);
+    tapKey(11);
+    EXPECT_TRUE(field.waitForText("b")) << field.text();
+}
+
+}  // namespace
+}  // namespace kx::platform::x11

@@ -1,0 +1,199 @@
+#include "platform/x11/X11EventTap.h"
+
+#include "DesktopSession.h"
+#include "KeyboardScene.h"
+#include "engine/KeyStroke.h"
+#include "platform/x11/X11EventPoster.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+
+namespace kx::platform {
+
+// Failures show the events, not their bytes (found by argument-dependent lookup, so not in an
+// unnamed namespace).
+static void PrintTo(const TapEvent& event, std::ostream* out)
+{
+    *out << "{type " << static_cast<std::uint32_t>(event.type) << ", code " << event.code << ", flags 0x" << std::hex
+         << event.flags << std::dec << (event.marked ? ", marked" : "") << ", at " << event.location.x << ","
+         << event.location.y << "}";
+}
+
+namespace x11 {
+namespace {
+
+using test::DesktopSession;
+namespace Keycode = test::Keycode;
+
+constexpr std::uint64_t optionCommand = EventFlags::option | EventFlags::command;
+
+class X11EventTapTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        ASSERT_TRUE(test::setLayouts({"us", "il"}));
+        keyboard = X11Keyboard::open();
+        ASSERT_TRUE(keyboard);
+        tap = std::make_unique<X11EventTap>(keyboard);
+        poster = std::make_unique<X11EventPoster>(keyboard);
+        ASSERT_TRUE(tap->install([this](const TapEvent& event) {
+            seen.push_back(event);
+            return decide ? decide(event) : TapVerdict::pass;
+        }));
+        user = std::make_unique<test::OtherClient>();
+        ASSERT_TRUE(user->ok());
+    }
+
+    bool waitForEvents(std::size_t count)
+    {
+        return DesktopSession::waitFor([&] { return seen.size() >= count; }, 3.0);
+    }
+
+    static TapEvent key(std::uint16_t code, std::uint64_t flags = 0, bool marked = false)
+    {
+        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = marked, .location = {}};
+    }
+
+    std::shared_ptr<X11Keyboard> keyboard;
+    std::unique_ptr<X11EventTap> tap;
+    std::unique_ptr<X11EventPoster> poster;
+    std::unique_ptr<test::OtherClient> user;
+    std::vector<TapEvent> seen;
+    std::function<TapVerdict(const TapEvent&)> decide;
+};
+
+// Another client's keys and clicks reach the handler in order, with the program's codes and flags;
+// modifier keys and key releases do not.
+TEST_F(X11EventTapTest, KeysAndClicksReachTheHandlerInOrder)
+{
+    user->tap(Keycode::a);
+    user->click(1, 300, 200);
+    user->tap(Keycode::b, {Keycode::shift});
+    user->click(3, 40, 50);
+    user->click(2, 40, 50);
+    user->tap(Keycode::z, {Keycode::alt});
+    ASSERT_TRUE(waitForEvents(5));
+    const std::vector<TapEvent> expected{
+        key(0),
+        {.type = TapEventType::leftMouseDown, .code = 0, .flags = 0, .marked = false, .location = {300, 200}},
+        key(11, EventFlags::shift),
+        {.type = TapEventType::rightMouseDown, .code = 0, .flags = 0, .marked = false, .location = {40, 50}},
+        key(6, EventFlags::control),
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+// The program's own posted keys come back marked; another client's and the drill's unmarked ones do not.
+TEST_F(X11EventTapTest, OwnPostedKeysAreMarked)
+{
+    ASSERT_TRUE(poster->post({.code = 1, .flags = 0, .down = true, .text = {}, .marked = true}));
+    ASSERT_TRUE(poster->post({.code = 1, .flags = 0, .down = false, .text = {}, .marked = true}));
+    user->tap(Keycode::a);
+    ASSERT_TRUE(poster->post({.code = 2, .flags = 0, .down = true, .text = {}, .marked = false}));
+    ASSERT_TRUE(poster->post({.code = 2, .flags = 0, .down = false, .text = {}, .marked = false}));
+    // A character typed on a spare key (no position of ours) is not handed on, and claims nothing.
+    ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = true, .text = "ש", .marked = true}));
+    ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = false, .text = "ש", .marked = true}));
+    user->tap(Keycode::b);
+    ASSERT_TRUE(waitForEvents(4));
+    EXPECT_EQ(seen, (std::vector<TapEvent>{key(1, 0, true), key(0), key(2), key(11)}));
+}
+
+// Ctrl+Alt+K and Ctrl+Alt+Z reach the handler as ⌥⌘K and ⌥⌘Z on either layout, and swallowed
+// they leave the field alone.
+TEST_F(X11EventTapTest, HotKeysReachTheHandlerAsOptionCommand)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    decide = [](const TapEvent& event) {
+        return (event.flags & optionCommand) == optionCommand ? TapVerdict::swallow : TapVerdict::pass;
+    };
+    user->tap(Keycode::k, {Keycode::control, Keycode::alt});
+    user->lockGroup(1);
+    user->tap(Keycode::z, {Keycode::control, Keycode::alt});
+    user->lockGroup(0);
+    user->tap(Keycode::a);
+    ASSERT_TRUE(waitForEvents(3));
+    EXPECT_EQ(seen, (std::vector<TapEvent>{key(40, optionCommand), key(6, optionCommand), key(0)}));
+    EXPECT_TRUE(field.waitForText("a"));
+}
+
+// Ctrl+Z (⌘Z) reaches the application when the handler passes it, and is kept from it when the
+// handler swallows it.
+TEST_F(X11EventTapTest, CtrlZReachesTheFieldUnlessSwallowed)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    TapVerdict undoVerdict = TapVerdict::swallow;
+    decide = [&](const TapEvent& event) {
+        return event.code == 6 && event.flags == EventFlags::command ? undoVerdict : TapVerdict::pass;
+    };
+    user->tap(Keycode::a);
+    user->tap(Keycode::b);
+    ASSERT_TRUE(field.waitForText("ab"));
+
+    user->tap(Keycode::z, {Keycode::control});
+    user->tap(Keycode::c);
+    // The field may see c before the tap's recording shows the Ctrl+Z: the verdict is asked then.
+    ASSERT_TRUE(waitForEvents(4));
+    ASSERT_TRUE(field.waitForText("abc")) << "a swallowed Ctrl+Z would have undone the typing: " << field.text();
+
+    undoVerdict = TapVerdict::pass;
+    user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return field.text().empty(); }, 3.0))
+        << "the field undoes rather than typing z: " << field.text();
+    ASSERT_TRUE(waitForEvents(6));
+    EXPECT_EQ(seen[4], key(6, EventFlags::command)) << ::testing::PrintToString(seen);
+    EXPECT_TRUE(seen[5].marked) << "handed on as ours";
+    EXPECT_EQ(seen.size(), 6u);
+}
+
+// While the program types a rewrite the user's keys are held: a swallowed key never reaches the
+// field, the program's own keys still do, and the held key is there to be posted afterwards.
+TEST_F(X11EventTapTest, HeldKeysDoNotReachTheFieldAndAreNotLost)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    std::vector<TapEvent> held;
+    decide = [&](const TapEvent& event) {
+        if (event.marked || !keyboard->holding())
+            return TapVerdict::pass;
+        held.push_back(event);
+        return TapVerdict::swallow;
+    };
+    tap->setHolding(true);
+    user->tap(Keycode::x);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return held.size() == 1; }, 3.0));
+
+    for (const std::uint16_t code : {0, 11}) {
+        ASSERT_TRUE(poster->post({.code = code, .flags = 0, .down = true, .text = {}, .marked = true}));
+        ASSERT_TRUE(poster->post({.code = code, .flags = 0, .down = false, .text = {}, .marked = true}));
+    }
+    EXPECT_TRUE(field.waitForText("ab")) << "the held x came first: " << field.text();
+
+    tap->setHolding(false);
+    for (const bool down : {true, false})
+        ASSERT_TRUE(poster->post({.code = held[0].code, .flags = held[0].flags, .down = down, .text = {}, .marked = true}));
+    EXPECT_TRUE(field.waitForText("abx"));
+    EXPECT_EQ(held, (std::vector<TapEvent>{key(7)}));
+}
+
+// A held key the handler lets pass (a shortcut, or past the hold's limit) is handed on to the field.
+TEST_F(X11EventTapTest, HeldKeyThatPassesIsHandedOn)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    decide = [](const TapEvent&) { return TapVerdict::pass; };
+    tap->setHolding(true);
+    user->tap(Keycode::c);
+    EXPECT_TRUE(field.waitForText("c"));
+    tap->setHolding(false);
+}
+
+}  // namespace
+}  // namespace x11
+}  // namespace kx::platform

@@ -1,0 +1,69 @@
+#include "platform/x11/X11Permissions.h"
+
+#include "DesktopSession.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace kx::platform::x11 {
+namespace {
+
+using test::DesktopSession;
+
+class X11PermissionsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+    }
+};
+
+// On a session with the accessibility bus, asking enables it and the permission reads granted.
+TEST_F(X11PermissionsTest, AccessibilityGrantedOnceEnabled)
+{
+    X11Permissions permissions;
+    EXPECT_TRUE(permissions.request(Permission::accessibility));
+    EXPECT_TRUE(permissions.isGranted(Permission::accessibility));
+    EXPECT_TRUE(permissions.isGranted(Permission::inputMonitoring)) << "Xvfb offers XKB, XTEST and RECORD";
+}
+
+// A session bus without the accessibility bus, or no bus at all: not granted, and asking fails.
+TEST_F(X11PermissionsTest, AccessibilityMissingWithoutItsBus)
+{
+    test::TempFolder folder{"kx-bus"};
+    const auto config = folder / "bus.conf";
+    std::ofstream(config) << "<busconfig><type>session</type><listen>unix:tmpdir=" << folder.path().string()
+                          << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                             "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                             "<allow own=\"*\"/></policy></busconfig>";
+    const std::string address = DesktopSession::shared().startPrinting(
+        {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address={fd}"});
+    ASSERT_FALSE(address.empty());
+    X11Permissions bare(QDBusConnection::connectToBus(QString::fromStdString(address), "kx-bare-bus"));
+    EXPECT_FALSE(bare.isGranted(Permission::accessibility));
+    EXPECT_FALSE(bare.request(Permission::accessibility));
+
+    X11Permissions none(QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "kx-no-bus"));
+    EXPECT_FALSE(none.isGranted(Permission::accessibility));
+}
+
+// A server without RECORD cannot feed the tap: Input Monitoring is missing there.
+TEST_F(X11PermissionsTest, InputMonitoringMissingWithoutRecord)
+{
+    const std::string number = DesktopSession::shared().startPrinting(
+        {"Xvfb", "-displayfd", "{fd}", "-nolisten", "tcp", "-extension", "RECORD"});
+    ASSERT_FALSE(number.empty());
+    const std::string display = DesktopSession::shared().display();
+    ::setenv("DISPLAY", (":" + number).c_str(), 1);
+    X11Permissions permissions;
+    ::setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_FALSE(permissions.isGranted(Permission::inputMonitoring));
+    EXPECT_FALSE(permissions.request(Permission::inputMonitoring));
+}
+
+}  // namespace
+}  // namespace kx::platform::x11

@@ -1,0 +1,158 @@
+#include "platform/x11/X11Workspace.h"
+
+#include "DesktopSession.h"
+#include "TempFolder.h"
+
+// gtest goes first: X11 defines None, which gtest uses as a name.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <fstream>
+#include <unistd.h>
+
+namespace kx::platform::x11 {
+namespace {
+
+using test::DesktopSession;
+
+class X11WorkspaceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        std::filesystem::create_directories(m_entries.path());
+        std::ofstream(m_entries / "org.example.Probe.desktop")
+            << "[Desktop Entry]\nType=Application\nName=Probe Editor\nExec=probe\nStartupWMClass=KxProbe\n";
+    }
+    void TearDown() override
+    {
+        for (const pid_t pid : m_started)
+            DesktopSession::shared().stop(pid);
+    }
+
+    pid_t startProbe(const std::string& wmClass)
+    {
+        const pid_t pid = DesktopSession::shared().start({KX_DESKTOP_PROBE, "--class", wmClass}, {}, true);
+        m_started.push_back(pid);
+        return pid;
+    }
+    std::unique_ptr<X11Workspace> makeWorkspace()
+    {
+        return std::make_unique<X11Workspace>(nullptr, std::make_unique<DesktopEntries>(
+                                                           std::vector{m_entries.path()}, std::string()));
+    }
+    // Asks the window manager to bring the window of that class to the front, as a pager does.
+    static void activate(const std::string& wmClass)
+    {
+        DesktopSession::shared().start(
+            {"xdotool", "search", "--onlyvisible", "--class", "^" + wmClass + "$", "windowactivate"});
+    }
+    static bool frontIs(const X11Workspace& workspace, pid_t pid)
+    {
+        const auto front = workspace.frontApplication();
+        return front && front->pid == pid;
+    }
+
+    test::TempFolder m_entries{"kx-workspace"};
+    std::vector<pid_t> m_started;
+};
+
+// The front window's application is named by its desktop entry, else by its WM_CLASS class.
+TEST_F(X11WorkspaceTest, FrontApplicationIsNamed)
+{
+    auto workspace = makeWorkspace();
+    const pid_t probe = startProbe("KxProbe");
+    ASSERT_GT(probe, 0);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return frontIs(*workspace, probe); }, 10));
+    const auto front = workspace->frontApplication();
+    EXPECT_EQ(front->id, "org.example.Probe");
+    EXPECT_EQ(front->name, "Probe Editor");
+    EXPECT_EQ(front->executable.filename(), "kx_desktop_probe");
+
+    const pid_t other = startProbe("KxOther");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return frontIs(*workspace, other); }, 10));
+    EXPECT_EQ(workspace->frontApplication()->id, "KxOther");
+    EXPECT_EQ(workspace->frontApplication()->name, "KxOther");
+
+    const auto running = workspace->runningApplications();
+    const auto has = [&](const std::string& id, pid_t pid) {
+        return std::ranges::any_of(running, [&](const auto& app) { return app.id == id && app.pid == pid; });
+    };
+    EXPECT_TRUE(has("org.example.Probe", probe));
+    EXPECT_TRUE(has("KxOther", other));
+}
+
+// Another application coming to the front is announced once, on the main thread's loop.
+TEST_F(X11WorkspaceTest, ActivationIsAnnounced)
+{
+    auto workspace = makeWorkspace();
+    const pid_t first = startProbe("KxProbe");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return frontIs(*workspace, first); }, 10));
+    std::vector<RunningApplication> notices;
+    auto subscription = workspace->subscribeActivation([&](const RunningApplication& app) { notices.push_back(app); });
+    DesktopSession::waitFor([] { return false; }, 0.2);
+    notices.clear();
+
+    const pid_t second = startProbe("KxOther");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !notices.empty(); }, 10));
+    EXPECT_EQ(notices.back().pid, second);
+    EXPECT_EQ(notices.back().id, "KxOther");
+
+    // Back to the first through the window manager, as a click on its window would.
+    activate("KxProbe");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return notices.back().pid == first; }, 10));
+    EXPECT_EQ(notices.back().id, "org.example.Probe");
+
+    subscription.reset();
+    const auto seen = notices.size();
+    activate("KxOther");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return frontIs(*workspace, second); }, 10));
+    DesktopSession::waitFor([] { return false; }, 0.2);
+    EXPECT_EQ(notices.size(), seen) << "no notice after unsubscribing";
+}
+
+// A window of a client on another machine names its application but no process of this one.
+TEST_F(X11WorkspaceTest, RemoteClientHasNoPid)
+{
+    auto workspace = makeWorkspace();
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_TRUE(display);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 100, 50, 0, 0, 0);
+    char name[] = "remote";
+    char className[] = "KxRemote";
+    XClassHint hint{name, className};
+    XSetClassHint(display, window, &hint);
+    const std::string machine = "elsewhere.example";
+    XChangeProperty(display, window, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(machine.data()), static_cast<int>(machine.size()));
+    const long pid = ::getpid();
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    XMapRaised(display, window);
+    XSync(display, False);
+    DesktopSession::shared().start({"xdotool", "windowactivate", std::to_string(window)});
+
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto front = workspace->frontApplication();
+            return front && front->id == "KxRemote";
+        },
+        10));
+    EXPECT_EQ(workspace->frontApplication().value_or(RunningApplication{}).pid, 0);
+    XCloseDisplay(display);
+}
+
+// Texts that xdg-open would take for its own options are refused, not handed on.
+TEST_F(X11WorkspaceTest, OpenRefusesOptionLikeText)
+{
+    auto workspace = makeWorkspace();
+    EXPECT_FALSE(workspace->open(""));
+    EXPECT_FALSE(workspace->open("--manual"));
+}
+
+}  // namespace
+}  // namespace kx::platform::x11

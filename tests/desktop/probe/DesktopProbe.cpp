@@ -1,0 +1,83 @@
+// A small Qt application that the desktop tests drive: a window of a chosen WM_CLASS holding one
+// focused text field, optionally a password field, optionally owning the clipboard.
+//
+//   kx_desktop_probe --class NAME [--password] [--text TEXT] [--caret N] [--select FROM TO]
+//                    [--copy TEXT HTML]
+//
+// It prints "ready" once the window is shown and the field has focus, then runs until killed.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QString className = QStringLiteral("KxProbe");
+    bool password = false;
+    QString text;
+    int caret = -1;
+    int selectFrom = -1;
+    int selectTo = -1;
+    QString copyText;
+    QString copyHtml;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--class" && hasValue)
+            className = args[++i];
+        else if (arg == "--password")
+            password = true;
+        else if (arg == "--text" && hasValue)
+            text = args[++i];
+        else if (arg == "--caret" && hasValue)
+            caret = args[++i].toInt();
+        else if (arg == "--select" && i + 2 < args.size()) {
+            selectFrom = args[++i].toInt();
+            selectTo = args[++i].toInt();
+        } else if (arg == "--copy" && i + 2 < args.size()) {
+            copyText = args[++i];
+            copyHtml = args[++i];
+        }
+    }
+    // Qt names the window's WM_CLASS after the application.
+    QApplication::setApplicationName(className);
+
+    QWidget window;
+    window.setWindowTitle(className);
+    auto* layout = new QVBoxLayout(&window);
+    auto* field = new QLineEdit(&window);
+    layout->addWidget(field);
+    field->setAccessibleName(QStringLiteral("probe field"));
+    if (password)
+        field->setEchoMode(QLineEdit::Password);
+    field->setText(text);
+    if (selectFrom >= 0)
+        field->setSelection(selectFrom, selectTo - selectFrom);
+    else if (caret >= 0)
+        field->setCursorPosition(caret);
+    window.resize(320, 80);
+    window.show();
+    window.activateWindow();
+    field->setFocus();
+
+    if (!copyText.isEmpty()) {
+        auto* data = new QMimeData;
+        data->setText(copyText);
+        data->setHtml(copyHtml);
+        QApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+    }
+
+    QTimer::singleShot(0, [] {
+        std::puts("ready");
+        std::fflush(stdout);
+    });
+    return app.exec();
+}
