@@ -112,6 +112,34 @@ TEST_F(ActuatorTest, InsertTypesWholeCharacters)
     EXPECT_EQ(field().text(), "e\u0301👍");
 }
 
+// Under the paste strategy: the Backspaces, 45 ms, the text on the pasteboard 15 ms before the
+// paste key, 45 ms, then the trailing blank as a key.
+TEST_F(ActuatorTest, ClipboardReplacePausesInOrder)
+{
+    field().setText("a");
+    actuator.replace(1, "ab ", ActuationStrategy::clipboard);
+    EXPECT_EQ(field().text(), "ab ");
+    EXPECT_EQ(pauses, (std::vector<double>{0.0025, 0.0025, 0.045, 0.015, 0.0025, 0.0025, 0.045, 0.0025, 0.0025}));
+}
+
+// A snapshot of an empty pasteboard puts back an empty pasteboard; nothing is posted when
+// the desktop refuses events.
+TEST_F(ActuatorTest, EmptySnapshotAndRefusedEvents)
+{
+    desk.pasteboard().clearContents();
+    actuator.paste("שלום");
+    queue.advance(0.2);
+    EXPECT_TRUE(desk.pasteboard().items().empty());
+
+    desk.eventPoster().clearPosted();
+    pauses.clear();
+    desk.eventPoster().refusesPosting = true;
+    actuator.tapKey(Actuator::spaceKey, 0);
+    actuator.replace(2, "ab", ActuationStrategy::synthetic);
+    EXPECT_TRUE(posted().empty());
+    EXPECT_TRUE(pauses.empty());
+}
+
 // An accessibility service whose answers the test sets.
 class FixedAccessibility final : public platform::Accessibility {
 public:

@@ -104,5 +104,94 @@ TEST_F(SpanTest, UndoStackKeepsTen)
     EXPECT_EQ(app.keyGenAtLastCorrection, app.keyGen);
 }
 
+// A span whose target is its own layout rewrites the text without switching or touching the
+// stale-key expectation.
+TEST_F(SpanTest, SpanOnItsOwnLayoutOnlyRewrites)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    field().setText("teh ");
+    const auto english = app.registry.layouts[0];
+    const AppController::StaleExpectation armed{app.registry.layouts[1], english, AppController::StaleArm::ownSwitch,
+                                                queue.now() + 1.5, 2};
+    app.staleKeyLayouts = armed;
+    AppController::SpanCorrection span;
+    span.logLine = "'teh' -> 'the'";
+    span.from = english;
+    span.target = english;
+    span.frontID = editor.id;
+    span.deleteCount = 4;
+    span.insertText = "the ";
+    span.originalText = "teh ";
+    span.decisionOriginal = "teh";
+    span.decisionCorrected = "the";
+    app.performSpanCorrection(span);
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "the |");
+    EXPECT_TRUE(desk.inputSources().selections().empty());
+    ASSERT_TRUE(app.staleKeyLayouts);
+    EXPECT_EQ(app.staleKeyLayouts->wordStartsLeft, 2);
+}
+
+// Outside clipboard applications our own switch ends an earlier stale-key expectation.
+TEST_F(SpanTest, OwnSwitchInEditorClearsStaleExpectation)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    app.staleKeyLayouts = AppController::StaleExpectation{app.registry.layouts[1], app.registry.layouts[0],
+                                                          AppController::StaleArm::paste, queue.now() + 10.0, 2};
+    desk.type("cceav ");
+    queue.advance(0.2);
+    EXPECT_EQ(desk.inputSources().currentName(), "il");
+    EXPECT_FALSE(app.staleKeyLayouts);
+}
+
+// A layout that did not take is logged 0.3 s after the switch, and nothing more is done.
+TEST_F(SpanTest, SwitchThatDoesNotHoldIsLogged)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    auto russian = app.registry.layouts[1];
+    russian.id = "xkb:ru";
+    russian.localizedName = "Russian";
+    russian.source = {.layout = "ru", .variant = {}, .handle = 7};
+    app.verifySwitch(russian, editor.id);
+    queue.advance(0.29);
+    EXPECT_TRUE(logLinesStarting("switch DID NOT hold").empty());
+    queue.advance(0.01);
+    EXPECT_TRUE(logHas("switch DID NOT hold after 300ms: wanted Russian, have English (US) in org.gnome.gedit"));
+}
+
+// With debug logging, the words around a correction are logged.
+TEST_F(SpanTest, ContextLinesInDebugLog)
+{
+    defaults.set("kestrelix.debugLogging", true);
+    startIn(CorrectionMode::automatic);
+    desk.type("I said cceav ");
+    queue.advance(0.2);
+    EXPECT_TRUE(logHas("  context before: 'I', 'said'"));
+    desk.type("תודה ");
+    queue.advance(15.0);
+    EXPECT_TRUE(logHas("  context after: 'תודה'"));
+}
+
+// A paste is remembered, trailing blanks removed; in debug mode a screen that does not show it
+// is logged with the last 12 characters of each side.
+TEST_F(SpanTest, PasteCheckRemembersAndLogsAMismatch)
+{
+    defaults.set("kestrelix.debugLogging", true);
+    auto& app = startIn(CorrectionMode::automatic, firefox);
+    field().setText("the quick brown fox ");
+    app.verifyPasteLanded("jumps over the lazy dog  ", firefox.id, true);
+    queue.runUntilIdle();
+    ASSERT_TRUE(app.lastPaste);
+    EXPECT_EQ(app.lastPaste->text, "jumps over the lazy dog");
+    EXPECT_EQ(app.lastPaste->app, firefox.id);
+    EXPECT_TRUE(app.lastPaste->repair);
+    EXPECT_TRUE(logHas("screen after paste reads '…ck brown fox', expected '…the lazy dog' (may not be updated yet)"));
+
+    field().setText("over the lazy dog ");
+    app.verifyPasteLanded("the lazy dog ", firefox.id, false);
+    queue.runUntilIdle();
+    EXPECT_EQ(logLinesStarting("screen after paste").size(), 1u);
+}
+
 }  // namespace
 }  // namespace kx::test

@@ -223,5 +223,50 @@ TEST_F(TapTest, FirstKeyAfterOwnSwitchMayBeSuspect)
     EXPECT_TRUE(logHas("first key after switch may read 'a' on screen — checking when the word completes"));
 }
 
+// Control with Option and Command is no hot key: the key is observed like any other.
+TEST_F(TapTest, ControlOptionCommandKIsObserved)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    const int keyGen = app.keyGen;
+    const auto chord = EventFlags::control | EventFlags::option | EventFlags::command;
+    EXPECT_EQ(route(key(keyK, chord)), TapVerdict::pass);
+    EXPECT_EQ(app.keyGen, keyGen + 1);
+}
+
+// A tap the desktop turned off is turned on again by its notice: the next key is seen (here held).
+TEST_F(TapTest, DisabledTapIsEnabledAgain)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    app.isActuating = true;
+    desk.eventTap().disable(TapEventType::disabledByUserInput);
+    desk.type("a");
+    EXPECT_EQ(field().text(), "");
+    EXPECT_EQ(app.heldKeys.keys.size(), 1u);
+}
+
+// The replay of held keys is logged in debug mode with the number of keys taken.
+TEST_F(TapTest, ReplayIsLoggedInDebugMode)
+{
+    defaults.set("kestrelix.debugLogging", true);
+    startIn(CorrectionMode::automatic);
+    desk.type("cceav ok");
+    queue.advance(0.5);
+    EXPECT_TRUE(logHas("replayed 2 key(s) held during the rewrite"));
+}
+
+// Secure Input drops a pending suggestion once the key has been handled.
+TEST_F(TapTest, SecureInputDropsPendingSuggestion)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    desk.type("cceav ");
+    ASSERT_TRUE(app.pendingSuggestion);
+    desk.secureInput().turnOn(400);
+    EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
+    EXPECT_TRUE(app.pendingSuggestion);
+    queue.runUntilIdle();
+    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(prompt.visible);
+}
+
 }  // namespace
 }  // namespace kx::test

@@ -1,0 +1,129 @@
+// Word handling on the simulated desktop: what is remembered, what is judged, how a rewrite's
+// text is built, and how far it reaches back over earlier words.
+
+#include "ControllerHarness.h"
+
+namespace kx::test {
+namespace {
+
+class WordsTest : public ControllerHarness {
+protected:
+    std::vector<std::string> corrections() { return logLinesStarting("["); }
+};
+
+// A secret-looking word is not context; it ends the context and drops a pending orphan.
+TEST_F(WordsTest, SecretEndsContextAndDropsOrphan)
+{
+    defaults.set("kestrelix.troubleshooting", true);
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    queue.advance(0.2);
+    desk.type("תודה 1234 ");
+    EXPECT_FALSE(app.pendingContext);
+    EXPECT_EQ(app.history.records()[0].contextAfter, std::vector<std::string>{"תודה"});
+
+    desk.type("שך");
+    desk.switchLayout("us");
+    EXPECT_TRUE(app.pendingOrphan);
+    desk.type("5678 ");
+    EXPECT_FALSE(app.pendingOrphan);
+    queue.advance(0.5);
+    EXPECT_EQ(field().text(), "בבקשה תודה 1234 שך5678 ");
+}
+
+// Manual mode judges nothing: not even the debug line of the word is written.
+TEST_F(WordsTest, ManualModeWritesNoWordLine)
+{
+    defaults.set("kestrelix.debugLogging", true);
+    startIn(CorrectionMode::manual);
+    desk.type("cceav ");
+    EXPECT_TRUE(logLinesStarting("word=").empty());
+}
+
+// The debug lines of a word left alone name the layout, the others and what they would read.
+TEST_F(WordsTest, DebugLinesOfAWordLeftAlone)
+{
+    defaults.set("kestrelix.debugLogging", true);
+    startIn(CorrectionMode::automatic);
+    desk.type("hello ");
+    EXPECT_TRUE(logHas("word='hello' layout=English (US)[en] others=1 app=org.gnome.gedit"));
+    EXPECT_TRUE(logHas("no correction for 'hello' — misspelledHere=false alts=[he:'יקךךם']"));
+}
+
+// With a single enabled layout words are remembered, never judged, and no refusal is logged.
+TEST_F(WordsTest, SingleLayoutOnlyRemembers)
+{
+    defaults.set("kestrelix.debugLogging", true);
+    desk.setLayouts({"us"});
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().text(), "cceav ");
+    EXPECT_EQ(app.recentWords.size(), 1u);
+    EXPECT_TRUE(logLinesStarting("skip").empty());
+}
+
+// The thirteenth word pushes out the oldest.
+TEST_F(WordsTest, TwelveWordsAreRemembered)
+{
+    auto& app = startIn(CorrectionMode::manual);
+    for (int i = 0; i < 13; ++i)
+        desk.type("w" + std::string(1, static_cast<char>('a' + i)) + " ");
+    ASSERT_EQ(app.recentWords.size(), 12u);
+    EXPECT_EQ(app.recentWords.front().typed, "wb");
+    EXPECT_EQ(app.recentWords.back().typed, "wm");
+}
+
+// A word 20 s old is no longer carried along; one a moment younger is.
+TEST_F(WordsTest, ReachBackStopsAtTwentySeconds)
+{
+    startIn(CorrectionMode::automatic);
+    typeMeantFor("il", "כן ");
+    queue.advance(19.9);
+    typeMeantFor("il", "בבקשה ");
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "כן בבקשה ");
+
+    desk.switchLayout("us");
+    typeMeantFor("il", "כן ");
+    queue.advance(20.0);
+    typeMeantFor("il", "בבקשה ");
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "כן בבקשה fi בבקשה ");
+}
+
+// The walk stops at the first word that does not convert.
+TEST_F(WordsTest, ReachBackStopsAtAGenuineWord)
+{
+    startIn(CorrectionMode::automatic);
+    desk.type("fi hello cceav ");
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "fi hello בבקשה ");
+    EXPECT_EQ(corrections(), std::vector<std::string>{
+                                 "[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"});
+}
+
+// In ask mode the word is remembered before its suggestion is armed.
+TEST_F(WordsTest, AskModeRemembersTheWord)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    desk.type("cceav ");
+    ASSERT_TRUE(app.pendingSuggestion);
+    ASSERT_EQ(app.recentWords.size(), 1u);
+    EXPECT_EQ(app.recentWords[0].typed, "cceav");
+    EXPECT_EQ(field().text(), "cceav ");
+}
+
+// A word ended by a mark is rewritten with what the mark's key types on the target layout.
+TEST_F(WordsTest, MarkTerminatorTakesTheTargetCharacter)
+{
+    startIn(CorrectionMode::automatic);
+    desk.type("cceav/");
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "בבקשה.|");
+    EXPECT_EQ(corrections(), std::vector<std::string>{
+                                 "[automatic] 'cceav/' -> 'בבקשה.'  switch → Hebrew  retro=0  del=6  [synthetic]"});
+}
+
+}  // namespace
+}  // namespace kx::test
