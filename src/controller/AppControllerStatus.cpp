@@ -3,6 +3,7 @@
 
 #include "controller/AppController.h"
 
+#include "controller/HotKeyText.h"
 #include "controller/StatusItemView.h"
 #include "controller/WindowPresenter.h"
 #include "platform/Log.h"
@@ -36,10 +37,12 @@ void AppController::updateStatusGlyph()
             glyph = {false, GlyphTint::none, false, "Kestrelix is on"};
             break;
         case CorrectionMode::ask:
-            glyph = {false, GlyphTint::none, false, "Ask mode — Ctrl+Alt+K applies a suggested swap"};
+            glyph = {false, GlyphTint::none, false,
+                     "Ask mode — " + std::string(convertHotKeyText) + " applies a suggested swap"};
             break;
         case CorrectionMode::manual:
-            glyph = {false, GlyphTint::none, false, "Manual mode — Ctrl+Alt+K fixes the run you just typed"};
+            glyph = {false, GlyphTint::none, false,
+                     "Manual mode — " + std::string(convertHotKeyText) + " fixes the run you just typed"};
             break;
         }
     }

@@ -63,6 +63,21 @@ TEST_F(HotKeyTest, BestScoreMustReachOneHalf)
     EXPECT_TRUE(logHas("⌥⌘K → nothing to do (recent words: 11, no selection)"));
 }
 
+// Words typed on the other layout are collected too; when the current layout reads best, they change.
+TEST_F(HotKeyTest, WordsOfAnotherLayoutAreRewrittenIntoTheCurrentOne)
+{
+    startIn(CorrectionMode::manual);
+    desk.switchLayout("il");
+    typeMeantFor("us", "hello world ");
+    desk.switchLayout("us");
+    pressConvertKey();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "hello world |");
+    EXPECT_EQ(desk.inputSources().currentName(), "us");
+    EXPECT_EQ(corrections(), std::vector<std::string>{"[manual] manual run 'יקךךם 'םרךג' -> 'hello world'  "
+                                                      "→ English (US)  words=2  [synthetic]"});
+}
+
 // Nothing is rewritten where correction is refused, nor over words five minutes old.
 TEST_F(HotKeyTest, RefusedApplicationAndOldWordsAreLeftAlone)
 {

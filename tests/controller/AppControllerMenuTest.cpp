@@ -39,6 +39,33 @@ TEST_F(StatusMenuScenario, SecureInputReachesGlyphAndMenu)
     EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");
 }
 
+// The glyph's tooltip follows the mode and names the conversion hot key as the desktop spells it.
+TEST_F(StatusMenuScenario, GlyphTooltipFollowsTheMode)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    ASSERT_TRUE(statusItem.glyph);
+    EXPECT_EQ(*statusItem.glyph, (StatusGlyph{false, GlyphTint::none, false, "Kestrelix is on"}));
+    app.performMenuCommand({.action = MenuAction::setCorrectionMode, .mode = CorrectionMode::ask});
+    EXPECT_EQ(statusItem.glyph->tooltip, "Ask mode — Ctrl+Alt+K applies a suggested swap");
+    app.performMenuCommand({.action = MenuAction::setCorrectionMode, .mode = CorrectionMode::manual});
+    EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");
+}
+
+// A second flash replaces the first one's text; the glyph comes back 1.4 s after the first.
+TEST_F(StatusMenuScenario, SecondFlashReplacesTheTextUntilTheFirstRestore)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    app.flash("one");
+    queue.advance(1.0);
+    app.flash("two");
+    EXPECT_EQ(statusItem.title, "two");
+    queue.advance(0.39);
+    EXPECT_EQ(statusItem.title, "two");
+    queue.advance(0.02);
+    EXPECT_EQ(statusItem.title, "");
+    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is on");
+}
+
 // The menu shows the permission form until both permissions are granted.
 TEST_F(StatusMenuScenario, PermissionFormUntilGranted)
 {
