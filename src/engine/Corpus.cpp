@@ -117,7 +117,7 @@ std::vector<std::string> Corpus::words(const std::string& lang, int skip, int ta
 {
     std::vector<std::string> result;
     const auto bundle = FrequencyOracle::resourceBundle();
-    if (!bundle || take <= 0)
+    if (!bundle)
         return result;
     std::ifstream file(*bundle / ("freq-" + lang + ".txt"), std::ios::binary);
     if (!file)
@@ -142,6 +142,7 @@ std::vector<std::string> Corpus::words(const std::string& lang, int skip, int ta
             continue;
         if (text::characterCount(line) >= static_cast<std::size_t>(minLen) && DecisionEngine::acceptableToken(line)) {
             result.push_back(line);
+            // Checked only after an append: a take of 0 or less never ends the walk early.
             if (static_cast<int>(result.size()) == take)
                 return result;
         }

@@ -55,7 +55,7 @@ public:
     };
 
     /// The whole run over the layouts of sources, printed to out. scale multiplies the 200 words
-    /// taken from each list.
+    /// taken from each list; a scale of 0 or less takes every word.
     static void run(std::ostream& out, platform::InputSources& sources, int scale);
     /// The scale of a command line: its first argument that is a whole decimal number, with an
     /// optional sign; 1 when there is none.
@@ -66,7 +66,7 @@ public:
 
 private:
     /// Up to take words of at least minLen characters that can be words, after the first skip
-    /// lines of the language's list.
+    /// lines of the language's list; all of them when take is 0 or less.
     static std::vector<std::string> words(const std::string& lang, int skip, int take, int minLen);
     /// The keys that type text on layout; none when one of its characters cannot be typed.
     static std::optional<std::vector<KeyStroke>> keystrokes(const std::string& text, const KeyboardLayoutInfo& layout);

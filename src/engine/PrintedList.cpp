@@ -12,6 +12,7 @@ std::string quoted(const std::string& item)
     for (const char c : item) {
         switch (c) {
         case '"': result += "\\\""; break;
+        case '\'': result += "\\'"; break;
         case '\\': result += "\\\\"; break;
         case '\n': result += "\\n"; break;
         case '\r': result += "\\r"; break;
@@ -20,7 +21,8 @@ std::string quoted(const std::string& item)
         default:
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                 char escaped[16];
-                std::snprintf(escaped, sizeof escaped, "\\u{%X}", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                std::snprintf(escaped, sizeof escaped, "\\u{%02X}",
+                              static_cast<unsigned>(static_cast<unsigned char>(c)));
                 result += escaped;
             } else {
                 result += c;

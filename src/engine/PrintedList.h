@@ -6,8 +6,8 @@
 
 namespace kx {
 
-/// The items as double-quoted literals, quotes, backslashes and control characters escaped,
-/// separated by ", " inside square brackets.
+/// The items as double-quoted literals, both quote marks, backslashes and control characters
+/// escaped (controls as two hex digits, "\u{07}"), separated by ", " inside square brackets.
 std::string printedList(const std::vector<std::string>& items);
 
 }  // namespace kx

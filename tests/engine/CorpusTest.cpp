@@ -107,6 +107,23 @@ TEST_F(CorpusWithLists, buildsCasesPerGroup)
     EXPECT_EQ(runs, expectedRuns);
 }
 
+// The word count is checked only after a word is taken, so a scale of 0 or less takes every word.
+TEST_F(CorpusWithLists, scaleOfZeroOrLessTakesEveryWord)
+{
+    writeList("en", {"hello", "crazy", "world"});
+    platform::HeadlessInputSources sources("us,il", "");
+    LayoutRegistry registry(sources);
+    registry.refresh();
+    for (const int scale : {0, -1}) {
+        std::vector<std::string> typedCorrectly;
+        for (const Corpus::Case& c : Corpus::build(registry, scale)) {
+            if (c.group == "English typed correctly")
+                typedCorrectly.push_back(c.typed);
+        }
+        EXPECT_EQ(typedCorrectly, (std::vector<std::string>{"hello", "crazy", "world"})) << "scale " << scale;
+    }
+}
+
 // The tables: header, rules, rows by group, totals, and wrong and missed cases past 12 summed up.
 TEST_F(CorpusWithLists, printsTablesAndListsCases)
 {

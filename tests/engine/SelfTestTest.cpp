@@ -30,6 +30,14 @@ TEST(SelfTest, needsTwoLayouts)
     EXPECT_EQ(selfTestLines("us"), expected);
 }
 
+// A layout name with an apostrophe is listed with it escaped, as in the standard list form.
+TEST(SelfTest, escapesApostrophesInLayoutNames)
+{
+    const std::vector<std::string> expected{"enabled layouts: [\"N\\'Ko (AZERTY)[nqo]\"]",
+                                            "need >= 2 enabled keyboard layouts"};
+    EXPECT_EQ(selfTestLines("gn"), expected);
+}
+
 // With English and Hebrew every step runs, in order.
 TEST(SelfTest, runsEveryStepInOrder)
 {
