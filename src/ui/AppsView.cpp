@@ -113,7 +113,10 @@ QWidget* AppsView::row(const AppInfo& app, QWidget* trailing)
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(new QLabel(QString::fromStdString(app.name), rowWidget));
+    auto* name = new QLabel(QString::fromStdString(app.name), rowWidget);
+    // The name comes from the application itself: shown as it is, never read as markup.
+    name->setTextFormat(Qt::PlainText);
+    texts->addWidget(name);
     auto* subtitle = new QLabel(subtitleFor(app), rowWidget);
     subtitle->setObjectName(QStringLiteral("subtitle"));
     subtitle->setFont(FormSection::captionFont());

@@ -34,6 +34,8 @@ PillLabel* chip(const std::string& text, const QWidget* context)
 QLabel* captionLabel(const QString& text, QFont::Weight weight, const QColor& color)
 {
     auto* label = new QLabel(text);
+    // Application names are shown as they are, never read as markup.
+    label->setTextFormat(Qt::PlainText);
     label->setFont(Typography::font(Typography::caption, weight));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
@@ -93,7 +95,8 @@ CorrectionRow::CorrectionRow(const CorrectionRecord& rec, bool showThumbs, std::
     // The texts are the user's own typing: escaped, never read as markup.
     const QString words =
         QStringLiteral("<span style=\"color:%1; text-decoration:line-through\">%2</span>"
-                       "&nbsp;&nbsp;<span style=\"color:%3\">→</span>&nbsp;&nbsp;<b>%4</b>")
+                       "&nbsp;&nbsp;<span style=\"color:%3\">→</span>&nbsp;&nbsp;"
+                       "<span style=\"font-weight:600\">%4</span>")
             .arg(SystemColors::secondaryLabel(this).name(QColor::HexArgb),
                  QString::fromStdString(rec.original).toHtmlEscaped(),
                  SystemColors::tertiaryLabel(this).name(QColor::HexArgb),

@@ -24,7 +24,7 @@ DrillSheet::DrillSheet(LayoutRegistry& registry, const DrillViewFactory& makeDri
     auto* titleRow = new QHBoxLayout;
     titleRow->setContentsMargins(12, 12, 12, 12);
     auto* title = new QLabel(QStringLiteral("Drill"), this);
-    title->setFont(Typography::font(Typography::headline, QFont::Bold));
+    title->setFont(Typography::font(Typography::headline, QFont::DemiBold));
     titleRow->addWidget(title);
     titleRow->addStretch(1);
     // Escape rejects a dialog already; "Done" does the same, so both close the sheet alike.

@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "ui/SystemColors.h"
+#include "ui/Typography.h"
 
 #include <QPainter>
 #include <QTextCursor>
@@ -16,12 +17,10 @@ constexpr int sideInset = 21;
 constexpr int verticalInset = 10;
 constexpr int textWidth = 258;
 
-QTextCharFormat format(QFont font, int pixels, QFont::Weight weight, const QColor& color)
+QTextCharFormat format(double size, QFont::Weight weight, const QColor& color)
 {
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
     QTextCharFormat f;
-    f.setFont(font);
+    f.setFont(Typography::font(size, weight));
     f.setForeground(color);
     return f;
 }
@@ -44,25 +43,23 @@ SecureInputBanner::SecureInputBanner(const std::string& holder, bool stuck, QWid
 {
     const QColor label = SystemColors::label(this);
     m_text.setDocumentMargin(0);
-    QFont base = font();
-    base.setPixelSize(12);
-    m_text.setDefaultFont(base);
+    m_text.setDefaultFont(Typography::font(12));
     m_text.setTextWidth(textWidth);
     // Text goes in through a cursor, never as markup: an application's name is shown as it is.
     QTextCursor cursor(&m_text);
     if (stuck) {
         const QString name = holder.empty() ? QString("an app") : QString::fromStdString(holder);
-        cursor.insertText(QString::fromUtf8("⚠️ Secure input held ⚠️"), format(font(), 13, QFont::DemiBold, label));
+        cursor.insertText(QString::fromUtf8("⚠️ Secure input held ⚠️"), format(12.5, QFont::DemiBold, label));
         cursor.insertBlock();
         cursor.insertText("A bug in " + name + " left it on and it blocks Kestrelix in every app.",
-                          format(font(), 12, QFont::Normal, label));
+                          format(12, QFont::Normal, label));
         cursor.insertBlock();
         cursor.insertBlock();
         cursor.insertText("To clear it: log out of your desktop session, then log back in.",
-                          format(font(), 12, QFont::Normal, label));
+                          format(12, QFont::Normal, label));
     } else {
         cursor.insertText(QString::fromUtf8("🔒 Secure input. Access blocked by ") + shortName(holder) + ".",
-                          format(font(), 12, QFont::Normal, label));
+                          format(12, QFont::Normal, label));
     }
     const int h = std::max(int(std::ceil(m_text.size().height())) + 2 * verticalInset, minimumHeight);
     // The text keeps its width; in a wider menu only the box grows.

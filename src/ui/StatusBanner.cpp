@@ -30,6 +30,8 @@ StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, Q
     m_title->setFont(Typography::font(12, QFont::DemiBold));
     m_text->setFont(Typography::font(11));
     m_text->setWordWrap(true);
+    // The text names the Secure Input holder as it calls itself: never read as markup.
+    m_text->setTextFormat(Qt::PlainText);
     QPalette palette = m_text->palette();
     palette.setColor(QPalette::WindowText, SystemColors::secondaryLabel(this));
     m_text->setPalette(palette);

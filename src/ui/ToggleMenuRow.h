@@ -1,5 +1,5 @@
 #pragma once
-// A menu row, 300 wide unless the menu is wider,: an optional icon, a title with an optional subtitle, an optional button
+// A menu row, 300 wide unless the menu is wider: an optional icon, a title with an optional subtitle, an optional button
 // that opens the application list, and a switch at the right end. Only the switch and the button
 // react to clicks; the menu stays open when the switch is clicked.
 

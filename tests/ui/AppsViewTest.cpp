@@ -74,5 +74,16 @@ TEST_F(AppsViewTest, SubtitlesFollowTroubleshootingMode)
     EXPECT_EQ(view.subtitle(terminal), QString::fromUtf8("terminal / remote — can't be enabled"));
 }
 
+// An application's name is shown as it calls itself, markup and all.
+TEST_F(AppsViewTest, NamesAreShownAsTyped)
+{
+    const std::string name = "<b>Bold</b> & <i>Co</i>";
+    bench.policy.note("org.example.Bold", name);
+    AppsView view(bench.policy, bench.behavior);
+    QLabel* label = labelWithText(view, QString::fromStdString(name));
+    ASSERT_NE(label, nullptr);
+    EXPECT_FALSE(readsMarkup(*label));
+}
+
 }  // namespace
 }  // namespace kx::test

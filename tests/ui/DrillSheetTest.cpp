@@ -7,6 +7,7 @@
 #include "platform/EventPoster.h"
 #include "platform/VirtualMainQueue.h"
 #include "ui/DrillSheet.h"
+#include "ui/Typography.h"
 
 #include "UiTestSupport.h"
 
@@ -71,6 +72,16 @@ TEST_F(DrillSheetTest, WithoutFactoryShowsTheTitleRow)
     DrillSheet sheet(bench.registry, {});
     EXPECT_EQ(sheet.drillView(), nullptr);
     EXPECT_NE(buttonNamed(sheet, "Done"), nullptr);
+}
+
+// The title reads "Drill" in the headline font: 13, semibold.
+TEST_F(DrillSheetTest, TitleInTheHeadlineFont)
+{
+    DrillSheet sheet(bench.registry, {});
+    QLabel* title = labelWithText(sheet, "Drill");
+    ASSERT_NE(title, nullptr);
+    EXPECT_DOUBLE_EQ(title->font().pointSizeF(), Typography::font(Typography::headline).pointSizeF());
+    EXPECT_EQ(title->font().weight(), QFont::DemiBold);
 }
 
 }  // namespace

@@ -13,8 +13,12 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace kx::test {
 namespace {
@@ -148,16 +152,39 @@ TEST(CorrectionRowTest, BadgeTextsAndColours)
     EXPECT_EQ(CorrectionRow::badgeText(record), "ORPHAN");
 }
 
+// The typed word is struck through; the corrected one is semibold.
+TEST(CorrectionRowTest, WordsLineStyles)
+{
+    CorrectionRecord record;
+    record.original = "akuo";
+    record.corrected = "shalom";
+    CorrectionRow row(record, false, {});
+    QTextDocument words;
+    words.setHtml(row.wordsLabel()->text());
+    std::map<QString, QTextCharFormat> formats;
+    for (QTextBlock::iterator it = words.begin().begin(); !it.atEnd(); ++it)
+        formats[it.fragment().text().trimmed()] = it.fragment().charFormat();
+    ASSERT_TRUE(formats.contains("akuo"));
+    ASSERT_TRUE(formats.contains("shalom"));
+    EXPECT_TRUE(formats["akuo"].fontStrikeOut());
+    EXPECT_EQ(formats["shalom"].fontWeight(), QFont::DemiBold);
+    EXPECT_FALSE(formats["shalom"].fontStrikeOut());
+}
+
 // Typed text is shown as text: markup in it is never interpreted.
 TEST(CorrectionRowTest, TypedMarkupIsShownVerbatim)
 {
     CorrectionRecord record;
     record.original = "<b>x</b>";
     record.corrected = "<img src=a>";
+    record.appName = "<i>Ed</i> & Co";
     CorrectionRow row(record, false, {});
     EXPECT_TRUE(row.wordsLabel()->text().contains("&lt;b&gt;x&lt;/b&gt;"));
     EXPECT_FALSE(row.wordsLabel()->text().contains("<img"));
     EXPECT_EQ(row.thumbUp(), nullptr);
+    QLabel* app = labelWithText(row, "<i>Ed</i> & Co");
+    ASSERT_NE(app, nullptr);
+    EXPECT_FALSE(readsMarkup(*app));
 }
 
 }  // namespace

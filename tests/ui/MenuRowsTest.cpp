@@ -7,9 +7,11 @@
 #include "ui/ModeSelectorRow.h"
 #include "ui/SecureInputBanner.h"
 #include "ui/ToggleMenuRow.h"
+#include "ui/Typography.h"
 
 #include <QAccessible>
 #include <QMenu>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QWidgetAction>
 
@@ -178,6 +180,19 @@ TEST(SecureInputBannerTest, StuckTextsGrowTheBanner)
     // The red box is inset 10: reddened inside, the menu's background outside.
     EXPECT_EQ(picture.pixelColor(5, 20), named.palette().color(QPalette::Window));
     EXPECT_LT(picture.pixelColor(14, 20).green(), picture.pixelColor(5, 20).green());
+}
+
+// The stuck variant's title is 12.5 semibold over a 12 regular body.
+TEST(SecureInputBannerTest, StuckTitleAndBodyFonts)
+{
+    SecureInputBanner banner("Vault", true);
+    const QTextBlock title = banner.document().begin();
+    const QFont titleFont = title.begin().fragment().charFormat().font();
+    EXPECT_DOUBLE_EQ(titleFont.pointSizeF(), Typography::font(12.5).pointSizeF());
+    EXPECT_EQ(titleFont.weight(), QFont::DemiBold);
+    const QFont bodyFont = title.next().begin().fragment().charFormat().font();
+    EXPECT_DOUBLE_EQ(bodyFont.pointSizeF(), Typography::font(12).pointSizeF());
+    EXPECT_EQ(bodyFont.weight(), QFont::Normal);
 }
 
 }  // namespace

@@ -146,6 +146,12 @@ TEST_F(StatusBannerTest, FollowsThePublishedState)
     field.secureInputHolder = "KeePassXC";
     bench.actions.publish(field, true);
     EXPECT_TRUE(banner.text().contains(QString::fromUtf8("PIN box — held by KeePassXC.")));
+    field.secureInputHolder = "<b>Vault</b>";
+    bench.actions.publish(field, true);
+    QLabel* text = labelWithText(banner, banner.text());
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->text().contains(QString::fromUtf8("held by <b>Vault</b>.")));
+    EXPECT_FALSE(readsMarkup(*text));
 
     RuntimeStatus stuck;
     stuck.secureInputStuck = true;

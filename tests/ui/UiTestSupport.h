@@ -1,13 +1,15 @@
 #pragma once
 // Helpers of the Qt side's tests: pictures of widgets, clicks and pointer moves sent straight to
-// a widget, and waiting out an animation while the event loop runs.
+// a widget, labels found by their text, and waiting out an animation while the event loop runs.
 
 #include "TempFolder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <cstdlib>
@@ -43,6 +45,22 @@ inline void click(QWidget& widget, QPointF at)
 {
     sendMouse(widget, QEvent::MouseButtonPress, at);
     sendMouse(widget, QEvent::MouseButtonRelease, at);
+}
+
+/// The label under parent showing exactly text; null when none.
+inline QLabel* labelWithText(QWidget& parent, const QString& text)
+{
+    for (QLabel* label : parent.findChildren<QLabel*>())
+        if (label->text() == text)
+            return label;
+    return nullptr;
+}
+
+/// Whether label takes its text for markup instead of showing it as typed.
+inline bool readsMarkup(const QLabel& label)
+{
+    return label.textFormat() != Qt::PlainText &&
+           (label.textFormat() != Qt::AutoText || Qt::mightBeRichText(label.text()));
 }
 
 /// Runs the event loop for milliseconds, so animations and timers move on.
