@@ -100,6 +100,22 @@ protected:
     }
 };
 
+// The field's rounded box: the text background with a faint border.
+class FieldBox : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(SystemColors::withAlpha(SystemColors::label(this), 0.1), 1));
+        painter.setBrush(palette().color(QPalette::Base));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    }
+};
+
 }  // namespace
 
 // The field as the drill sees it.
@@ -215,13 +231,18 @@ QWidget* DrillView::makeTypingArea()
     m_caption = label(QString(), Typography::font(Typography::caption), SystemColors::secondaryLabel(this), area);
     m_caption->setTextFormat(Qt::PlainText);
     column->addWidget(m_caption);
-    m_field = new QPlainTextEdit(area);
+    auto* box = new FieldBox(area);
+    box->setFixedHeight(90);
+    auto* boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(1, 1, 1, 1);
+    m_field = new QPlainTextEdit(box);
     m_field->setFont(Typography::font(15));
-    m_field->setFixedHeight(90);
+    m_field->setFrameShape(QFrame::NoFrame);
     m_field->document()->setDocumentMargin(8);
-    m_field->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid rgba(128, 128, 128, 90); "
-                                          "border-radius: 6px; }"));
-    column->addWidget(m_field);
+    // The box paints the background, so the square corners of the field's own stay out of sight.
+    m_field->viewport()->setAutoFillBackground(false);
+    boxLayout->addWidget(m_field);
+    column->addWidget(box);
     return area;
 }
 

@@ -100,6 +100,32 @@ private:
     bool m_granted = false;
 };
 
+// The footer's filled green circle with a white check mark, at the size of an 18-point symbol.
+class AllSetMark : public QWidget {
+public:
+    explicit AllSetMark(QWidget* parent) : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("allSetMark"));
+        setFixedSize(20, 20);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x34, 0xC7, 0x59));
+        painter.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
+        painter.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath check;
+        check.moveTo(6, 10.5);
+        check.lineTo(8.8, 13.2);
+        check.lineTo(14, 7.2);
+        painter.drawPath(check);
+    }
+};
+
 }  // namespace
 
 // One permission: its number or check mark, what it is for, and the button to its page.
@@ -300,7 +326,7 @@ QWidget* SetupView::makeFooter()
     auto* doneRow = new QHBoxLayout(done);
     doneRow->setContentsMargins(12, 12, 12, 12);
     doneRow->setSpacing(9);
-    doneRow->addWidget(label(QStringLiteral("\u2714"), Typography::font(18), QColor(0x34, 0xC7, 0x59), done));
+    doneRow->addWidget(new AllSetMark(done));
     auto* texts = new QVBoxLayout;
     texts->setSpacing(0);
     texts->addWidget(

@@ -82,6 +82,8 @@ void WalkthroughModel::next()
 
 void WalkthroughModel::stop()
 {
+    // A loop restart still pending would otherwise start the script again in a closed window.
+    m_generation += 1;
     m_ticker.reset();
     m_poller.reset();
 }

@@ -231,7 +231,7 @@ void WalkthroughStage::paintWire(QPainter& painter)
         painter.setPen(QPen(primary(0.18), 2, Qt::SolidLine, Qt::FlatCap));
         painter.drawLine(QPointF(x, wire.top()), QPointF(x, wire.top() + 0.34 * h));
         painter.drawLine(QPointF(x, wire.top() + 0.66 * h), QPointF(x, wire.bottom()));
-        painter.setFont(Typography::font(14, QFont::Black));
+        painter.setFont(Typography::font(14, QFont::ExtraBold));
         painter.setPen(SystemColors::red());
         painter.drawText(wire.adjusted(-10, 0, 10, 0), Qt::AlignCenter, QStringLiteral("\u2715"));
         return;

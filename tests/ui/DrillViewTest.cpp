@@ -72,7 +72,11 @@ TEST_F(DrillViewTest, ControlBarFollowsTheRun)
     view.show();
     EXPECT_EQ(view.runButton()->text(), "Run");
     EXPECT_FALSE(visible(view.copyButton()));
-    shot(view, "drill-empty");
+    const QImage empty = shot(view, "drill-empty");
+    // The field is clipped to its rounded box: the box's corner shows the window behind it.
+    const QPoint corner = view.field()->parentWidget()->mapTo(&view, QPoint(0, 0));
+    EXPECT_EQ(empty.pixelColor(corner + QPoint(1, 1)), empty.pixelColor(corner - QPoint(2, 2)));
+    EXPECT_EQ(empty.pixelColor(corner + QPoint(20, 20)), view.field()->palette().color(QPalette::Base));
 
     view.runButton()->click();
     ASSERT_TRUE(view.drill().running());

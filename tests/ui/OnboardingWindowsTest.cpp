@@ -114,6 +114,15 @@ TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
     permissions.inputMonitoring = true;
     queue.advance(SetupModel::pollInterval);
     EXPECT_TRUE(shows(*window, "You're all set"));
+    // A white check mark on a filled green circle.
+    auto* mark = window->findChild<QWidget*>(QStringLiteral("allSetMark"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->isVisibleTo(window));
+    const QImage markImage = mark->grab().toImage();
+    const QColor rim = markImage.pixelColor(3, markImage.height() / 2);
+    EXPECT_GT(rim.green(), 150);
+    EXPECT_LT(rim.red(), 100);
+    EXPECT_GT(markImage.pixelColor(markImage.width() * 2 / 5, markImage.height() * 3 / 5).red(), 200);
     shot(*window, "setup-all-set");
     pressReturn(*window);
     EXPECT_FALSE(window->isVisible());

@@ -196,5 +196,23 @@ TEST_F(WalkthroughModelTest, PermissionsArePolledUntilStopped)
     EXPECT_EQ(queue.pending(), 0u);
 }
 
+// Stopping between two rounds of a looping script keeps the next round from starting.
+TEST_F(WalkthroughModelTest, StopInTheLoopPauseEndsTheScript)
+{
+    play(WalkStep::secure);
+    toOp(10);
+    EXPECT_EQ(state().passwordDots, 9);
+    model.stop();
+    queue.advance(5);
+    EXPECT_EQ(state().passwordDots, 9);
+    EXPECT_EQ(queue.pending(), 0u);
+
+    // The next showing plays again.
+    model.restart();
+    scriptStart = queue.now();
+    toOp(2);
+    EXPECT_EQ(model.lineWords(), Words{"׳ש"});
+}
+
 }  // namespace
 }  // namespace kx::test
