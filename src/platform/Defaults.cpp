@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -141,21 +143,53 @@ void MemoryDefaults::store(const std::string& key, std::optional<DefaultsValue> 
 JsonDefaults::JsonDefaults(std::filesystem::path file)
     : m_file(std::move(file))
 {
-    std::error_code error;
-    if (!std::filesystem::exists(m_file, error) && !error)
-        return;
-    std::ifstream input(m_file, std::ios::binary);
-    std::ostringstream contents;
-    contents << input.rdbuf();
-    // An empty file holds no settings; there is nothing to keep aside.
-    if (input && contents.str().empty())
-        return;
-    const Json json = Json::parse(contents.str(), nullptr, false);
-    if (!input || json.is_discarded() || !json.is_object()) {
-        m_damaged = true;
-        Log::line("defaults: cannot read " + m_file.string() + "; it will be set aside before the next change");
-        return;
+    load();
+}
+
+JsonDefaults::FileStamp JsonDefaults::stampOf(const std::filesystem::path& file)
+{
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return {};
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return {.exists = true,
+            .device = static_cast<std::uint64_t>(info.st_dev),
+            .inode = static_cast<std::uint64_t>(info.st_ino),
+            .size = static_cast<std::int64_t>(info.st_size),
+            .modified = nanoseconds(info.st_mtim),
+            .changed = nanoseconds(info.st_ctim)};
+}
+
+void JsonDefaults::refresh() const
+{
+    if (stampOf(m_file) != m_stamp)
+        load();
+}
+
+void JsonDefaults::load() const
+{
+    // Stamped before reading: a change made during the read shows at the next refresh.
+    m_stamp = stampOf(m_file);
+    Json json = Json::object();
+    if (m_stamp.exists) {
+        std::ifstream input(m_file, std::ios::binary);
+        std::ostringstream contents;
+        contents << input.rdbuf();
+        // An empty file holds no settings; there is nothing to keep aside.
+        if (!input || !contents.str().empty())
+            json = Json::parse(contents.str(), nullptr, false);
+        if (!input || json.is_discarded() || !json.is_object()) {
+            // The settings in memory hold until the file reads again (a hand edit may be half done).
+            m_damaged = true;
+            Log::line("defaults: cannot read " + m_file.string() + "; it will be set aside before the next change");
+            return;
+        }
     }
+    m_values.clear();
+    m_foreign.clear();
+    m_damaged = false;
     for (const auto& [key, element] : json.items()) {
         if (auto typedValue = fromJson(element))
             m_values.emplace(key, std::move(*typedValue));
@@ -167,15 +201,19 @@ JsonDefaults::JsonDefaults(std::filesystem::path file)
 std::optional<DefaultsValue> JsonDefaults::value(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
+    refresh();
     return lookUp(m_values, key);
 }
 
 void JsonDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
 {
     std::lock_guard lock(m_mutex);
+    // Another program's changes are taken in first, so this write does not undo them.
+    refresh();
     m_foreign.erase(key);
     assign(m_values, key, std::move(value));
     write();
+    m_stamp = stampOf(m_file);
 }
 
 void JsonDefaults::write()

@@ -53,9 +53,10 @@ private:
     std::map<std::string, DefaultsValue> m_values;
 };
 
-/// Settings in one JSON object file, read once and rewritten atomically at every change. A file
-/// that cannot be parsed is moved aside as "<name>.damaged-<UTC time>" before the next write, and
-/// logged, so no setting is silently lost.
+/// Settings in one JSON object file, rewritten atomically at every change. The file is read again
+/// whenever another program changed it, so a setting edited by hand ("kestrelix.ngramOff") is seen
+/// at its next use and kept by the next write. A file that cannot be parsed is moved aside as
+/// "<name>.damaged-<UTC time>" before the next write, and logged, so no setting is silently lost.
 class JsonDefaults final : public Defaults {
 public:
     explicit JsonDefaults(std::filesystem::path file);
@@ -65,15 +66,29 @@ protected:
     void store(const std::string& key, std::optional<DefaultsValue> value) override;
 
 private:
+    /// What tells one version of the file from another; a rewrite changes at least one field.
+    struct FileStamp {
+        bool exists = false;
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t size = 0, modified = 0, changed = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp stampOf(const std::filesystem::path& file);
+
+    /// Reads the file again when its stamp differs from the one last read or written.
+    void refresh() const;
+    void load() const;
     void write();
 
     mutable std::mutex m_mutex;
     std::filesystem::path m_file;
-    std::map<std::string, DefaultsValue> m_values;
+    // The file's contents as last read or written; reads refresh them, hence mutable.
+    mutable FileStamp m_stamp;
+    mutable std::map<std::string, DefaultsValue> m_values;
     // Values of shapes no setting uses (numbers in an array, nested objects), kept as JSON text so
     // rewriting the file does not drop them; they read as absent.
-    std::map<std::string, std::string> m_foreign;
-    bool m_damaged = false;
+    mutable std::map<std::string, std::string> m_foreign;
+    mutable bool m_damaged = false;
 };
 
 }  // namespace kx

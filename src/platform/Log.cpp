@@ -69,17 +69,6 @@ void append(const std::filesystem::path& file, const std::string& entry)
     ::close(fd);
 }
 
-void recreateEmpty(const std::filesystem::path& file)
-{
-    files::makeParentFolder(file);
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, ownerOnly);
-    if (fd < 0)
-        return;
-    // An older file keeps its wider mode through O_CREAT; narrow it.
-    ::fchmod(fd, ownerOnly);
-    ::close(fd);
-}
-
 }  // namespace
 
 void Log::line(std::string_view message)
@@ -93,7 +82,9 @@ void Log::line(std::string_view message)
 
 void Log::reset()
 {
-    state().queue->async([file = url()] { recreateEmpty(file); });
+    // A new owner-only file takes the old one's place: a wider mode, a read-only file or a link
+    // left there is replaced, never followed or kept.
+    state().queue->async([file = url()] { files::replaceAtomically(file, ""); });
 }
 
 void Log::erase()

@@ -6,11 +6,13 @@ namespace kx {
 
 Uuid Uuid::make()
 {
-    thread_local std::mt19937_64 generator{std::random_device{}()};
+    // All 122 random bits come from the system's entropy source: a generator seeded with one
+    // 32-bit value would repeat its identities in any two runs that drew the same seed.
+    thread_local std::random_device entropy;
     Uuid uuid;
-    for (std::size_t i = 0; i < uuid.m_bytes.size(); i += 8) {
-        const std::uint64_t bits = generator();
-        for (std::size_t j = 0; j < 8; ++j)
+    for (std::size_t i = 0; i < uuid.m_bytes.size(); i += 4) {
+        const std::uint32_t bits = entropy();
+        for (std::size_t j = 0; j < 4; ++j)
             uuid.m_bytes[i + j] = static_cast<std::uint8_t>(bits >> (8 * j));
     }
     uuid.m_bytes[6] = static_cast<std::uint8_t>((uuid.m_bytes[6] & 0x0F) | 0x40);  // version 4

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QStyle>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -26,6 +27,30 @@ QIcon themed(const std::string& name)
         return std::filesystem::is_regular_file(name, ec) ? QIcon(value) : QIcon();
     }
     return QIcon::fromTheme(value);
+}
+
+// The desktop entry file with this id in folder: "<id>.desktop", or one in a subfolder whose path
+// below folder, '/' turned into '-', is the id ("kde4-kate" for kde4/kate.desktop). Empty when none.
+std::filesystem::path entryFile(const std::filesystem::path& folder, const std::string& appID)
+{
+    std::error_code error;
+    const std::filesystem::path direct = folder / (appID + ".desktop");
+    if (std::filesystem::is_regular_file(direct, error))
+        return direct;
+    if (appID.find('-') == std::string::npos)
+        return {};
+    const auto options = std::filesystem::directory_options::skip_permission_denied;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, options, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it.depth() == 0 || it->path().extension() != ".desktop")
+            continue;
+        std::string id = it->path().lexically_relative(folder).replace_extension().string();
+        std::replace(id.begin(), id.end(), '/', '-');
+        std::error_code unreadable;
+        if (id == appID && it->is_regular_file(unreadable))
+            return it->path();
+    }
+    return {};
 }
 
 QIcon genericApplication()
@@ -96,9 +121,10 @@ QIcon AppIconCache::lookUp(const std::string& appID, const std::vector<std::file
     // An id is a file name; one with a path in it names no desktop entry.
     if (!appID.empty() && appID.find('/') == std::string::npos && appID != "." && appID != "..") {
         for (const auto& folder : folders) {
-            std::ifstream in(folder / (appID + ".desktop"));
-            if (!in)
+            const std::filesystem::path file = entryFile(folder, appID);
+            if (file.empty())
                 continue;
+            std::ifstream in(file);
             std::stringstream contents;
             contents << in.rdbuf();
             found = themed(iconName(contents.str()));

@@ -133,6 +133,30 @@ TEST_F(JsonDefaultsTest, failedWriteIsLoggedAndKeptInMemory)
     EXPECT_NE(read(Log::url()).find("defaults: cannot write"), std::string::npos);
 }
 
+// A change another program makes to the file is seen at the next read, a write here keeps it, and
+// a half-done edit leaves the settings as they were until the file reads again.
+TEST_F(JsonDefaultsTest, changesMadeByAnotherProgramAreSeen)
+{
+    JsonDefaults defaults(file);
+    defaults.set("kestrelix.debugLogging", true);
+    EXPECT_EQ(defaults.boolean("kestrelix.ngramOff"), std::nullopt);
+
+    writeFile(R"({"kestrelix.debugLogging": true, "kestrelix.ngramOff": true})");
+    EXPECT_EQ(defaults.boolean("kestrelix.ngramOff"), true);
+
+    defaults.set("kestrelix.seenWalkthrough", true);
+    const JsonDefaults fresh(file);
+    EXPECT_EQ(fresh.boolean("kestrelix.ngramOff"), true);
+    EXPECT_EQ(fresh.boolean("kestrelix.seenWalkthrough"), true);
+
+    writeFile(R"({"kestrelix.ngramOff": fal)");
+    EXPECT_EQ(defaults.boolean("kestrelix.ngramOff"), true);
+    EXPECT_EQ(defaults.boolean("kestrelix.debugLogging"), true);
+    writeFile(R"({"kestrelix.ngramOff": false})");
+    EXPECT_EQ(defaults.boolean("kestrelix.ngramOff"), false);
+    EXPECT_EQ(defaults.boolean("kestrelix.debugLogging"), std::nullopt);
+}
+
 // Memory defaults follow the same typing rules.
 TEST(MemoryDefaultsTest, typesAsTheFileDoes)
 {

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 namespace kx {
@@ -54,6 +55,27 @@ TEST_F(LogTest, fileIsOwnerOnly)
     Log::line("this launch");
     EXPECT_EQ(messages(), "this launch\n");
     EXPECT_EQ(mode(), ownerOnly);
+}
+
+// A reset puts a new file in the log's place: a link found there is replaced, and what it pointed
+// to is left as it was.
+TEST_F(LogTest, resetReplacesWhatIsThereWithoutFollowingIt)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(root / "elsewhere") << "not the log";
+    fs::permissions(root / "elsewhere", fs::perms::owner_all | fs::perms::others_read);
+    fs::create_symlink(root / "elsewhere", file);
+
+    Log::reset();
+    Log::line("this launch");
+    EXPECT_EQ(messages(), "this launch\n");
+    EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_EQ(mode(), ownerOnly);
+    std::ostringstream other;
+    other << std::ifstream(root / "elsewhere").rdbuf();
+    EXPECT_EQ(other.str(), "not the log");
+    EXPECT_EQ(fs::status(root / "elsewhere").permissions() & fs::perms::all,
+              fs::perms::owner_all | fs::perms::others_read);
 }
 
 // A file deleted while the program runs comes back, owner-only, with the next entry.

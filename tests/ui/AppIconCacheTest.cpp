@@ -52,6 +52,12 @@ TEST(AppIconCacheTest, LooksUpTheEntry)
     EXPECT_EQ(pixelsOf(AppIconCache::lookUp("org.example.Bare", folders)), pixelsOf(generic));
     EXPECT_EQ(pixelsOf(AppIconCache::lookUp("../outside", {apps / "sub"})), pixelsOf(generic));
 
+    // An entry in a subfolder has the subfolder in its id, joined with '-'.
+    std::filesystem::create_directory(apps / "legacy");
+    std::ofstream(apps / "legacy" / "editor.desktop") << "[Desktop Entry]\nIcon=" << logo.string() << "\n";
+    EXPECT_EQ(pixelsOf(AppIconCache::lookUp("legacy-editor", {apps.path()})), pixelsOf(withLogo));
+    EXPECT_EQ(pixelsOf(AppIconCache::lookUp("legacy-other", {apps.path()})), pixelsOf(generic));
+
     const QIcon cached = AppIconCache::icon("org.example.NotInstalled");
     EXPECT_FALSE(cached.isNull());
     EXPECT_EQ(AppIconCache::icon("org.example.NotInstalled").cacheKey(), cached.cacheKey());
