@@ -3,7 +3,7 @@
 #include "platform/Log.h"
 #include "platform/x11/XClientPid.h"
 #include "platform/x11/XConnection.h"
-#include "platform/x11/XErrors.h"
+#include "platform/x11/XProperty.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -51,18 +51,14 @@ struct ClipboardWatch::State {
     // The property's whole value, deleted as it is read; none when it is not there.
     std::optional<std::string> takeProperty(Atom& type)
     {
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display.get(), window, property, 0, 0x1fffffff, True, AnyPropertyType, &type, &format,
-                               &count, &remaining, &data) != Success)
+        const auto value = readProperty(display.get(), window, property, AnyPropertyType, 0x1fffffff, true);
+        if (!value)
             return std::nullopt;
-        std::optional<std::string> value;
-        if (type != None)
-            value = std::string(reinterpret_cast<const char*>(data), count * static_cast<unsigned long>(format / 8));
-        XFree(data);
-        return value;
+        type = value->type;
+        if (type == None)
+            return std::nullopt;
+        return std::string(reinterpret_cast<const char*>(value->data.get()),
+                           value->count * static_cast<unsigned long>(value->format / 8));
     }
 
     std::optional<std::string> read(double timeout)
@@ -99,10 +95,9 @@ struct ClipboardWatch::State {
 ClipboardWatch::ClipboardWatch(const char* displayName) : m_state(std::make_unique<State>())
 {
     State& s = *m_state;
-    s.display.reset(XOpenDisplay(displayName));
+    s.display = openDisplay(displayName);
     if (!s.display)
         return;
-    ignoreXErrors();
     Display* d = s.display.get();
     int errorBase = 0;
     if (!XFixesQueryExtension(d, &s.fixesEventBase, &errorBase)) {

@@ -15,9 +15,6 @@ namespace {
 // X keycodes are evdev codes shifted by the 8 codes the core protocol reserves.
 constexpr unsigned evdevOffset = 8;
 
-constexpr std::uint16_t kKey = 40;
-constexpr std::uint16_t zKey = 6;
-
 // A modifier's role is what its keys type first (group 1, level 1): on a us,il map the right Alt
 // key sits on Mod1 as Alt_R although it is the level-3 shift in the il group.
 bool carries(const std::vector<ModifierKey>& keys, std::initializer_list<std::uint32_t> wanted)

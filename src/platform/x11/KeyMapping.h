@@ -17,6 +17,10 @@
 
 namespace kx::platform::x11 {
 
+/// The virtual key codes of K and Z: the hot keys' keys (Z also Ctrl+Z's).
+inline constexpr std::uint16_t kKey = 40;
+inline constexpr std::uint16_t zKey = 6;
+
 /// One key of the server's modifier map and the keysyms its key carries (every group and level,
 /// in the core mapping's order: group 1 level 1 first).
 struct ModifierKey {

@@ -3,7 +3,7 @@
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/x11/KeyMapping.h"
-#include "platform/x11/XErrorTrap.h"
+#include "platform/x11/XErrors.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

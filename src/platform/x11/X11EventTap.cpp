@@ -17,9 +17,6 @@ namespace kx::platform::x11 {
 
 namespace {
 
-constexpr std::uint16_t kKey = 40;
-constexpr std::uint16_t zKey = 6;
-
 struct RangeFree {
     void operator()(XRecordRange* range) const { XFree(range); }
 };

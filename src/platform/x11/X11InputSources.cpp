@@ -1,6 +1,7 @@
 #include "platform/x11/X11InputSources.h"
 
 #include "platform/Log.h"
+#include "platform/x11/XProperty.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -66,21 +67,13 @@ std::vector<InputSource> sourcesFromRulesNames(const RulesNames& names, int grou
     return sources;
 }
 
+// The signal's own handle, in the shape InputSources hands out.
 class X11InputSources::Token final : public InputSources::Subscription {
 public:
-    Token(std::weak_ptr<std::map<int, std::function<void()>>> subscribers, int id)
-        : m_subscribers(std::move(subscribers)), m_id(id)
-    {
-    }
-    ~Token() override
-    {
-        if (const auto subscribers = m_subscribers.lock())
-            subscribers->erase(m_id);
-    }
+    explicit Token(std::unique_ptr<kx::Subscription> handle) : m_handle(std::move(handle)) {}
 
 private:
-    std::weak_ptr<std::map<int, std::function<void()>>> m_subscribers;
-    int m_id;
+    std::unique_ptr<kx::Subscription> m_handle;
 };
 
 std::unique_ptr<X11InputSources> X11InputSources::open()
@@ -88,16 +81,12 @@ std::unique_ptr<X11InputSources> X11InputSources::open()
     auto display = openDisplay();
     if (!display)
         return nullptr;
-    int opcode = 0;
-    int eventBase = 0;
-    int error = 0;
-    int major = XkbMajorVersion;
-    int minor = XkbMinorVersion;
-    if (!XkbQueryExtension(display.get(), &opcode, &eventBase, &error, &major, &minor)) {
+    const auto eventBase = queryXkb(display.get());
+    if (!eventBase) {
         Log::line("x11: the server lacks XKB");
         return nullptr;
     }
-    return std::unique_ptr<X11InputSources>(new X11InputSources(std::move(display), eventBase));
+    return std::unique_ptr<X11InputSources>(new X11InputSources(std::move(display), *eventBase));
 }
 
 X11InputSources::X11InputSources(DisplayPtr display, int xkbEventBase)
@@ -145,9 +134,7 @@ void X11InputSources::select(const InputSource& source)
 
 std::unique_ptr<InputSources::Subscription> X11InputSources::subscribe(std::function<void()> onChange)
 {
-    const int id = m_nextToken++;
-    (*m_subscribers)[id] = std::move(onChange);
-    return std::make_unique<Token>(m_subscribers, id);
+    return std::make_unique<Token>(m_changed.subscribe(std::move(onChange)));
 }
 
 std::optional<int> X11InputSources::readGroup() const
@@ -176,19 +163,8 @@ void X11InputSources::readLayouts()
         XkbFreeKeyboard(keymap, XkbAllComponentsMask, True);
     }
 
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* value = nullptr;
-    RulesNames names;
-    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), m_rulesAtom, 0, rulesPropertyLength, False, XA_STRING, &type,
-                           &format, &count, &remaining, &value) == Success &&
-        value) {
-        if (format == 8)
-            names = parseRulesNames(std::string_view(reinterpret_cast<const char*>(value), count));
-        XFree(value);
-    }
+    const RulesNames names =
+        parseRulesNames(textProperty(dpy, DefaultRootWindow(dpy), m_rulesAtom, XA_STRING, rulesPropertyLength));
     if (names.layouts.empty())
         Log::line("x11: the keymap names no layouts (_XKB_RULES_NAMES is missing)");
     m_sources = sourcesFromRulesNames(names, groups);
@@ -229,20 +205,7 @@ void X11InputSources::readEvents(bool askGroup)
     if (!layoutsChanged && group == m_group)
         return;
     m_group = group;
-    notify();
-}
-
-void X11InputSources::notify()
-{
-    // A subscriber may unsubscribe another (or itself) meanwhile: walk a copy of the ids.
-    std::vector<int> ids;
-    for (const auto& [id, callback] : *m_subscribers)
-        ids.push_back(id);
-    for (const int id : ids) {
-        const auto found = m_subscribers->find(id);
-        if (found != m_subscribers->end())
-            found->second();
-    }
+    m_changed.notify();
 }
 
 }  // namespace kx::platform::x11

@@ -5,9 +5,9 @@
 // main thread through the Qt event loop; a new keymap (setxkbmap) is read again at once.
 
 #include "platform/InputSources.h"
+#include "platform/Observable.h"
 #include "platform/x11/XConnection.h"
 
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,7 +52,6 @@ private:
     void readEvents(bool askGroup);
     void readLayouts();
     std::optional<int> readGroup() const;
-    void notify();
 
     DisplayPtr m_display;
     int m_xkbEventBase = 0;
@@ -61,9 +60,7 @@ private:
     std::vector<InputSource> m_sources;
     std::optional<int> m_group;
     mutable bool m_readScheduled = false;
-    std::shared_ptr<std::map<int, std::function<void()>>> m_subscribers =
-        std::make_shared<std::map<int, std::function<void()>>>();
-    int m_nextToken = 0;
+    Signal<> m_changed;
 };
 
 }  // namespace kx::platform::x11

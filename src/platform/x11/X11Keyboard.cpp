@@ -1,7 +1,7 @@
 #include "platform/x11/X11Keyboard.h"
 
 #include "platform/Log.h"
-#include "platform/x11/XErrorTrap.h"
+#include "platform/x11/XErrors.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -12,6 +12,36 @@
 #include <vector>
 
 namespace kx::platform::x11 {
+
+namespace {
+
+ModifierMap readModifierMap(Display* display)
+{
+    ModifierMap map;
+    XModifierKeymap* modifiers = XGetModifierMapping(display);
+    if (!modifiers)
+        return map;
+    for (int index = 0; index < 8; ++index) {
+        for (int slot = 0; slot < modifiers->max_keypermod; ++slot) {
+            const KeyCode keycode = modifiers->modifiermap[index * modifiers->max_keypermod + slot];
+            if (keycode == 0)
+                continue;
+            ModifierKey key{.keycode = keycode, .keysyms = {}};
+            int width = 0;
+            if (KeySym* keysyms = XGetKeyboardMapping(display, keycode, 1, &width)) {
+                for (int column = 0; column < width; ++column)
+                    if (keysyms[column] != NoSymbol)
+                        key.keysyms.push_back(static_cast<std::uint32_t>(keysyms[column]));
+                XFree(keysyms);
+            }
+            map[index].push_back(std::move(key));
+        }
+    }
+    XFreeModifiermap(modifiers);
+    return map;
+}
+
+}  // namespace
 
 std::shared_ptr<X11Keyboard> X11Keyboard::open()
 {
@@ -141,23 +171,17 @@ void X11Keyboard::replayLocked(Display* display, unsigned keycode, unsigned stat
 {
     XkbStateRec now{};
     XkbGetState(display, XkbUseCoreKbd, &now);
-    const auto roles = modifierRolesLocked(display);
+    const ModifierMap map = readModifierMap(display);
+    const auto roles = rolesFromModifierMap(map);
     const unsigned locks = roles.capsLock | roles.numLock;
     // The user may have let go of Ctrl already; pressing what is still held again would let the
     // server think it released when we release ours.
     const unsigned missing = state & 0xFFu & ~locks & ~static_cast<unsigned>(now.base_mods | now.latched_mods);
     std::vector<FakeKey> keys;
     std::vector<unsigned> pressed;
-    if (missing != 0) {
-        if (XModifierKeymap* modifiers = XGetModifierMapping(display)) {
-            for (int index = 0; index < 8; ++index) {
-                const KeyCode first = modifiers->modifiermap[index * modifiers->max_keypermod];
-                if ((missing & (1u << index)) && first != 0)
-                    pressed.push_back(first);
-            }
-            XFreeModifiermap(modifiers);
-        }
-    }
+    for (std::size_t index = 0; index < map.size(); ++index)
+        if ((missing & (1u << index)) && !map[index].empty())
+            pressed.push_back(map[index].front().keycode);
     for (const unsigned modifier : pressed)
         keys.push_back({modifier, true});
     keys.push_back({keycode, true});
@@ -169,28 +193,7 @@ void X11Keyboard::replayLocked(Display* display, unsigned keycode, unsigned stat
 
 ModifierRoles X11Keyboard::modifierRolesLocked(Display* display)
 {
-    ModifierMap map;
-    XModifierKeymap* modifiers = XGetModifierMapping(display);
-    if (!modifiers)
-        return rolesFromModifierMap(map);
-    for (int index = 0; index < 8; ++index) {
-        for (int slot = 0; slot < modifiers->max_keypermod; ++slot) {
-            const KeyCode keycode = modifiers->modifiermap[index * modifiers->max_keypermod + slot];
-            if (keycode == 0)
-                continue;
-            ModifierKey key{.keycode = keycode, .keysyms = {}};
-            int width = 0;
-            if (KeySym* keysyms = XGetKeyboardMapping(display, keycode, 1, &width)) {
-                for (int column = 0; column < width; ++column)
-                    if (keysyms[column] != NoSymbol)
-                        key.keysyms.push_back(static_cast<std::uint32_t>(keysyms[column]));
-                XFree(keysyms);
-            }
-            map[index].push_back(std::move(key));
-        }
-    }
-    XFreeModifiermap(modifiers);
-    return rolesFromModifierMap(map);
+    return rolesFromModifierMap(readModifierMap(display));
 }
 
 void X11Keyboard::drainLocked(Display* display)

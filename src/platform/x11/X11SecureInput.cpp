@@ -5,7 +5,6 @@
 #include "platform/Workspace.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/XConnection.h"
-#include "platform/x11/XErrors.h"
 
 #include <QObject>
 #include <QTimer>
@@ -40,12 +39,11 @@ X11SecureInput::X11SecureInput(AtspiSession& session, const Workspace& workspace
 {
     QObject::connect(&m_state->timer, &QTimer::timeout, &m_state->timer, [this] { refresh(); });
     m_state->timer.start(probeIntervalMs);
-    m_state->display.reset(XOpenDisplay(displayName));
+    m_state->display = openDisplay(displayName);
     if (!m_state->display) {
-        Log::line("secure input: cannot open the X display — keyboard grabs go unseen");
+        Log::line("secure input: without the X display keyboard grabs go unseen");
         return;
     }
-    ignoreXErrors();
     Display* display = m_state->display.get();
     // Never mapped: a grab on an unviewable window is refused with GrabNotViewable, unless someone
     // else holds the keyboard (AlreadyGrabbed is checked first). So the probe never takes the

@@ -4,7 +4,7 @@
 #include "platform/ProcessInfo.h"
 #include "platform/x11/XClientPid.h"
 #include "platform/x11/XConnection.h"
-#include "platform/x11/XErrors.h"
+#include "platform/x11/XProperty.h"
 
 #include <QMetaObject>
 #include <QProcess>
@@ -21,49 +21,6 @@
 #include <unistd.h>
 
 namespace kx::platform::x11 {
-
-namespace {
-
-struct XFreeDeleter {
-    void operator()(void* data) const { XFree(data); }
-};
-using XData = std::unique_ptr<unsigned char, XFreeDeleter>;
-
-// The 32-bit items of a property (Xlib hands them over as longs); empty when absent.
-std::vector<unsigned long> longProperty(Display* display, Window window, Atom property, Atom type)
-{
-    Atom actualType = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 4096, False, type, &actualType, &format, &count,
-                           &remaining, &raw) != Success)
-        return {};
-    const XData data(raw);
-    if (!data || actualType != type || format != 32)
-        return {};
-    const auto* items = reinterpret_cast<const unsigned long*>(data.get());
-    return std::vector<unsigned long>(items, items + count);
-}
-
-std::string textProperty(Display* display, Window window, Atom property, Atom type)
-{
-    Atom actualType = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count,
-                           &remaining, &raw) != Success)
-        return {};
-    const XData data(raw);
-    if (!data || actualType != type || format != 8)
-        return {};
-    return std::string(reinterpret_cast<const char*>(data.get()), count);
-}
-
-}  // namespace
 
 struct X11Workspace::State {
     DisplayPtr display;
@@ -173,12 +130,11 @@ X11Workspace::X11Workspace(const char* displayName, std::unique_ptr<DesktopEntri
     s.entries = entries ? std::move(entries)
                         : std::make_unique<DesktopEntries>(DesktopEntries::standardFolders(),
                                                            DesktopEntries::currentLocale());
-    s.display.reset(XOpenDisplay(displayName));
+    s.display = openDisplay(displayName);
     if (!s.display) {
-        Log::line("workspace: cannot open the X display — no front application will be known");
+        Log::line("workspace: without the X display no front application will be known");
         return;
     }
-    ignoreXErrors();
     Display* display = s.display.get();
     s.root = DefaultRootWindow(display);
     char host[256] = {};

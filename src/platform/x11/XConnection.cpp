@@ -1,6 +1,7 @@
 #include "platform/x11/XConnection.h"
 
 #include "platform/Log.h"
+#include "platform/x11/XErrors.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -17,32 +18,45 @@ void DisplayCloser::operator()(_XDisplay* display) const
     XCloseDisplay(display);
 }
 
-DisplayPtr openDisplay()
+DisplayPtr openDisplay(const char* name)
 {
+    installXErrorHandler();
     // Xkb's own open: it also negotiates the XKB version Xlib was built for.
     int major = XkbMajorVersion;
     int minor = XkbMinorVersion;
     int reason = 0;
-    DisplayPtr display(XkbOpenDisplay(nullptr, nullptr, nullptr, &major, &minor, &reason));
+    DisplayPtr display(XkbOpenDisplay(name, nullptr, nullptr, &major, &minor, &reason));
     if (!display) {
-        const char* name = std::getenv("DISPLAY");
+        if (!name)
+            name = std::getenv("DISPLAY");
         Log::line(std::string("x11: cannot open display ") + (name ? name : "(unset)") + " (reason " +
                   std::to_string(reason) + ")");
     }
     return display;
 }
 
+std::optional<int> queryXkb(_XDisplay* display)
+{
+    int opcode = 0;
+    int eventBase = 0;
+    int error = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &eventBase, &error, &major, &minor))
+        return std::nullopt;
+    return eventBase;
+}
+
 std::optional<Extensions> queryExtensions(_XDisplay* display)
 {
     Extensions found;
     std::string missing;
-    int opcode = 0;
-    int error = 0;
-    int major = XkbMajorVersion;
-    int minor = XkbMinorVersion;
-    if (!XkbQueryExtension(display, &opcode, &found.xkbEventBase, &error, &major, &minor))
+    if (const auto xkbEventBase = queryXkb(display))
+        found.xkbEventBase = *xkbEventBase;
+    else
         missing += " XKB";
     int event = 0;
+    int error = 0;
     if (!XQueryExtension(display, "XTEST", &found.xtestOpcode, &event, &error))
         missing += " XTEST";
     int xtestMajor = 0;

@@ -15,14 +15,18 @@ struct DisplayCloser {
 };
 using DisplayPtr = std::unique_ptr<_XDisplay, DisplayCloser>;
 
-/// Opens $DISPLAY; null, with one log line, when there is no server to talk to.
-DisplayPtr openDisplay();
+/// Opens name (null: $DISPLAY), with the process's X error handler in place; null, with one log
+/// line, when there is no server to talk to.
+DisplayPtr openDisplay(const char* name = nullptr);
 
 /// What the keyboard services need of the server.
 struct Extensions {
     int xkbEventBase = 0;  // XKB: layouts, groups and their notices
     int xtestOpcode = 0;   // XTEST: posting keys (RECORD, for seeing every key, has nothing to keep)
 };
+
+/// XKB's event base; none when the server lacks XKB or has too old a one.
+std::optional<int> queryXkb(_XDisplay* display);
 
 /// The extensions, or none (with a log line naming what is missing) when one of XKB, XTEST and
 /// RECORD is absent or too old.
