@@ -170,6 +170,12 @@ public:
     /// Every change of isActuating goes through here, so that a desktop whose tap sees keys only
     /// after delivery can hold the user's keys back while a rewrite is typed.
     void setActuating(bool on);
+    /// Queues the typing of a rewrite; after this a key that reached the application early can no
+    /// longer be taken back ahead of it.
+    void postRewrite(Block job);
+    /// A key that reached the application before the hold: queue its removal so it can be held
+    /// and typed again after the rewrite. False when it cannot be taken back.
+    bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
     void replayHeldKeys();
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
@@ -285,6 +291,7 @@ public:
     static constexpr std::size_t contextWindow = 3;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
+    bool rewritePosted = false;
     KeyHold heldKeys;
     bool ownSwitchPending = false;
     int ownSwitchGen = 0;

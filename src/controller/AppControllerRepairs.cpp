@@ -158,7 +158,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
             before.push_back(recentWords[i].typed);
         logCorrection(line, before);
 
-        actuationQueue.async([=, this, life = std::weak_ptr<char>(m_life)] {
+        postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;
             m_actuator.replace(deleteCount, correct, strategy);
@@ -209,7 +209,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
         Log::line("space after the paste collapsed — re-typing '" + typed + "' with it  [" +
                   std::string(toString(strategy)) + "]");
         setActuating(true);
-        actuationQueue.async([=, this, life = std::weak_ptr<char>(m_life)] {
+        postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;
             m_actuator.replace(deleteCount, insert, strategy);

@@ -180,7 +180,7 @@ void AppController::convertSelection()
     else
         staleKeyLayouts.reset();
 
-    actuationQueue.async([this, converted, strategy, life = std::weak_ptr<char>(m_life),
+    postRewrite([this, converted, strategy, life = std::weak_ptr<char>(m_life),
                           complete = [this, text, converted, from, target, strategy, frontID] {
                               pushUndo({converted, text, from, strategy, m_services.main->now()}, true);
                               recentWords.clear();

@@ -43,7 +43,7 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
     setActuating(true);
     later(correctionDelay, [this, span] {
         switchNow(span.target, span.from, span.frontID);
-        actuationQueue.async([this, span, life = std::weak_ptr<char>(m_life)] {
+        postRewrite([this, span, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;
             m_actuator.replace(span.deleteCount, span.insertText, span.strategy);

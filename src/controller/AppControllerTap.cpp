@@ -115,7 +115,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
         return TapVerdict::pass;
     }
 
-    if (isActuating && (flags & shortcutMask) == 0) {
+    if (isActuating && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
         if (heldKeys.keys.empty())
             armHoldWatchdog();
         if (heldKeys.keys.size() < heldKeys.limit) {
@@ -141,8 +141,34 @@ bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
 void AppController::setActuating(bool on)
 {
     isActuating = on;
+    rewritePosted = false;
     if (tap)
         tap->setHolding(on);
+}
+
+void AppController::postRewrite(Block job)
+{
+    rewritePosted = true;
+    actuationQueue.async(std::move(job));
+}
+
+bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags)
+{
+    // Typed before the rewrite starts, its Backspaces run first, and the key is typed again with
+    // the held keys after the rewrite. Once the rewrite is queued that order can't be had: the
+    // key stays where it landed.
+    const auto current = registry.currentLayout();
+    const auto typed = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
+    if (rewritePosted || !typed || typed->empty())
+        return false;
+    const std::size_t count = text::scalarCount(*typed);
+    actuationQueue.async([this, count, life = std::weak_ptr<char>(m_life)] {
+        if (!life.lock())
+            return;
+        for (std::size_t i = 0; i < count; ++i)
+            m_actuator.tapKey(Actuator::backspaceKey, 0);
+    });
+    return true;
 }
 
 void AppController::armHoldWatchdog()

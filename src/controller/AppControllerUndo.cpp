@@ -43,7 +43,7 @@ void AppController::performUndo()
         else
             staleKeyLayouts.reset();
 
-        actuationQueue.async([this, last, life = std::weak_ptr<char>(m_life)] {
+        postRewrite([this, last, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;
             m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)), last.originalText,

@@ -31,6 +31,9 @@ struct TapEvent {
     std::uint64_t flags = 0;
     /// The program's own event (EventPoster with marked set): the handler lets it pass untouched.
     bool marked = false;
+    /// The application already has this key: the desktop showed it to the tap only after
+    /// delivering it (X11 before the hold takes effect), so swallowing it cannot keep it back.
+    bool delivered = false;
     /// Mouse-downs: where the click happened.
     ScreenPoint location;
     bool operator==(const TapEvent&) const = default;

@@ -47,6 +47,24 @@ TEST_F(TapTest, KeysDuringRewriteAreHeldAndReplayedInOrder)
     EXPECT_TRUE(app.heldKeys.keys.empty());
 }
 
+// A key that reached the field before the hold is taken back and typed again after the rewrite,
+// so it lands once, after the rewritten word; one that types nothing is left where it landed.
+TEST_F(TapTest, KeyDeliveredBeforeTheHoldLandsOnceAfterTheWord)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    typeMeantFor("il", "בבקשה ");
+    desk.pressDelivered(7);  // x
+    EXPECT_EQ(app.heldKeys.keys.size(), 1u);
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה ס|");
+
+    desk.type(" ");
+    typeMeantFor("us", "hello ");
+    ASSERT_TRUE(app.isActuating);
+    desk.pressDelivered(KeyCode::left);
+    EXPECT_TRUE(app.heldKeys.keys.empty());
+}
+
 // A held key that finishes a word starting another rewrite leaves the rest held for that one.
 TEST_F(TapTest, ReplayStopsAtAKeyThatStartsAnotherRewrite)
 {

@@ -5,11 +5,11 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace kx::test {
 
@@ -48,6 +48,15 @@ void OtherClient::tap(unsigned keycode, const std::vector<unsigned>& modifiers)
     XSync(m_display, False);
 }
 
+void OtherClient::typeKeys(std::string_view keys)
+{
+    for (const char key : keys) {
+        const char name[] = {key, '\0'};
+        const KeySym symbol = key == ' ' ? XK_space : XStringToKeysym(name);
+        tap(XKeysymToKeycode(m_display, symbol));
+    }
+}
+
 void OtherClient::click(unsigned button, int x, int y)
 {
     XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
@@ -62,18 +71,18 @@ void OtherClient::lockGroup(unsigned group)
     XSync(m_display, False);
 }
 
-TextField::TextField()
-    : m_file(std::filesystem::temp_directory_path() / ("kx-text-field-" + std::to_string(getpid())))
+TextField::TextField(const std::string& wmClass, const std::vector<std::string>& options,
+                     const std::vector<std::string>& extraEnvironment)
 {
-    std::filesystem::remove(m_file);
-    m_pid = DesktopSession::shared().start({KX_TEST_TEXTFIELD, m_file.string()}, {}, true);
+    std::vector<std::string> argv = {KX_DESKTOP_PROBE, "--class", wmClass, "--report", m_file.string()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    m_pid = DesktopSession::shared().start(argv, extraEnvironment, true);
 }
 
 TextField::~TextField()
 {
     if (m_pid > 0)
         DesktopSession::shared().stop(m_pid);
-    std::filesystem::remove(m_file);
 }
 
 std::string TextField::text() const

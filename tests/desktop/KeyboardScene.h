@@ -3,8 +3,11 @@
 // client would (XTEST on a connection of its own, so the keys are not the program's), and read the
 // text of a focused text field.
 
+#include "TempFolder.h"
+
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -38,6 +41,9 @@ public:
     bool ok() const { return m_display != nullptr; }
     /// Presses the modifiers, taps the key, lets the modifiers go.
     void tap(unsigned keycode, const std::vector<unsigned>& modifiers = {});
+    /// Taps, one after another, the keys that type these lower-case letters and spaces on the us
+    /// layout, whichever layout is selected.
+    void typeKeys(std::string_view keys);
     /// Moves the pointer to (x, y) and clicks button there.
     void click(unsigned button, int x, int y);
     /// Locks the keyboard group, as a desktop's layout switcher does.
@@ -47,21 +53,26 @@ private:
     _XDisplay* m_display = nullptr;
 };
 
-/// The small text field of the desktop tests, focused; it leaves its text in a file.
+/// The desktop probe's window in front, its text field focused; it leaves its text in a file.
 class TextField {
 public:
-    TextField();
+    /// The window's WM_CLASS class is wmClass; options go to the probe as given ("--copy", ...),
+    /// extraEnvironment as DesktopSession::start takes it.
+    explicit TextField(const std::string& wmClass = "KxField", const std::vector<std::string>& options = {},
+                       const std::vector<std::string>& extraEnvironment = {});
     TextField(const TextField&) = delete;
     TextField& operator=(const TextField&) = delete;
     ~TextField();
 
     bool ok() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
     std::string text() const;
     /// Runs the event loop until the field holds expected, at most 3 s; whether it did.
     bool waitForText(const std::string& expected) const;
 
 private:
-    std::filesystem::path m_file;
+    TempFolder m_folder{"kx-field"};
+    std::filesystem::path m_file = m_folder / "text";
     pid_t m_pid = -1;
 };
 

@@ -74,6 +74,21 @@ void SimDesktop::press(std::uint16_t code, std::uint64_t flags)
     settle();
 }
 
+void SimDesktop::pressDelivered(std::uint16_t code, std::uint64_t flags)
+{
+    settle();
+    const platform::SyntheticKey key{.code = code, .flags = flags, .down = true, .text = {}, .marked = false};
+    if (SimTextField* field = focusedField())
+        field->keyDown(key, readingLayout(*field, key), m_pasteboard);
+    m_eventTap.route({.type = platform::TapEventType::keyDown,
+                      .code = code,
+                      .flags = flags,
+                      .marked = false,
+                      .delivered = true,
+                      .location = {}});
+    settle();
+}
+
 void SimDesktop::click(MouseButton button, platform::ScreenPoint at)
 {
     settle();

@@ -74,6 +74,9 @@ public:
     void type(std::string_view text);
     /// Presses one key with modifier flags (EventFlags).
     void press(std::uint16_t code, std::uint64_t flags = 0);
+    /// Presses a key that reaches the field before the tap sees it, as a desktop whose tap only
+    /// observes shows a key typed just before the program's hold took effect.
+    void pressDelivered(std::uint16_t code, std::uint64_t flags = 0);
     void click(MouseButton button, platform::ScreenPoint at);
     /// Switches to a layout with the desktop's shortcut.
     void switchLayout(std::string_view name);

@@ -188,13 +188,14 @@ void X11EventTap::handle(const DeviceInput& input)
     TapVerdict verdict = TapVerdict::pass;
     if (event) {
         event->marked = input.ours;
+        event->delivered = !caught && !input.ours;
         verdict = m_handler(*event);
     }
     if (caught && verdict == TapVerdict::pass) {
         // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
         m_keyboard->with([&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
     } else if (!caught && !input.ours && event && verdict == TapVerdict::swallow) {
-        Log::line("x11: key " + std::to_string(event->code) + " reached the application before the hold");
+        Log::line("x11: key " + std::to_string(event->code) + " reached the application before the hold; taken back");
     }
 }
 

@@ -1,20 +1,37 @@
 // A small Qt application that the desktop tests drive: a window of a chosen WM_CLASS holding one
-// focused text field, optionally a password field, optionally owning the clipboard.
+// focused text field, optionally a password field, optionally owning the clipboard, optionally
+// leaving the field's text in a file.
 //
 //   kx_desktop_probe --class NAME [--password] [--text TEXT] [--caret N] [--select FROM TO]
-//                    [--copy TEXT HTML]
+//                    [--copy TEXT HTML] [--report FILE]
 //
-// It prints "ready" once the window is shown and the field has focus, then runs until killed.
+// With --report it writes the field's whole text to FILE at start and after every change. It
+// prints "ready" once the field has the keyboard focus, then runs until killed.
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstdio>
+
+namespace {
+
+// Whole or not at all: the test may read the file at any moment.
+void report(const QString& file, const QString& text)
+{
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return;
+    out.write(text.toUtf8());
+    out.commit();
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -27,6 +44,7 @@ int main(int argc, char** argv)
     int selectTo = -1;
     QString copyText;
     QString copyHtml;
+    QString reportFile;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -45,7 +63,8 @@ int main(int argc, char** argv)
         } else if (arg == "--copy" && i + 2 < args.size()) {
             copyText = args[++i];
             copyHtml = args[++i];
-        }
+        } else if (arg == "--report" && hasValue)
+            reportFile = args[++i];
     }
     // Qt names the window's WM_CLASS after the application.
     QApplication::setApplicationName(className);
@@ -63,6 +82,10 @@ int main(int argc, char** argv)
         field->setSelection(selectFrom, selectTo - selectFrom);
     else if (caret >= 0)
         field->setCursorPosition(caret);
+    if (!reportFile.isEmpty()) {
+        report(reportFile, text);
+        QObject::connect(field, &QLineEdit::textChanged, [&](const QString& now) { report(reportFile, now); });
+    }
     window.resize(320, 80);
     window.show();
     window.activateWindow();
@@ -75,9 +98,15 @@ int main(int argc, char** argv)
         QApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     }
 
-    QTimer::singleShot(0, [] {
-        std::puts("ready");
-        std::fflush(stdout);
+    // Keys sent before the window manager hands over the focus would go elsewhere.
+    QTimer focusWatch;
+    QObject::connect(&focusWatch, &QTimer::timeout, [&] {
+        if (field->hasFocus() && window.isActiveWindow()) {
+            focusWatch.stop();
+            std::puts("ready");
+            std::fflush(stdout);
+        }
     });
+    focusWatch.start(20);
     return app.exec();
 }

@@ -1,0 +1,287 @@
+// The real executable on the test desktop: a probe window in front, another X client typing, and
+// what the user would see in the field, the keyboard's group and the clipboard.
+
+#include "DesktopSession.h"
+#include "KeyboardScene.h"
+#include "TempFolder.h"
+#include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11Workspace.h"
+
+// gtest goes first: X11 defines None, which gtest uses as a name.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace kx {
+namespace {
+
+using test::DesktopSession;
+using test::TextField;
+namespace Keycode = test::Keycode;
+
+// Qt applications speak AT-SPI only when told to; the undo reads the field through it.
+const std::vector<std::string> qtAccessible = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"};
+
+std::string fileText(const std::filesystem::path& file)
+{
+    std::ifstream in(file);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// The keyboard's locked group: 0 is us, 1 is il.
+int currentGroup()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return -1;
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XCloseDisplay(display);
+    return state.locked_group;
+}
+
+// The variables that keep the application's settings, log and history under home.
+std::vector<std::string> homeVariables(const std::filesystem::path& home)
+{
+    return {"XDG_CONFIG_HOME=" + (home / "config").string(), "XDG_STATE_HOME=" + (home / "state").string(),
+            "XDG_DATA_HOME=" + (home / "data").string()};
+}
+
+struct Outcome {
+    std::string errors;
+    int status = -1;
+};
+
+// Runs the executable to its end (10 s at most) with these variables set and the unset ones
+// removed, keeping its standard error.
+Outcome runToEnd(const std::vector<std::string>& variables, const std::vector<std::string>& unset = {})
+{
+    std::string command = "env";
+    for (const auto& name : unset)
+        command += " -u " + name;
+    for (const auto& variable : variables)
+        command += " '" + variable + "'";
+    command += " timeout 10 '" KX_EXECUTABLE "' 2>&1 >/dev/null";
+    Outcome outcome;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return outcome;
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        outcome.errors.append(buffer.data(), n);
+    const int status = ::pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+class KestrelixEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        ASSERT_TRUE(test::setLayouts({"us", "il"}));
+        m_user = std::make_unique<test::OtherClient>();
+        ASSERT_TRUE(m_user->ok());
+        m_workspace = std::make_unique<platform::x11::X11Workspace>();
+        // A user who has been through the walkthrough: its window would take the focus.
+        std::filesystem::create_directories(m_home / "config/kestrelix");
+        std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
+    }
+    void TearDown() override
+    {
+        if (m_app > 0)
+            DesktopSession::shared().stop(m_app);
+    }
+
+    std::string log() const { return fileText(m_home / "state/kestrelix/kestrelix.log"); }
+
+    // Starts the application and waits until it says it is ready to correct.
+    void startKestrelix()
+    {
+        m_app = DesktopSession::shared().start({KX_EXECUTABLE}, homeVariables(m_home.path()));
+        ASSERT_GT(m_app, 0);
+        DesktopSession::waitFor([&] { return !appRunning() || log().find("ready — correction mode") != std::string::npos; },
+                                5);
+        ASSERT_TRUE(appRunning()) << "kestrelix exited (is another instance of this user running?)\n" << log();
+        ASSERT_NE(log().find("ready — correction mode"), std::string::npos) << log();
+    }
+    // Starts a probe field and waits until the window manager names it the front application,
+    // since that is where the application learns what is in front. Null when it never got there.
+    std::unique_ptr<TextField> frontField(const std::string& wmClass, const std::vector<std::string>& options = {})
+    {
+        auto field = std::make_unique<TextField>(wmClass, options, qtAccessible);
+        const bool front = field->ok() && DesktopSession::waitFor(
+                                              [&] {
+                                                  const auto app = m_workspace->frontApplication();
+                                                  return app && app->pid == field->pid();
+                                              },
+                                              5);
+        if (!front)
+            ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
+        return front ? std::move(field) : nullptr;
+    }
+    bool appRunning()
+    {
+        if (m_app > 0 && ::waitpid(m_app, nullptr, WNOHANG) == m_app)
+            m_app = -1;
+        return m_app > 0;
+    }
+
+    test::TempFolder m_home{"kx-e2e"};
+    std::unique_ptr<test::OtherClient> m_user;
+    std::unique_ptr<platform::x11::X11Workspace> m_workspace;
+    pid_t m_app = -1;
+};
+
+// Wrong-layout words are rewritten in both directions and the keyboard follows the language:
+// "cceav " on us becomes "בבקשה " with il selected, then "יקךךם " on il becomes "hello " with us.
+TEST_F(KestrelixEndToEndTest, RewritesWrongLayoutWordsAndSwitchesLayout)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 1; }, 2)) << "group " << currentGroup();
+
+    m_user->typeKeys("hello ");
+    EXPECT_TRUE(field->waitForText("בבקשה hello ")) << field->text() << '\n' << log();
+    EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 0; }, 2)) << "group " << currentGroup();
+}
+
+// Genuine English stays as typed; the wrong-layout word after it proves the words were judged.
+TEST_F(KestrelixEndToEndTest, LeavesGenuineTextAlone)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("hello world ");
+    ASSERT_TRUE(field->waitForText("hello world "));
+    m_user->typeKeys("cceav ");
+    EXPECT_TRUE(field->waitForText("hello world בבקשה ")) << field->text() << '\n' << log();
+}
+
+// A terminal (WM_CLASS XTerm) is never rewritten, while an editor brought up after it is.
+TEST_F(KestrelixEndToEndTest, NeverTouchesATerminal)
+{
+    startKestrelix();
+    const auto terminal = frontField("XTerm");
+    ASSERT_TRUE(terminal);
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(terminal->waitForText("cceav "));
+
+    const auto editor = frontField("KxEditor");
+    ASSERT_TRUE(editor);
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(editor->waitForText("בבקשה ")) << editor->text() << '\n' << log();
+    EXPECT_EQ(terminal->text(), "cceav ");
+    EXPECT_EQ(currentGroup(), 1);
+}
+
+// Ctrl+Alt+Z right after a correction puts back what was typed, and the layout it was typed on.
+TEST_F(KestrelixEndToEndTest, UndoHotKeyRestoresTypedText)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    // The time a user takes to read the word: the rewrite's last pause is over by then.
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    m_user->tap(Keycode::z, {Keycode::control, Keycode::alt});
+    EXPECT_TRUE(field->waitForText("cceav ")) << field->text() << '\n' << log();
+    EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 0; }, 2)) << "group " << currentGroup();
+}
+
+// A key typed while the rewrite is being typed is held and lands after the rewritten word, on the
+// layout the rewrite switched to (x types ס on il).
+TEST_F(KestrelixEndToEndTest, KeyTypedDuringRewriteLandsAfterIt)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    // The switch to il comes first in a rewrite: from then on the user's keys are held.
+    ASSERT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 1; }, 3)) << log();
+    m_user->typeKeys("x");
+    EXPECT_TRUE(field->waitForText("בבקשה ס")) << field->text() << '\n' << log();
+}
+
+// A key typed right after the space, before the rewrite could hold the keyboard, reaches the field
+// at once; it must still end up once, after the rewritten word.
+TEST_F(KestrelixEndToEndTest, KeyTypedRightAfterTheSpaceLandsOnceAfterTheWord)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav x");
+    EXPECT_TRUE(field->waitForText("בבקשה ס")) << field->text() << '\n' << log();
+}
+
+// A browser gets the rewrite by paste; afterwards the clipboard holds the user's copy again, in
+// both its formats.
+TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
+{
+    startKestrelix();
+    platform::x11::QtPasteboard pasteboard;
+    const auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+    ASSERT_TRUE(browser);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5));
+    const auto before = pasteboard.changeCount();
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(browser->waitForText("בבקשה ")) << browser->text() << '\n' << log();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.changeCount() != before; }, 2))
+        << "the rewrite went through the clipboard";
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto items = pasteboard.items();
+            return items.size() == 1 && items[0].contains("text/html") &&
+                   items[0].at("text/plain") == "the user's copy" &&
+                   items[0].at("text/html") == "<b>the user's copy</b>";
+        },
+        3))
+        << "clipboard: " << pasteboard.string().value_or("(nothing)");
+}
+
+// A second start while one runs says so on standard error and exits 0; the first keeps correcting.
+TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
+{
+    startKestrelix();
+    const Outcome second = runToEnd(homeVariables(m_home.path()));
+    EXPECT_EQ(second.errors, "Kestrelix: another instance is already running — exiting\n");
+    EXPECT_EQ(second.status, 0);
+    ASSERT_TRUE(appRunning());
+
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+    m_user->typeKeys("cceav ");
+    EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+}
+
+// Without DISPLAY the application says in one line that it needs an X11 session, and exits 1.
+TEST(KestrelixEndToEndLaunch, WithoutDisplayExitsWithOneLine)
+{
+    const test::TempFolder home("kx-e2e");
+    const Outcome outcome = runToEnd(homeVariables(home.path()), {"DISPLAY", "XDG_SESSION_TYPE"});
+    EXPECT_EQ(outcome.errors, "Kestrelix: no X11 display (DISPLAY is not set); Kestrelix needs an X11 session\n");
+    EXPECT_EQ(outcome.status, 1);
+}
+
+}  // namespace
+}  // namespace kx
