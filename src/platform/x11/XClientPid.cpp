@@ -16,10 +16,10 @@ int clientPid(Display* display, unsigned long window)
     if (!XResQueryExtension(display, &eventBase, &errorBase) || !XResQueryVersion(display, &major, &minor) ||
         (major == 1 && minor < 2) || major < 1)
         return 0;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec query{window, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue* values = nullptr;
-    if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success)
+    if (XResQueryClientIds(display, 1, &query, &count, &values) != Success)
         return 0;
     int pid = 0;
     for (long i = 0; i < count && pid <= 0; ++i)
