@@ -1,13 +1,12 @@
 // The executable's command-line runs, started as a user would start them.
 
+#include "RunCommand.h"
 #include "TempFolder.h"
 #include "controller/LaunchOptions.h"
 #include "platform/SocketInstanceLock.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,25 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    std::string output;
-    int status = -1;
-};
+using Outcome = test::CommandOutcome;
 
-// Runs the command through the shell with the given environment prefix, capturing stdout.
+// Runs the executable through the shell with the given environment prefix, capturing stdout.
 Outcome run(const std::string& environment, const std::string& executable, const std::string& arguments)
 {
-    const std::string command = environment + " '" + executable + "' " + arguments + " 2>/dev/null";
-    Outcome outcome;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return outcome;
-    std::array<char, 4096> buffer;
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        outcome.output.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
+    return test::runCommand(environment + " '" + executable + "' " + arguments + " 2>/dev/null");
 }
 
 Outcome kestrelix(const std::string& layouts, const std::string& arguments)

@@ -3,6 +3,7 @@
 
 #include "DesktopSession.h"
 #include "KeyboardScene.h"
+#include "RunCommand.h"
 #include "TempFolder.h"
 #include "platform/x11/QtPasteboard.h"
 #include "platform/x11/X11Workspace.h"
@@ -13,8 +14,6 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -56,10 +55,7 @@ std::vector<std::string> homeVariables(const std::filesystem::path& home)
             "XDG_DATA_HOME=" + (home / "data").string()};
 }
 
-struct Outcome {
-    std::string errors;
-    int status = -1;
-};
+using Outcome = test::CommandOutcome;
 
 // Runs the executable to its end (10 s at most) with these variables set and the unset ones
 // removed, keeping its standard error.
@@ -70,17 +66,7 @@ Outcome runToEnd(const std::vector<std::string>& variables, const std::vector<st
         command += " -u " + name;
     for (const auto& variable : variables)
         command += " '" + variable + "'";
-    command += " timeout 10 '" KX_EXECUTABLE "' 2>&1 >/dev/null";
-    Outcome outcome;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return outcome;
-    std::array<char, 4096> buffer;
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        outcome.errors.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
+    return test::runCommand(command + " timeout 10 '" KX_EXECUTABLE "' 2>&1 >/dev/null");
 }
 
 class KestrelixEndToEndTest : public ::testing::Test {
@@ -264,7 +250,7 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
 {
     startKestrelix();
     const Outcome second = runToEnd(homeVariables(m_home.path()));
-    EXPECT_EQ(second.errors, "Kestrelix: another instance is already running — exiting\n");
+    EXPECT_EQ(second.output, "Kestrelix: another instance is already running — exiting\n");
     EXPECT_EQ(second.status, 0);
     ASSERT_TRUE(appRunning());
 
@@ -279,7 +265,7 @@ TEST(KestrelixEndToEndLaunch, WithoutDisplayExitsWithOneLine)
 {
     const test::TempFolder home("kx-e2e");
     const Outcome outcome = runToEnd(homeVariables(home.path()), {"DISPLAY", "XDG_SESSION_TYPE"});
-    EXPECT_EQ(outcome.errors, "Kestrelix: no X11 display (DISPLAY is not set); Kestrelix needs an X11 session\n");
+    EXPECT_EQ(outcome.output, "Kestrelix: no X11 display (DISPLAY is not set); Kestrelix needs an X11 session\n");
     EXPECT_EQ(outcome.status, 1);
 }
 

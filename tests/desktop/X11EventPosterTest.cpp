@@ -1,6 +1,6 @@
 #include "platform/x11/X11EventPoster.h"
 
-#include "DesktopSession.h"
+#include "KeyboardFixture.h"
 #include "KeyboardScene.h"
 #include "engine/KeyStroke.h"
 #include "platform/Text.h"
@@ -10,20 +10,8 @@
 namespace kx::platform::x11 {
 namespace {
 
-using test::DesktopSession;
-
-class X11EventPosterTest : public ::testing::Test {
+class X11EventPosterTest : public test::KeyboardFixture {
 protected:
-    void SetUp() override
-    {
-        if (!DesktopSession::shared().ready())
-            GTEST_SKIP() << DesktopSession::shared().why();
-        ASSERT_TRUE(test::setLayouts({"us", "il"}));
-        keyboard = X11Keyboard::open();
-        ASSERT_TRUE(keyboard);
-        poster = std::make_unique<X11EventPoster>(keyboard);
-    }
-
     void tapKey(std::uint16_t code, std::uint64_t flags = 0)
     {
         ASSERT_TRUE(poster->post({.code = code, .flags = flags, .down = true, .text = {}, .marked = true}));
@@ -38,9 +26,6 @@ protected:
             ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = false, .text = character, .marked = true}));
         }
     }
-
-    std::shared_ptr<X11Keyboard> keyboard;
-    std::unique_ptr<X11EventPoster> poster;
 };
 
 // Text the current layout cannot type arrives whole: Hebrew while us is selected, Latin while il is.

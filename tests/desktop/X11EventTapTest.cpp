@@ -1,6 +1,7 @@
 #include "platform/x11/X11EventTap.h"
 
 #include "DesktopSession.h"
+#include "KeyboardFixture.h"
 #include "KeyboardScene.h"
 #include "engine/KeyStroke.h"
 #include "platform/x11/X11EventPoster.h"
@@ -29,17 +30,14 @@ namespace Keycode = test::Keycode;
 
 constexpr std::uint64_t optionCommand = EventFlags::option | EventFlags::command;
 
-class X11EventTapTest : public ::testing::Test {
+class X11EventTapTest : public test::KeyboardFixture {
 protected:
     void SetUp() override
     {
-        if (!DesktopSession::shared().ready())
-            GTEST_SKIP() << DesktopSession::shared().why();
-        ASSERT_TRUE(test::setLayouts({"us", "il"}));
-        keyboard = X11Keyboard::open();
-        ASSERT_TRUE(keyboard);
+        KeyboardFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         tap = std::make_unique<X11EventTap>(keyboard);
-        poster = std::make_unique<X11EventPoster>(keyboard);
         ASSERT_TRUE(tap->install([this](const TapEvent& event) {
             seen.push_back(event);
             return decide ? decide(event) : TapVerdict::pass;
@@ -65,9 +63,7 @@ protected:
         return {.type = TapEventType::keyDown, .code = code, .flags = flags, .location = {}};
     }
 
-    std::shared_ptr<X11Keyboard> keyboard;
     std::unique_ptr<X11EventTap> tap;
-    std::unique_ptr<X11EventPoster> poster;
     std::unique_ptr<test::OtherClient> user;
     std::vector<TapEvent> seen;
     std::function<TapVerdict(const TapEvent&)> decide;

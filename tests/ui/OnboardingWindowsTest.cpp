@@ -15,6 +15,7 @@
 #include "stores/Permissions.h"
 
 // Last: Qt's emit keyword would spoil the Signal of the headers above.
+#include "SettingsTestSupport.h"
 #include "UiTestSupport.h"
 
 #include <QKeyEvent>
@@ -25,22 +26,6 @@
 
 namespace kx::test {
 namespace {
-
-class OpenedPages final : public platform::Workspace {
-public:
-    std::optional<platform::RunningApplication> frontApplication() const override { return std::nullopt; }
-    std::vector<platform::RunningApplication> runningApplications() const override { return {}; }
-    std::unique_ptr<Subscription> subscribeActivation(std::function<void(const platform::RunningApplication&)>) override
-    {
-        return std::make_unique<Subscription>();
-    }
-    bool open(const std::string& url) override
-    {
-        pages.push_back(url);
-        return true;
-    }
-    std::vector<std::string> pages;
-};
 
 /// Every text a widget's labels and buttons show, visible or not.
 bool shows(QWidget& widget, const QString& text)
@@ -64,7 +49,7 @@ class OnboardingWindows : public ::testing::Test {
 protected:
     VirtualMainQueue queue;
     sim::SimPermissions permissions;
-    OpenedPages workspace;
+    RecordingWorkspace workspace;
     MemoryDefaults defaults;
 };
 
@@ -133,8 +118,8 @@ TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
     for (QPushButton* button : buttons)
         if (button->text() == "Open Settings")
             button->click();
-    EXPECT_EQ(workspace.pages, (std::vector<std::string>{std::string(Permissions::accessibilityPane),
-                                                         std::string(Permissions::inputMonitoringPane)}));
+    EXPECT_EQ(workspace.opened, (std::vector<std::string>{std::string(Permissions::accessibilityPane),
+                                                          std::string(Permissions::inputMonitoringPane)}));
 
     permissions.accessibility = false;
     setup.show();
@@ -257,8 +242,8 @@ TEST_F(WalkthroughWindows, StageControls)
     model().go(WalkStep::permissions);
     click(stage, stage.permissionRowRect(1).center());
     click(stage, stage.permissionRowRect(0).topLeft() + QPointF(2, 2));
-    EXPECT_EQ(workspace.pages, (std::vector<std::string>{std::string(Permissions::inputMonitoringPane),
-                                                         std::string(Permissions::accessibilityPane)}));
+    EXPECT_EQ(workspace.opened, (std::vector<std::string>{std::string(Permissions::inputMonitoringPane),
+                                                          std::string(Permissions::accessibilityPane)}));
     click(stage, stage.modeButtonRect(WalkStep::ask).center());
     EXPECT_EQ(model().state().step, WalkStep::ask);
 }
@@ -269,7 +254,7 @@ TEST(OnboardingPresenter, ShowsTheSharedWindows)
     // The shared windows live as long as the process, and so must what they use.
     static VirtualMainQueue queue;
     static sim::SimPermissions permissions;
-    static OpenedPages workspace;
+    static RecordingWorkspace workspace;
     static MemoryDefaults defaults;
     OnboardingServices::shared() = {
         .main = &queue, .defaults = &defaults, .permissions = &permissions, .workspace = &workspace};
