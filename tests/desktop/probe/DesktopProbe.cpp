@@ -3,10 +3,12 @@
 // leaving the field's text in a file.
 //
 //   kx_desktop_probe --class NAME [--password] [--text TEXT] [--caret N] [--select FROM TO]
-//                    [--copy TEXT HTML] [--report FILE]
+//                    [--copy TEXT HTML] [--report FILE] [--journal FILE]
 //
-// With --report it writes the field's whole text to FILE at start and after every change. It
-// prints "ready" once the field has the keyboard focus, then runs until killed.
+// With --report it writes the field's whole text to FILE at start and after every change; with
+// --journal it appends "<CLOCK_MONOTONIC nanoseconds><TAB><text>" to FILE at those moments, for
+// the typing benchmark. It prints "ready" once the field has the keyboard focus, then runs until
+// killed.
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,6 +20,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -29,6 +32,15 @@ void report(const QString& file, const QString& text)
         return;
     out.write(text.toUtf8());
     out.commit();
+}
+
+void note(std::FILE* journal, const QString& text)
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(journal, "%lld\t%s\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
+                 text.toUtf8().constData());
+    std::fflush(journal);
 }
 
 }  // namespace
@@ -45,6 +57,7 @@ int main(int argc, char** argv)
     QString copyText;
     QString copyHtml;
     QString reportFile;
+    QString journalFile;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -65,6 +78,8 @@ int main(int argc, char** argv)
             copyHtml = args[++i];
         } else if (arg == "--report" && hasValue)
             reportFile = args[++i];
+        else if (arg == "--journal" && hasValue)
+            journalFile = args[++i];
     }
     // Qt names the window's WM_CLASS after the application.
     QApplication::setApplicationName(className);
@@ -85,6 +100,13 @@ int main(int argc, char** argv)
     if (!reportFile.isEmpty()) {
         report(reportFile, text);
         QObject::connect(field, &QLineEdit::textChanged, [&](const QString& now) { report(reportFile, now); });
+    }
+    if (!journalFile.isEmpty()) {
+        std::FILE* journal = std::fopen(journalFile.toLocal8Bit().constData(), "a");
+        if (!journal)
+            return 1;
+        note(journal, text);
+        QObject::connect(field, &QLineEdit::textChanged, [journal](const QString& now) { note(journal, now); });
     }
     window.resize(320, 80);
     window.show();

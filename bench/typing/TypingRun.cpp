@@ -1,0 +1,117 @@
+#include "TypingRun.h"
+
+#include "DesktopSession.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace kx::bench {
+
+using test::DesktopSession;
+
+namespace {
+
+std::string collapsed(const std::string& line)
+{
+    std::istringstream words(line);
+    std::string word;
+    std::string result;
+    while (words >> word)
+        result += (result.empty() ? "" : " ") + word;
+    return result;
+}
+
+// Waits until the field has been still for quietMs since both its last change and notBefore
+// (nanoseconds), at most seconds; whether it came to rest.
+bool waitForRest(FieldJournal& journal, std::int64_t notBefore, double quietMs, double seconds)
+{
+    return DesktopSession::waitFor(
+        [&] {
+            journal.poll();
+            const std::int64_t last = std::max(notBefore, journal.changedAt());
+            return monotonicNanoseconds() - last >= static_cast<std::int64_t>(quietMs * 1e6);
+        },
+        seconds);
+}
+
+}  // namespace
+
+const std::vector<LanguageRun>& languageRuns()
+{
+    static const std::vector<LanguageRun> runs = {
+        {"he", "us,il", {.meant = 1, .wrong = 0}},
+        {"en", "us,il", {.meant = 0, .wrong = 1}},
+        {"ru", "us,ru", {.meant = 1, .wrong = 0}},
+        {"ar", "us,ara", {.meant = 1, .wrong = 0}},
+    };
+    return runs;
+}
+
+std::vector<Sentence> typeableSentences(const std::filesystem::path& text, const LayoutKeys& keys,
+                                        TypingPlan::Groups groups, int& skipped)
+{
+    std::vector<Sentence> sentences;
+    skipped = 0;
+    std::ifstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        auto words = wordsOf(collapsed(line), keys, groups.meant);
+        if (!words) {
+            skipped += collapsed(line).empty() ? 0 : 1;
+            continue;
+        }
+        Sentence sentence;
+        for (const PlannedWord& word : *words)
+            sentence.expected.push_back({word.meant, keys.textOf(word.strokes, groups.wrong)});
+        sentence.words = std::move(*words);
+        sentences.push_back(std::move(sentence));
+    }
+    return sentences;
+}
+
+CellResult typeCell(Typist& typist, TextTarget& target, const std::vector<Sentence>& sentences,
+                    TypingPlan::Groups groups, const CellOptions& options)
+{
+    CellResult result;
+    FieldJournal& journal = target.journal();
+    for (std::size_t index = 0; index < sentences.size() && result.tally.words < options.words; ++index) {
+        const Sentence& sentence = sentences[index];
+        const TypingPlan plan =
+            TypingPlan::build(sentence.words, groups, options.pattern, options.paceMs, options.seed * 1'000'003 + index);
+        journal.poll();
+        journal.take();
+        const std::vector<std::int64_t> spaceAt = typist.play(plan);
+        waitForRest(journal, monotonicNanoseconds(), options.quietMs, 10);
+        const std::vector<Snapshot> snapshots = journal.take();
+        const std::string text = journal.text();
+
+        const SentenceScore score = scoreSentence(sentence.expected, text);
+        result.tally.add(score);
+        result.tally.presses += plan.presses;
+        result.tally.overlappingPresses += plan.overlappingPresses;
+        const auto latencies = fixLatencies(sentence.expected, plan.onWrongLayout, spaceAt, snapshots);
+        result.tally.latenciesMs.insert(result.tally.latenciesMs.end(), latencies.begin(), latencies.end());
+        if (std::ranges::find(score.words, WordOutcome::damaged) != score.words.end()) {
+            std::string meant;
+            for (const ExpectedWord& word : sentence.expected)
+                meant += word.meant + ' ';
+            result.damage.push_back("'" + meant + "' => '" + text + "'");
+        }
+
+        // Afresh for the next sentence; a field that does not empty ends the cell.
+        bool cleared = false;
+        for (int attempt = 0; attempt < 3 && !cleared; ++attempt) {
+            typist.clearField();
+            cleared = waitForRest(journal, monotonicNanoseconds(), 150, 3) && journal.text().empty();
+        }
+        journal.take();
+        if (!cleared) {
+            result.failure = "the field did not empty: '" + journal.text() + "'";
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace kx::bench
