@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
@@ -83,6 +84,17 @@ DesktopSession::DesktopSession()
     m_display = ":" + number;
     ::setenv("DISPLAY", m_display.c_str(), 1);
 
+    // The accessibility bus puts its socket in the runtime folder, else in ~/.cache by display
+    // number, where another desktop of the same number (in another network namespace, or one
+    // torn down meanwhile) would take or remove it.
+    std::string runtime = (std::filesystem::temp_directory_path() / "kx-runtime-XXXXXX").string();
+    if (!::mkdtemp(runtime.data())) {
+        m_why = "cannot make a runtime folder";
+        return;
+    }
+    m_runtimeFolder = runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+
     // The session bus, before anything asks for it; it starts the accessibility bus on demand
     // with this environment, so the accessibility bus finds the display too.
     ::setenv("GSETTINGS_BACKEND", "memory", 1);
@@ -127,6 +139,9 @@ DesktopSession::~DesktopSession()
     delete QCoreApplication::instance();
     for (auto it = m_children.rbegin(); it != m_children.rend(); ++it)
         stop(*it);
+    std::error_code ignored;
+    if (!m_runtimeFolder.empty())
+        std::filesystem::remove_all(m_runtimeFolder, ignored);
 }
 
 pid_t DesktopSession::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
