@@ -1,17 +1,21 @@
 // A small Qt application that the desktop tests drive: a window of a chosen WM_CLASS holding one
 // focused text field, optionally a password field, optionally owning the clipboard, optionally
-// leaving the field's text in a file.
+// leaving the field's text in a file, optionally logging the key presses it receives.
 //
 //   kx_desktop_probe --class NAME [--password] [--text TEXT] [--caret N] [--select FROM TO]
-//                    [--copy TEXT HTML] [--report FILE] [--journal FILE]
+//                    [--copy TEXT HTML] [--report FILE] [--keys FILE] [--journal FILE]
 //
 // With --report it writes the field's whole text to FILE at start and after every change; with
 // --journal it appends "<CLOCK_MONOTONIC nanoseconds><TAB><text>" to FILE at those moments, for
-// the typing benchmark. It prints "ready" once the field has the keyboard focus, then runs until
+// the typing benchmark; with --keys it appends one line per key press the field receives
+// ("Ctrl+Z", "X"). It prints "ready" once the field has the keyboard focus, then runs until
 // killed.
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSaveFile>
@@ -21,6 +25,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 namespace {
 
@@ -34,6 +39,7 @@ void report(const QString& file, const QString& text)
     out.commit();
 }
 
+// One line of the journal: the moment on the clock the benchmark reads, and the text.
 void note(std::FILE* journal, const QString& text)
 {
     timespec now{};
@@ -42,6 +48,26 @@ void note(std::FILE* journal, const QString& text)
                  text.toUtf8().constData());
     std::fflush(journal);
 }
+
+// Appends every key press of the object it watches to a file, as Qt names the chord.
+class KeyLog : public QObject {
+public:
+    explicit KeyLog(const QString& file) : m_file(file) { m_file.open(QIODevice::WriteOnly | QIODevice::Append); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            m_file.write(QKeySequence(key->keyCombination()).toString().toUtf8() + '\n');
+            m_file.flush();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QFile m_file;
+};
 
 }  // namespace
 
@@ -58,6 +84,7 @@ int main(int argc, char** argv)
     QString copyHtml;
     QString reportFile;
     QString journalFile;
+    QString keysFile;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -80,6 +107,8 @@ int main(int argc, char** argv)
             reportFile = args[++i];
         else if (arg == "--journal" && hasValue)
             journalFile = args[++i];
+        else if (arg == "--keys" && hasValue)
+            keysFile = args[++i];
     }
     // Qt names the window's WM_CLASS after the application.
     QApplication::setApplicationName(className);
@@ -107,6 +136,11 @@ int main(int argc, char** argv)
             return 1;
         note(journal, text);
         QObject::connect(field, &QLineEdit::textChanged, [journal](const QString& now) { note(journal, now); });
+    }
+    std::unique_ptr<KeyLog> keyLog;
+    if (!keysFile.isEmpty()) {
+        keyLog = std::make_unique<KeyLog>(keysFile);
+        field->installEventFilter(keyLog.get());
     }
     window.resize(320, 80);
     window.show();
