@@ -2,7 +2,7 @@
 // A private X11 desktop for the desktop tests, started on first use and shared by the tests of one
 // process: Xvfb on a free display, a runtime folder of its own, a D-Bus session bus (which starts
 // the accessibility bus when asked), openbox as the window manager, and the process's
-// QGuiApplication on that display.
+// QApplication on that display.
 // Programs started through it get the same display and buses and are ended with the session.
 
 #include <functional>
