@@ -82,12 +82,16 @@ Frequency FrequencyOracle::frequency(const std::string& word, const std::string&
     const auto found = words->ranks.find(lowered);
     if (found != words->ranks.end())
         return Frequency::ranked(found->second);
-    // A ranked word behind joined prefixes takes its rank, when the spell checker knows the
-    // whole form: the prefixes alone would make words of many a letter string.
+    // A ranked word behind joined prefixes makes the form ranked, when the spell checker knows the
+    // whole form: the prefixes alone would make words of many a letter string. It ranks after
+    // every listed word, so that a plain word of another layout still outweighs it.
     for (const std::string& stem : PrefixedForm::stems(lowered, key(language))) {
         const auto plain = words->ranks.find(stem);
-        if (plain != words->ranks.end())
-            return m_fallback.isMisspelled(word, language) ? Frequency::absent() : Frequency::ranked(plain->second);
+        if (plain == words->ranks.end())
+            continue;
+        if (m_fallback.isMisspelled(word, language))
+            return Frequency::absent();
+        return Frequency::ranked(static_cast<int>(words->ranks.size()) + plain->second);
     }
     return Frequency::absent();
 }

@@ -179,16 +179,16 @@ TEST(PrefixedFormTest, takesJoinedPrefixesOff)
     EXPECT_TRUE(PrefixedForm::stems("вход", "ru").empty());
 }
 
-// A prefixed form takes the rank of the listed word behind it, only when the spell checker knows
-// the whole form.
+// A prefixed form is ranked after every listed word, in the order of the listed word behind it,
+// only when the spell checker knows the whole form.
 TEST_F(FrequencyOracleTest, ranksPrefixedFormsTheSpellCheckerKnows)
 {
     writeList("he", "שלום\nספר\nבית\n");
     writeList("en", "and\nhouse\n");
     m_fallback.words = {"והספר", "בבית"};
     FrequencyOracle oracle(m_fallback, m_folder);
-    EXPECT_EQ(oracle.frequency("והספר", "he"), Frequency::ranked(2));
-    EXPECT_EQ(oracle.frequency("בבית", "he"), Frequency::ranked(3));
+    EXPECT_EQ(oracle.frequency("והספר", "he"), Frequency::ranked(3 + 2));
+    EXPECT_EQ(oracle.frequency("בבית", "he"), Frequency::ranked(3 + 3));
     EXPECT_FALSE(oracle.isMisspelled("והספר", "he"));
     // Unknown to the spell checker, or nothing ranked behind the prefixes.
     EXPECT_EQ(oracle.frequency("כספר", "he"), Frequency::absent());
