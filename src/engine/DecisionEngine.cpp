@@ -33,9 +33,17 @@ int letterCount(std::string_view s)
     return count;
 }
 
+// Written in capitals: upper-casing changes nothing, lower-casing changes something, and no
+// letter is caseless. A capital typed with Shift before Hebrew or Arabic letters, as the Hebrew
+// layout types one for a capitalised English word, is not an acronym.
 bool isAllCapitals(std::string_view s)
 {
-    return s == text::uppercased(s) && s != text::lowercased(s);
+    if (s != text::uppercased(s) || s == text::lowercased(s))
+        return false;
+    const std::vector<std::string> characters = text::characters(s);
+    return std::none_of(characters.begin(), characters.end(), [](const std::string& c) {
+        return text::characterIsLetter(c) && !text::characterIsUppercase(c);
+    });
 }
 
 bool startsWithGeresh(std::string_view s)

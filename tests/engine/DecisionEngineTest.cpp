@@ -88,6 +88,8 @@ TEST(DecisionTokens, classifyTextAsTheRulesSay)
     EXPECT_TRUE(DecisionEngine::acceptableAsTyped("hEllo"));
     EXPECT_FALSE(DecisionEngine::acceptableAsTyped("he llo"));
     EXPECT_FALSE(DecisionEngine::acceptableAsTyped("HELLO"));
+    // One capital before caseless letters, as Shift types it on the Hebrew layout, is no acronym.
+    EXPECT_TRUE(DecisionEngine::acceptableAsTyped("Tיןד"));
     EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("word)."), "word");
     EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("?!\u201D"), "");
     EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("(word"), "(word");
@@ -339,6 +341,7 @@ TEST_F(DecideWithRealOracles, convertsWrongLayoutWords)
     EXPECT_EQ(decided("ghbdtn", us, {il, ru}, *oracle), "привет @ru");
     EXPECT_EQ(decided("cceav", us, {il, ru}, *oracle), "בבקשה @he");
     EXPECT_EQ(decided("t,v", us, {il, ru}, *oracle), "אתה @he");
+    EXPECT_EQ(decided("Cיקבלןמע", il, {us, ru}, *oracle), "Checking @en");
     // 4 letters are too few alone; the run of words around it carries it.
     EXPECT_EQ(decided("akuo", us, {il}, *oracle), "none");
     const auto d = DecisionEngine::decideRun(run({"nv", "akuo"}, us), us, std::vector{il}, *oracle);
