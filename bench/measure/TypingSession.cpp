@@ -40,17 +40,7 @@ TypingSession::TypingSession(const std::vector<std::string>& layouts)
     AppServices services;
     services.main = &m_queue;
     services.defaults = &m_defaults;
-    services.inputSources = &m_desk.inputSources();
-    services.eventTap = &m_desk.eventTap();
-    services.eventPoster = &m_desk.eventPoster();
-    services.pasteboard = &m_desk.pasteboard();
-    services.accessibility = &m_desk.accessibility();
-    services.secureInput = &m_desk.secureInput();
-    services.permissions = &m_desk.permissions();
-    services.pointer = &m_desk.pointer();
-    services.workspace = &m_desk.workspace();
-    services.loginItem = &m_desk.loginItem();
-    services.sound = &m_desk.sound();
+    m_desk.provide(services);
     services.spellChecker = &platform::SpellChecker::shared();
     services.actuationQueue = m_actuationQueue.get();
     services.axQueue = m_axQueue.get();
