@@ -106,7 +106,7 @@ double share(int part, int whole)
     return whole > 0 ? 100.0 * part / whole : 0;
 }
 
-void printRow(const LanguageRun& run, TargetKind target, Pattern pattern, double pace, const Tally& t)
+void printRow(const LanguageRun& run, TargetKind target, Pattern pattern, double pace, const TypingTally& t)
 {
     std::printf("| %-2s | %-6s | %-5s | %-10s | %4.0f | %6d | %6d %5.1f%% | %6d %5.1f%% | %5d %5.1f%% | %5d | %5d %5.1f%% | "
                 "%5.0f | %5.0f | %3.0f%% |\n",

@@ -45,7 +45,7 @@ struct CellOptions {
 };
 
 struct CellResult {
-    Tally tally;
+    TypingTally tally;
     /// "meant ⇒ field" for each sentence with a damaged word.
     std::vector<std::string> damage;
     /// Empty, or why the cell stopped early (the field would not clear, ...).

@@ -124,7 +124,7 @@ std::vector<double> fixLatencies(const std::vector<ExpectedWord>& words, const s
     return latencies;
 }
 
-void Tally::add(const SentenceScore& score)
+void TypingTally::add(const SentenceScore& score)
 {
     ++sentences;
     exact += score.exact ? 1 : 0;
@@ -134,20 +134,6 @@ void Tally::add(const SentenceScore& score)
         typed += outcome == WordOutcome::typed ? 1 : 0;
         damaged += outcome == WordOutcome::damaged ? 1 : 0;
     }
-}
-
-Tally& Tally::operator+=(const Tally& other)
-{
-    words += other.words;
-    meant += other.meant;
-    typed += other.typed;
-    damaged += other.damaged;
-    sentences += other.sentences;
-    exact += other.exact;
-    presses += other.presses;
-    overlappingPresses += other.overlappingPresses;
-    latenciesMs.insert(latenciesMs.end(), other.latenciesMs.begin(), other.latenciesMs.end());
-    return *this;
 }
 
 double percentile(std::vector<double> values, double share)

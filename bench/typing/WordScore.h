@@ -46,7 +46,7 @@ std::vector<double> fixLatencies(const std::vector<ExpectedWord>& words, const s
                                  const std::vector<std::int64_t>& spaceAt, const std::vector<Snapshot>& snapshots);
 
 /// Counts over many sentences.
-struct Tally {
+struct TypingTally {
     int words = 0;
     int meant = 0;
     int typed = 0;
@@ -58,7 +58,6 @@ struct Tally {
     std::vector<double> latenciesMs;
 
     void add(const SentenceScore& score);
-    Tally& operator+=(const Tally& other);
 };
 
 /// The value below which share of the sorted values fall (0.5: the median); 0 for none.

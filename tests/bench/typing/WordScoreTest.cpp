@@ -47,7 +47,7 @@ TEST(WordScore, JudgesEveryWordOfTheField)
 
 TEST(WordScore, CountsOverSentences)
 {
-    Tally tally;
+    TypingTally tally;
     tally.add(scoreSentence(sentence, "Little can be done "));
     tally.add(scoreSentence(sentence, "Little בשמ be dne "));
     EXPECT_EQ(tally.words, 8);
