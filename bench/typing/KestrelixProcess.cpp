@@ -23,12 +23,12 @@ std::string fileText(const std::filesystem::path& file)
 
 }  // namespace
 
-KestrelixProcess::KestrelixProcess()
+KestrelixProcess::KestrelixProcess(const std::string& executable)
 {
     // Past the walkthrough: its window would take the focus.
     std::filesystem::create_directories(m_home / "config/kestrelix");
     std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
-    m_pid = DesktopSession::shared().start({KX_EXECUTABLE}, {"XDG_CONFIG_HOME=" + (m_home / "config").string(),
+    m_pid = DesktopSession::shared().start({executable}, {"XDG_CONFIG_HOME=" + (m_home / "config").string(),
                                                              "XDG_STATE_HOME=" + (m_home / "state").string(),
                                                              "XDG_DATA_HOME=" + (m_home / "data").string()});
     const bool ready = m_pid > 0 && DesktopSession::waitFor(

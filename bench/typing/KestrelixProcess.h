@@ -11,8 +11,9 @@ namespace kx::bench {
 
 class KestrelixProcess {
 public:
-    /// Starts it and waits until its log says it is ready to correct; check ok().
-    KestrelixProcess();
+    /// Starts the executable (by default the one built beside the benchmark) and waits until its
+    /// log says it is ready to correct; check ok().
+    explicit KestrelixProcess(const std::string& executable = KX_EXECUTABLE);
     KestrelixProcess(const KestrelixProcess&) = delete;
     KestrelixProcess& operator=(const KestrelixProcess&) = delete;
     ~KestrelixProcess();

@@ -5,6 +5,10 @@
 //
 //   kx_typing_bench [--languages he,en,ru,ar] [--targets gtk,qt,xterm] [--patterns whole,every-word,mixed]
 //                   [--paces 40,60,100,150] [--words N] [--seed N] [--quiet MS] [--texts DIR] [--show-damage N]
+//                   [--kestrelix PATH]
+//
+// --kestrelix runs another build of the program (its resource folder beside it), to compare two builds
+// on the same sentences, keys and timings.
 
 #include "DesktopSession.h"
 #include "KestrelixProcess.h"
@@ -42,6 +46,7 @@ struct Options {
     double quietMs = 800;
     std::filesystem::path texts = KX_TEXTS_DIR;
     std::size_t showDamage = 3;
+    std::string kestrelix = KX_EXECUTABLE;
 };
 
 [[noreturn]] void usage(const char* why)
@@ -49,7 +54,7 @@ struct Options {
     std::fprintf(stderr, "kx_typing_bench: %s\n"
                          "usage: kx_typing_bench [--languages he,en,ru,ar] [--targets gtk,qt,xterm]\n"
                          "         [--patterns whole,every-word,mixed] [--paces 40,60,100,150] [--words N]\n"
-                         "         [--seed N] [--quiet MS] [--texts DIR] [--show-damage N]\n",
+                         "         [--seed N] [--quiet MS] [--texts DIR] [--show-damage N] [--kestrelix PATH]\n",
                  why);
     std::exit(2);
 }
@@ -94,6 +99,8 @@ Options parse(int argc, char** argv)
             options.texts = value;
         } else if (arg == "--show-damage") {
             options.showDamage = std::stoul(value);
+        } else if (arg == "--kestrelix") {
+            options.kestrelix = value;
         } else {
             usage(("unknown option " + arg).c_str());
         }
@@ -155,7 +162,7 @@ int main(int argc, char** argv)
                          (options.texts / (language + ".txt")).c_str());
             return 1;
         }
-        KestrelixProcess app;
+        KestrelixProcess app(options.kestrelix);
         if (!app.ok()) {
             std::fprintf(stderr, "kx_typing_bench: kestrelix did not get ready:\n%s\n", app.log().c_str());
             return 1;
