@@ -20,7 +20,7 @@ using test::DesktopSession;
 
 constexpr double quickPaceMs = 60;
 
-class TypingAtPaceTest : public ::testing::Test {
+class RunningTextTypingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -61,7 +61,7 @@ protected:
     std::unique_ptr<Typist> m_typist;
 };
 
-TEST_F(TypingAtPaceTest, GtkEntryGetsEveryKeyOnceAndInOrder)
+TEST_F(RunningTextTypingTest, GtkEntryGetsEveryKeyOnceAndInOrder)
 {
     TextTarget entry(TargetKind::gtk);
     ASSERT_TRUE(entry.ok());
@@ -70,7 +70,7 @@ TEST_F(TypingAtPaceTest, GtkEntryGetsEveryKeyOnceAndInOrder)
     expectNoDamage(entry, "he", Pattern::mixed, 30);
 }
 
-TEST_F(TypingAtPaceTest, QtLineEditGetsEveryKeyOnceAndInOrder)
+TEST_F(RunningTextTypingTest, QtLineEditGetsEveryKeyOnceAndInOrder)
 {
     TextTarget lineEdit(TargetKind::qt);
     ASSERT_TRUE(lineEdit.ok());
