@@ -195,11 +195,13 @@ int main(int argc, char** argv)
                 }
             }
         }
-        footnotes.push_back(run->language + ": " + std::to_string(sentences.size()) + " sentences typeable, " +
-                            std::to_string(skipped) + " left out (characters beyond Shift); kestrelix " +
-                            std::to_string(presses > 0 ? 1000 * (app.cpuSeconds() - cpuBefore) / presses : 0.0)
-                                .substr(0, 5) +
-                            " ms CPU a key, peak resident " + std::to_string(app.peakResidentKb() / 1024) + " MB");
+        char usage[160];
+        std::snprintf(usage, sizeof usage,
+                      ": %zu sentences typeable, %d left out (characters beyond Shift); kestrelix %.2f ms CPU a key, "
+                      "peak resident %ld MB",
+                      sentences.size(), skipped, presses > 0 ? 1000 * (app.cpuSeconds() - cpuBefore) / presses : 0.0,
+                      app.peakResidentKb() / 1024);
+        footnotes.push_back(run->language + usage);
         if (!app.running()) {
             std::fprintf(stderr, "kx_typing_bench: kestrelix exited:\n%s\n", app.log().c_str());
             status = 1;
