@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/QuitSignals.h"
 #include "controller/AppController.h"
 #include "controller/LaunchOptions.h"
 #include "onboarding/DrillView.h"
@@ -31,6 +32,9 @@
 #include "ui/TrayStatusItem.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
@@ -51,6 +55,22 @@ std::string missingSession()
     if (!display || !*display)
         return "Kestrelix: no X11 display (DISPLAY is not set); Kestrelix needs an X11 session";
     return {};
+}
+
+// Lets a rewrite being typed end and the user's clipboard come back, so that quitting neither
+// leaves half a rewrite nor our text in the clipboard; the event loop runs meanwhile, as the
+// rewrite needs it. Bounded, since a stuck application must not keep us from quitting.
+void finishWork(const AppController& controller)
+{
+    constexpr qint64 longestWaitMs = 3000;
+    QElapsedTimer clock;
+    clock.start();
+    while (controller.busy() && clock.elapsed() < longestWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    if (controller.busy())
+        Log::line("quit: a rewrite did not finish in time");
 }
 
 }  // namespace
@@ -147,9 +167,13 @@ int Application::run(int argc, char** argv)
     tray.onCommand = [&controller](const MenuCommand& command) { controller.performMenuCommand(command); };
 
     QTimer::singleShot(0, &app, [&controller] { controller.start(); });
+    const QuitSignals quitSignals;
     const int status = app.exec();
+    finishWork(controller);
     AppController::setShared(nullptr);
     Log::flush();
+    // Leaving this function ends the Qt application, which hands a clipboard we own to the
+    // session's clipboard manager.
     return status;
 }
 

@@ -69,10 +69,12 @@ void Actuator::paste(const std::string& text)
     m_sleep(pasteSettle);
     keyPair(vKey, EventFlags::command);
     platform::Pasteboard* pasteboard = &m_pasteboard;
-    m_main.after(restoreDelay, [pasteboard, snapshot, written] {
+    *m_restoresDue += 1;
+    m_main.after(restoreDelay, [pasteboard, snapshot, written, due = m_restoresDue] {
         // Something the user copied meanwhile wins over what we saved.
         if (pasteboard->changeCount() == written)
             snapshot->restore(*pasteboard);
+        *due -= 1;
     });
 }
 

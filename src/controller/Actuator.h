@@ -13,7 +13,9 @@
 #include "platform/Pasteboard.h"
 #include "platform/SerialQueue.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,6 +70,9 @@ public:
     /// Posts one marked event and pauses; an event that cannot be posted is skipped.
     void postKey(std::uint16_t code, std::uint64_t flags, bool down);
 
+    /// Whether a paste's restore of the user's pasteboard has yet to run. Any thread.
+    bool restorePending() const { return *m_restoresDue > 0; }
+
 private:
     void post(const platform::SyntheticKey& event);
     void keyPair(std::uint16_t code, std::uint64_t flags);
@@ -78,6 +83,7 @@ private:
     MainQueue& m_main;
     Sleeper m_sleep;
     std::thread::id m_mainThread = std::this_thread::get_id();
+    std::shared_ptr<std::atomic<int>> m_restoresDue = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace kx

@@ -1,6 +1,7 @@
 // The real executable on the test desktop: a probe window in front, another X client typing, and
 // what the user would see in the field, the keyboard's group and the clipboard.
 
+#include "ClipboardManager.h"
 #include "DesktopSession.h"
 #include "KeyboardScene.h"
 #include "RunCommand.h"
@@ -16,6 +17,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <csignal>
 #include <sys/wait.h>
 
 namespace kx {
@@ -243,6 +245,49 @@ TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
         },
         3))
         << "clipboard: " << pasteboard.string().value_or("(nothing)");
+}
+
+// Quitting (SIGTERM) in the middle of a paste rewrite lets the rewrite finish, leaves no key held
+// or grabbed, and hands the user's clipboard, given back after the paste, to the clipboard manager.
+TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
+{
+    const test::ClipboardManager manager;
+    ASSERT_TRUE(manager.ok());
+    startKestrelix();
+    platform::x11::QtPasteboard pasteboard;
+    const auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+    ASSERT_TRUE(browser);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5));
+    const auto before = pasteboard.changeCount();
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.changeCount() != before; }, 3))
+        << "the rewrite went through the clipboard\n" << log();
+    ::kill(m_app, SIGTERM);
+    int status = -1;
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
+        << "kestrelix did not quit\n" << log();
+    m_app = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_NE(log().find("quitting on SIGTERM"), std::string::npos) << log();
+
+    EXPECT_TRUE(browser->waitForText("בבקשה ")) << browser->text() << '\n' << log();
+    EXPECT_EQ(manager.saves(), 1);
+    const auto saved = manager.saved();
+    EXPECT_EQ(saved.contains("text/html") ? saved.at("text/html") : "", "<b>the user's copy</b>");
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 3))
+        << "clipboard: " << pasteboard.string().value_or("(nothing)");
+
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)), manager.window());
+    char keys[32];
+    XQueryKeymap(display, keys);
+    EXPECT_EQ(std::string(keys, sizeof keys), std::string(sizeof keys, '\0')) << "a key is still down";
+    EXPECT_EQ(XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime),
+              GrabSuccess);
+    XUngrabKeyboard(display, CurrentTime);
+    XCloseDisplay(display);
 }
 
 // A second start while one runs says so on standard error and exits 0; the first keeps correcting.
