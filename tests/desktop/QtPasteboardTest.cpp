@@ -9,6 +9,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <chrono>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 namespace kx::platform::x11 {
@@ -112,6 +116,49 @@ TEST_F(QtPasteboardTest, ReadsEveryFormatOfAnotherApplication)
     EXPECT_EQ(items[0].at("text/html"), "<b>grüße</b>");
     EXPECT_FALSE(items[0].contains("TARGETS"));
     EXPECT_EQ(m_pasteboard->string(), "grüße");
+}
+
+// Read with a time limit, another application's copy comes in the same formats as without one.
+TEST_F(QtPasteboardTest, ReadsEveryFormatWithinTheTimeGiven)
+{
+    copyElsewhere("grüße", "<b>grüße</b>");
+    const auto items = m_pasteboard->itemsWithin(2.0);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 1u);
+    EXPECT_EQ(items->at(0).at("text/plain"), "grüße");
+    EXPECT_EQ(items->at(0).at("text/html"), "<b>grüße</b>");
+    EXPECT_FALSE(items->at(0).contains("TARGETS"));
+}
+
+// An owner that never answers is given up on when the time is over, not after Qt's 5 s per format.
+TEST_F(QtPasteboardTest, HungOwnerIsGivenUpOn)
+{
+    // Another process: our own windows count as ours.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t hung = ::fork();
+    ASSERT_GE(hung, 0);
+    if (hung == 0) {
+        Display* display = XOpenDisplay(nullptr);
+        if (display) {
+            const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+            XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False), window, CurrentTime);
+            XSync(display, False);
+        }
+        (void)!::write(ready[1], "x", 1);
+        ::pause();  // never answers
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(m_pasteboard->itemsWithin(0.25));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ::kill(hung, SIGKILL);
+    ::waitpid(hung, nullptr, 0);
 }
 
 // A paste's round trip: save, write plain text that others can paste, restore both formats.
