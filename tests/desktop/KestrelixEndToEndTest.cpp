@@ -50,6 +50,39 @@ int currentGroup()
     return state.locked_group;
 }
 
+// Whether a viewable top-level window titled title is on display (a server without a window
+// manager: top-level windows are the root's children).
+bool windowShown(const std::string& display, const std::string& title)
+{
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection)
+        return false;
+    const Atom netName = XInternAtom(connection, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(connection, "UTF8_STRING", False);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    bool shown = false;
+    if (XQueryTree(connection, DefaultRootWindow(connection), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !shown; ++i) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long length = 0, remaining = 0;
+            unsigned char* name = nullptr;
+            XWindowAttributes attributes{};
+            if (XGetWindowProperty(connection, children[i], netName, 0, 256, False, utf8, &type, &format, &length,
+                                   &remaining, &name) == Success &&
+                name && XGetWindowAttributes(connection, children[i], &attributes))
+                shown = attributes.map_state == IsViewable &&
+                        std::string(reinterpret_cast<const char*>(name), length) == title;
+            XFree(name);
+        }
+        XFree(children);
+    }
+    XCloseDisplay(connection);
+    return shown;
+}
+
 // The variables that keep the application's settings, log and history under home.
 std::vector<std::string> homeVariables(const std::filesystem::path& home)
 {
@@ -92,6 +125,25 @@ protected:
     }
 
     std::string log() const { return fileText(m_home / "state/kestrelix/kestrelix.log"); }
+
+    // Another X server, with these options added; its display name, empty when it did not start.
+    static std::string startOtherDisplay(const std::vector<std::string>& options = {})
+    {
+        std::vector<std::string> command = {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp",
+                                            "-screen", "0", "800x600x24"};
+        command.insert(command.end(), options.begin(), options.end());
+        const std::string number = DesktopSession::shared().startPrinting(command);
+        return number.empty() ? std::string() : ":" + number;
+    }
+    // Starts the executable on display, its settings, log and history under home.
+    static pid_t startOn(const std::string& display, const std::filesystem::path& home)
+    {
+        std::vector<std::string> command = {"env", "DISPLAY=" + display};
+        const auto variables = homeVariables(home);
+        command.insert(command.end(), variables.begin(), variables.end());
+        command.push_back(KX_EXECUTABLE);
+        return DesktopSession::shared().start(command);
+    }
 
     // Starts the application and waits until it says it is ready to correct.
     void startKestrelix()
@@ -310,28 +362,41 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
 TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
 {
     startKestrelix();
-    const std::string number = DesktopSession::shared().startPrinting(
-        {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
-    ASSERT_FALSE(number.empty()) << "a second Xvfb did not start";
+    const std::string display = startOtherDisplay();
+    ASSERT_FALSE(display.empty()) << "a second Xvfb did not start";
     const test::TempFolder otherHome("kx-e2e");
-    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
-    onOtherDisplay.push_back("DISPLAY=:" + number);
-
-    std::vector<std::string> command = {"env"};
-    command.insert(command.end(), onOtherDisplay.begin(), onOtherDisplay.end());
-    command.push_back(KX_EXECUTABLE);
-    const pid_t other = DesktopSession::shared().start(command);
+    const pid_t other = startOn(display, otherHome.path());
     ASSERT_GT(other, 0);
     const auto otherLog = [&] { return fileText(otherHome / "state/kestrelix/kestrelix.log"); };
     EXPECT_TRUE(DesktopSession::waitFor([&] { return otherLog().find("launch — build") != std::string::npos; }, 10))
-        << "the instance on :" << number << " did not start:\n" << otherLog();
-    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on :" << number << " exited";
+        << "the instance on " << display << " did not start:\n" << otherLog();
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on " << display << " exited";
 
+    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
+    onOtherDisplay.push_back("DISPLAY=" + display);
     const Outcome third = runToEnd(onOtherDisplay);
     EXPECT_EQ(third.output, "Kestrelix: another instance is already running — exiting\n");
     EXPECT_EQ(third.status, 0);
     EXPECT_TRUE(appRunning()) << "the first display's instance keeps running";
     DesktopSession::shared().stop(other);
+}
+
+// On an X server without RECORD the application keeps running with the corrector off: Input
+// Monitoring counts as missing, and the setup window says what to do.
+TEST_F(KestrelixEndToEndTest, DisplayWithoutRecordRunsOffWithTheSetupWindow)
+{
+    const std::string display = startOtherDisplay({"-extension", "RECORD"});
+    ASSERT_FALSE(display.empty()) << "an Xvfb without RECORD did not start";
+    const pid_t app = startOn(display, m_home.path());
+    ASSERT_GT(app, 0);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("permissions ax=") != std::string::npos; }, 10))
+        << log();
+    EXPECT_NE(log().find("im=false"), std::string::npos) << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return windowShown(display, "Kestrelix Setup — Beta"); }, 10))
+        << "no setup window on " << display;
+    EXPECT_EQ(::waitpid(app, nullptr, WNOHANG), 0) << "kestrelix exited\n" << log();
+    EXPECT_EQ(log().find("event tap installed"), std::string::npos) << log();
+    DesktopSession::shared().stop(app);
 }
 
 // Without DISPLAY the application says in one line that it needs an X11 session, and exits 1.
