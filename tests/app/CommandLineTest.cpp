@@ -75,6 +75,28 @@ TEST(CommandLine, ResourceCheckNamesWhatIsMissingInOrder)
     EXPECT_EQ(outcome.status, 1);
 }
 
+// Installed under any prefix, the program finds its resources there, beside its desktop entry and
+// its icon in the hicolor theme.
+TEST(CommandLine, InstalledCopyFindsItsResources)
+{
+    const test::TempFolder root{"kx-install"};
+    const Outcome install = test::runCommand("DESTDIR='" + root.path().string() + "' '" KX_CMAKE_COMMAND
+                                             "' --install '" KX_BUILD_DIR "' --prefix /opt/kx >/dev/null 2>&1");
+    ASSERT_EQ(install.status, 0);
+    const fs::path prefix = root / "opt/kx";
+    std::ostringstream entry;
+    entry << std::ifstream(prefix / "share/applications/kestrelix.desktop").rdbuf();
+    for (const char* line : {"Name=Kestrelix\n", "Exec=kestrelix\n", "Icon=kestrelix\n", "Categories=Utility;\n"})
+        EXPECT_NE(entry.str().find(line), std::string::npos) << line;
+    for (const char* icon : {"16x16/apps/kestrelix.png", "48x48/apps/kestrelix.png", "128x128/apps/kestrelix.png",
+                             "scalable/apps/kestrelix.svg"})
+        EXPECT_TRUE(fs::is_regular_file(prefix / "share/icons/hicolor" / icon)) << icon;
+
+    const Outcome check = run("XKB_DEFAULT_LAYOUT=us", (prefix / "bin/kestrelix").string(), "--check-resources");
+    EXPECT_EQ(check.output, "resources ok\n");
+    EXPECT_EQ(check.status, 0);
+}
+
 // With one layout the corpus run prints only its two fixed lines.
 TEST(CommandLine, CorpusWithOneLayoutNeedsTwo)
 {
