@@ -246,6 +246,59 @@ TEST_F(KestrelixEndToEndTest, UndoHotKeyRestoresTypedText)
     EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 0; }, 2)) << "group " << currentGroup();
 }
 
+// The chords a field received, one a line, as Qt names them.
+std::vector<std::string> chords(const std::filesystem::path& file)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(fileText(file));
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("Ctrl+"))
+            lines.push_back(line);
+    return lines;
+}
+
+// Ctrl+Z is the application's own undo whenever it does not follow a correction at once: with
+// nothing corrected, and with a key typed since the correction.
+TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrection)
+{
+    startKestrelix();
+    const test::TempFolder keys("kx-keys");
+    const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("hello ");
+    ASSERT_TRUE(field->waitForText("hello "));
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 1; }, 3)) << fileText(keys / "log");
+    EXPECT_TRUE(field->waitForText("")) << "the field's own undo took the typing back: " << field->text();
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    m_user->typeKeys("x");
+    ASSERT_TRUE(field->waitForText("בבקשה ס")) << field->text() << '\n' << log();
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 2; }, 3)) << log();
+    EXPECT_EQ(log().find("undo —"), std::string::npos) << log();
+}
+
+// Ctrl+Z right after a correction is ours: the correction is undone and the field never sees it.
+TEST_F(KestrelixEndToEndTest, CtrlZRightAfterACorrectionUndoesItAlone)
+{
+    startKestrelix();
+    const test::TempFolder keys("kx-keys");
+    const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(field->waitForText("cceav ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    EXPECT_TRUE(chords(keys / "log").empty()) << fileText(keys / "log");
+}
+
 // A key typed while the rewrite is being typed is held and lands after the rewritten word, on the
 // layout the rewrite switched to (x types ס on il).
 TEST_F(KestrelixEndToEndTest, KeyTypedDuringRewriteLandsAfterIt)
