@@ -170,6 +170,16 @@ protected:
             ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
         return front ? std::move(field) : nullptr;
     }
+    // A browser in front (rewritten by paste), where the user copied text in two formats.
+    std::unique_ptr<TextField> browserWithUsersCopy(platform::x11::QtPasteboard& pasteboard)
+    {
+        auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+        if (browser && !DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5)) {
+            ADD_FAILURE() << "the user's copy did not reach the clipboard";
+            return nullptr;
+        }
+        return browser;
+    }
     bool appRunning()
     {
         if (m_app > 0 && ::waitpid(m_app, nullptr, WNOHANG) == m_app)
@@ -332,9 +342,8 @@ TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
 {
     startKestrelix();
     platform::x11::QtPasteboard pasteboard;
-    const auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+    const auto browser = browserWithUsersCopy(pasteboard);
     ASSERT_TRUE(browser);
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5));
     const auto before = pasteboard.changeCount();
 
     m_user->typeKeys("cceav ");
@@ -360,9 +369,8 @@ TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
     ASSERT_TRUE(manager.ok());
     startKestrelix();
     platform::x11::QtPasteboard pasteboard;
-    const auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+    const auto browser = browserWithUsersCopy(pasteboard);
     ASSERT_TRUE(browser);
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5));
     const auto before = pasteboard.changeCount();
 
     m_user->typeKeys("cceav ");
