@@ -3,6 +3,7 @@
 
 #include "ClipboardManager.h"
 #include "DesktopSession.h"
+#include "HungClipboardOwner.h"
 #include "KeyboardScene.h"
 #include "RunCommand.h"
 #include "TempFolder.h"
@@ -359,6 +360,24 @@ TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
         },
         3))
         << "clipboard: " << pasteboard.string().value_or("(nothing)");
+}
+
+// A browser's rewrite while the clipboard's owner hangs is typed instead of pasted, without
+// waiting for the owner, whose clipboard is left alone.
+TEST_F(KestrelixEndToEndTest, HungClipboardOwnerGetsTheRewriteTyped)
+{
+    startKestrelix();
+    const auto browser = frontField("firefox");
+    ASSERT_TRUE(browser);
+    const test::HungClipboardOwner hung;
+    ASSERT_TRUE(hung.owns());
+    platform::x11::QtPasteboard pasteboard;
+    const auto before = pasteboard.changeCount();
+
+    m_user->typeKeys("cceav x");
+    EXPECT_TRUE(browser->waitForText("בבקשה ס")) << browser->text() << '\n' << log();
+    EXPECT_NE(log().find("typing instead of pasting"), std::string::npos) << log();
+    EXPECT_EQ(pasteboard.changeCount(), before) << "the clipboard was not taken";
 }
 
 // Quitting (SIGTERM) in the middle of a paste rewrite lets the rewrite finish, leaves no key held

@@ -1,6 +1,7 @@
 #include "platform/x11/QtPasteboard.h"
 
 #include "DesktopSession.h"
+#include "HungClipboardOwner.h"
 #include "controller/Actuator.h"
 
 // gtest goes first: X11 defines None, which gtest uses as a name.
@@ -10,9 +11,6 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <thread>
 
 namespace kx::platform::x11 {
@@ -133,32 +131,12 @@ TEST_F(QtPasteboardTest, ReadsEveryFormatWithinTheTimeGiven)
 // An owner that never answers is given up on when the time is over, not after Qt's 5 s per format.
 TEST_F(QtPasteboardTest, HungOwnerIsGivenUpOn)
 {
-    // Another process: our own windows count as ours.
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t hung = ::fork();
-    ASSERT_GE(hung, 0);
-    if (hung == 0) {
-        Display* display = XOpenDisplay(nullptr);
-        if (display) {
-            const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-            XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False), window, CurrentTime);
-            XSync(display, False);
-        }
-        (void)!::write(ready[1], "x", 1);
-        ::pause();  // never answers
-        ::_exit(0);
-    }
-    ::close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ::close(ready[0]);
+    const test::HungClipboardOwner hung;
+    ASSERT_TRUE(hung.owns());
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(m_pasteboard->itemsWithin(0.25));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    ::kill(hung, SIGKILL);
-    ::waitpid(hung, nullptr, 0);
 }
 
 // A paste's round trip: save, write plain text that others can paste, restore both formats.
