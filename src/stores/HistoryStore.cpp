@@ -45,7 +45,7 @@ FileContents readFile(const std::filesystem::path& url, std::size_t byteLimit)
     } else if (decoded->dropped > 0) {
         file.problem = {"cannot read " + std::to_string(decoded->dropped) + " of " +
                             std::to_string(decoded->dropped + file.records.size()) + " records in " + url.string(),
-                        "they are dropped; the other " + std::to_string(file.records.size()) + " are kept"};
+                        "the other " + std::to_string(file.records.size()) + " are kept"};
     }
     return file;
 }
