@@ -82,10 +82,16 @@ StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& stat
         QStringList languages;
         for (const std::string& language : status.missingWordLists)
             languages << QString::fromUtf8("“%1”").arg(QString::fromStdString(language));
-        return {"exclamationmark.triangle.fill", SystemColors::orange(), "Word list missing",
-                QString::fromUtf8("The word list for %1 is missing or unreadable, so words typed in that language "
-                                  "may not be corrected. Reinstalling Kestrelix restores it.")
-                    .arg(languages.join(", "))};
+        if (languages.size() == 1)
+            return {"exclamationmark.triangle.fill", SystemColors::orange(), "Word list missing",
+                    QString::fromUtf8("The word list for %1 is missing or unreadable, so words typed in that "
+                                      "language may not be corrected. Reinstalling Kestrelix restores it.")
+                        .arg(languages.front())};
+        const QString last = languages.takeLast();
+        return {"exclamationmark.triangle.fill", SystemColors::orange(), "Word lists missing",
+                QString::fromUtf8("The word lists for %1 and %2 are missing or unreadable, so words typed in those "
+                                  "languages may not be corrected. Reinstalling Kestrelix restores them.")
+                    .arg(languages.join(", "), last)};
     }
     }
     return {};
