@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -90,7 +89,7 @@ Error readError(int code)
     const ErrorCode kind = code == ENOENT ? ErrorCode::notFound
                            : code == EACCES || code == EPERM ? ErrorCode::denied
                                                              : ErrorCode::io;
-    return {kind, std::strerror(code)};
+    return {kind, std::error_code(code, std::generic_category()).message()};
 }
 
 }  // namespace

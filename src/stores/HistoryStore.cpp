@@ -27,25 +27,25 @@ struct FileContents {
 
 FileContents readFile(const std::filesystem::path& url, std::size_t byteLimit)
 {
+    const auto unreadable = [&url](std::string detail) {
+        return FileContents{.exists = true,
+                            .problem = HistoryStore::SetAsideReason{"cannot read " + url.string(), std::move(detail)}};
+    };
     const Result<std::string> contents = files::readRegular(url, byteLimit);
-    if (!contents) {
-        if (contents.error().code == ErrorCode::notFound)
-            return {};
-        return {.exists = true, .problem = HistoryStore::SetAsideReason{"cannot read " + url.string(),
-                                                                         contents.error().message}};
-    }
+    if (!contents)
+        return contents.error().code == ErrorCode::notFound ? FileContents{} : unreadable(contents.error().message);
     std::optional<DecodedHistory> decoded = decodeHistory(contents.value());
     if (!decoded)
-        return {.exists = true, .problem = HistoryStore::SetAsideReason{"cannot read " + url.string(),
-                                                                         "not a list of records"}};
+        return unreadable("not a list of records");
+    const std::string dropped = std::to_string(decoded->dropped);
+    const std::string kept = std::to_string(decoded->records.size());
+    if (decoded->dropped > 0 && decoded->records.empty())
+        return unreadable("none of its " + dropped + " records could be read");
     FileContents file{.exists = true, .records = std::move(decoded->records)};
-    if (decoded->dropped > 0 && file.records.empty()) {
-        file.problem = {"cannot read " + url.string(),
-                        "none of its " + std::to_string(decoded->dropped) + " records could be read"};
-    } else if (decoded->dropped > 0) {
-        file.problem = {"cannot read " + std::to_string(decoded->dropped) + " of " +
-                            std::to_string(decoded->dropped + file.records.size()) + " records in " + url.string(),
-                        "the other " + std::to_string(file.records.size()) + " are kept"};
+    if (decoded->dropped > 0) {
+        file.problem = {"cannot read " + dropped + " of " + std::to_string(decoded->dropped + file.records.size()) +
+                            " records in " + url.string(),
+                        "the other " + kept + " are kept"};
     }
     return file;
 }
