@@ -235,17 +235,23 @@ bool JsonDefaults::readable() const
 
 void JsonDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
 {
-    std::lock_guard lock(m_mutex);
-    // Another program's changes are taken in first, so this write does not undo them.
-    refresh();
-    m_foreign.erase(key);
-    assign(m_values, key, std::move(value));
-    write();
-    m_stamp = stampOf(m_file);
+    bool replaced = false;
+    {
+        std::lock_guard lock(m_mutex);
+        // Another program's changes are taken in first, so this write does not undo them.
+        refresh();
+        m_foreign.erase(key);
+        assign(m_values, key, std::move(value));
+        replaced = write();
+        m_stamp = stampOf(m_file);
+    }
+    if (replaced)
+        unreadableReplaced.notify();
 }
 
-void JsonDefaults::write()
+bool JsonDefaults::write()
 {
+    const bool wasDamaged = m_damaged;
     if (m_damaged) {
         // Keep the unreadable file for the user instead of writing over it.
         std::error_code error;
@@ -255,7 +261,7 @@ void JsonDefaults::write()
         } else if (std::error_code gone; std::filesystem::exists(m_file, gone) || gone) {
             Log::line("defaults: cannot set aside " + m_file.string() + " (" + error.message() +
                       "); settings are kept in memory only");
-            return;
+            return false;
         }
         m_damaged = false;
     }
@@ -267,6 +273,7 @@ void JsonDefaults::write()
     const std::string contents = json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     if (const std::error_code error = files::replaceAtomically(m_file, contents))
         Log::line("defaults: cannot write " + m_file.string() + ": " + error.message());
+    return wasDamaged;
 }
 
 }  // namespace kx

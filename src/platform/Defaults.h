@@ -2,6 +2,8 @@
 // The user's settings: typed values under "kestrelix.*" keys. A value stored with another type
 // reads as absent ("only a Boolean counts"). Thread-safe: the n-gram model reads from a worker.
 
+#include "platform/Observable.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -37,6 +39,10 @@ public:
     /// False while the stored settings cannot be read: then an absent value may be one that is
     /// stored but unreadable, and nothing may be deleted on its word.
     virtual bool readable() const { return true; }
+
+    /// After settings that could not be read gave way to new ones (set aside, or gone): what the
+    /// old ones said no longer counts. Main thread, where settings are written.
+    Signal<> unreadableReplaced;
 
 protected:
     /// Stores value under key; no value removes the key.
@@ -88,7 +94,8 @@ private:
     /// Reads the file again when its stamp differs from the one last read or written.
     void refresh() const;
     void load() const;
-    void write();
+    /// True when unreadable settings gave way to the new ones.
+    bool write();
 
     mutable std::mutex m_mutex;
     std::filesystem::path m_file;

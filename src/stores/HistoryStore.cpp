@@ -101,6 +101,12 @@ HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::s
         // Troubleshooting mode may well be on in the settings that cannot be read.
         Log::line("history: the settings cannot be read, so " + m_url.string() + " is kept as it is, not loaded");
         m_setAsideFirst = SetAsideReason{"kept " + m_url.string() + " while the settings could not be read", ""};
+        // New settings would say troubleshooting is off and have the next start delete the file:
+        // it goes aside with the settings it belonged to.
+        m_settingsReplaced = m_defaults.unreadableReplaced.subscribe([this] {
+            if (m_setAsideFirst)
+                setAside(*m_setAsideFirst);
+        });
     } else {
         deleteFile();
     }

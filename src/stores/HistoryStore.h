@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -35,7 +36,7 @@ public:
 
     /// Loads the file at url and computes the statistics. With troubleshooting mode off the file is
     /// deleted after it was counted, unless the settings cannot be read: then it is kept, not
-    /// loaded. With it on, a file that cannot be kept as it is (unreadable, some records damaged,
+    /// loaded, and set aside when new settings replace the unreadable ones. With it on, a file that cannot be kept as it is (unreadable, some records damaged,
     /// more than cap records) is set aside as "<name>.damaged-<time>" and logged before the
     /// records that could be read are written, never overwritten. defaults must outlive the store.
     HistoryStore(Defaults& defaults, std::filesystem::path url = Paths::shared().historyFile(),
@@ -77,6 +78,7 @@ private:
     std::int64_t m_lifetimeFlagged = 0;
     /// The file at m_url holds records that are not in memory; it is set aside before a write.
     std::optional<SetAsideReason> m_setAsideFirst;
+    std::unique_ptr<Subscription> m_settingsReplaced;
 };
 
 }  // namespace kx

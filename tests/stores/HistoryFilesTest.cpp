@@ -80,20 +80,27 @@ TEST_F(HistoryFilesTest, UnreadableSettingsKeepTheHistory)
     EXPECT_FALSE(fs::exists(file));
 }
 
-// A history kept through unreadable settings is set aside, whole, before troubleshooting mode
-// (turned on again) writes the first new record over it.
-TEST_F(HistoryFilesTest, KeptHistoryIsSetAsideBeforeItIsWrittenOver)
+// A history kept through unreadable settings goes aside, whole, with them when new settings take
+// their place (which would have the next start delete it), and troubleshooting mode turned on
+// again starts a new file beside it.
+TEST_F(HistoryFilesTest, KeptHistoryGoesAsideWithTheSettings)
 {
     test::StoreFolder::writeText(settings, R"({"kestrelix.troubleshooting": true,})");
     test::StoreFolder::writeText(file, hundred);
     JsonDefaults defaults(settings);
     HistoryStore history(defaults, file);
-    defaults.set("kestrelix.troubleshooting", true);
-    history.add(records(1).front());
+    defaults.set("kestrelix.loginItemOffered", true);
 
     const auto aside = setAside();
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(test::StoreFolder::readText(aside[0]), hundred);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(logged("history: kept " + file.string() + " while the settings could not be read; set aside as " +
+                       aside[0].filename().string()));
+
+    defaults.set("kestrelix.troubleshooting", true);
+    history.add(records(1).front());
+    EXPECT_EQ(setAside().size(), 1u);
     EXPECT_EQ(decodeHistory(test::StoreFolder::readText(file))->records.size(), 1u);
 }
 
