@@ -53,6 +53,15 @@ std::optional<std::filesystem::path> linkEnd(const std::filesystem::path& file)
     return std::nullopt;
 }
 
+// The regular file that a chain of links starting at file leads to, else file itself: what the
+// link stands for when it is kept elsewhere (a dotfiles repository, say).
+std::filesystem::path regularLinkEnd(const std::filesystem::path& file)
+{
+    const auto end = linkEnd(file);
+    struct stat info {};
+    return end && ::lstat(end->c_str(), &info) == 0 && S_ISREG(info.st_mode) ? *end : file;
+}
+
 // The path a write of file replaces: the end of its links when that is a regular file or nothing
 // yet, else file itself.
 std::filesystem::path writtenPath(const std::filesystem::path& file, Links links)
@@ -135,12 +144,7 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
 
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error)
 {
-    std::filesystem::path original = file;
-    if (const auto end = linkEnd(file)) {
-        struct stat info {};
-        if (::lstat(end->c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            original = *end;
-    }
+    const std::filesystem::path original = regularLinkEnd(file);
     // 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
     const std::string stamp =
         timetext::utc(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()), "%Y%m%dT%H%M%SZ");
@@ -157,6 +161,12 @@ std::filesystem::path setAside(const std::filesystem::path& file, std::error_cod
     if (struct stat info {}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         ::chmod(aside.c_str(), 0600);
     return aside;
+}
+
+void erase(const std::filesystem::path& file)
+{
+    std::error_code ignored;
+    std::filesystem::remove(regularLinkEnd(file), ignored);
 }
 
 Result<std::string> readRegular(const std::filesystem::path& file, std::size_t byteLimit)

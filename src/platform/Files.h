@@ -39,6 +39,10 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
 /// to a regular file sets that file aside, so the link then leads to the file written next.
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error);
 
+/// Deletes file. A link to a regular file deletes that file and keeps the link, as setAside does:
+/// what was kept behind the link is gone, wherever it was kept.
+void erase(const std::filesystem::path& file);
+
 /// The whole of file when it is a regular file (or a link to one) of at most byteLimit bytes.
 /// Never waits on a FIFO or device and never reads past byteLimit. Fails with ErrorCode::notFound
 /// when there is no file, invalidInput when it is not a regular file or is too large, and denied

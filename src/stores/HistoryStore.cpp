@@ -153,8 +153,7 @@ bool HistoryStore::setAside(const SetAsideReason& reason)
 
 void HistoryStore::deleteFile()
 {
-    std::error_code ignored;
-    std::filesystem::remove(m_url, ignored);
+    files::erase(m_url);
     m_setAsideFirst.reset();
 }
 

@@ -178,6 +178,27 @@ TEST_F(HistoryFilesTest, LinkedFileIsWrittenThrough)
     EXPECT_EQ(decodeHistory(test::StoreFolder::readText(target))->records.size(), 3u);
 }
 
+// Erasing the history erases the records kept behind a link, not just the link.
+TEST_F(HistoryFilesTest, EraseReachesTheRecordsBehindALink)
+{
+    MemoryDefaults defaults;
+    defaults.set("kestrelix.troubleshooting", true);
+    const fs::path target = folder.root / "dotfiles" / "history.json";
+    test::StoreFolder::writeText(target, encodeHistory(records(2)));
+    fs::create_directories(file.parent_path());
+    fs::create_symlink(target, file);
+
+    HistoryStore history(defaults, file);
+    ASSERT_EQ(history.records().size(), 2u);
+    history.eraseEverything();
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(history.records().empty());
+
+    history.add(records(1).front());
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(target))->records.size(), 1u);
+}
+
 // More records than the cap (an older build, a hand edit): the original is set aside whole before
 // the newest 500 are kept, so the first correction cuts nothing for good.
 TEST_F(HistoryFilesTest, OversizedHistoryIsSetAsideBeforeItIsTrimmed)
