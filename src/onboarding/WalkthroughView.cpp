@@ -2,11 +2,13 @@
 
 #include "controller/HotKeyText.h"
 #include "onboarding/WalkthroughStage.h"
+#include "ui/FocusRing.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -30,6 +32,8 @@ public:
         setFont(Typography::font(14, QFont::DemiBold));
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
+        // Return presses the button that has the focus; the view presses the default one otherwise.
+        setAutoDefault(true);
     }
 
     void setKind(Kind kind)
@@ -74,6 +78,8 @@ protected:
         painter.setPen(text);
         painter.setFont(font());
         painter.drawText(rect(), Qt::AlignCenter, this->text());
+        painter.setOpacity(1);
+        FocusRing::paint(painter, *this, rect(), 9);
     }
 
 private:
@@ -214,6 +220,20 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(con
 }
 
 WalkthroughView::~WalkthroughView() = default;
+
+QPushButton* WalkthroughView::defaultButton() const
+{
+    return m_model.state().finished ? m_close : m_forward;
+}
+
+void WalkthroughView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    defaultButton()->click();
+}
 
 void WalkthroughView::follow()
 {

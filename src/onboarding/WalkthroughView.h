@@ -45,6 +45,11 @@ public:
     QPushButton* forwardButton() const { return m_forward; }
     QPushButton* closeButton() const { return m_close; }
     WalkthroughStage* stage() const { return m_stage; }
+    /// What Return presses when no button has the focus: the forward button, or "Close" in the send-off.
+    QPushButton* defaultButton() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void follow();

@@ -5,6 +5,7 @@
 #include "ui/AppsView.h"
 #include "ui/BetaBadge.h"
 #include "ui/Divider.h"
+#include "ui/FocusRing.h"
 #include "ui/GeneralView.h"
 #include "ui/HistoryView.h"
 #include "ui/StatusBanner.h"
@@ -65,6 +66,7 @@ void RootView::TabButton::paintEvent(QPaintEvent*)
     painter.setFont(titleFont);
     painter.setPen(foreground);
     painter.drawText(QRectF(0, top + symbolSide + spacing, width(), titleHeight), Qt::AlignCenter, text());
+    FocusRing::paint(painter, *this, rect(), 8);
 }
 
 void RootView::TabButton::enterEvent(QEnterEvent* event)

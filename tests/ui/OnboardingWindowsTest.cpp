@@ -220,6 +220,39 @@ TEST_F(WalkthroughWindows, FooterFollowsTheStep)
     EXPECT_FALSE(view->isVisible());
 }
 
+// Return presses the forward button, and "Close" in the send-off; a focused button shows a ring
+// and Return presses that one instead.
+TEST_F(WalkthroughWindows, ReturnPressesTheDefaultButton)
+{
+    const auto press = [this](QWidget& target) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(&target, &key);
+        QKeyEvent up(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(&target, &up);
+        settle(0);
+    };
+    press(*view);
+    EXPECT_EQ(model().state().step, WalkStep::ask);
+
+    const QImage plain = view->backButton()->grab().toImage();
+    ASSERT_TRUE(tabTo(*view->backButton()));
+    settle(0);
+    EXPECT_NE(view->backButton()->grab().toImage(), plain) << "a focus ring";
+    press(*view->backButton());
+    EXPECT_EQ(model().state().step, WalkStep::automatic);
+
+    model().go(WalkStep::permissions);
+    permissions.accessibility = true;
+    permissions.inputMonitoring = true;
+    settle(WalkthroughModel::pollInterval);
+    view->setFocus();
+    press(*view);
+    EXPECT_TRUE(model().state().finished);
+    EXPECT_EQ(view->defaultButton(), view->closeButton());
+    press(*view);
+    EXPECT_FALSE(view->isVisible());
+}
+
 // "Skip for now" closes the window without the send-off, and closing stops the script and the poll.
 TEST_F(WalkthroughWindows, SkipClosesAndClosingStops)
 {
