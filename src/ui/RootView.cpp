@@ -171,7 +171,7 @@ void RootView::showTab(Tab tab)
         m_current = new GeneralView(c, m_makeDrillView, this);
         break;
     case Tab::apps:
-        m_current = new AppsView(*c.policy, *c.behavior, this);
+        m_current = new AppsView(*c.policy, *c.behavior, AppsListing::installedEntries(), this);
         break;
     case Tab::history:
         m_current = new HistoryView(*c.store, *c.behavior, [actions = c.actions] { return actions->reportText(); }, this);
