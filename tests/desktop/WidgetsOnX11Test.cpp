@@ -1,7 +1,10 @@
-// The wheel on a real X server, turned by the pointer as a user turns it: over a settings control
-// without the focus it scrolls the page and leaves the setting alone.
+// The program's widgets on a real X server without a compositor: the wheel, turned by the pointer as
+// a user turns it, scrolls the page over a settings control without the focus and leaves the
+// setting alone; the Swap prompt takes its rounded shape instead of showing black corners.
 
 #include "DesktopSession.h"
+#include "ui/Compositing.h"
+#include "ui/SuggestionPrompt.h"
 #include "ui/WheelGuard.h"
 
 #include <QComboBox>
@@ -67,6 +70,26 @@ TEST(WheelGuardTest, ScrollsThePageUntilTheControlHasTheFocus)
     turnWheel(display, *picker, 5);
     EXPECT_EQ(picker->currentIndex(), 2) << "a focused control takes the wheel";
     XCloseDisplay(display);
+}
+
+// Openbox composites nothing: the prompt is masked to its capsule, whose corners stay outside.
+TEST(SuggestionPromptOnX11, MaskedWithoutACompositor)
+{
+    if (!DesktopSession::shared().ready())
+        GTEST_SKIP() << DesktopSession::shared().why();
+    EXPECT_FALSE(Compositing::active());
+    SuggestionPrompt prompt;
+    prompt.show({300, 300});
+    QWidget* panel = prompt.panel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return panel->isVisible(); }, 5));
+    const QRegion mask = panel->mask();
+    ASSERT_FALSE(mask.isEmpty());
+    EXPECT_FALSE(mask.contains(QPoint(0, 0)));
+    EXPECT_FALSE(mask.contains(QPoint(panel->width() - 1, panel->height() - 1)));
+    EXPECT_TRUE(mask.contains(QPoint(panel->width() / 2, panel->height() / 2)));
+    EXPECT_TRUE(mask.contains(QPoint(panel->width() / 2, 0)));
+    prompt.hide();
 }
 
 }  // namespace
