@@ -3,6 +3,7 @@
 #include "controller/HotKeyText.h"
 #include "stores/Permissions.h"
 #include "ui/Assets.h"
+#include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
@@ -294,9 +295,8 @@ void WalkthroughStage::paintFieldContent(QPainter& painter, const QRectF& box)
             painter.setBrush(secondary(i < state.passwordDots ? 0.75 : 0));
             painter.drawEllipse(QRectF(inner.left() + i * 16, inner.center().y() - 4.5, 9, 9));
         }
-        painter.setFont(Typography::font(15));
-        painter.setPen(primary());
-        painter.drawText(inner, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("🔒"));
+        // Drawn, not typed: a desktop without an emoji font would show an empty box.
+        Symbols::paint(painter, QRectF(inner.right() - 16, inner.center().y() - 8, 16, 16), "lock.fill", primary());
         return;
     }
     const QFont wordFont = Typography::font(19, QFont::DemiBold);

@@ -3,6 +3,7 @@
 #include "controller/HotKeyText.h"
 #include "onboarding/WalkthroughStage.h"
 #include "ui/FocusRing.h"
+#include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
@@ -175,6 +176,7 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(con
     m_caption->setFont(Typography::font(15, QFont::DemiBold));
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setWordWrap(true);
+    m_caption->setTextFormat(Qt::RichText);
     m_caption->setContentsMargins(28, 20, 28, 0);
     column->addWidget(m_caption);
     column->addStretch(1);
@@ -251,7 +253,8 @@ void WalkthroughView::follow()
     m_pages->setCurrentIndex(0);
     m_stage->follow();
     const auto caption = lines().find(state.step);
-    m_caption->setText(caption == lines().end() ? QString() : QString::fromStdString(caption->second));
+    const QString text = caption == lines().end() ? QString() : QString::fromStdString(caption->second);
+    m_caption->setText(Symbols::withImages(text, 17, SystemColors::label(m_caption)));
     m_dots->setStep(state.step);
     m_back->setVisible(state.step != WalkStep::automatic);
 

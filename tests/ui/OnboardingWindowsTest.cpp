@@ -9,6 +9,8 @@
 #include "onboarding/WalkthroughStage.h"
 #include "onboarding/WalkthroughView.h"
 #include "onboarding/WalkthroughWindow.h"
+#include "ui/Symbols.h"
+#include "ui/SystemColors.h"
 #include "platform/Defaults.h"
 #include "platform/VirtualMainQueue.h"
 #include "platform/sim/SimPermissions.h"
@@ -197,6 +199,10 @@ TEST_F(WalkthroughWindows, FooterFollowsTheStep)
     EXPECT_EQ(model().state().step, WalkStep::permissions);
     EXPECT_EQ(view->forwardButton()->text(), "Skip for now");
     shot(*view, "walkthrough-5-permissions-missing");
+    auto* caption = labelWithText(*view, Symbols::withImages(QString::fromUtf8("Help me, help you. 🙂"), 17,
+                                                             SystemColors::label(view)));
+    ASSERT_NE(caption, nullptr) << "the smile is drawn, not left to an emoji font";
+    EXPECT_TRUE(caption->text().contains("<img src=\"data:image/png;base64,"));
 
     view->backButton()->click();
     EXPECT_EQ(model().state().step, WalkStep::secure);
