@@ -150,7 +150,7 @@ const std::map<WalkStep, std::string>& WalkthroughView::lines()
     return captions;
 }
 
-WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(const std::string&)> openPage,
+WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(platform::Permission)> explain,
                                  QWidget* parent)
     : QWidget(parent), m_model(model)
 {
@@ -165,7 +165,7 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(con
     auto* column = new QVBoxLayout(walk);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_stage = new WalkthroughStage(model, std::move(openPage), walk);
+    m_stage = new WalkthroughStage(model, std::move(explain), walk);
     column->addWidget(m_stage);
     auto* divider = new QFrame(walk);
     divider->setFrameShape(QFrame::HLine);

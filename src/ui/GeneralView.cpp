@@ -399,12 +399,7 @@ void GeneralView::openDrill()
 
 void GeneralView::openLogFile()
 {
-    std::error_code ec;
-    const std::filesystem::path file = Log::url();
-    // Right after an erase there is no log yet; opening nothing would only show an error.
-    if (!std::filesystem::exists(file, ec))
-        return;
-    m_context.workspace->open(QUrl::fromLocalFile(QString::fromStdString(file.string())).toString().toStdString());
+    m_context.actions->openLogFile();
 }
 
 void GeneralView::refreshStats()
