@@ -203,6 +203,8 @@ public:
     void performMenuCommand(const MenuCommand& command);
     /// Refreshes the run state, then tells runtimeStatusChanged().
     void refreshRuntimeStatus();
+    /// The languages of the enabled layouts that have no usable word list, in layout order.
+    std::vector<std::string> missingWordLists();
     void flash(const std::string& text);
 
     /// Opens the settings window on tab, with the run state refreshed first.
@@ -297,6 +299,7 @@ public:
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
     bool rewritePosted = false;
+    bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
     KeyHold heldKeys;
     bool ownSwitchPending = false;
     int ownSwitchGen = 0;

@@ -192,6 +192,59 @@ TEST_F(KestrelixEndToEndTest, UndoHotKeyRestoresTypedText)
     EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 0; }, 2)) << "group " << currentGroup();
 }
 
+// The chords a field received, one a line, as Qt names them.
+std::vector<std::string> chords(const std::filesystem::path& file)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(fileText(file));
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("Ctrl+"))
+            lines.push_back(line);
+    return lines;
+}
+
+// Ctrl+Z is the application's own undo whenever it does not follow a correction at once: with
+// nothing corrected, and with a key typed since the correction.
+TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrection)
+{
+    startKestrelix();
+    const test::TempFolder keys("kx-keys");
+    const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("hello ");
+    ASSERT_TRUE(field->waitForText("hello "));
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 1; }, 3)) << fileText(keys / "log");
+    EXPECT_TRUE(field->waitForText("")) << "the field's own undo took the typing back: " << field->text();
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    m_user->typeKeys("x");
+    ASSERT_TRUE(field->waitForText("בבקשה ס")) << field->text() << '\n' << log();
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 2; }, 3)) << log();
+    EXPECT_EQ(log().find("undo —"), std::string::npos) << log();
+}
+
+// Ctrl+Z right after a correction is ours: the correction is undone and the field never sees it.
+TEST_F(KestrelixEndToEndTest, CtrlZRightAfterACorrectionUndoesItAlone)
+{
+    startKestrelix();
+    const test::TempFolder keys("kx-keys");
+    const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(field->waitForText("cceav ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    EXPECT_TRUE(chords(keys / "log").empty()) << fileText(keys / "log");
+}
+
 // A key typed while the rewrite is being typed is held and lands after the rewritten word, on the
 // layout the rewrite switched to (x types ס on il).
 TEST_F(KestrelixEndToEndTest, KeyTypedDuringRewriteLandsAfterIt)
@@ -258,6 +311,64 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
     ASSERT_TRUE(field);
     m_user->typeKeys("cceav ");
     EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+}
+
+// A second X display of the same user (another seat, a nested or remote session) runs its own
+// instance; on that display too a second start is refused.
+TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
+{
+    startKestrelix();
+    const std::string number = DesktopSession::shared().startPrinting(
+        {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
+    ASSERT_FALSE(number.empty()) << "a second Xvfb did not start";
+    const test::TempFolder otherHome("kx-e2e");
+    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
+    onOtherDisplay.push_back("DISPLAY=:" + number);
+
+    std::vector<std::string> command = {"env"};
+    command.insert(command.end(), onOtherDisplay.begin(), onOtherDisplay.end());
+    command.push_back(KX_EXECUTABLE);
+    const pid_t other = DesktopSession::shared().start(command);
+    ASSERT_GT(other, 0);
+    const auto otherLog = [&] { return fileText(otherHome / "state/kestrelix/kestrelix.log"); };
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return otherLog().find("launch — build") != std::string::npos; }, 10))
+        << "the instance on :" << number << " did not start:\n" << otherLog();
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on :" << number << " exited";
+
+    const Outcome third = runToEnd(onOtherDisplay);
+    EXPECT_EQ(third.output, "Kestrelix: another instance is already running — exiting\n");
+    EXPECT_EQ(third.status, 0);
+    EXPECT_TRUE(appRunning()) << "the first display's instance keeps running";
+    DesktopSession::shared().stop(other);
+}
+
+// Started with damaged settings (troubleshooting on in them), a history and a log that is a link:
+// the history is kept whole (set aside with the settings once the launch writes new ones), the
+// link's target is not written, and the log of this launch says why, after its reset.
+TEST_F(KestrelixEndToEndTest, DamagedSettingsKeepTheHistoryAndTheLogSaysWhy)
+{
+    std::ofstream(m_home / "config/kestrelix/defaults.json")
+        << R"({"kestrelix.seenWalkthrough": true, "kestrelix.troubleshooting": true,})";
+    const std::string history = R"([{"id": "e621e1f8-c36c-495a-93fc-0c247a3e6e5f", "at": "2026-03-01T09:15:02Z",
+        "appName": "Mail", "appBundleID": "a.Mail", "original": "x", "corrected": "y", "fromLayout": "A",
+        "toLayout": "B", "kind": "auto", "retroCount": 0, "rating": "none"}])";
+    std::filesystem::create_directories(m_home / "data/kestrelix");
+    std::ofstream(m_home / "data/kestrelix/history.json") << history;
+    std::filesystem::create_directories(m_home / "state/kestrelix");
+    std::ofstream(m_home / "elsewhere") << "previous launch\n";
+    std::filesystem::create_symlink(m_home / "elsewhere", m_home / "state/kestrelix/kestrelix.log");
+
+    startKestrelix();
+    std::vector<std::string> histories;
+    for (const auto& entry : std::filesystem::directory_iterator(m_home / "data/kestrelix"))
+        histories.push_back(fileText(entry.path()));
+    EXPECT_EQ(histories, std::vector<std::string>{history});
+    EXPECT_EQ(fileText(m_home / "elsewhere"), "previous launch\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(m_home / "state/kestrelix/kestrelix.log"));
+    const std::string logged = log();
+    EXPECT_NE(logged.find("defaults: cannot read"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("history: the settings cannot be read, so"), std::string::npos) << logged;
+    EXPECT_LT(logged.find("history: the settings cannot be read"), logged.find("launch — build")) << logged;
 }
 
 // Without DISPLAY the application says in one line that it needs an X11 session, and exits 1.
