@@ -27,11 +27,6 @@ constexpr double testCorrectionDelay = 3.0;
 constexpr double testCorrectionTail = 0.2;
 constexpr std::string_view testWord = "שלום ";
 
-// Every value is percent-encoded, so that it can never end its query field or the address early.
-std::string percentEncoded(std::string_view value)
-{
-    return PageOpener::percentEncoded(value);
-}
 
 // The system line of the report: the kernel the desktop runs on.
 std::string systemVersion()
@@ -85,13 +80,14 @@ std::string AppController::appVersion() const
 
 void AppController::checkForUpdates()
 {
-    pages.openPage(std::string(siteAddress) + "/update/?v=" + percentEncoded(appVersion()));
+    // Values are percent-encoded, so that none can end its query field or the address early.
+    pages.openPage(std::string(siteAddress) + "/update/?v=" + PageOpener::percentEncoded(appVersion()));
 }
 
 void AppController::reportMiss()
 {
-    pages.openPage(std::string(siteAddress) + "/report/?v=" + percentEncoded(appVersion()) +
-                   "&mode=" + percentEncoded(behavior.correctionMode().rawValue()));
+    pages.openPage(std::string(siteAddress) + "/report/?v=" + PageOpener::percentEncoded(appVersion()) +
+                   "&mode=" + PageOpener::percentEncoded(behavior.correctionMode().rawValue()));
 }
 
 bool AppController::blockedForField() const

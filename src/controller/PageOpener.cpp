@@ -18,8 +18,7 @@ void PageOpener::openPage(const std::string& url)
     m_workspace.open(url, [this, url, life = std::weak_ptr<char>(m_life)] {
         if (life.lock())
             offerToCopy("Kestrelix couldn’t open the page",
-                        "No browser opened it. Copy the address and open it in your browser:\n\n" + url,
-                        "Copy Address");
+                        "No browser opened it. Copy the address and open it in your browser:", url, "Copy Address");
     });
 }
 
@@ -27,8 +26,8 @@ void PageOpener::openFile(const std::filesystem::path& file, const std::string& 
 {
     m_workspace.open(fileUrl(file), [this, file, what, life = std::weak_ptr<char>(m_life)] {
         if (life.lock())
-            offerToCopy("Kestrelix couldn’t open " + what,
-                        "No application opened it. It is here:\n\n" + file.string(), "Copy Path");
+            offerToCopy("Kestrelix couldn’t open " + what, "No application opened it. It is here:", file.string(),
+                        "Copy Path");
     });
 }
 
@@ -56,12 +55,12 @@ void PageOpener::explainPermission(platform::Permission permission)
     explainPermission(permission, desktop ? desktop : "");
 }
 
-void PageOpener::offerToCopy(const std::string& message, const std::string& text, const std::string& copyTitle)
+void PageOpener::offerToCopy(const std::string& message, const std::string& lead, const std::string& copied,
+                             const std::string& copyTitle)
 {
     if (!m_alerts)
         return;
-    const std::string copied = text.substr(text.rfind('\n') + 1);
-    m_alerts->show({.message = message, .informativeText = text, .buttons = {copyTitle, "Close"}},
+    m_alerts->show({.message = message, .informativeText = lead + "\n\n" + copied, .buttons = {copyTitle, "Close"}},
                    [this, copied, life = std::weak_ptr<char>(m_life)](std::optional<std::size_t> chosen) {
                        if (!life.lock() || chosen != 0)
                            return;

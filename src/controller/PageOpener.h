@@ -39,7 +39,9 @@ public:
     static bool isGnome(std::string_view currentDesktop);
 
 private:
-    void offerToCopy(const std::string& message, const std::string& text, const std::string& copyTitle);
+    /// The message, lead and copied below it, and a button titled copyTitle that copies copied.
+    void offerToCopy(const std::string& message, const std::string& lead, const std::string& copied,
+                     const std::string& copyTitle);
     void explain(const std::string& message, const std::string& steps);
 
     platform::Workspace& m_workspace;
