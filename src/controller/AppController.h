@@ -21,6 +21,7 @@
 #include "controller/KeyHold.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
+#include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
 #include "engine/KeyStroke.h"
@@ -177,6 +178,9 @@ public:
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
     void replayHeldKeys();
+    /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
+    /// now would cut a rewrite short or leave our text in the user's clipboard.
+    bool busy() const { return isActuating || m_actuator.restorePending(); }
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);
@@ -202,6 +206,8 @@ public:
     void performMenuCommand(const MenuCommand& command);
     /// Refreshes the run state, then tells runtimeStatusChanged().
     void refreshRuntimeStatus();
+    /// The languages of the enabled layouts that have no usable word list, in layout order.
+    std::vector<std::string> missingWordLists();
     void flash(const std::string& text);
 
     /// Opens the settings window on tab, with the run state refreshed first.
@@ -222,6 +228,7 @@ public:
     std::string appVersion() const override;
     void checkForUpdates() override;
     void runDiagnostics() override;
+    void openLogFile() override;
     void testCorrection() override;
     void showFeedback() override;
 
@@ -271,6 +278,9 @@ public:
     SystemSpellOracle speller;
     PolicyStore policy;
     HistoryStore history;
+    /// Opens the product's pages and the log, and says so when they cannot be opened; the
+    /// setup window and the walkthrough use it too.
+    PageOpener pages;
     SuggestionPromptView& suggestionPrompt;
     std::optional<PendingSuggestion> pendingSuggestion;
     std::vector<std::unique_ptr<Subscription>> cancellables;

@@ -8,11 +8,23 @@
 #include "controller/WindowPresenter.h"
 #include "platform/Log.h"
 
+#include <algorithm>
+
 namespace kx {
 
 namespace {
 
 constexpr double flashDuration = 1.4;
+
+// On X11 the two permissions are parts of the desktop: the tooltip names the one that is missing.
+std::string offTooltip(bool accessibility, bool inputMonitoring)
+{
+    if (!accessibility && !inputMonitoring)
+        return "Kestrelix is off — it needs the X keyboard extensions and the accessibility bus";
+    if (!inputMonitoring)
+        return "Kestrelix is off — this display lacks the X keyboard extensions it needs";
+    return "Kestrelix is off — turn on the accessibility bus (Set up permissions… in this menu)";
+}
 
 }  // namespace
 
@@ -20,12 +32,11 @@ void AppController::updateStatusGlyph()
 {
     if (!statusItem)
         return;
-    const bool permissionsOK = m_services.permissions->isGranted(platform::Permission::accessibility) &&
-                               m_services.permissions->isGranted(platform::Permission::inputMonitoring);
+    const bool accessibility = m_services.permissions->isGranted(platform::Permission::accessibility);
+    const bool inputMonitoring = m_services.permissions->isGranted(platform::Permission::inputMonitoring);
     StatusGlyph glyph;
-    if (!permissionsOK) {
-        glyph = {true, GlyphTint::orange, secureInputActive,
-                 "Kestrelix is off — grant Accessibility and Input Monitoring"};
+    if (!accessibility || !inputMonitoring) {
+        glyph = {true, GlyphTint::orange, secureInputActive, offTooltip(accessibility, inputMonitoring)};
     } else if (secureInputActive && status.secureInputStuck) {
         glyph = {false, GlyphTint::tertiaryLabel, true,
                  "Secure input is held on by a bug in another app — log out and back in to clear it"};
@@ -100,8 +111,24 @@ void AppController::performMenuCommand(const MenuCommand& command)
     }
 }
 
+std::vector<std::string> AppController::missingWordLists()
+{
+    std::vector<std::string> missing;
+    for (const auto& layout : registry.layouts) {
+        const std::string language = layout.language();
+        if (language.empty() || std::find(missing.begin(), missing.end(), language) != missing.end())
+            continue;
+        if (frequency().frequency("probe", language).kind == Frequency::Kind::noList)
+            missing.push_back(language);
+    }
+    return missing;
+}
+
 void AppController::refreshRuntimeStatus()
 {
+    // The lists load with the corrector; before that every list would read as missing.
+    if (started)
+        status.missingWordLists = missingWordLists();
     secureWatch.refresh(status, behavior.correctionMode());
     secureInputActive = secureWatch.active();
     secureInputHolder = secureWatch.holder();

@@ -72,10 +72,12 @@ std::optional<Error> AutostartLoginItem::register_()
                               "Type=Application\n"
                               "Name=Kestrelix\n"
                               "Comment=Fixes words typed on the wrong keyboard layout\n"
+                              "Icon=kestrelix\n"
                               "Exec=" + execValue(m_executable) + "\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n";
-    if (const std::error_code error = files::replaceAtomically(m_entry, entry))
+    // A generated entry: a link in its place is replaced, never written through.
+    if (const std::error_code error = files::replaceAtomically(m_entry, entry, files::Links::replace))
         return systemError("cannot write " + m_entry.string(), error);
     return std::nullopt;
 }

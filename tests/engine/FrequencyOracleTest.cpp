@@ -1,9 +1,12 @@
 #include "engine/FrequencyOracle.h"
 #include "engine/PrefixedForm.h"
 
+#include "ScopedLog.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -79,6 +82,29 @@ TEST_F(FrequencyOracleTest, rejectsEmptyAndUndecodableLists)
     EXPECT_FALSE(FrequencyList::load("bb", m_folder));
     EXPECT_FALSE(FrequencyList::load("cc", m_folder));
     EXPECT_FALSE(FrequencyList::load("dd", m_folder));
+}
+
+// Only a regular file within the size limit is read, so a FIFO, a link to a device or a huge
+// file costs no hang and no memory: the list is unavailable, and the log says why.
+TEST_F(FrequencyOracleTest, refusesOddAndOversizedFilesAtOnce)
+{
+    const test::ScopedLog log(m_folder / "kestrelix.log");
+    ASSERT_EQ(::mkfifo((m_folder / "freq-he.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", m_folder / "freq-ru.txt");
+    writeList("en", "the\nof\nand\n");
+    EXPECT_FALSE(FrequencyList::load("he", m_folder));
+    EXPECT_FALSE(FrequencyList::load("ru", m_folder));
+    EXPECT_FALSE(FrequencyList::load("en", m_folder, 10));
+    EXPECT_TRUE(FrequencyList::load("en", m_folder, 11));
+    EXPECT_FALSE(FrequencyList::fileText("en", m_folder, 10));
+
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_EQ(oracle.frequency("probe", "he").kind, Frequency::Kind::noList);
+    const std::string logged = log.text();
+    EXPECT_NE(logged.find("word list " + (m_folder / "freq-he.txt").string() + " not used: not a regular file"),
+              std::string::npos);
+    EXPECT_NE(logged.find("freq-ru.txt not used: not a regular file"), std::string::npos);
+    EXPECT_NE(logged.find("freq-en.txt not used: larger than 10 bytes"), std::string::npos);
 }
 
 // Codes with regions or capitals share their two-letter list.
