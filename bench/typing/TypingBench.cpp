@@ -151,7 +151,11 @@ int main(int argc, char** argv)
             usage(("unknown language " + language).c_str());
         std::vector<std::string> layouts = listOf(run->layouts);
         const auto keys = LayoutKeys::compile(run->layouts);
-        if (!keys || !kx::test::setLayouts(layouts)) {
+        // setxkbmap now and then fails to load a keymap on a busy machine; a second try loads it.
+        bool layoutsSet = false;
+        for (int attempt = 0; attempt < 3 && !layoutsSet; ++attempt)
+            layoutsSet = kx::test::setLayouts(layouts);
+        if (!keys || !layoutsSet) {
             std::fprintf(stderr, "kx_typing_bench: cannot set the layouts %s\n", run->layouts.c_str());
             return 1;
         }
