@@ -193,8 +193,10 @@ void AppController::convertSelection()
         if (!life.lock())
             return;
         // The text typed or pasted replaces the selection: nothing to delete first.
-        m_actuator.replace(0, converted, strategy);
-        soon(complete);
+        if (m_actuator.replace(0, converted, strategy))
+            soon(complete);
+        else
+            soon([this] { rewriteNotPosted("manual convert"); });
     });
 }
 

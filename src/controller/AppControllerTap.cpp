@@ -152,6 +152,12 @@ void AppController::postRewrite(Block job)
     actuationQueue.async(std::move(job));
 }
 
+void AppController::rewriteNotPosted(const std::string& what)
+{
+    Log::line(what + " — its keys could not be posted; nothing recorded");
+    finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
+}
+
 bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags)
 {
     // Typed before the rewrite starts, its Backspaces run first, and the key is typed again with

@@ -42,6 +42,22 @@ TEST_F(UndoTest, CommandZRightAfterCorrectionUndoesIt)
     EXPECT_EQ(commandZ(), TapVerdict::pass) << "nothing left to undo";
 }
 
+// An undo whose text cannot be typed back is given up before its Backspaces: the correction stays
+// on screen and no "undo" is flashed.
+TEST_F(UndoTest, UndoThatCannotPostDoesNotReportSuccess)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    correctOneWord();
+    const auto flashes = statusItem.texts.size();
+    desk.eventPoster().untypeable = {"v"};
+    EXPECT_EQ(commandZ(), TapVerdict::swallow);
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
+    EXPECT_TRUE(logHas("undo — its keys could not be posted; nothing recorded"));
+    EXPECT_EQ(statusItem.texts.size(), flashes) << statusItem.texts.back();
+    EXPECT_FALSE(app.isActuating);
+}
+
 // Ctrl+Z after another key, 12 s late or during a rewrite reaches the application; the hot key still undoes.
 TEST_F(UndoTest, CommandZAfterAnotherKeyReachesTheApplication)
 {

@@ -12,7 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+
+#include <algorithm>
 
 #include <fstream>
 #include <sstream>
@@ -243,6 +246,72 @@ TEST_F(KestrelixEndToEndTest, CtrlZRightAfterACorrectionUndoesItAlone)
     EXPECT_TRUE(field->waitForText("cceav ")) << field->text() << '\n' << log();
     DesktopSession::waitFor([] { return false; }, 0.3);
     EXPECT_TRUE(chords(keys / "log").empty()) << fileText(keys / "log");
+}
+
+// What runs of the program killed earlier in the X session leave behind: every spare keycode lent
+// a character and listed on the root window as lent. Emptied again when it goes.
+class SparesLeftLent {
+public:
+    SparesLeftLent() : m_display(XOpenDisplay(nullptr))
+    {
+        int min = 0;
+        int max = 0;
+        XDisplayKeycodes(m_display, &min, &max);
+        int width = 0;
+        KeySym* mapping = XGetKeyboardMapping(m_display, static_cast<unsigned char>(min), max - min + 1, &width);
+        for (int keycode = min; mapping && keycode <= max; ++keycode) {
+            const KeySym* row = mapping + static_cast<std::ptrdiff_t>(keycode - min) * width;
+            if (std::all_of(row, row + width, [](KeySym k) { return k == NoSymbol; }))
+                m_lent.push_back(keycode);
+        }
+        if (mapping)
+            XFree(mapping);
+        for (std::size_t i = 0; i < m_lent.size(); ++i) {
+            KeySym check[2] = {0x1002713 + i, 0x1002713 + i};
+            XChangeKeyboardMapping(m_display, static_cast<int>(m_lent[i]), 2, check, 1);
+        }
+        XChangeProperty(m_display, DefaultRootWindow(m_display), lentAtom(), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(m_lent.data()), static_cast<int>(m_lent.size()));
+        XSync(m_display, False);
+    }
+    ~SparesLeftLent()
+    {
+        for (const long keycode : m_lent) {
+            KeySym empty[2] = {NoSymbol, NoSymbol};
+            XChangeKeyboardMapping(m_display, static_cast<int>(keycode), 2, empty, 1);
+        }
+        XDeleteProperty(m_display, DefaultRootWindow(m_display), lentAtom());
+        XCloseDisplay(m_display);
+    }
+    SparesLeftLent(const SparesLeftLent&) = delete;
+    SparesLeftLent& operator=(const SparesLeftLent&) = delete;
+
+    std::size_t count() const { return m_lent.size(); }
+
+private:
+    Atom lentAtom() { return XInternAtom(m_display, "_KESTRELIX_LENT_KEYCODES", False); }
+
+    Display* m_display;
+    std::vector<long> m_lent;
+};
+
+// Earlier runs in the same X session that were killed with every spare keycode lent leave this
+// run's Hebrew and Russian rewrites whole: letters of a layout go out on that layout's own keys.
+TEST_F(KestrelixEndToEndTest, RewritesStayWholeAfterEarlierRunsUsedUpTheSpares)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "il", "ru"}));
+    const SparesLeftLent leftovers;
+    ASSERT_GT(leftovers.count(), 0u);
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    m_user->lockGroup(0);
+    m_user->typeKeys("ghbdtn ");
+    EXPECT_TRUE(field->waitForText("בבקשה привет ")) << field->text() << '\n' << log();
+    EXPECT_EQ(log().find("no key can type"), std::string::npos) << log();
 }
 
 // A key typed while the rewrite is being typed is held and lands after the rewritten word, on the
