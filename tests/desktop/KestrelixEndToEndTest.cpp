@@ -382,6 +382,35 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
     EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
 }
 
+// A second X display of the same user (another seat, a nested or remote session) runs its own
+// instance; on that display too a second start is refused.
+TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
+{
+    startKestrelix();
+    const std::string number = DesktopSession::shared().startPrinting(
+        {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
+    ASSERT_FALSE(number.empty()) << "a second Xvfb did not start";
+    const test::TempFolder otherHome("kx-e2e");
+    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
+    onOtherDisplay.push_back("DISPLAY=:" + number);
+
+    std::vector<std::string> command = {"env"};
+    command.insert(command.end(), onOtherDisplay.begin(), onOtherDisplay.end());
+    command.push_back(KX_EXECUTABLE);
+    const pid_t other = DesktopSession::shared().start(command);
+    ASSERT_GT(other, 0);
+    const auto otherLog = [&] { return fileText(otherHome / "state/kestrelix/kestrelix.log"); };
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return otherLog().find("launch — build") != std::string::npos; }, 10))
+        << "the instance on :" << number << " did not start:\n" << otherLog();
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on :" << number << " exited";
+
+    const Outcome third = runToEnd(onOtherDisplay);
+    EXPECT_EQ(third.output, "Kestrelix: another instance is already running — exiting\n");
+    EXPECT_EQ(third.status, 0);
+    EXPECT_TRUE(appRunning()) << "the first display's instance keeps running";
+    DesktopSession::shared().stop(other);
+}
+
 // Without DISPLAY the application says in one line that it needs an X11 session, and exits 1.
 TEST(KestrelixEndToEndLaunch, WithoutDisplayExitsWithOneLine)
 {
