@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -312,6 +313,33 @@ TEST_F(KestrelixEndToEndTest, RewritesStayWholeAfterEarlierRunsUsedUpTheSpares)
     m_user->typeKeys("ghbdtn ");
     EXPECT_TRUE(field->waitForText("בבקשה привет ")) << field->text() << '\n' << log();
     EXPECT_EQ(log().find("no key can type"), std::string::npos) << log();
+}
+
+// Ctrl+Alt+K in a terminal with nothing to convert is only logged: no Ctrl+C reaches the program
+// running there.
+TEST_F(KestrelixEndToEndTest, ConvertHotKeyLeavesATerminalsProgramRunning)
+{
+    startKestrelix();
+    const test::TempFolder folder("kx-xterm");
+    const auto pidFile = folder / "pid";
+    const pid_t terminal = DesktopSession::shared().start(
+        {"xterm", "-e", "sh", "-c", "echo $$ > '" + pidFile.string() + "'; exec sleep 60"});
+    ASSERT_GT(terminal, 0) << "xterm is needed (scripts/bootstrap installs it)";
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto app = m_workspace->frontApplication();
+            return app && app->pid == terminal && !fileText(pidFile).empty();
+        },
+        10))
+        << "the terminal did not come to the front";
+    const pid_t sleeper = std::stoi(fileText(pidFile));
+
+    m_user->tap(Keycode::k, {Keycode::control, Keycode::alt});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("⌥⌘K → nothing to do") != std::string::npos; }, 3))
+        << log();
+    DesktopSession::waitFor([] { return false; }, 0.5);
+    EXPECT_EQ(::kill(sleeper, 0), 0) << "the sleep in the terminal was interrupted";
+    DesktopSession::shared().stop(terminal);
 }
 
 // A key typed while the rewrite is being typed is held and lands after the rewritten word, on the
