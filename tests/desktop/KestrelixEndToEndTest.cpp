@@ -315,6 +315,29 @@ TEST_F(KestrelixEndToEndTest, RewritesStayWholeAfterEarlierRunsUsedUpTheSpares)
     EXPECT_EQ(log().find("no key can type"), std::string::npos) << log();
 }
 
+// Ctrl+Alt+K and Ctrl+Alt+Z with Ctrl and Alt held on for half a second, as users do: the
+// selection is converted exactly and the undo gives it back exactly, nothing typed as a shortcut.
+TEST_F(KestrelixEndToEndTest, HotKeysWithModifiersHeldConvertAndUndoExactly)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor", {"--text", "akuo jcrho", "--select", "0", "10"});
+    ASSERT_TRUE(field);
+    const auto chordHeld = [&](unsigned keycode) {
+        m_user->key(Keycode::control, true);
+        m_user->key(Keycode::alt, true);
+        m_user->tap(keycode);
+        DesktopSession::waitFor([] { return false; }, 0.5);
+        m_user->key(Keycode::alt, false);
+        m_user->key(Keycode::control, false);
+    };
+
+    chordHeld(Keycode::k);
+    EXPECT_TRUE(field->waitForText("שלום חברים")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    chordHeld(Keycode::z);
+    EXPECT_TRUE(field->waitForText("akuo jcrho")) << field->text() << '\n' << log();
+}
+
 // Ctrl+Alt+K in a terminal with nothing to convert is only logged: no Ctrl+C reaches the program
 // running there.
 TEST_F(KestrelixEndToEndTest, ConvertHotKeyLeavesATerminalsProgramRunning)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 // After GoogleTest: X.h defines None.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -130,6 +131,27 @@ TEST_F(X11EventPosterTest, SparesLeftByAKilledRunAreReusedAndGivenBack)
     poster.reset();
     EXPECT_EQ(census().empty, fresh.empty);
     EXPECT_EQ(census().lent, 0);
+}
+
+// Text posted while the user holds Ctrl (long past the moment we wait for it) still arrives as
+// text, not as Ctrl+A (select all) and Ctrl+B; the user's Ctrl is held again afterwards.
+TEST_F(X11EventPosterTest, HeldCtrlNeverMakesOurTextAShortcut)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    insert("xy");
+    ASSERT_TRUE(field.waitForText("xy"));
+    test::OtherClient user;
+    user.key(test::Keycode::control, true);
+    insert("ab");
+    tapKey(KeyCode::delete_);
+    EXPECT_TRUE(field.waitForText("xya")) << field.text();
+    Display* display = XOpenDisplay(nullptr);
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XCloseDisplay(display);
+    EXPECT_EQ(state.base_mods & ControlMask, static_cast<unsigned>(ControlMask)) << "the user's Ctrl is down again";
+    user.key(test::Keycode::control, false);
 }
 
 // A key code types what that key types on the layout with the flags' modifiers held: Shift, Backspace,

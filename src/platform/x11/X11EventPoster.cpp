@@ -11,6 +11,8 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <set>
 
 namespace kx::platform::x11 {
@@ -18,6 +20,11 @@ namespace kx::platform::x11 {
 namespace {
 
 using FakeKeys = std::vector<X11Keyboard::FakeKey>;
+
+// Long enough for a user to let go of a hot key's modifiers, well within the 2 s after which a
+// rewrite that holds the user's keys is given up.
+constexpr std::chrono::milliseconds modifierReleaseWait{1000};
+constexpr std::chrono::milliseconds modifierPoll{10};
 
 void press(FakeKeys& keys, unsigned keycode, bool down)
 {
@@ -53,9 +60,13 @@ void X11EventPoster::refreshIfChanged(Display* display)
 bool X11EventPoster::post(const SyntheticKey& event)
 {
     std::lock_guard lock(m_mutex);
+    if (event.marked && event.down)
+        awaitModifierRelease(event);
     std::optional<FakeKeys> keys = m_keyboard->with([&](Display* display) -> std::optional<FakeKeys> {
         refreshIfChanged(display);
         auto keys = keysFor(display, event);
+        if (keys && event.marked && event.down)
+            keys = clearedOfHeldModifiers(display, event, std::move(*keys));
         if (keys && event.marked)
             m_keyboard->fakeLocked(display, *keys);
         return keys;
@@ -72,6 +83,64 @@ bool X11EventPoster::post(const SyntheticKey& event)
         XTestFakeKeyEvent(m_unmarked.get(), key.keycode, key.down ? True : False, CurrentTime);
     XSync(m_unmarked.get(), False);
     return true;
+}
+
+// The modifiers other than those event asks for: what the user holds of them would make our key a
+// chord (a letter under Ctrl+Alt is a shortcut, a Backspace under Ctrl deletes a word).
+unsigned X11EventPoster::unwantedModifiers(const SyntheticKey& event) const
+{
+    unsigned wanted = 0;
+    if (event.text.empty())
+        for (const auto keysym : modifierKeysymsForFlags(event.flags))
+            wanted |= modifierBit(keysym);
+    return (m_roles.shift | m_roles.ctrl | m_roles.alt | m_roles.super | m_roles.level3) & ~wanted;
+}
+
+unsigned X11EventPoster::heldModifiers(Display* display, unsigned mask) const
+{
+    XkbStateRec state{};
+    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
+        return 0;
+    return state.base_mods & mask;
+}
+
+// Right after a hot key the user usually still holds its Ctrl and Alt: what we post waits a
+// moment for them to be let go, since letting go of them for the user can mean something of its
+// own (a lone Alt opens some menus). Shift is only let go around our keys, never waited for: the
+// user may hold it for the next capital while a rewrite is typed.
+void X11EventPoster::awaitModifierRelease(const SyntheticKey& event)
+{
+    const auto deadline = std::chrono::steady_clock::now() + modifierReleaseWait;
+    while (m_keyboard->with([&](Display* display) {
+        refreshIfChanged(display);
+        return heldModifiers(display, unwantedModifiers(event) & ~m_roles.shift) != 0;
+    })) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return;
+        std::this_thread::sleep_for(modifierPoll);
+    }
+}
+
+// Modifiers still held after the wait are let go around our keys and pressed again after them,
+// so that the server's state is the user's again.
+FakeKeys X11EventPoster::clearedOfHeldModifiers(Display* display, const SyntheticKey& event, FakeKeys keys)
+{
+    const unsigned inTheWay = heldModifiers(display, unwantedModifiers(event));
+    if (inTheWay == 0 || !m_keymap)
+        return keys;
+    char pressed[32] = {};
+    XQueryKeymap(display, pressed);
+    std::vector<unsigned> held;
+    for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode)
+        if ((pressed[keycode / 8] & (1 << (keycode % 8))) && (m_keymap->map->modmap[keycode] & inTheWay))
+            held.push_back(static_cast<unsigned>(keycode));
+    FakeKeys cleared;
+    for (const unsigned keycode : held)
+        press(cleared, keycode, false);
+    cleared.insert(cleared.end(), keys.begin(), keys.end());
+    for (const unsigned keycode : held)
+        press(cleared, keycode, true);
+    return cleared;
 }
 
 bool X11EventPoster::canType(const std::string& text)

@@ -2,7 +2,9 @@
 // Posts keys through XTEST. A key code goes to the key in the same place (evdev + 8) with the
 // modifier keys its flags name held around it; text is typed by the key of the current layout
 // that types the same character (hebrew_shin types U+05E9), else by a spare keycode lent the
-// character (SpareKeycodes); the spares are given back when the poster goes.
+// character (SpareKeycodes); the spares are given back when the poster goes. Modifiers the user
+// still holds that our key does not ask for are waited out briefly, then let go around our keys,
+// so that nothing we post is read as a chord.
 //
 // Marked events go out on the keyboard connection, whose events the tap knows for ours; unmarked
 // ones (the drill) on a connection of their own, so that they count as the user's typing.
@@ -43,6 +45,12 @@ private:
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
     std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym);
     std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym);
+    unsigned unwantedModifiers(const SyntheticKey& event) const;
+    /// Of mask, the modifiers whose keys are held down now.
+    unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
+    void awaitModifierRelease(const SyntheticKey& event);
+    std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, const SyntheticKey& event,
+                                                            std::vector<X11Keyboard::FakeKey> keys);
     /// The X state bit the modifier keysym sets; 0 for others.
     unsigned modifierBit(std::uint32_t keysym) const;
     void refreshKeymap(_XDisplay* display);
