@@ -338,6 +338,58 @@ TEST_F(KestrelixEndToEndTest, HotKeysWithModifiersHeldConvertAndUndoExactly)
     EXPECT_TRUE(field->waitForText("akuo jcrho")) << field->text() << '\n' << log();
 }
 
+// A GTK entry in front, with the text it holds.
+class GtkField {
+public:
+    GtkField()
+    {
+        m_pid = DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, (m_folder / "text").string()}, {},
+                                               true);
+    }
+    ~GtkField()
+    {
+        if (m_pid > 0)
+            DesktopSession::shared().stop(m_pid);
+    }
+    GtkField(const GtkField&) = delete;
+    GtkField& operator=(const GtkField&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    std::string text() const { return fileText(m_folder / "text"); }
+    bool waitForText(const std::string& expected) const
+    {
+        return DesktopSession::waitFor([&] { return text() == expected; }, 3.0);
+    }
+
+private:
+    test::TempFolder m_folder{"kx-gtk"};
+    pid_t m_pid = -1;
+};
+
+// Keys typed before the user switched layouts are joined with the word after the switch, in a
+// GTK entry, once the screen was read and seen to hold the keys in the old layout.
+TEST_F(KestrelixEndToEndTest, OrphanKeysAreJoinedInAGtkEntryAfterTheScreenConfirmsThem)
+{
+    startKestrelix();
+    const GtkField field;
+    ASSERT_GT(field.pid(), 0) << "GTK 3 with Python bindings is needed (scripts/bootstrap installs them)";
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto app = m_workspace->frontApplication();
+            return app && app->pid == field.pid();
+        },
+        5));
+
+    m_user->typeKeys("a");
+    ASSERT_TRUE(field.waitForText("a"));
+    m_user->lockGroup(1);
+    DesktopSession::waitFor([] { return false; }, 0.2);
+    m_user->typeKeys("kuo ");
+    EXPECT_TRUE(field.waitForText("שלום ")) << field.text() << '\n' << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("screen confirmed") != std::string::npos; }, 2))
+        << log();
+}
+
 // Ctrl+Alt+K in a terminal with nothing to convert is only logged: no Ctrl+C reaches the program
 // running there.
 TEST_F(KestrelixEndToEndTest, ConvertHotKeyLeavesATerminalsProgramRunning)

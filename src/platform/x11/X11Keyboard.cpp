@@ -77,10 +77,24 @@ X11Keyboard::~X11Keyboard()
     XSync(m_display.get(), False);
 }
 
+// The hold is taken on the window that has the focus: a grab on any other window moves the focus
+// to it as far as the applications are told (FocusOut, mode Grab), and GTK then takes its field
+// for unfocused, so the field could not be read over accessibility while we hold the keyboard.
+// The keys still come to us alone.
 bool X11Keyboard::grabLocked(Display* display)
 {
-    const int status =
-        XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    int status = AlreadyGrabbed;
+    if (focus != None && focus != PointerRoot) {
+        XErrorTrap trap(display);
+        status = XGrabKeyboard(display, focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (trap.takeError())
+            status = BadWindow;
+    }
+    if (status != GrabSuccess)
+        status = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (status == GrabSuccess)
         return true;
     // Said out loud, so that the recording shows no hold where the server refused one.
