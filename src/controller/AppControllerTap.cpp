@@ -91,6 +91,9 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     const bool hotKeyChord = (flags & modifierMask) == optionCommand;
     if (hotKeyChord && (code == kKey || code == zKey)) {
         assembler.keys.clear();
+        // With nothing to undo the chord is not ours: an application may have a use for it.
+        if (code == zKey && undoStack.empty() && !isActuating)
+            return TapVerdict::pass;
         if (code == kKey)
             soon([this] { handleConvertHotKey(); });
         else
