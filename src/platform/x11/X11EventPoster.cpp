@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <set>
+#include <thread>
 
 namespace kx::platform::x11 {
 
@@ -60,13 +60,12 @@ void X11EventPoster::refreshIfChanged(Display* display)
 bool X11EventPoster::post(const SyntheticKey& event)
 {
     std::lock_guard lock(m_mutex);
-    if (event.marked && event.down)
-        awaitModifierRelease(event);
+    const unsigned inTheWay = event.marked && event.down ? awaitModifierRelease(event) : 0;
     std::optional<FakeKeys> keys = m_keyboard->with([&](Display* display) -> std::optional<FakeKeys> {
         refreshIfChanged(display);
         auto keys = keysFor(display, event);
-        if (keys && event.marked && event.down)
-            keys = clearedOfHeldModifiers(display, event, std::move(*keys));
+        if (keys && inTheWay != 0)
+            keys = clearedOfHeldModifiers(display, inTheWay, std::move(*keys));
         if (keys && event.marked)
             m_keyboard->fakeLocked(display, *keys);
         return keys;
@@ -106,33 +105,33 @@ unsigned X11EventPoster::heldModifiers(Display* display, unsigned mask) const
 
 // Right after a hot key the user usually still holds its Ctrl and Alt: what we post waits a
 // moment for them to be let go, since letting go of them for the user can mean something of its
-// own (a lone Alt opens some menus). Shift is only let go around our keys, never waited for: the
-// user may hold it for the next capital while a rewrite is typed.
-void X11EventPoster::awaitModifierRelease(const SyntheticKey& event)
+// own (a lone Alt opens some menus). Shift is never waited for: the user may hold it for the next
+// capital while a rewrite is typed. The unwanted modifiers still held in the end.
+unsigned X11EventPoster::awaitModifierRelease(const SyntheticKey& event)
 {
     const auto deadline = std::chrono::steady_clock::now() + modifierReleaseWait;
-    while (m_keyboard->with([&](Display* display) {
-        refreshIfChanged(display);
-        return heldModifiers(display, unwantedModifiers(event) & ~m_roles.shift) != 0;
-    })) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return;
+    for (;;) {
+        const unsigned held = m_keyboard->with([&](Display* display) {
+            refreshIfChanged(display);
+            return heldModifiers(display, unwantedModifiers(event));
+        });
+        if ((held & ~m_roles.shift) == 0 || std::chrono::steady_clock::now() >= deadline)
+            return held;
         std::this_thread::sleep_for(modifierPoll);
     }
 }
 
-// Modifiers still held after the wait are let go around our keys and pressed again after them,
-// so that the server's state is the user's again.
-FakeKeys X11EventPoster::clearedOfHeldModifiers(Display* display, const SyntheticKey& event, FakeKeys keys)
+// The modifiers still held are let go around our keys and pressed again after them, so that the
+// server's state is the user's again.
+FakeKeys X11EventPoster::clearedOfHeldModifiers(Display* display, unsigned modifiers, FakeKeys keys)
 {
-    const unsigned inTheWay = heldModifiers(display, unwantedModifiers(event));
-    if (inTheWay == 0 || !m_keymap)
+    if (!m_keymap)
         return keys;
     char pressed[32] = {};
     XQueryKeymap(display, pressed);
     std::vector<unsigned> held;
     for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode)
-        if ((pressed[keycode / 8] & (1 << (keycode % 8))) && (m_keymap->map->modmap[keycode] & inTheWay))
+        if ((pressed[keycode / 8] & (1 << (keycode % 8))) && (m_keymap->map->modmap[keycode] & modifiers))
             held.push_back(static_cast<unsigned>(keycode));
     FakeKeys cleared;
     for (const unsigned keycode : held)

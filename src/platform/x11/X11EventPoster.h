@@ -48,8 +48,8 @@ private:
     unsigned unwantedModifiers(const SyntheticKey& event) const;
     /// Of mask, the modifiers whose keys are held down now.
     unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
-    void awaitModifierRelease(const SyntheticKey& event);
-    std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, const SyntheticKey& event,
+    unsigned awaitModifierRelease(const SyntheticKey& event);
+    std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, unsigned modifiers,
                                                             std::vector<X11Keyboard::FakeKey> keys);
     /// The X state bit the modifier keysym sets; 0 for others.
     unsigned modifierBit(std::uint32_t keysym) const;

@@ -86,15 +86,15 @@ bool X11Keyboard::grabLocked(Display* display)
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display, &focus, &revert);
-    int status = AlreadyGrabbed;
     if (focus != None && focus != PointerRoot) {
+        // The focus window may be gone by now: the root window then.
         XErrorTrap trap(display);
-        status = XGrabKeyboard(display, focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-        if (trap.takeError())
-            status = BadWindow;
+        const int status = XGrabKeyboard(display, focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (trap.takeError() == 0 && status == GrabSuccess)
+            return true;
     }
-    if (status != GrabSuccess)
-        status = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int status =
+        XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (status == GrabSuccess)
         return true;
     // Said out loud, so that the recording shows no hold where the server refused one.
