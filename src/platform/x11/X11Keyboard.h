@@ -110,7 +110,7 @@ private:
     // Chord presses delivered here and not answered yet, oldest first; answers given before
     // their press was read from this connection are counted ahead.
     std::deque<ChordPress> m_unanswered;
-    unsigned m_answeredAhead = 0;
+    std::deque<std::chrono::steady_clock::time_point> m_answeredAhead;
 };
 
 }  // namespace kx::platform::x11
