@@ -180,6 +180,9 @@ public:
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
     void replayHeldKeys();
+    /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
+    /// now would cut a rewrite short or leave our text in the user's clipboard.
+    bool busy() const { return isActuating || m_actuator.restorePending(); }
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);

@@ -1,5 +1,8 @@
 #include "DesktopSession.h"
 
+// gtest goes first: X11 defines None, which gtest uses as a name.
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -122,6 +125,19 @@ DesktopSession::DesktopSession()
     // A widgets application: the tests also open the program's menus and windows.
     new QApplication(argc, argv);
 }
+
+namespace {
+
+// The application object goes when the tests are done, before the program exits: Qt's own
+// clean-up at its end uses statics of Qt's that exit may already have destroyed.
+class EndApplication : public ::testing::Environment {
+public:
+    void TearDown() override { delete QCoreApplication::instance(); }
+};
+
+const auto* const endApplication = ::testing::AddGlobalTestEnvironment(new EndApplication);
+
+}  // namespace
 
 DesktopSession::~DesktopSession()
 {
