@@ -166,7 +166,7 @@ int Application::run(int argc, char** argv)
     OnboardingServices::shared() = {.main = &mainQueue,
                                     .defaults = &defaults,
                                     .permissions = &permissions,
-                                    .workspace = &workspace,
+                                    .pages = &controller.pages,
                                     .eventPoster = poster.get(),
                                     .inputSources = inputSources.get(),
                                     .history = &controller.history};

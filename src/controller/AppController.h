@@ -21,6 +21,7 @@
 #include "controller/KeyHold.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
+#include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
 #include "engine/KeyStroke.h"
@@ -230,6 +231,7 @@ public:
     std::string appVersion() const override;
     void checkForUpdates() override;
     void runDiagnostics() override;
+    void openLogFile() override;
     void testCorrection() override;
     void showFeedback() override;
 
@@ -279,6 +281,9 @@ public:
     SystemSpellOracle speller;
     PolicyStore policy;
     HistoryStore history;
+    /// Opens the product's pages and the log, and says so when they cannot be opened; the
+    /// setup window and the walkthrough use it too.
+    PageOpener pages;
     SuggestionPromptView& suggestionPrompt;
     std::optional<PendingSuggestion> pendingSuggestion;
     std::vector<std::unique_ptr<Subscription>> cancellables;

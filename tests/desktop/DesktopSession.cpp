@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QApplication>
+
+#include <gtest/gtest.h>
 #include <QThread>
 
 #include <X11/Xatom.h>
@@ -124,6 +126,21 @@ DesktopSession::DesktopSession()
     static char* argv[] = {name, nullptr};
     // A widgets application: the tests also open the program's menus and windows.
     new QApplication(argc, argv);
+    // Ended when the tests end, not among the static destructors: Qt's own statics, made during
+    // the tests, are gone by then, and the application's clean-up would touch them.
+    struct EndWithTheTests : ::testing::EmptyTestEventListener {
+        void OnTestProgramEnd(const ::testing::UnitTest&) override { DesktopSession::shared().end(); }
+    };
+    ::testing::UnitTest::GetInstance()->listeners().Append(new EndWithTheTests);
+}
+
+void DesktopSession::end()
+{
+    delete QCoreApplication::instance();
+    // stop() takes each out of m_children: walk a copy, last started first.
+    const std::vector<pid_t> children = m_children;
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        stop(*it);
 }
 
 namespace {
@@ -141,9 +158,7 @@ const auto* const endApplication = ::testing::AddGlobalTestEnvironment(new EndAp
 
 DesktopSession::~DesktopSession()
 {
-    delete QCoreApplication::instance();
-    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it)
-        stop(*it);
+    end();
 }
 
 pid_t DesktopSession::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
