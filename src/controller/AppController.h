@@ -174,6 +174,9 @@ public:
     /// Queues the typing of a rewrite; after this a key that reached the application early can no
     /// longer be taken back ahead of it.
     void postRewrite(Block job);
+    /// Ends an actuation whose keys did not all go out: nothing is recorded and no success is
+    /// shown. Main thread.
+    void rewriteNotPosted(const std::string& what);
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);

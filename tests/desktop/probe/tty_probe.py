@@ -1,8 +1,7 @@
-#!/usr/bin/python3
 """The program a terminal runs for the typing benchmark: it takes the terminal's input raw and
 keeps the line the keys make (BackSpace and Delete erase a character, Ctrl+A empties the line).
 
-  xterm -e python3 tty-probe --journal FILE
+  xterm -e python3 tty_probe.py --journal FILE
 
 Appends "<CLOCK_MONOTONIC nanoseconds><TAB><line>" to FILE at start and after every change.
 """
