@@ -60,6 +60,12 @@ AppController::AppController(AppServices services)
       suggestionPrompt(*services.suggestionPrompt),
       statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),
+      heldKeys(*services.main,
+               [this] {
+                   Log::line("actuation watchdog — releasing " + std::to_string(heldKeys.keys().size()) +
+                             " held key(s)");
+                   releaseHold();
+               }),
       sound(*services.defaults, *services.sound),
       behavior(*services.defaults),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
@@ -283,6 +289,7 @@ void AppController::installTap()
         return;
     }
     tap = m_services.eventTap;
+    heldKeys.attach(tap);
     Log::line("event tap installed");
 }
 

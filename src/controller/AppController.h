@@ -166,17 +166,19 @@ public:
     platform::TapVerdict handleTapEvent(const platform::TapEvent& event);
     /// Command-Z as the very next key after a correction, within 12 s, undoes it.
     bool canUndoWithCmdZ(const platform::TapEvent& event) const;
-    void armHoldWatchdog();
-    /// Every change of isActuating goes through here, so that a desktop whose tap sees keys only
-    /// after delivery can hold the user's keys back while a rewrite is typed.
-    void setActuating(bool on);
+    /// An actuation starts: the user's keys are held from now until releaseHold() has replayed them.
+    void beginActuating();
+    /// The actuation ends: once the desktop has handed over every key it took, the held keys are
+    /// typed again and the keyboard let go.
+    void releaseHold();
     /// Queues the typing of a rewrite; after this a key that reached the application early can no
-    /// longer be taken back ahead of it.
+    /// longer be taken back ahead of it, and the hold's watchdog waits for the job's end.
     void postRewrite(Block job);
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
-    void replayHeldKeys();
+    /// Types held again in order; returns the keys left untyped because one began another rewrite.
+    std::vector<KeyStroke> replayHeldKeys(std::vector<KeyStroke> held);
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);
@@ -185,6 +187,9 @@ public:
     void flushContext();
 
     void performSpanCorrection(const SpanCorrection& span);
+    /// Reads the text before the caret; rewrites span when it ends with what is to be deleted,
+    /// else abandons it with a log line.
+    void checkLandedThenRewrite(const SpanCorrection& span);
     void logCorrection(const std::string& line, const std::vector<std::string>& before);
     void switchNow(const KeyboardLayoutInfo& target, const KeyboardLayoutInfo& from, const std::string& app);
     void switchLayoutOurselves(const KeyboardLayoutInfo& layout);
@@ -291,7 +296,6 @@ public:
     static constexpr std::size_t contextWindow = 3;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
-    bool rewritePosted = false;
     KeyHold heldKeys;
     bool ownSwitchPending = false;
     int ownSwitchGen = 0;
