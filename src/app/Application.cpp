@@ -83,8 +83,8 @@ int Application::run(int argc, char** argv)
     platform::x11::QtMainQueue mainQueue;
     JsonDefaults defaults(Paths::shared().defaultsFile());
     NgramModel::setDefaults(&defaults);
-    platform::x11::X11EventTap tap(keyboard);
     platform::x11::X11EventPoster poster(keyboard);
+    platform::x11::X11EventTap tap(keyboard, poster);
     platform::x11::QtPasteboard pasteboard;
     platform::x11::AtspiSession atspi;
     platform::x11::AtspiAccessibility accessibility(atspi);

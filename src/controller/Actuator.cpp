@@ -25,6 +25,12 @@ Actuator::Actuator(platform::EventPoster& poster, platform::Pasteboard& pasteboa
 void Actuator::post(const platform::SyntheticKey& event)
 {
     if (m_poster.post(event))
+        pause();
+}
+
+void Actuator::pause()
+{
+    if (!m_poster.acknowledges())
         m_sleep(postPause);
 }
 
@@ -39,7 +45,7 @@ void Actuator::keyPair(std::uint16_t code, std::uint64_t flags)
 {
     if (!m_poster.post({.code = code, .flags = flags, .down = true, .text = {}, .marked = true}))
         return;
-    m_sleep(postPause);
+    pause();
     postKey(code, flags, false);
 }
 
@@ -53,7 +59,7 @@ void Actuator::insert(const std::string& text)
     for (const auto& character : text::characters(text)) {
         if (!m_poster.post({.code = 0, .flags = 0, .down = true, .text = character, .marked = true}))
             continue;
-        m_sleep(postPause);
+        pause();
         post({.code = 0, .flags = 0, .down = false, .text = character, .marked = true});
     }
 }

@@ -37,7 +37,7 @@ protected:
         KeyboardFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        tap = std::make_unique<X11EventTap>(keyboard);
+        tap = std::make_unique<X11EventTap>(keyboard, *poster);
         ASSERT_TRUE(tap->install([this](const TapEvent& event) {
             seen.push_back(event);
             return decide ? decide(event) : TapVerdict::pass;

@@ -14,6 +14,7 @@
 #include "platform/x11/KeyMapping.h"
 #include "platform/x11/X11Keyboard.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -34,6 +35,8 @@ public:
     ~X11EventPoster() override;
 
     bool post(const SyntheticKey& event) override;
+    /// Each post returns once the server has taken its events.
+    bool acknowledges() const override { return true; }
 
 private:
     struct Spare {
@@ -45,13 +48,32 @@ private:
         unsigned keycode = 0;
         bool shift = false;
     };
+    /// The keys down on the keyboard now: the server drops a press of one of them.
+    class KeysDown {
+    public:
+        explicit KeysDown(_XDisplay* display);
+        bool contains(unsigned keycode) const;
+
+    private:
+        std::array<char, 32> m_bits{};
+    };
+    /// What a key-down pressed, for its key-up.
+    struct Pressed {
+        unsigned keycode = 0;
+        std::vector<unsigned> modifiers;  // pressed by us, not those the user already held
+    };
 
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
-    std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym);
-    std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym);
-    std::optional<unsigned> spareFor(_XDisplay* display, std::uint32_t keysym);
+    std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
+    std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
+    /// A spare keycode, not down, that types keysym; none when every spare is down or none can be set.
+    std::optional<unsigned> spareFor(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
     /// The X state bit the modifier keysym sets; 0 for others.
     unsigned modifierBit(std::uint32_t keysym) const;
+    /// The Shift, Caps Lock and level-3 bits of flags.
+    unsigned levelState(std::uint64_t flags) const;
+    /// What keycode types in group with the modifiers of state; none for nothing.
+    std::optional<std::uint32_t> typedKeysym(unsigned keycode, unsigned state, unsigned group) const;
     void refreshKeymap(_XDisplay* display);
 
     struct KeymapFree {
@@ -68,8 +90,8 @@ private:
     std::uint64_t m_uses = 0;
     /// The key each text character's key-down pressed, for its key-up.
     std::map<std::string, Stroke> m_pressedText;
-    /// The modifier keys a key-down pressed (not those the user already held), for its key-up.
-    std::map<unsigned, std::vector<unsigned>> m_pressedModifiers;
+    /// By virtual key code.
+    std::map<std::uint16_t, Pressed> m_pressedKeys;
 };
 
 }  // namespace kx::platform::x11
