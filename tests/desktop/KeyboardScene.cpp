@@ -73,6 +73,12 @@ void OtherClient::click(unsigned button, int x, int y)
     XSync(m_display, False);
 }
 
+void OtherClient::setKey(unsigned keycode, bool down)
+{
+    XTestFakeKeyEvent(m_display, keycode, down ? True : False, CurrentTime);
+    XSync(m_display, False);
+}
+
 void OtherClient::lockGroup(unsigned group)
 {
     XkbLockGroup(m_display, XkbUseCoreKbd, group);

@@ -42,6 +42,8 @@ public:
     bool ok() const { return m_display != nullptr; }
     /// Presses the modifiers, taps the key, lets the modifiers go.
     void tap(unsigned keycode, const std::vector<unsigned>& modifiers = {});
+    /// Presses (down) or lets go of one key, and waits until the server has it.
+    void setKey(unsigned keycode, bool down);
     /// Taps, one after another, the keys that type these lower-case letters and spaces on the us
     /// layout, whichever layout is selected.
     void typeKeys(std::string_view keys);

@@ -183,6 +183,10 @@ void X11EventTap::readRecords()
 
 void X11EventTap::afterPendingKeys(std::function<void()> then)
 {
+    if (!m_dataNotifier) {
+        then();
+        return;
+    }
     m_barriers.push_back(std::move(then));
     const std::uint64_t number = m_barriersPassed + m_barriers.size();
     m_keyboard->with([](Display* display) {
