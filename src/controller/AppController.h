@@ -296,6 +296,7 @@ public:
     static constexpr std::size_t contextWindow = 3;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
+    bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
     KeyHold heldKeys;
     bool ownSwitchPending = false;
     int ownSwitchGen = 0;

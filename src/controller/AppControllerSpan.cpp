@@ -88,8 +88,7 @@ void AppController::completeSpan(const SpanCorrection& span)
     if (pendingContext)
         pendingContext->recordID = recordID;
 
-    if (sound.enabled())
-        sound.preview();
+    swapSoundDue = sound.enabled();
 
     if (span.retroCount == 0)
         flash("↺ " + span.decisionOriginal + " → " + span.decisionCorrected);

@@ -141,10 +141,15 @@ void AppController::beginActuating()
 
 void AppController::releaseHold()
 {
-    heldKeys.release([this](std::vector<KeyStroke> held) {
-        isActuating = false;
-        return replayHeldKeys(std::move(held));
-    });
+    heldKeys.release(
+        [this](std::vector<KeyStroke> held) {
+            isActuating = false;
+            return replayHeldKeys(std::move(held));
+        },
+        [this] {
+            if (std::exchange(swapSoundDue, false))
+                sound.preview();
+        });
 }
 
 void AppController::postRewrite(Block job)

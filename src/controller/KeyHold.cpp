@@ -46,12 +46,13 @@ void KeyHold::armWatchdog()
     });
 }
 
-void KeyHold::release(Replay replay)
+void KeyHold::release(Replay replay, std::function<void()> released)
 {
     if (m_releasing)
         return;
     m_releasing = true;
-    const auto done = [this, replay = std::move(replay), life = std::weak_ptr<char>(m_life)] {
+    const auto done = [this, replay = std::move(replay), released = std::move(released),
+                       life = std::weak_ptr<char>(m_life)] {
         if (!life.lock())
             return;
         m_releasing = false;
@@ -63,8 +64,11 @@ void KeyHold::release(Replay replay)
         for (const auto& key : replay(std::move(keys)))
             take(key);
         // A replayed key that began another rewrite keeps the keyboard held for it.
-        if (m_begins == begins && m_tap)
+        if (m_begins != begins)
+            return;
+        if (m_tap)
             m_tap->setHolding(false);
+        released();
     };
     if (m_tap)
         m_tap->afterPendingKeys(done);

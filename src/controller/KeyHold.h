@@ -51,9 +51,10 @@ public:
     bool rewriteQueuedOrTyping() const { return m_rewritesInFlight > 0; }
 
     /// Ends the hold: once every key the desktop took so far has come through take(), the held
-    /// keys go to replay; when it leaves none held, the desktop lets the keyboard go. A second
-    /// call while the first waits for its barrier does nothing.
-    void release(Replay replay);
+    /// keys go to replay; unless a replayed key began another rewrite, the desktop then lets the
+    /// keyboard go and released runs. A second call while the first waits for its barrier does
+    /// nothing.
+    void release(Replay replay, std::function<void()> released);
 
 private:
     void armWatchdog();

@@ -3,19 +3,38 @@
 #include "platform/Text.h"
 
 #include <enchant.h>
+#include <unicode/uscript.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace kx::platform {
 
 namespace {
 
 constexpr const char* preferredProviders = "hunspell,nuspell,aspell,hspell";
+constexpr const char* hebrewProviders = "hspell,hunspell,nuspell,aspell";
 
 // Enchant's positions within a word, for enchant_dict_is_word_character.
 constexpr std::size_t wordStart = 0;
 constexpr std::size_t wordMiddle = 1;
 constexpr std::size_t wordEnd = 2;
+
+bool isHebrewTag(const std::string& tag)
+{
+    return tag == "he" || tag.starts_with("he_") || tag.starts_with("he-");
+}
+
+// A letter that hspell must not be asked about: hspell passes every Latin word and cannot even
+// encode a Cyrillic one. Niqqud and other marks count with the letters they sit on.
+bool isForeignToHebrew(char32_t c)
+{
+    if (!text::isLetter(c))
+        return false;
+    UErrorCode error = U_ZERO_ERROR;
+    const UScriptCode script = uscript_getScript(static_cast<UChar32>(c), &error);
+    return U_FAILURE(error) || (script != USCRIPT_HEBREW && script != USCRIPT_COMMON && script != USCRIPT_INHERITED);
+}
 
 }  // namespace
 
@@ -37,13 +56,14 @@ EnchantSpellChecker::EnchantSpellChecker() : m_broker(enchant_broker_init())
                 languages.emplace_back(tag);
         },
         &m_languages);
-    // The system ordering file names its own provider for some tags (hspell for he_IL), and a
-    // tag's own ordering beats the "*" default, so every tag gets the preference explicitly.
+    // The system ordering file names its own providers for some tags (aspell first for en_US),
+    // and a tag's own ordering beats the "*" default, so every tag gets the preference explicitly.
     enchant_broker_set_ordering(m_broker, "*", preferredProviders);
     for (const std::string& tag : m_languages) {
-        enchant_broker_set_ordering(m_broker, tag.c_str(), preferredProviders);
         const std::string primary = tag.substr(0, tag.find_first_of("_-"));
-        enchant_broker_set_ordering(m_broker, primary.c_str(), preferredProviders);
+        const char* providers = isHebrewTag(primary) ? hebrewProviders : preferredProviders;
+        enchant_broker_set_ordering(m_broker, tag.c_str(), providers);
+        enchant_broker_set_ordering(m_broker, primary.c_str(), providers);
     }
 }
 
@@ -51,9 +71,9 @@ EnchantSpellChecker::~EnchantSpellChecker()
 {
     if (!m_broker)
         return;
-    for (auto& [language, dict] : m_dictionaries) {
-        if (dict)
-            enchant_broker_free_dict(m_broker, dict);
+    for (auto& [language, dictionary] : m_dictionaries) {
+        if (dictionary.dict)
+            enchant_broker_free_dict(m_broker, dictionary.dict);
     }
     enchant_broker_free(m_broker);
 }
@@ -64,21 +84,29 @@ std::vector<std::string> EnchantSpellChecker::availableLanguages()
     return m_languages;
 }
 
-EnchantDict* EnchantSpellChecker::dictionary(const std::string& language)
+const EnchantSpellChecker::Dictionary& EnchantSpellChecker::dictionary(const std::string& language)
 {
     if (const auto found = m_dictionaries.find(language); found != m_dictionaries.end())
         return found->second;
-    EnchantDict* dict = nullptr;
+    Dictionary dictionary;
     if (m_broker && std::find(m_languages.begin(), m_languages.end(), language) != m_languages.end())
-        dict = enchant_broker_request_dict(m_broker, language.c_str());
-    m_dictionaries.emplace(language, dict);
-    return dict;
+        dictionary.dict = enchant_broker_request_dict(m_broker, language.c_str());
+    if (dictionary.dict) {
+        enchant_dict_describe(
+            dictionary.dict,
+            [](const char*, const char* provider, const char*, const char*, void* data) {
+                *static_cast<bool*>(data) = std::strcmp(provider, "hspell") == 0;
+            },
+            &dictionary.hebrewOnly);
+    }
+    return m_dictionaries.emplace(language, dictionary).first->second;
 }
 
 std::optional<std::size_t> EnchantSpellChecker::checkSpelling(std::string_view text, const std::string& language)
 {
     std::lock_guard lock(m_mutex);
-    EnchantDict* dict = dictionary(language);
+    const Dictionary& dictionary = this->dictionary(language);
+    EnchantDict* dict = dictionary.dict;
     if (!dict)
         return std::nullopt;
 
@@ -86,7 +114,11 @@ std::optional<std::size_t> EnchantSpellChecker::checkSpelling(std::string_view t
     // through middle characters and is cut back to its last end character. Punctuation around a
     // word ("hello,") is thus not part of it.
     const std::u32string scalars = text::toScalars(text);
+    // Inside a Hebrew word a double quote stands for gershayim (צה"ל), as Hunspell's Hebrew
+    // dictionary has it; hspell reads it so but does not say so to Enchant.
     const auto isWordCharacter = [&](char32_t c, std::size_t position) {
+        if (dictionary.hebrewOnly && c == U'"' && position == wordMiddle)
+            return true;
         return enchant_dict_is_word_character(dict, static_cast<std::uint32_t>(c), position) != 0;
     };
     std::size_t i = 0;
@@ -101,8 +133,11 @@ std::optional<std::size_t> EnchantSpellChecker::checkSpelling(std::string_view t
         std::size_t end = next;
         while (end > i + 1 && !isWordCharacter(scalars[end - 1], wordEnd))
             --end;
-        const std::string word = text::fromScalars(std::u32string_view(scalars).substr(i, end - i));
-        if (enchant_dict_check(dict, word.data(), static_cast<ssize_t>(word.size())) != 0)
+        const std::u32string_view scalarsOfWord = std::u32string_view(scalars).substr(i, end - i);
+        const bool foreign = dictionary.hebrewOnly &&
+                             std::any_of(scalarsOfWord.begin(), scalarsOfWord.end(), isForeignToHebrew);
+        const std::string word = text::fromScalars(scalarsOfWord);
+        if (foreign || enchant_dict_check(dict, word.data(), static_cast<ssize_t>(word.size())) != 0)
             return text::fromScalars(std::u32string_view(scalars).substr(0, i)).size();
         i = next;
     }

@@ -1,7 +1,9 @@
 #pragma once
-// The spell checker over Enchant-2. Hunspell is preferred for every language: hspell, Enchant's
-// usual choice for Hebrew, passes Latin words as correct. Enchant converts to each dictionary's
-// own encoding. Safe to call from any thread.
+// The spell checker over Enchant-2: hunspell for every language but Hebrew, which hspell judges
+// from a compact structure of its own (a tenth of the Hunspell dictionary's memory). hspell passes
+// any Latin word as correct, so it is only ever asked words written in Hebrew letters; a word with
+// a letter of another script is misspelled in Hebrew without asking. Enchant converts to each
+// dictionary's own encoding. Safe to call from any thread.
 
 #include "platform/SpellChecker.h"
 
@@ -24,13 +26,19 @@ public:
     std::optional<std::size_t> checkSpelling(std::string_view text, const std::string& language) override;
 
 private:
-    /// The dictionary of language, requested on first use and kept; none when Enchant has none.
-    EnchantDict* dictionary(const std::string& language);
+    struct Dictionary {
+        EnchantDict* dict = nullptr;  // none when Enchant has no dictionary for the language
+        bool hebrewOnly = false;      // hspell's: asked nothing but Hebrew-script words
+    };
 
+    /// The dictionary of language, requested on first use and kept.
+    const Dictionary& dictionary(const std::string& language);
+
+    // One broker for every dictionary: Enchant's objects are not thread-safe, so one call at a time.
     std::mutex m_mutex;
     EnchantBroker* m_broker = nullptr;
     std::vector<std::string> m_languages;
-    std::map<std::string, EnchantDict*> m_dictionaries;
+    std::map<std::string, Dictionary> m_dictionaries;
 };
 
 }  // namespace kx::platform

@@ -59,13 +59,13 @@ TEST_F(KeyHoldTest, ReleaseWaitsForTheBarrierThenReplaysBeforeLettingGo)
 {
     hold.begin();
     ASSERT_TRUE(hold.take({1, 0}));
-    hold.release(recordingReplay());
+    hold.release(recordingReplay(), [this] { tap.calls.push_back("released"); });
     EXPECT_TRUE(replayed.empty());
     ASSERT_TRUE(hold.take({2, 0}));
     ASSERT_TRUE(hold.take({3, 0}));
     tap.passBarrier();
     EXPECT_EQ(replayed, (std::vector<std::uint16_t>{1, 2, 3}));
-    EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "replay 3", "let go"}));
+    EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "replay 3", "let go", "released"}));
     EXPECT_TRUE(hold.keys().empty());
 }
 
@@ -74,8 +74,8 @@ TEST_F(KeyHoldTest, SecondReleaseDuringTheBarrierIsIgnored)
 {
     hold.begin();
     hold.take({1, 0});
-    hold.release(recordingReplay());
-    hold.release(recordingReplay());
+    hold.release(recordingReplay(), [] {});
+    hold.release(recordingReplay(), [] {});
     EXPECT_EQ(tap.barriers.size(), 1u);
     tap.passBarrier();
     EXPECT_EQ(replayed, std::vector<std::uint16_t>{1});
@@ -87,10 +87,12 @@ TEST_F(KeyHoldTest, ReplayThatBeginsAnotherRewriteKeepsHolding)
     hold.begin();
     hold.take({1, 0});
     hold.take({2, 0});
-    hold.release([this](std::vector<KeyStroke> keys) {
-        hold.begin();
-        return std::vector<KeyStroke>(keys.begin() + 1, keys.end());
-    });
+    hold.release(
+        [this](std::vector<KeyStroke> keys) {
+            hold.begin();
+            return std::vector<KeyStroke>(keys.begin() + 1, keys.end());
+        },
+        [this] { tap.calls.push_back("released"); });
     tap.passBarrier();
     EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "hold"}));
     ASSERT_EQ(hold.keys().size(), 1u);

@@ -21,6 +21,7 @@ TEST(EnchantSpellCheckerTest, listsInstalledDictionariesByTag)
     const std::vector<std::string> languages = checker.availableLanguages();
     EXPECT_TRUE(contains(languages, "en_US"));
     EXPECT_TRUE(contains(languages, "he_IL"));
+    EXPECT_TRUE(contains(languages, "he"));  // hspell's own tag
     EXPECT_TRUE(contains(languages, "ru_RU"));
     for (const std::string& language : languages)
         EXPECT_EQ(std::count(languages.begin(), languages.end(), language), 1) << language;
@@ -46,9 +47,17 @@ TEST(EnchantSpellCheckerTest, findsTheFirstMisspelledWord)
         {"empty text", "en_US", "", std::nullopt},
         {"layout garbage", "en_US", "ghbdtn", 0},
         {"hebrew word", "he_IL", "\u05E9\u05DC\u05D5\u05DD", std::nullopt},
-        // Hunspell, not hspell, judges Hebrew: hspell would pass any Latin word.
+        // hspell passes any Latin word and cannot encode Cyrillic: neither is asked of it.
         {"latin in hebrew", "he_IL", "hello", 0},
+        {"layout garbage in hebrew", "he", "akuo", 0},
+        {"cyrillic in hebrew", "he", "\u043F\u0440\u0438\u0432\u0435\u0442", 0},
+        {"latin letter inside a hebrew word", "he", "\u05E9\u05DC\u05D5\u05DDx", 0},
         {"offset after hebrew", "he_IL", "\u05E9\u05DC\u05D5\u05DD xyz", 9},
+        {"hebrew digits pass", "he", "123", std::nullopt},
+        {"hebrew acronym with gershayim", "he", "\u05E6\u05D4\"\u05DC", std::nullopt},
+        {"quoted hebrew word", "he", "\"\u05E9\u05DC\u05D5\u05DD\"", std::nullopt},
+        {"hebrew with prefixes", "he", "\u05D5\u05DC\u05DB\u05E9\u05EA\u05DC\u05DB\u05D5", std::nullopt},
+        {"hebrew non-word", "he", "\u05D0\u05D1\u05D2\u05D3\u05D4", 0},
         {"russian word", "ru_RU", "\u043F\u0440\u0438\u0432\u0435\u0442", std::nullopt},
         {"russian typo", "ru_RU", "\u043F\u0440\u0435\u0432\u0435\u0442\u0442", 0},
         {"unknown language", "xx_XX", "helo", std::nullopt},

@@ -22,6 +22,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace kx::platform::x11 {
 
@@ -57,12 +58,14 @@ private:
     void refreshRoles();
     void passBarrier();
     bool isModifierKey(unsigned keycode) const;
+    void answerOverdueChords();
 
     std::shared_ptr<X11Keyboard> m_keyboard;
     DisplayPtr m_data;
     std::unique_ptr<RecordContext> m_context;
     std::unique_ptr<QSocketNotifier> m_dataNotifier;
     std::unique_ptr<QSocketNotifier> m_keyboardNotifier;
+    std::unique_ptr<QTimer> m_answerWatch;
     RecordStream m_stream;
     ModifierRoles m_roles;
     unsigned m_rolesGeneration = 0;
