@@ -90,6 +90,7 @@ int Application::run(int argc, char** argv)
     platform::x11::AtspiAccessibility accessibility(atspi);
     platform::x11::X11Workspace workspace;
     platform::x11::X11SecureInput secureInput(atspi, workspace);
+    secureInput.ignoreOwnHold([keyboard] { return keyboard->holding(); });
     platform::x11::X11Permissions permissions;
     platform::AutostartLoginItem loginItem;
     platform::x11::CanberraSound sound;

@@ -5,6 +5,7 @@
 #include "platform/SerialQueue.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/QtMainQueue.h"
+#include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11SecureInput.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -173,6 +174,22 @@ TEST_F(X11SecureInputTest, PasswordFieldTurnsItOn)
     DesktopSession::shared().stop(password);
     EXPECT_FALSE(secure.isProcessAlive(password));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabled(); }, 15)) << "off when the field is gone";
+}
+
+// The program's own hold of the keyboard during a rewrite never turns it on, however long.
+TEST_F(X11SecureInputTest, OwnHoldIsNotSecureInput)
+{
+    X11Workspace workspace;
+    X11SecureInput secure(*m_session, workspace);
+    const auto keyboard = X11Keyboard::open();
+    ASSERT_TRUE(keyboard);
+    secure.ignoreOwnHold([&] { return keyboard->holding(); });
+    keyboard->setHolding(true);
+    ASSERT_TRUE(keyboard->holding());
+    for (int probe = 0; probe < 3; ++probe)
+        secure.refresh();
+    EXPECT_FALSE(secure.isEnabled());
+    keyboard->setHolding(false);
 }
 
 // Another client's keyboard grab turns it on once two probes see it, and off when released.
