@@ -8,6 +8,8 @@
 #include "controller/WindowPresenter.h"
 #include "platform/Log.h"
 
+#include <algorithm>
+
 namespace kx {
 
 namespace {
@@ -100,8 +102,24 @@ void AppController::performMenuCommand(const MenuCommand& command)
     }
 }
 
+std::vector<std::string> AppController::missingWordLists()
+{
+    std::vector<std::string> missing;
+    for (const auto& layout : registry.layouts) {
+        const std::string language = layout.language();
+        if (language.empty() || std::find(missing.begin(), missing.end(), language) != missing.end())
+            continue;
+        if (frequency().frequency("probe", language).kind == Frequency::Kind::noList)
+            missing.push_back(language);
+    }
+    return missing;
+}
+
 void AppController::refreshRuntimeStatus()
 {
+    // The lists load with the corrector; before that every list would read as missing.
+    if (started)
+        status.missingWordLists = missingWordLists();
     secureWatch.refresh(status, behavior.correctionMode());
     secureInputActive = secureWatch.active();
     secureInputHolder = secureWatch.holder();

@@ -1,9 +1,10 @@
 #include "engine/FrequencyList.h"
 
+#include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/Text.h"
 
-#include <fstream>
-#include <iterator>
+#include <utility>
 
 namespace kx {
 
@@ -27,15 +28,19 @@ std::size_t lineBreakLength(std::string_view text, std::size_t i)
 
 }  // namespace
 
-std::optional<std::string> FrequencyList::fileText(const std::string& language, const std::filesystem::path& folder)
+std::optional<std::string> FrequencyList::fileText(const std::string& language, const std::filesystem::path& folder,
+                                                   std::size_t byteLimit)
 {
-    std::ifstream file(folder / ("freq-" + language + ".txt"), std::ios::binary);
-    if (!file)
+    const std::filesystem::path file = folder / ("freq-" + language + ".txt");
+    Result<std::string> text = files::readRegular(file, byteLimit);
+    if (!text) {
+        if (text.error().code != ErrorCode::notFound)
+            Log::line("word list " + file.string() + " not used: " + text.error().message);
         return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad() || !text::isValidUtf8(text))
+    }
+    if (!text::isValidUtf8(text.value()))
         return std::nullopt;
-    return text;
+    return std::move(text.value());
 }
 
 std::vector<std::string> FrequencyList::trimmedLines(std::string_view text)
@@ -59,9 +64,10 @@ std::vector<std::string> FrequencyList::trimmedLines(std::string_view text)
     return lines;
 }
 
-std::optional<FrequencyList> FrequencyList::load(const std::string& language, const std::filesystem::path& folder)
+std::optional<FrequencyList> FrequencyList::load(const std::string& language, const std::filesystem::path& folder,
+                                                 std::size_t byteLimit)
 {
-    const auto text = fileText(language, folder);
+    const auto text = fileText(language, folder, byteLimit);
     if (!text)
         return std::nullopt;
     FrequencyList list;
