@@ -191,7 +191,7 @@ void X11EventTap::readRecords()
         if (!input)
             continue;
         if (input->kind == DeviceInput::Kind::barrier)
-            passBarrier();
+            passBarriers(++m_barriersRecorded);
         else
             handle(*input);
     }
@@ -214,19 +214,19 @@ void X11EventTap::afterPendingKeys(std::function<void()> then)
             return;
         Log::line("x11: no record of the barrier after " + std::to_string(barrierTimeout.count()) +
                   " ms; going on without it");
-        while (m_barriersPassed < number)
-            passBarrier();
+        passBarriers(number);
     });
 }
 
-void X11EventTap::passBarrier()
+// Barriers are counted so that the record of one already given up on passes no later one.
+void X11EventTap::passBarriers(std::uint64_t upTo)
 {
-    if (m_barriers.empty())
-        return;
-    auto then = std::move(m_barriers.front());
-    m_barriers.pop_front();
-    ++m_barriersPassed;
-    then();
+    while (m_barriersPassed < upTo && !m_barriers.empty()) {
+        auto then = std::move(m_barriers.front());
+        m_barriers.pop_front();
+        ++m_barriersPassed;
+        then();
+    }
 }
 
 void X11EventTap::handle(const DeviceInput& input)

@@ -56,7 +56,8 @@ private:
     void readRecords();
     void handle(const DeviceInput& input);
     void refreshRoles();
-    void passBarrier();
+    /// Runs the waiting barriers up to the upTo-th since the start.
+    void passBarriers(std::uint64_t upTo);
     bool isModifierKey(unsigned keycode) const;
     void answerOverdueChords();
 
@@ -74,6 +75,7 @@ private:
     EventPoster& m_poster;
     std::deque<std::function<void()>> m_barriers;
     std::uint64_t m_barriersPassed = 0;
+    std::uint64_t m_barriersRecorded = 0;
 };
 
 }  // namespace kx::platform::x11
