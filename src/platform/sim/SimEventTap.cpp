@@ -51,12 +51,10 @@ void SimEventTap::afterPendingKeys(std::function<void()> then)
 
 void SimEventTap::takeSlowly(const platform::TapEvent& event)
 {
-    if (m_holding) {
+    if (m_holding)
         m_pending.push_back(event);
-        return;
-    }
-    if (route(event) == platform::TapVerdict::pass && deliverPassed)
-        deliverPassed(event);
+    else
+        routeThenDeliver(event);
 }
 
 void SimEventTap::deliverPending()
@@ -64,8 +62,13 @@ void SimEventTap::deliverPending()
     const std::vector<platform::TapEvent> pending = std::move(m_pending);
     m_pending.clear();
     for (const auto& event : pending)
-        if (route(event) == platform::TapVerdict::pass && deliverPassed)
-            deliverPassed(event);
+        routeThenDeliver(event);
+}
+
+void SimEventTap::routeThenDeliver(const platform::TapEvent& event)
+{
+    if (route(event) == platform::TapVerdict::pass && deliverPassed)
+        deliverPassed(event);
 }
 
 }  // namespace kx::sim

@@ -43,6 +43,7 @@ public:
 
 private:
     void deliverPending();
+    void routeThenDeliver(const platform::TapEvent& event);
 
     platform::TapHandler m_handler;
     bool m_enabled = false;

@@ -205,8 +205,8 @@ std::optional<std::uint32_t> X11EventPoster::typedKeysym(unsigned keycode, unsig
         return std::nullopt;
     unsigned consumed = 0;
     KeySym typed = NoSymbol;
-    if (!XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), XkbBuildCoreState(state, group), &consumed,
-                             &typed) ||
+    const unsigned modifiers = XkbBuildCoreState(state, group);
+    if (!XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), modifiers, &consumed, &typed) ||
         typed == NoSymbol)
         return std::nullopt;
     return static_cast<std::uint32_t>(typed);
