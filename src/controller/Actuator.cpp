@@ -1,6 +1,7 @@
 #include "controller/Actuator.h"
 
 #include "engine/KeyStroke.h"
+#include "platform/Log.h"
 #include "platform/Text.h"
 
 #include <memory>
@@ -68,17 +69,26 @@ void Actuator::paste(const std::string& text)
 {
     if (text.empty())
         return;
-    auto snapshot = std::make_shared<PasteboardSnapshot>(m_pasteboard);
+    auto saved = m_pasteboard.itemsWithin(snapshotTimeout);
+    if (!saved) {
+        // Pasting would lose the user's copy, and waiting for it would hold the keyboard.
+        Log::line("pasteboard: the clipboard could not be saved in time — typing instead of pasting");
+        insert(text);
+        return;
+    }
+    auto snapshot = std::make_shared<PasteboardSnapshot>(std::move(*saved));
     m_pasteboard.clearContents();
     m_pasteboard.setString(text);
     const auto written = m_pasteboard.changeCount();
     m_sleep(pasteSettle);
     keyPair(vKey, EventFlags::command);
     platform::Pasteboard* pasteboard = &m_pasteboard;
-    m_main.after(restoreDelay, [pasteboard, snapshot, written] {
+    *m_restoresDue += 1;
+    m_main.after(restoreDelay, [pasteboard, snapshot, written, due = m_restoresDue] {
         // Something the user copied meanwhile wins over what we saved.
         if (pasteboard->changeCount() == written)
             snapshot->restore(*pasteboard);
+        *due -= 1;
     });
 }
 

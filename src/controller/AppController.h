@@ -21,6 +21,7 @@
 #include "controller/KeyHold.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
+#include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
 #include "engine/KeyStroke.h"
@@ -179,6 +180,9 @@ public:
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
     /// Types held again in order; returns the keys left untyped because one began another rewrite.
     std::vector<KeyStroke> replayHeldKeys(std::vector<KeyStroke> held);
+    /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
+    /// now would cut a rewrite short or leave our text in the user's clipboard.
+    bool busy() const { return isActuating || m_actuator.restorePending(); }
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);
@@ -229,6 +233,7 @@ public:
     std::string appVersion() const override;
     void checkForUpdates() override;
     void runDiagnostics() override;
+    void openLogFile() override;
     void testCorrection() override;
     void showFeedback() override;
 
@@ -278,6 +283,9 @@ public:
     SystemSpellOracle speller;
     PolicyStore policy;
     HistoryStore history;
+    /// Opens the product's pages and the log, and says so when they cannot be opened; the
+    /// setup window and the walkthrough use it too.
+    PageOpener pages;
     SuggestionPromptView& suggestionPrompt;
     std::optional<PendingSuggestion> pendingSuggestion;
     std::vector<std::unique_ptr<Subscription>> cancellables;

@@ -142,6 +142,16 @@ bool PolicyStore::usesClipboard(const std::string& appID)
     return clipboardApps.contains(appID) || isElectron(appID);
 }
 
+std::set<std::string> PolicyStore::appsThatRan() const
+{
+    std::set<std::string> ran = disabledList();
+    for (const auto& [id, name] : appNames())
+        ran.insert(id);
+    for (const platform::RunningApplication& app : m_workspace.runningApplications())
+        ran.insert(app.id);
+    return ran;
+}
+
 std::vector<AppInfo> PolicyStore::knownApps()
 {
     const StringDictionary names = appNames();

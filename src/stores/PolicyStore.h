@@ -47,6 +47,9 @@ public:
     /// Every application remembered, disabled or always off, sorted by name as the user's language
     /// sorts, ignoring case.
     std::vector<AppInfo> knownApps();
+    /// The applications that have run here: their names were remembered, the user disabled them,
+    /// or they run now.
+    std::set<std::string> appsThatRan() const;
     /// Whether a running instance of appID is an Electron application. The first answer for an id,
     /// false included, holds for the life of the process.
     bool isElectron(const std::string& appID);

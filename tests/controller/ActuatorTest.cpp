@@ -5,6 +5,9 @@
 #include "engine/KeyStroke.h"
 #include "platform/sim/SimDesktop.h"
 
+#include "ScopedLog.h"
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 namespace kx::test {
@@ -31,6 +34,7 @@ protected:
     VirtualMainQueue queue;
     sim::SimDesktop desk{queue};
     std::vector<double> pauses;
+    TempFolder m_logFolder{"kx-actuator"};
     Actuator actuator{desk.eventPoster(), desk.pasteboard(), desk.inputSources(), queue,
                       [this](double seconds) { pauses.push_back(seconds); }};
 };
@@ -70,6 +74,31 @@ TEST_F(ActuatorTest, LoneBlankUnderClipboardOnlyTypesTheKey)
     EXPECT_EQ(posted()[0].code, Actuator::spaceKey);
     EXPECT_EQ(desk.pasteboard().changeCount(), before);
     EXPECT_EQ(field().text(), " ");
+}
+
+// When the user's pasteboard cannot be saved in time, the text is typed instead: the user's copy
+// stays as it is, nothing waits for it, and the log says why. The paste's pending restore is known
+// until it has run.
+TEST_F(ActuatorTest, UnsavablePasteboardIsTypedAroundNotPasted)
+{
+    const test::ScopedLog log(m_logFolder / "kestrelix.log");
+    desk.pasteboard().setSlowOwner(true);
+    const auto before = desk.pasteboard().changeCount();
+    field().setText("akuo ");
+    actuator.replace(5, "שלום ", ActuationStrategy::clipboard);
+    EXPECT_EQ(field().text(), "שלום ");
+    EXPECT_EQ(desk.pasteboard().changeCount(), before);
+    EXPECT_FALSE(actuator.restorePending());
+    for (const auto& event : posted())
+        EXPECT_NE(event.code == Actuator::vKey && event.flags == EventFlags::command, true) << "no paste key";
+    EXPECT_NE(log.text().find("could not be saved in time — typing instead of pasting"), std::string::npos);
+
+    desk.pasteboard().setSlowOwner(false);
+    actuator.paste("שלום");
+    EXPECT_TRUE(actuator.restorePending());
+    queue.advance(0.2);
+    EXPECT_FALSE(actuator.restorePending());
+    EXPECT_EQ(desk.pasteboard().items(), std::vector<PasteboardItem>{userItem});
 }
 
 // The user's pasteboard comes back 0.2 s after a paste, unless something wrote to it meanwhile.

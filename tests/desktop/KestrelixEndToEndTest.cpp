@@ -1,19 +1,56 @@
 // The real executable on the test desktop: a probe window in front, another X client typing, and
 // what the user would see in the field, the keyboard's group and the clipboard.
 
+#include "ClipboardManager.h"
+#include "HungClipboardOwner.h"
 #include "KestrelixFixture.h"
 #include "RunCommand.h"
 #include "platform/x11/QtPasteboard.h"
+
+#include <csignal>
 
 namespace kx {
 namespace {
 
 using test::currentGroup;
-using test::fileText;
 using test::DesktopSession;
+using test::fileText;
 using test::homeVariables;
 using test::TextField;
 namespace Keycode = test::Keycode;
+
+// Whether a viewable top-level window titled title is on display (a server without a window
+// manager: top-level windows are the root's children).
+bool windowShown(const std::string& display, const std::string& title)
+{
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection)
+        return false;
+    const Atom netName = XInternAtom(connection, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(connection, "UTF8_STRING", False);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    bool shown = false;
+    if (XQueryTree(connection, DefaultRootWindow(connection), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !shown; ++i) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long length = 0, remaining = 0;
+            unsigned char* name = nullptr;
+            XWindowAttributes attributes{};
+            if (XGetWindowProperty(connection, children[i], netName, 0, 256, False, utf8, &type, &format, &length,
+                                   &remaining, &name) == Success &&
+                name && XGetWindowAttributes(connection, children[i], &attributes))
+                shown = attributes.map_state == IsViewable &&
+                        std::string(reinterpret_cast<const char*>(name), length) == title;
+            XFree(name);
+        }
+        XFree(children);
+    }
+    XCloseDisplay(connection);
+    return shown;
+}
 
 using Outcome = test::CommandOutcome;
 
@@ -29,7 +66,38 @@ Outcome runToEnd(const std::vector<std::string>& variables, const std::vector<st
     return test::runCommand(command + " timeout 10 '" KX_EXECUTABLE "' 2>&1 >/dev/null");
 }
 
-class KestrelixEndToEndTest : public test::KestrelixFixture {};
+class KestrelixEndToEndTest : public test::KestrelixFixture {
+protected:
+    // Another X server, with these options added; its display name, empty when it did not start.
+    static std::string startOtherDisplay(const std::vector<std::string>& options = {})
+    {
+        std::vector<std::string> command = {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp",
+                                            "-screen", "0", "800x600x24"};
+        command.insert(command.end(), options.begin(), options.end());
+        const std::string number = DesktopSession::shared().startPrinting(command);
+        return number.empty() ? std::string() : ":" + number;
+    }
+    // Starts the executable on display, its settings, log and history under home.
+    static pid_t startOn(const std::string& display, const std::filesystem::path& home)
+    {
+        std::vector<std::string> command = {"env", "DISPLAY=" + display};
+        const auto variables = homeVariables(home);
+        command.insert(command.end(), variables.begin(), variables.end());
+        command.push_back(KX_EXECUTABLE);
+        return DesktopSession::shared().start(command);
+    }
+
+    // A browser in front (rewritten by paste), where the user copied text in two formats.
+    std::unique_ptr<TextField> browserWithUsersCopy(platform::x11::QtPasteboard& pasteboard)
+    {
+        auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+        if (browser && !DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5)) {
+            ADD_FAILURE() << "the user's copy did not reach the clipboard";
+            return nullptr;
+        }
+        return browser;
+    }
+};
 
 // Wrong-layout words are rewritten in both directions and the keyboard follows the language:
 // "cceav " on us becomes "בבקשה " with il selected, then "יקךךם " on il becomes "hello " with us.
@@ -180,9 +248,8 @@ TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
 {
     startKestrelix();
     platform::x11::QtPasteboard pasteboard;
-    const auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+    const auto browser = browserWithUsersCopy(pasteboard);
     ASSERT_TRUE(browser);
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5));
     const auto before = pasteboard.changeCount();
 
     m_user->typeKeys("cceav ");
@@ -198,6 +265,66 @@ TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
         },
         3))
         << "clipboard: " << pasteboard.string().value_or("(nothing)");
+}
+
+// A browser's rewrite while the clipboard's owner hangs is typed instead of pasted, without
+// waiting for the owner, whose clipboard is left alone.
+TEST_F(KestrelixEndToEndTest, HungClipboardOwnerGetsTheRewriteTyped)
+{
+    startKestrelix();
+    const auto browser = frontField("firefox");
+    ASSERT_TRUE(browser);
+    const test::HungClipboardOwner hung;
+    ASSERT_TRUE(hung.owns());
+    platform::x11::QtPasteboard pasteboard;
+    const auto before = pasteboard.changeCount();
+
+    m_user->typeKeys("cceav x");
+    EXPECT_TRUE(browser->waitForText("בבקשה ס")) << browser->text() << '\n' << log();
+    EXPECT_NE(log().find("typing instead of pasting"), std::string::npos) << log();
+    EXPECT_EQ(pasteboard.changeCount(), before) << "the clipboard was not taken";
+}
+
+// Quitting (SIGTERM) in the middle of a paste rewrite lets the rewrite finish, leaves no key held
+// or grabbed, and hands the user's clipboard, given back after the paste, to the clipboard manager.
+TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
+{
+    const test::ClipboardManager manager;
+    ASSERT_TRUE(manager.ok());
+    startKestrelix();
+    platform::x11::QtPasteboard pasteboard;
+    const auto browser = browserWithUsersCopy(pasteboard);
+    ASSERT_TRUE(browser);
+    const auto before = pasteboard.changeCount();
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.changeCount() != before; }, 3))
+        << "the rewrite went through the clipboard\n" << log();
+    ::kill(m_app, SIGTERM);
+    int status = -1;
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
+        << "kestrelix did not quit\n" << log();
+    m_app = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_NE(log().find("quitting on SIGTERM"), std::string::npos) << log();
+
+    EXPECT_TRUE(browser->waitForText("בבקשה ")) << browser->text() << '\n' << log();
+    EXPECT_EQ(manager.saves(), 1);
+    const auto saved = manager.saved();
+    EXPECT_EQ(saved.contains("text/html") ? saved.at("text/html") : "", "<b>the user's copy</b>");
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 3))
+        << "clipboard: " << pasteboard.string().value_or("(nothing)");
+
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)), manager.window());
+    char keys[32];
+    XQueryKeymap(display, keys);
+    EXPECT_EQ(std::string(keys, sizeof keys), std::string(sizeof keys, '\0')) << "a key is still down";
+    EXPECT_EQ(XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime),
+              GrabSuccess);
+    XUngrabKeyboard(display, CurrentTime);
+    XCloseDisplay(display);
 }
 
 // A second start while one runs says so on standard error and exits 0; the first keeps correcting.
@@ -220,28 +347,41 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
 TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
 {
     startKestrelix();
-    const std::string number = DesktopSession::shared().startPrinting(
-        {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
-    ASSERT_FALSE(number.empty()) << "a second Xvfb did not start";
+    const std::string display = startOtherDisplay();
+    ASSERT_FALSE(display.empty()) << "a second Xvfb did not start";
     const test::TempFolder otherHome("kx-e2e");
-    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
-    onOtherDisplay.push_back("DISPLAY=:" + number);
-
-    std::vector<std::string> command = {"env"};
-    command.insert(command.end(), onOtherDisplay.begin(), onOtherDisplay.end());
-    command.push_back(KX_EXECUTABLE);
-    const pid_t other = DesktopSession::shared().start(command);
+    const pid_t other = startOn(display, otherHome.path());
     ASSERT_GT(other, 0);
     const auto otherLog = [&] { return fileText(otherHome / "state/kestrelix/kestrelix.log"); };
     EXPECT_TRUE(DesktopSession::waitFor([&] { return otherLog().find("launch — build") != std::string::npos; }, 10))
-        << "the instance on :" << number << " did not start:\n" << otherLog();
-    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on :" << number << " exited";
+        << "the instance on " << display << " did not start:\n" << otherLog();
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on " << display << " exited";
 
+    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
+    onOtherDisplay.push_back("DISPLAY=" + display);
     const Outcome third = runToEnd(onOtherDisplay);
     EXPECT_EQ(third.output, "Kestrelix: another instance is already running — exiting\n");
     EXPECT_EQ(third.status, 0);
     EXPECT_TRUE(appRunning()) << "the first display's instance keeps running";
     DesktopSession::shared().stop(other);
+}
+
+// On an X server without RECORD the application keeps running with the corrector off: Input
+// Monitoring counts as missing, and the setup window says what to do.
+TEST_F(KestrelixEndToEndTest, DisplayWithoutRecordRunsOffWithTheSetupWindow)
+{
+    const std::string display = startOtherDisplay({"-extension", "RECORD"});
+    ASSERT_FALSE(display.empty()) << "an Xvfb without RECORD did not start";
+    const pid_t app = startOn(display, m_home.path());
+    ASSERT_GT(app, 0);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("permissions ax=") != std::string::npos; }, 10))
+        << log();
+    EXPECT_NE(log().find("im=false"), std::string::npos) << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return windowShown(display, "Kestrelix Setup — Beta"); }, 10))
+        << "no setup window on " << display;
+    EXPECT_EQ(::waitpid(app, nullptr, WNOHANG), 0) << "kestrelix exited\n" << log();
+    EXPECT_EQ(log().find("event tap installed"), std::string::npos) << log();
+    DesktopSession::shared().stop(app);
 }
 
 // Started with damaged settings (troubleshooting on in them), a history and a log that is a link:
