@@ -146,10 +146,9 @@ TextField::TextField(const std::string& wmClass, const std::vector<std::string>&
     m_pid = DesktopSession::shared().start(argv, extraEnvironment, true);
 }
 
-namespace {
-
-// Leaves the entry's text in the file named by its second argument at start and after every change.
-constexpr const char* gtkEntryScript = R"(
+// Arguments: the window's title, the file for the text or "-" for none, and optionally the text to
+// start with and the caret's offset in it.
+const char* const gtkEntryScript = R"(
 import os, sys, gi
 gi.require_version('Gtk', '3.0')
 from gi.repository import Gtk, GLib
@@ -157,7 +156,11 @@ Gtk.Settings.get_default().set_property('gtk-entry-select-on-focus', False)
 window = Gtk.Window(title=sys.argv[1])
 entry = Gtk.Entry()
 window.add(entry)
+if len(sys.argv) > 4:
+    entry.set_text(sys.argv[3])
 def save(*_):
+    if sys.argv[2] == '-':
+        return
     with open(sys.argv[2] + '.new', 'w', encoding='utf-8') as out:
         out.write(entry.get_text())
     os.replace(sys.argv[2] + '.new', sys.argv[2])
@@ -165,14 +168,14 @@ entry.connect('changed', save)
 save()
 window.show_all()
 entry.grab_focus()
+if len(sys.argv) > 4:
+    entry.set_position(int(sys.argv[4]))
 def ready():
     print('ready', flush=True)
     return False
 GLib.timeout_add(200, ready)
 Gtk.main()
 )";
-
-}  // namespace
 
 TextField::TextField(Toolkit toolkit, const std::string& title)
 {
