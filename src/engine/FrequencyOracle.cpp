@@ -77,8 +77,8 @@ Frequency FrequencyOracle::frequency(const std::string& word, const std::string&
     if (!words)
         return Frequency::noList();
     // The list's own lines are not lower-cased: a line written with capitals never matches.
-    const auto found = words->ranks.find(text::lowercased(word));
-    return found == words->ranks.end() ? Frequency::absent() : Frequency::ranked(found->second);
+    const auto rank = words->rank(text::lowercased(word));
+    return rank ? Frequency::ranked(*rank) : Frequency::absent();
 }
 
 bool FrequencyOracle::canCheck(const std::string& language)
