@@ -53,8 +53,10 @@ void AppController::rebuildMenu()
 {
     if (!statusItem)
         return;
+    // The menu never waits for the languages: it is built again when they arrive.
+    LanguageOracle* oracle = m_languageLoad.loading() ? nullptr : &frequency();
     statusItem->setMenu(StatusMenu::build(StatusMenu::capture(
-        *m_services.permissions, *m_services.workspace, registry, frequency(), policy, behavior.correctionMode(),
+        *m_services.permissions, *m_services.workspace, registry, oracle, policy, behavior.correctionMode(),
         secureInputActive, secureInputHolder, status.secureInputStuck)));
 }
 
