@@ -2,6 +2,8 @@
 
 #include "engine/NgramModel.h"
 
+#include <malloc.h>
+
 #include <chrono>
 #include <memory>
 #include <utility>
@@ -23,6 +25,9 @@ void LanguageLoad::start(SerialQueue& queue, MainQueue& main, LanguageOracle& fr
         });
         frequency.warmUp(languages);
         models.wait();
+        // The loads' scratch (whole files, counting tables, Hunspell's reading buffers) is free
+        // now but would stay resident for good: hand its pages back.
+        malloc_trim(0);
         over->set_value();
         main.async(done);
     });
