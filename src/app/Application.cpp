@@ -13,10 +13,10 @@
 #include "platform/SpellChecker.h"
 #include "platform/x11/AtspiAccessibility.h"
 #include "platform/x11/AtspiSession.h"
+#include "platform/x11/CanberraSound.h"
 #include "platform/x11/QtMainQueue.h"
 #include "platform/x11/QtPasteboard.h"
 #include "platform/x11/QtPointer.h"
-#include "platform/x11/QtSound.h"
 #include "platform/x11/X11EventPoster.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/X11InputSources.h"
@@ -92,7 +92,7 @@ int Application::run(int argc, char** argv)
     platform::x11::X11SecureInput secureInput(atspi, workspace);
     platform::x11::X11Permissions permissions;
     platform::AutostartLoginItem loginItem;
-    platform::x11::QtSound sound;
+    platform::x11::CanberraSound sound;
     platform::x11::QtPointer pointer;
     const auto actuationQueue = SerialQueue::threaded("app.kestrelix.actuation");
     const auto axQueue = SerialQueue::threaded("app.kestrelix.ax");

@@ -294,6 +294,7 @@ public:
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
     bool rewritePosted = false;
+    bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
     KeyHold heldKeys;
     bool ownSwitchPending = false;
     int ownSwitchGen = 0;

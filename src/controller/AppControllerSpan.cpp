@@ -66,8 +66,7 @@ void AppController::completeSpan(const SpanCorrection& span)
     if (pendingContext)
         pendingContext->recordID = recordID;
 
-    if (sound.enabled())
-        sound.preview();
+    swapSoundDue = sound.enabled();
 
     if (span.retroCount == 0)
         flash("↺ " + span.decisionOriginal + " → " + span.decisionCorrected);
@@ -184,6 +183,11 @@ void AppController::finishActuation(double after, std::optional<std::string> ver
         }
         setActuating(false);
         replayHeldKeys();
+        // A replayed key may have started the next rewrite: then the sound waits for its end.
+        if (swapSoundDue && !isActuating) {
+            swapSoundDue = false;
+            sound.preview();
+        }
     });
 }
 

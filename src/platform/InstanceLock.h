@@ -1,5 +1,5 @@
 #pragma once
-// The single-instance lock: a per-user name that one process at a time may hold.
+// The single-instance lock: a name, per user and X display, that one process at a time may hold.
 
 #include <string>
 

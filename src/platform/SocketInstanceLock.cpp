@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -11,15 +12,36 @@
 
 namespace kx::platform {
 
+SocketInstanceLock::SocketInstanceLock()
+    : SocketInstanceLock(std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")
+{
+}
+
+SocketInstanceLock::SocketInstanceLock(std::string display) : m_server(serverOf(display)) {}
+
 SocketInstanceLock::~SocketInstanceLock()
 {
     for (const auto& [name, socket] : m_held)
         ::close(socket);
 }
 
-std::string SocketInstanceLock::addressFor(const std::string& name)
+std::string SocketInstanceLock::serverOf(const std::string& display)
 {
-    return name + "." + std::to_string(::getuid());
+    const auto colon = display.rfind(':');
+    if (colon == std::string::npos)
+        return display;
+    std::string host = display.substr(0, colon);
+    if (host == "unix")
+        host.clear();
+    std::string number = display.substr(colon + 1);
+    if (const auto dot = number.find('.'); dot != std::string::npos)
+        number.resize(dot);
+    return host + ":" + number;
+}
+
+std::string SocketInstanceLock::addressFor(const std::string& name) const
+{
+    return name + "." + std::to_string(::getuid()) + "." + m_server;
 }
 
 LockResult SocketInstanceLock::tryAcquire(const std::string& name)

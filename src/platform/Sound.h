@@ -29,7 +29,8 @@ public:
     virtual ~Sound() = default;
 
     /// The theme's sound called name (a file name without its extension); none when there is no
-    /// such sound or it cannot be loaded.
+    /// such sound. An implementation that learns of a missing sound only when playing it gives a
+    /// clip that plays nothing.
     virtual std::unique_ptr<SoundClip> load(const std::string& name) = 0;
 };
 

@@ -13,6 +13,9 @@
 #include <QPainter>
 #include <QWidgetAction>
 
+#include <algorithm>
+#include <utility>
+
 namespace kx {
 
 namespace {
@@ -43,6 +46,16 @@ QString menuText(const std::string& text)
     return QString::fromStdString(text).replace('&', "&&");
 }
 
+QString itemText(const MenuItem& item)
+{
+    QString text = menuText(item.title);
+    // Text after a tab is drawn right-aligned, where menus show a shortcut: the badge or key.
+    const std::string& right = item.keyEquivalent.empty() ? item.badge : item.keyEquivalent;
+    if (!right.empty())
+        text += '\t' + QString::fromStdString(right);
+    return text;
+}
+
 }  // namespace
 
 TrayStatusItem::TrayStatusItem(QObject* parent) : QObject(parent)
@@ -51,6 +64,11 @@ TrayStatusItem::TrayStatusItem(QObject* parent) : QObject(parent)
         if (onMenuNeedsUpdate)
             onMenuNeedsUpdate();
     });
+    // Queued: the item just clicked is triggered after the menu hides, and must still exist.
+    connect(&m_menu, &QMenu::aboutToHide, this, [this] {
+        if (m_pending)
+            rebuild(*std::exchange(m_pending, std::nullopt));
+    }, Qt::QueuedConnection);
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
             m_menu.popup(QCursor::pos());
@@ -115,43 +133,81 @@ void TrayStatusItem::showText(const std::string& text)
 {
     const QString shown = QString::fromStdString(text);
     m_tray.setIcon(QIcon(QPixmap::fromImage(textImage(shown, panelTextColor()))));
-    // The icon is small; the tooltip carries the whole text.
+    // The icon is small; the tooltip and the label beside it carry the whole text.
     m_tray.setToolTip(shown);
     if (!m_tray.isVisible())
         m_tray.show();
+    m_flash.flash(shown, m_tray.geometry());
 }
 
 void TrayStatusItem::setMenu(const StatusMenu& menu)
 {
-    m_menu.clear();
-    for (const auto& item : menu.items)
-        addItem(item);
+    if (!m_menu.isVisible()) {
+        rebuild(menu);
+        return;
+    }
+    if (sameShape(menu)) {
+        updateInPlace(menu);
+        m_pending.reset();
+    } else {
+        m_pending = menu;
+    }
 }
 
-void TrayStatusItem::addItem(const MenuItem& item)
+void TrayStatusItem::rebuild(const StatusMenu& menu)
+{
+    m_menu.clear();
+    m_actions.clear();
+    for (const auto& item : menu.items)
+        m_actions.push_back(addItem(item));
+    m_shown = menu;
+}
+
+bool TrayStatusItem::sameShape(const StatusMenu& menu) const
+{
+    return std::ranges::equal(menu.items, m_shown.items, [](const MenuItem& a, const MenuItem& b) {
+        return a.kind == b.kind && a.action == b.action && a.argument == b.argument && a.symbol == b.symbol &&
+               a.holder == b.holder && a.stuck == b.stuck && a.iconAppID == b.iconAppID;
+    });
+}
+
+void TrayStatusItem::updateInPlace(const StatusMenu& menu)
+{
+    for (std::size_t i = 0; i < menu.items.size(); ++i) {
+        const MenuItem& item = menu.items[i];
+        // The rows show what the user did in them; the plain items follow the state.
+        if (item.kind != MenuItem::Kind::item)
+            continue;
+        QAction* action = m_actions[i];
+        action->setText(itemText(item));
+        action->setEnabled(item.enabled);
+        if (action->isCheckable())
+            action->setChecked(item.checked);
+    }
+    m_shown = menu;
+}
+
+QAction* TrayStatusItem::addItem(const MenuItem& item)
 {
     const auto addRow = [this](QWidget* row) {
         auto* action = new QWidgetAction(&m_menu);
         action->setDefaultWidget(row);
         m_menu.addAction(action);
+        return action;
     };
     switch (item.kind) {
     case MenuItem::Kind::separator:
-        m_menu.addSeparator();
-        return;
+        return m_menu.addSeparator();
     case MenuItem::Kind::header:
-        m_menu.addSection(menuText(item.title));
-        return;
+        return m_menu.addSection(menuText(item.title));
     case MenuItem::Kind::secureInputBanner:
-        addRow(new SecureInputBanner(item.holder, item.stuck));
-        return;
+        return addRow(new SecureInputBanner(item.holder, item.stuck));
     case MenuItem::Kind::modeSelector: {
         auto* row = new ModeSelectorRow(item.mode);
         row->onChange = [this, action = item.action](CorrectionMode mode) {
             perform({.action = action, .mode = mode});
         };
-        addRow(row);
-        return;
+        return addRow(row);
     }
     case MenuItem::Kind::toggleRow: {
         auto* row = new ToggleMenuRow(QString::fromStdString(item.title), std::nullopt,
@@ -160,16 +216,10 @@ void TrayStatusItem::addItem(const MenuItem& item)
             perform({.action = action, .argument = id, .on = on});
         };
         row->onDisclosure = [this] { perform({.action = MenuAction::manageApps}); };
-        addRow(row);
-        return;
+        return addRow(row);
     }
     case MenuItem::Kind::item: {
-        QString text = menuText(item.title);
-        // Text after a tab is drawn right-aligned, where menus show a shortcut: the badge or key.
-        const std::string& right = item.keyEquivalent.empty() ? item.badge : item.keyEquivalent;
-        if (!right.empty())
-            text += '\t' + QString::fromStdString(right);
-        QAction* action = m_menu.addAction(text);
+        QAction* action = m_menu.addAction(itemText(item));
         action->setEnabled(item.enabled);
         if (!item.symbol.empty())
             action->setIcon(QIcon::fromTheme(QString::fromStdString(item.symbol)));
@@ -182,9 +232,10 @@ void TrayStatusItem::addItem(const MenuItem& item)
                     [this, command = MenuCommand{.action = item.action, .argument = item.argument}] {
                         perform(command);
                     });
-        return;
+        return action;
     }
     }
+    return nullptr;
 }
 
 void TrayStatusItem::perform(const MenuCommand& command)

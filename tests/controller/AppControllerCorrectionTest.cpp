@@ -13,6 +13,21 @@ protected:
     std::vector<std::string> corrections() { return logLinesStarting("["); }
 };
 
+// The swap sound waits for the end of the rewrite: it never plays while the user's keys are held.
+TEST_F(CorrectionTest, SwapSoundPlaysOnlyAfterTheKeyboardIsReleased)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    queue.advance(0.1);
+    ASSERT_EQ(field().withCaret(), "בבקשה |");
+    ASSERT_TRUE(app.isActuating);
+    EXPECT_TRUE(desk.sound().played().empty());
+
+    queue.advance(0.1);
+    EXPECT_FALSE(app.isActuating);
+    EXPECT_EQ(desk.sound().played().size(), 1u);
+}
+
 // A Hebrew word typed with the U.S. layout becomes Hebrew; the layout, undo, history and flash follow.
 TEST_F(CorrectionTest, WrongLayoutWordIsRewrittenAndRecorded)
 {

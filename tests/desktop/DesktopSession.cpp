@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QThread>
 
 #include <X11/Xatom.h>
@@ -119,7 +119,8 @@ DesktopSession::DesktopSession()
     static int argc = 1;
     static char name[] = "test_desktop";
     static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
+    // A widgets application: the tests also open the program's menus and windows.
+    new QApplication(argc, argv);
 }
 
 DesktopSession::~DesktopSession()

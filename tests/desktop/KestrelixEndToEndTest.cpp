@@ -192,6 +192,59 @@ TEST_F(KestrelixEndToEndTest, UndoHotKeyRestoresTypedText)
     EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 0; }, 2)) << "group " << currentGroup();
 }
 
+// The chords a field received, one a line, as Qt names them.
+std::vector<std::string> chords(const std::filesystem::path& file)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(fileText(file));
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("Ctrl+"))
+            lines.push_back(line);
+    return lines;
+}
+
+// Ctrl+Z is the application's own undo whenever it does not follow a correction at once: with
+// nothing corrected, and with a key typed since the correction.
+TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrection)
+{
+    startKestrelix();
+    const test::TempFolder keys("kx-keys");
+    const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("hello ");
+    ASSERT_TRUE(field->waitForText("hello "));
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 1; }, 3)) << fileText(keys / "log");
+    EXPECT_TRUE(field->waitForText("")) << "the field's own undo took the typing back: " << field->text();
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    m_user->typeKeys("x");
+    ASSERT_TRUE(field->waitForText("בבקשה ס")) << field->text() << '\n' << log();
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 2; }, 3)) << log();
+    EXPECT_EQ(log().find("undo —"), std::string::npos) << log();
+}
+
+// Ctrl+Z right after a correction is ours: the correction is undone and the field never sees it.
+TEST_F(KestrelixEndToEndTest, CtrlZRightAfterACorrectionUndoesItAlone)
+{
+    startKestrelix();
+    const test::TempFolder keys("kx-keys");
+    const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    m_user->tap(Keycode::z, {Keycode::control});
+    EXPECT_TRUE(field->waitForText("cceav ")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    EXPECT_TRUE(chords(keys / "log").empty()) << fileText(keys / "log");
+}
+
 // A key typed while the rewrite is being typed is held and lands after the rewritten word, on the
 // layout the rewrite switched to (x types ס on il).
 TEST_F(KestrelixEndToEndTest, KeyTypedDuringRewriteLandsAfterIt)
@@ -258,6 +311,35 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
     ASSERT_TRUE(field);
     m_user->typeKeys("cceav ");
     EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+}
+
+// A second X display of the same user (another seat, a nested or remote session) runs its own
+// instance; on that display too a second start is refused.
+TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
+{
+    startKestrelix();
+    const std::string number = DesktopSession::shared().startPrinting(
+        {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
+    ASSERT_FALSE(number.empty()) << "a second Xvfb did not start";
+    const test::TempFolder otherHome("kx-e2e");
+    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
+    onOtherDisplay.push_back("DISPLAY=:" + number);
+
+    std::vector<std::string> command = {"env"};
+    command.insert(command.end(), onOtherDisplay.begin(), onOtherDisplay.end());
+    command.push_back(KX_EXECUTABLE);
+    const pid_t other = DesktopSession::shared().start(command);
+    ASSERT_GT(other, 0);
+    const auto otherLog = [&] { return fileText(otherHome / "state/kestrelix/kestrelix.log"); };
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return otherLog().find("launch — build") != std::string::npos; }, 10))
+        << "the instance on :" << number << " did not start:\n" << otherLog();
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on :" << number << " exited";
+
+    const Outcome third = runToEnd(onOtherDisplay);
+    EXPECT_EQ(third.output, "Kestrelix: another instance is already running — exiting\n");
+    EXPECT_EQ(third.status, 0);
+    EXPECT_TRUE(appRunning()) << "the first display's instance keeps running";
+    DesktopSession::shared().stop(other);
 }
 
 // Without DISPLAY the application says in one line that it needs an X11 session, and exits 1.

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <ostream>
 
@@ -115,9 +117,12 @@ TEST_F(X11EventTapTest, HotKeysReachTheHandlerAsOptionCommand)
     decide = [](const TapEvent& event) {
         return (event.flags & optionCommand) == optionCommand ? TapVerdict::swallow : TapVerdict::pass;
     };
+    // At a typist's pace: each chord stops the keyboard until the tap has answered it.
     user->tap(Keycode::k, {Keycode::control, Keycode::alt});
+    ASSERT_TRUE(waitForEvents(1));
     user->lockGroup(1);
     user->tap(Keycode::z, {Keycode::control, Keycode::alt});
+    ASSERT_TRUE(waitForEvents(2));
     user->lockGroup(0);
     user->tap(Keycode::a);
     ASSERT_TRUE(waitForEvents(3));
@@ -125,8 +130,29 @@ TEST_F(X11EventTapTest, HotKeysReachTheHandlerAsOptionCommand)
     EXPECT_TRUE(field.waitForText("a"));
 }
 
-// Ctrl+Z (⌘Z) reaches the application when the handler passes it, and is kept from it when the
-// handler swallows it.
+// Chords typed faster than the tap answers them: the second one is pressed while the first has
+// the keyboard stopped, and its record comes without modifiers. It is still decided (here:
+// swallowed) from the grab itself, the keyboard goes on, and nothing of it reaches the field.
+TEST_F(X11EventTapTest, ChordTypedWhileTheKeyboardIsStoppedIsStillDecided)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    decide = [](const TapEvent& event) {
+        return (event.flags & optionCommand) == optionCommand ? TapVerdict::swallow : TapVerdict::pass;
+    };
+    user->tap(Keycode::k, {Keycode::control, Keycode::alt});
+    user->tap(Keycode::z, {Keycode::control, Keycode::alt});
+    user->tap(Keycode::a);
+    EXPECT_TRUE(field.waitForText("a")) << field.text();
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] { return std::ranges::count(seen, caught(6, optionCommand)) == 1; }, 3.0))
+        << ::testing::PrintToString(seen);
+    EXPECT_EQ(std::ranges::count(seen, caught(40, optionCommand)), 1) << ::testing::PrintToString(seen);
+}
+
+// Ctrl+Z (⌘Z) reaches the application when the handler passes it, as the user typed it (never
+// typed again by us, which our own grab could catch), and is kept from it when the handler
+// swallows it.
 TEST_F(X11EventTapTest, CtrlZReachesTheFieldUnlessSwallowed)
 {
     test::TextField field;
@@ -149,10 +175,12 @@ TEST_F(X11EventTapTest, CtrlZReachesTheFieldUnlessSwallowed)
     user->tap(Keycode::z, {Keycode::control});
     EXPECT_TRUE(DesktopSession::waitFor([&] { return field.text().empty(); }, 3.0))
         << "the field undoes rather than typing z: " << field.text();
-    ASSERT_TRUE(waitForEvents(6));
+    ASSERT_TRUE(waitForEvents(5));
     EXPECT_EQ(seen[4], caught(6, EventFlags::command)) << ::testing::PrintToString(seen);
-    EXPECT_TRUE(seen[5].marked) << "handed on as ours";
-    EXPECT_EQ(seen.size(), 6u);
+    user->tap(Keycode::a);
+    ASSERT_TRUE(waitForEvents(6));
+    EXPECT_EQ(seen[5], key(0)) << "no copy of the Ctrl+Z was typed: " << ::testing::PrintToString(seen);
+    EXPECT_TRUE(field.waitForText("a"));
 }
 
 // While the program types a rewrite the user's keys are held: a swallowed key never reaches the

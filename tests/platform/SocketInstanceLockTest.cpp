@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +56,34 @@ TEST(SocketInstanceLock, AnotherProcessHoldsItUntilItDies)
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     EXPECT_EQ(mine.tryAcquire(name), LockResult::acquired);
+}
+
+// Each X display has its own instance: another display's holder does not keep this one out, while
+// any spelling of the same display does.
+TEST(SocketInstanceLock, OneHolderPerDisplay)
+{
+    const auto name = uniqueName("displays");
+    SocketInstanceLock first(":7");
+    ASSERT_EQ(first.tryAcquire(name), LockResult::acquired);
+    SocketInstanceLock otherDisplay(":8");
+    EXPECT_EQ(otherDisplay.tryAcquire(name), LockResult::acquired);
+    SocketInstanceLock remoteDisplay("remote:7");
+    EXPECT_EQ(remoteDisplay.tryAcquire(name), LockResult::acquired);
+    for (const char* sameDisplay : {":7", ":7.0", ":7.1", "unix:7"}) {
+        SocketInstanceLock second(sameDisplay);
+        EXPECT_EQ(second.tryAcquire(name), LockResult::heldElsewhere) << sameDisplay;
+    }
+}
+
+// The server part of a display name: host and number, without the screen.
+TEST(SocketInstanceLock, ServerOfDisplayName)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {":0", ":0"},           {":0.1", ":0"},   {"unix:3", ":3"},     {"host:10.0", "host:10"},
+        {"[::1]:2", "[::1]:2"}, {"", ""},         {"odd", "odd"},
+    };
+    for (const auto& [display, server] : rows)
+        EXPECT_EQ(SocketInstanceLock::serverOf(display), server) << display;
 }
 
 // A name too long for a socket address is a failure, not a crash or a silently cut name.

@@ -129,6 +129,71 @@ TEST_F(TrayStatusItemTest, RebuildsWhenOpened)
     EXPECT_EQ(asked, 2);
 }
 
+// While the menu is open, a refresh updates its items in place and the menu stays open; a refresh
+// that changes its shape (the Secure Input banner coming) waits until the menu closes.
+TEST_F(TrayStatusItemTest, OpenMenuIsUpdatedInPlace)
+{
+    StatusMenuState state = fullState();
+    state.secureInputActive = false;
+    item.onMenuNeedsUpdate = [&] { item.setMenu(StatusMenu::build(state)); };
+    item.menu().popup({50, 50});
+    runFor(10);
+    ASSERT_TRUE(item.menu().isVisible());
+    QAction* hebrew = actionNamed(item.menu(), "Hebrew (SI && Lyx)\tאב");
+    ASSERT_NE(hebrew, nullptr);
+    ASSERT_TRUE(hebrew->isChecked());
+    QWidget* modeRow = rowOf<ModeSelectorRow>(item.menu());
+
+    state.currentLayoutID = "xkb:us";
+    item.setMenu(StatusMenu::build(state));
+    runFor(10);
+    EXPECT_TRUE(item.menu().isVisible());
+    EXPECT_EQ(actionNamed(item.menu(), "Hebrew (SI && Lyx)\tאב"), hebrew) << "the same item, not a new one";
+    EXPECT_FALSE(hebrew->isChecked());
+    EXPECT_TRUE(actionNamed(item.menu(), "English (US)\tAB")->isChecked());
+    EXPECT_EQ(rowOf<ModeSelectorRow>(item.menu()), modeRow);
+
+    state.secureInputActive = true;
+    item.setMenu(StatusMenu::build(state));
+    runFor(10);
+    EXPECT_TRUE(item.menu().isVisible());
+    EXPECT_EQ(lines(item.menu()).front(), "[CORRECTION]") << "no banner pushed in while open";
+
+    item.menu().hide();
+    runFor(10);
+    EXPECT_EQ(lines(item.menu()).front(), "<kx::SecureInputBanner>") << "the new shape once closed";
+}
+
+// A flash's text shows in a label beside the icon for as long as the icon shows it, besides the
+// tooltip; a second flash replaces the text.
+TEST_F(TrayStatusItemTest, FlashShowsALabel)
+{
+    item.showText("↺ hello@kestrelix.app copied");
+    FlashLabel& label = item.flashLabel();
+    EXPECT_TRUE(label.isVisible());
+    EXPECT_EQ(label.text(), QString("↺ hello@kestrelix.app copied"));
+    EXPECT_EQ(item.trayIcon().toolTip(), label.text());
+    EXPECT_GE(label.width(), QFontMetrics(label.font()).horizontalAdvance(label.text()));
+    shot(label, "flash-label");
+    runFor(800);
+    item.showText("Undone");
+    runFor(900);
+    EXPECT_TRUE(label.isVisible()) << "the second flash keeps its own time";
+    EXPECT_EQ(label.text(), QString("Undone"));
+    runFor(700);
+    EXPECT_FALSE(label.isVisible());
+}
+
+// The label sits under an icon in a top panel and above one in a bottom panel, centred on it and
+// kept on the screen.
+TEST(FlashLabelTest, PlacedBesideTheIcon)
+{
+    const QRect screen(0, 0, 1000, 800);
+    EXPECT_EQ(FlashLabel::placement({100, 30}, QRect(500, 0, 24, 24), screen), QPoint(462, 30));
+    EXPECT_EQ(FlashLabel::placement({100, 30}, QRect(500, 776, 24, 24), screen), QPoint(462, 740));
+    EXPECT_EQ(FlashLabel::placement({100, 30}, QRect(976, 0, 24, 24), screen), QPoint(900, 30));
+}
+
 QImage mono()
 {
     return Assets::image(std::filesystem::path(KX_SOURCE_RESOURCE_DIR), "kestrelix_mono");

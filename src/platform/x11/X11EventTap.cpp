@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
@@ -21,6 +22,11 @@ struct RangeFree {
     void operator()(XRecordRange* range) const { XFree(range); }
 };
 using RangePtr = std::unique_ptr<XRecordRange, RangeFree>;
+
+// A chord press's record comes within a few milliseconds of its grab; one that has not come by
+// then was recorded while the keyboard was stopped, without the modifiers it was typed with.
+constexpr std::chrono::milliseconds recordGrace{40};
+constexpr std::chrono::milliseconds answerBackstop{500};
 
 }  // namespace
 
@@ -48,6 +54,7 @@ X11EventTap::X11EventTap(std::shared_ptr<X11Keyboard> keyboard)
 
 X11EventTap::~X11EventTap()
 {
+    m_answerWatch.reset();
     m_dataNotifier.reset();
     m_keyboardNotifier.reset();
     m_keyboard->setHolding(false);
@@ -64,9 +71,19 @@ bool X11EventTap::install(TapHandler handler)
     m_handler = std::move(handler);
     refreshRoles();
     grabChords();
+    // The backstop for a chord press read from the keyboard connection by another thread.
+    m_answerWatch = std::make_unique<QTimer>();
+    QObject::connect(m_answerWatch.get(), &QTimer::timeout, m_answerWatch.get(), [this] { answerOverdueChords(); });
+    m_answerWatch->start(answerBackstop);
     m_keyboardNotifier = std::make_unique<QSocketNotifier>(m_keyboard->fd(), QSocketNotifier::Read);
-    QObject::connect(m_keyboardNotifier.get(), &QSocketNotifier::activated, m_keyboardNotifier.get(),
-                     [this] { m_keyboard->with([this](Display* display) { m_keyboard->drainLocked(display); }); });
+    QObject::connect(m_keyboardNotifier.get(), &QSocketNotifier::activated, m_keyboardNotifier.get(), [this] {
+        const bool waiting = m_keyboard->with([this](Display* display) {
+            m_keyboard->drainLocked(display);
+            return m_keyboard->awaitingAnswerLocked();
+        });
+        if (waiting)
+            QTimer::singleShot(recordGrace, m_keyboardNotifier.get(), [this] { answerOverdueChords(); });
+    });
     return true;
 }
 
@@ -179,11 +196,11 @@ void X11EventTap::handle(const DeviceInput& input)
     }
     if (m_rolesGeneration != m_keyboard->keymapGeneration())
         refreshRoles();
-    // Kept from the application: by the hold, or by one of our chord grabs.
-    const bool caught =
-        input.held || (!input.ours && m_keyboard->with([&](Display*) {
-            return m_keyboard->isChordLocked(input.detail, input.state);
-        }));
+    // Kept from the application: by the hold, or stopped at one of our chord grabs.
+    const bool chord = !input.held && !input.ours && m_keyboard->with([&](Display*) {
+        return m_keyboard->isChordLocked(input.detail, input.state);
+    });
+    const bool caught = input.held || chord;
     auto event = keyDownFromX(input.detail, input.state, m_roles);
     TapVerdict verdict = TapVerdict::pass;
     if (event) {
@@ -191,11 +208,30 @@ void X11EventTap::handle(const DeviceInput& input)
         event->delivered = !caught && !input.ours;
         verdict = m_handler(*event);
     }
-    if (caught && verdict == TapVerdict::pass) {
+    if (chord) {
+        m_keyboard->with(
+            [&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
+    } else if (caught && verdict == TapVerdict::pass) {
         // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
         m_keyboard->with([&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
     } else if (!caught && !input.ours && event && verdict == TapVerdict::swallow) {
         Log::line("x11: key " + std::to_string(event->code) + " reached the application before the hold; taken back");
+    }
+}
+
+// A chord press the records did not answer stops the keyboard until it is decided from the
+// grab's own event.
+void X11EventTap::answerOverdueChords()
+{
+    readRecords();
+    while (const auto press =
+               m_keyboard->with([this](Display* display) { return m_keyboard->overdueChordLocked(display, recordGrace); })) {
+        if (m_rolesGeneration != m_keyboard->keymapGeneration())
+            refreshRoles();
+        auto event = keyDownFromX(press->keycode, press->state, m_roles);
+        const TapVerdict verdict = event ? m_handler(*event) : TapVerdict::pass;
+        m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
+        Log::line("x11: chord on keycode " + std::to_string(press->keycode) + " decided from its grab");
     }
 }
 

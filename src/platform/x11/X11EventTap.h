@@ -16,6 +16,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace kx::platform::x11 {
 
@@ -46,12 +47,14 @@ private:
     void readRecords();
     void handle(const DeviceInput& input);
     void refreshRoles();
+    void answerOverdueChords();
 
     std::shared_ptr<X11Keyboard> m_keyboard;
     DisplayPtr m_data;
     std::unique_ptr<RecordContext> m_context;
     std::unique_ptr<QSocketNotifier> m_dataNotifier;
     std::unique_ptr<QSocketNotifier> m_keyboardNotifier;
+    std::unique_ptr<QTimer> m_answerWatch;
     RecordStream m_stream;
     ModifierRoles m_roles;
     unsigned m_rolesGeneration = 0;

@@ -110,10 +110,7 @@ bool X11Keyboard::grabChordLocked(Display* display, unsigned keycode, unsigned m
     if (m_chords.contains({keycode, modifiers}))
         return true;
     XErrorTrap trap(display);
-    // Asynchronous, never frozen: a frozen keyboard would wait on our main thread, and XRecord
-    // gives the keys typed during a freeze no modifier state and never records them again.
-    XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync,
-             GrabModeAsync);
+    grabKeyLocked(display, keycode, modifiers);
     if (const int error = trap.takeError()) {
         Log::line("x11: cannot grab keycode " + std::to_string(keycode) + " with modifiers " +
                   std::to_string(modifiers) + " (error " + std::to_string(error) + "); another program has it");
@@ -121,6 +118,39 @@ bool X11Keyboard::grabChordLocked(Display* display, unsigned keycode, unsigned m
     }
     m_chords.insert({keycode, modifiers});
     return true;
+}
+
+// Synchronous: the keyboard stops at the chord until allowChordLocked() says whether it was ours,
+// so a chord we do not want reaches the application itself, as typed. Typing it again instead
+// would be caught by this very grab.
+void X11Keyboard::grabKeyLocked(Display* display, unsigned keycode, unsigned modifiers)
+{
+    XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync,
+             GrabModeSync);
+}
+
+void X11Keyboard::allowChordLocked(Display* display, bool handOn)
+{
+    XAllowEvents(display, handOn ? ReplayKeyboard : AsyncKeyboard, CurrentTime);
+    XFlush(display);
+    if (m_unanswered.empty())
+        ++m_answeredAhead;
+    else
+        m_unanswered.pop_front();
+}
+
+std::optional<X11Keyboard::ChordPress> X11Keyboard::overdueChordLocked(Display* display,
+                                                                      std::chrono::milliseconds after)
+{
+    drainLocked(display);
+    if (m_unanswered.empty() || std::chrono::steady_clock::now() - m_unanswered.front().at < after)
+        return std::nullopt;
+    return m_unanswered.front();
+}
+
+bool X11Keyboard::awaitingAnswerLocked() const
+{
+    return !m_unanswered.empty();
 }
 
 bool X11Keyboard::isChordLocked(unsigned keycode, unsigned state) const
@@ -157,8 +187,7 @@ void X11Keyboard::fakeLocked(Display* display, std::span<const FakeKey> keys)
     for (const auto& key : keys)
         XTestFakeKeyEvent(display, key.keycode, key.down ? True : False, CurrentTime);
     for (const auto& [keycode, modifiers] : lifted)
-        XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync,
-                 GrabModeAsync);
+        grabKeyLocked(display, keycode, modifiers);
     if (held)
         m_holding = grabLocked(display);
     if (opened)
@@ -201,7 +230,17 @@ void X11Keyboard::drainLocked(Display* display)
     while (XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type == MappingNotify) {
+        if (event.type == KeyPress) {
+            // A grabbed chord's own press: the keyboard is stopped until it is answered, which
+            // the tap may have done already from the press's record.
+            if (!m_holding && isChordLocked(event.xkey.keycode, event.xkey.state)) {
+                if (m_answeredAhead > 0)
+                    --m_answeredAhead;
+                else
+                    m_unanswered.push_back(
+                        {event.xkey.keycode, event.xkey.state, std::chrono::steady_clock::now()});
+            }
+        } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             ++m_keymapGeneration;
         } else if (event.type == m_extensions.xkbEventBase) {

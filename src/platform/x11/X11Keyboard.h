@@ -8,9 +8,12 @@
 #include "platform/x11/XConnection.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <span>
 #include <utility>
@@ -46,8 +49,23 @@ public:
     bool holding() const { return m_holding; }
 
     /// Grabs keycode with exactly these modifiers on the root window: its presses come to us and
-    /// to no application. False, with a log line, when another program holds it. Main thread.
+    /// stop the keyboard until allowChordLocked() decides where they go. False, with a log line, when another program holds it. Main thread.
     bool grabChordLocked(_XDisplay* display, unsigned keycode, unsigned modifiers);
+    /// Ends the stop of the keyboard at a grabbed chord's press: hands the press on to the focused
+    /// application as it was typed (handOn), or keeps it and lets the keys after it flow. Every
+    /// press of a chord must get one of the two, or the keyboard stays stopped. Call inside with().
+    void allowChordLocked(_XDisplay* display, bool handOn);
+    /// A grabbed chord's press as the grab delivered it to this connection.
+    struct ChordPress {
+        unsigned keycode = 0;
+        unsigned state = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+    /// The oldest chord press that has stopped the keyboard for longer than after without an
+    /// answer; none when every stop was answered in time. Call inside with().
+    std::optional<ChordPress> overdueChordLocked(_XDisplay* display, std::chrono::milliseconds after);
+    /// Whether some chord press is waiting for its answer. Call inside with().
+    bool awaitingAnswerLocked() const;
     /// Whether a press of keycode with this X state is one of our grabbed chords. Call inside with().
     bool isChordLocked(unsigned keycode, unsigned state) const;
     /// Lets go of every chord. Call inside with().
@@ -79,6 +97,7 @@ public:
 private:
     X11Keyboard(DisplayPtr display, const Extensions& extensions);
     bool grabLocked(_XDisplay* display);
+    static void grabKeyLocked(_XDisplay* display, unsigned keycode, unsigned modifiers);
 
     std::mutex m_mutex;
     DisplayPtr m_display;
@@ -88,6 +107,10 @@ private:
     std::atomic<bool> m_holding = false;
     std::atomic<unsigned> m_keymapGeneration = 0;
     std::set<std::pair<unsigned, unsigned>> m_chords;  // (keycode, modifiers)
+    // Chord presses delivered here and not answered yet, oldest first; answers given before
+    // their press was read from this connection are counted ahead.
+    std::deque<ChordPress> m_unanswered;
+    unsigned m_answeredAhead = 0;
 };
 
 }  // namespace kx::platform::x11

@@ -6,11 +6,14 @@
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/XConnection.h"
 
+#include <QGuiApplication>
 #include <QObject>
 #include <QTimer>
+#include <QWindow>
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace kx::platform::x11 {
@@ -19,6 +22,16 @@ namespace {
 
 constexpr int probeIntervalMs = 500;
 constexpr double focusCheckTimeout = 0.25;
+
+// Qt grabs the keyboard for as long as one of this process's popups (a menu, a list that drops
+// down) is shown. Such a grab is ours, never Secure Input.
+bool ownPopupShown()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return false;
+    const QList<QWindow*> windows = QGuiApplication::topLevelWindows();
+    return std::ranges::any_of(windows, [](const QWindow* w) { return w->isVisible() && w->type() == Qt::Popup; });
+}
 
 }  // namespace
 
@@ -29,6 +42,7 @@ struct X11SecureInput::State {
     Window probeWindow = 0;
     QTimer timer;
     bool grabSeenLastTime = false;
+    bool ownPopupLastTime = false;
     std::atomic<bool> grabHeld = false;
 
     State(AtspiSession& s, const Workspace& w) : session(s), workspace(w) {}
@@ -75,10 +89,14 @@ void X11SecureInput::refresh()
         XUngrabKeyboard(display, CurrentTime);
     XFlush(display);
     const bool grabbed = status == AlreadyGrabbed || status == GrabFrozen;
+    // Our popup's grab may still be on the server a moment after the popup closed (or already on it
+    // before Qt says it shows), so a popup at either of the two probes makes the grab ours.
+    const bool ownPopup = ownPopupShown();
     // A key held down under a passive grab (a hot key, ours included) grabs the keyboard for an
     // instant; only a grab seen by two probes in a row counts.
-    m_state->grabHeld = grabbed && m_state->grabSeenLastTime;
+    m_state->grabHeld = grabbed && m_state->grabSeenLastTime && !ownPopup && !m_state->ownPopupLastTime;
     m_state->grabSeenLastTime = grabbed;
+    m_state->ownPopupLastTime = ownPopup;
 }
 
 bool X11SecureInput::isEnabled()

@@ -1,7 +1,8 @@
 #pragma once
 // Secure input on X11: on while the focused element is a password field (told by AT-SPI), or while
 // another client holds the keyboard grabbed (a password prompt or screen lock grabs it for as long
-// as it asks; one that crashed mid-grab leaves it held).
+// as it asks; one that crashed mid-grab leaves it held). The grab of this process's own menus is
+// never Secure Input.
 
 #include "platform/SecureInput.h"
 

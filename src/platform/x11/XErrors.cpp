@@ -39,6 +39,10 @@ struct XErrorRouting {
                 return 0;
             }
         }
+        // A window gone between learning of it and reading it (a closed window's properties, a
+        // menu that vanished) is ordinary on a desktop: not a fault, and nothing for the log.
+        if (event->error_code == BadWindow)
+            return 0;
         Log::line("x11: error " + std::to_string(event->error_code) + " for request " +
                   std::to_string(event->request_code) + "." + std::to_string(event->minor_code) + " on resource " +
                   std::to_string(event->resourceid));

@@ -2,7 +2,8 @@
 // X protocol errors never end the process, as Xlib's default handler would: a window that vanishes
 // between listing and reading it is ordinary on a desktop, and a key another client already
 // grabbed answers BadAccess, a fact to report. One handler serves the whole process, and nothing
-// here swaps it for another: an error goes to the trap set for its request, else to the log.
+// here swaps it for another: an error goes to the trap set for its request, else to the log,
+// except BadWindow, which only says a window is gone.
 
 struct _XDisplay;
 

@@ -1,15 +1,19 @@
 // A small Qt application that the desktop tests drive: a window of a chosen WM_CLASS holding one
 // focused text field, optionally a password field, optionally owning the clipboard, optionally
-// leaving the field's text in a file.
+// leaving the field's text in a file, optionally logging the key presses it receives.
 //
 //   kx_desktop_probe --class NAME [--password] [--text TEXT] [--caret N] [--select FROM TO]
-//                    [--copy TEXT HTML] [--report FILE]
+//                    [--copy TEXT HTML] [--report FILE] [--keys FILE]
 //
-// With --report it writes the field's whole text to FILE at start and after every change. It
+// With --report it writes the field's whole text to FILE at start and after every change; with
+// --keys it appends one line per key press the field receives ("Ctrl+Z", "X"). It
 // prints "ready" once the field has the keyboard focus, then runs until killed.
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSaveFile>
@@ -18,6 +22,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -30,6 +35,26 @@ void report(const QString& file, const QString& text)
     out.write(text.toUtf8());
     out.commit();
 }
+
+// Appends every key press of the object it watches to a file, as Qt names the chord.
+class KeyLog : public QObject {
+public:
+    explicit KeyLog(const QString& file) : m_file(file) { m_file.open(QIODevice::WriteOnly | QIODevice::Append); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            m_file.write(QKeySequence(key->keyCombination()).toString().toUtf8() + '\n');
+            m_file.flush();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QFile m_file;
+};
 
 }  // namespace
 
@@ -45,6 +70,7 @@ int main(int argc, char** argv)
     QString copyText;
     QString copyHtml;
     QString reportFile;
+    QString keysFile;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -65,6 +91,8 @@ int main(int argc, char** argv)
             copyHtml = args[++i];
         } else if (arg == "--report" && hasValue)
             reportFile = args[++i];
+        else if (arg == "--keys" && hasValue)
+            keysFile = args[++i];
     }
     // Qt names the window's WM_CLASS after the application.
     QApplication::setApplicationName(className);
@@ -85,6 +113,11 @@ int main(int argc, char** argv)
     if (!reportFile.isEmpty()) {
         report(reportFile, text);
         QObject::connect(field, &QLineEdit::textChanged, [&](const QString& now) { report(reportFile, now); });
+    }
+    std::unique_ptr<KeyLog> keyLog;
+    if (!keysFile.isEmpty()) {
+        keyLog = std::make_unique<KeyLog>(keysFile);
+        field->installEventFilter(keyLog.get());
     }
     window.resize(320, 80);
     window.show();

@@ -1,0 +1,115 @@
+// The tray menu on a real X server: it stays open while the Secure Input watch probes for keyboard
+// grabs (its own grab is never Secure Input), and a window that vanished is no error for the log.
+
+#include "DesktopSession.h"
+#include "ScopedLog.h"
+#include "TempFolder.h"
+#include "controller/SecureInputWatch.h"
+// Before Qt, whose "slots" keyword the observable's code would meet.
+#include "platform/x11/X11Workspace.h"
+#include "platform/x11/AtspiSession.h"
+#include "platform/x11/QtMainQueue.h"
+#include "platform/x11/X11Permissions.h"
+#include "platform/x11/X11SecureInput.h"
+#include "platform/x11/XErrors.h"
+#include "ui/TrayStatusItem.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace kx::test {
+namespace {
+
+class TrayMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+    }
+
+    TempFolder folder{"kx-tray-menu"};
+    ScopedLog log{folder / "kestrelix.log"};
+};
+
+// The menu opened from the tray stays open for 5 s while the watch refreshes every 2 s and the
+// probe runs twice a second, as in the program: the menu's grab is not Secure Input, no banner is
+// pushed in, and the refreshes leave the open menu in place.
+TEST_F(TrayMenuTest, StaysOpenWhileTheSecureInputWatchRuns)
+{
+    platform::x11::AtspiSession atspi;
+    platform::x11::X11Workspace workspace;
+    platform::x11::X11SecureInput secureInput(atspi, workspace);
+    platform::x11::X11Permissions permissions;
+    platform::x11::QtMainQueue mainQueue;
+    SecureInputWatch watch(secureInput, workspace, permissions, mainQueue);
+    RuntimeStatus status;
+
+    TrayStatusItem tray;
+    const auto menuState = [&] {
+        return StatusMenuState{.accessibility = true,
+                               .inputMonitoring = true,
+                               .secureInputActive = watch.active(),
+                               .secureInputHolder = watch.holder(),
+                               .layouts = {{"us", "English (US)", "en", true}, {"il", "Hebrew", "he", true}},
+                               .currentLayoutID = "us"};
+    };
+    tray.onMenuNeedsUpdate = [&] { tray.setMenu(StatusMenu::build(menuState())); };
+    QTimer refresh;
+    QObject::connect(&refresh, &QTimer::timeout, [&] {
+        watch.refresh(status, CorrectionMode::automatic);
+        tray.setMenu(StatusMenu::build(menuState()));
+    });
+    refresh.start(2000);
+
+    tray.menu().popup({200, 200});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return tray.menu().isVisible(); }, 5));
+    QAction* first = tray.menu().actions().front();
+    QElapsedTimer open;
+    open.start();
+    bool closed = false;
+    while (open.elapsed() < 5000 && !closed) {
+        DesktopSession::waitFor([] { return false; }, 0.1);
+        closed = !tray.menu().isVisible();
+    }
+    EXPECT_FALSE(closed) << "closed after " << open.elapsed() << " ms";
+    EXPECT_FALSE(secureInput.isEnabled());
+    EXPECT_FALSE(status.secureInputActive);
+    EXPECT_EQ(tray.menu().actions().front(), first) << "not rebuilt while open";
+    EXPECT_EQ(log.text().find("secure input ON"), std::string::npos) << log.text();
+    tray.menu().hide();
+}
+
+// An error about a window that is gone (its property read after it closed) stays out of the log;
+// another error about the same request still reaches it.
+TEST_F(TrayMenuTest, VanishedWindowIsNoError)
+{
+    Display* display = XOpenDisplay(DesktopSession::shared().display().c_str());
+    ASSERT_TRUE(display);
+    platform::x11::installXErrorHandler();
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(display, window);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, window, XA_WM_NAME, 0, 64, False, AnyPropertyType, &type, &format, &count, &after,
+                       &data);
+    XSync(display, False);
+    EXPECT_EQ(log.text().find("x11: error"), std::string::npos) << log.text();
+
+    XGetWindowProperty(display, DefaultRootWindow(display), static_cast<Atom>(0x7FFFFFF), 0, 64, False,
+                       AnyPropertyType, &type, &format, &count, &after, &data);
+    XSync(display, False);
+    EXPECT_NE(log.text().find("x11: error 5 "), std::string::npos) << "BadAtom is still a fault: " << log.text();
+    XCloseDisplay(display);
+}
+
+}  // namespace
+}  // namespace kx::test
