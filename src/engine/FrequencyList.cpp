@@ -96,18 +96,17 @@ std::optional<FrequencyList> FrequencyList::load(const std::string& language, co
         const std::string_view wordB = list.word(b);
         return wordA != wordB ? wordA < wordB : a.rank < b.rank;
     });
-    const auto duplicates = std::unique(list.m_entries.begin(), list.m_entries.end(), [&list](const Entry& a, const Entry& b) {
-        return list.word(a) == list.word(b);
-    });
-    list.m_entries.erase(duplicates, list.m_entries.end());
+    const auto sameWord = [&list](const Entry& a, const Entry& b) { return list.word(a) == list.word(b); };
+    list.m_entries.erase(std::unique(list.m_entries.begin(), list.m_entries.end(), sameWord), list.m_entries.end());
     list.m_entries.shrink_to_fit();
     return list;
 }
 
 std::optional<int> FrequencyList::rank(std::string_view word) const
 {
-    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), word,
-                                        [this](const Entry& entry, std::string_view w) { return this->word(entry) < w; });
+    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), word, [this](const Entry& entry, auto w) {
+        return this->word(entry) < w;
+    });
     if (found == m_entries.end() || this->word(*found) != word)
         return std::nullopt;
     return found->rank;

@@ -38,7 +38,10 @@ private:
         std::uint32_t length = 0;
         std::int32_t rank = 0;
     };
-    std::string_view word(const Entry& entry) const { return std::string_view(m_text).substr(entry.offset, entry.length); }
+    std::string_view word(const Entry& entry) const
+    {
+        return std::string_view(m_text).substr(entry.offset, entry.length);
+    }
 
     std::string m_text;            // the file's text; every word is a piece of it
     std::vector<Entry> m_entries;  // one per distinct word, sorted by word
