@@ -46,10 +46,14 @@ int runCommandLine(kx::CommandLineRun run, const std::vector<std::string>& argum
 int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto run = kx::LaunchOptions::commandLineRun(arguments);
+    // A launch empties the log once it starts; what the settings log before that waits for it.
+    if (run == kx::CommandLineRun::none)
+        kx::Log::holdUntilReset();
     kx::JsonDefaults defaults(kx::Paths::shared().defaultsFile());
     kx::NgramModel::setDefaults(&defaults);
 
-    if (const auto run = kx::LaunchOptions::commandLineRun(arguments); run != kx::CommandLineRun::none) {
+    if (run != kx::CommandLineRun::none) {
         const int status = runCommandLine(run, arguments);
         std::cout.flush();
         kx::Log::flush();

@@ -243,14 +243,14 @@ void AppController::evaluatePermissions()
         namesAndLanguages.emplace_back(layout.localizedName, layout.language());
     }
     // Dictionaries, lists and models load on workers while the tap goes in; the layouts line says
-    // what they hold once they are in, and the menu shows it.
+    // what they hold once they are in, and the status and the menu show it.
     LanguageOracle& oracle = frequency();
     m_languageLoad.start(*m_services.warmUpQueue, *m_services.main, oracle, languages,
                          [this, life = std::weak_ptr<char>(m_life), namesAndLanguages] {
                              if (!life.lock())
                                  return;
                              logEnabledLayouts(namesAndLanguages);
-                             rebuildMenu();
+                             refreshRuntimeStatus();
                          });
     if (registry.layouts.size() < 2)
         Log::line("need at least 2 enabled keyboard layouts to do anything useful");

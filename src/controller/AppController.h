@@ -204,6 +204,8 @@ public:
     void performMenuCommand(const MenuCommand& command);
     /// Refreshes the run state, then tells runtimeStatusChanged().
     void refreshRuntimeStatus();
+    /// The languages of the enabled layouts that have no usable word list, in layout order.
+    std::vector<std::string> missingWordLists();
     void flash(const std::string& text);
 
     /// Opens the settings window on tab, with the run state refreshed first.

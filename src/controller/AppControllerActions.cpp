@@ -171,6 +171,9 @@ void AppController::runDiagnostics()
     field("allowed", boolText(policy.isCorrectionAllowed(frontID)));
     field("secureInput", boolText(m_services.secureInput->isEnabled()));
     field("secureInputHeldBy", secureInputHolderText());
+    // Named only when one is missing: corrections in that language then quietly stop.
+    if (const std::vector<std::string> missing = missingWordLists(); !missing.empty())
+        field("missingWordLists", arrayNotation(missing));
     Log::line(line);
 
     // The viewer should find the line just written.

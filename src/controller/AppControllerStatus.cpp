@@ -8,6 +8,8 @@
 #include "controller/WindowPresenter.h"
 #include "platform/Log.h"
 
+#include <algorithm>
+
 namespace kx {
 
 namespace {
@@ -102,8 +104,25 @@ void AppController::performMenuCommand(const MenuCommand& command)
     }
 }
 
+std::vector<std::string> AppController::missingWordLists()
+{
+    std::vector<std::string> missing;
+    for (const auto& layout : registry.layouts) {
+        const std::string language = layout.language();
+        if (language.empty() || std::find(missing.begin(), missing.end(), language) != missing.end())
+            continue;
+        if (frequency().frequency("probe", language).kind == Frequency::Kind::noList)
+            missing.push_back(language);
+    }
+    return missing;
+}
+
 void AppController::refreshRuntimeStatus()
 {
+    // The lists load with the corrector, off the main thread; until they are in every list would
+    // read as missing, and asking would wait for them. Their arrival refreshes the status.
+    if (started && !m_languageLoad.loading())
+        status.missingWordLists = missingWordLists();
     secureWatch.refresh(status, behavior.correctionMode());
     secureInputActive = secureWatch.active();
     secureInputHolder = secureWatch.holder();

@@ -516,8 +516,9 @@ void Drill::writeReport() const
 {
     if (m_outcomes.empty())
         return;
-    // A file that cannot be written leaves the summary line to tell the result.
-    files::replaceAtomically(Paths::shared().drillReportFile(), reportText());
+    // A file that cannot be written leaves the summary line to tell the result. Like the log, the
+    // report is our own output: a link in its place is replaced, never written through.
+    files::replaceAtomically(Paths::shared().drillReportFile(), reportText(), files::Links::replace);
     Log::line("drill: " + std::to_string(passed()) + "/" + std::to_string(m_outcomes.size()) + " at " +
               std::string(rawValue(m_pace)) + " pace");
 }

@@ -1,5 +1,6 @@
 #include "engine/Corpus.h"
 
+#include "engine/FrequencyList.h"
 #include "engine/FrequencyOracle.h"
 #include "engine/PrintedList.h"
 #include "engine/SystemSpellOracle.h"
@@ -10,8 +11,6 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace kx {
@@ -119,12 +118,10 @@ std::vector<std::string> Corpus::words(const std::string& lang, int skip, int ta
     const auto bundle = FrequencyOracle::resourceBundle();
     if (!bundle)
         return result;
-    std::ifstream file(*bundle / ("freq-" + lang + ".txt"), std::ios::binary);
-    if (!file)
+    const auto text = FrequencyList::fileText(lang, *bundle);
+    if (!text)
         return result;
-    const std::string contents{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad() || !text::isValidUtf8(contents))
-        return result;
+    const std::string& contents = *text;
 
     // Lines end at line feeds; a carriage return and line feed together are one character and
     // end nothing.

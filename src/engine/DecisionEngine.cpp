@@ -33,9 +33,17 @@ int letterCount(std::string_view s)
     return count;
 }
 
+// Written in capitals: upper-casing changes nothing, lower-casing changes something, and no
+// letter is caseless. A capital typed with Shift before Hebrew or Arabic letters, as the Hebrew
+// layout types one for a capitalised English word, is not an acronym.
 bool isAllCapitals(std::string_view s)
 {
-    return s == text::uppercased(s) && s != text::lowercased(s);
+    if (s != text::uppercased(s) || s == text::lowercased(s))
+        return false;
+    const std::vector<std::string> characters = text::characters(s);
+    return std::none_of(characters.begin(), characters.end(), [](const std::string& c) {
+        return text::characterIsLetter(c) && !text::characterIsUppercase(c);
+    });
 }
 
 bool startsWithGeresh(std::string_view s)
@@ -123,7 +131,7 @@ std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, 
                                                std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle)
 {
     const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
-    if (!acceptableAsTyped(typed))
+    if (!acceptableAsTyped(typed) || isHebrewJoinedByGeresh(typed))
         return std::nullopt;
     const int letters = letterCount(typed);
     if (letters < 2)
@@ -287,6 +295,26 @@ bool DecisionEngine::hasStrayGeresh(std::string_view s)
     return false;
 }
 
+bool DecisionEngine::isHebrewJoinedByGeresh(std::string_view s)
+{
+    const auto isHebrewLetter = [](char32_t c) { return c >= U'\u05D0' && c <= U'\u05EA'; };
+    const std::u32string scalars = text::toScalars(s);
+    bool joined = false;
+    for (std::size_t i = 0; i < scalars.size(); ++i) {
+        const char32_t c = scalars[i];
+        if (text::isLetter(c) && !isHebrewLetter(c))
+            return false;
+        const bool afterLetter = i > 0 && isHebrewLetter(scalars[i - 1]);
+        const bool beforeLetter = i + 1 < scalars.size() && isHebrewLetter(scalars[i + 1]);
+        // The apostrophe is left out: the Hebrew layout types it with the key of w, ц and ص.
+        if ((c == U'"' || c == U'\u05F4') && afterLetter && beforeLetter)
+            joined = true;
+        if (c == U'\u05F3' && afterLetter)
+            joined = true;
+    }
+    return joined;
+}
+
 bool DecisionEngine::hasFinalLetterMidWord(std::string_view s)
 {
     static const std::unordered_set<std::string> finalForms{"ך", "ם", "ן", "ף", "ץ"};
@@ -307,6 +335,8 @@ std::optional<std::string> DecisionEngine::retroConvertible(std::span<const KeyS
                                                             const KeyboardLayoutInfo& target, LanguageOracle& oracle,
                                                             const std::optional<std::string>& currentLanguage)
 {
+    if (isHebrewJoinedByGeresh(typed))
+        return std::nullopt;
     const Wrapper::Split split = Wrapper::split(keys, current.layoutData, target.layoutData);
     if (split.lead + split.trail >= 1) {
         if (split.lead + split.trail >= keys.size())

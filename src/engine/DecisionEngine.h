@@ -85,6 +85,10 @@ public:
     static bool hasStrayGeresh(std::string_view s);
     /// A Hebrew final form before the last letter of s.
     static bool hasFinalLetterMidWord(std::string_view s);
+    /// s is Hebrew joined by a quote mark: every letter is Hebrew, and a double geresh (or its
+    /// ASCII stand-in) stands between two Hebrew letters or a Hebrew geresh sign follows one, as in
+    /// abbreviations and quoted words. Such text is never another script typed on the wrong layout.
+    static bool isHebrewJoinedByGeresh(std::string_view s);
 
     /// Real words shorter than 3 characters, by script, for languages without a frequency list.
     /// Scripts not listed have none. Looked up lower-cased.

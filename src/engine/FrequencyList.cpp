@@ -1,11 +1,12 @@
 #include "engine/FrequencyList.h"
 
+#include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/Text.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <limits>
+#include <utility>
 
 namespace kx {
 
@@ -39,15 +40,19 @@ std::string_view trimmedView(std::string_view line)
 
 }  // namespace
 
-std::optional<std::string> FrequencyList::fileText(const std::string& language, const std::filesystem::path& folder)
+std::optional<std::string> FrequencyList::fileText(const std::string& language, const std::filesystem::path& folder,
+                                                   std::size_t byteLimit)
 {
-    std::ifstream file(folder / ("freq-" + language + ".txt"), std::ios::binary);
-    if (!file)
+    const std::filesystem::path file = folder / ("freq-" + language + ".txt");
+    Result<std::string> text = files::readRegular(file, byteLimit);
+    if (!text) {
+        if (text.error().code != ErrorCode::notFound)
+            Log::line("word list " + file.string() + " not used: " + text.error().message);
         return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad() || !text::isValidUtf8(text))
+    }
+    if (!text::isValidUtf8(text.value()))
         return std::nullopt;
-    return text;
+    return std::move(text.value());
 }
 
 std::vector<std::string_view> FrequencyList::trimmedLines(std::string_view text)
@@ -71,9 +76,10 @@ std::vector<std::string_view> FrequencyList::trimmedLines(std::string_view text)
     return lines;
 }
 
-std::optional<FrequencyList> FrequencyList::load(const std::string& language, const std::filesystem::path& folder)
+std::optional<FrequencyList> FrequencyList::load(const std::string& language, const std::filesystem::path& folder,
+                                                 std::size_t byteLimit)
 {
-    auto text = fileText(language, folder);
+    auto text = fileText(language, folder, byteLimit);
     // Offsets are 32-bit: a list of 4 GB is no word list.
     if (!text || text->size() > std::numeric_limits<std::uint32_t>::max())
         return std::nullopt;

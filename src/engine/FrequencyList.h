@@ -4,6 +4,7 @@
 // loaded: the file's text is kept whole and the words are indexed in place, sorted, so a list costs
 // little more than its file.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -15,13 +16,18 @@ namespace kx {
 
 class FrequencyList {
 public:
-    /// The list of language (a two-letter key) in folder; none when the file is missing,
-    /// unreadable, not UTF-8 or holds no word.
-    static std::optional<FrequencyList> load(const std::string& language, const std::filesystem::path& folder);
+    /// Several times the largest list shipped; a larger file is refused, quickly, and logged.
+    static constexpr std::size_t fileByteLimit = 64 << 20;
 
-    /// The whole text of the list file of language in folder; none when missing, unreadable or
-    /// not UTF-8. The character model reads the same files.
-    static std::optional<std::string> fileText(const std::string& language, const std::filesystem::path& folder);
+    /// The list of language (a two-letter key) in folder; none when the file is missing,
+    /// unreadable, no regular file, larger than byteLimit, not UTF-8 or holds no word.
+    static std::optional<FrequencyList> load(const std::string& language, const std::filesystem::path& folder,
+                                             std::size_t byteLimit = fileByteLimit);
+
+    /// The whole text of the list file of language in folder; none when it is missing, not UTF-8,
+    /// or refused as load() refuses it. The character model reads the same files.
+    static std::optional<std::string> fileText(const std::string& language, const std::filesystem::path& folder,
+                                               std::size_t byteLimit = fileByteLimit);
     /// text split at every line break (LF, CR, CR LF, U+0085, U+2028, U+2029), each line trimmed of
     /// horizontal white space only; the lines are views into text. Blank lines stay, so an index
     /// plus one is a line number.

@@ -1,5 +1,6 @@
 #include "engine/FrequencyOracle.h"
 
+#include "engine/PrefixedForm.h"
 #include "platform/Log.h"
 #include "platform/ResourceFolder.h"
 #include "platform/Text.h"
@@ -77,8 +78,21 @@ Frequency FrequencyOracle::frequency(const std::string& word, const std::string&
     if (!words)
         return Frequency::noList();
     // The list's own lines are not lower-cased: a line written with capitals never matches.
-    const auto rank = words->rank(text::lowercased(word));
-    return rank ? Frequency::ranked(*rank) : Frequency::absent();
+    const std::string lowered = text::lowercased(word);
+    if (const auto rank = words->rank(lowered))
+        return Frequency::ranked(*rank);
+    // A ranked word behind joined prefixes makes the form ranked, when the spell checker knows the
+    // whole form: the prefixes alone would make words of many a letter string. It ranks after
+    // every listed word, so that a plain word of another layout still outweighs it.
+    for (const std::string& stem : PrefixedForm::stems(lowered, key(language))) {
+        const auto plain = words->rank(stem);
+        if (!plain)
+            continue;
+        if (m_fallback.isMisspelled(word, language))
+            return Frequency::absent();
+        return Frequency::ranked(static_cast<int>(words->size()) + *plain);
+    }
+    return Frequency::absent();
 }
 
 bool FrequencyOracle::canCheck(const std::string& language)

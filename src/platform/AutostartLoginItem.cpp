@@ -75,7 +75,8 @@ std::optional<Error> AutostartLoginItem::register_()
                               "Exec=" + execValue(m_executable) + "\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n";
-    if (const std::error_code error = files::replaceAtomically(m_entry, entry))
+    // A generated entry: a link in its place is replaced, never written through.
+    if (const std::error_code error = files::replaceAtomically(m_entry, entry, files::Links::replace))
         return systemError("cannot write " + m_entry.string(), error);
     return std::nullopt;
 }

@@ -7,9 +7,7 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <system_error>
 
 namespace kx {
@@ -65,6 +63,25 @@ std::optional<DefaultsValue> fromJson(const Json& json)
     default:
         return std::nullopt;
     }
+}
+
+// text parsed as JSON; discarded, with problem set, when it is not JSON or nests deeper than
+// depthLimit. The parser itself keeps its own stack, but a kept value that nests without end would
+// overflow the call stack when it is written out again.
+Json parseBounded(const std::string& text, std::string& problem)
+{
+    bool tooDeep = false;
+    const auto limitDepth = [&tooDeep](int depth, Json::parse_event_t, Json&) {
+        if (depth > JsonDefaults::depthLimit)
+            tooDeep = true;
+        return !tooDeep;
+    };
+    Json json = Json::parse(text, limitDepth, false);
+    if (tooDeep)
+        problem = "nested deeper than " + std::to_string(JsonDefaults::depthLimit) + " levels";
+    else if (json.is_discarded())
+        problem = "not valid JSON";
+    return json;
 }
 
 Json toJson(const DefaultsValue& value)
@@ -140,8 +157,8 @@ void MemoryDefaults::store(const std::string& key, std::optional<DefaultsValue> 
     assign(m_values, key, std::move(value));
 }
 
-JsonDefaults::JsonDefaults(std::filesystem::path file)
-    : m_file(std::move(file))
+JsonDefaults::JsonDefaults(std::filesystem::path file, std::size_t byteLimit)
+    : m_file(std::move(file)), m_byteLimit(byteLimit)
 {
     load();
 }
@@ -172,20 +189,24 @@ void JsonDefaults::load() const
 {
     // Stamped before reading: a change made during the read shows at the next refresh.
     m_stamp = stampOf(m_file);
+    const Result<std::string> contents = files::readRegular(m_file, m_byteLimit);
     Json json = Json::object();
-    if (m_stamp.exists) {
-        std::ifstream input(m_file, std::ios::binary);
-        std::ostringstream contents;
-        contents << input.rdbuf();
+    std::string problem;
+    if (contents) {
         // An empty file holds no settings; there is nothing to keep aside.
-        if (!input || !contents.str().empty())
-            json = Json::parse(contents.str(), nullptr, false);
-        if (!input || json.is_discarded() || !json.is_object()) {
-            // The settings in memory hold until the file reads again (a hand edit may be half done).
-            m_damaged = true;
-            Log::line("defaults: cannot read " + m_file.string() + "; it will be set aside before the next change");
-            return;
-        }
+        if (!contents.value().empty())
+            json = parseBounded(contents.value(), problem);
+    } else if (contents.error().code != ErrorCode::notFound) {
+        problem = contents.error().message;
+    }
+    if (problem.empty() && !json.is_object())
+        problem = "not a JSON object";
+    if (!problem.empty()) {
+        // The settings in memory hold until the file reads again (a hand edit may be half done).
+        m_damaged = true;
+        Log::line("defaults: cannot read " + m_file.string() + " (" + problem +
+                  "); it will be set aside before the next change");
+        return;
     }
     m_values.clear();
     m_foreign.clear();
@@ -205,19 +226,32 @@ std::optional<DefaultsValue> JsonDefaults::value(const std::string& key) const
     return lookUp(m_values, key);
 }
 
-void JsonDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
+bool JsonDefaults::readable() const
 {
     std::lock_guard lock(m_mutex);
-    // Another program's changes are taken in first, so this write does not undo them.
     refresh();
-    m_foreign.erase(key);
-    assign(m_values, key, std::move(value));
-    write();
-    m_stamp = stampOf(m_file);
+    return !m_damaged;
 }
 
-void JsonDefaults::write()
+void JsonDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
 {
+    bool replaced = false;
+    {
+        std::lock_guard lock(m_mutex);
+        // Another program's changes are taken in first, so this write does not undo them.
+        refresh();
+        m_foreign.erase(key);
+        assign(m_values, key, std::move(value));
+        replaced = write();
+        m_stamp = stampOf(m_file);
+    }
+    if (replaced)
+        unreadableReplaced.notify();
+}
+
+bool JsonDefaults::write()
+{
+    const bool wasDamaged = m_damaged;
     if (m_damaged) {
         // Keep the unreadable file for the user instead of writing over it.
         std::error_code error;
@@ -227,7 +261,7 @@ void JsonDefaults::write()
         } else if (std::error_code gone; std::filesystem::exists(m_file, gone) || gone) {
             Log::line("defaults: cannot set aside " + m_file.string() + " (" + error.message() +
                       "); settings are kept in memory only");
-            return;
+            return false;
         }
         m_damaged = false;
     }
@@ -239,6 +273,7 @@ void JsonDefaults::write()
     const std::string contents = json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     if (const std::error_code error = files::replaceAtomically(m_file, contents))
         Log::line("defaults: cannot write " + m_file.string() + ": " + error.message());
+    return wasDamaged;
 }
 
 }  // namespace kx

@@ -2,6 +2,8 @@
 // The user's settings: typed values under "kestrelix.*" keys. A value stored with another type
 // reads as absent ("only a Boolean counts"). Thread-safe: the n-gram model reads from a worker.
 
+#include "platform/Observable.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -34,6 +36,13 @@ public:
 
     /// The raw stored value, whatever its type.
     virtual std::optional<DefaultsValue> value(const std::string& key) const = 0;
+    /// False while the stored settings cannot be read: then an absent value may be one that is
+    /// stored but unreadable, and nothing may be deleted on its word.
+    virtual bool readable() const { return true; }
+
+    /// After settings that could not be read gave way to new ones (set aside, or gone): what the
+    /// old ones said no longer counts. Main thread, where settings are written.
+    Signal<> unreadableReplaced;
 
 protected:
     /// Stores value under key; no value removes the key.
@@ -55,12 +64,19 @@ private:
 
 /// Settings in one JSON object file, rewritten atomically at every change. The file is read again
 /// whenever another program changed it, so a setting edited by hand ("kestrelix.ngramOff") is seen
-/// at its next use and kept by the next write. A file that cannot be parsed is moved aside as
+/// at its next use and kept by the next write. A file that cannot be parsed, nests deeper than any
+/// setting, is larger than byteLimit or is no regular file is moved aside as
 /// "<name>.damaged-<UTC time>" before the next write, and logged, so no setting is silently lost.
 class JsonDefaults final : public Defaults {
 public:
-    explicit JsonDefaults(std::filesystem::path file);
+    /// Far more than every setting together; a larger file is not a settings file.
+    static constexpr std::size_t fileByteLimit = 1 << 20;
+    /// Settings nest two deep (an object of arrays or dictionaries); room for hand-kept extras.
+    static constexpr int depthLimit = 32;
+
+    explicit JsonDefaults(std::filesystem::path file, std::size_t byteLimit = fileByteLimit);
     std::optional<DefaultsValue> value(const std::string& key) const override;
+    bool readable() const override;
 
 protected:
     void store(const std::string& key, std::optional<DefaultsValue> value) override;
@@ -78,10 +94,12 @@ private:
     /// Reads the file again when its stamp differs from the one last read or written.
     void refresh() const;
     void load() const;
-    void write();
+    /// True when unreadable settings gave way to the new ones.
+    bool write();
 
     mutable std::mutex m_mutex;
     std::filesystem::path m_file;
+    std::size_t m_byteLimit;
     // The file's contents as last read or written; reads refresh them, hence mutable.
     mutable FileStamp m_stamp;
     mutable std::map<std::string, DefaultsValue> m_values;

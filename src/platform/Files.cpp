@@ -6,26 +6,106 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace kx::files {
 
 namespace {
 
+// As many links as the kernel itself follows before it gives up with ELOOP.
+constexpr int maxLinkHops = 40;
+
 std::error_code lastError()
 {
     return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+}
+
+void makeFolders(const std::filesystem::path& folder)
+{
+    struct stat info {};
+    if (folder.empty() || folder == folder.parent_path() || ::stat(folder.c_str(), &info) == 0)
+        return;
+    makeFolders(folder.parent_path());
+    ::mkdir(folder.c_str(), 0700);
+}
+
+// Where a chain of symbolic links starting at file ends; none when file is no link, or the chain
+// loops or cannot be read.
+std::optional<std::filesystem::path> linkEnd(const std::filesystem::path& file)
+{
+    std::filesystem::path at = file;
+    for (int hop = 0; hop <= maxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return hop == 0 ? std::nullopt : std::optional(at);
+        std::error_code error;
+        const std::filesystem::path next = std::filesystem::read_symlink(at, error);
+        if (error)
+            return std::nullopt;
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return std::nullopt;
+}
+
+// The regular file that a chain of links starting at file leads to, else file itself: what the
+// link stands for when it is kept elsewhere (a dotfiles repository, say).
+std::filesystem::path regularLinkEnd(const std::filesystem::path& file)
+{
+    const auto end = linkEnd(file);
+    struct stat info {};
+    return end && ::lstat(end->c_str(), &info) == 0 && S_ISREG(info.st_mode) ? *end : file;
+}
+
+// The path a write of file replaces: the end of its links when that is a regular file or nothing
+// yet, else file itself.
+std::filesystem::path writtenPath(const std::filesystem::path& file, Links links)
+{
+    if (links == Links::replace)
+        return file;
+    const auto end = linkEnd(file);
+    if (!end)
+        return file;
+    struct stat info {};
+    if (::lstat(end->c_str(), &info) != 0)
+        return errno == ENOENT ? *end : file;
+    return S_ISREG(info.st_mode) ? *end : file;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+Error readError(int code)
+{
+    const ErrorCode kind = code == ENOENT ? ErrorCode::notFound
+                           : code == EACCES || code == EPERM ? ErrorCode::denied
+                                                             : ErrorCode::io;
+    return {kind, std::error_code(code, std::generic_category()).message()};
 }
 
 }  // namespace
 
 void makeParentFolder(const std::filesystem::path& file)
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
+    makeFolders(file.parent_path());
 }
 
 bool writeAll(int fd, std::string_view data)
@@ -42,10 +122,11 @@ bool writeAll(int fd, std::string_view data)
     return true;
 }
 
-std::error_code replaceAtomically(const std::filesystem::path& file, std::string_view contents)
+std::error_code replaceAtomically(const std::filesystem::path& file, std::string_view contents, Links links)
 {
     makeParentFolder(file);
-    std::string temporary = file.string() + ".XXXXXX";
+    const std::filesystem::path target = writtenPath(file, links);
+    std::string temporary = target.string() + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return lastError();
@@ -54,7 +135,7 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
         error = lastError();
     if (::close(fd) != 0 && !error)
         error = lastError();
-    if (!error && std::rename(temporary.c_str(), file.c_str()) != 0)
+    if (!error && std::rename(temporary.c_str(), target.c_str()) != 0)
         error = lastError();
     if (error)
         ::unlink(temporary.c_str());
@@ -63,17 +144,65 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
 
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error)
 {
+    const std::filesystem::path original = regularLinkEnd(file);
     // 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
     const std::string stamp =
         timetext::utc(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()), "%Y%m%dT%H%M%SZ");
-    std::filesystem::path aside = file;
+    std::filesystem::path aside = original;
     aside += ".damaged-" + stamp;
-    for (int attempt = 2; std::filesystem::exists(aside, error); ++attempt) {
-        aside = file;
+    for (int attempt = 2; std::filesystem::exists(std::filesystem::symlink_status(aside, error)); ++attempt) {
+        aside = original;
         aside += ".damaged-" + stamp + "-" + std::to_string(attempt);
     }
-    std::filesystem::rename(file, aside, error);
-    return error ? std::filesystem::path() : aside;
+    std::filesystem::rename(original, aside, error);
+    if (error)
+        return {};
+    // The copy holds what the user typed, whatever mode the file had.
+    if (struct stat info {}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        ::chmod(aside.c_str(), 0600);
+    return aside;
+}
+
+void erase(const std::filesystem::path& file)
+{
+    std::error_code ignored;
+    std::filesystem::remove(regularLinkEnd(file), ignored);
+}
+
+Result<std::string> readRegular(const std::filesystem::path& file, std::size_t byteLimit)
+{
+    // Non-blocking, so opening a FIFO with no writer returns at once instead of waiting for one.
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return readError(errno);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        return readError(errno);
+    if (!S_ISREG(info.st_mode))
+        return Error{ErrorCode::invalidInput, "not a regular file"};
+    const std::string tooLarge = "larger than " + std::to_string(byteLimit) + " bytes";
+    if (static_cast<std::uintmax_t>(info.st_size) > byteLimit)
+        return Error{ErrorCode::invalidInput, tooLarge};
+    std::string contents;
+    contents.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    // One byte past the limit shows a file that grew while it was read.
+    while (got <= byteLimit) {
+        if (got == contents.size())
+            contents.resize(std::min(byteLimit + 1, std::max<std::size_t>(got * 2, 4096)));
+        const ssize_t n = ::read(fd.get(), contents.data() + got, contents.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return readError(errno);
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > byteLimit)
+        return Error{ErrorCode::invalidInput, tooLarge};
+    contents.resize(got);
+    return contents;
 }
 
 }  // namespace kx::files

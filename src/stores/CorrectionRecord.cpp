@@ -190,20 +190,20 @@ std::string encodeHistory(const std::vector<CorrectionRecord>& records)
     return array.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
-std::optional<std::vector<CorrectionRecord>> decodeHistory(std::string_view json)
+std::optional<DecodedHistory> decodeHistory(std::string_view json)
 {
     const Json parsed = Json::parse(json, nullptr, false);
     if (parsed.is_discarded() || !parsed.is_array())
         return std::nullopt;
-    std::vector<CorrectionRecord> records;
-    records.reserve(parsed.size());
+    DecodedHistory history;
+    history.records.reserve(parsed.size());
     for (const Json& element : parsed) {
-        auto record = fromJson(element);
-        if (!record)
-            return std::nullopt;
-        records.push_back(std::move(*record));
+        if (auto record = fromJson(element))
+            history.records.push_back(std::move(*record));
+        else
+            ++history.dropped;
     }
-    return records;
+    return history;
 }
 
 }  // namespace kx

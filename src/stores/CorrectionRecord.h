@@ -43,8 +43,15 @@ struct CorrectionRecord {
 
 /// A JSON array of the records in their order: pretty-printed, keys sorted, dates in ISO 8601 UTC.
 std::string encodeHistory(const std::vector<CorrectionRecord>& records);
-/// The records of a history file; none when it is not such an array. Every key is required except
-/// contextAfter; an unknown kind or rating spoils the whole file.
-std::optional<std::vector<CorrectionRecord>> decodeHistory(std::string_view json);
+struct DecodedHistory {
+    std::vector<CorrectionRecord> records;
+    /// Elements that are no record: a key missing (only contextAfter may be), or an unknown kind
+    /// or rating.
+    std::size_t dropped = 0;
+};
+
+/// The records of a history file, in its order; none when it is not a JSON array. One damaged
+/// record costs only itself.
+std::optional<DecodedHistory> decodeHistory(std::string_view json);
 
 }  // namespace kx

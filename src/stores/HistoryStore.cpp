@@ -7,9 +7,7 @@
 #include "stores/BehaviorPrefs.h"
 
 #include <algorithm>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <system_error>
 #include <utility>
 
@@ -21,20 +19,35 @@ constexpr std::size_t reportLimit = 200;
 
 struct FileContents {
     bool exists = false;
-    std::optional<std::vector<CorrectionRecord>> records;  // none: the file cannot be read or decoded
+    /// Every record that decodes, in the file's order.
+    std::vector<CorrectionRecord> records;
+    /// Why the file cannot stay as it is; none when it can.
+    std::optional<HistoryStore::SetAsideReason> problem;
 };
 
-FileContents readFile(const std::filesystem::path& url)
+FileContents readFile(const std::filesystem::path& url, std::size_t byteLimit)
 {
-    std::error_code error;
-    if (!std::filesystem::exists(url, error) && !error)
-        return {};
-    std::ifstream input(url, std::ios::binary);
-    std::ostringstream contents;
-    contents << input.rdbuf();
-    if (!input.is_open() || input.bad())
-        return {.exists = true, .records = std::nullopt};
-    return {.exists = true, .records = decodeHistory(contents.str())};
+    const auto unreadable = [&url](std::string detail) {
+        return FileContents{.exists = true,
+                            .problem = HistoryStore::SetAsideReason{"cannot read " + url.string(), std::move(detail)}};
+    };
+    const Result<std::string> contents = files::readRegular(url, byteLimit);
+    if (!contents)
+        return contents.error().code == ErrorCode::notFound ? FileContents{} : unreadable(contents.error().message);
+    std::optional<DecodedHistory> decoded = decodeHistory(contents.value());
+    if (!decoded)
+        return unreadable("not a list of records");
+    const std::string dropped = std::to_string(decoded->dropped);
+    const std::string kept = std::to_string(decoded->records.size());
+    if (decoded->dropped > 0 && decoded->records.empty())
+        return unreadable("none of its " + dropped + " records could be read");
+    FileContents file{.exists = true, .records = std::move(decoded->records)};
+    if (decoded->dropped > 0) {
+        file.problem = {"cannot read " + dropped + " of " + std::to_string(decoded->dropped + file.records.size()) +
+                            " records in " + url.string(),
+                        "the other " + kept + " are kept"};
+    }
+    return file;
 }
 
 // Pads with blanks or cuts to exactly width characters (grapheme clusters), so Hebrew with points
@@ -64,17 +77,36 @@ std::string localStamp(std::chrono::system_clock::time_point at)
 
 }  // namespace
 
-HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url)
+HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::size_t byteLimit)
     : m_defaults(defaults), m_url(std::move(url))
 {
     files::makeParentFolder(m_url);
 
-    const FileContents file = readFile(m_url);
-    const std::vector<CorrectionRecord> fileRecords = file.records.value_or(std::vector<CorrectionRecord>{});
+    FileContents file = readFile(m_url, byteLimit);
+    const std::vector<CorrectionRecord>& fileRecords = file.records;
     if (troubleshootingOn()) {
         m_records = fileRecords;
-        if (file.exists && !file.records)
-            setAsideDamaged();
+        if (m_records.size() > cap) {
+            // An older build or a hand edit: the original stays whole beside the trimmed file.
+            const std::string held = std::to_string(m_records.size()) + " records";
+            if (!file.problem)
+                file.problem = {m_url.string() + " holds " + held + ", more than " + std::to_string(cap), ""};
+            file.problem->detail += std::string(file.problem->detail.empty() ? "" : "; ") + "the newest " +
+                                    std::to_string(cap) + " of " + held + " are kept";
+            m_records.resize(cap);
+        }
+        if (file.problem && setAside(*file.problem) && !m_records.empty())
+            save();
+    } else if (file.exists && !m_defaults.readable()) {
+        // Troubleshooting mode may well be on in the settings that cannot be read.
+        Log::line("history: the settings cannot be read, so " + m_url.string() + " is kept as it is, not loaded");
+        m_setAsideFirst = SetAsideReason{"kept " + m_url.string() + " while the settings could not be read", ""};
+        // New settings would say troubleshooting is off and have the next start delete the file:
+        // it goes aside with the settings it belonged to.
+        m_settingsReplaced = m_defaults.unreadableReplaced.subscribe([this] {
+            if (m_setAsideFirst)
+                setAside(*m_setAsideFirst);
+        });
     } else {
         deleteFile();
     }
@@ -103,32 +135,32 @@ bool HistoryStore::troubleshootingOn() const
     return m_defaults.boolean(BehaviorPrefs::troubleshootingKey).value_or(false);
 }
 
-bool HistoryStore::setAsideDamaged()
+bool HistoryStore::setAside(const SetAsideReason& reason)
 {
+    const std::string detail = reason.detail.empty() ? "" : " (" + reason.detail + ")";
     std::error_code error;
     const std::filesystem::path aside = files::setAside(m_url, error);
     if (!error) {
-        Log::line("history: cannot read " + m_url.string() + "; set aside as " + aside.filename().string());
-        m_damaged = false;
+        Log::line("history: " + reason.what + "; set aside as " + aside.filename().string() + detail);
+        m_setAsideFirst.reset();
         return true;
     }
-    Log::line("history: cannot read " + m_url.string() + " nor set it aside (" + error.message() +
-              "); new records are kept in memory only");
-    m_damaged = true;
+    Log::line("history: " + reason.what + detail + "; cannot set it aside (" + error.message() +
+              "), so new records are kept in memory only");
+    m_setAsideFirst = reason;
     return false;
 }
 
 void HistoryStore::deleteFile()
 {
-    std::error_code ignored;
-    std::filesystem::remove(m_url, ignored);
-    m_damaged = false;
+    files::erase(m_url);
+    m_setAsideFirst.reset();
 }
 
 void HistoryStore::save()
 {
-    // An unreadable file is the user's only copy of those records: never write over it.
-    if (m_damaged && !setAsideDamaged())
+    // The file holds records that are not in memory: it is the user's only copy of them.
+    if (m_setAsideFirst && !setAside(*m_setAsideFirst))
         return;
     // A failed write leaves the previous file whole; the records stay in memory.
     files::replaceAtomically(m_url, encodeHistory(m_records));

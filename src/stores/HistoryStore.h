@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,10 +25,22 @@ public:
     static constexpr const char* lifetimeAppsKey = "kestrelix.lifetimeApps";
     static constexpr const char* lifetimeFlaggedKey = "kestrelix.lifetimeFlagged";
 
+    /// Far more than cap records ever take; a larger file is not read.
+    static constexpr std::size_t fileByteLimit = 16 << 20;
+
+    /// Why the file is set aside: what is wrong, and what became of its records.
+    struct SetAsideReason {
+        std::string what;
+        std::string detail;
+    };
+
     /// Loads the file at url and computes the statistics. With troubleshooting mode off the file is
-    /// deleted after it was counted; with it on, a file that cannot be read is set aside as
-    /// "<name>.damaged-<time>" and logged, never overwritten. defaults must outlive the store.
-    HistoryStore(Defaults& defaults, std::filesystem::path url = Paths::shared().historyFile());
+    /// deleted after it was counted, unless the settings cannot be read: then it is kept, not
+    /// loaded, and set aside when new settings replace the unreadable ones. With it on, a file that cannot be kept as it is (unreadable, some records damaged,
+    /// more than cap records) is set aside as "<name>.damaged-<time>" and logged before the
+    /// records that could be read are written, never overwritten. defaults must outlive the store.
+    HistoryStore(Defaults& defaults, std::filesystem::path url = Paths::shared().historyFile(),
+                 std::size_t byteLimit = fileByteLimit);
 
     const std::vector<CorrectionRecord>& records() const { return m_records; }
     std::int64_t lifetimeWordsFixed() const { return m_lifetimeWordsFixed; }
@@ -52,8 +66,8 @@ public:
 private:
     void save();
     void deleteFile();
-    /// Renames an unreadable file aside; false (and new records unsaved) when it cannot be moved.
-    bool setAsideDamaged();
+    /// Renames the file aside and logs why; false (and new records unsaved) when it cannot be moved.
+    bool setAside(const SetAsideReason& reason);
     bool troubleshootingOn() const;
 
     Defaults& m_defaults;
@@ -62,8 +76,9 @@ private:
     std::int64_t m_lifetimeWordsFixed = 0;
     std::set<std::string> m_lifetimeApps;
     std::int64_t m_lifetimeFlagged = 0;
-    /// The file at m_url could not be read and is still there.
-    bool m_damaged = false;
+    /// The file at m_url holds records that are not in memory; it is set aside before a write.
+    std::optional<SetAsideReason> m_setAsideFirst;
+    std::unique_ptr<Subscription> m_settingsReplaced;
 };
 
 }  // namespace kx

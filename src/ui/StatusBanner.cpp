@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -55,12 +56,14 @@ std::optional<StatusBanner::Kind> StatusBanner::kind(const RuntimeStatus& status
         return Kind::stuck;
     if (blockedForField)
         return Kind::field;
+    if (!status.missingWordLists.empty())
+        return Kind::wordList;
     return std::nullopt;
 }
 
-StatusBanner::Content StatusBanner::content(Kind kind, const std::string& holder)
+StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& status)
 {
-    const QString name = QString::fromStdString(holder);
+    const QString name = QString::fromStdString(status.secureInputHolder);
     switch (kind) {
     case Kind::permissions:
         return {"exclamationmark.triangle.fill", SystemColors::orange(), QString::fromUtf8("Kestrelix isn’t running"),
@@ -75,6 +78,21 @@ StatusBanner::Content StatusBanner::content(Kind kind, const std::string& holder
                 QString::fromUtf8("This is a secure field — a password or PIN box") +
                     (name.isEmpty() ? QString() : QString::fromUtf8(" — held by ") + name) +
                     QString::fromUtf8(". Kestrelix gets no keystrokes here and can’t change anything in it, by design.")};
+    case Kind::wordList: {
+        QStringList languages;
+        for (const std::string& language : status.missingWordLists)
+            languages << QString::fromUtf8("“%1”").arg(QString::fromStdString(language));
+        if (languages.size() == 1)
+            return {"exclamationmark.triangle.fill", SystemColors::orange(), "Word list missing",
+                    QString::fromUtf8("The word list for %1 is missing or unreadable, so words typed in that "
+                                      "language may not be corrected. Reinstalling Kestrelix restores it.")
+                        .arg(languages.front())};
+        const QString last = languages.takeLast();
+        return {"exclamationmark.triangle.fill", SystemColors::orange(), "Word lists missing",
+                QString::fromUtf8("The word lists for %1 and %2 are missing or unreadable, so words typed in those "
+                                  "languages may not be corrected. Reinstalling Kestrelix restores them.")
+                    .arg(languages.join(", "), last)};
+    }
     }
     return {};
 }
@@ -96,7 +114,7 @@ void StatusBanner::refresh()
     setVisible(m_kind.has_value());
     if (!m_kind)
         return;
-    const Content shown = content(*m_kind, status.secureInputHolder);
+    const Content shown = content(*m_kind, status);
     m_color = shown.color;
     m_symbol->setPixmap(Symbols::pixmap(shown.symbol, 14, shown.color));
     m_title->setText(shown.title);

@@ -1,6 +1,6 @@
 #pragma once
 // The strip under the settings window's header that says what keeps Kestrelix from working: a
-// missing permission, Secure Input stuck on, or a secure text field in front. It follows the run
+// missing permission, Secure Input stuck on, a secure text field in front, or a missing word list. It follows the run
 // state the controller publishes and is hidden while all is well.
 
 #include "controller/RuntimeStatus.h"
@@ -25,7 +25,7 @@ class StatusBanner : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Kind { permissions, stuck, field };
+    enum class Kind { permissions, stuck, field, wordList };
 
     struct Content {
         std::string symbol;
@@ -39,7 +39,7 @@ public:
 
     /// The first problem that holds, in order of how much it stops; none when all is well.
     static std::optional<Kind> kind(const RuntimeStatus& status, bool blockedForField);
-    static Content content(Kind kind, const std::string& holder);
+    static Content content(Kind kind, const RuntimeStatus& status);
 
     QString title() const;
     QString text() const;

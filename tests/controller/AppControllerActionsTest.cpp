@@ -172,6 +172,23 @@ TEST_F(ActionsTest, DiagnosticsLine)
     EXPECT_EQ(desk.workspace().openedUrls().front(), "file://" + (root / "kestrelix.log").string());
 }
 
+// A layout whose language has no word list is named in the diagnostics and in the run state the
+// settings window shows; with every list there, neither says anything.
+TEST_F(ActionsTest, MissingWordListIsNamed)
+{
+    const std::filesystem::path lists = root / "lists";
+    std::filesystem::create_directories(lists);
+    std::filesystem::copy_file(std::filesystem::path(KX_SOURCE_RESOURCE_DIR) / "freq-en.txt", lists / "freq-en.txt");
+    std::ofstream(lists / "freq-he.txt") << "\n\n";  // empty of words
+    FrequencyOracle::setResourceBundle(lists);
+    auto& app = startIn(CorrectionMode::automatic);
+    EXPECT_EQ(app.runtimeStatus().missingWordLists, std::vector<std::string>{"he"});
+    app.runDiagnostics();
+    const auto lines = logLinesStarting("DIAGNOSTICS ");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].ends_with(" secureInputHeldBy=- missingWordLists=[\"he\"]")) << lines[0];
+}
+
 // The user presses "Test Correction (3s)" in a terminal; 3 s later a Hebrew word and a space arrive, and a key
 // typed meanwhile follows them.
 TEST_F(ActionsTest, TestCorrectionTypesTheWordThreeSecondsLater)

@@ -103,6 +103,25 @@ TEST_F(StartTest, WordTypedWhileLanguagesLoadWaitsForThem)
     EXPECT_EQ(layoutBadges(statusItem.menu), (std::vector<std::string>{"AB", "\u05D0\u05D1"}));
 }
 
+// A history set aside while the stores are made is logged after the launch empties the log (the
+// application holds what is logged before it), never emptied away with the previous launch.
+TEST_F(StartTest, FileSetAsideBeforeTheResetIsLogged)
+{
+    std::ofstream(root / "kestrelix.log") << "previous launch\n";
+    defaults.set("kestrelix.troubleshooting", true);
+    const std::filesystem::path history = Paths::shared().historyFile();
+    std::filesystem::create_directories(history.parent_path());
+    std::ofstream(history) << "[{";
+    Log::holdUntilReset();
+    make().start();
+    queue.runUntilIdle();
+
+    const auto lines = logLines();
+    ASSERT_EQ(lines.size(), startedLines.size() + 1);
+    EXPECT_TRUE(lines[0].starts_with("history: cannot read " + history.string() + "; set aside as ")) << lines[0];
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), startedLines);
+}
+
 // A missing permission logs once, opens the setup once; granting it starts within 2 s.
 TEST_F(StartTest, SecondPermissionStartsTheCorrectorWithoutRelaunch)
 {

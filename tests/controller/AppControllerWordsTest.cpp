@@ -125,5 +125,20 @@ TEST_F(WordsTest, MarkTerminatorTakesTheTargetCharacter)
                                  "[automatic] 'cceav/' -> 'בבקשה.'  switch → Hebrew  retro=0  del=6  [synthetic]"});
 }
 
+// Shift reaches the mark's key on the target too: "?" typed for the Russian comma becomes ",",
+// on the word itself and on an earlier word taken into the rewrite ("njn?" is "тот,").
+TEST_F(WordsTest, ShiftedMarkTakesTheShiftedTargetCharacter)
+{
+    desk.setLayouts({"us", "ru"});
+    startIn(CorrectionMode::automatic);
+    desk.type("ghbdtn? ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "привет, |");
+    desk.switchLayout("us");
+    desk.type("db;e njn? rjnjhsq ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "привет, вижу тот, который |");
+}
+
 }  // namespace
 }  // namespace kx::test

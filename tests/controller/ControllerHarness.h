@@ -111,17 +111,9 @@ protected:
         AppServices services;
         services.main = &queue;
         services.defaults = &defaults;
-        services.inputSources = &desk.inputSources();
-        services.eventTap = eventTap ? eventTap : &desk.eventTap();
-        services.eventPoster = &desk.eventPoster();
-        services.pasteboard = &desk.pasteboard();
-        services.accessibility = &desk.accessibility();
-        services.secureInput = &desk.secureInput();
-        services.permissions = &desk.permissions();
-        services.pointer = &desk.pointer();
-        services.workspace = &desk.workspace();
-        services.loginItem = &desk.loginItem();
-        services.sound = &desk.sound();
+        desk.provide(services);
+        if (eventTap)
+            services.eventTap = eventTap;
         services.spellChecker = &platform::SpellChecker::shared();
         services.actuationQueue = actuationQueue.get();
         services.axQueue = axQueue.get();

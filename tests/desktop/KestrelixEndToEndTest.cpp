@@ -342,6 +342,35 @@ TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
     DesktopSession::shared().stop(other);
 }
 
+// Started with damaged settings (troubleshooting on in them), a history and a log that is a link:
+// the history is kept whole (set aside with the settings once the launch writes new ones), the
+// link's target is not written, and the log of this launch says why, after its reset.
+TEST_F(KestrelixEndToEndTest, DamagedSettingsKeepTheHistoryAndTheLogSaysWhy)
+{
+    std::ofstream(m_home / "config/kestrelix/defaults.json")
+        << R"({"kestrelix.seenWalkthrough": true, "kestrelix.troubleshooting": true,})";
+    const std::string history = R"([{"id": "e621e1f8-c36c-495a-93fc-0c247a3e6e5f", "at": "2026-03-01T09:15:02Z",
+        "appName": "Mail", "appBundleID": "a.Mail", "original": "x", "corrected": "y", "fromLayout": "A",
+        "toLayout": "B", "kind": "auto", "retroCount": 0, "rating": "none"}])";
+    std::filesystem::create_directories(m_home / "data/kestrelix");
+    std::ofstream(m_home / "data/kestrelix/history.json") << history;
+    std::filesystem::create_directories(m_home / "state/kestrelix");
+    std::ofstream(m_home / "elsewhere") << "previous launch\n";
+    std::filesystem::create_symlink(m_home / "elsewhere", m_home / "state/kestrelix/kestrelix.log");
+
+    startKestrelix();
+    std::vector<std::string> histories;
+    for (const auto& entry : std::filesystem::directory_iterator(m_home / "data/kestrelix"))
+        histories.push_back(fileText(entry.path()));
+    EXPECT_EQ(histories, std::vector<std::string>{history});
+    EXPECT_EQ(fileText(m_home / "elsewhere"), "previous launch\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(m_home / "state/kestrelix/kestrelix.log"));
+    const std::string logged = log();
+    EXPECT_NE(logged.find("defaults: cannot read"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("history: the settings cannot be read, so"), std::string::npos) << logged;
+    EXPECT_LT(logged.find("history: the settings cannot be read"), logged.find("launch — build")) << logged;
+}
+
 // Without DISPLAY the application says in one line that it needs an X11 session, and exits 1.
 TEST(KestrelixEndToEndLaunch, WithoutDisplayExitsWithOneLine)
 {

@@ -46,6 +46,7 @@ KeyboardLayoutInfo layout(const std::string& name, const std::string& xkb, const
 const KeyboardLayoutInfo us = layout("English (US)", "us", "en");
 const KeyboardLayoutInfo il = layout("Hebrew", "il", "he");
 const KeyboardLayoutInfo ru = layout("Russian", "ru", "ru");
+const KeyboardLayoutInfo ara = layout("Arabic", "ara", "ar");
 
 // The keys that type text on the layout.
 std::vector<KeyStroke> keysOf(const std::string& text, const KeyboardLayoutInfo& on)
@@ -87,6 +88,8 @@ TEST(DecisionTokens, classifyTextAsTheRulesSay)
     EXPECT_TRUE(DecisionEngine::acceptableAsTyped("hEllo"));
     EXPECT_FALSE(DecisionEngine::acceptableAsTyped("he llo"));
     EXPECT_FALSE(DecisionEngine::acceptableAsTyped("HELLO"));
+    // One capital before caseless letters, as Shift types it on the Hebrew layout, is no acronym.
+    EXPECT_TRUE(DecisionEngine::acceptableAsTyped("Tיןד"));
     EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("word)."), "word");
     EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("?!\u201D"), "");
     EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("(word"), "(word");
@@ -106,6 +109,24 @@ TEST(DecisionTokens, hebrewShapes)
     EXPECT_FALSE(DecisionEngine::hasStrayGeresh("אב׳"));
     EXPECT_FALSE(DecisionEngine::hasFinalLetterMidWord("שלום."));
     EXPECT_TRUE(DecisionEngine::hasFinalLetterMidWord("םלש"));
+}
+
+// Hebrew joined by a double geresh or a geresh sign, as abbreviations and quoted words are
+// written; the apostrophe is also w, ц and ص on the same key, so it joins nothing.
+TEST(DecisionTokens, hebrewJoinedByGeresh)
+{
+    struct Row {
+        const char* text;
+        bool joined;
+    };
+    const Row rows[] = {
+        {"ע\"ד", true},        {"צה\"ל.", true},   {"ה\"סטרא", true},  {"צה״ל", true},
+        {"ג׳ינס", true},        {"מס׳", true},       {"\"שלום\"", false}, {"אחרא\".", false},
+        {"ג'ינס", false},       {"מק'", false},      {"שלום", false},     {"ל\"س", false},
+        {"a\"b", false},        {"\"ע", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(DecisionEngine::isHebrewJoinedByGeresh(row.text), row.joined) << row.text;
 }
 
 // Typed text that is not a plain word, or is a real word, is never converted.
@@ -282,7 +303,7 @@ protected:
         FrequencyOracle::setResourceBundle(KX_SOURCE_RESOURCE_DIR);
         spell = new SystemSpellOracle();
         oracle = new FrequencyOracle(*spell, KX_SOURCE_RESOURCE_DIR);
-        oracle->warmUp({"en", "he", "ru"});
+        oracle->warmUp({"en", "he", "ru", "ar"});
     }
     static void TearDownTestSuite()
     {
@@ -293,6 +314,26 @@ protected:
     static inline FrequencyOracle* oracle = nullptr;
 };
 
+// Hebrew abbreviations typed right stay Hebrew, even where another layout's keys make a word
+// that its spell checker takes.
+TEST(DecideWord, hebrewJoinedByGereshIsNeverAnotherScript)
+{
+    FakeOracle oracle;
+    oracle.checkable.insert("ar");
+    oracle.reliable.insert("ar");
+    oracle.words["ar"] = {"ل\"س", "سعف\"ن"};
+    EXPECT_EQ(decided("ע\"ד", il, {us, ru, ara}, oracle), "none");
+    EXPECT_EQ(decided("ע\"ד.", il, {us, ru, ara}, oracle), "none");
+    for (const char* word : {"ע\"ד", "דוא\"ל"}) {
+        const auto keys = keysOf(word, il);
+        EXPECT_FALSE(DecisionEngine::retroConvertible(keys, word, il, ara, oracle, std::nullopt)) << word;
+        EXPECT_FALSE(DecisionEngine::decideRun(run({word, word}, il), il, std::vector{ara}, oracle)) << word;
+    }
+    // The same shape typed as English letters still converts.
+    oracle.words["en"] = {"hello"};
+    EXPECT_EQ(decided("יקךךם", il, {us, ara}, oracle), "hello @en");
+}
+
 // Words typed on the wrong layout come back as the user meant them.
 TEST_F(DecideWithRealOracles, convertsWrongLayoutWords)
 {
@@ -300,6 +341,7 @@ TEST_F(DecideWithRealOracles, convertsWrongLayoutWords)
     EXPECT_EQ(decided("ghbdtn", us, {il, ru}, *oracle), "привет @ru");
     EXPECT_EQ(decided("cceav", us, {il, ru}, *oracle), "בבקשה @he");
     EXPECT_EQ(decided("t,v", us, {il, ru}, *oracle), "אתה @he");
+    EXPECT_EQ(decided("Cיקבלןמע", il, {us, ru}, *oracle), "Checking @en");
     // 4 letters are too few alone; the run of words around it carries it.
     EXPECT_EQ(decided("akuo", us, {il}, *oracle), "none");
     const auto d = DecisionEngine::decideRun(run({"nv", "akuo"}, us), us, std::vector{il}, *oracle);
@@ -316,6 +358,9 @@ TEST_F(DecideWithRealOracles, leavesRealWords)
     for (const char* word : {"שלום", "תודה", "בבקשה"})
         EXPECT_EQ(decided(word, il, {us, ru}, *oracle), "none") << word;
     EXPECT_EQ(decided("привет", ru, {us, il}, *oracle), "none");
+    // Abbreviations and quoted words, whatever the spell checkers make of them.
+    for (const char* word : {"ע\"ד", "צה\"ל", "ארה\"ב", "ע\"י", "ה\"סטרא", "דוא\"ל", "מנכ\"ל"})
+        EXPECT_EQ(decided(word, il, {us, ru, ara}, *oracle), "none") << word;
     EXPECT_FALSE(DecisionEngine::decideRun(run({"see", "you", "there"}, us), us, std::vector{il, ru}, *oracle));
 }
 

@@ -1,8 +1,12 @@
 #include "engine/FrequencyOracle.h"
+#include "engine/PrefixedForm.h"
 
+#include "ScopedLog.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -89,6 +93,29 @@ TEST_F(FrequencyOracleTest, rejectsEmptyAndUndecodableLists)
     EXPECT_FALSE(FrequencyList::load("dd", m_folder));
 }
 
+// Only a regular file within the size limit is read, so a FIFO, a link to a device or a huge
+// file costs no hang and no memory: the list is unavailable, and the log says why.
+TEST_F(FrequencyOracleTest, refusesOddAndOversizedFilesAtOnce)
+{
+    const test::ScopedLog log(m_folder / "kestrelix.log");
+    ASSERT_EQ(::mkfifo((m_folder / "freq-he.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", m_folder / "freq-ru.txt");
+    writeList("en", "the\nof\nand\n");
+    EXPECT_FALSE(FrequencyList::load("he", m_folder));
+    EXPECT_FALSE(FrequencyList::load("ru", m_folder));
+    EXPECT_FALSE(FrequencyList::load("en", m_folder, 10));
+    EXPECT_TRUE(FrequencyList::load("en", m_folder, 11));
+    EXPECT_FALSE(FrequencyList::fileText("en", m_folder, 10));
+
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_EQ(oracle.frequency("probe", "he").kind, Frequency::Kind::noList);
+    const std::string logged = log.text();
+    EXPECT_NE(logged.find("word list " + (m_folder / "freq-he.txt").string() + " not used: not a regular file"),
+              std::string::npos);
+    EXPECT_NE(logged.find("freq-ru.txt not used: not a regular file"), std::string::npos);
+    EXPECT_NE(logged.find("freq-en.txt not used: larger than 10 bytes"), std::string::npos);
+}
+
 // Codes with regions or capitals share their two-letter list.
 TEST_F(FrequencyOracleTest, keysListsByTheFirstTwoLetters)
 {
@@ -172,6 +199,37 @@ TEST_F(FrequencyOracleTest, warmUpLoadsListsAndForwardsCodes)
     EXPECT_EQ(oracle.frequency("word", "en"), Frequency::ranked(1));
     EXPECT_EQ(oracle.frequency("\u05E9\u05DC\u05D5\u05DD", "he"), Frequency::noList());
     EXPECT_EQ(m_fallback.warmedUp, (std::vector<std::string>{"en_US", "he"}));
+}
+
+// Hebrew and Arabic words behind joined prefixes: up to three, longest remainder first, never
+// leaving fewer than three letters; other languages have none.
+TEST(PrefixedFormTest, takesJoinedPrefixesOff)
+{
+    EXPECT_EQ(PrefixedForm::stems("וכשהבית", "he"), (std::vector<std::string>{"כשהבית", "שהבית", "הבית"}));
+    EXPECT_EQ(PrefixedForm::stems("הספר", "he"), std::vector<std::string>{"ספר"});
+    EXPECT_TRUE(PrefixedForm::stems("שמג", "he").empty());
+    EXPECT_EQ(PrefixedForm::stems("والكتاب", "ar"), (std::vector<std::string>{"الكتاب", "كتاب", "تاب"}));
+    EXPECT_EQ(PrefixedForm::stems("للمكان", "ar"), (std::vector<std::string>{"لمكان", "مكان"}));
+    EXPECT_TRUE(PrefixedForm::stems("and", "en").empty());
+    EXPECT_TRUE(PrefixedForm::stems("вход", "ru").empty());
+}
+
+// A prefixed form is ranked after every listed word, in the order of the listed word behind it,
+// only when the spell checker knows the whole form.
+TEST_F(FrequencyOracleTest, ranksPrefixedFormsTheSpellCheckerKnows)
+{
+    writeList("he", "שלום\nספר\nבית\n");
+    writeList("en", "and\nhouse\n");
+    m_fallback.words = {"והספר", "בבית"};
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_EQ(oracle.frequency("והספר", "he"), Frequency::ranked(3 + 2));
+    EXPECT_EQ(oracle.frequency("בבית", "he"), Frequency::ranked(3 + 3));
+    EXPECT_FALSE(oracle.isMisspelled("והספר", "he"));
+    // Unknown to the spell checker, or nothing ranked behind the prefixes.
+    EXPECT_EQ(oracle.frequency("כספר", "he"), Frequency::absent());
+    EXPECT_EQ(oracle.frequency("ובגד", "he"), Frequency::absent());
+    m_fallback.words.insert("ahouse");
+    EXPECT_EQ(oracle.frequency("ahouse", "en"), Frequency::absent());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -155,6 +157,80 @@ TEST_F(JsonDefaultsTest, changesMadeByAnotherProgramAreSeen)
     writeFile(R"({"kestrelix.ngramOff": false})");
     EXPECT_EQ(defaults.boolean("kestrelix.ngramOff"), false);
     EXPECT_EQ(defaults.boolean("kestrelix.debugLogging"), std::nullopt);
+}
+
+// A value nested without end is no crash, when read or when the file is rewritten: past the depth
+// limit the file counts as damaged and is set aside; a value nested within it is kept as written.
+TEST_F(JsonDefaultsTest, deepNestingIsSetAsideNotFollowed)
+{
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string damaged = R"({"kestrelix.swapSound": false, "x": )" + deep + "}";
+    writeFile(damaged);
+    JsonDefaults defaults(file);
+    EXPECT_FALSE(defaults.readable());
+    EXPECT_EQ(defaults.boolean("kestrelix.swapSound"), std::nullopt);
+    defaults.set("kestrelix.debugLogging", true);
+    const auto entries = folderEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(read(file.parent_path() / entries[1]), damaged);
+    EXPECT_TRUE(JsonDefaults(file).readable());
+    Log::flush();
+    EXPECT_NE(read(Log::url()).find("nested deeper than 32 levels"), std::string::npos);
+
+    const std::string nested = std::string(20, '[') + "1" + std::string(20, ']');
+    writeFile(R"({"x": )" + nested + "}");
+    JsonDefaults(file).set("kestrelix.debugLogging", false);
+    EXPECT_EQ(nlohmann::json::parse(read(file))["x"].dump(), nested);
+}
+
+// Only a regular file within the size limit is read: a FIFO or a link to a device is refused at
+// once (not waited on, not read without end) and set aside before the next write.
+TEST_F(JsonDefaultsTest, onlyRegularFilesWithinTheLimitAreRead)
+{
+    fs::create_directories(file.parent_path());
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    JsonDefaults fromFifo(file);
+    EXPECT_FALSE(fromFifo.readable());
+    fromFifo.set("kestrelix.seenWalkthrough", true);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+    EXPECT_TRUE(fs::is_fifo(file.parent_path() / folderEntries()[1]));
+
+    fs::remove_all(file.parent_path());
+    fs::create_directories(file.parent_path());
+    fs::create_symlink("/dev/zero", file);
+    JsonDefaults fromDevice(file);
+    EXPECT_FALSE(fromDevice.readable());
+    fromDevice.set("kestrelix.seenWalkthrough", true);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+    EXPECT_EQ(fs::read_symlink(file.parent_path() / folderEntries()[1]), "/dev/zero");
+
+    writeFile(R"({"kestrelix.correctionMode": "manual", "kestrelix.swapSoundName": "Glass"})");
+    const JsonDefaults small(file, 64);
+    EXPECT_FALSE(small.readable());
+    EXPECT_EQ(small.string("kestrelix.correctionMode"), std::nullopt);
+    Log::flush();
+    const std::string logged = read(Log::url());
+    EXPECT_NE(logged.find("defaults: cannot read " + file.string() + " (not a regular file)"), std::string::npos);
+    EXPECT_NE(logged.find("(larger than 64 bytes)"), std::string::npos);
+}
+
+// Settings kept in a dotfiles repository stay there: a write goes through the link to its target,
+// and a damaged target is set aside beside it, the link then leading to the new file.
+TEST_F(JsonDefaultsTest, linkedFileIsWrittenThrough)
+{
+    fs::create_directories(root / "dotfiles");
+    fs::create_directories(file.parent_path());
+    fs::create_symlink(root / "dotfiles" / "kestrelix.json", file);
+    std::ofstream(root / "dotfiles" / "kestrelix.json") << R"({"kestrelix.correctionMode": "ask",})";
+
+    JsonDefaults defaults(file);
+    defaults.set("kestrelix.correctionMode", std::string("manual"));
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(JsonDefaults(root / "dotfiles" / "kestrelix.json").string("kestrelix.correctionMode"), "manual");
+    std::vector<fs::path> dotfiles;
+    for (const auto& entry : fs::directory_iterator(root / "dotfiles"))
+        dotfiles.push_back(entry.path().filename());
+    ASSERT_EQ(dotfiles.size(), 2u);
 }
 
 // Memory defaults follow the same typing rules.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -115,6 +117,52 @@ TEST_F(LogTest, keepsEachThreadsOrder)
     }
     EXPECT_EQ(next, 200);
     EXPECT_EQ(others, 200);
+}
+
+// Entries are never written through a link or into a FIFO, reset or not: a new file takes the
+// place of whatever is there, and the link's target stays as it was.
+TEST_F(LogTest, appendsNeverFollowLinksNorWaitOnFifos)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(root / "elsewhere") << "not the log\n";
+    fs::create_symlink(root / "elsewhere", file);
+    Log::line("command-line run");
+    EXPECT_EQ(messages(), "command-line run\n");
+    EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_EQ(mode(), ownerOnly);
+    std::ostringstream other;
+    other << std::ifstream(root / "elsewhere").rdbuf();
+    EXPECT_EQ(other.str(), "not the log\n");
+
+    fs::remove(file);
+    fs::create_symlink(root / "nowhere", file);  // dangling: creating through it would make nowhere
+    Log::line("dangling");
+    EXPECT_EQ(messages(), "dangling\n");
+    EXPECT_FALSE(fs::exists(root / "nowhere"));
+
+    fs::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    Log::line("after a fifo");
+    EXPECT_EQ(messages(), "after a fifo\n");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+}
+
+// What is logged while held comes after the reset that starts the launch, so a line about a file
+// set aside while the stores were made is not emptied away; an exit without a reset keeps it too.
+TEST_F(LogTest, heldEntriesFollowTheReset)
+{
+    Log::line("previous launch");
+    Log::flush();
+    Log::holdUntilReset();
+    Log::line("history: set aside");
+    Log::flush();
+    EXPECT_EQ(messages(), "previous launch\nhistory: set aside\n");
+
+    Log::holdUntilReset();
+    Log::line("defaults: set aside");
+    Log::reset();
+    Log::line("launch");
+    EXPECT_EQ(messages(), "defaults: set aside\nlaunch\n");
 }
 
 // A file that cannot be written loses its entries silently; logging goes on.

@@ -69,7 +69,7 @@ TEST_F(HistoryFixture, KeepsTheNewest500)
     EXPECT_EQ(history.records().back().appName, "App1");
     const auto saved = decodeHistory(test::StoreFolder::readText(file));
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->size(), 500u);
+    EXPECT_EQ(saved->records.size(), 500u);
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -139,7 +139,7 @@ TEST_F(HistoryFixture, DamagedFileIsKept)
             aside.push_back(entry.path());
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(test::StoreFolder::readText(aside[0]), damaged);
-    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(file))->size(), 1u);
+    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(file))->records.size(), 1u);
     EXPECT_NE(folder.logText().find("history: cannot read " + file.string() + "; set aside as " +
                                     aside[0].filename().string()),
               std::string::npos);

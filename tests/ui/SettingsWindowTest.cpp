@@ -96,7 +96,8 @@ protected:
     StatusBanner banner{bench.actions, bench.windows};
 };
 
-// The first problem wins: missing permissions over stuck Secure Input over a secure field.
+// The first problem wins: missing permissions over stuck Secure Input over a secure field over a
+// missing word list.
 TEST_F(StatusBannerTest, KindFollowsTheMostSeriousProblem)
 {
     struct Row {
@@ -104,19 +105,41 @@ TEST_F(StatusBannerTest, KindFollowsTheMostSeriousProblem)
         bool stuck;
         bool blocked;
         std::optional<StatusBanner::Kind> kind;
+        std::vector<std::string> missingWordLists = {};
     };
     const Row rows[] = {
         {true, false, false, std::nullopt},
-        {false, true, true, StatusBanner::Kind::permissions},
-        {true, true, true, StatusBanner::Kind::stuck},
-        {true, false, true, StatusBanner::Kind::field},
+        {false, true, true, StatusBanner::Kind::permissions, {"he"}},
+        {true, true, true, StatusBanner::Kind::stuck, {"he"}},
+        {true, false, true, StatusBanner::Kind::field, {"he"}},
+        {true, false, false, StatusBanner::Kind::wordList, {"he"}},
     };
     for (const Row& row : rows) {
         RuntimeStatus status;
         status.permissionsOK = row.permissionsOK;
         status.secureInputStuck = row.stuck;
+        status.missingWordLists = row.missingWordLists;
         EXPECT_EQ(StatusBanner::kind(status, row.blocked), row.kind);
     }
+}
+
+// A language whose word list is missing is named, so the user learns why its words stay as typed.
+TEST_F(StatusBannerTest, NamesMissingWordLists)
+{
+    RuntimeStatus status;
+    status.missingWordLists = {"he"};
+    bench.actions.publish(status);
+    EXPECT_FALSE(banner.isHidden());
+    EXPECT_EQ(banner.title(), "Word list missing");
+    EXPECT_EQ(banner.text(), QString::fromUtf8("The word list for “he” is missing or unreadable, so words typed in "
+                                               "that language may not be corrected. Reinstalling Kestrelix "
+                                               "restores it."));
+    EXPECT_TRUE(banner.setupButton()->isHidden());
+
+    status.missingWordLists = {"he", "ar", "ru"};
+    bench.actions.publish(status);
+    EXPECT_EQ(banner.title(), "Word lists missing");
+    EXPECT_TRUE(banner.text().startsWith(QString::fromUtf8("The word lists for “he”, “ar” and “ru” are missing")));
 }
 
 // The banner follows each published run state: hidden when all is well, "Open Setup" only for

@@ -9,6 +9,7 @@
 // thread. Each user action first lets the main queue run what is due now, as a desktop's event loop
 // does between two key presses, and again at its end; delays need the clock to be advanced.
 
+#include "controller/AppServices.h"
 #include "platform/VirtualMainQueue.h"
 #include "platform/sim/SimAccessibility.h"
 #include "platform/sim/SimEventPoster.h"
@@ -57,6 +58,9 @@ public:
     SimLoginItem& loginItem() { return m_loginItem; }
     /// A lock that excludes every other lock of this desktop holding the same name.
     std::unique_ptr<platform::InstanceLock> instanceLock();
+    /// Hands the controller this desktop's services: everything but the queues, the views and the
+    /// spell checker, which the caller brings.
+    void provide(AppServices& services);
 
     // Setting the scene.
     /// The enabled layouts by XKB name ("us", "il", "ru", "us(dvorak)"); the first is selected.
