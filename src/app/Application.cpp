@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/KeyboardUnavailable.h"
+#include "app/QuitSignals.h"
 #include "controller/AppController.h"
 #include "controller/LaunchOptions.h"
 #include "onboarding/DrillView.h"
@@ -7,6 +9,7 @@
 #include "onboarding/QtWindowPresenter.h"
 #include "platform/AutostartLoginItem.h"
 #include "platform/Defaults.h"
+#include "platform/HeadlessInputSources.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/SerialQueue.h"
@@ -24,6 +27,7 @@
 #include "platform/x11/X11Permissions.h"
 #include "platform/x11/X11SecureInput.h"
 #include "platform/x11/X11Workspace.h"
+#include "platform/x11/XConnection.h"
 #include "engine/NgramModel.h"
 #include "ui/HistoryWindow.h"
 #include "ui/MessageAlert.h"
@@ -31,6 +35,9 @@
 #include "ui/TrayStatusItem.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
@@ -53,6 +60,22 @@ std::string missingSession()
     return {};
 }
 
+// Lets a rewrite being typed end and the user's clipboard come back, so that quitting neither
+// leaves half a rewrite nor our text in the clipboard; the event loop runs meanwhile, as the
+// rewrite needs it. Bounded, since a stuck application must not keep us from quitting.
+void finishWork(const AppController& controller)
+{
+    constexpr qint64 longestWaitMs = 3000;
+    QElapsedTimer clock;
+    clock.start();
+    while (controller.busy() && clock.elapsed() < longestWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    if (controller.busy())
+        Log::line("quit: a rewrite did not finish in time");
+}
+
 }  // namespace
 
 int Application::run(int argc, char** argv)
@@ -66,25 +89,32 @@ int Application::run(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
 
     // Checked before Qt connects, which would abort on a display it cannot open.
-    const auto keyboard = platform::x11::X11Keyboard::open();
-    if (!keyboard) {
-        std::cerr << "Kestrelix: cannot use the X11 display's keyboard (XKB, XRecord and XTest are needed)\n";
+    if (!platform::x11::openDisplay()) {
+        std::cerr << "Kestrelix: cannot open the X11 display " << std::getenv("DISPLAY") << '\n';
         return 1;
     }
+    const auto keyboard = platform::x11::X11Keyboard::open();
+    if (!keyboard)
+        std::cerr << "Kestrelix: the X11 display lacks XKB, XRecord or XTest; Kestrelix stays off\n";
     QApplication app(argc, argv);
     app.setApplicationName("Kestrelix");
     app.setQuitOnLastWindowClosed(false);
-    auto inputSources = platform::x11::X11InputSources::open();
-    if (!inputSources) {
-        std::cerr << "Kestrelix: cannot read the X11 display's keyboard layouts\n";
-        return 1;
-    }
+    std::unique_ptr<platform::InputSources> inputSources = platform::x11::X11InputSources::open();
+    if (!inputSources)
+        inputSources = std::make_unique<platform::HeadlessInputSources>();
 
     platform::x11::QtMainQueue mainQueue;
     JsonDefaults defaults(Paths::shared().defaultsFile());
     NgramModel::setDefaults(&defaults);
-    platform::x11::X11EventTap tap(keyboard);
-    platform::x11::X11EventPoster poster(keyboard);
+    std::unique_ptr<platform::EventTap> tap;
+    std::unique_ptr<platform::EventPoster> poster;
+    if (keyboard) {
+        tap = std::make_unique<platform::x11::X11EventTap>(keyboard);
+        poster = std::make_unique<platform::x11::X11EventPoster>(keyboard);
+    } else {
+        tap = std::make_unique<UnavailableEventTap>();
+        poster = std::make_unique<UnavailableEventPoster>();
+    }
     platform::x11::QtPasteboard pasteboard;
     platform::x11::AtspiSession atspi;
     platform::x11::AtspiAccessibility accessibility(atspi);
@@ -107,8 +137,8 @@ int Application::run(int argc, char** argv)
     services.main = &mainQueue;
     services.defaults = &defaults;
     services.inputSources = inputSources.get();
-    services.eventTap = &tap;
-    services.eventPoster = &poster;
+    services.eventTap = tap.get();
+    services.eventPoster = poster.get();
     services.pasteboard = &pasteboard;
     services.accessibility = &accessibility;
     services.secureInput = &secureInput;
@@ -136,8 +166,8 @@ int Application::run(int argc, char** argv)
     OnboardingServices::shared() = {.main = &mainQueue,
                                     .defaults = &defaults,
                                     .permissions = &permissions,
-                                    .workspace = &workspace,
-                                    .eventPoster = &poster,
+                                    .pages = &controller.pages,
+                                    .eventPoster = poster.get(),
                                     .inputSources = inputSources.get(),
                                     .history = &controller.history};
     HistoryWindow::shared().makeDrillView = [](LayoutRegistry& registry) -> QWidget* {
@@ -147,9 +177,13 @@ int Application::run(int argc, char** argv)
     tray.onCommand = [&controller](const MenuCommand& command) { controller.performMenuCommand(command); };
 
     QTimer::singleShot(0, &app, [&controller] { controller.start(); });
+    const QuitSignals quitSignals;
     const int status = app.exec();
+    finishWork(controller);
     AppController::setShared(nullptr);
     Log::flush();
+    // Leaving this function ends the Qt application, which hands a clipboard we own to the
+    // session's clipboard manager.
     return status;
 }
 

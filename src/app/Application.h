@@ -5,8 +5,9 @@ namespace kx {
 
 class Application {
 public:
-    /// Runs until the user quits; the process's exit status. Without a usable X11 session it
-    /// prints one line saying what is missing and returns 1.
+    /// Runs until the user quits or a quit signal comes; the process's exit status. Without an
+    /// X11 display it prints one line saying what is missing and returns 1. On a display that
+    /// lacks the keyboard extensions it says so in one line and runs with the corrector off.
     static int run(int argc, char** argv);
 };
 

@@ -56,6 +56,7 @@ AppController::AppController(AppServices services)
       speller(*services.spellChecker),
       policy(*services.defaults, *services.workspace),
       history(*services.defaults, Paths::shared().historyFile()),
+      pages(*services.workspace, *services.pasteboard, services.alerts),
       suggestionPrompt(*services.suggestionPrompt),
       statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),

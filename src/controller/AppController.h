@@ -22,6 +22,7 @@
 #include "controller/LanguageLoad.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
+#include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
 #include "engine/KeyStroke.h"
@@ -175,10 +176,16 @@ public:
     /// Queues the typing of a rewrite; after this a key that reached the application early can no
     /// longer be taken back ahead of it.
     void postRewrite(Block job);
+    /// Ends an actuation whose keys did not all go out: nothing is recorded and no success is
+    /// shown. Main thread.
+    void rewriteNotPosted(const std::string& what);
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
     void replayHeldKeys();
+    /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
+    /// now would cut a rewrite short or leave our text in the user's clipboard.
+    bool busy() const { return isActuating || m_actuator.restorePending(); }
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);
@@ -226,6 +233,7 @@ public:
     std::string appVersion() const override;
     void checkForUpdates() override;
     void runDiagnostics() override;
+    void openLogFile() override;
     void testCorrection() override;
     void showFeedback() override;
 
@@ -275,6 +283,9 @@ public:
     SystemSpellOracle speller;
     PolicyStore policy;
     HistoryStore history;
+    /// Opens the product's pages and the log, and says so when they cannot be opened; the
+    /// setup window and the walkthrough use it too.
+    PageOpener pages;
     SuggestionPromptView& suggestionPrompt;
     std::optional<PendingSuggestion> pendingSuggestion;
     std::vector<std::unique_ptr<Subscription>> cancellables;

@@ -27,31 +27,6 @@ constexpr double testCorrectionDelay = 3.0;
 constexpr double testCorrectionTail = 0.2;
 constexpr std::string_view testWord = "שלום ";
 
-// Percent-encodes all but RFC 3986's unreserved characters, so a value can never end its query
-// field or the address early.
-std::string percentEncoded(std::string_view value, std::string_view alsoKept = {})
-{
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (alphanumeric || std::string_view("-._~").find(c) != std::string_view::npos ||
-            alsoKept.find(c) != std::string_view::npos) {
-            out += c;
-        } else {
-            out += '%';
-            out += hex[byte >> 4];
-            out += hex[byte & 0x0F];
-        }
-    }
-    return out;
-}
-
-std::string fileURL(const std::filesystem::path& file)
-{
-    return "file://" + percentEncoded(file.string(), "/");
-}
 
 // The system line of the report: the kernel the desktop runs on.
 std::string systemVersion()
@@ -105,13 +80,14 @@ std::string AppController::appVersion() const
 
 void AppController::checkForUpdates()
 {
-    m_services.workspace->open(std::string(siteAddress) + "/update/?v=" + percentEncoded(appVersion()));
+    // Values are percent-encoded, so that none can end its query field or the address early.
+    pages.openPage(std::string(siteAddress) + "/update/?v=" + PageOpener::percentEncoded(appVersion()));
 }
 
 void AppController::reportMiss()
 {
-    m_services.workspace->open(std::string(siteAddress) + "/report/?v=" + percentEncoded(appVersion()) +
-                               "&mode=" + percentEncoded(behavior.correctionMode().rawValue()));
+    pages.openPage(std::string(siteAddress) + "/report/?v=" + PageOpener::percentEncoded(appVersion()) +
+                   "&mode=" + PageOpener::percentEncoded(behavior.correctionMode().rawValue()));
 }
 
 bool AppController::blockedForField() const
@@ -178,7 +154,15 @@ void AppController::runDiagnostics()
 
     // The viewer should find the line just written.
     Log::flush();
-    m_services.workspace->open(fileURL(Log::url()));
+    pages.openFile(Log::url(), "the log file");
+}
+
+void AppController::openLogFile()
+{
+    std::error_code error;
+    // Right after an erase there is no log yet; opening nothing would only show an error.
+    if (std::filesystem::exists(Log::url(), error))
+        pages.openFile(Log::url(), "the log file");
 }
 
 void AppController::testCorrection()

@@ -16,18 +16,27 @@ namespace {
 
 constexpr double flashDuration = 1.4;
 
+// On X11 the two permissions are parts of the desktop: the tooltip names the one that is missing.
+std::string offTooltip(bool accessibility, bool inputMonitoring)
+{
+    if (!accessibility && !inputMonitoring)
+        return "Kestrelix is off — it needs the X keyboard extensions and the accessibility bus";
+    if (!inputMonitoring)
+        return "Kestrelix is off — this display lacks the X keyboard extensions it needs";
+    return "Kestrelix is off — turn on the accessibility bus (Set up permissions… in this menu)";
+}
+
 }  // namespace
 
 void AppController::updateStatusGlyph()
 {
     if (!statusItem)
         return;
-    const bool permissionsOK = m_services.permissions->isGranted(platform::Permission::accessibility) &&
-                               m_services.permissions->isGranted(platform::Permission::inputMonitoring);
+    const bool accessibility = m_services.permissions->isGranted(platform::Permission::accessibility);
+    const bool inputMonitoring = m_services.permissions->isGranted(platform::Permission::inputMonitoring);
     StatusGlyph glyph;
-    if (!permissionsOK) {
-        glyph = {true, GlyphTint::orange, secureInputActive,
-                 "Kestrelix is off — grant Accessibility and Input Monitoring"};
+    if (!accessibility || !inputMonitoring) {
+        glyph = {true, GlyphTint::orange, secureInputActive, offTooltip(accessibility, inputMonitoring)};
     } else if (secureInputActive && status.secureInputStuck) {
         glyph = {false, GlyphTint::tertiaryLabel, true,
                  "Secure input is held on by a bug in another app — log out and back in to clear it"};

@@ -2,7 +2,8 @@
 // While some process holds Secure Input the tap sees no usable keys, so the corrector is off. The
 // watch finds out, at each refresh, whether Secure Input is on, who holds it and whether that
 // process still lives (a holder that quit leaves it stuck until the user logs out), logs each
-// change once, and publishes the run state. Main thread only.
+// change once, and publishes the run state. This program's own password field is not reported.
+// Main thread only.
 
 #include "controller/RuntimeStatus.h"
 #include "engine/CorrectionMode.h"

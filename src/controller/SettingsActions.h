@@ -51,6 +51,8 @@ public:
     virtual void checkForUpdates() = 0;
     /// Writes the one-line diagnostic summary to the log and opens the log.
     virtual void runDiagnostics() = 0;
+    /// Opens the session log with its default application; nothing when there is no log yet.
+    virtual void openLogFile() = 0;
     /// Types the test word into whatever has focus 3 s from now.
     virtual void testCorrection() = 0;
     /// The feedback alert with the contact address.

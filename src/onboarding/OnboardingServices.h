@@ -3,12 +3,12 @@
 // entry point before any of them is shown; everything must outlive the windows, which live for
 // the whole process.
 
+#include "controller/PageOpener.h"
 #include "platform/Defaults.h"
 #include "platform/EventPoster.h"
 #include "platform/InputSources.h"
 #include "platform/MainQueue.h"
 #include "platform/Permissions.h"
-#include "platform/Workspace.h"
 #include "stores/HistoryStore.h"
 
 namespace kx {
@@ -17,8 +17,8 @@ struct OnboardingServices {
     MainQueue* main = nullptr;
     Defaults* defaults = nullptr;
     platform::Permissions* permissions = nullptr;
-    /// Opens the pages where the permissions are granted.
-    platform::Workspace* workspace = nullptr;
+    /// Tells how to get each permission on this desktop.
+    PageOpener* pages = nullptr;
     /// The drill's keys.
     platform::EventPoster* eventPoster = nullptr;
     platform::InputSources* inputSources = nullptr;

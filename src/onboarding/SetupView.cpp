@@ -1,7 +1,6 @@
 #include "onboarding/SetupView.h"
 
 #include "onboarding/Spinner.h"
-#include "stores/Permissions.h"
 #include "ui/Assets.h"
 #include "ui/BetaBadge.h"
 #include "ui/SystemColors.h"
@@ -131,7 +130,8 @@ protected:
 // One permission: its number or check mark, what it is for, and the button to its page.
 class SetupStepRow : public QWidget {
 public:
-    SetupStepRow(int index, const QString& title, const QString& detail, std::function<void()> open, QWidget* parent)
+    SetupStepRow(int index, const QString& title, const QString& button, std::function<void()> explain,
+                 QWidget* parent)
         : QWidget(parent)
     {
         auto* layout = new QHBoxLayout(this);
@@ -142,19 +142,20 @@ public:
         auto* texts = new QVBoxLayout;
         texts->setSpacing(3);
         texts->addWidget(label(title, callout(QFont::DemiBold), SystemColors::label(this), this));
-        QLabel* detailLabel = label(detail, caption(), SystemColors::secondaryLabel(this), this);
-        detailLabel->setWordWrap(true);
-        texts->addWidget(detailLabel);
+        m_detail = label({}, caption(), SystemColors::secondaryLabel(this), this);
+        m_detail->setWordWrap(true);
+        texts->addWidget(m_detail);
         layout->addLayout(texts, 1);
-        auto* button = new QPushButton(QStringLiteral("Open Settings"), this);
-        button->setFont(Typography::font(11));
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, std::move(open));
-        layout->addWidget(button, 0, Qt::AlignTop);
+        auto* explainButton = new QPushButton(button, this);
+        explainButton->setFont(Typography::font(11));
+        explainButton->setAutoDefault(false);
+        connect(explainButton, &QPushButton::clicked, this, std::move(explain));
+        layout->addWidget(explainButton, 0, Qt::AlignTop);
     }
 
-    void setGranted(bool granted)
+    void setGranted(bool granted, const QString& detail)
     {
+        m_detail->setText(detail);
         m_granted = granted;
         m_mark->setGranted(granted);
         update();
@@ -175,6 +176,7 @@ protected:
 
 private:
     StepMark* m_mark = nullptr;
+    QLabel* m_detail = nullptr;
     bool m_granted = false;
 };
 
@@ -216,8 +218,8 @@ protected:
 
 }  // namespace
 
-SetupView::SetupView(SetupModel& model, std::function<void(const std::string&)> openPage, QWidget* parent)
-    : QWidget(parent), m_model(model), m_openPage(std::move(openPage))
+SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)> explain, QWidget* parent)
+    : QWidget(parent), m_model(model), m_explain(std::move(explain))
 {
     setFixedSize(viewWidth, viewHeight);
     auto* root = new QVBoxLayout(this);
@@ -229,20 +231,16 @@ SetupView::SetupView(SetupModel& model, std::function<void(const std::string&)> 
     content->setContentsMargins(20, 20, 20, 20);
     content->setSpacing(14);
     QLabel* intro = label(QStringLiteral("Kestrelix watches your typing and rewrites words you started in the wrong "
-                                         "keyboard layout. Your desktop needs you to allow that — two switches, one "
-                                         "time."),
+                                         "keyboard layout. For that it needs two things from your desktop: the X "
+                                         "server's keyboard extensions and the accessibility bus."),
                           callout(), SystemColors::secondaryLabel(this), this);
     intro->setWordWrap(true);
     content->addWidget(intro);
-    m_accessibilityRow = new SetupStepRow(
-        1, QStringLiteral("Accessibility"),
-        QStringLiteral("Lets Kestrelix replace the mistyped word and switch your input source."),
-        [this] { m_openPage(std::string(Permissions::accessibilityPane)); }, this);
+    m_accessibilityRow = new SetupStepRow(1, QStringLiteral("Accessibility"), QString::fromUtf8("How to Turn On…"),
+                                          [this] { m_explain(platform::Permission::accessibility); }, this);
     content->addWidget(m_accessibilityRow);
-    m_inputMonitoringRow = new SetupStepRow(
-        2, QStringLiteral("Input Monitoring"),
-        QStringLiteral("Lets Kestrelix see the keys you press so it can tell when a word came out as gibberish."),
-        [this] { m_openPage(std::string(Permissions::inputMonitoringPane)); }, this);
+    m_inputMonitoringRow = new SetupStepRow(2, QStringLiteral("Input Monitoring"), QString::fromUtf8("What to Do…"),
+                                            [this] { m_explain(platform::Permission::inputMonitoring); }, this);
     content->addWidget(m_inputMonitoringRow);
     content->addWidget(makeInstructions());
     content->addStretch(1);
@@ -254,6 +252,18 @@ SetupView::SetupView(SetupModel& model, std::function<void(const std::string&)> 
 }
 
 SetupView::~SetupView() = default;
+
+QString SetupView::detail(platform::Permission permission, bool granted)
+{
+    if (permission == platform::Permission::accessibility)
+        return granted ? QStringLiteral("The accessibility bus is on: Kestrelix can read the text before the cursor "
+                                        "to check each correction.")
+                       : QString::fromUtf8("Missing: the accessibility bus (AT-SPI) is off, so Kestrelix can’t read "
+                                           "the text before the cursor. Turn it on, then restart your applications.");
+    return granted ? QStringLiteral("The X server has the keyboard extensions Kestrelix needs to see and type keys.")
+                   : QString::fromUtf8("Missing: this display lacks the X keyboard extensions (XKB, XTEST, RECORD) "
+                                       "that let Kestrelix see keys. Log in to an Xorg session.");
+}
 
 QWidget* SetupView::makeHeader()
 {
@@ -284,9 +294,9 @@ QWidget* SetupView::makeInstructions()
     // The bold spans of each line; the desktop has no per-application switch, so the steps say
     // where the two switches are on X11.
     const std::array<QString, 3> lines = {
-        QStringLiteral("In the page that opens, turn on <b>assistive technologies</b> for Accessibility."),
+        QString::fromUtf8("<b>How to Turn On…</b> shows where your desktop turns on <b>accessibility</b>."),
         QStringLiteral("Input Monitoring needs an <b>X11</b> session; <b>Wayland</b> is not supported yet."),
-        QStringLiteral("Back here, each row turns into a <b>check mark</b> as soon as its switch is on."),
+        QStringLiteral("Back here, each row turns into a <b>check mark</b> as soon as its part is there."),
     };
     auto* panel = new Panel(SystemColors::withAlpha(SystemColors::label(this), 0.04), this);
     auto* column = new QVBoxLayout(panel);
@@ -349,8 +359,10 @@ QWidget* SetupView::makeFooter()
 
 void SetupView::follow()
 {
-    m_accessibilityRow->setGranted(m_model.accessibility());
-    m_inputMonitoringRow->setGranted(m_model.inputMonitoring());
+    m_accessibilityRow->setGranted(m_model.accessibility(),
+                                   detail(platform::Permission::accessibility, m_model.accessibility()));
+    m_inputMonitoringRow->setGranted(m_model.inputMonitoring(),
+                                     detail(platform::Permission::inputMonitoring, m_model.inputMonitoring()));
     const bool allSet = m_model.accessibility() && m_model.inputMonitoring();
     m_footer->setCurrentIndex(allSet ? 1 : 0);
     m_done->setDefault(allSet);

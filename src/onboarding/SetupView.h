@@ -1,10 +1,11 @@
 #pragma once
-// The setup window's content: the logo and wordmark, one step row per permission with a button
-// that opens the page where it is granted, three short instructions, and a footer that says
-// whether both are on. It follows the model's two flags.
+// The setup window's content: the logo and wordmark, one step row per permission saying what this
+// desktop has or lacks, with a button that tells how to get it, three short instructions, and a
+// footer that says whether both are on. It follows the model's two flags.
 
 #include "onboarding/SetupModel.h"
 #include "platform/Observable.h"
+#include "platform/Permissions.h"
 
 #include <QWidget>
 
@@ -26,8 +27,11 @@ public:
     static constexpr int viewWidth = 460;
     static constexpr int viewHeight = 560;
 
-    /// openPage opens the page where a permission is granted; model must outlive the view.
-    SetupView(SetupModel& model, std::function<void(const std::string&)> openPage, QWidget* parent = nullptr);
+    /// explain tells how to get a permission on this desktop; model must outlive the view.
+    SetupView(SetupModel& model, std::function<void(platform::Permission)> explain, QWidget* parent = nullptr);
+
+    /// What a permission's row says: what it is for, and what is missing when it is not granted.
+    static QString detail(platform::Permission permission, bool granted);
     ~SetupView() override;
 
     /// The footer's "Done".
@@ -43,7 +47,7 @@ private:
     void follow();
 
     SetupModel& m_model;
-    std::function<void(const std::string&)> m_openPage;
+    std::function<void(platform::Permission)> m_explain;
     SetupStepRow* m_accessibilityRow = nullptr;
     SetupStepRow* m_inputMonitoringRow = nullptr;
     QStackedWidget* m_footer = nullptr;

@@ -3,7 +3,6 @@
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/SetupView.h"
 #include "onboarding/WindowPlacement.h"
-#include "stores/Permissions.h"
 
 #include <QEvent>
 
@@ -13,12 +12,12 @@ SetupWindow& SetupWindow::shared()
 {
     const OnboardingServices& services = OnboardingServices::shared();
     // Never destroyed: its widgets may not outlive the application object, which goes first.
-    static auto* window = new SetupWindow(*services.main, *services.permissions, *services.workspace);
+    static auto* window = new SetupWindow(*services.main, *services.permissions, *services.pages);
     return *window;
 }
 
-SetupWindow::SetupWindow(MainQueue& main, platform::Permissions& permissions, platform::Workspace& workspace)
-    : m_model(main, permissions), m_workspace(workspace)
+SetupWindow::SetupWindow(MainQueue& main, platform::Permissions& permissions, PageOpener& pages)
+    : m_model(main, permissions), m_pages(pages)
 {
 }
 
@@ -28,7 +27,7 @@ void SetupWindow::show()
 {
     if (!m_view) {
         m_view = std::make_unique<SetupView>(
-            m_model, [this](const std::string& url) { Permissions::open(m_workspace, url); });
+            m_model, [this](platform::Permission permission) { m_pages.explainPermission(permission); });
         m_view->setWindowTitle(QStringLiteral("Kestrelix Setup — Beta"));
         WindowPlacement::prepare(*m_view);
         m_view->onDone = [this] { m_view->close(); };

@@ -6,7 +6,7 @@
 #include "onboarding/SetupModel.h"
 #include "platform/MainQueue.h"
 #include "platform/Permissions.h"
-#include "platform/Workspace.h"
+#include "controller/PageOpener.h"
 
 #include <QObject>
 
@@ -26,7 +26,7 @@ public:
     static SetupWindow& shared();
 
     /// Everything must outlive the window.
-    SetupWindow(MainQueue& main, platform::Permissions& permissions, platform::Workspace& workspace);
+    SetupWindow(MainQueue& main, platform::Permissions& permissions, PageOpener& pages);
     ~SetupWindow() override;
 
     /// Makes the window on first use; every time starts polling and brings it to the front.
@@ -40,7 +40,7 @@ protected:
 
 private:
     SetupModel m_model;
-    platform::Workspace& m_workspace;
+    PageOpener& m_pages;
     std::unique_ptr<SetupView> m_view;
 };
 

@@ -1,8 +1,8 @@
 #include "onboarding/WalkthroughStage.h"
 
 #include "controller/HotKeyText.h"
-#include "stores/Permissions.h"
 #include "ui/Assets.h"
+#include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
@@ -76,11 +76,11 @@ void WalkthroughStage::Tween::towards(double target)
     m_animation.start();
 }
 
-WalkthroughStage::WalkthroughStage(WalkthroughModel& model, std::function<void(const std::string&)> openPage,
+WalkthroughStage::WalkthroughStage(WalkthroughModel& model, std::function<void(platform::Permission)> explain,
                                    QWidget* parent)
     : QWidget(parent),
       m_model(model),
-      m_openPage(std::move(openPage)),
+      m_explain(std::move(explain)),
       m_logo(Assets::logo()),
       m_greyLogo(m_logo.isNull() ? QImage() : greyed(m_logo)),
       m_cut(*this, model.wireCut() ? 1 : 0, 280, QEasingCurve::InOutQuad),
@@ -294,9 +294,8 @@ void WalkthroughStage::paintFieldContent(QPainter& painter, const QRectF& box)
             painter.setBrush(secondary(i < state.passwordDots ? 0.75 : 0));
             painter.drawEllipse(QRectF(inner.left() + i * 16, inner.center().y() - 4.5, 9, 9));
         }
-        painter.setFont(Typography::font(15));
-        painter.setPen(primary());
-        painter.drawText(inner, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("🔒"));
+        // Drawn, not typed: a desktop without an emoji font would show an empty box.
+        Symbols::paint(painter, QRectF(inner.right() - 16, inner.center().y() - 8, 16, 16), "lock.fill", primary());
         return;
     }
     const QFont wordFont = Typography::font(19, QFont::DemiBold);
@@ -497,9 +496,9 @@ void WalkthroughStage::mouseReleaseEvent(QMouseEvent* event)
     }
     // The whole row opens the page, granted or not.
     if (permissionRowRect(0).contains(at))
-        m_openPage(std::string(Permissions::accessibilityPane));
+        m_explain(platform::Permission::accessibility);
     else if (permissionRowRect(1).contains(at))
-        m_openPage(std::string(Permissions::inputMonitoringPane));
+        m_explain(platform::Permission::inputMonitoring);
 }
 
 }  // namespace kx

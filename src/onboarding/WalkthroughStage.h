@@ -6,6 +6,7 @@
 // rows are its controls. Changes of the model's flags animate briefly.
 
 #include "onboarding/WalkthroughModel.h"
+#include "platform/Permissions.h"
 
 #include <QImage>
 #include <QTimer>
@@ -25,7 +26,7 @@ public:
     static constexpr double fieldWidthLimit = 400;
     static constexpr double stripWidthLimit = 310;
 
-    WalkthroughStage(WalkthroughModel& model, std::function<void(const std::string&)> openPage,
+    WalkthroughStage(WalkthroughModel& model, std::function<void(platform::Permission)> explain,
                      QWidget* parent = nullptr);
     ~WalkthroughStage() override;
 
@@ -80,7 +81,7 @@ private:
     QColor textBackground() const;
 
     WalkthroughModel& m_model;
-    std::function<void(const std::string&)> m_openPage;
+    std::function<void(platform::Permission)> m_explain;
     QTimer m_wireTimer;
     QImage m_logo;
     QImage m_greyLogo;

@@ -2,11 +2,14 @@
 
 #include "controller/HotKeyText.h"
 #include "onboarding/WalkthroughStage.h"
+#include "ui/FocusRing.h"
+#include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -30,6 +33,8 @@ public:
         setFont(Typography::font(14, QFont::DemiBold));
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
+        // Return presses the button that has the focus; the view presses the default one otherwise.
+        setAutoDefault(true);
     }
 
     void setKind(Kind kind)
@@ -74,6 +79,8 @@ protected:
         painter.setPen(text);
         painter.setFont(font());
         painter.drawText(rect(), Qt::AlignCenter, this->text());
+        painter.setOpacity(1);
+        FocusRing::paint(painter, *this, rect(), 9);
     }
 
 private:
@@ -143,7 +150,7 @@ const std::map<WalkStep, std::string>& WalkthroughView::lines()
     return captions;
 }
 
-WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(const std::string&)> openPage,
+WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(platform::Permission)> explain,
                                  QWidget* parent)
     : QWidget(parent), m_model(model)
 {
@@ -158,7 +165,7 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(con
     auto* column = new QVBoxLayout(walk);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_stage = new WalkthroughStage(model, std::move(openPage), walk);
+    m_stage = new WalkthroughStage(model, std::move(explain), walk);
     column->addWidget(m_stage);
     auto* divider = new QFrame(walk);
     divider->setFrameShape(QFrame::HLine);
@@ -169,6 +176,7 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(con
     m_caption->setFont(Typography::font(15, QFont::DemiBold));
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setWordWrap(true);
+    m_caption->setTextFormat(Qt::RichText);
     m_caption->setContentsMargins(28, 20, 28, 0);
     column->addWidget(m_caption);
     column->addStretch(1);
@@ -215,6 +223,20 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(con
 
 WalkthroughView::~WalkthroughView() = default;
 
+QPushButton* WalkthroughView::defaultButton() const
+{
+    return m_model.state().finished ? m_close : m_forward;
+}
+
+void WalkthroughView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    defaultButton()->click();
+}
+
 void WalkthroughView::follow()
 {
     const auto& state = m_model.state();
@@ -231,7 +253,8 @@ void WalkthroughView::follow()
     m_pages->setCurrentIndex(0);
     m_stage->follow();
     const auto caption = lines().find(state.step);
-    m_caption->setText(caption == lines().end() ? QString() : QString::fromStdString(caption->second));
+    const QString text = caption == lines().end() ? QString() : QString::fromStdString(caption->second);
+    m_caption->setText(Symbols::withImages(text, 17, SystemColors::label(m_caption)));
     m_dots->setStep(state.step);
     m_back->setVisible(state.step != WalkStep::automatic);
 

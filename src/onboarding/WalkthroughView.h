@@ -8,6 +8,7 @@
 
 #include "onboarding/WalkthroughModel.h"
 #include "platform/Observable.h"
+#include "platform/Permissions.h"
 
 #include <QWidget>
 
@@ -35,8 +36,8 @@ public:
     /// The caption of each step.
     static const std::map<WalkStep, std::string>& lines();
 
-    /// openPage opens the page where a permission is granted; model must outlive the view.
-    WalkthroughView(WalkthroughModel& model, std::function<void(const std::string&)> openPage,
+    /// explain tells how to get a permission on this desktop; model must outlive the view.
+    WalkthroughView(WalkthroughModel& model, std::function<void(platform::Permission)> explain,
                     QWidget* parent = nullptr);
     ~WalkthroughView() override;
 
@@ -45,6 +46,11 @@ public:
     QPushButton* forwardButton() const { return m_forward; }
     QPushButton* closeButton() const { return m_close; }
     WalkthroughStage* stage() const { return m_stage; }
+    /// What Return presses when no button has the focus: the forward button, or "Close" in the send-off.
+    QPushButton* defaultButton() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void follow();

@@ -3,7 +3,6 @@
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/WalkthroughView.h"
 #include "onboarding/WindowPlacement.h"
-#include "stores/Permissions.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -15,13 +14,13 @@ WalkthroughWindow& WalkthroughWindow::shared()
     const OnboardingServices& services = OnboardingServices::shared();
     // Never destroyed: its widgets may not outlive the application object, which goes first.
     static auto* window =
-        new WalkthroughWindow(*services.main, *services.permissions, *services.workspace, *services.defaults);
+        new WalkthroughWindow(*services.main, *services.permissions, *services.pages, *services.defaults);
     return *window;
 }
 
 WalkthroughWindow::WalkthroughWindow(MainQueue& main, platform::Permissions& permissions,
-                                     platform::Workspace& workspace, Defaults& defaults)
-    : m_model(main, permissions), m_workspace(workspace), m_defaults(defaults)
+                                     PageOpener& pages, Defaults& defaults)
+    : m_model(main, permissions), m_pages(pages), m_defaults(defaults)
 {
 }
 
@@ -34,7 +33,7 @@ void WalkthroughWindow::show()
 {
     if (!m_view) {
         m_view = std::make_unique<WalkthroughView>(
-            m_model, [this](const std::string& url) { Permissions::open(m_workspace, url); });
+            m_model, [this](platform::Permission permission) { m_pages.explainPermission(permission); });
         m_view->setWindowTitle(QStringLiteral("Kestrelix"));
         m_view->resize(WalkthroughView::openWidth, WalkthroughView::openHeight);
         WindowPlacement::prepare(*m_view);

@@ -6,7 +6,7 @@
 #include "platform/Defaults.h"
 #include "platform/MainQueue.h"
 #include "platform/Permissions.h"
-#include "platform/Workspace.h"
+#include "controller/PageOpener.h"
 
 #include <QObject>
 
@@ -28,7 +28,7 @@ public:
     static WalkthroughWindow& shared();
 
     /// Everything must outlive the window.
-    WalkthroughWindow(MainQueue& main, platform::Permissions& permissions, platform::Workspace& workspace,
+    WalkthroughWindow(MainQueue& main, platform::Permissions& permissions, PageOpener& pages,
                       Defaults& defaults);
     ~WalkthroughWindow() override;
 
@@ -44,7 +44,7 @@ protected:
 
 private:
     WalkthroughModel m_model;
-    platform::Workspace& m_workspace;
+    PageOpener& m_pages;
     Defaults& m_defaults;
     std::unique_ptr<WalkthroughView> m_view;
 };

@@ -72,6 +72,7 @@ std::optional<Error> AutostartLoginItem::register_()
                               "Type=Application\n"
                               "Name=Kestrelix\n"
                               "Comment=Fixes words typed on the wrong keyboard layout\n"
+                              "Icon=kestrelix\n"
                               "Exec=" + execValue(m_executable) + "\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n";

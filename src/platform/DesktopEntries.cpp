@@ -1,6 +1,7 @@
 #include "platform/DesktopEntries.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -224,6 +225,34 @@ std::optional<DesktopEntry> DesktopEntries::match(const ApplicationClues& clues)
             return entry;
     }
     return std::nullopt;
+}
+
+std::optional<DesktopEntry> DesktopEntries::find(const std::string& appID)
+{
+    if (appID.empty())
+        return std::nullopt;
+    const auto same = [&appID](const std::string& text) {
+        return std::ranges::equal(text, appID, [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        });
+    };
+    std::lock_guard lock(m_mutex);
+    refreshIfChanged();
+    for (const auto field : {&DesktopEntry::id, &DesktopEntry::startupWMClass}) {
+        const auto found = std::ranges::find_if(m_entries, [&](const DesktopEntry& e) { return same(e.*field); });
+        if (found != m_entries.end())
+            return *found;
+    }
+    // As in match(): a program several entries start names none of them.
+    std::optional<DesktopEntry> byProgram;
+    for (const DesktopEntry& entry : m_entries) {
+        if (!same(entry.program))
+            continue;
+        if (byProgram)
+            return std::nullopt;
+        byProgram = entry;
+    }
+    return byProgram;
 }
 
 }  // namespace kx::platform

@@ -47,6 +47,10 @@ public:
     /// The entry of the application, or none. The folders are read again when one of them changed.
     /// Thread-safe.
     std::optional<DesktopEntry> match(const ApplicationClues& clues);
+    /// The entry of the application known by appID: the entry of that id, else the one whose
+    /// StartupWMClass, else the only one whose program, is appID; case is ignored throughout, as
+    /// the same application goes by "XTerm" and "xterm". None when no entry has it. Thread-safe.
+    std::optional<DesktopEntry> find(const std::string& appID);
 
 private:
     void refreshIfChanged();

@@ -27,6 +27,9 @@ public:
     /// Posts event. False when it could not be made or posted; then nothing was posted.
     /// Callable from any thread.
     virtual bool post(const SyntheticKey& event) = 0;
+    /// Whether every character of text can be typed as text events now; false (logged) when one
+    /// cannot, so that a rewrite is given up before anything of it is posted. Any thread.
+    virtual bool canType(const std::string& /*text*/) { return true; }
 };
 
 }  // namespace kx::platform

@@ -24,6 +24,9 @@ public:
     /// Every item with every type whose data could be read, in order; empty when the pasteboard
     /// is empty or cannot be read.
     virtual std::vector<PasteboardItem> items() = 0;
+    /// items(), when they can all be read within seconds; none when not (an owner that does not
+    /// answer, or data too large to copy in that time).
+    virtual std::optional<std::vector<PasteboardItem>> itemsWithin(double seconds) = 0;
     /// Empties the pasteboard and takes it over for writing; returns the new change count.
     virtual std::int64_t clearContents() = 0;
     /// Adds items after what was written since clearContents(). False when refused (nothing added).

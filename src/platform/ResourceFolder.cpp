@@ -25,7 +25,13 @@ std::filesystem::path runningExecutable()
 
 std::optional<std::filesystem::path> ResourceFolder::find()
 {
-    return find(runningExecutable(), KX_INSTALL_RESOURCE_DIR);
+    const std::filesystem::path executable = runningExecutable();
+    // Installed, the data lies under the executable's own prefix (<prefix>/bin/kestrelix), which a
+    // package may have put elsewhere than the prefix the build was configured with.
+    const std::filesystem::path underPrefix = executable.parent_path().parent_path() / "share/kestrelix";
+    if (!executable.empty() && executable.parent_path().filename() == "bin" && isFolder(underPrefix))
+        return find(executable, underPrefix);
+    return find(executable, KX_INSTALL_RESOURCE_DIR);
 }
 
 std::optional<std::filesystem::path> ResourceFolder::find(const std::filesystem::path& executable,

@@ -9,8 +9,10 @@ namespace kx {
 
 class ResourceFolder {
 public:
-    /// The resource folder of this process: find(the running executable, the install folder
-    /// KX_INSTALL_RESOURCE_DIR). Looks at the disk on every call, so callers keep the answer.
+    /// The resource folder of this process: find(the running executable, the install folder),
+    /// the install folder being share/kestrelix under the prefix of an executable in a bin
+    /// folder when it exists, else KX_INSTALL_RESOURCE_DIR. Looks at the disk on every call, so
+    /// callers keep the answer.
     /// std::nullopt when there is none.
     static std::optional<std::filesystem::path> find();
 

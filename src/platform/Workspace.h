@@ -39,8 +39,9 @@ public:
     [[nodiscard]] virtual std::unique_ptr<Subscription>
     subscribeActivation(std::function<void(const RunningApplication&)> notice) = 0;
     /// Hands url to the desktop's default handler (xdg-open) without waiting for it. False when it
-    /// could not be handed over.
-    virtual bool open(const std::string& url) = 0;
+    /// could not be handed over. failed, when set, is called later on the main thread if the
+    /// handler cannot be started or reports that it could not open url.
+    virtual bool open(const std::string& url, std::function<void()> failed) = 0;
 };
 
 }  // namespace kx::platform

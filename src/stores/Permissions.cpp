@@ -23,10 +23,10 @@ bool Permissions::isUrl(std::string_view text)
     return true;
 }
 
-void Permissions::open(platform::Workspace& workspace, const std::string& url)
+void Permissions::open(platform::Workspace& workspace, const std::string& url, std::function<void()> failed)
 {
     if (isUrl(url))
-        workspace.open(url);
+        workspace.open(url, std::move(failed));
 }
 
 }  // namespace kx

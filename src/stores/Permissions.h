@@ -4,6 +4,7 @@
 
 #include "platform/Workspace.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,11 +15,24 @@ public:
     /// Assistive technologies reach applications over the AT-SPI bus, which the desktop's
     /// accessibility settings turn on; its help page says where.
     static constexpr std::string_view accessibilityPane = "help:gnome-help/a11y";
-    /// X11 has no switch for watching keys; the keyboard help is the nearest page.
-    static constexpr std::string_view inputMonitoringPane = "help:gnome-help/keyboard";
+    /// What to do when accessibility is off: the two ways the README gives.
+    static constexpr std::string_view accessibilitySteps =
+        "Kestrelix reads the text before the cursor over the accessibility bus (AT-SPI, package "
+        "at-spi2-core). Turn accessibility on for your session in one of two ways, then restart the "
+        "applications that were already open:\n\n"
+        "• On GNOME: Settings → Accessibility, or run\n"
+        "   gsettings set org.gnome.desktop.interface toolkit-accessibility true\n\n"
+        "• On any desktop: add the line QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 to "
+        "~/.config/environment.d/accessibility.conf (or export it in ~/.profile), then log out and back in.";
+    /// X11 has no switch for watching keys: what is missing is the server's, and so is the remedy.
+    static constexpr std::string_view inputMonitoringSteps =
+        "To see and type keys, Kestrelix needs the X server's XKB, XTEST and RECORD extensions, and "
+        "this display lacks one of them. Xorg has all three: log in to an Xorg (X11) session. Wayland "
+        "sessions are not supported yet.";
 
     /// Opens url with the desktop's default handler; a text that is not a URL does nothing.
-    static void open(platform::Workspace& workspace, const std::string& url);
+    /// failed as in Workspace::open.
+    static void open(platform::Workspace& workspace, const std::string& url, std::function<void()> failed = {});
 
 private:
     /// A scheme, a colon, and only characters a URL may hold.

@@ -94,9 +94,14 @@ std::set<std::string> PolicyStore::disabledList() const
     return {stored.begin(), stored.end()};
 }
 
+bool PolicyStore::isAlwaysOff(const std::optional<std::string>& appID)
+{
+    return appID && hardDeny.contains(*appID);
+}
+
 bool PolicyStore::isCorrectionAllowed(const std::optional<std::string>& appID) const
 {
-    if (!appID || appID->empty() || hardDeny.contains(*appID))
+    if (!appID || appID->empty() || isAlwaysOff(appID))
         return false;
     return !disabledList().contains(*appID);
 }
@@ -140,6 +145,16 @@ bool PolicyStore::isElectron(const std::string& appID)
 bool PolicyStore::usesClipboard(const std::string& appID)
 {
     return clipboardApps.contains(appID) || isElectron(appID);
+}
+
+std::set<std::string> PolicyStore::appsThatRan() const
+{
+    std::set<std::string> ran = disabledList();
+    for (const auto& [id, name] : appNames())
+        ran.insert(id);
+    for (const platform::RunningApplication& app : m_workspace.runningApplications())
+        ran.insert(app.id);
+    return ran;
 }
 
 std::vector<AppInfo> PolicyStore::knownApps()

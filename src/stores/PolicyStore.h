@@ -38,6 +38,8 @@ public:
     /// defaults and workspace must outlive the store.
     PolicyStore(Defaults& defaults, platform::Workspace& workspace);
 
+    /// Whether appID is one of the always-off applications (hardDeny).
+    static bool isAlwaysOff(const std::optional<std::string>& appID);
     /// False for no id, an empty one, an always-off application or one the user disabled.
     bool isCorrectionAllowed(const std::optional<std::string>& appID) const;
     /// Remembers the display name of appID; writes only when it changed.
@@ -47,6 +49,9 @@ public:
     /// Every application remembered, disabled or always off, sorted by name as the user's language
     /// sorts, ignoring case.
     std::vector<AppInfo> knownApps();
+    /// The applications that have run here: their names were remembered, the user disabled them,
+    /// or they run now.
+    std::set<std::string> appsThatRan() const;
     /// Whether a running instance of appID is an Electron application. The first answer for an id,
     /// false included, holds for the life of the process.
     bool isElectron(const std::string& appID);

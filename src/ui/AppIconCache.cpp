@@ -16,17 +16,25 @@ namespace kx {
 
 namespace {
 
-QIcon themed(const std::string& name)
+// The icon an entry in applicationsFolder names: an image file, a theme icon, or, as the icon theme
+// specification falls back to, an image in the "pixmaps" folder beside it (xterm's mini.xterm).
+QIcon themed(const std::string& name, const std::filesystem::path& applicationsFolder)
 {
     if (name.empty())
         return {};
     const QString value = QString::fromStdString(name);
-    // An entry may name an image file instead of a theme icon.
-    if (std::filesystem::path(name).is_absolute()) {
-        std::error_code ec;
+    std::error_code ec;
+    if (std::filesystem::path(name).is_absolute())
         return std::filesystem::is_regular_file(name, ec) ? QIcon(value) : QIcon();
+    QIcon icon = QIcon::fromTheme(value);
+    if (!icon.isNull() || name.find('/') != std::string::npos)
+        return icon;
+    for (const char* extension : {".png", ".svg", ".xpm"}) {
+        const std::filesystem::path file = applicationsFolder.parent_path() / "pixmaps" / (name + extension);
+        if (std::filesystem::is_regular_file(file, ec))
+            return QIcon(QString::fromStdString(file.string()));
     }
-    return QIcon::fromTheme(value);
+    return icon;
 }
 
 // The desktop entry file with this id in folder: "<id>.desktop", or one in a subfolder whose path
@@ -127,7 +135,7 @@ QIcon AppIconCache::lookUp(const std::string& appID, const std::vector<std::file
             std::ifstream in(file);
             std::stringstream contents;
             contents << in.rdbuf();
-            found = themed(iconName(contents.str()));
+            found = themed(iconName(contents.str()), folder);
             break;
         }
     }

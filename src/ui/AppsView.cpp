@@ -34,8 +34,9 @@ QPixmap appIcon(const std::string& appID, bool dimmed)
 
 }  // namespace
 
-AppsView::AppsView(PolicyStore& policy, BehaviorPrefs& behavior, QWidget* parent)
-    : QWidget(parent), m_policy(policy), m_behavior(behavior), m_layout(new QVBoxLayout(this))
+AppsView::AppsView(PolicyStore& policy, BehaviorPrefs& behavior, AppsListing::EntryLookup entries, QWidget* parent)
+    : QWidget(parent), m_policy(policy), m_behavior(behavior), m_entries(std::move(entries)),
+      m_layout(new QVBoxLayout(this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_subscription = behavior.troubleshootingChanged.subscribe([this](bool on) {
@@ -48,18 +49,18 @@ AppsView::AppsView(PolicyStore& policy, BehaviorPrefs& behavior, QWidget* parent
 std::vector<AppInfo> AppsView::controllable() const
 {
     std::vector<AppInfo> result;
-    for (const AppInfo& app : m_apps)
-        if (!app.hardDenied)
-            result.push_back(app);
+    for (const ListedApp& listed : m_apps)
+        if (!listed.app.hardDenied)
+            result.push_back(listed.app);
     return result;
 }
 
 std::vector<AppInfo> AppsView::locked() const
 {
     std::vector<AppInfo> result;
-    for (const AppInfo& app : m_apps)
-        if (app.hardDenied)
-            result.push_back(app);
+    for (const ListedApp& listed : m_apps)
+        if (listed.app.hardDenied)
+            result.push_back(listed.app);
     return result;
 }
 
@@ -88,19 +89,21 @@ QString AppsView::subtitleFor(const AppInfo& app)
 
 void AppsView::load()
 {
-    m_apps = m_policy.knownApps();
+    m_apps = AppsListing::build(m_policy.knownApps(), m_policy.appsThatRan(), m_entries);
     rebuild();
 }
 
-void AppsView::setEnabled(bool on, const std::string& appID)
+void AppsView::setEnabled(bool on, const std::vector<std::string>& ids)
 {
-    m_policy.setEnabled(on, appID);
+    for (const std::string& id : ids)
+        m_policy.setEnabled(on, id);
     // The switch that called is inside the list being replaced; replace it once its click is over.
     QMetaObject::invokeMethod(this, [this] { load(); }, Qt::QueuedConnection);
 }
 
-QWidget* AppsView::row(const AppInfo& app, QWidget* trailing)
+QWidget* AppsView::row(const ListedApp& listed, QWidget* trailing)
 {
+    const AppInfo& app = listed.app;
     auto* rowWidget = new QWidget;
     rowWidget->setObjectName(QStringLiteral("row:") + QString::fromStdString(app.id));
     auto* layout = new QHBoxLayout(rowWidget);
@@ -108,7 +111,7 @@ QWidget* AppsView::row(const AppInfo& app, QWidget* trailing)
     layout->setSpacing(10);
     auto* icon = new QLabel(rowWidget);
     icon->setFixedSize(iconSide, iconSide);
-    icon->setPixmap(appIcon(app.id, app.hardDenied));
+    icon->setPixmap(appIcon(listed.iconID, app.hardDenied));
     layout->addWidget(icon);
 
     auto* texts = new QVBoxLayout;
@@ -156,23 +159,26 @@ void AppsView::rebuild()
     sections->setSpacing(18);
 
     auto* controlled = new FormSection(QStringLiteral("You control these"));
-    for (const AppInfo& app : controllable()) {
-        auto* toggle = new MiniToggle(app.enabled);
-        toggle->setObjectName(QString::fromStdString(app.id));
-        toggle->onChange = [this, id = app.id](bool on) { setEnabled(on, id); };
-        controlled->addRow(row(app, toggle));
+    for (const ListedApp& listed : m_apps) {
+        if (listed.app.hardDenied)
+            continue;
+        auto* toggle = new MiniToggle(listed.app.enabled);
+        toggle->setObjectName(QString::fromStdString(listed.app.id));
+        toggle->onChange = [this, ids = listed.ids](bool on) { setEnabled(on, ids); };
+        controlled->addRow(row(listed, toggle));
     }
     sections->addWidget(controlled);
 
-    const std::vector<AppInfo> lockedApps = locked();
-    if (!lockedApps.empty()) {
-        m_locked = new FormSection(QStringLiteral("Always off"));
-        for (const AppInfo& app : lockedApps) {
-            auto* lock = new QLabel;
-            lock->setPixmap(Symbols::pixmap("lock.fill", 14, SystemColors::tertiaryLabel(this)));
-            m_locked->addRow(row(app, lock));
+    for (const ListedApp& listed : m_apps) {
+        if (!listed.app.hardDenied)
+            continue;
+        if (!m_locked) {
+            m_locked = new FormSection(QStringLiteral("Always off"));
+            sections->addWidget(m_locked);
         }
-        sections->addWidget(m_locked);
+        auto* lock = new QLabel;
+        lock->setPixmap(Symbols::pixmap("lock.fill", 14, SystemColors::tertiaryLabel(this)));
+        m_locked->addRow(row(listed, lock));
     }
     sections->addStretch(1);
     scroll->setWidget(list);

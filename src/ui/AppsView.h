@@ -1,10 +1,12 @@
 #pragma once
-// The Apps tab: every application the policy store knows, with a switch for each one the user may
-// turn off, and the always-off ones apart, dimmed and locked. It reads and writes only through the
-// policy store; the list is loaded when the tab is made and reloaded after each switch.
+// The Apps tab: the applications the policy store knows that are installed or have run, once
+// each, with a switch for each one the user may turn off, and the always-off ones apart, dimmed and
+// locked. It reads and writes only through the policy store; the list is loaded when the tab is
+// made and reloaded after each switch.
 
 #include "platform/Observable.h"
 #include "stores/PolicyStore.h"
+#include "ui/AppsListing.h"
 
 #include <QWidget>
 
@@ -23,10 +25,11 @@ class AppsView : public QWidget {
     Q_OBJECT
 
 public:
-    /// Both must outlive the view.
-    AppsView(PolicyStore& policy, BehaviorPrefs& behavior, QWidget* parent = nullptr);
+    /// Both must outlive the view. entries: where an application's desktop entry is found.
+    AppsView(PolicyStore& policy, BehaviorPrefs& behavior,
+             AppsListing::EntryLookup entries = AppsListing::installedEntries(), QWidget* parent = nullptr);
 
-    const std::vector<AppInfo>& apps() const { return m_apps; }
+    const std::vector<ListedApp>& apps() const { return m_apps; }
     /// The applications the user may switch, in the order of apps().
     std::vector<AppInfo> controllable() const;
     /// The always-off applications, in the order of apps().
@@ -44,12 +47,13 @@ public:
 private:
     void load();
     void rebuild();
-    void setEnabled(bool on, const std::string& appID);
-    QWidget* row(const AppInfo& app, QWidget* trailing);
+    void setEnabled(bool on, const std::vector<std::string>& ids);
+    QWidget* row(const ListedApp& listed, QWidget* trailing);
 
     PolicyStore& m_policy;
     BehaviorPrefs& m_behavior;
-    std::vector<AppInfo> m_apps;
+    AppsListing::EntryLookup m_entries;
+    std::vector<ListedApp> m_apps;
     QWidget* m_content = nullptr;
     QVBoxLayout* m_layout;
     FormSection* m_locked = nullptr;

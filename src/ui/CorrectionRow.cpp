@@ -1,6 +1,7 @@
 #include "ui/CorrectionRow.h"
 
 #include "ui/AppIconCache.h"
+#include "ui/FocusRing.h"
 #include "ui/PillLabel.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
@@ -60,6 +61,7 @@ void CorrectionRow::Thumb::paintEvent(QPaintEvent*)
     const QColor color = m_lit ? m_color : SystemColors::secondaryLabel(this);
     const double side = 14;
     Symbols::paint(painter, QRectF((width() - side) / 2, (height() - side) / 2, side, side), name, color);
+    FocusRing::paint(painter, *this, rect(), 6);
 }
 
 CorrectionRow::CorrectionRow(const CorrectionRecord& rec, bool showThumbs, std::function<void(Rating)> rate,

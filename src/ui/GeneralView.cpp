@@ -10,12 +10,14 @@
 #include "stores/HistoryStore.h"
 #include "stores/LoginItem.h"
 #include "stores/SoundPrefs.h"
+#include "ui/DialogWidth.h"
 #include "ui/FormSection.h"
 #include "ui/ModeSelectorRow.h"
 #include "ui/Symbols.h"
 #include "ui/SwitchButton.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
+#include "ui/WheelGuard.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -168,6 +170,7 @@ QWidget* GeneralView::buildForm()
     connect(m_soundSwitch, &QAbstractButton::clicked, this, [&sound](bool on) { sound.setEnabled(on); });
     soundSection->addRow(FormSection::labeledRow(m_soundSwitch->accessibleName(), m_soundSwitch));
     m_soundPicker = new QComboBox;
+    WheelGuard::install(m_soundPicker);
     for (const std::string& name : SoundPrefs::available())
         m_soundPicker->addItem(QString::fromStdString(name));
     connect(m_soundPicker, &QComboBox::activated, this, [this, &sound](int chosen) {
@@ -318,6 +321,7 @@ void GeneralView::promptTroubleshootingPassword(std::function<void(bool)> then)
     layout->addWidget(information);
     layout->addWidget(field);
     layout->addWidget(buttons);
+    DialogWidth::holdTitle(*prompt);
 
     connect(prompt, &QDialog::finished, this, [this, field, then = std::move(then)](int result) {
         if (result != QDialog::Accepted) {
@@ -334,6 +338,7 @@ void GeneralView::promptTroubleshootingPassword(std::function<void(bool)> then)
         wrong->setObjectName(QStringLiteral("incorrectPassword"));
         wrong->setWindowModality(Qt::WindowModal);
         wrong->setAttribute(Qt::WA_DeleteOnClose);
+        DialogWidth::holdTitle(*wrong);
         wrong->open();
         then(false);
     });
@@ -353,9 +358,13 @@ void GeneralView::confirmErase()
                                                "session log. This can't be undone."));
     confirm->setIcon(QMessageBox::Warning);
     QPushButton* erase = confirm->addButton(QStringLiteral("Erase Everything"), QMessageBox::DestructiveRole);
-    confirm->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* cancel = confirm->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    // Return must never erase: the harmless answer is the default.
+    confirm->setDefaultButton(cancel);
+    confirm->setEscapeButton(cancel);
     confirm->setWindowModality(Qt::WindowModal);
     confirm->setAttribute(Qt::WA_DeleteOnClose);
+    DialogWidth::holdTitle(*confirm);
     connect(confirm, &QMessageBox::buttonClicked, this, [this, erase](QAbstractButton* clicked) {
         if (clicked == erase)
             eraseEverything();
@@ -390,12 +399,7 @@ void GeneralView::openDrill()
 
 void GeneralView::openLogFile()
 {
-    std::error_code ec;
-    const std::filesystem::path file = Log::url();
-    // Right after an erase there is no log yet; opening nothing would only show an error.
-    if (!std::filesystem::exists(file, ec))
-        return;
-    m_context.workspace->open(QUrl::fromLocalFile(QString::fromStdString(file.string())).toString().toStdString());
+    m_context.actions->openLogFile();
 }
 
 void GeneralView::refreshStats()
@@ -420,6 +424,7 @@ void GeneralView::refreshMode()
     }
     m_modePicker = new ModeSelectorRow(mode);
     m_modePicker->setFixedWidth(ModeSelectorRow::rowWidth);
+    WheelGuard::install(m_modePicker);
     m_modePicker->onChange = [this](CorrectionMode chosen) { m_context.behavior->setCorrectionMode(chosen); };
     m_modeRow->addWidget(m_modePicker);
 }

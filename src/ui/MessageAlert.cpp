@@ -1,5 +1,7 @@
 #include "ui/MessageAlert.h"
 
+#include "ui/DialogWidth.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -36,6 +38,8 @@ void MessageAlert::show(const Alert& alert, std::function<void(std::optional<std
         // Escape and the window's close button choose the last button, the one that declines.
         box->setEscapeButton(buttons.back());
     }
+
+    DialogWidth::holdTitle(*box);
 
     QObject::connect(box, &QMessageBox::finished, box, [box, buttons, then = std::move(then)] {
         std::optional<std::size_t> chosen;

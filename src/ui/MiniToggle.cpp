@@ -1,7 +1,9 @@
 #include "ui/MiniToggle.h"
 
+#include "ui/FocusRing.h"
 #include "ui/SystemColors.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVariantAnimation>
@@ -16,14 +18,28 @@ MiniToggle::MiniToggle(bool isOn, QWidget* parent) : QWidget(parent), m_isOn(isO
 {
     setFixedSize(width, height);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void MiniToggle::mousePressEvent(QMouseEvent* event)
 {
     // Accepted here, so the menu never sees the click and stays open.
     event->accept();
-    if (event->button() != Qt::LeftButton)
+    if (event->button() == Qt::LeftButton)
+        flip();
+}
+
+void MiniToggle::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() != Qt::Key_Space) {
+        QWidget::keyPressEvent(event);
         return;
+    }
+    flip();
+}
+
+void MiniToggle::flip()
+{
     m_isOn = !m_isOn;
     if (onChange)
         onChange(m_isOn);
@@ -71,6 +87,7 @@ void MiniToggle::paintEvent(QPaintEvent*)
     painter.drawEllipse(knob.translated(0, 0.5));
     painter.setBrush(Qt::white);
     painter.drawEllipse(knob);
+    FocusRing::paint(painter, *this, rect(), height / 2.0);
 }
 
 }  // namespace kx

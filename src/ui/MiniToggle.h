@@ -1,6 +1,7 @@
 #pragma once
 // A small hand-drawn on/off switch for menu rows. A click flips it at once, reports the new state
-// and slides the knob; the menu stays open. Only a click changes the state.
+// and slides the knob; the menu stays open. Only a click, or Space while it has the focus, changes
+// the state.
 
 #include <QWidget>
 
@@ -29,9 +30,11 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void flip();
     void animate(double target);
 
     bool m_isOn;

@@ -1,9 +1,11 @@
 #include "ui/ModeSelectorRow.h"
 
+#include "ui/FocusRing.h"
 #include "ui/SystemColors.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -124,10 +126,25 @@ void ModeSelectorRow::mousePressEvent(QMouseEvent* event)
 {
     // Accepted whatever it hits, so the menu never takes the click as a choice and stays open.
     event->accept();
-    const auto i = segmentIndex(event->position());
-    if (!i || std::size_t(*i) == m_selected)
+    if (const auto i = segmentIndex(event->position()))
+        select(std::size_t(*i));
+}
+
+void ModeSelectorRow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Left && m_selected > 0)
+        select(m_selected - 1);
+    else if (event->key() == Qt::Key_Right && m_selected + 1 < modes.size())
+        select(m_selected + 1);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void ModeSelectorRow::select(std::size_t index)
+{
+    if (index == m_selected)
         return;
-    m_selected = std::size_t(*i);
+    m_selected = index;
     update();
     QAccessibleValueChangeEvent change(this, title(selectedMode()));
     QAccessible::updateAccessibility(&change);
@@ -169,6 +186,7 @@ void ModeSelectorRow::paintEvent(QPaintEvent*)
         painter.setPen(textColor);
         painter.drawText(pill, Qt::AlignCenter, title(modes[i]));
     }
+    FocusRing::paint(painter, *this, trackRect().adjusted(-2, -2, 2, 2), 8);
 }
 
 }  // namespace kx

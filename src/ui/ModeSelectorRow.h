@@ -1,7 +1,8 @@
 #pragma once
 // The menu row that chooses the correction mode: a three-segment pill control reading "Automatic",
 // "Ask" and "Manual". It draws itself: a tinted track, a pill on the selected segment and a
-// fainter one under the pointer. A click selects at once and the menu stays open.
+// fainter one under the pointer. A click selects at once and the menu stays open. Where it takes the
+// focus (the settings form), the arrow keys choose the neighbouring mode.
 
 #include "engine/CorrectionMode.h"
 
@@ -41,9 +42,12 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void select(std::size_t index);
+
     std::size_t m_selected = 0;
     std::optional<int> m_hovered;
 };

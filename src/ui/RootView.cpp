@@ -5,6 +5,7 @@
 #include "ui/AppsView.h"
 #include "ui/BetaBadge.h"
 #include "ui/Divider.h"
+#include "ui/FocusRing.h"
 #include "ui/GeneralView.h"
 #include "ui/HistoryView.h"
 #include "ui/StatusBanner.h"
@@ -65,6 +66,7 @@ void RootView::TabButton::paintEvent(QPaintEvent*)
     painter.setFont(titleFont);
     painter.setPen(foreground);
     painter.drawText(QRectF(0, top + symbolSide + spacing, width(), titleHeight), Qt::AlignCenter, text());
+    FocusRing::paint(painter, *this, rect(), 8);
 }
 
 void RootView::TabButton::enterEvent(QEnterEvent* event)
@@ -169,7 +171,7 @@ void RootView::showTab(Tab tab)
         m_current = new GeneralView(c, m_makeDrillView, this);
         break;
     case Tab::apps:
-        m_current = new AppsView(*c.policy, *c.behavior, this);
+        m_current = new AppsView(*c.policy, *c.behavior, AppsListing::installedEntries(), this);
         break;
     case Tab::history:
         m_current = new HistoryView(*c.store, *c.behavior, [actions = c.actions] { return actions->reportText(); }, this);

@@ -1,11 +1,15 @@
 #include "ui/SecureInputBanner.h"
 
 #include "platform/Text.h"
+#include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
 #include <QPainter>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
 
 #include <cmath>
 
@@ -23,6 +27,24 @@ QTextCharFormat format(double size, QFont::Weight weight, const QColor& color)
     f.setFont(Typography::font(size, weight));
     f.setForeground(color);
     return f;
+}
+
+constexpr int symbolSide = 13;
+
+// Draws the symbol name where the text has emoji: a desktop without an emoji font would show an
+// empty box. The image is named by the emoji, so text() still reads it.
+void insertSymbol(QTextCursor& cursor, std::string_view name, const QColor& color, const QString& emoji,
+                  const QTextCharFormat& around)
+{
+    QTextDocument& document = *cursor.document();
+    if (!document.resource(QTextDocument::ImageResource, QUrl(emoji)).isValid())
+        document.addResource(QTextDocument::ImageResource, QUrl(emoji), Symbols::pixmap(name, symbolSide, color).toImage());
+    QTextImageFormat image;
+    image.merge(around);
+    image.setName(emoji);
+    image.setWidth(symbolSide);
+    image.setHeight(symbolSide);
+    cursor.insertImage(image);
 }
 
 }  // namespace
@@ -49,7 +71,11 @@ SecureInputBanner::SecureInputBanner(const std::string& holder, bool stuck, QWid
     QTextCursor cursor(&m_text);
     if (stuck) {
         const QString name = holder.empty() ? QString("an app") : QString::fromStdString(holder);
-        cursor.insertText(QString::fromUtf8("⚠️ Secure input held ⚠️"), format(12.5, QFont::DemiBold, label));
+        const QTextCharFormat title = format(12.5, QFont::DemiBold, label);
+        const QString warning = QString::fromUtf8("⚠️");
+        insertSymbol(cursor, "exclamationmark.triangle.fill", SystemColors::orange(), warning, title);
+        cursor.insertText(QStringLiteral(" Secure input held "), title);
+        insertSymbol(cursor, "exclamationmark.triangle.fill", SystemColors::orange(), warning, title);
         cursor.insertBlock();
         cursor.insertText("A bug in " + name + " left it on and it blocks Kestrelix in every app.",
                           format(12, QFont::Normal, label));
@@ -58,14 +84,30 @@ SecureInputBanner::SecureInputBanner(const std::string& holder, bool stuck, QWid
         cursor.insertText("To clear it: log out of your desktop session, then log back in.",
                           format(12, QFont::Normal, label));
     } else {
-        cursor.insertText(QString::fromUtf8("🔒 Secure input. Access blocked by ") + shortName(holder) + ".",
-                          format(12, QFont::Normal, label));
+        const QTextCharFormat body = format(12, QFont::Normal, label);
+        insertSymbol(cursor, "lock.fill", label, QString::fromUtf8("🔒"), body);
+        cursor.insertText(" Secure input. Access blocked by " + shortName(holder) + ".", body);
     }
     const int h = std::max(int(std::ceil(m_text.size().height())) + 2 * verticalInset, minimumHeight);
     // The text keeps its width; in a wider menu only the box grows.
     setFixedHeight(h);
     setMinimumWidth(bannerWidth);
     resize(bannerWidth, h);
+}
+
+QString SecureInputBanner::text() const
+{
+    QString out;
+    for (QTextBlock block = m_text.begin(); block.isValid(); block = block.next()) {
+        if (block != m_text.begin())
+            out += '\n';
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextImageFormat image = fragment.charFormat().toImageFormat();
+            out += image.isValid() ? image.name().repeated(fragment.length()) : fragment.text();
+        }
+    }
+    return out;
 }
 
 void SecureInputBanner::paintEvent(QPaintEvent*)

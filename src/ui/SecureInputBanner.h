@@ -22,7 +22,8 @@ public:
 
     QSize sizeHint() const override { return {bannerWidth, height()}; }
     /// The banner's text without its formatting.
-    QString text() const { return m_text.toPlainText(); }
+    /// The banner's text, its symbols read as the emoji they stand for.
+    QString text() const;
     /// The banner's text with its fonts and colours, as drawn.
     const QTextDocument& document() const { return m_text; }
     /// The blocked variant's name: a name of 33 characters or more is cut to 31 and an ellipsis.

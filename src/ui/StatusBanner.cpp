@@ -67,7 +67,8 @@ StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& stat
     switch (kind) {
     case Kind::permissions:
         return {"exclamationmark.triangle.fill", SystemColors::orange(), QString::fromUtf8("Kestrelix isn’t running"),
-                "It needs Accessibility and Input Monitoring permission before it can watch typing or fix a word."};
+                "It needs the X server's keyboard extensions and the accessibility bus before it can watch "
+                "typing or fix a word."};
     case Kind::stuck:
         return {"exclamationmark.triangle.fill", SystemColors::red(), "Secure input held",
                 "A bug in " + (name.isEmpty() ? QString("an app") : name) +

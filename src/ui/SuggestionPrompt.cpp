@@ -1,6 +1,7 @@
 #include "ui/SuggestionPrompt.h"
 
 #include "controller/HotKeyText.h"
+#include "ui/Compositing.h"
 #include "ui/SystemColors.h"
 
 #include <QGuiApplication>
@@ -26,6 +27,7 @@ constexpr int offset = 14;
 constexpr int edge = 4;
 constexpr int fadeInMilliseconds = 120;
 constexpr int fadeOutMilliseconds = 100;
+constexpr double cornerRadius = 8;
 
 QFont sized(QFont font, int pixels, QFont::Weight weight)
 {
@@ -83,7 +85,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         painter.setBrush(SystemColors::blue());
-        painter.drawRoundedRect(QRectF(rect()), 8, 8);
+        painter.drawRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
 
         const QFontMetrics swapMetrics(swapFont());
         const QFontMetrics keyMetrics(keyFont());
@@ -160,6 +162,12 @@ void SuggestionPrompt::show(platform::ScreenPoint at)
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         mainAvailable = primary->availableGeometry();
     m_panel->move(placement(toLogical(at), m_panel->size(), screens, mainAvailable));
+    // Without a compositor the transparent corners would show black; the window takes the capsule's
+    // shape instead. Asked at each show, as a compositor may start or stop meanwhile.
+    if (Compositing::active())
+        m_panel->clearMask();
+    else
+        m_panel->setMask(Compositing::roundedMask(m_panel->size(), cornerRadius));
 
     // A show during a fade-out cancels it: the prompt must not vanish under a waiting swap.
     m_fade->stop();

@@ -1,5 +1,6 @@
 #include "ui/SwitchButton.h"
 
+#include "ui/FocusRing.h"
 #include "ui/SystemColors.h"
 
 #include <QPainter>
@@ -32,6 +33,8 @@ void SwitchButton::paintEvent(QPaintEvent*)
     painter.drawEllipse(knob.translated(0, 0.5));
     painter.setBrush(Qt::white);
     painter.drawEllipse(knob);
+    painter.setOpacity(1);
+    FocusRing::paint(painter, *this, rect(), height() / 2.0);
 }
 
 }  // namespace kx

@@ -1,5 +1,6 @@
 #include "ui/Symbols.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
@@ -8,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 namespace kx {
 
@@ -168,6 +171,15 @@ const std::map<std::string_view, Painter>& painters()
              stroke(p, c, shackle);
              fill(p, c, roundedRect(0.18, 0.44, 0.64, 0.48, 0.08));
          }},
+        {"face.smiling", [](QPainter& p, const QColor& c) {
+             stroke(p, c, circle(0.5, 0.5, 0.42));
+             fill(p, c, circle(0.36, 0.4, 0.055));
+             fill(p, c, circle(0.64, 0.4, 0.055));
+             QPainterPath smile;
+             smile.arcMoveTo(QRectF(0.28, 0.3, 0.44, 0.42), 200);
+             smile.arcTo(QRectF(0.28, 0.3, 0.44, 0.42), 200, 140);
+             stroke(p, c, smile);
+         }},
         {"app.dashed", [](QPainter& p, const QColor& c) {
              QPen pen = strokePen(c);
              pen.setDashPattern({1.5, 1.8});
@@ -312,6 +324,31 @@ QPixmap Symbols::pixmap(std::string_view name, int side, const QColor& color, do
     QPainter painter(&pixmap);
     paint(painter, QRectF(0, 0, side, side), name, color);
     return pixmap;
+}
+
+QString Symbols::withImages(const QString& text, int side, const QColor& color)
+{
+    // The emoji a text may hold, and the symbols drawn in their place.
+    static const std::vector<std::pair<QString, std::string_view>> emoji = {
+        {QString::fromUtf8("\U0001F642"), "face.smiling"},
+        {QString::fromUtf8("\U0001F512"), "lock.fill"},
+        {QString::fromUtf8("\u26A0\uFE0F"), "exclamationmark.triangle.fill"},
+    };
+    QString html = text.toHtmlEscaped();
+    for (const auto& [character, name] : emoji) {
+        if (!html.contains(character))
+            continue;
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        pixmap(name, side, color).toImage().save(&buffer, "PNG");
+        const QString image = QStringLiteral("<img src=\"data:image/png;base64,%1\" width=\"%2\" height=\"%2\" "
+                                             "style=\"vertical-align: middle\">")
+                                  .arg(QString::fromLatin1(png.toBase64()))
+                                  .arg(side);
+        html.replace(character, image);
+    }
+    return html;
 }
 
 QIcon Symbols::icon(std::string_view name, const QColor& color, int side)

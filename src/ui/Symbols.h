@@ -20,6 +20,9 @@ public:
     static void paint(QPainter& painter, const QRectF& rect, std::string_view name, const QColor& color);
     /// name drawn on a transparent square of side points, for the device pixel ratio dpr.
     static QPixmap pixmap(std::string_view name, int side, const QColor& color, double dpr = 2.0);
+    /// text as rich text with its emoji (🙂, 🔒, ⚠️) drawn as these symbols, side points high, in
+    /// color: a desktop without an emoji font would show empty boxes. The rest stays plain text.
+    static QString withImages(const QString& text, int side, const QColor& color);
     /// An icon of name in color, for buttons; the disabled state is drawn faded.
     static QIcon icon(std::string_view name, const QColor& color, int side = 16);
 };

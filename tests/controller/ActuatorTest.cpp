@@ -5,6 +5,9 @@
 #include "engine/KeyStroke.h"
 #include "platform/sim/SimDesktop.h"
 
+#include "ScopedLog.h"
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 namespace kx::test {
@@ -31,6 +34,7 @@ protected:
     VirtualMainQueue queue;
     sim::SimDesktop desk{queue};
     std::vector<double> pauses;
+    TempFolder m_logFolder{"kx-actuator"};
     Actuator actuator{desk.eventPoster(), desk.pasteboard(), desk.inputSources(), queue,
                       [this](double seconds) { pauses.push_back(seconds); }};
 };
@@ -51,7 +55,7 @@ TEST_F(ActuatorTest, ClipboardReplaceTypesTrailingBlankAsKey)
     for (const auto& row : rows) {
         field().setText("akuo ");
         desk.eventPoster().clearPosted();
-        actuator.replace(5, row.text, ActuationStrategy::clipboard);
+        EXPECT_TRUE(actuator.replace(5, row.text, ActuationStrategy::clipboard));
         EXPECT_EQ(field().text(), row.text);
         EXPECT_EQ(posted().back().code, row.lastKey) << row.text;
         EXPECT_EQ(posted()[10].code, Actuator::vKey) << row.text;
@@ -65,11 +69,36 @@ TEST_F(ActuatorTest, ClipboardReplaceTypesTrailingBlankAsKey)
 TEST_F(ActuatorTest, LoneBlankUnderClipboardOnlyTypesTheKey)
 {
     const auto before = desk.pasteboard().changeCount();
-    actuator.replace(0, " ", ActuationStrategy::clipboard);
+    EXPECT_TRUE(actuator.replace(0, " ", ActuationStrategy::clipboard));
     ASSERT_EQ(posted().size(), 2u);
     EXPECT_EQ(posted()[0].code, Actuator::spaceKey);
     EXPECT_EQ(desk.pasteboard().changeCount(), before);
     EXPECT_EQ(field().text(), " ");
+}
+
+// When the user's pasteboard cannot be saved in time, the text is typed instead: the user's copy
+// stays as it is, nothing waits for it, and the log says why. The paste's pending restore is known
+// until it has run.
+TEST_F(ActuatorTest, UnsavablePasteboardIsTypedAroundNotPasted)
+{
+    const test::ScopedLog log(m_logFolder / "kestrelix.log");
+    desk.pasteboard().setSlowOwner(true);
+    const auto before = desk.pasteboard().changeCount();
+    field().setText("akuo ");
+    EXPECT_TRUE(actuator.replace(5, "שלום ", ActuationStrategy::clipboard));
+    EXPECT_EQ(field().text(), "שלום ");
+    EXPECT_EQ(desk.pasteboard().changeCount(), before);
+    EXPECT_FALSE(actuator.restorePending());
+    for (const auto& event : posted())
+        EXPECT_NE(event.code == Actuator::vKey && event.flags == EventFlags::command, true) << "no paste key";
+    EXPECT_NE(log.text().find("could not be saved in time — typing instead of pasting"), std::string::npos);
+
+    desk.pasteboard().setSlowOwner(false);
+    actuator.paste("שלום");
+    EXPECT_TRUE(actuator.restorePending());
+    queue.advance(0.2);
+    EXPECT_FALSE(actuator.restorePending());
+    EXPECT_EQ(desk.pasteboard().items(), std::vector<PasteboardItem>{userItem});
 }
 
 // The user's pasteboard comes back 0.2 s after a paste, unless something wrote to it meanwhile.
@@ -92,7 +121,7 @@ TEST_F(ActuatorTest, PasteRestoresPasteboardUnlessChanged)
 TEST_F(ActuatorTest, SyntheticReplaceMarksEveryEventAndPauses)
 {
     field().setText("akuo ");
-    actuator.replace(5, "שלום ", ActuationStrategy::synthetic);
+    EXPECT_TRUE(actuator.replace(5, "שלום ", ActuationStrategy::synthetic));
     EXPECT_EQ(field().text(), "שלום ");
     ASSERT_EQ(posted().size(), 20u);
     for (const auto& event : posted())
@@ -117,7 +146,7 @@ TEST_F(ActuatorTest, InsertTypesWholeCharacters)
 TEST_F(ActuatorTest, ClipboardReplacePausesInOrder)
 {
     field().setText("a");
-    actuator.replace(1, "ab ", ActuationStrategy::clipboard);
+    EXPECT_TRUE(actuator.replace(1, "ab ", ActuationStrategy::clipboard));
     EXPECT_EQ(field().text(), "ab ");
     EXPECT_EQ(pauses, (std::vector<double>{0.0025, 0.0025, 0.045, 0.015, 0.0025, 0.0025, 0.045, 0.0025, 0.0025}));
 }
@@ -134,10 +163,24 @@ TEST_F(ActuatorTest, EmptySnapshotAndRefusedEvents)
     desk.eventPoster().clearPosted();
     pauses.clear();
     desk.eventPoster().refusesPosting = true;
-    actuator.tapKey(Actuator::spaceKey, 0);
-    actuator.replace(2, "ab", ActuationStrategy::synthetic);
+    EXPECT_FALSE(actuator.tapKey(Actuator::spaceKey, 0));
+    EXPECT_FALSE(actuator.replace(2, "ab", ActuationStrategy::synthetic)) << "nothing went out";
     EXPECT_TRUE(posted().empty());
     EXPECT_TRUE(pauses.empty());
+}
+
+// A rewrite holding a character the keyboard cannot type is given up whole: not one Backspace
+// goes out, so the text it would have replaced stays. A paste carries any character.
+TEST_F(ActuatorTest, UntypeableTextPostsNothing)
+{
+    field().setText("akuo ");
+    desk.eventPoster().untypeable = {"✓"};
+    EXPECT_FALSE(actuator.replace(5, "שלום ✓", ActuationStrategy::synthetic));
+    EXPECT_TRUE(posted().empty());
+    EXPECT_EQ(field().text(), "akuo ");
+
+    EXPECT_TRUE(actuator.replace(5, "שלום ✓", ActuationStrategy::clipboard));
+    EXPECT_EQ(field().text(), "שלום ✓");
 }
 
 // An accessibility service whose answers the test sets.

@@ -102,6 +102,52 @@ TEST_F(ActionsTest, SitePagesCarryVersionAndMode)
                                         "https://kestrelix.app/report/?v=1%20%26mode%3Dx%23&mode=ask"}));
 }
 
+// On a desktop that opens nothing (no browser, no file handler), each page or file says so with its
+// address or path, and the first button copies it.
+TEST_F(ActionsTest, FailedOpensShowTheAddressToCopy)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    desk.workspace().opensFail = true;
+    alertView.answer = 0;
+    choose("Check for Updates…");
+    queue.advance(0.1);
+    ASSERT_EQ(alertView.shown.size(), 1u);
+    EXPECT_EQ(alertView.shown[0].message, "Kestrelix couldn’t open the page");
+    EXPECT_TRUE(alertView.shown[0].informativeText.ends_with("\n\nhttps://kestrelix.app/update/?v=0.1.0"));
+    EXPECT_EQ(alertView.shown[0].buttons, (std::vector<std::string>{"Copy Address", "Close"}));
+    EXPECT_EQ(desk.pasteboard().string(), "https://kestrelix.app/update/?v=0.1.0");
+
+    alertView.answer = 1;
+    Log::line("something");
+    app.openLogFile();
+    queue.advance(0.1);
+    ASSERT_EQ(alertView.shown.size(), 2u);
+    EXPECT_EQ(alertView.shown[1].message, "Kestrelix couldn’t open the log file");
+    EXPECT_TRUE(alertView.shown[1].informativeText.ends_with("\n\n" + (root / "kestrelix.log").string()));
+    EXPECT_EQ(desk.pasteboard().string(), "https://kestrelix.app/update/?v=0.1.0") << "Close copies nothing";
+
+    desk.workspace().opensFail = false;
+    choose("Report a Miss…");
+    queue.advance(0.1);
+    EXPECT_EQ(alertView.shown.size(), 2u) << "nothing said when the page opened";
+}
+
+// The log opens only when it exists: right after an erase there is nothing to show.
+TEST_F(ActionsTest, OpenLogFileOnlyWhenThereIsALog)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    Log::erase();
+    Log::flush();
+    const std::size_t before = desk.workspace().openedUrls().size();
+    app.openLogFile();
+    EXPECT_EQ(desk.workspace().openedUrls().size(), before);
+    Log::line("hello");
+    Log::flush();
+    app.openLogFile();
+    ASSERT_EQ(desk.workspace().openedUrls().size(), before + 1);
+    EXPECT_EQ(desk.workspace().openedUrls().back(), "file://" + (root / "kestrelix.log").string());
+}
+
 // "Settings" and the app row's arrow open the window on General and Apps, showing the run state of that moment.
 TEST_F(ActionsTest, SettingsOpenOnTheAskedTabWithFreshState)
 {

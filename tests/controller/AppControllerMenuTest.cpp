@@ -66,12 +66,19 @@ TEST_F(StatusMenuScenario, SecondFlashReplacesTheTextUntilTheFirstRestore)
     EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is on");
 }
 
-// The menu shows the permission form until both permissions are granted.
+// The menu shows the permission form until both permissions are granted; the tooltip says which
+// part of the desktop is missing.
 TEST_F(StatusMenuScenario, PermissionFormUntilGranted)
 {
     desk.permissions().inputMonitoring = false;
+    desk.permissions().accessibility = false;
     startIn(CorrectionMode::automatic);
     EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — not running");
+    EXPECT_EQ(statusItem.glyph->tooltip,
+              "Kestrelix is off — it needs the X keyboard extensions and the accessibility bus");
+    desk.permissions().accessibility = true;
+    queue.advance(2.0);
+    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off — this display lacks the X keyboard extensions it needs");
     desk.permissions().inputMonitoring = true;
     queue.advance(2.0);
     EXPECT_EQ(statusItem.menu.items.front().title, "CORRECTION");

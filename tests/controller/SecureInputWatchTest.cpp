@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,22 @@ protected:
     SecureInputWatch watch{secureInput, workspace, permissions, queue};
     RuntimeStatus status;
 };
+
+// The troubleshooting prompt's own password field is no Secure Input to report: nothing is
+// logged or published, though the key check still sees it.
+TEST_F(SecureInputWatchTest, OwnPasswordFieldIsNotReported)
+{
+    workspace.launch({.id = "kestrelix", .name = "Kestrelix", .pid = int(::getpid())});
+    secureInput.turnOn(::getpid());
+    refresh();
+    EXPECT_TRUE(secureInput.isEnabled());
+    EXPECT_FALSE(watch.active());
+    EXPECT_FALSE(status.secureInputActive);
+    secureInput.turnOff();
+    refresh();
+    EXPECT_FALSE(status.secureInputEndedAt.has_value()) << "no grace for a period never reported";
+    EXPECT_TRUE(logLines().empty());
+}
 
 // One ON line naming the holder and one OFF line per period; every refresh publishes the state with
 // the permissions, the mode and its time; a field stays blocked for 6.0 s after the end, strictly.

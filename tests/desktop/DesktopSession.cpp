@@ -1,9 +1,14 @@
 #include "DesktopSession.h"
 
+// gtest goes first: X11 defines None, which gtest uses as a name.
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QApplication>
+
+#include <gtest/gtest.h>
 #include <QThread>
 
 #include <X11/Xatom.h>
@@ -121,13 +126,39 @@ DesktopSession::DesktopSession()
     static char* argv[] = {name, nullptr};
     // A widgets application: the tests also open the program's menus and windows.
     new QApplication(argc, argv);
+    // Ended when the tests end, not among the static destructors: Qt's own statics, made during
+    // the tests, are gone by then, and the application's clean-up would touch them.
+    struct EndWithTheTests : ::testing::EmptyTestEventListener {
+        void OnTestProgramEnd(const ::testing::UnitTest&) override { DesktopSession::shared().end(); }
+    };
+    ::testing::UnitTest::GetInstance()->listeners().Append(new EndWithTheTests);
 }
+
+void DesktopSession::end()
+{
+    delete QCoreApplication::instance();
+    // stop() takes each out of m_children: walk a copy, last started first.
+    const std::vector<pid_t> children = m_children;
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        stop(*it);
+}
+
+namespace {
+
+// The application object goes when the tests are done, before the program exits: Qt's own
+// clean-up at its end uses statics of Qt's that exit may already have destroyed.
+class EndApplication : public ::testing::Environment {
+public:
+    void TearDown() override { delete QCoreApplication::instance(); }
+};
+
+const auto* const endApplication = ::testing::AddGlobalTestEnvironment(new EndApplication);
+
+}  // namespace
 
 DesktopSession::~DesktopSession()
 {
-    delete QCoreApplication::instance();
-    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it)
-        stop(*it);
+    end();
 }
 
 pid_t DesktopSession::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,

@@ -41,6 +41,8 @@ public:
 
 private:
     DesktopSession();
+    /// Deletes the application and ends the programs started; once.
+    void end();
     pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
                 int stdoutPipe);
 

@@ -1,7 +1,9 @@
 // The real executable on the test desktop: a probe window in front, another X client typing, and
 // what the user would see in the field, the keyboard's group and the clipboard.
 
+#include "ClipboardManager.h"
 #include "DesktopSession.h"
+#include "HungClipboardOwner.h"
 #include "KeyboardScene.h"
 #include "RunCommand.h"
 #include "TempFolder.h"
@@ -12,10 +14,15 @@
 #include <gtest/gtest.h>
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
+
+#include <csignal>
 #include <fstream>
 #include <sstream>
+#include <csignal>
 #include <sys/wait.h>
 
 namespace kx {
@@ -46,6 +53,39 @@ int currentGroup()
     XkbGetState(display, XkbUseCoreKbd, &state);
     XCloseDisplay(display);
     return state.locked_group;
+}
+
+// Whether a viewable top-level window titled title is on display (a server without a window
+// manager: top-level windows are the root's children).
+bool windowShown(const std::string& display, const std::string& title)
+{
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection)
+        return false;
+    const Atom netName = XInternAtom(connection, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(connection, "UTF8_STRING", False);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    bool shown = false;
+    if (XQueryTree(connection, DefaultRootWindow(connection), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !shown; ++i) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long length = 0, remaining = 0;
+            unsigned char* name = nullptr;
+            XWindowAttributes attributes{};
+            if (XGetWindowProperty(connection, children[i], netName, 0, 256, False, utf8, &type, &format, &length,
+                                   &remaining, &name) == Success &&
+                name && XGetWindowAttributes(connection, children[i], &attributes))
+                shown = attributes.map_state == IsViewable &&
+                        std::string(reinterpret_cast<const char*>(name), length) == title;
+            XFree(name);
+        }
+        XFree(children);
+    }
+    XCloseDisplay(connection);
+    return shown;
 }
 
 // The variables that keep the application's settings, log and history under home.
@@ -91,6 +131,25 @@ protected:
 
     std::string log() const { return fileText(m_home / "state/kestrelix/kestrelix.log"); }
 
+    // Another X server, with these options added; its display name, empty when it did not start.
+    static std::string startOtherDisplay(const std::vector<std::string>& options = {})
+    {
+        std::vector<std::string> command = {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp",
+                                            "-screen", "0", "800x600x24"};
+        command.insert(command.end(), options.begin(), options.end());
+        const std::string number = DesktopSession::shared().startPrinting(command);
+        return number.empty() ? std::string() : ":" + number;
+    }
+    // Starts the executable on display, its settings, log and history under home.
+    static pid_t startOn(const std::string& display, const std::filesystem::path& home)
+    {
+        std::vector<std::string> command = {"env", "DISPLAY=" + display};
+        const auto variables = homeVariables(home);
+        command.insert(command.end(), variables.begin(), variables.end());
+        command.push_back(KX_EXECUTABLE);
+        return DesktopSession::shared().start(command);
+    }
+
     // Starts the application and waits until it says it is ready to correct.
     void startKestrelix()
     {
@@ -115,6 +174,16 @@ protected:
         if (!front)
             ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
         return front ? std::move(field) : nullptr;
+    }
+    // A browser in front (rewritten by paste), where the user copied text in two formats.
+    std::unique_ptr<TextField> browserWithUsersCopy(platform::x11::QtPasteboard& pasteboard)
+    {
+        auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+        if (browser && !DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5)) {
+            ADD_FAILURE() << "the user's copy did not reach the clipboard";
+            return nullptr;
+        }
+        return browser;
     }
     bool appRunning()
     {
@@ -204,7 +273,8 @@ std::vector<std::string> chords(const std::filesystem::path& file)
 }
 
 // Ctrl+Z is the application's own undo whenever it does not follow a correction at once: with
-// nothing corrected, and with a key typed since the correction.
+// nothing corrected, and with a key typed since the correction. Ctrl+Alt+Z with nothing to undo
+// is the application's too.
 TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrection)
 {
     startKestrelix();
@@ -212,10 +282,14 @@ TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrectio
     const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
     ASSERT_TRUE(field);
 
+    m_user->tap(Keycode::z, {Keycode::control, Keycode::alt});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 1; }, 3)) << fileText(keys / "log");
+    EXPECT_EQ(chords(keys / "log").front(), "Ctrl+Alt+Z");
+
     m_user->typeKeys("hello ");
     ASSERT_TRUE(field->waitForText("hello "));
     m_user->tap(Keycode::z, {Keycode::control});
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 1; }, 3)) << fileText(keys / "log");
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 2; }, 3)) << fileText(keys / "log");
     EXPECT_TRUE(field->waitForText("")) << "the field's own undo took the typing back: " << field->text();
 
     m_user->typeKeys("cceav ");
@@ -224,7 +298,7 @@ TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrectio
     m_user->typeKeys("x");
     ASSERT_TRUE(field->waitForText("בבקשה ס")) << field->text() << '\n' << log();
     m_user->tap(Keycode::z, {Keycode::control});
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 2; }, 3)) << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 3; }, 3)) << log();
     EXPECT_EQ(log().find("undo —"), std::string::npos) << log();
 }
 
@@ -243,6 +317,174 @@ TEST_F(KestrelixEndToEndTest, CtrlZRightAfterACorrectionUndoesItAlone)
     EXPECT_TRUE(field->waitForText("cceav ")) << field->text() << '\n' << log();
     DesktopSession::waitFor([] { return false; }, 0.3);
     EXPECT_TRUE(chords(keys / "log").empty()) << fileText(keys / "log");
+}
+
+// What runs of the program killed earlier in the X session leave behind: every spare keycode lent
+// a character and listed on the root window as lent. Emptied again when it goes.
+class SparesLeftLent {
+public:
+    SparesLeftLent() : m_display(XOpenDisplay(nullptr))
+    {
+        int min = 0;
+        int max = 0;
+        XDisplayKeycodes(m_display, &min, &max);
+        int width = 0;
+        KeySym* mapping = XGetKeyboardMapping(m_display, static_cast<unsigned char>(min), max - min + 1, &width);
+        for (int keycode = min; mapping && keycode <= max; ++keycode) {
+            const KeySym* row = mapping + static_cast<std::ptrdiff_t>(keycode - min) * width;
+            if (std::all_of(row, row + width, [](KeySym k) { return k == NoSymbol; }))
+                m_lent.push_back(keycode);
+        }
+        if (mapping)
+            XFree(mapping);
+        for (std::size_t i = 0; i < m_lent.size(); ++i) {
+            KeySym check[2] = {0x1002713 + i, 0x1002713 + i};
+            XChangeKeyboardMapping(m_display, static_cast<int>(m_lent[i]), 2, check, 1);
+        }
+        XChangeProperty(m_display, DefaultRootWindow(m_display), lentAtom(), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(m_lent.data()), static_cast<int>(m_lent.size()));
+        XSync(m_display, False);
+    }
+    ~SparesLeftLent()
+    {
+        for (const long keycode : m_lent) {
+            KeySym empty[2] = {NoSymbol, NoSymbol};
+            XChangeKeyboardMapping(m_display, static_cast<int>(keycode), 2, empty, 1);
+        }
+        XDeleteProperty(m_display, DefaultRootWindow(m_display), lentAtom());
+        XCloseDisplay(m_display);
+    }
+    SparesLeftLent(const SparesLeftLent&) = delete;
+    SparesLeftLent& operator=(const SparesLeftLent&) = delete;
+
+    std::size_t count() const { return m_lent.size(); }
+
+private:
+    Atom lentAtom() { return XInternAtom(m_display, "_KESTRELIX_LENT_KEYCODES", False); }
+
+    Display* m_display;
+    std::vector<long> m_lent;
+};
+
+// Earlier runs in the same X session that were killed with every spare keycode lent leave this
+// run's Hebrew and Russian rewrites whole: letters of a layout go out on that layout's own keys.
+TEST_F(KestrelixEndToEndTest, RewritesStayWholeAfterEarlierRunsUsedUpTheSpares)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "il", "ru"}));
+    const SparesLeftLent leftovers;
+    ASSERT_GT(leftovers.count(), 0u);
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    m_user->lockGroup(0);
+    m_user->typeKeys("ghbdtn ");
+    EXPECT_TRUE(field->waitForText("בבקשה привет ")) << field->text() << '\n' << log();
+    EXPECT_EQ(log().find("no key can type"), std::string::npos) << log();
+}
+
+// Ctrl+Alt+K and Ctrl+Alt+Z with Ctrl and Alt held on for half a second, as users do: the
+// selection is converted exactly and the undo gives it back exactly, nothing typed as a shortcut.
+TEST_F(KestrelixEndToEndTest, HotKeysWithModifiersHeldConvertAndUndoExactly)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor", {"--text", "akuo jcrho", "--select", "0", "10"});
+    ASSERT_TRUE(field);
+    const auto chordHeld = [&](unsigned keycode) {
+        m_user->key(Keycode::control, true);
+        m_user->key(Keycode::alt, true);
+        m_user->tap(keycode);
+        DesktopSession::waitFor([] { return false; }, 0.5);
+        m_user->key(Keycode::alt, false);
+        m_user->key(Keycode::control, false);
+    };
+
+    chordHeld(Keycode::k);
+    EXPECT_TRUE(field->waitForText("שלום חברים")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    chordHeld(Keycode::z);
+    EXPECT_TRUE(field->waitForText("akuo jcrho")) << field->text() << '\n' << log();
+}
+
+// A GTK entry in front, with the text it holds.
+class GtkField {
+public:
+    GtkField()
+    {
+        m_pid = DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, (m_folder / "text").string()}, {},
+                                               true);
+    }
+    ~GtkField()
+    {
+        if (m_pid > 0)
+            DesktopSession::shared().stop(m_pid);
+    }
+    GtkField(const GtkField&) = delete;
+    GtkField& operator=(const GtkField&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    std::string text() const { return fileText(m_folder / "text"); }
+    bool waitForText(const std::string& expected) const
+    {
+        return DesktopSession::waitFor([&] { return text() == expected; }, 3.0);
+    }
+
+private:
+    test::TempFolder m_folder{"kx-gtk"};
+    pid_t m_pid = -1;
+};
+
+// Keys typed before the user switched layouts are joined with the word after the switch, in a
+// GTK entry, once the screen was read and seen to hold the keys in the old layout.
+TEST_F(KestrelixEndToEndTest, OrphanKeysAreJoinedInAGtkEntryAfterTheScreenConfirmsThem)
+{
+    startKestrelix();
+    const GtkField field;
+    ASSERT_GT(field.pid(), 0) << "GTK 3 with Python bindings is needed (scripts/bootstrap installs them)";
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto app = m_workspace->frontApplication();
+            return app && app->pid == field.pid();
+        },
+        5));
+
+    m_user->typeKeys("a");
+    ASSERT_TRUE(field.waitForText("a"));
+    m_user->lockGroup(1);
+    DesktopSession::waitFor([] { return false; }, 0.2);
+    m_user->typeKeys("kuo ");
+    EXPECT_TRUE(field.waitForText("שלום ")) << field.text() << '\n' << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("screen confirmed") != std::string::npos; }, 2))
+        << log();
+}
+
+// Ctrl+Alt+K in a terminal with nothing to convert is only logged: no Ctrl+C reaches the program
+// running there.
+TEST_F(KestrelixEndToEndTest, ConvertHotKeyLeavesATerminalsProgramRunning)
+{
+    startKestrelix();
+    const test::TempFolder folder("kx-xterm");
+    const auto pidFile = folder / "pid";
+    const pid_t terminal = DesktopSession::shared().start(
+        {"xterm", "-e", "sh", "-c", "echo $$ > '" + pidFile.string() + "'; exec sleep 60"});
+    ASSERT_GT(terminal, 0) << "xterm is needed (scripts/bootstrap installs it)";
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto app = m_workspace->frontApplication();
+            return app && app->pid == terminal && !fileText(pidFile).empty();
+        },
+        10))
+        << "the terminal did not come to the front";
+    const pid_t sleeper = std::stoi(fileText(pidFile));
+
+    m_user->tap(Keycode::k, {Keycode::control, Keycode::alt});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("⌥⌘K → nothing to do") != std::string::npos; }, 3))
+        << log();
+    DesktopSession::waitFor([] { return false; }, 0.5);
+    EXPECT_EQ(::kill(sleeper, 0), 0) << "the sleep in the terminal was interrupted";
+    DesktopSession::shared().stop(terminal);
 }
 
 // A key typed while the rewrite is being typed is held and lands after the rewritten word, on the
@@ -278,9 +520,8 @@ TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
 {
     startKestrelix();
     platform::x11::QtPasteboard pasteboard;
-    const auto browser = frontField("firefox", {"--copy", "the user's copy", "<b>the user's copy</b>"});
+    const auto browser = browserWithUsersCopy(pasteboard);
     ASSERT_TRUE(browser);
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 5));
     const auto before = pasteboard.changeCount();
 
     m_user->typeKeys("cceav ");
@@ -296,6 +537,66 @@ TEST_F(KestrelixEndToEndTest, PasteRewriteGivesTheClipboardBack)
         },
         3))
         << "clipboard: " << pasteboard.string().value_or("(nothing)");
+}
+
+// A browser's rewrite while the clipboard's owner hangs is typed instead of pasted, without
+// waiting for the owner, whose clipboard is left alone.
+TEST_F(KestrelixEndToEndTest, HungClipboardOwnerGetsTheRewriteTyped)
+{
+    startKestrelix();
+    const auto browser = frontField("firefox");
+    ASSERT_TRUE(browser);
+    const test::HungClipboardOwner hung;
+    ASSERT_TRUE(hung.owns());
+    platform::x11::QtPasteboard pasteboard;
+    const auto before = pasteboard.changeCount();
+
+    m_user->typeKeys("cceav x");
+    EXPECT_TRUE(browser->waitForText("בבקשה ס")) << browser->text() << '\n' << log();
+    EXPECT_NE(log().find("typing instead of pasting"), std::string::npos) << log();
+    EXPECT_EQ(pasteboard.changeCount(), before) << "the clipboard was not taken";
+}
+
+// Quitting (SIGTERM) in the middle of a paste rewrite lets the rewrite finish, leaves no key held
+// or grabbed, and hands the user's clipboard, given back after the paste, to the clipboard manager.
+TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
+{
+    const test::ClipboardManager manager;
+    ASSERT_TRUE(manager.ok());
+    startKestrelix();
+    platform::x11::QtPasteboard pasteboard;
+    const auto browser = browserWithUsersCopy(pasteboard);
+    ASSERT_TRUE(browser);
+    const auto before = pasteboard.changeCount();
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.changeCount() != before; }, 3))
+        << "the rewrite went through the clipboard\n" << log();
+    ::kill(m_app, SIGTERM);
+    int status = -1;
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
+        << "kestrelix did not quit\n" << log();
+    m_app = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_NE(log().find("quitting on SIGTERM"), std::string::npos) << log();
+
+    EXPECT_TRUE(browser->waitForText("בבקשה ")) << browser->text() << '\n' << log();
+    EXPECT_EQ(manager.saves(), 1);
+    const auto saved = manager.saved();
+    EXPECT_EQ(saved.contains("text/html") ? saved.at("text/html") : "", "<b>the user's copy</b>");
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 3))
+        << "clipboard: " << pasteboard.string().value_or("(nothing)");
+
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)), manager.window());
+    char keys[32];
+    XQueryKeymap(display, keys);
+    EXPECT_EQ(std::string(keys, sizeof keys), std::string(sizeof keys, '\0')) << "a key is still down";
+    EXPECT_EQ(XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime),
+              GrabSuccess);
+    XUngrabKeyboard(display, CurrentTime);
+    XCloseDisplay(display);
 }
 
 // A second start while one runs says so on standard error and exits 0; the first keeps correcting.
@@ -318,28 +619,41 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
 TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
 {
     startKestrelix();
-    const std::string number = DesktopSession::shared().startPrinting(
-        {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
-    ASSERT_FALSE(number.empty()) << "a second Xvfb did not start";
+    const std::string display = startOtherDisplay();
+    ASSERT_FALSE(display.empty()) << "a second Xvfb did not start";
     const test::TempFolder otherHome("kx-e2e");
-    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
-    onOtherDisplay.push_back("DISPLAY=:" + number);
-
-    std::vector<std::string> command = {"env"};
-    command.insert(command.end(), onOtherDisplay.begin(), onOtherDisplay.end());
-    command.push_back(KX_EXECUTABLE);
-    const pid_t other = DesktopSession::shared().start(command);
+    const pid_t other = startOn(display, otherHome.path());
     ASSERT_GT(other, 0);
     const auto otherLog = [&] { return fileText(otherHome / "state/kestrelix/kestrelix.log"); };
     EXPECT_TRUE(DesktopSession::waitFor([&] { return otherLog().find("launch — build") != std::string::npos; }, 10))
-        << "the instance on :" << number << " did not start:\n" << otherLog();
-    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on :" << number << " exited";
+        << "the instance on " << display << " did not start:\n" << otherLog();
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on " << display << " exited";
 
+    std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());
+    onOtherDisplay.push_back("DISPLAY=" + display);
     const Outcome third = runToEnd(onOtherDisplay);
     EXPECT_EQ(third.output, "Kestrelix: another instance is already running — exiting\n");
     EXPECT_EQ(third.status, 0);
     EXPECT_TRUE(appRunning()) << "the first display's instance keeps running";
     DesktopSession::shared().stop(other);
+}
+
+// On an X server without RECORD the application keeps running with the corrector off: Input
+// Monitoring counts as missing, and the setup window says what to do.
+TEST_F(KestrelixEndToEndTest, DisplayWithoutRecordRunsOffWithTheSetupWindow)
+{
+    const std::string display = startOtherDisplay({"-extension", "RECORD"});
+    ASSERT_FALSE(display.empty()) << "an Xvfb without RECORD did not start";
+    const pid_t app = startOn(display, m_home.path());
+    ASSERT_GT(app, 0);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("permissions ax=") != std::string::npos; }, 10))
+        << log();
+    EXPECT_NE(log().find("im=false"), std::string::npos) << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return windowShown(display, "Kestrelix Setup — Beta"); }, 10))
+        << "no setup window on " << display;
+    EXPECT_EQ(::waitpid(app, nullptr, WNOHANG), 0) << "kestrelix exited\n" << log();
+    EXPECT_EQ(log().find("event tap installed"), std::string::npos) << log();
+    DesktopSession::shared().stop(app);
 }
 
 // Started with damaged settings (troubleshooting on in them), a history and a log that is a link:

@@ -39,6 +39,8 @@ public:
     ~OtherClient();
 
     bool ok() const { return m_display != nullptr; }
+    /// Presses (down) or lets go of one key.
+    void key(unsigned keycode, bool down);
     /// Presses the modifiers, taps the key, lets the modifiers go.
     void tap(unsigned keycode, const std::vector<unsigned>& modifiers = {});
     /// Taps, one after another, the keys that type these lower-case letters and spaces on the us

@@ -1,6 +1,7 @@
 #include "platform/x11/QtPasteboard.h"
 
 #include "DesktopSession.h"
+#include "HungClipboardOwner.h"
 #include "controller/Actuator.h"
 
 // gtest goes first: X11 defines None, which gtest uses as a name.
@@ -9,6 +10,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <thread>
 
 namespace kx::platform::x11 {
@@ -112,6 +114,29 @@ TEST_F(QtPasteboardTest, ReadsEveryFormatOfAnotherApplication)
     EXPECT_EQ(items[0].at("text/html"), "<b>grüße</b>");
     EXPECT_FALSE(items[0].contains("TARGETS"));
     EXPECT_EQ(m_pasteboard->string(), "grüße");
+}
+
+// Read with a time limit, another application's copy comes in the same formats as without one.
+TEST_F(QtPasteboardTest, ReadsEveryFormatWithinTheTimeGiven)
+{
+    copyElsewhere("grüße", "<b>grüße</b>");
+    const auto items = m_pasteboard->itemsWithin(2.0);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 1u);
+    EXPECT_EQ(items->at(0).at("text/plain"), "grüße");
+    EXPECT_EQ(items->at(0).at("text/html"), "<b>grüße</b>");
+    EXPECT_FALSE(items->at(0).contains("TARGETS"));
+}
+
+// An owner that never answers is given up on when the time is over, not after Qt's 5 s per format.
+TEST_F(QtPasteboardTest, HungOwnerIsGivenUpOn)
+{
+    const test::HungClipboardOwner hung;
+    ASSERT_TRUE(hung.owns());
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(m_pasteboard->itemsWithin(0.25));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 // A paste's round trip: save, write plain text that others can paste, restore both formats.

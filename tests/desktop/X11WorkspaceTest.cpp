@@ -155,8 +155,21 @@ TEST_F(X11WorkspaceTest, RemoteClientHasNoPid)
 TEST_F(X11WorkspaceTest, OpenRefusesOptionLikeText)
 {
     auto workspace = makeWorkspace();
-    EXPECT_FALSE(workspace->open(""));
-    EXPECT_FALSE(workspace->open("--manual"));
+    EXPECT_FALSE(workspace->open("", {}));
+    EXPECT_FALSE(workspace->open("--manual", {}));
+}
+
+// A page the desktop has no handler for (this session has no browser, maybe not even xdg-open) is
+// reported as failed, once, on the main thread.
+TEST_F(X11WorkspaceTest, OpenReportsAFailedHandler)
+{
+    auto workspace = makeWorkspace();
+    int failures = 0;
+    workspace->open("kx-no-such-scheme://page", [&] { ++failures; });
+    EXPECT_EQ(failures, 0) << "never before open returns";
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return failures > 0; }, 15));
+    DesktopSession::waitFor([] { return false; }, 0.2);
+    EXPECT_EQ(failures, 1);
 }
 
 }  // namespace

@@ -101,6 +101,18 @@ TEST_F(DesktopEntriesMatch, NewEntriesAreSeen)
     EXPECT_EQ(all.match({.wmClass = "Gimp"})->id, "gimp");
 }
 
+// An application id finds its entry by id, WM class or the only program, whatever its case.
+TEST_F(DesktopEntriesMatch, FindIgnoresCase)
+{
+    auto all = entries();
+    EXPECT_EQ(all.find("ORG.GNOME.TERMINAL")->id, "org.gnome.Terminal");
+    EXPECT_EQ(all.find("Kate")->id, "kde-org.kde.kate");
+    EXPECT_EQ(all.find("Gnome-terminal")->id, "org.gnome.Terminal");
+    EXPECT_FALSE(all.find("Python3")) << "a shared program names no entry";
+    EXPECT_FALSE(all.find("xterm"));
+    EXPECT_FALSE(all.find(""));
+}
+
 // A pid of 0 or below is no process: kill() would address a whole process group instead.
 TEST(ProcessInfo, OnlyRealPidsAreAlive)
 {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace kx {
 namespace {
@@ -90,6 +91,16 @@ TEST_F(PolicyFixture, KnownAppNamesAndOrder)
     }
     EXPECT_EQ(mine, (std::vector<std::string>{"Browser Éditions off", "chromium off paste", "id off", "kate",
                                               "Zed off"}));
+}
+
+// The applications that ran: those remembered, those the user disabled, and those running now;
+// an always-off application that never ran is not among them.
+TEST_F(PolicyFixture, AppsThatRan)
+{
+    policy.note("org.kde.kate", "Kate");
+    policy.setEnabled(false, "com.example.Zed");
+    workspace.running = {{.id = "XTerm", .name = "xterm", .pid = 7, .executable = {}}};
+    EXPECT_EQ(policy.appsThatRan(), (std::set<std::string>{"XTerm", "com.example.Zed", "org.kde.kate"}));
 }
 
 // An Electron executable is recognised by its layout; the first answer holds for the process.

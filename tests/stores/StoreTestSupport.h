@@ -73,11 +73,15 @@ public:
     {
         return activated.subscribe(std::move(notice));
     }
-    bool open(const std::string& url) override
+    bool open(const std::string& url, std::function<void()> failed) override
     {
         opened.push_back(url);
+        if (opensFail && failed)
+            failed();
         return true;
     }
+    /// The desktop has no handler for what is opened.
+    bool opensFail = false;
 
     std::optional<platform::RunningApplication> front;
     std::vector<platform::RunningApplication> running;

@@ -58,6 +58,14 @@ TEST(AppIconCacheTest, LooksUpTheEntry)
     EXPECT_EQ(pixelsOf(AppIconCache::lookUp("legacy-editor", {apps.path()})), pixelsOf(withLogo));
     EXPECT_EQ(pixelsOf(AppIconCache::lookUp("legacy-other", {apps.path()})), pixelsOf(generic));
 
+    // An icon name the theme lacks is looked for in the pixmaps folder beside the entries.
+    TempFolder data{"kx-data"};
+    std::filesystem::create_directories(data / "applications");
+    std::filesystem::create_directories(data / "pixmaps");
+    std::filesystem::copy_file(logo, data / "pixmaps" / "kx-mini.png");
+    std::ofstream(data / "applications" / "mini.desktop") << "[Desktop Entry]\nIcon=kx-mini\n";
+    EXPECT_EQ(pixelsOf(AppIconCache::lookUp("mini", {data / "applications"})), pixelsOf(withLogo));
+
     const QIcon cached = AppIconCache::icon("org.example.NotInstalled");
     EXPECT_FALSE(cached.isNull());
     EXPECT_EQ(AppIconCache::icon("org.example.NotInstalled").cacheKey(), cached.cacheKey());

@@ -167,6 +167,17 @@ TEST(SecureInputBannerTest, BlockedTexts)
     EXPECT_EQ(SecureInputBanner::shortName(hebrew).size(), 32);
 }
 
+// The banner's symbols are drawn images, never emoji left to a font the desktop may lack.
+TEST(SecureInputBannerTest, SymbolsAreDrawn)
+{
+    for (const bool stuck : {false, true}) {
+        SecureInputBanner banner("Vault", stuck);
+        const QString typed = banner.document().toPlainText();
+        EXPECT_FALSE(typed.contains(QString::fromUtf8("🔒")) || typed.contains(QChar(0x26A0))) << typed.toStdString();
+        EXPECT_TRUE(typed.contains(QChar::ObjectReplacementCharacter));
+    }
+}
+
 // Stuck variant: the whole name however long, "an app" for none, and a banner taller than 40.
 TEST(SecureInputBannerTest, StuckTextsGrowTheBanner)
 {

@@ -1,5 +1,8 @@
 // The controller's alerts as message boxes.
 
+// First: the stores' signal header must come before Qt defines its keyword macros.
+#include "stores/Permissions.h"
+
 #include "ui/MessageAlert.h"
 
 #include "UiTestSupport.h"
@@ -34,6 +37,22 @@ TEST(MessageAlertTest, AnswersWithTheButtonChosen)
     runFor(20);
     EXPECT_EQ(answers, (std::vector<std::optional<std::size_t>>{0, 1}));
     EXPECT_EQ(alerts.box(), nullptr) << "closed boxes are deleted";
+}
+
+// The long explanations of the permissions show whole, in a box as wide as its title wants.
+TEST(MessageAlertTest, ShowsTheStepsWhole)
+{
+    MessageAlert alerts;
+    alerts.show({.message = "Turn on accessibility",
+                 .informativeText = std::string(Permissions::accessibilitySteps),
+                 .buttons = {"Close"}},
+                {});
+    ASSERT_NE(alerts.box(), nullptr);
+    runFor(50);
+    const QImage picture = shot(*alerts.box(), "alert-accessibility-steps");
+    EXPECT_GT(picture.pixelColor(picture.width() / 2, picture.height() / 2).lightness(), 100) << "painted";
+    alerts.box()->close();
+    runFor(20);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "engine/LayoutRegistry.h"
 #include "platform/Defaults.h"
 #include "platform/HeadlessInputSources.h"
+#include "controller/AlertView.h"
+#include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimSound.h"
@@ -37,13 +39,54 @@ public:
     {
         return std::make_unique<Subscription>();
     }
-    bool open(const std::string& url) override
+    bool open(const std::string& url, std::function<void()> failed) override
     {
         opened.push_back(url);
+        if (opensFail && failed)
+            failed();
         return true;
     }
+    /// The desktop has no handler for what is opened.
+    bool opensFail = false;
 
     std::vector<std::string> opened;
+};
+
+/// A pasteboard that holds one string.
+class StringPasteboard final : public platform::Pasteboard {
+public:
+    std::vector<platform::PasteboardItem> items() override { return {}; }
+    std::optional<std::vector<platform::PasteboardItem>> itemsWithin(double) override { return items(); }
+    std::int64_t clearContents() override
+    {
+        text.reset();
+        return ++changes;
+    }
+    bool writeItems(const std::vector<platform::PasteboardItem>&) override { return false; }
+    bool setString(const std::string& value) override
+    {
+        text = value;
+        ++changes;
+        return true;
+    }
+    std::optional<std::string> string() override { return text; }
+    std::int64_t changeCount() override { return changes; }
+
+    std::optional<std::string> text;
+    std::int64_t changes = 0;
+};
+
+/// Alerts answered at once with answer (none: dismissed), each one recorded.
+class AnsweringAlerts final : public AlertView {
+public:
+    void show(const Alert& alert, std::function<void(std::optional<std::size_t>)> then) override
+    {
+        shown.push_back(alert);
+        if (then)
+            then(answer);
+    }
+    std::optional<std::size_t> answer;
+    std::vector<Alert> shown;
 };
 
 class RecordingWindows final : public WindowPresenter {
@@ -66,6 +109,7 @@ public:
     std::string appVersion() const override { return "1.4.2"; }
     void checkForUpdates() override { calls.emplace_back("checkForUpdates"); }
     void runDiagnostics() override { calls.emplace_back("runDiagnostics"); }
+    void openLogFile() override { calls.emplace_back("openLogFile"); }
     void testCorrection() override { calls.emplace_back("testCorrection"); }
     void showFeedback() override { calls.emplace_back("showFeedback"); }
 

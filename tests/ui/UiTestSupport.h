@@ -4,9 +4,11 @@
 
 #include "TempFolder.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTextDocument>
@@ -38,6 +40,21 @@ inline void sendMouse(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseB
     QMouseEvent event(type, at, widget.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, held,
                       Qt::NoModifier);
     QCoreApplication::sendEvent(&widget, &event);
+}
+
+/// Moves the focus with the Tab key, as a user does, until target has it; whether it got there.
+inline bool tabTo(QWidget& target, int most = 60)
+{
+    target.window()->activateWindow();
+    // At least one Tab: focus that came another way shows no ring.
+    for (int i = 0; i < most; ++i) {
+        QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : target.window();
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(from, &tab);
+        if (target.hasFocus())
+            return true;
+    }
+    return false;
 }
 
 /// A press and a release at at, as a click.

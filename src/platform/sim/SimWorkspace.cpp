@@ -39,9 +39,11 @@ SimWorkspace::subscribeActivation(std::function<void(const platform::RunningAppl
     return m_activated->subscribe(std::move(notice));
 }
 
-bool SimWorkspace::open(const std::string& url)
+bool SimWorkspace::open(const std::string& url, std::function<void()> failed)
 {
     m_opened.push_back(url);
+    if (opensFail && failed)
+        m_mainQueue.async(std::move(failed));
     return true;
 }
 

@@ -30,8 +30,9 @@ public:
     std::vector<platform::RunningApplication> runningApplications() const override;
     std::unique_ptr<Subscription>
     subscribeActivation(std::function<void(const platform::RunningApplication&)> notice) override;
-    /// Recorded in openedUrls(); always handed over.
-    bool open(const std::string& url) override;
+    /// Recorded in openedUrls(); always handed over. While opensFail is set, failed follows on
+    /// the main queue.
+    bool open(const std::string& url, std::function<void()> failed) override;
 
     /// Starts app (in the background). An id already running is replaced.
     void launch(const SimApplication& app);
@@ -42,6 +43,8 @@ public:
     void quit(const std::string& id);
 
     const std::vector<std::string>& openedUrls() const { return m_opened; }
+    /// The desktop has no handler for what is opened.
+    bool opensFail = false;
 
 private:
     std::filesystem::path programFile(const SimApplication& app);

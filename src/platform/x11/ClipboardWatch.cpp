@@ -5,6 +5,7 @@
 #include "platform/x11/XConnection.h"
 #include "platform/x11/XProperty.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <poll.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kx::platform::x11 {
 
@@ -57,22 +59,31 @@ struct ClipboardWatch::State {
         type = value->type;
         if (type == None)
             return std::nullopt;
-        return std::string(reinterpret_cast<const char*>(value->data.get()),
-                           value->count * static_cast<unsigned long>(value->format / 8));
+        // Xlib hands 32-bit items as longs.
+        const unsigned long unit = value->format == 32 ? sizeof(long) : static_cast<unsigned long>(value->format / 8);
+        return std::string(reinterpret_cast<const char*>(value->data.get()), value->count * unit);
     }
 
-    std::optional<std::string> read(double timeout)
+    static Clock::time_point deadlineAfter(double timeout)
+    {
+        return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
+    }
+
+    // The selection converted to target by its owner, with the type it came as; none when it
+    // refused or did not finish by deadline.
+    std::optional<std::string> convert(Atom target, Atom& type, Clock::time_point deadline)
     {
         Display* d = display.get();
-        const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                 std::chrono::duration<double>(timeout));
-        XDeleteProperty(d, window, property);
-        XConvertSelection(d, clipboard, utf8String, property, window, CurrentTime);
-        XFlush(d);
         XEvent event;
+        // A late answer to an earlier request that was given up on is not this one's.
+        while (XCheckTypedWindowEvent(d, window, SelectionNotify, &event)) {
+        }
+        XDeleteProperty(d, window, property);
+        XConvertSelection(d, clipboard, target, property, window, CurrentTime);
+        XFlush(d);
         if (!waitFor(SelectionNotify, event, deadline) || event.xselection.property == None)
             return std::nullopt;
-        Atom type = None;
+        type = None;
         auto value = takeProperty(type);
         if (!value || type != incr)
             return value;
@@ -89,6 +100,48 @@ struct ClipboardWatch::State {
             whole += *piece;
         }
         return std::nullopt;
+    }
+
+    std::optional<std::string> read(double timeout)
+    {
+        Atom type = None;
+        return convert(utf8String, type, deadlineAfter(timeout));
+    }
+
+    std::optional<std::map<std::string, std::string>> readAll(double timeout)
+    {
+        Display* d = display.get();
+        const auto deadline = deadlineAfter(timeout);
+        std::map<std::string, std::string> item;
+        if (XGetSelectionOwner(d, clipboard) == None)
+            return item;
+        Atom type = None;
+        const auto list = convert(XInternAtom(d, "TARGETS", False), type, deadline);
+        if (!list)
+            return std::nullopt;
+        if (type != XA_ATOM)
+            return item;
+        std::vector<Atom> targets(list->size() / sizeof(long));
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            targets[i] = static_cast<Atom>(reinterpret_cast<const long*>(list->data())[i]);
+        for (const Atom target : targets) {
+            char* rawName = XGetAtomName(d, target);
+            const std::string name = rawName ? rawName : "";
+            XFree(rawName);
+            // The text in UTF-8 stands for all its older encodings; private targets have no MIME name.
+            const bool text = target == utf8String;
+            if (!text && name.find('/') == std::string::npos)
+                continue;
+            const auto data = convert(target, type, deadline);
+            if (!data) {
+                if (Clock::now() >= deadline)
+                    return std::nullopt;
+                continue;  // refused: the owner does not have it after all
+            }
+            if (!data->empty())
+                item.emplace(text ? "text/plain" : name, *data);
+        }
+        return item;
     }
 };
 
@@ -163,6 +216,18 @@ std::int64_t ClipboardWatch::takeForeignChanges()
             ++changes;
     }
     return changes;
+}
+
+std::optional<std::map<std::string, std::string>> ClipboardWatch::readAll(double timeout)
+{
+    if (!ok())
+        return std::nullopt;
+    std::lock_guard lock(m_state->mutex);
+    auto item = m_state->readAll(timeout);
+    XEvent event;
+    while (XCheckTypedWindowEvent(m_state->display.get(), m_state->window, PropertyNotify, &event)) {
+    }
+    return item;
 }
 
 std::optional<std::string> ClipboardWatch::readText(double timeout)

@@ -5,6 +5,7 @@
 // thread waits for a copy to land.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,10 @@ public:
     /// The selection's text (UTF8_STRING), asked of its owner directly; none when it has none,
     /// refuses, or does not answer within timeout seconds. Any thread.
     std::optional<std::string> readText(double timeout);
+    /// Every format of the selection, asked of its owner directly, named as Qt names them: the
+    /// MIME types it offers, and its text as "text/plain". An empty item when there is no owner;
+    /// none when not everything arrived within timeout seconds. Any thread.
+    std::optional<std::map<std::string, std::string>> readAll(double timeout);
 
 private:
     struct State;

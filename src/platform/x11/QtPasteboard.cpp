@@ -137,6 +137,21 @@ std::vector<PasteboardItem> QtPasteboard::items()
     return result.value_or(std::vector<PasteboardItem>());
 }
 
+std::optional<std::vector<PasteboardItem>> QtPasteboard::itemsWithin(double seconds)
+{
+    State* s = m_state.get();
+    if (s->watch.ok() && !s->watch.ownedHere()) {
+        auto item = s->watch.readAll(seconds);
+        if (!item)
+            return std::nullopt;
+        return item->empty() ? std::vector<PasteboardItem>() : std::vector<PasteboardItem>{std::move(*item)};
+    }
+    // Our own data, which the GUI thread has at hand unless it is busy.
+    return callOnThreadOf<std::vector<PasteboardItem>>(
+        &s->context, [this] { return items(); },
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(seconds)));
+}
+
 std::int64_t QtPasteboard::clearContents()
 {
     State* s = m_state.get();

@@ -21,6 +21,9 @@ public:
     /// Every format but the selection protocol's own (TARGETS, TIMESTAMP, ...), whose data could
     /// be read; empty also when the GUI thread did not answer in time.
     std::vector<PasteboardItem> items() override;
+    /// Another application's formats are asked of it directly, each within what is left of the
+    /// time, so a hung owner or a huge image cannot keep the caller for Qt's 5 s per format.
+    std::optional<std::vector<PasteboardItem>> itemsWithin(double seconds) override;
     std::int64_t clearContents() override;
     bool writeItems(const std::vector<PasteboardItem>& items) override;
     /// Also offered as plain text (UTF8_STRING and friends), so every application can paste it.

@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QString>
 #include <QStringList>
 
@@ -194,15 +195,36 @@ X11Workspace::subscribeActivation(std::function<void(const RunningApplication&)>
     return m_state->activated->subscribe(std::move(notice));
 }
 
-bool X11Workspace::open(const std::string& url)
+bool X11Workspace::open(const std::string& url, std::function<void()> failed)
 {
     if (url.empty() || url.front() == '-')
         return false;
-    // Detached: the desktop's handler may take its time or stay running; nobody waits for it.
-    const bool started = QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(url)});
-    if (!started)
+    // Nobody waits for the handler, but its exit status tells whether it found something to open
+    // the page with. Without a parent, and deleted only once finished: a handler still running
+    // when the program quits (one that waits for the browser) is left alone, never killed.
+    auto* process = new QProcess;
+    process->setProgram(QStringLiteral("xdg-open"));
+    process->setArguments({QString::fromStdString(url)});
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, url, failed](int exitCode, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if (status == QProcess::NormalExit && exitCode == 0)
+                             return;
+                         Log::line("xdg-open could not open " + url + " (exit " + std::to_string(exitCode) + ")");
+                         if (failed)
+                             failed();
+                     });
+    process->start();
+    if (!process->waitForStarted()) {
         Log::line("cannot start xdg-open for " + url);
-    return started;
+        delete process;
+        if (failed)
+            QTimer::singleShot(0, std::move(failed));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kx::platform::x11

@@ -28,7 +28,7 @@ public:
     subscribeActivation(std::function<void(const RunningApplication&)> notice) override;
     /// Starts xdg-open detached. False for an empty text, one that xdg-open would take for an
     /// option ("-..."), or when it cannot be started.
-    bool open(const std::string& url) override;
+    bool open(const std::string& url, std::function<void()> failed) override;
 
 private:
     struct State;

@@ -1,5 +1,6 @@
-// The tray menu on a real X server: it stays open while the Secure Input watch probes for keyboard
-// grabs (its own grab is never Secure Input), and a window that vanished is no error for the log.
+// The tray menu and the windows on a real X server: the menu stays open while the Secure Input
+// watch probes for keyboard grabs (its own grab is never Secure Input), and a window that vanished
+// (the walkthrough, closed) is no error for the log.
 
 #include "DesktopSession.h"
 #include "ScopedLog.h"
@@ -12,9 +13,12 @@
 #include "platform/x11/X11Permissions.h"
 #include "platform/x11/X11SecureInput.h"
 #include "platform/x11/XErrors.h"
+#include "onboarding/WalkthroughWindow.h"
+#include "platform/x11/QtPasteboard.h"
 #include "ui/TrayStatusItem.h"
 
 #include <QElapsedTimer>
+#include <QWidget>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -22,10 +26,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
+
 namespace kx::test {
 namespace {
 
-class TrayMenuTest : public ::testing::Test {
+class MenuAndWindowsOnX11Test : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -40,7 +46,7 @@ protected:
 // The menu opened from the tray stays open for 5 s while the watch refreshes every 2 s and the
 // probe runs twice a second, as in the program: the menu's grab is not Secure Input, no banner is
 // pushed in, and the refreshes leave the open menu in place.
-TEST_F(TrayMenuTest, StaysOpenWhileTheSecureInputWatchRuns)
+TEST_F(MenuAndWindowsOnX11Test, StaysOpenWhileTheSecureInputWatchRuns)
 {
     platform::x11::AtspiSession atspi;
     platform::x11::X11Workspace workspace;
@@ -85,9 +91,36 @@ TEST_F(TrayMenuTest, StaysOpenWhileTheSecureInputWatchRuns)
     tray.menu().hide();
 }
 
+// The walkthrough is shown and closed while the workspace keeps reading the front window, as the
+// controller does at every key and menu: reading a window that has just gone writes no X error.
+TEST_F(MenuAndWindowsOnX11Test, NoXErrorsAfterTheWalkthroughCloses)
+{
+    platform::x11::X11Workspace workspace;
+    platform::x11::QtMainQueue mainQueue;
+    platform::x11::X11Permissions permissions;
+    platform::x11::QtPasteboard pasteboard;
+    MemoryDefaults defaults;
+    PageOpener pages(workspace, pasteboard, nullptr);
+    WalkthroughWindow walkthrough(mainQueue, permissions, pages, defaults);
+    QTimer reading;
+    QObject::connect(&reading, &QTimer::timeout, [&] {
+        (void)workspace.frontApplication();
+        (void)workspace.runningApplications();
+    });
+    reading.start(20);
+
+    walkthrough.show();
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return workspace.frontApplication().value_or(platform::RunningApplication{}).pid == ::getpid(); }, 10));
+    DesktopSession::waitFor([] { return false; }, 1.0);
+    walkthrough.window()->close();
+    DesktopSession::waitFor([] { return false; }, 2.0);
+    EXPECT_EQ(log.text().find("x11: error"), std::string::npos) << log.text();
+}
+
 // An error about a window that is gone (its property read after it closed) stays out of the log;
 // another error about the same request still reaches it.
-TEST_F(TrayMenuTest, VanishedWindowIsNoError)
+TEST_F(MenuAndWindowsOnX11Test, VanishedWindowIsNoError)
 {
     Display* display = XOpenDisplay(DesktopSession::shared().display().c_str());
     ASSERT_TRUE(display);
