@@ -129,7 +129,7 @@ int Application::run(int argc, char** argv)
     platform::x11::QtPointer pointer;
     const auto actuationQueue = SerialQueue::threaded("app.kestrelix.actuation");
     const auto axQueue = SerialQueue::threaded("app.kestrelix.ax");
-    const auto warmUpQueue = SerialQueue::threaded("app.kestrelix.ngram");
+    const auto warmUpQueue = SerialQueue::threaded("app.kestrelix.languages");
 
     TrayStatusItem tray;
     SuggestionPrompt prompt;

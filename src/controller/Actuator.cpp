@@ -23,65 +23,62 @@ Actuator::Actuator(platform::EventPoster& poster, platform::Pasteboard& pasteboa
 {
 }
 
-void Actuator::post(const platform::SyntheticKey& event)
+bool Actuator::post(const platform::SyntheticKey& event)
 {
-    if (m_poster.post(event))
-        pause();
-}
-
-void Actuator::pause()
-{
+    if (!m_poster.post(event))
+        return false;
+    // Where each post is acknowledged, the next one comes after it without a pause.
     if (!m_poster.acknowledges())
         m_sleep(postPause);
+    return true;
 }
 
-void Actuator::postKey(std::uint16_t code, std::uint64_t flags, bool down)
+bool Actuator::postKey(std::uint16_t code, std::uint64_t flags, bool down)
 {
-    post({.code = code, .flags = flags, .down = down, .text = {}, .marked = true});
+    return post({.code = code, .flags = flags, .down = down, .text = {}, .marked = true});
 }
 
 // A key-down that did not go out must not be followed by its key-up: the application would see
 // a release without a press.
-void Actuator::keyPair(std::uint16_t code, std::uint64_t flags)
+bool Actuator::keyPair(std::uint16_t code, std::uint64_t flags)
 {
-    if (!m_poster.post({.code = code, .flags = flags, .down = true, .text = {}, .marked = true}))
-        return;
-    pause();
-    postKey(code, flags, false);
+    return postKey(code, flags, true) && postKey(code, flags, false);
 }
 
-void Actuator::tapKey(std::uint16_t code, std::uint64_t flags)
+bool Actuator::tapKey(std::uint16_t code, std::uint64_t flags)
 {
-    keyPair(code, flags);
+    return keyPair(code, flags);
 }
 
-void Actuator::insert(const std::string& text)
+bool Actuator::insert(const std::string& text)
 {
+    bool all = true;
     for (const auto& character : text::characters(text)) {
-        if (!m_poster.post({.code = 0, .flags = 0, .down = true, .text = character, .marked = true}))
+        if (!post({.code = 0, .flags = 0, .down = true, .text = character, .marked = true})) {
+            all = false;
             continue;
-        pause();
-        post({.code = 0, .flags = 0, .down = false, .text = character, .marked = true});
+        }
+        all = post({.code = 0, .flags = 0, .down = false, .text = character, .marked = true}) && all;
     }
+    return all;
 }
 
-void Actuator::paste(const std::string& text)
+bool Actuator::paste(const std::string& text)
 {
     if (text.empty())
-        return;
+        return true;
     auto saved = m_pasteboard.itemsWithin(snapshotTimeout);
     if (!saved) {
         // Pasting would lose the user's copy, and waiting for it would hold the keyboard.
         Log::line("pasteboard: the clipboard could not be saved in time — typing instead of pasting");
-        insert(text);
-        return;
+        return insert(text);
     }
     auto snapshot = std::make_shared<PasteboardSnapshot>(std::move(*saved));
     m_pasteboard.clearContents();
     m_pasteboard.setString(text);
     const auto written = m_pasteboard.changeCount();
     m_sleep(pasteSettle);
-    keyPair(vKey, EventFlags::command);
+    const bool pasted = keyPair(vKey, EventFlags::command);
     platform::Pasteboard* pasteboard = &m_pasteboard;
     *m_restoresDue += 1;
     m_main.after(restoreDelay, [pasteboard, snapshot, written, due = m_restoresDue] {
@@ -90,34 +87,36 @@ void Actuator::paste(const std::string& text)
             snapshot->restore(*pasteboard);
         *due -= 1;
     });
+    return pasted;
 }
 
-void Actuator::replace(int deleteCount, const std::string& text, ActuationStrategy strategy)
+bool Actuator::replace(int deleteCount, const std::string& text, ActuationStrategy strategy)
 {
+    if (strategy == ActuationStrategy::synthetic && !m_poster.canType(text)) {
+        Log::line("rewrite given up before it began: '" + text + "' cannot be typed on this keyboard");
+        return false;
+    }
+    bool all = true;
     for (int i = 0; i < deleteCount; ++i) {
-        postKey(backspaceKey, 0, true);
-        postKey(backspaceKey, 0, false);
+        all = postKey(backspaceKey, 0, true) && all;
+        all = postKey(backspaceKey, 0, false) && all;
     }
-    if (strategy == ActuationStrategy::synthetic) {
-        insert(text);
-        return;
-    }
+    if (strategy == ActuationStrategy::synthetic)
+        return insert(text) && all;
     m_sleep(clipboardPause);
     auto characters = text::characters(text);
     const std::string last = characters.empty() ? std::string() : characters.back();
-    if (last != " " && last != "\t") {
-        paste(text);
-        return;
-    }
+    if (last != " " && last != "\t")
+        return paste(text) && all;
     // Some applications drop a blank at the end of pasted text; typing it as a key always lands.
-    paste(text.substr(0, text.size() - last.size()));
+    all = paste(text.substr(0, text.size() - last.size())) && all;
     m_sleep(clipboardPause);
-    tapKey(last == " " ? spaceKey : tabKey, 0);
+    return tapKey(last == " " ? spaceKey : tabKey, 0) && all;
 }
 
-void Actuator::copySelection()
+bool Actuator::copySelection()
 {
-    keyPair(cKey, EventFlags::command);
+    return keyPair(cKey, EventFlags::command);
 }
 
 void Actuator::selectLayout(const KeyboardLayoutInfo& layout)

@@ -56,33 +56,35 @@ public:
     Actuator(platform::EventPoster& poster, platform::Pasteboard& pasteboard, platform::InputSources& sources,
              MainQueue& main, Sleeper sleeper);
 
-    /// One key-down and one key-up of code, both with exactly flags.
-    void tapKey(std::uint16_t code, std::uint64_t flags);
-    /// Types text, one key pair per character carrying all its UTF-16 units.
-    void insert(const std::string& text);
+    /// One key-down and one key-up of code, both with exactly flags; whether both went out.
+    bool tapKey(std::uint16_t code, std::uint64_t flags);
+    /// Types text, one key pair per character carrying all its UTF-16 units; whether every
+    /// character went out.
+    bool insert(const std::string& text);
     /// Pastes text (nothing for empty text) and restores the user's pasteboard 0.2 s later unless
     /// someone wrote to it meanwhile. When the user's pasteboard cannot be saved in time, types
-    /// text instead and leaves the pasteboard alone.
-    void paste(const std::string& text);
+    /// text instead and leaves the pasteboard alone. Whether the paste keys (or the typed text)
+    /// went out.
+    bool paste(const std::string& text);
     /// deleteCount Backspaces, then text typed or pasted; under clipboard a trailing space or tab
-    /// is typed as a key after the paste.
-    void replace(int deleteCount, const std::string& text, ActuationStrategy strategy);
-    /// Command-C.
-    void copySelection();
+    /// is typed as a key after the paste. Whether every event went out; when text cannot be
+    /// typed here nothing is posted at all (logged), so no Backspace eats text that would not
+    /// come back.
+    [[nodiscard]] bool replace(int deleteCount, const std::string& text, ActuationStrategy strategy);
+    /// Command-C; whether it went out.
+    bool copySelection();
     /// Makes layout the current input source, always on the main thread.
     void selectLayout(const KeyboardLayoutInfo& layout);
 
-    /// Posts one marked event and pauses; an event that cannot be posted is skipped.
-    void postKey(std::uint16_t code, std::uint64_t flags, bool down);
+    /// Posts one marked event and pauses; an event that cannot be posted is skipped (false).
+    bool postKey(std::uint16_t code, std::uint64_t flags, bool down);
 
     /// Whether a paste's restore of the user's pasteboard has yet to run. Any thread.
     bool restorePending() const { return *m_restoresDue > 0; }
 
 private:
-    void post(const platform::SyntheticKey& event);
-    /// The pause after a post, where the desktop does not acknowledge posts.
-    void pause();
-    void keyPair(std::uint16_t code, std::uint64_t flags);
+    bool post(const platform::SyntheticKey& event);
+    bool keyPair(std::uint16_t code, std::uint64_t flags);
 
     platform::EventPoster& m_poster;
     platform::Pasteboard& m_pasteboard;

@@ -19,6 +19,7 @@
 #include "controller/Actuator.h"
 #include "controller/AppServices.h"
 #include "controller/KeyHold.h"
+#include "controller/LanguageLoad.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
 #include "controller/PageOpener.h"
@@ -160,7 +161,8 @@ public:
     void start();
     void evaluatePermissions();
     void installTap();
-    /// Built on first use, then kept.
+    /// Built on first use, then kept. While the start-up load runs, waits for it to be over, so no
+    /// word is judged with half the data.
     LanguageOracle& frequency();
 
     /// The event tap's decision for one event.
@@ -175,6 +177,9 @@ public:
     /// Queues the typing of a rewrite; after this a key that reached the application early can no
     /// longer be taken back ahead of it, and the hold's watchdog waits for the job's end.
     void postRewrite(Block job);
+    /// Ends an actuation whose keys did not all go out: nothing is recorded and no success is
+    /// shown. Main thread.
+    void rewriteNotPosted(const std::string& what);
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
@@ -388,6 +393,8 @@ private:
     /// ["a", "b"], quotes and backslashes escaped: how the log lists layouts.
     static std::string arrayNotation(const std::vector<std::string>& items);
     static const char* boolText(bool value);
+    /// The "enabled layouts = …" line: each layout with what the oracles know of its language.
+    void logEnabledLayouts(const std::vector<std::pair<std::string, std::string>>& namesAndLanguages);
     /// The holder part of the diagnostics line: "-" while Secure Input is off.
     std::string secureInputHolderText() const;
 
@@ -399,6 +406,7 @@ private:
     Actuator m_actuator;
     AXCaret m_caret;
     std::unique_ptr<FrequencyOracle> m_frequency;
+    LanguageLoad m_languageLoad;
     std::shared_ptr<char> m_life = std::make_shared<char>(0);
 };
 

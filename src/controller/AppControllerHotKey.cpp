@@ -39,6 +39,9 @@ void AppController::handleConvertHotKey()
         return;
     }
     Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(recentWords.size()) + ", no selection)");
+    // In a terminal the copy chord would interrupt the program running there.
+    if (PolicyStore::isAlwaysOff(frontApplicationID()))
+        return;
     convertSelection();
 }
 

@@ -161,8 +161,12 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
         postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;
-            m_actuator.replace(deleteCount, correct, strategy);
+            const bool posted = m_actuator.replace(deleteCount, correct, strategy);
             soon([=, this] {
+                if (!posted) {
+                    rewriteNotPosted("orphan repair");
+                    return;
+                }
                 pushUndo({correct, stale, layout, strategy, m_services.main->now()}, false);
                 const Uuid recordID = recordCorrection(frontID, stale, correct, layout.localizedName,
                                                        layout.localizedName, CorrectionKind::orphan, 0);
@@ -212,12 +216,16 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
         postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;
-            m_actuator.replace(deleteCount, insert, strategy);
-            if (spaceAfter) {
+            bool posted = m_actuator.replace(deleteCount, insert, strategy);
+            if (posted && spaceAfter) {
                 m_services.sleeper(Actuator::clipboardPause);
-                m_actuator.tapKey(Actuator::spaceKey, 0);
+                posted = m_actuator.tapKey(Actuator::spaceKey, 0);
             }
             soon([=, this] {
+                if (!posted) {
+                    rewriteNotPosted("space repair");
+                    return;
+                }
                 pushUndo({" " + typed + term, typed + term, layout, strategy, m_services.main->now()}, false);
                 recordCorrection(frontID, stale, correct, layout.localizedName, layout.localizedName,
                                  CorrectionKind::orphan, 0);

@@ -58,6 +58,13 @@ std::optional<std::string> AppController::selectedTextViaAX()
 
 std::optional<std::string> AppController::selectedTextViaCopy()
 {
+    // Ctrl+C plays the copy key, and in the always-off applications (terminals above all) it is
+    // an interrupt instead.
+    const auto frontID = frontApplicationID();
+    if (PolicyStore::isAlwaysOff(frontID)) {
+        Log::line("no copy of the selection in " + *frontID + ": Ctrl+C would interrupt there");
+        return std::nullopt;
+    }
     auto& pasteboard = *m_services.pasteboard;
     const PasteboardSnapshot snapshot(pasteboard);
     const auto before = pasteboard.changeCount();
@@ -193,8 +200,10 @@ void AppController::convertSelection()
         if (!life.lock())
             return;
         // The text typed or pasted replaces the selection: nothing to delete first.
-        m_actuator.replace(0, converted, strategy);
-        soon(complete);
+        if (m_actuator.replace(0, converted, strategy))
+            soon(complete);
+        else
+            soon([this] { rewriteNotPosted("manual convert"); });
     });
 }
 

@@ -68,10 +68,14 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span)
         postRewrite([this, span, life] {
             if (!life.lock())
                 return;
-            m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
-            m_services.main->async([this, span, life] {
-                if (life.lock())
+            const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
+            m_services.main->async([this, span, life, posted] {
+                if (!life.lock())
+                    return;
+                if (posted)
                     completeSpan(span);
+                else
+                    rewriteNotPosted("rewrite");
             });
         });
     });

@@ -90,6 +90,9 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     const bool hotKeyChord = (flags & modifierMask) == optionCommand;
     if (hotKeyChord && (code == kKey || code == zKey)) {
         assembler.keys.clear();
+        // With nothing to undo the chord is not ours: an application may have a use for it.
+        if (code == zKey && undoStack.empty() && !isActuating)
+            return TapVerdict::pass;
         if (code == kKey)
             soon([this] { handleConvertHotKey(); });
         else
@@ -162,6 +165,12 @@ void AppController::postRewrite(Block job)
                 heldKeys.rewriteTyped();
         });
     });
+}
+
+void AppController::rewriteNotPosted(const std::string& what)
+{
+    Log::line(what + " — its keys could not be posted; nothing recorded");
+    finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
 }
 
 bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags)

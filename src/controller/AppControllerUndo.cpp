@@ -46,9 +46,13 @@ void AppController::performUndo()
         postRewrite([this, last, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;
-            m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)), last.originalText,
-                               last.strategy);
-            soon([this] {
+            const bool posted = m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)),
+                                                   last.originalText, last.strategy);
+            soon([this, posted] {
+                if (!posted) {
+                    rewriteNotPosted("undo");
+                    return;
+                }
                 flash("undo");
                 // A Backspace must not bring back a word from before the undo.
                 assembler.lastEmitted.reset();

@@ -30,6 +30,9 @@ public:
     /// Whether post() returns only once the desktop has taken the event, so that no pause is
     /// needed after it for the next one to come after it.
     virtual bool acknowledges() const { return false; }
+    /// Whether every character of text can be typed as text events now; false (logged) when one
+    /// cannot, so that a rewrite is given up before anything of it is posted. Any thread.
+    virtual bool canType(const std::string& /*text*/) { return true; }
 };
 
 }  // namespace kx::platform

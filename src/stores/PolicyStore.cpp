@@ -94,9 +94,14 @@ std::set<std::string> PolicyStore::disabledList() const
     return {stored.begin(), stored.end()};
 }
 
+bool PolicyStore::isAlwaysOff(const std::optional<std::string>& appID)
+{
+    return appID && hardDeny.contains(*appID);
+}
+
 bool PolicyStore::isCorrectionAllowed(const std::optional<std::string>& appID) const
 {
-    if (!appID || appID->empty() || hardDeny.contains(*appID))
+    if (!appID || appID->empty() || isAlwaysOff(appID))
         return false;
     return !disabledList().contains(*appID);
 }

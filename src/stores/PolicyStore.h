@@ -38,6 +38,8 @@ public:
     /// defaults and workspace must outlive the store.
     PolicyStore(Defaults& defaults, platform::Workspace& workspace);
 
+    /// Whether appID is one of the always-off applications (hardDeny).
+    static bool isAlwaysOff(const std::optional<std::string>& appID);
     /// False for no id, an empty one, an always-off application or one the user disabled.
     bool isCorrectionAllowed(const std::optional<std::string>& appID) const;
     /// Remembers the display name of appID; writes only when it changed.

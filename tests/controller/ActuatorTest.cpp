@@ -55,7 +55,7 @@ TEST_F(ActuatorTest, ClipboardReplaceTypesTrailingBlankAsKey)
     for (const auto& row : rows) {
         field().setText("akuo ");
         desk.eventPoster().clearPosted();
-        actuator.replace(5, row.text, ActuationStrategy::clipboard);
+        EXPECT_TRUE(actuator.replace(5, row.text, ActuationStrategy::clipboard));
         EXPECT_EQ(field().text(), row.text);
         EXPECT_EQ(posted().back().code, row.lastKey) << row.text;
         EXPECT_EQ(posted()[10].code, Actuator::vKey) << row.text;
@@ -69,7 +69,7 @@ TEST_F(ActuatorTest, ClipboardReplaceTypesTrailingBlankAsKey)
 TEST_F(ActuatorTest, LoneBlankUnderClipboardOnlyTypesTheKey)
 {
     const auto before = desk.pasteboard().changeCount();
-    actuator.replace(0, " ", ActuationStrategy::clipboard);
+    EXPECT_TRUE(actuator.replace(0, " ", ActuationStrategy::clipboard));
     ASSERT_EQ(posted().size(), 2u);
     EXPECT_EQ(posted()[0].code, Actuator::spaceKey);
     EXPECT_EQ(desk.pasteboard().changeCount(), before);
@@ -85,7 +85,7 @@ TEST_F(ActuatorTest, UnsavablePasteboardIsTypedAroundNotPasted)
     desk.pasteboard().setSlowOwner(true);
     const auto before = desk.pasteboard().changeCount();
     field().setText("akuo ");
-    actuator.replace(5, "שלום ", ActuationStrategy::clipboard);
+    EXPECT_TRUE(actuator.replace(5, "שלום ", ActuationStrategy::clipboard));
     EXPECT_EQ(field().text(), "שלום ");
     EXPECT_EQ(desk.pasteboard().changeCount(), before);
     EXPECT_FALSE(actuator.restorePending());
@@ -121,7 +121,7 @@ TEST_F(ActuatorTest, PasteRestoresPasteboardUnlessChanged)
 TEST_F(ActuatorTest, SyntheticReplaceMarksEveryEventAndPauses)
 {
     field().setText("akuo ");
-    actuator.replace(5, "שלום ", ActuationStrategy::synthetic);
+    EXPECT_TRUE(actuator.replace(5, "שלום ", ActuationStrategy::synthetic));
     EXPECT_EQ(field().text(), "שלום ");
     ASSERT_EQ(posted().size(), 20u);
     for (const auto& event : posted())
@@ -146,7 +146,7 @@ TEST_F(ActuatorTest, InsertTypesWholeCharacters)
 TEST_F(ActuatorTest, ClipboardReplacePausesInOrder)
 {
     field().setText("a");
-    actuator.replace(1, "ab ", ActuationStrategy::clipboard);
+    EXPECT_TRUE(actuator.replace(1, "ab ", ActuationStrategy::clipboard));
     EXPECT_EQ(field().text(), "ab ");
     EXPECT_EQ(pauses, (std::vector<double>{0.0025, 0.0025, 0.045, 0.015, 0.0025, 0.0025, 0.045, 0.0025, 0.0025}));
 }
@@ -163,10 +163,24 @@ TEST_F(ActuatorTest, EmptySnapshotAndRefusedEvents)
     desk.eventPoster().clearPosted();
     pauses.clear();
     desk.eventPoster().refusesPosting = true;
-    actuator.tapKey(Actuator::spaceKey, 0);
-    actuator.replace(2, "ab", ActuationStrategy::synthetic);
+    EXPECT_FALSE(actuator.tapKey(Actuator::spaceKey, 0));
+    EXPECT_FALSE(actuator.replace(2, "ab", ActuationStrategy::synthetic)) << "nothing went out";
     EXPECT_TRUE(posted().empty());
     EXPECT_TRUE(pauses.empty());
+}
+
+// A rewrite holding a character the keyboard cannot type is given up whole: not one Backspace
+// goes out, so the text it would have replaced stays. A paste carries any character.
+TEST_F(ActuatorTest, UntypeableTextPostsNothing)
+{
+    field().setText("akuo ");
+    desk.eventPoster().untypeable = {"✓"};
+    EXPECT_FALSE(actuator.replace(5, "שלום ✓", ActuationStrategy::synthetic));
+    EXPECT_TRUE(posted().empty());
+    EXPECT_EQ(field().text(), "akuo ");
+
+    EXPECT_TRUE(actuator.replace(5, "שלום ✓", ActuationStrategy::clipboard));
+    EXPECT_EQ(field().text(), "שלום ✓");
 }
 
 // An accessibility service whose answers the test sets.

@@ -86,7 +86,7 @@ TEST_F(HotKeyTest, RefusedApplicationAndOldWordsAreLeftAlone)
     pressConvertKey();
     EXPECT_EQ(field().text(), "nv akuo jcrho ");
     EXPECT_TRUE(logHas("⌥⌘K → nothing to do (recent words: 3, no selection)"));
-    EXPECT_EQ(statusItem.texts, std::vector<std::string>{"select text first"});
+    EXPECT_TRUE(statusItem.texts.empty()) << "no copy was tried in the terminal";
 
     desk.launch(editor);
     desk.activate(editor.id);

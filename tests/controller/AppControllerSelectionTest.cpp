@@ -33,10 +33,12 @@ TEST_F(SelectionTest, SelectedWrongLayoutTextIsConverted)
     EXPECT_TRUE(desk.sound().played().empty());
 }
 
-// An inaccessible field in a refused application is converted through a copy; the pasteboard comes back.
+// An inaccessible field in an application the user turned off is converted through a copy; the
+// pasteboard comes back.
 TEST_F(SelectionTest, CopyFallbackRestoresPasteboard)
 {
-    startIn(CorrectionMode::automatic, terminal);
+    auto& app = startIn(CorrectionMode::automatic);
+    app.policy.setEnabled(false, editor.id);
     desk.pasteboard().copyFromElsewhere({{{std::string(platform::Pasteboard::stringType), "mine"}}});
     selectAll("akuo");
     field().unreadable = true;
@@ -44,6 +46,27 @@ TEST_F(SelectionTest, CopyFallbackRestoresPasteboard)
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "שלום");
     EXPECT_EQ(desk.pasteboard().string(), "mine");
+}
+
+// In a terminal Ctrl+C is an interrupt: neither the hot key with nothing to convert nor Swap
+// Selection ever posts it there. The hot key only logs; the menu says what is missing.
+TEST_F(SelectionTest, NoCopyChordIntoATerminal)
+{
+    auto& app = startIn(CorrectionMode::automatic, terminal);
+    selectAll("akuo");
+    field().unreadable = true;
+    desk.eventPoster().clearPosted();
+    pressConvertKey();
+    queue.advance(0.5);
+    EXPECT_TRUE(logHas("⌥⌘K → nothing to do (recent words: 0, no selection)"));
+    EXPECT_TRUE(statusItem.texts.empty()) << statusItem.texts.back();
+
+    app.convertSelection();
+    queue.advance(0.5);
+    EXPECT_EQ(statusItem.texts, std::vector<std::string>{"select text first"});
+    EXPECT_TRUE(logHas("no copy of the selection in org.gnome.Terminal: Ctrl+C would interrupt there"));
+    EXPECT_TRUE(desk.eventPoster().posted().empty()) << "a Ctrl+C went out";
+    EXPECT_EQ(field().text(), "akuo");
 }
 
 // What the user is told when there is nothing to convert.

@@ -42,6 +42,38 @@ TEST_F(UndoTest, CommandZRightAfterCorrectionUndoesIt)
     EXPECT_EQ(commandZ(), TapVerdict::pass) << "nothing left to undo";
 }
 
+// The undo hot key with nothing to undo is not ours: it reaches the application; with a
+// correction to undo it is kept from it.
+TEST_F(UndoTest, UndoHotKeyWithNothingToUndoReachesTheApplication)
+{
+    startIn(CorrectionMode::automatic);
+    const platform::TapEvent undoKey{.type = platform::TapEventType::keyDown, .code = 6,
+                                     .flags = EventFlags::option | EventFlags::command, .marked = false,
+                                     .location = {}};
+    EXPECT_EQ(desk.eventTap().route(undoKey), TapVerdict::pass);
+    correctOneWord();
+    EXPECT_EQ(desk.eventTap().route(undoKey), TapVerdict::swallow);
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "cceav ");
+    EXPECT_EQ(desk.eventTap().route(undoKey), TapVerdict::pass);
+}
+
+// An undo whose text cannot be typed back is given up before its Backspaces: the correction stays
+// on screen and no "undo" is flashed.
+TEST_F(UndoTest, UndoThatCannotPostDoesNotReportSuccess)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    correctOneWord();
+    const auto flashes = statusItem.texts.size();
+    desk.eventPoster().untypeable = {"v"};
+    EXPECT_EQ(commandZ(), TapVerdict::swallow);
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
+    EXPECT_TRUE(logHas("undo — its keys could not be posted; nothing recorded"));
+    EXPECT_EQ(statusItem.texts.size(), flashes) << statusItem.texts.back();
+    EXPECT_FALSE(app.isActuating);
+}
+
 // Ctrl+Z after another key, 12 s late or during a rewrite reaches the application; the hot key still undoes.
 TEST_F(UndoTest, CommandZAfterAnotherKeyReachesTheApplication)
 {

@@ -7,6 +7,9 @@
 #include "RunCommand.h"
 #include "platform/x11/QtPasteboard.h"
 
+#include <X11/Xatom.h>
+
+#include <algorithm>
 #include <csignal>
 
 namespace kx {
@@ -174,7 +177,8 @@ std::vector<std::string> chords(const std::filesystem::path& file)
 }
 
 // Ctrl+Z is the application's own undo whenever it does not follow a correction at once: with
-// nothing corrected, and with a key typed since the correction.
+// nothing corrected, and with a key typed since the correction. Ctrl+Alt+Z with nothing to undo
+// is the application's too.
 TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrection)
 {
     startKestrelix();
@@ -182,10 +186,14 @@ TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrectio
     const auto field = frontField("KxEditor", {"--keys", (keys / "log").string()});
     ASSERT_TRUE(field);
 
+    m_user->tap(Keycode::z, {Keycode::control, Keycode::alt});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 1; }, 3)) << fileText(keys / "log");
+    EXPECT_EQ(chords(keys / "log").front(), "Ctrl+Alt+Z");
+
     m_user->typeKeys("hello ");
     ASSERT_TRUE(field->waitForText("hello "));
     m_user->tap(Keycode::z, {Keycode::control});
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 1; }, 3)) << fileText(keys / "log");
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 2; }, 3)) << fileText(keys / "log");
     EXPECT_TRUE(field->waitForText("")) << "the field's own undo took the typing back: " << field->text();
 
     m_user->typeKeys("cceav ");
@@ -194,7 +202,7 @@ TEST_F(KestrelixEndToEndTest, CtrlZReachesTheApplicationWhenNotUndoingACorrectio
     m_user->typeKeys("x");
     ASSERT_TRUE(field->waitForText("בבקשה ס")) << field->text() << '\n' << log();
     m_user->tap(Keycode::z, {Keycode::control});
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 2; }, 3)) << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return chords(keys / "log").size() == 3; }, 3)) << log();
     EXPECT_EQ(log().find("undo —"), std::string::npos) << log();
 }
 
@@ -213,6 +221,174 @@ TEST_F(KestrelixEndToEndTest, CtrlZRightAfterACorrectionUndoesItAlone)
     EXPECT_TRUE(field->waitForText("cceav ")) << field->text() << '\n' << log();
     DesktopSession::waitFor([] { return false; }, 0.3);
     EXPECT_TRUE(chords(keys / "log").empty()) << fileText(keys / "log");
+}
+
+// What runs of the program killed earlier in the X session leave behind: every spare keycode lent
+// a character and listed on the root window as lent. Emptied again when it goes.
+class SparesLeftLent {
+public:
+    SparesLeftLent() : m_display(XOpenDisplay(nullptr))
+    {
+        int min = 0;
+        int max = 0;
+        XDisplayKeycodes(m_display, &min, &max);
+        int width = 0;
+        KeySym* mapping = XGetKeyboardMapping(m_display, static_cast<unsigned char>(min), max - min + 1, &width);
+        for (int keycode = min; mapping && keycode <= max; ++keycode) {
+            const KeySym* row = mapping + static_cast<std::ptrdiff_t>(keycode - min) * width;
+            if (std::all_of(row, row + width, [](KeySym k) { return k == NoSymbol; }))
+                m_lent.push_back(keycode);
+        }
+        if (mapping)
+            XFree(mapping);
+        for (std::size_t i = 0; i < m_lent.size(); ++i) {
+            KeySym check[2] = {0x1002713 + i, 0x1002713 + i};
+            XChangeKeyboardMapping(m_display, static_cast<int>(m_lent[i]), 2, check, 1);
+        }
+        XChangeProperty(m_display, DefaultRootWindow(m_display), lentAtom(), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(m_lent.data()), static_cast<int>(m_lent.size()));
+        XSync(m_display, False);
+    }
+    ~SparesLeftLent()
+    {
+        for (const long keycode : m_lent) {
+            KeySym empty[2] = {NoSymbol, NoSymbol};
+            XChangeKeyboardMapping(m_display, static_cast<int>(keycode), 2, empty, 1);
+        }
+        XDeleteProperty(m_display, DefaultRootWindow(m_display), lentAtom());
+        XCloseDisplay(m_display);
+    }
+    SparesLeftLent(const SparesLeftLent&) = delete;
+    SparesLeftLent& operator=(const SparesLeftLent&) = delete;
+
+    std::size_t count() const { return m_lent.size(); }
+
+private:
+    Atom lentAtom() { return XInternAtom(m_display, "_KESTRELIX_LENT_KEYCODES", False); }
+
+    Display* m_display;
+    std::vector<long> m_lent;
+};
+
+// Earlier runs in the same X session that were killed with every spare keycode lent leave this
+// run's Hebrew and Russian rewrites whole: letters of a layout go out on that layout's own keys.
+TEST_F(KestrelixEndToEndTest, RewritesStayWholeAfterEarlierRunsUsedUpTheSpares)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "il", "ru"}));
+    const SparesLeftLent leftovers;
+    ASSERT_GT(leftovers.count(), 0u);
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+    m_user->lockGroup(0);
+    m_user->typeKeys("ghbdtn ");
+    EXPECT_TRUE(field->waitForText("בבקשה привет ")) << field->text() << '\n' << log();
+    EXPECT_EQ(log().find("no key can type"), std::string::npos) << log();
+}
+
+// Ctrl+Alt+K and Ctrl+Alt+Z with Ctrl and Alt held on for half a second, as users do: the
+// selection is converted exactly and the undo gives it back exactly, nothing typed as a shortcut.
+TEST_F(KestrelixEndToEndTest, HotKeysWithModifiersHeldConvertAndUndoExactly)
+{
+    startKestrelix();
+    const auto field = frontField("KxEditor", {"--text", "akuo jcrho", "--select", "0", "10"});
+    ASSERT_TRUE(field);
+    const auto chordHeld = [&](unsigned keycode) {
+        m_user->key(Keycode::control, true);
+        m_user->key(Keycode::alt, true);
+        m_user->tap(keycode);
+        DesktopSession::waitFor([] { return false; }, 0.5);
+        m_user->key(Keycode::alt, false);
+        m_user->key(Keycode::control, false);
+    };
+
+    chordHeld(Keycode::k);
+    EXPECT_TRUE(field->waitForText("שלום חברים")) << field->text() << '\n' << log();
+    DesktopSession::waitFor([] { return false; }, 0.3);
+    chordHeld(Keycode::z);
+    EXPECT_TRUE(field->waitForText("akuo jcrho")) << field->text() << '\n' << log();
+}
+
+// A GTK entry in front, with the text it holds.
+class GtkField {
+public:
+    GtkField()
+    {
+        m_pid = DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, (m_folder / "text").string()}, {},
+                                               true);
+    }
+    ~GtkField()
+    {
+        if (m_pid > 0)
+            DesktopSession::shared().stop(m_pid);
+    }
+    GtkField(const GtkField&) = delete;
+    GtkField& operator=(const GtkField&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    std::string text() const { return fileText(m_folder / "text"); }
+    bool waitForText(const std::string& expected) const
+    {
+        return DesktopSession::waitFor([&] { return text() == expected; }, 3.0);
+    }
+
+private:
+    test::TempFolder m_folder{"kx-gtk"};
+    pid_t m_pid = -1;
+};
+
+// Keys typed before the user switched layouts are joined with the word after the switch, in a
+// GTK entry, once the screen was read and seen to hold the keys in the old layout.
+TEST_F(KestrelixEndToEndTest, OrphanKeysAreJoinedInAGtkEntryAfterTheScreenConfirmsThem)
+{
+    startKestrelix();
+    const GtkField field;
+    ASSERT_GT(field.pid(), 0) << "GTK 3 with Python bindings is needed (scripts/bootstrap installs them)";
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto app = m_workspace->frontApplication();
+            return app && app->pid == field.pid();
+        },
+        5));
+
+    m_user->typeKeys("a");
+    ASSERT_TRUE(field.waitForText("a"));
+    m_user->lockGroup(1);
+    DesktopSession::waitFor([] { return false; }, 0.2);
+    m_user->typeKeys("kuo ");
+    EXPECT_TRUE(field.waitForText("שלום ")) << field.text() << '\n' << log();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("screen confirmed") != std::string::npos; }, 2))
+        << log();
+}
+
+// Ctrl+Alt+K in a terminal with nothing to convert is only logged: no Ctrl+C reaches the program
+// running there.
+TEST_F(KestrelixEndToEndTest, ConvertHotKeyLeavesATerminalsProgramRunning)
+{
+    startKestrelix();
+    const test::TempFolder folder("kx-xterm");
+    const auto pidFile = folder / "pid";
+    const pid_t terminal = DesktopSession::shared().start(
+        {"xterm", "-e", "sh", "-c", "echo $$ > '" + pidFile.string() + "'; exec sleep 60"});
+    ASSERT_GT(terminal, 0) << "xterm is needed (scripts/bootstrap installs it)";
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto app = m_workspace->frontApplication();
+            return app && app->pid == terminal && !fileText(pidFile).empty();
+        },
+        10))
+        << "the terminal did not come to the front";
+    const pid_t sleeper = std::stoi(fileText(pidFile));
+
+    m_user->tap(Keycode::k, {Keycode::control, Keycode::alt});
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return log().find("⌥⌘K → nothing to do") != std::string::npos; }, 3))
+        << log();
+    DesktopSession::waitFor([] { return false; }, 0.5);
+    EXPECT_EQ(::kill(sleeper, 0), 0) << "the sleep in the terminal was interrupted";
+    DesktopSession::shared().stop(terminal);
 }
 
 // A key typed while the rewrite is being typed is held and lands after the rewritten word, on the

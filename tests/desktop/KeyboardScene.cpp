@@ -45,6 +45,12 @@ OtherClient::~OtherClient()
         XCloseDisplay(m_display);
 }
 
+void OtherClient::key(unsigned keycode, bool down)
+{
+    XTestFakeKeyEvent(m_display, keycode, down ? True : False, CurrentTime);
+    XSync(m_display, False);
+}
+
 void OtherClient::tap(unsigned keycode, const std::vector<unsigned>& modifiers)
 {
     for (const unsigned modifier : modifiers)

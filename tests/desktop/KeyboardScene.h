@@ -40,6 +40,8 @@ public:
     ~OtherClient();
 
     bool ok() const { return m_display != nullptr; }
+    /// Presses (down) or lets go of one key.
+    void key(unsigned keycode, bool down);
     /// Presses the modifiers, taps the key, lets the modifiers go.
     void tap(unsigned keycode, const std::vector<unsigned>& modifiers = {});
     /// Presses (down) or lets go of one key, and waits until the server has it.

@@ -7,6 +7,14 @@
 
 #include <gtest/gtest.h>
 
+// After GoogleTest: X.h defines None.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace kx::platform::x11 {
 namespace {
 
@@ -40,6 +48,110 @@ TEST_F(X11EventPosterTest, TypesTextTheLayoutCannot)
     desktop.lockGroup(1);
     insert(" ok, ёж é");
     EXPECT_TRUE(field.waitForText("שלום ok, ёж é")) << field.text();
+}
+
+// The keycodes that hold no symbol, and those the root window lists as lent by a run of ours.
+struct KeycodeCensus {
+    int empty = 0;
+    int lent = 0;
+};
+
+KeycodeCensus census()
+{
+    KeycodeCensus counted;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return counted;
+    int min = 0;
+    int max = 0;
+    XDisplayKeycodes(display, &min, &max);
+    int width = 0;
+    KeySym* mapping = XGetKeyboardMapping(display, static_cast<unsigned char>(min), max - min + 1, &width);
+    for (int keycode = 0; mapping && keycode <= max - min; ++keycode) {
+        const KeySym* row = mapping + static_cast<std::ptrdiff_t>(keycode) * width;
+        counted.empty += std::all_of(row, row + width, [](KeySym k) { return k == NoSymbol; }) ? 1 : 0;
+    }
+    if (mapping)
+        XFree(mapping);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_KESTRELIX_LENT_KEYCODES", False),
+                       0, 256, False, AnyPropertyType, &type, &format, &count, &after, &data);
+    counted.lent = static_cast<int>(count);
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+    return counted;
+}
+
+// Hebrew, Russian and Greek letters are typed by their own layout's keys when that layout is
+// selected, whatever keysyms name them there: no spare keycode is lent for them. (Greek accented
+// letters are dead-key sequences there, typed by a spare.)
+TEST_F(X11EventPosterTest, LettersOfTheCurrentLayoutUseItsOwnKeys)
+{
+    for (const auto& [layout, text] : std::vector<std::pair<std::string, std::string>>{
+             {"il", "כך גם צריך, שבת שלום"}, {"ru", "Съешь же ещё"}, {"gr", "Γεια σας φιλε"}}) {
+        ASSERT_TRUE(test::setLayouts({"us", layout}));
+        poster = std::make_unique<X11EventPoster>(keyboard);
+        test::TextField field;
+        ASSERT_TRUE(field.ok());
+        const KeycodeCensus before = census();
+        test::OtherClient desktop;
+        desktop.lockGroup(1);
+        insert(text);
+        EXPECT_TRUE(field.waitForText(text)) << field.text();
+        EXPECT_EQ(census().empty, before.empty) << layout;
+        EXPECT_EQ(census().lent, 0) << layout;
+    }
+}
+
+// Spare keycodes a run left lent (it was killed) are taken up by the next run, which gives them
+// back with its own when it ends: none is lost for the rest of the X session.
+TEST_F(X11EventPosterTest, SparesLeftByAKilledRunAreReusedAndGivenBack)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    const KeycodeCensus fresh = census();
+    ASSERT_EQ(fresh.lent, 0);
+    // Never destroyed, as a killed run never is.
+    auto* killed = new X11EventPoster(X11Keyboard::open());
+    for (const bool down : {true, false})
+        ASSERT_TRUE(killed->post({.code = 0, .flags = 0, .down = down, .text = "✓", .marked = true}));
+    ASSERT_TRUE(field.waitForText("✓")) << field.text();
+    EXPECT_EQ(census().empty, fresh.empty - 1);
+    EXPECT_EQ(census().lent, 1);
+
+    insert("✓✔");
+    EXPECT_TRUE(field.waitForText("✓✓✔")) << field.text();
+    EXPECT_EQ(census().empty, fresh.empty - 2) << "the killed run's ✓ key typed ✓ again";
+    EXPECT_EQ(census().lent, 2);
+    poster.reset();
+    EXPECT_EQ(census().empty, fresh.empty);
+    EXPECT_EQ(census().lent, 0);
+}
+
+// Text posted while the user holds Ctrl (long past the moment we wait for it) still arrives as
+// text, not as Ctrl+A (select all) and Ctrl+B; the user's Ctrl is held again afterwards.
+TEST_F(X11EventPosterTest, HeldCtrlNeverMakesOurTextAShortcut)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    insert("xy");
+    ASSERT_TRUE(field.waitForText("xy"));
+    test::OtherClient user;
+    user.key(test::Keycode::control, true);
+    insert("ab");
+    tapKey(KeyCode::delete_);
+    EXPECT_TRUE(field.waitForText("xya")) << field.text();
+    Display* display = XOpenDisplay(nullptr);
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XCloseDisplay(display);
+    EXPECT_EQ(state.base_mods & ControlMask, static_cast<unsigned>(ControlMask)) << "the user's Ctrl is down again";
+    user.key(test::Keycode::control, false);
 }
 
 // A key code types what that key types on the layout with the flags' modifiers held: Shift, Backspace,

@@ -4,7 +4,9 @@
 
 #include "platform/EventPoster.h"
 
+#include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace kx::sim {
@@ -27,11 +29,20 @@ public:
         return true;
     }
 
+    /// False when text holds a character of untypeable.
+    bool canType(const std::string& text) override
+    {
+        return std::none_of(untypeable.begin(), untypeable.end(),
+                            [&](const std::string& c) { return text.find(c) != std::string::npos; });
+    }
+
     /// Every event posted, in order.
     const std::vector<platform::SyntheticKey>& posted() const { return m_posted; }
     void clearPosted() { m_posted.clear(); }
 
     bool refusesPosting = false;
+    /// Characters this desktop's keyboard cannot type (none of its keys, no spare keycode).
+    std::vector<std::string> untypeable;
 
 private:
     std::function<void(const platform::SyntheticKey&)> m_deliver;

@@ -5,6 +5,7 @@
 
 #include <X11/X.h>
 #include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 
@@ -130,6 +131,14 @@ std::optional<std::uint32_t> keysymForScalar(char32_t scalar)
     if (scalar < 0x100)
         return static_cast<std::uint32_t>(scalar);
     return 0x01000000u | static_cast<std::uint32_t>(scalar);
+}
+
+bool typesSameCharacter(std::uint32_t typed, std::uint32_t wanted)
+{
+    if (typed == wanted)
+        return true;
+    const std::uint32_t character = xkb_keysym_to_utf32(typed);
+    return character != 0 && character == xkb_keysym_to_utf32(wanted);
 }
 
 }  // namespace kx::platform::x11

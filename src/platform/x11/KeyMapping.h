@@ -72,4 +72,9 @@ std::vector<std::uint32_t> modifierKeysymsForFlags(std::uint64_t flags);
 /// otherwise, Return and Tab for line feed and tab; none for other control characters.
 std::optional<std::uint32_t> keysymForScalar(char32_t scalar);
 
+/// Whether a key that types keysym typed types the same character as wanted: the same keysym, or
+/// two that xkbcommon gives one Unicode scalar (hebrew_shin and U+05E9, Return and the line
+/// feed's Return).
+bool typesSameCharacter(std::uint32_t typed, std::uint32_t wanted);
+
 }  // namespace kx::platform::x11

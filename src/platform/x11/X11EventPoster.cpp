@@ -13,12 +13,20 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <chrono>
+#include <set>
+#include <thread>
 
 namespace kx::platform::x11 {
 
 namespace {
 
 using FakeKeys = std::vector<X11Keyboard::FakeKey>;
+
+// Long enough for a user to let go of a hot key's modifiers, well within the 2 s after which a
+// rewrite that holds the user's keys is given up.
+constexpr std::chrono::milliseconds modifierReleaseWait{1000};
+constexpr std::chrono::milliseconds modifierPoll{10};
 
 void press(FakeKeys& keys, unsigned keycode, bool down)
 {
@@ -53,25 +61,28 @@ X11EventPoster::~X11EventPoster()
 {
     std::lock_guard lock(m_mutex);
     m_keyboard->with([this](Display* display) {
-        XErrorTrap trap(display);
-        for (const auto& spare : m_spares) {
-            if (spare.keysym == 0)
-                continue;
-            KeySym empty[2] = {NoSymbol, NoSymbol};
-            XChangeKeyboardMapping(display, static_cast<int>(spare.keycode), 2, empty, 1);
-        }
-        trap.takeError();
+        refreshIfChanged(display);
+        m_spares.giveBack(display);
+        XSync(display, False);
     });
+}
+
+void X11EventPoster::refreshIfChanged(Display* display)
+{
+    m_keyboard->drainLocked(display);
+    if (m_generation != m_keyboard->keymapGeneration())
+        refreshKeymap(display);
 }
 
 bool X11EventPoster::post(const SyntheticKey& event)
 {
     std::lock_guard lock(m_mutex);
+    const unsigned inTheWay = event.marked && event.down ? awaitModifierRelease(event) : 0;
     std::optional<FakeKeys> keys = m_keyboard->with([&](Display* display) -> std::optional<FakeKeys> {
-        m_keyboard->drainLocked(display);
-        if (m_generation != m_keyboard->keymapGeneration())
-            refreshKeymap(display);
+        refreshIfChanged(display);
         auto keys = keysFor(display, event);
+        if (keys && inTheWay != 0)
+            keys = clearedOfHeldModifiers(display, inTheWay, std::move(*keys));
         if (keys && event.marked)
             m_keyboard->fakeLocked(display, *keys);
         return keys;
@@ -88,6 +99,89 @@ bool X11EventPoster::post(const SyntheticKey& event)
         XTestFakeKeyEvent(m_unmarked.get(), key.keycode, key.down ? True : False, CurrentTime);
     XSync(m_unmarked.get(), False);
     return true;
+}
+
+// The modifiers other than those event asks for: what the user holds of them would make our key a
+// chord (a letter under Ctrl+Alt is a shortcut, a Backspace under Ctrl deletes a word).
+unsigned X11EventPoster::unwantedModifiers(const SyntheticKey& event) const
+{
+    unsigned wanted = 0;
+    if (event.text.empty())
+        for (const auto keysym : modifierKeysymsForFlags(event.flags))
+            wanted |= modifierBit(keysym);
+    return (m_roles.shift | m_roles.ctrl | m_roles.alt | m_roles.super | m_roles.level3) & ~wanted;
+}
+
+unsigned X11EventPoster::heldModifiers(Display* display, unsigned mask) const
+{
+    XkbStateRec state{};
+    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
+        return 0;
+    return state.base_mods & mask;
+}
+
+// Right after a hot key the user usually still holds its Ctrl and Alt: what we post waits a
+// moment for them to be let go, since letting go of them for the user can mean something of its
+// own (a lone Alt opens some menus). Shift is never waited for: the user may hold it for the next
+// capital while a rewrite is typed. The unwanted modifiers still held in the end.
+unsigned X11EventPoster::awaitModifierRelease(const SyntheticKey& event)
+{
+    const auto deadline = std::chrono::steady_clock::now() + modifierReleaseWait;
+    for (;;) {
+        const unsigned held = m_keyboard->with([&](Display* display) {
+            refreshIfChanged(display);
+            return heldModifiers(display, unwantedModifiers(event));
+        });
+        if ((held & ~m_roles.shift) == 0 || std::chrono::steady_clock::now() >= deadline)
+            return held;
+        std::this_thread::sleep_for(modifierPoll);
+    }
+}
+
+// The modifiers still held are let go around our keys and pressed again after them, so that the
+// server's state is the user's again.
+FakeKeys X11EventPoster::clearedOfHeldModifiers(Display* display, unsigned modifiers, FakeKeys keys)
+{
+    if (!m_keymap)
+        return keys;
+    char pressed[32] = {};
+    XQueryKeymap(display, pressed);
+    std::vector<unsigned> held;
+    for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode)
+        if ((pressed[keycode / 8] & (1 << (keycode % 8))) && (m_keymap->map->modmap[keycode] & modifiers))
+            held.push_back(static_cast<unsigned>(keycode));
+    FakeKeys cleared;
+    for (const unsigned keycode : held)
+        press(cleared, keycode, false);
+    cleared.insert(cleared.end(), keys.begin(), keys.end());
+    for (const unsigned keycode : held)
+        press(cleared, keycode, true);
+    return cleared;
+}
+
+bool X11EventPoster::canType(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    return m_keyboard->with([&](Display* display) {
+        refreshIfChanged(display);
+        // Each character no key types needs a spare of its own while the text is typed.
+        std::set<std::uint32_t> lent;
+        const KeysDown down(display);
+        for (const char32_t scalar : text::toScalars(text)) {
+            const auto keysym = keysymForScalar(scalar);
+            if (!keysym) {
+                Log::line("x11: no keysym for character " + std::to_string(static_cast<std::uint32_t>(scalar)));
+                return false;
+            }
+            if (!typingKey(display, *keysym, down) && !m_spares.holds(*keysym))
+                lent.insert(*keysym);
+        }
+        if (lent.size() <= m_spares.size())
+            return true;
+        Log::line("x11: " + std::to_string(lent.size()) + " characters need spare keycodes, " +
+                  std::to_string(m_spares.size()) + " are free");
+        return false;
+    });
 }
 
 std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const SyntheticKey& event)
@@ -129,15 +223,16 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
             }
         }
         // The key types what it typed for the user: with the Shift, AltGr and Caps Lock of the
-        // flags, whatever the user holds now. When the state now would type something else, or the
-        // user holds this very key down (the server would drop our press), a spare key types it.
+        // flags (the modifiers it does not want go out let go). When the state would still type
+        // something else, or the user holds this very key down (the server would drop our press),
+        // a spare key types it.
         const unsigned levels = m_roles.shift | m_roles.capsLock | m_roles.level3;
+        const unsigned now = (state.mods & ~unwantedModifiers(event)) | added;
         const auto wanted = typedKeysym(*keycode, levelState(event.flags) & levels, state.group);
-        const auto now = typedKeysym(*keycode, (state.mods | added) & levels, state.group);
-        if (down.contains(*keycode) || wanted != now) {
+        if (down.contains(*keycode) || wanted != typedKeysym(*keycode, now & levels, state.group)) {
             if (!wanted || isModifierKeysym(*wanted))
                 return std::nullopt;
-            const auto spare = spareFor(display, *wanted, down);
+            const auto spare = m_spares.lend(display, *wanted);
             if (!spare)
                 return std::nullopt;
             press(keys, *spare, true);
@@ -233,64 +328,37 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::strokeForKeysym(Display* d
 {
     if (const auto stroke = typingKey(display, keysym, down))
         return stroke;
-    if (const auto spare = spareFor(display, keysym, down))
+    if (const auto spare = m_spares.lend(display, keysym))
         return Stroke{*spare, false};
     Log::line("x11: no key can type keysym " + std::to_string(keysym));
     return std::nullopt;
 }
 
-// The key of the current layout that types keysym with at most Shift, when no modifier or lock is
-// on (Caps Lock or a held Shift would change what it types) and the user is not holding it down.
+// The key of the current group that types the character of keysym with at most Shift, under the
+// locks that are on (Caps Lock changes what Shift does), and that the user is not holding down.
+// Held modifiers are not counted: what we type goes out with them let go.
 std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display, std::uint32_t keysym,
                                                                 const KeysDown& down)
 {
     if (!m_keymap)
         return std::nullopt;
     XkbStateRec state{};
-    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success || (state.mods & ~m_roles.numLock) != 0)
+    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
         return std::nullopt;
+    const unsigned locks = state.locked_mods & (LockMask | m_roles.numLock);
     for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode) {
-        const bool spare = std::any_of(m_spares.begin(), m_spares.end(),
-                                       [&](const Spare& s) { return s.keycode == static_cast<unsigned>(keycode); });
-        if (spare || down.contains(static_cast<unsigned>(keycode)))
+        if (m_spares.contains(static_cast<unsigned>(keycode)) || down.contains(static_cast<unsigned>(keycode)))
             continue;
         for (const bool shift : {false, true}) {
             unsigned consumed = 0;
             KeySym typed = NoSymbol;
-            const unsigned modifiers =
-                XkbBuildCoreState((shift ? ShiftMask : 0) | (state.mods & m_roles.numLock), state.group);
+            const unsigned modifiers = XkbBuildCoreState((shift ? ShiftMask : 0) | locks, state.group);
             if (XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), modifiers, &consumed, &typed) &&
-                typed == keysym)
+                typed != NoSymbol && typesSameCharacter(static_cast<std::uint32_t>(typed), keysym))
                 return Stroke{static_cast<unsigned>(keycode), shift};
         }
     }
     return std::nullopt;
-}
-
-std::optional<unsigned> X11EventPoster::spareFor(Display* display, std::uint32_t keysym, const KeysDown& down)
-{
-    const auto free = [&](const Spare& s) { return !down.contains(s.keycode); };
-    auto chosen =
-        std::find_if(m_spares.begin(), m_spares.end(), [&](const Spare& s) { return s.keysym == keysym && free(s); });
-    if (chosen == m_spares.end()) {
-        chosen = m_spares.end();
-        for (auto spare = m_spares.begin(); spare != m_spares.end(); ++spare)
-            if (free(*spare) && (chosen == m_spares.end() || spare->lastUse < chosen->lastUse))
-                chosen = spare;
-        if (chosen == m_spares.end())
-            return std::nullopt;
-        KeySym keysyms[2] = {keysym, keysym};
-        XErrorTrap trap(display);
-        XChangeKeyboardMapping(display, static_cast<int>(chosen->keycode), 2, keysyms, 1);
-        if (const int error = trap.takeError()) {
-            Log::line("x11: cannot give keycode " + std::to_string(chosen->keycode) + " a symbol (error " +
-                      std::to_string(error) + ")");
-            return std::nullopt;
-        }
-        chosen->keysym = keysym;
-    }
-    chosen->lastUse = ++m_uses;
-    return chosen->keycode;
 }
 
 void X11EventPoster::refreshKeymap(Display* display)
@@ -298,31 +366,7 @@ void X11EventPoster::refreshKeymap(Display* display)
     m_generation = m_keyboard->keymapGeneration();
     m_keymap.reset(XkbGetMap(display, XkbAllClientInfoMask, XkbUseCoreKbd));
     m_roles = X11Keyboard::modifierRolesLocked(display);
-
-    int minKeycode = 0;
-    int maxKeycode = 0;
-    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    int width = 0;
-    KeySym* mapping =
-        XGetKeyboardMapping(display, static_cast<::KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &width);
-    if (!mapping)
-        return;
-    // A keymap loaded since then has emptied our spares or given them real keys: keep only the
-    // ones still empty or still holding what we gave them.
-    std::vector<Spare> spares;
-    for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-        const KeySym* keysyms = mapping + static_cast<std::ptrdiff_t>(keycode - minKeycode) * width;
-        const bool empty = std::all_of(keysyms, keysyms + width, [](KeySym k) { return k == NoSymbol; });
-        const auto ours = std::find_if(m_spares.begin(), m_spares.end(), [&](const Spare& s) {
-            return s.keycode == static_cast<unsigned>(keycode) && s.keysym != 0 && s.keysym == keysyms[0];
-        });
-        if (ours != m_spares.end())
-            spares.push_back(*ours);
-        else if (empty)
-            spares.push_back({static_cast<unsigned>(keycode), 0, 0});
-    }
-    XFree(mapping);
-    m_spares = std::move(spares);
+    m_spares.refresh(display);
 }
 
 }  // namespace kx::platform::x11

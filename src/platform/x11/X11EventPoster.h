@@ -1,17 +1,17 @@
 #pragma once
 // Posts keys through XTEST. A key code goes to the key in the same place (evdev + 8) with the
-// modifier keys its flags name held around it; text is typed by the key that types it on the
-// current layout when no modifier is in the way, else by a spare keycode (one with no symbols)
-// given the character's keysym. Spare keycodes keep their characters for reuse and are given new
-// ones least recently used first, so that an application still behind on earlier characters does
-// not find their keys changed under it (it would have to lag by the whole pool, about twenty keys
-// on an evdev keymap); they are emptied again when the poster goes.
+// modifier keys its flags name held around it; text is typed by the key of the current layout
+// that types the same character (hebrew_shin types U+05E9), else by a spare keycode lent the
+// character (SpareKeycodes); the spares are given back when the poster goes. Modifiers the user
+// still holds that our key does not ask for are waited out briefly, then let go around our keys,
+// so that nothing we post is read as a chord.
 //
 // Marked events go out on the keyboard connection, whose events the tap knows for ours; unmarked
 // ones (the drill) on a connection of their own, so that they count as the user's typing.
 
 #include "platform/EventPoster.h"
 #include "platform/x11/KeyMapping.h"
+#include "platform/x11/SpareKeycodes.h"
 #include "platform/x11/X11Keyboard.h"
 
 #include <array>
@@ -35,15 +35,11 @@ public:
     ~X11EventPoster() override;
 
     bool post(const SyntheticKey& event) override;
+    bool canType(const std::string& text) override;
     /// Each post returns once the server has taken its events.
     bool acknowledges() const override { return true; }
 
 private:
-    struct Spare {
-        unsigned keycode = 0;
-        std::uint32_t keysym = 0;  // 0: empty
-        std::uint64_t lastUse = 0;
-    };
     struct Stroke {
         unsigned keycode = 0;
         bool shift = false;
@@ -66,8 +62,12 @@ private:
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
     std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
     std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
-    /// A spare keycode, not down, that types keysym; none when every spare is down or none can be set.
-    std::optional<unsigned> spareFor(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
+    unsigned unwantedModifiers(const SyntheticKey& event) const;
+    /// Of mask, the modifiers whose keys are held down now.
+    unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
+    unsigned awaitModifierRelease(const SyntheticKey& event);
+    std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, unsigned modifiers,
+                                                            std::vector<X11Keyboard::FakeKey> keys);
     /// The X state bit the modifier keysym sets; 0 for others.
     unsigned modifierBit(std::uint32_t keysym) const;
     /// The Shift, Caps Lock and level-3 bits of flags.
@@ -75,6 +75,7 @@ private:
     /// What keycode types in group with the modifiers of state; none for nothing.
     std::optional<std::uint32_t> typedKeysym(unsigned keycode, unsigned state, unsigned group) const;
     void refreshKeymap(_XDisplay* display);
+    void refreshIfChanged(_XDisplay* display);
 
     struct KeymapFree {
         void operator()(_XkbDesc* keymap) const;
@@ -86,8 +87,7 @@ private:
     std::unique_ptr<_XkbDesc, KeymapFree> m_keymap;  // as it was at m_generation
     unsigned m_generation = ~0u;
     ModifierRoles m_roles;
-    std::vector<Spare> m_spares;
-    std::uint64_t m_uses = 0;
+    SpareKeycodes m_spares;
     /// The key each text character's key-down pressed, for its key-up.
     std::map<std::string, Stroke> m_pressedText;
     /// By virtual key code.

@@ -15,6 +15,9 @@ namespace kx::platform::x11 {
 
 namespace {
 
+// A chord press reaches this connection within milliseconds of its answer from the recording.
+constexpr std::chrono::seconds answerLifetime{1};
+
 ModifierMap readModifierMap(Display* display)
 {
     ModifierMap map;
@@ -77,8 +80,22 @@ X11Keyboard::~X11Keyboard()
     XSync(m_display.get(), False);
 }
 
+// The hold is taken on the window that has the focus: a grab on any other window moves the focus
+// to it as far as the applications are told (FocusOut, mode Grab), and GTK then takes its field
+// for unfocused, so the field could not be read over accessibility while we hold the keyboard.
+// The keys still come to us alone.
 bool X11Keyboard::grabLocked(Display* display)
 {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus != None && focus != PointerRoot) {
+        // The focus window may be gone by now: the root window then.
+        XErrorTrap trap(display);
+        const int status = XGrabKeyboard(display, focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (trap.takeError() == 0 && status == GrabSuccess)
+            return true;
+    }
     const int status =
         XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (status == GrabSuccess)
@@ -134,7 +151,7 @@ void X11Keyboard::allowChordLocked(Display* display, bool handOn)
     XAllowEvents(display, handOn ? ReplayKeyboard : AsyncKeyboard, CurrentTime);
     XFlush(display);
     if (m_unanswered.empty())
-        ++m_answeredAhead;
+        m_answeredAhead.push_back(std::chrono::steady_clock::now());
     else
         m_unanswered.pop_front();
 }
@@ -234,11 +251,15 @@ void X11Keyboard::drainLocked(Display* display)
             // A grabbed chord's own press: the keyboard is stopped until it is answered, which
             // the tap may have done already from the press's record.
             if (!m_holding && isChordLocked(event.xkey.keycode, event.xkey.state)) {
-                if (m_answeredAhead > 0)
-                    --m_answeredAhead;
+                const auto now = std::chrono::steady_clock::now();
+                // An answer whose press never showed here (the hold took over the grab) must not
+                // stand in for a later press.
+                while (!m_answeredAhead.empty() && now - m_answeredAhead.front() > answerLifetime)
+                    m_answeredAhead.pop_front();
+                if (!m_answeredAhead.empty())
+                    m_answeredAhead.pop_front();
                 else
-                    m_unanswered.push_back(
-                        {event.xkey.keycode, event.xkey.state, std::chrono::steady_clock::now()});
+                    m_unanswered.push_back({event.xkey.keycode, event.xkey.state, now});
             }
         } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);

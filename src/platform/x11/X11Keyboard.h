@@ -49,7 +49,8 @@ public:
     bool holding() const { return m_holding; }
 
     /// Grabs keycode with exactly these modifiers on the root window: its presses come to us and
-    /// stop the keyboard until allowChordLocked() decides where they go. False, with a log line, when another program holds it. Main thread.
+    /// stop the keyboard until allowChordLocked() decides where they go. False, with a log line,
+    /// when another program holds it. Main thread.
     bool grabChordLocked(_XDisplay* display, unsigned keycode, unsigned modifiers);
     /// Ends the stop of the keyboard at a grabbed chord's press: hands the press on to the focused
     /// application as it was typed (handOn), or keeps it and lets the keys after it flow. Every
@@ -110,7 +111,7 @@ private:
     // Chord presses delivered here and not answered yet, oldest first; answers given before
     // their press was read from this connection are counted ahead.
     std::deque<ChordPress> m_unanswered;
-    unsigned m_answeredAhead = 0;
+    std::deque<std::chrono::steady_clock::time_point> m_answeredAhead;
 };
 
 }  // namespace kx::platform::x11

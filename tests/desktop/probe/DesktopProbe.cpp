@@ -6,7 +6,8 @@
 //                    [--copy TEXT HTML] [--report FILE] [--keys FILE]
 //
 // With --report it writes the field's whole text to FILE at start and after every change; with
-// --keys it appends one line per key press the field receives ("Ctrl+Z", "X"). It
+// --keys it appends one line per key press the field receives ("Ctrl+Z", "X"; modifier keys on
+// their own are left out). It
 // prints "ready" once the field has the keyboard focus, then runs until killed.
 
 #include <QApplication>
@@ -46,13 +47,21 @@ protected:
     {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
-            m_file.write(QKeySequence(key->keyCombination()).toString().toUtf8() + '\n');
-            m_file.flush();
+            if (!isModifier(key->key())) {
+                m_file.write(QKeySequence(key->keyCombination()).toString().toUtf8() + '\n');
+                m_file.flush();
+            }
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
+    static bool isModifier(int key)
+    {
+        return key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Shift || key == Qt::Key_Meta ||
+               key == Qt::Key_AltGr || key == Qt::Key_Super_L || key == Qt::Key_Super_R;
+    }
+
     QFile m_file;
 };
 

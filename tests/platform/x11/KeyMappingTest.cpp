@@ -125,5 +125,35 @@ TEST(PostingMaps, KeysymForScalar)
     EXPECT_FALSE(keysymForScalar(0x85));
 }
 
+// A layout's key counts for a character when it types that character, whatever keysym names it:
+// the layouts name their letters with legacy keysyms, the text to type comes as Unicode ones.
+TEST(PostingMaps, KeysAreComparedByTheCharacterTheyType)
+{
+    struct Row {
+        std::uint32_t typed;
+        char32_t wanted;
+        bool same;
+    };
+    const Row rows[] = {
+        {XK_hebrew_shin, U'ש', true},
+        {XK_hebrew_finalkaph, U'ך', true},
+        {XK_Cyrillic_a, U'а', true},
+        {XK_Cyrillic_IO, U'Ё', true},
+        {XK_Greek_omega, U'ω', true},
+        {XK_Arabic_alef, U'ا', true},
+        {XK_a, U'a', true},
+        {XK_eacute, U'é', true},
+        {XK_Return, U'\n', true},
+        {XK_Tab, U'\t', true},
+        {XK_a, U'A', false},
+        {XK_Cyrillic_a, U'a', false},
+        {XK_hebrew_kaph, U'ך', false},
+        {XK_Shift_L, U'a', false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(typesSameCharacter(row.typed, *keysymForScalar(row.wanted)), row.same)
+            << std::hex << row.typed << " for U+" << static_cast<std::uint32_t>(row.wanted);
+}
+
 }  // namespace
 }  // namespace kx::platform::x11

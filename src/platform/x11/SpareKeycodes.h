@@ -1,0 +1,53 @@
+#pragma once
+// The keycodes with no symbols of their own, lent out to type characters that no key of the
+// current layout types. A spare keeps its character for reuse and gets a new one least recently
+// used first, so that an application still behind on earlier characters does not find their keys
+// changed under it. Which keycodes hold a character of ours is written on the root window, so a
+// run that ended without giving them back (a crash, a kill) leaves them to the next run rather
+// than losing them for the rest of the X session. Call every method inside X11Keyboard::with().
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <span>
+#include <vector>
+
+struct _XDisplay;
+
+namespace kx::platform::x11 {
+
+/// Whether a keycode's core mapping (every column) is what lending it a character leaves: the
+/// character's keysym twice, then nothing or the same again (XKB repeats a one-group key's
+/// symbols in the other groups' columns). Pure.
+bool isLentMapping(std::span<const std::uint32_t> keysyms);
+
+class SpareKeycodes {
+public:
+    /// Reads the spares from the server's keymap: empty keycodes, ours still holding what we gave
+    /// them, and the ones a previous run marked as lent that still hold a character.
+    void refresh(_XDisplay* display);
+    /// The spare that types keysym, lending one for it when none does; none when there is no
+    /// spare or the server refuses the change (logged).
+    std::optional<unsigned> lend(_XDisplay* display, std::uint32_t keysym);
+    /// Whether a spare already types keysym.
+    bool holds(std::uint32_t keysym) const;
+    bool contains(unsigned keycode) const;
+    std::size_t size() const { return m_spares.size(); }
+    /// Empties every lent keycode and takes the mark off the root window.
+    void giveBack(_XDisplay* display);
+
+private:
+    struct Spare {
+        unsigned keycode = 0;
+        std::uint32_t keysym = 0;  // 0: empty
+        std::uint64_t lastUse = 0;
+    };
+
+    std::set<unsigned> markedLent(_XDisplay* display) const;
+    void markLent(_XDisplay* display) const;
+
+    std::vector<Spare> m_spares;
+    std::uint64_t m_uses = 0;
+};
+
+}  // namespace kx::platform::x11
