@@ -177,9 +177,11 @@ entry.grab_focus()
 if len(sys.argv) > 4:
     entry.set_position(int(sys.argv[4]))
 def ready():
+    if not (window.is_active() and entry.has_focus()):
+        return True
     print('ready', flush=True)
     return False
-GLib.timeout_add(200, ready)
+GLib.timeout_add(50, ready)
 Gtk.main()
 )";
 
