@@ -106,11 +106,13 @@ int Application::run(int argc, char** argv)
     platform::x11::QtMainQueue mainQueue;
     JsonDefaults defaults(Paths::shared().defaultsFile());
     NgramModel::setDefaults(&defaults);
-    std::unique_ptr<platform::EventTap> tap;
     std::unique_ptr<platform::EventPoster> poster;
+    std::unique_ptr<platform::EventTap> tap;
     if (keyboard) {
-        tap = std::make_unique<platform::x11::X11EventTap>(keyboard);
-        poster = std::make_unique<platform::x11::X11EventPoster>(keyboard);
+        auto x11Poster = std::make_unique<platform::x11::X11EventPoster>(keyboard);
+        // Caught keys the tap hands on go out through the poster.
+        tap = std::make_unique<platform::x11::X11EventTap>(keyboard, *x11Poster);
+        poster = std::move(x11Poster);
     } else {
         tap = std::make_unique<UnavailableEventTap>();
         poster = std::make_unique<UnavailableEventPoster>();
@@ -120,13 +122,14 @@ int Application::run(int argc, char** argv)
     platform::x11::AtspiAccessibility accessibility(atspi);
     platform::x11::X11Workspace workspace;
     platform::x11::X11SecureInput secureInput(atspi, workspace);
+    secureInput.ignoreOwnHold([keyboard] { return keyboard && keyboard->holding(); });
     platform::x11::X11Permissions permissions;
     platform::AutostartLoginItem loginItem;
     platform::x11::CanberraSound sound;
     platform::x11::QtPointer pointer;
     const auto actuationQueue = SerialQueue::threaded("app.kestrelix.actuation");
     const auto axQueue = SerialQueue::threaded("app.kestrelix.ax");
-    const auto warmUpQueue = SerialQueue::threaded("app.kestrelix.ngram");
+    const auto warmUpQueue = SerialQueue::threaded("app.kestrelix.languages");
 
     TrayStatusItem tray;
     SuggestionPrompt prompt;

@@ -27,7 +27,9 @@ bool Actuator::post(const platform::SyntheticKey& event)
 {
     if (!m_poster.post(event))
         return false;
-    m_sleep(postPause);
+    // Where each post is acknowledged, the next one comes after it without a pause.
+    if (!m_poster.acknowledges())
+        m_sleep(postPause);
     return true;
 }
 

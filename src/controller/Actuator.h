@@ -1,7 +1,8 @@
 #pragma once
 // The one writer into other applications: synthetic key events (Backspaces, Unicode text, single
 // keys), text pasted through the pasteboard, and the layout selection. Every event carries the
-// program's marker, so its own tap lets it through, and every post is followed by a 2.5 ms pause.
+// program's marker, so its own tap lets it through, and every post is followed by a 2.5 ms pause
+// unless the desktop acknowledges each post (X11: the server has taken it when post returns).
 // The typing operations block their thread for their pauses and are meant for the serial
 // actuation queue; the pauses go through the sleeper given at creation.
 

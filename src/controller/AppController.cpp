@@ -4,7 +4,6 @@
 #include "controller/SuggestionPromptView.h"
 #include "controller/WindowPresenter.h"
 #include "engine/FrequencyOracle.h"
-#include "engine/NgramModel.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "stores/LoginItem.h"
@@ -61,6 +60,12 @@ AppController::AppController(AppServices services)
       suggestionPrompt(*services.suggestionPrompt),
       statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),
+      heldKeys(*services.main,
+               [this] {
+                   Log::line("actuation watchdog — releasing " + std::to_string(heldKeys.keys().size()) +
+                             " held key(s)");
+                   releaseHold();
+               }),
       sound(*services.defaults, *services.sound),
       behavior(*services.defaults),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
@@ -95,6 +100,7 @@ void AppController::setShared(AppController* controller)
 
 LanguageOracle& AppController::frequency()
 {
+    m_languageLoad.wait();
     if (!m_frequency)
         m_frequency = std::make_unique<FrequencyOracle>(speller, FrequencyOracle::resourceBundle());
     return *m_frequency;
@@ -238,22 +244,21 @@ void AppController::evaluatePermissions()
 
     registry.refresh();
     std::vector<std::string> languages;
-    for (const auto& layout : registry.layouts)
-        languages.push_back(layout.language());
-    frequency().warmUp(languages);
-    m_services.warmUpQueue->async([languages] {
-        for (const auto& language : languages)
-            NgramModel::model(language);
-    });
-
-    std::vector<std::string> descriptions;
+    std::vector<std::pair<std::string, std::string>> namesAndLanguages;
     for (const auto& layout : registry.layouts) {
-        const std::string language = layout.language();
-        const bool hasList = frequency().frequency("probe", language).kind != Frequency::Kind::noList;
-        descriptions.push_back(layout.localizedName + "[" + language + "]dict=" +
-                               boolText(frequency().canCheck(language)) + " freq=" + boolText(hasList));
+        languages.push_back(layout.language());
+        namesAndLanguages.emplace_back(layout.localizedName, layout.language());
     }
-    Log::line("enabled layouts = " + arrayNotation(descriptions));
+    // Dictionaries, lists and models load on workers while the tap goes in; the layouts line says
+    // what they hold once they are in, and the status and the menu show it.
+    LanguageOracle& oracle = frequency();
+    m_languageLoad.start(*m_services.warmUpQueue, *m_services.main, oracle, languages,
+                         [this, life = std::weak_ptr<char>(m_life), namesAndLanguages] {
+                             if (!life.lock())
+                                 return;
+                             logEnabledLayouts(namesAndLanguages);
+                             refreshRuntimeStatus();
+                         });
     if (registry.layouts.size() < 2)
         Log::line("need at least 2 enabled keyboard layouts to do anything useful");
 
@@ -271,6 +276,17 @@ void AppController::evaluatePermissions()
     statusTimer = m_services.main->timer(2.0, true, [this] { refreshRuntimeStatus(); });
 }
 
+void AppController::logEnabledLayouts(const std::vector<std::pair<std::string, std::string>>& namesAndLanguages)
+{
+    std::vector<std::string> descriptions;
+    for (const auto& [name, language] : namesAndLanguages) {
+        const bool hasList = frequency().frequency("probe", language).kind != Frequency::Kind::noList;
+        descriptions.push_back(name + "[" + language + "]dict=" + boolText(frequency().canCheck(language)) +
+                               " freq=" + boolText(hasList));
+    }
+    Log::line("enabled layouts = " + arrayNotation(descriptions));
+}
+
 void AppController::installTap()
 {
     if (tap)
@@ -284,6 +300,7 @@ void AppController::installTap()
         return;
     }
     tap = m_services.eventTap;
+    heldKeys.attach(tap);
     Log::line("event tap installed");
 }
 

@@ -19,6 +19,7 @@
 #include "controller/Actuator.h"
 #include "controller/AppServices.h"
 #include "controller/KeyHold.h"
+#include "controller/LanguageLoad.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
 #include "controller/PageOpener.h"
@@ -160,19 +161,21 @@ public:
     void start();
     void evaluatePermissions();
     void installTap();
-    /// Built on first use, then kept.
+    /// Built on first use, then kept. While the start-up load runs, waits for it to be over, so no
+    /// word is judged with half the data.
     LanguageOracle& frequency();
 
     /// The event tap's decision for one event.
     platform::TapVerdict handleTapEvent(const platform::TapEvent& event);
     /// Command-Z as the very next key after a correction, within 12 s, undoes it.
     bool canUndoWithCmdZ(const platform::TapEvent& event) const;
-    void armHoldWatchdog();
-    /// Every change of isActuating goes through here, so that a desktop whose tap sees keys only
-    /// after delivery can hold the user's keys back while a rewrite is typed.
-    void setActuating(bool on);
+    /// An actuation starts: the user's keys are held from now until releaseHold() has replayed them.
+    void beginActuating();
+    /// The actuation ends: once the desktop has handed over every key it took, the held keys are
+    /// typed again and the keyboard let go.
+    void releaseHold();
     /// Queues the typing of a rewrite; after this a key that reached the application early can no
-    /// longer be taken back ahead of it.
+    /// longer be taken back ahead of it, and the hold's watchdog waits for the job's end.
     void postRewrite(Block job);
     /// Ends an actuation whose keys did not all go out: nothing is recorded and no success is
     /// shown. Main thread.
@@ -180,7 +183,8 @@ public:
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
-    void replayHeldKeys();
+    /// Types held again in order; returns the keys left untyped because one began another rewrite.
+    std::vector<KeyStroke> replayHeldKeys(std::vector<KeyStroke> held);
     /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
     /// now would cut a rewrite short or leave our text in the user's clipboard.
     bool busy() const { return isActuating || m_actuator.restorePending(); }
@@ -192,6 +196,9 @@ public:
     void flushContext();
 
     void performSpanCorrection(const SpanCorrection& span);
+    /// Reads the text before the caret; rewrites span when it ends with what is to be deleted,
+    /// else abandons it with a log line.
+    void checkLandedThenRewrite(const SpanCorrection& span);
     void logCorrection(const std::string& line, const std::vector<std::string>& before);
     void switchNow(const KeyboardLayoutInfo& target, const KeyboardLayoutInfo& from, const std::string& app);
     void switchLayoutOurselves(const KeyboardLayoutInfo& layout);
@@ -304,7 +311,6 @@ public:
     static constexpr std::size_t contextWindow = 3;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
-    bool rewritePosted = false;
     bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
     KeyHold heldKeys;
     bool ownSwitchPending = false;
@@ -387,6 +393,8 @@ private:
     /// ["a", "b"], quotes and backslashes escaped: how the log lists layouts.
     static std::string arrayNotation(const std::vector<std::string>& items);
     static const char* boolText(bool value);
+    /// The "enabled layouts = …" line: each layout with what the oracles know of its language.
+    void logEnabledLayouts(const std::vector<std::pair<std::string, std::string>>& namesAndLanguages);
     /// The holder part of the diagnostics line: "-" while Secure Input is off.
     std::string secureInputHolderText() const;
 
@@ -398,6 +406,7 @@ private:
     Actuator m_actuator;
     AXCaret m_caret;
     std::unique_ptr<FrequencyOracle> m_frequency;
+    LanguageLoad m_languageLoad;
     std::shared_ptr<char> m_life = std::make_shared<char>(0);
 };
 

@@ -169,7 +169,7 @@ void AppController::testCorrection()
 {
     Log::line("test correction in 3s — focus a text field");
     later(testCorrectionDelay, [this] {
-        setActuating(true);
+        beginActuating();
         m_actuator.insert(std::string(testWord));
         assembler.lastEmitted.reset();
         finishActuation(testCorrectionTail, std::nullopt, ActuationStrategy::synthetic, "?", false);

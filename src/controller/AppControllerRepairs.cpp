@@ -112,7 +112,7 @@ void AppController::scheduleOrphanFix(const PendingOrphan& orphan, const std::st
 {
     if (isActuating)
         return;
-    setActuating(true);
+    beginActuating();
     later(repairDelay, [this, orphan, word, replacement, terminator, strategy, frontID, layout] {
         fixOrphan(orphan, word, replacement, terminator, strategy, frontID, layout);
     });
@@ -212,7 +212,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
         }
         Log::line("space after the paste collapsed — re-typing '" + typed + "' with it  [" +
                   std::string(toString(strategy)) + "]");
-        setActuating(true);
+        beginActuating();
         postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
                 return;

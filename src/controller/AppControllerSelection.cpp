@@ -180,7 +180,7 @@ void AppController::convertSelection()
     const auto frontID = frontApplicationID();
     const auto strategy = frontID && policy.usesClipboard(*frontID) ? ActuationStrategy::clipboard
                                                                      : ActuationStrategy::synthetic;
-    setActuating(true);
+    beginActuating();
     switchLayoutOurselves(target);
     if (strategy == ActuationStrategy::clipboard && from.id != target.id)
         expectStaleKeys(from, target, StaleArm::ownSwitch);

@@ -40,10 +40,32 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
     if (isActuating)
         return;
     logCorrection(span.logLine, span.contextBefore);
-    setActuating(true);
-    later(correctionDelay, [this, span] {
+    beginActuating();
+    later(correctionDelay, [this, span] { checkLandedThenRewrite(span); });
+}
+
+// Only text that landed counts: a key the application never got would have the Backspaces take
+// a character before the word with them.
+void AppController::checkLandedThenRewrite(const SpanCorrection& span)
+{
+    const std::string takenBack = heldKeys.takenBack();
+    const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
+    m_caret.readTail(count, screenReadTimeout, [this, span, takenBack, life = std::weak_ptr<char>(m_life)](
+                                                   const std::optional<std::string>& shown) {
+        if (!life.lock())
+            return;
+        // A key taken back may or may not be gone from the screen yet.
+        if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
+            Log::line("rewrite abandoned: the text before the caret reads '…" +
+                      lastCharacters(*shown, screenQuoteLength) + "', not '…" +
+                      lastCharacters(span.originalText, screenQuoteLength) + "'");
+            recentWords.clear();
+            assembler.lastEmitted.reset();
+            finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
+            return;
+        }
         switchNow(span.target, span.from, span.frontID);
-        postRewrite([this, span, life = std::weak_ptr<char>(m_life)] {
+        postRewrite([this, span, life] {
             if (!life.lock())
                 return;
             const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
@@ -185,13 +207,7 @@ void AppController::finishActuation(double after, std::optional<std::string> ver
             if (verifying)
                 verifyPasteLanded(*verifying, app, isRepair);
         }
-        setActuating(false);
-        replayHeldKeys();
-        // A replayed key may have started the next rewrite: then the sound waits for its end.
-        if (swapSoundDue && !isActuating) {
-            swapSoundDue = false;
-            sound.preview();
-        }
+        releaseHold();
     });
 }
 

@@ -64,8 +64,10 @@ void AppController::rebuildMenu()
 {
     if (!statusItem)
         return;
+    // The menu never waits for the languages: it is built again when they arrive.
+    LanguageOracle* oracle = m_languageLoad.loading() ? nullptr : &frequency();
     statusItem->setMenu(StatusMenu::build(StatusMenu::capture(
-        *m_services.permissions, *m_services.workspace, registry, frequency(), policy, behavior.correctionMode(),
+        *m_services.permissions, *m_services.workspace, registry, oracle, policy, behavior.correctionMode(),
         secureInputActive, secureInputHolder, status.secureInputStuck)));
 }
 
@@ -126,8 +128,9 @@ std::vector<std::string> AppController::missingWordLists()
 
 void AppController::refreshRuntimeStatus()
 {
-    // The lists load with the corrector; before that every list would read as missing.
-    if (started)
+    // The lists load with the corrector, off the main thread; until they are in every list would
+    // read as missing, and asking would wait for them. Their arrival refreshes the status.
+    if (started && !m_languageLoad.loading())
         status.missingWordLists = missingWordLists();
     secureWatch.refresh(status, behavior.correctionMode());
     secureInputActive = secureWatch.active();

@@ -19,7 +19,6 @@ constexpr std::uint64_t shortcutMask = EventFlags::control | EventFlags::command
 constexpr std::uint16_t kKey = 40;
 constexpr std::uint16_t zKey = 6;
 
-constexpr double holdWatchdogDelay = 2.0;
 constexpr double cmdZWindow = 12.0;
 
 bool isMouseDown(platform::TapEventType type)
@@ -119,13 +118,9 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     }
 
     if (isActuating && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
-        if (heldKeys.keys.empty())
-            armHoldWatchdog();
-        if (heldKeys.keys.size() < heldKeys.limit) {
-            heldKeys.keys.push_back({code, flags});
+        if (heldKeys.take({code, flags}))
             return TapVerdict::swallow;
-        }
-        Log::line("hold full at " + std::to_string(heldKeys.keys.size()) + " keys — letting one through");
+        Log::line("hold full at " + std::to_string(heldKeys.keys().size()) + " keys — letting one through");
     }
 
     keyGen += 1;
@@ -141,18 +136,35 @@ bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
            m_services.main->now() - undoStack.back().at < cmdZWindow;
 }
 
-void AppController::setActuating(bool on)
+void AppController::beginActuating()
 {
-    isActuating = on;
-    rewritePosted = false;
-    if (tap)
-        tap->setHolding(on);
+    isActuating = true;
+    heldKeys.begin();
+}
+
+void AppController::releaseHold()
+{
+    heldKeys.release(
+        [this](std::vector<KeyStroke> held) {
+            isActuating = false;
+            return replayHeldKeys(std::move(held));
+        },
+        [this] {
+            if (std::exchange(swapSoundDue, false))
+                sound.preview();
+        });
 }
 
 void AppController::postRewrite(Block job)
 {
-    rewritePosted = true;
-    actuationQueue.async(std::move(job));
+    heldKeys.rewriteQueued();
+    actuationQueue.async([this, job = std::move(job), life = std::weak_ptr<char>(m_life)] {
+        job();
+        m_services.main->async([this, life] {
+            if (life.lock())
+                heldKeys.rewriteTyped();
+        });
+    });
 }
 
 void AppController::rewriteNotPosted(const std::string& what)
@@ -168,8 +180,9 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
     // key stays where it landed.
     const auto current = registry.currentLayout();
     const auto typed = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
-    if (rewritePosted || !typed || typed->empty())
+    if (heldKeys.rewriteQueuedOrTyping() || !typed || typed->empty())
         return false;
+    heldKeys.takeBack(*typed);
     const std::size_t count = text::scalarCount(*typed);
     actuationQueue.async([this, count, life = std::weak_ptr<char>(m_life)] {
         if (!life.lock())
@@ -180,39 +193,27 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
     return true;
 }
 
-void AppController::armHoldWatchdog()
+std::vector<KeyStroke> AppController::replayHeldKeys(std::vector<KeyStroke> held)
 {
-    later(holdWatchdogDelay, [this] {
-        if (!isActuating || heldKeys.keys.empty())
-            return;
-        Log::line("actuation watchdog — releasing " + std::to_string(heldKeys.keys.size()) + " held key(s)");
-        setActuating(false);
-        replayHeldKeys();
-    });
-}
-
-void AppController::replayHeldKeys()
-{
-    std::vector<KeyStroke> held = std::move(heldKeys.keys);
-    heldKeys.keys.clear();
     if (held.empty())
-        return;
+        return {};
     // Right after our own switch the application may still type in the old layout, but the user
     // meant the new one.
     const auto layout = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
                                         : registry.currentLayout();
+    std::vector<KeyStroke> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         keyGen += 1;
         m_actuator.tapKey(held[i].code, held[i].flags);
         observeKey(held[i].code, held[i].flags, layout);
         if (isActuating) {
             // That key finished a word that started another rewrite: the rest wait for its end.
-            for (std::size_t j = i + 1; j < held.size() && heldKeys.keys.size() < heldKeys.limit; ++j)
-                heldKeys.keys.push_back(held[j]);
+            left.assign(held.begin() + static_cast<std::ptrdiff_t>(i) + 1, held.end());
             break;
         }
     }
-    debugLine("replayed " + std::to_string(held.size()) + " key(s) held during the rewrite");
+    debugLine("replayed " + std::to_string(held.size() - left.size()) + " key(s) held during the rewrite");
+    return left;
 }
 
 void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current)

@@ -19,7 +19,7 @@ void AppController::performUndo()
         return;
     const LastCorrection last = undoStack.back();
     // Keys typed while the screen is read wait, as during the rewrite itself.
-    setActuating(true);
+    beginActuating();
     const int count = static_cast<int>(text::utf16Count(last.insertedText));
     m_caret.readTail(count, screenReadTimeout, [this, last, life = std::weak_ptr<char>(m_life)](
                                                    const std::optional<std::string>& before) {

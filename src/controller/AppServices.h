@@ -52,7 +52,7 @@ struct AppServices {
     SerialQueue* actuationQueue = nullptr;
     /// Accessibility reads run here ("app.kestrelix.ax").
     SerialQueue* axQueue = nullptr;
-    /// The character models are built here, off the main thread, at start-up.
+    /// The languages of the enabled layouts load here, off the main thread, at start-up.
     SerialQueue* warmUpQueue = nullptr;
     /// The actuator's pauses between events.
     Sleeper sleeper;

@@ -1,16 +1,74 @@
 #pragma once
-// The user's keys held back while a rewrite is being typed, replayed in typing order when it ends.
+// The user's keys held back while a rewrite is typed, and their replay. From the moment a rewrite
+// is decided until its last held key has been typed again, the desktop keeps the user's keys from
+// the applications; the hold ends only after a barrier through the desktop shows that no key it
+// took before then is still on its way to us, so every key lands once and in typing order.
+// Main thread only.
 
 #include "engine/KeyStroke.h"
+#include "platform/EventTap.h"
+#include "platform/MainQueue.h"
 
 #include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace kx {
 
-struct KeyHold {
-    std::vector<KeyStroke> keys;
-    std::size_t limit = 24;
+class KeyHold {
+public:
+    /// Keys kept at most; the next one goes through at once.
+    static constexpr std::size_t limit = 24;
+    /// With keys held this long and no rewrite being posted, they are let go anyway.
+    static constexpr double watchdogDelay = 2.0;
+
+    /// Types the held keys again, in order, and returns the ones it left untyped because a key
+    /// started another rewrite; those stay held for it.
+    using Replay = std::function<std::vector<KeyStroke>(std::vector<KeyStroke>)>;
+
+    /// expired runs when the watchdog gives up waiting for the end of the rewrite.
+    KeyHold(MainQueue& main, std::function<void()> expired);
+
+    /// The desktop's tap, once installed; null before.
+    void attach(platform::EventTap* tap) { m_tap = tap; }
+
+    /// A rewrite is decided: the desktop holds the user's keys from now on.
+    void begin();
+    /// Keeps key for the replay; false when the hold is full.
+    bool take(KeyStroke key);
+    /// The text of a key that reached the application before the hold and is removed ahead of the
+    /// rewrite, to be typed again with the held keys.
+    void takeBack(const std::string& typed) { m_takenBack += typed; }
+    const std::vector<KeyStroke>& keys() const { return m_keys; }
+    const std::string& takenBack() const { return m_takenBack; }
+
+    /// A rewrite is queued for typing (until rewriteTyped): the watchdog waits for it, and a key
+    /// that reaches the application early can no longer be taken back ahead of it.
+    void rewriteQueued();
+    void rewriteTyped();
+    bool rewriteQueuedOrTyping() const { return m_rewritesInFlight > 0; }
+
+    /// Ends the hold: once every key the desktop took so far has come through take(), the held
+    /// keys go to replay; unless a replayed key began another rewrite, the desktop then lets the
+    /// keyboard go and released runs. A second call while the first waits for its barrier does
+    /// nothing.
+    void release(Replay replay, std::function<void()> released);
+
+private:
+    void armWatchdog();
+
+    MainQueue& m_main;
+    std::function<void()> m_expired;
+    platform::EventTap* m_tap = nullptr;
+    std::vector<KeyStroke> m_keys;
+    std::string m_takenBack;
+    int m_rewritesInFlight = 0;
+    bool m_releasing = false;
+    int m_begins = 0;
+    int m_watchdogGeneration = 0;
+    std::shared_ptr<char> m_life = std::make_shared<char>();
 };
 
 }  // namespace kx

@@ -100,7 +100,7 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
 }  // namespace
 
 StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform::Workspace& workspace,
-                                    const LayoutRegistry& registry, LanguageOracle& frequency,
+                                    const LayoutRegistry& registry, LanguageOracle* frequency,
                                     PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
                                     const std::string& secureInputHolder, bool secureInputStuck)
 {
@@ -118,7 +118,7 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
 
     for (const auto& layout : registry.layouts)
         state.layouts.push_back({layout.id, layout.localizedName, layout.language(),
-                                 frequency.canCheck(layout.language())});
+                                 frequency && frequency->canCheck(layout.language())});
     if (const auto current = registry.currentLayout())
         state.currentLayoutID = current->id;
 

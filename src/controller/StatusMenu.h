@@ -102,9 +102,10 @@ struct StatusMenuState {
 class StatusMenu {
 public:
     /// Reads the state from the desktop and the controller's parts. Notes the front application's
-    /// name in the policy store, as showing it in the menu remembers it.
+    /// name in the policy store, as showing it in the menu remembers it. Without a frequency oracle
+    /// (the languages are still loading) no layout counts as checkable.
     static StatusMenuState capture(platform::Permissions& permissions, platform::Workspace& workspace,
-                                   const LayoutRegistry& registry, LanguageOracle& frequency,
+                                   const LayoutRegistry& registry, LanguageOracle* frequency,
                                    PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
                                    const std::string& secureInputHolder, bool secureInputStuck);
     /// The permissions form when either permission is missing, else the full menu.

@@ -79,19 +79,18 @@ Frequency FrequencyOracle::frequency(const std::string& word, const std::string&
         return Frequency::noList();
     // The list's own lines are not lower-cased: a line written with capitals never matches.
     const std::string lowered = text::lowercased(word);
-    const auto found = words->ranks.find(lowered);
-    if (found != words->ranks.end())
-        return Frequency::ranked(found->second);
+    if (const auto rank = words->rank(lowered))
+        return Frequency::ranked(*rank);
     // A ranked word behind joined prefixes makes the form ranked, when the spell checker knows the
     // whole form: the prefixes alone would make words of many a letter string. It ranks after
     // every listed word, so that a plain word of another layout still outweighs it.
     for (const std::string& stem : PrefixedForm::stems(lowered, key(language))) {
-        const auto plain = words->ranks.find(stem);
-        if (plain == words->ranks.end())
+        const auto plain = words->rank(stem);
+        if (!plain)
             continue;
         if (m_fallback.isMisspelled(word, language))
             return Frequency::absent();
-        return Frequency::ranked(static_cast<int>(words->ranks.size()) + plain->second);
+        return Frequency::ranked(static_cast<int>(words->size()) + *plain);
     }
     return Frequency::absent();
 }

@@ -4,11 +4,11 @@
 #include "engine/FrequencyOracle.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <map>
 #include <mutex>
-#include <unordered_set>
 #include <vector>
 
 namespace kx {
@@ -17,6 +17,10 @@ namespace {
 
 constexpr std::size_t expectedTrigrams = 120000;
 constexpr std::size_t expectedBigrams = 20000;
+// A character id takes 21 bits of a packed sequence; an alphabet never comes near 2^21 - 1, the
+// id of an unseen character.
+constexpr int idBits = 21;
+constexpr std::uint32_t unseen = (1u << idBits) - 1;
 constexpr double junkThreshold = -4.0;
 constexpr double tooShortScore = -9.0;
 constexpr double smoothing = 0.1;
@@ -27,12 +31,53 @@ std::map<std::string, std::shared_ptr<const NgramModel>> cache;
 
 std::atomic<const Defaults*> settings{nullptr};
 
-std::vector<std::string> markedCharacters(const std::string& word)
+std::vector<std::string> markedCharacters(std::string_view word)
 {
-    return text::characters("^" + word + "$");
+    return text::characters("^" + std::string(word) + "$");
 }
 
+std::uint64_t pack(std::uint64_t a, std::uint64_t b)
+{
+    return (a << idBits) | b;
+}
+
+std::uint64_t pack(std::uint64_t a, std::uint64_t b, std::uint64_t c)
+{
+    return (pack(a, b) << idBits) | c;
+}
+
+// Counted sequences, laid flat and sorted once counting is over.
+void flatten(const std::unordered_map<std::uint64_t, std::uint32_t>& counted, std::vector<std::uint64_t>& keys,
+             std::vector<std::uint32_t>& counts)
+{
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted(counted.begin(), counted.end());
+    std::sort(sorted.begin(), sorted.end());
+    keys.reserve(sorted.size());
+    counts.reserve(sorted.size());
+    for (const auto& [key, count] : sorted) {
+        keys.push_back(key);
+        counts.push_back(count);
+    }
+}
+
+
 }  // namespace
+
+double NgramModel::Counts::of(std::uint64_t key) const
+{
+    const auto found = std::lower_bound(keys.begin(), keys.end(), key);
+    return found == keys.end() || *found != key ? 0 : counts[static_cast<std::size_t>(found - keys.begin())];
+}
+
+std::vector<std::uint32_t> NgramModel::ids(std::string_view word) const
+{
+    std::vector<std::uint32_t> result;
+    for (const std::string& character : markedCharacters(word)) {
+        const auto found = m_ids.find(character);
+        result.push_back(found == m_ids.end() ? unseen : found->second);
+    }
+    return result;
+}
 
 std::shared_ptr<const NgramModel> NgramModel::build(const std::string& language,
                                                     const std::optional<std::filesystem::path>& folder)
@@ -44,38 +89,43 @@ std::shared_ptr<const NgramModel> NgramModel::build(const std::string& language,
         return nullptr;
 
     auto model = std::make_shared<NgramModel>();
-    model->m_tri.reserve(expectedTrigrams);
-    model->m_bi.reserve(expectedBigrams);
-    std::unordered_set<std::string> seen;
-    for (const std::string& line : FrequencyList::trimmedLines(*fileText)) {
+    std::unordered_map<std::uint64_t, std::uint32_t> tri;
+    std::unordered_map<std::uint64_t, std::uint32_t> bi;
+    tri.reserve(expectedTrigrams);
+    bi.reserve(expectedBigrams);
+    std::vector<std::uint32_t> c;
+    for (const std::string_view line : FrequencyList::trimmedLines(*fileText)) {
         if (line.empty())
             continue;
         // Lines are learnt as written, not lower-cased.
-        const std::vector<std::string> c = markedCharacters(line);
-        seen.insert(c.begin(), c.end());
+        c.clear();
+        for (std::string& character : markedCharacters(line)) {
+            const auto id = static_cast<std::uint32_t>(model->m_ids.size());
+            c.push_back(model->m_ids.try_emplace(std::move(character), id).first->second);
+        }
         for (std::size_t i = 2; i < c.size(); ++i) {
-            ++model->m_tri[c[i - 2] + c[i - 1] + c[i]];
-            ++model->m_bi[c[i - 2] + c[i - 1]];
+            ++tri[pack(c[i - 2], c[i - 1], c[i])];
+            ++bi[pack(c[i - 2], c[i - 1])];
         }
     }
-    if (model->m_tri.empty())
+    if (tri.empty() || model->m_ids.size() >= unseen)
         return nullptr;
-    model->m_alphabet = static_cast<double>(std::max<std::size_t>(seen.size(), 1));
+    flatten(tri, model->m_tri.keys, model->m_tri.counts);
+    flatten(bi, model->m_bi.keys, model->m_bi.counts);
+    model->m_alphabet = static_cast<double>(std::max<std::size_t>(model->m_ids.size(), 1));
     return model;
 }
 
 double NgramModel::score(std::string_view word) const
 {
-    const std::vector<std::string> c = markedCharacters(text::lowercased(word));
+    const std::vector<std::uint32_t> c = ids(text::lowercased(word));
     if (c.size() < 3)
         return tooShortScore;
     const double k = smoothing * m_alphabet;
     double sum = 0;
     for (std::size_t i = 2; i < c.size(); ++i) {
-        const auto tri = m_tri.find(c[i - 2] + c[i - 1] + c[i]);
-        const auto bi = m_bi.find(c[i - 2] + c[i - 1]);
-        const double t = tri == m_tri.end() ? 0 : tri->second;
-        const double b = bi == m_bi.end() ? 0 : bi->second;
+        const double t = m_tri.of(pack(c[i - 2], c[i - 1], c[i]));
+        const double b = m_bi.of(pack(c[i - 2], c[i - 1]));
         sum += std::log((t + smoothing) / (b + k));
     }
     return sum / static_cast<double>(c.size() - 2);

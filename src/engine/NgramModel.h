@@ -6,12 +6,14 @@
 
 #include "platform/Defaults.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace kx {
 
@@ -37,9 +39,21 @@ public:
     static void setDefaults(const Defaults* defaults);
 
 private:
-    std::unordered_map<std::string, int> m_tri;  // three-character sequence -> count
-    std::unordered_map<std::string, int> m_bi;   // two-character start of a counted trigram -> count
-    double m_alphabet = 1;                       // distinct characters seen, markers included
+    // Counts of character sequences, each sequence packed into one number from the ids of its
+    // characters; sorted by sequence, keys and counts side by side.
+    struct Counts {
+        std::vector<std::uint64_t> keys;
+        std::vector<std::uint32_t> counts;
+        double of(std::uint64_t key) const;
+    };
+
+    /// The ids of word's characters; a character never seen gets one that no sequence holds.
+    std::vector<std::uint32_t> ids(std::string_view word) const;
+
+    std::unordered_map<std::string, std::uint32_t> m_ids;  // each character seen, markers included
+    Counts m_tri;                                          // three-character sequence -> count
+    Counts m_bi;                                           // two-character start of a counted trigram
+    double m_alphabet = 1;                                 // distinct characters seen (at least 1)
 };
 
 }  // namespace kx

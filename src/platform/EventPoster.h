@@ -1,6 +1,6 @@
 #pragma once
 // Posts synthetic keyboard events to the focused application, at the hardware level, as if typed.
-// Posting returns at once; the pauses between events are the caller's.
+// Posting returns at once unless the desktop acknowledges; the pauses between events are the caller's.
 
 #include <cstdint>
 #include <string>
@@ -27,6 +27,9 @@ public:
     /// Posts event. False when it could not be made or posted; then nothing was posted.
     /// Callable from any thread.
     virtual bool post(const SyntheticKey& event) = 0;
+    /// Whether post() returns only once the desktop has taken the event, so that no pause is
+    /// needed after it for the next one to come after it.
+    virtual bool acknowledges() const { return false; }
     /// Whether every character of text can be typed as text events now; false (logged) when one
     /// cannot, so that a rewrite is given up before anything of it is posted. Any thread.
     virtual bool canType(const std::string& /*text*/) { return true; }

@@ -59,6 +59,10 @@ public:
     /// applications meanwhile, so that a swallowed key is really held back; where the handler's
     /// verdict alone decides, there is nothing to do. Main thread.
     virtual void setHolding(bool on) { (void)on; }
+    /// Runs then on the main thread once every key the desktop took before this call has reached
+    /// the handler: a barrier, so that no key is still on its way when the hold ends. Where the
+    /// handler sees each key as it is taken, that is at once.
+    virtual void afterPendingKeys(std::function<void()> then) { then(); }
 };
 
 }  // namespace kx::platform

@@ -202,6 +202,9 @@ Result<std::string> readRegular(const std::filesystem::path& file, std::size_t b
     if (got > byteLimit)
         return Error{ErrorCode::invalidInput, tooLarge};
     contents.resize(got);
+    // Looking for the end past the file's size doubled the buffer; callers keep what they read
+    // (the word lists for the whole session), so the slack goes.
+    contents.shrink_to_fit();
     return contents;
 }
 

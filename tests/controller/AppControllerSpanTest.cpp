@@ -19,6 +19,22 @@ protected:
     }
 };
 
+// A word the application did not get whole is not rewritten: the Backspaces would take the text
+// before it. The field, the layout and the undo stack stay as they were.
+TEST_F(SpanTest, RewriteIsAbandonedWhenTheFieldDoesNotEndWithTheWord)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    typeMeantFor("il", "בבקשה");
+    field().setText("ok ccav");  // a key of the word never landed
+    desk.type(" ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "ok ccav |");
+    EXPECT_EQ(desk.inputSources().currentName(), "us");
+    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_FALSE(app.isActuating);
+    EXPECT_EQ(logLinesStarting("rewrite abandoned").size(), 1u);
+}
+
 // The screen is judged by how it ends, trailing blanks ignored, the correct text first unless it
 // is the end of the stale one.
 TEST_F(SpanTest, JudgeScreenComparesTheEndOfTheField)

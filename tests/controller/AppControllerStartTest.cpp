@@ -2,6 +2,10 @@
 
 #include "ControllerHarness.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace kx::test {
 namespace {
 
@@ -10,12 +14,50 @@ class StartTest : public ControllerHarness {};
 const std::vector<std::string> startedLines = {
     "launch — build 0.1.0",
     "permissions ax=true im=true  bundlePath=/opt/kestrelix",
-    "enabled layouts = [\"English (US)[en]dict=true freq=true\", \"Hebrew[he]dict=true freq=true\"]",
     "event tap installed",
     "ready — correction mode: automatic",
+    "enabled layouts = [\"English (US)[en]dict=true freq=true\", \"Hebrew[he]dict=true freq=true\"]",
 };
 
-// With both permissions at launch the corrector comes up at once, its lines in order.
+// A gate the language load queue waits at until the test, or a thread of its own, opens it.
+class Gate {
+public:
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    bool isOpen()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_open;
+    }
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+};
+
+// The badges of the menu's layout rows, in order.
+std::vector<std::string> layoutBadges(const StatusMenu& menu)
+{
+    std::vector<std::string> badges;
+    for (const auto& item : menu.items) {
+        if (item.action == MenuAction::selectLayout)
+            badges.push_back(item.badge);
+    }
+    return badges;
+}
+
+// With both permissions at launch the corrector comes up at once, its lines in order; the layouts
+// line comes when the languages are in.
 TEST_F(StartTest, WithPermissionsLogsStartUpInOrder)
 {
     auto& app = startIn(CorrectionMode::automatic);
@@ -29,6 +71,36 @@ TEST_F(StartTest, WithPermissionsLogsStartUpInOrder)
     // The permissions poll stops once both are seen.
     queue.advance(10.0);
     EXPECT_EQ(logLines(), startedLines);
+}
+
+// "ready" comes with the tap, before the languages are in; a word typed meanwhile waits for them
+// and is judged with all of them, and the menu gains its badges when they arrive.
+TEST_F(StartTest, WordTypedWhileLanguagesLoadWaitsForThem)
+{
+    Gate gate;
+    warmUpQueue = SerialQueue::threaded("test.languages");
+    warmUpQueue->async([&gate] { gate.wait(); });
+    startIn(CorrectionMode::automatic);
+    EXPECT_TRUE(desk.eventTap().installed());
+    EXPECT_EQ(logLines(), std::vector<std::string>(startedLines.begin(), startedLines.end() - 1));
+    EXPECT_EQ(layoutBadges(statusItem.menu), (std::vector<std::string>{"no dictionary", "no dictionary"}));
+
+    std::thread opener([&gate] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        gate.open();
+    });
+    desk.type("cceav ");
+    // The word's end could not be judged before the load was let through.
+    EXPECT_TRUE(gate.isOpen());
+    opener.join();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
+    EXPECT_EQ(desk.inputSources().currentName(), "il");
+
+    warmUpQueue->waitUntilIdle();
+    queue.runUntilIdle();
+    EXPECT_TRUE(logHas(startedLines.back()));
+    EXPECT_EQ(layoutBadges(statusItem.menu), (std::vector<std::string>{"AB", "\u05D0\u05D1"}));
 }
 
 // A history set aside while the stores are made is logged after the launch empties the log (the

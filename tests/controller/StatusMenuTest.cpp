@@ -64,7 +64,7 @@ protected:
     std::vector<std::string> menu(bool secureInput = false, bool stuck = false)
     {
         registry.refresh();
-        return lines(StatusMenu::build(StatusMenu::capture(desk.permissions(), desk.workspace(), registry, oracle,
+        return lines(StatusMenu::build(StatusMenu::capture(desk.permissions(), desk.workspace(), registry, &oracle,
                                                            policy, CorrectionMode::ask, secureInput, "Passwords",
                                                            stuck)));
     }

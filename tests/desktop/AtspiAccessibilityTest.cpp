@@ -1,10 +1,12 @@
 #include "platform/x11/AtspiAccessibility.h"
 
 #include "DesktopSession.h"
+#include "KeyboardScene.h"
 #include "controller/AXCaret.h"
 #include "platform/SerialQueue.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/QtMainQueue.h"
+#include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11SecureInput.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -21,26 +23,6 @@ using test::DesktopSession;
 
 // Qt applications speak AT-SPI only when told to, or when the desktop enabled accessibility.
 const std::vector<std::string> qtAccessible = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"};
-
-// A GTK 3 entry with the caret placed, for the system's Python with GObject introspection.
-constexpr const char* gtkEntry = R"(
-import sys, gi
-gi.require_version('Gtk', '3.0')
-from gi.repository import Gtk, GLib
-Gtk.Settings.get_default().set_property('gtk-entry-select-on-focus', False)
-window = Gtk.Window(title='KxGtk')
-entry = Gtk.Entry()
-window.add(entry)
-entry.set_text(sys.argv[1])
-window.show_all()
-entry.grab_focus()
-entry.set_position(int(sys.argv[2]))
-def ready():
-    print('ready', flush=True)
-    return False
-GLib.timeout_add(200, ready)
-Gtk.main()
-)";
 
 // Scalar offsets become UTF-16 offsets: astral characters count twice, beyond the end one each.
 TEST(AtspiOffsets, ScalarsBecomeUtf16Units)
@@ -133,7 +115,9 @@ TEST_F(AtspiAccessibilityTest, ReadsTailOfGtkEntry)
     if (::access("/usr/bin/python3", X_OK) != 0)
         GTEST_SKIP() << "no system Python for the GTK entry";
     const std::string text = "héllo 😀 wörld";
-    const pid_t entry = started(DesktopSession::shared().start({"/usr/bin/python3", "-c", gtkEntry, text, "7"}, {}, true), text);
+    const pid_t entry = started(
+        DesktopSession::shared().start({"/usr/bin/python3", "-c", test::gtkEntryScript, "KxGtk", "-", text, "7"}, {}, true),
+        text);
     if (entry <= 0)
         GTEST_SKIP() << "GTK 3 with Python bindings is not available";
     EXPECT_EQ(m_accessibility->selectedRange(0.25), (TextRange{8, 0}));
@@ -173,6 +157,22 @@ TEST_F(X11SecureInputTest, PasswordFieldTurnsItOn)
     DesktopSession::shared().stop(password);
     EXPECT_FALSE(secure.isProcessAlive(password));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabled(); }, 15)) << "off when the field is gone";
+}
+
+// The program's own hold of the keyboard during a rewrite never turns it on, however long.
+TEST_F(X11SecureInputTest, OwnHoldIsNotSecureInput)
+{
+    X11Workspace workspace;
+    X11SecureInput secure(*m_session, workspace);
+    const auto keyboard = X11Keyboard::open();
+    ASSERT_TRUE(keyboard);
+    secure.ignoreOwnHold([&] { return keyboard->holding(); });
+    keyboard->setHolding(true);
+    ASSERT_TRUE(keyboard->holding());
+    for (int probe = 0; probe < 3; ++probe)
+        secure.refresh();
+    EXPECT_FALSE(secure.isEnabled());
+    keyboard->setHolding(false);
 }
 
 // Another client's keyboard grab turns it on once two probes see it, and off when released.

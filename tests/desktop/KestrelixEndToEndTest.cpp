@@ -2,58 +2,25 @@
 // what the user would see in the field, the keyboard's group and the clipboard.
 
 #include "ClipboardManager.h"
-#include "DesktopSession.h"
 #include "HungClipboardOwner.h"
-#include "KeyboardScene.h"
+#include "KestrelixFixture.h"
 #include "RunCommand.h"
-#include "TempFolder.h"
 #include "platform/x11/QtPasteboard.h"
-#include "platform/x11/X11Workspace.h"
 
-// gtest goes first: X11 defines None, which gtest uses as a name.
-#include <gtest/gtest.h>
-
-#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
 #include <algorithm>
-
 #include <csignal>
-#include <fstream>
-#include <sstream>
-#include <csignal>
-#include <sys/wait.h>
 
 namespace kx {
 namespace {
 
+using test::currentGroup;
 using test::DesktopSession;
+using test::fileText;
+using test::homeVariables;
 using test::TextField;
 namespace Keycode = test::Keycode;
-
-// Qt applications speak AT-SPI only when told to; the undo reads the field through it.
-const std::vector<std::string> qtAccessible = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"};
-
-std::string fileText(const std::filesystem::path& file)
-{
-    std::ifstream in(file);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// The keyboard's locked group: 0 is us, 1 is il.
-int currentGroup()
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return -1;
-    XkbStateRec state{};
-    XkbGetState(display, XkbUseCoreKbd, &state);
-    XCloseDisplay(display);
-    return state.locked_group;
-}
 
 // Whether a viewable top-level window titled title is on display (a server without a window
 // manager: top-level windows are the root's children).
@@ -88,13 +55,6 @@ bool windowShown(const std::string& display, const std::string& title)
     return shown;
 }
 
-// The variables that keep the application's settings, log and history under home.
-std::vector<std::string> homeVariables(const std::filesystem::path& home)
-{
-    return {"XDG_CONFIG_HOME=" + (home / "config").string(), "XDG_STATE_HOME=" + (home / "state").string(),
-            "XDG_DATA_HOME=" + (home / "data").string()};
-}
-
 using Outcome = test::CommandOutcome;
 
 // Runs the executable to its end (10 s at most) with these variables set and the unset ones
@@ -109,28 +69,8 @@ Outcome runToEnd(const std::vector<std::string>& variables, const std::vector<st
     return test::runCommand(command + " timeout 10 '" KX_EXECUTABLE "' 2>&1 >/dev/null");
 }
 
-class KestrelixEndToEndTest : public ::testing::Test {
+class KestrelixEndToEndTest : public test::KestrelixFixture {
 protected:
-    void SetUp() override
-    {
-        if (!DesktopSession::shared().ready())
-            GTEST_SKIP() << DesktopSession::shared().why();
-        ASSERT_TRUE(test::setLayouts({"us", "il"}));
-        m_user = std::make_unique<test::OtherClient>();
-        ASSERT_TRUE(m_user->ok());
-        m_workspace = std::make_unique<platform::x11::X11Workspace>();
-        // A user who has been through the walkthrough: its window would take the focus.
-        std::filesystem::create_directories(m_home / "config/kestrelix");
-        std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
-    }
-    void TearDown() override
-    {
-        if (m_app > 0)
-            DesktopSession::shared().stop(m_app);
-    }
-
-    std::string log() const { return fileText(m_home / "state/kestrelix/kestrelix.log"); }
-
     // Another X server, with these options added; its display name, empty when it did not start.
     static std::string startOtherDisplay(const std::vector<std::string>& options = {})
     {
@@ -150,31 +90,6 @@ protected:
         return DesktopSession::shared().start(command);
     }
 
-    // Starts the application and waits until it says it is ready to correct.
-    void startKestrelix()
-    {
-        m_app = DesktopSession::shared().start({KX_EXECUTABLE}, homeVariables(m_home.path()));
-        ASSERT_GT(m_app, 0);
-        DesktopSession::waitFor([&] { return !appRunning() || log().find("ready — correction mode") != std::string::npos; },
-                                5);
-        ASSERT_TRUE(appRunning()) << "kestrelix exited (is another instance of this user running?)\n" << log();
-        ASSERT_NE(log().find("ready — correction mode"), std::string::npos) << log();
-    }
-    // Starts a probe field and waits until the window manager names it the front application,
-    // since that is where the application learns what is in front. Null when it never got there.
-    std::unique_ptr<TextField> frontField(const std::string& wmClass, const std::vector<std::string>& options = {})
-    {
-        auto field = std::make_unique<TextField>(wmClass, options, qtAccessible);
-        const bool front = field->ok() && DesktopSession::waitFor(
-                                              [&] {
-                                                  const auto app = m_workspace->frontApplication();
-                                                  return app && app->pid == field->pid();
-                                              },
-                                              5);
-        if (!front)
-            ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
-        return front ? std::move(field) : nullptr;
-    }
     // A browser in front (rewritten by paste), where the user copied text in two formats.
     std::unique_ptr<TextField> browserWithUsersCopy(platform::x11::QtPasteboard& pasteboard)
     {
@@ -185,17 +100,6 @@ protected:
         }
         return browser;
     }
-    bool appRunning()
-    {
-        if (m_app > 0 && ::waitpid(m_app, nullptr, WNOHANG) == m_app)
-            m_app = -1;
-        return m_app > 0;
-    }
-
-    test::TempFolder m_home{"kx-e2e"};
-    std::unique_ptr<test::OtherClient> m_user;
-    std::unique_ptr<platform::x11::X11Workspace> m_workspace;
-    pid_t m_app = -1;
 };
 
 // Wrong-layout words are rewritten in both directions and the keyboard follows the language:

@@ -171,5 +171,40 @@ TEST_F(X11EventPosterTest, KeysTypeWhatTheirKeyTypes)
     EXPECT_TRUE(field.waitForText("b")) << field.text();
 }
 
+// A key the user is holding down is never pressed again (the server would drop our press, and our
+// release would let go of the user's key): the character comes from a spare key, and each key's
+// text lands once. Text posted meanwhile does not take the held key either.
+TEST_F(X11EventPosterTest, KeyTheUserHoldsIsTypedAnotherWay)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::OtherClient user;
+    user.setKey(test::Keycode::a, true);
+    ASSERT_TRUE(field.waitForText("a")) << field.text();
+    tapKey(0);
+    insert("a");
+    EXPECT_TRUE(field.waitForText("aaa")) << field.text();
+    user.setKey(test::Keycode::a, false);
+    tapKey(0);
+    EXPECT_TRUE(field.waitForText("aaaa")) << field.text();
+}
+
+// A key is typed with the Shift of its flags, not with the Shift the user holds now for the next
+// letter; and a key-up whose key-down was never posted posts nothing.
+TEST_F(X11EventPosterTest, KeyIsTypedWithItsOwnShift)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::OtherClient user;
+    user.setKey(test::Keycode::shift, true);
+    tapKey(0);
+    tapKey(0, EventFlags::shift);
+    user.setKey(test::Keycode::shift, false);
+    EXPECT_TRUE(field.waitForText("aA")) << field.text();
+    ASSERT_TRUE(poster->post({.code = 11, .flags = 0, .down = false, .text = {}, .marked = true}));
+    tapKey(1);
+    EXPECT_TRUE(field.waitForText("aAs")) << field.text();
+}
+
 }  // namespace
 }  // namespace kx::platform::x11

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 
 namespace kx::platform {
@@ -39,7 +40,7 @@ protected:
         KeyboardFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        tap = std::make_unique<X11EventTap>(keyboard);
+        tap = std::make_unique<X11EventTap>(keyboard, *poster);
         ASSERT_TRUE(tap->install([this](const TapEvent& event) {
             seen.push_back(event);
             return decide ? decide(event) : TapVerdict::pass;
@@ -223,6 +224,42 @@ TEST_F(X11EventTapTest, HeldKeyThatPassesIsHandedOn)
     user->tap(Keycode::c);
     EXPECT_TRUE(field.waitForText("c"));
     tap->setHolding(false);
+}
+
+// The barrier comes after every key the server took before it: keys typed while the keyboard is
+// held have all reached the handler when it runs.
+TEST_F(X11EventTapTest, BarrierComesAfterTheKeysTakenBeforeIt)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    decide = [&](const TapEvent& event) { return event.marked ? TapVerdict::pass : TapVerdict::swallow; };
+    tap->setHolding(true);
+    user->tap(Keycode::x);
+    user->tap(Keycode::c);
+    std::optional<std::size_t> seenAtBarrier;
+    tap->afterPendingKeys([&] { seenAtBarrier = seen.size(); });
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return seenAtBarrier.has_value(); }, 3.0));
+    EXPECT_EQ(*seenAtBarrier, 2u);
+    tap->setHolding(false);
+    EXPECT_EQ(field.text(), "");
+}
+
+// A Shift caught by the hold is not posted again: the user still holds it after the hold, and
+// the next letter is a capital.
+TEST_F(X11EventTapTest, CaughtShiftStaysTheUsers)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    tap->setHolding(true);
+    user->setKey(Keycode::shift, true);
+    bool passed = false;
+    tap->afterPendingKeys([&] { passed = true; });
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return passed; }, 3.0));
+    tap->setHolding(false);
+    user->tap(Keycode::a);
+    user->setKey(Keycode::shift, false);
+    user->tap(Keycode::b);
+    EXPECT_TRUE(field.waitForText("Ab")) << field.text();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace kx {
@@ -39,6 +40,14 @@ public:
     Frequency frequency(const std::string&, const std::string&) override { return Frequency::noList(); }
 };
 
+// The list holds exactly these words, at these ranks.
+void expectRanks(const FrequencyList& list, const std::map<std::string, int>& expected)
+{
+    EXPECT_EQ(list.size(), expected.size());
+    for (const auto& [word, rank] : expected)
+        EXPECT_EQ(list.rank(word), rank) << word;
+}
+
 class FrequencyOracleTest : public ::testing::Test {
 protected:
     void writeList(const std::string& language, const std::string& contents)
@@ -57,8 +66,10 @@ TEST_F(FrequencyOracleTest, ranksWordsByTheirFirstLine)
     writeList("en", "the\n  of\t\n\nand\n\u00A0to\u3000\nthe\nof\n");
     const auto list = FrequencyList::load("en", m_folder);
     ASSERT_TRUE(list);
-    const std::unordered_map<std::string, int> expected = {{"the", 1}, {"of", 2}, {"and", 4}, {"to", 5}};
-    EXPECT_EQ(list->ranks, expected);
+    expectRanks(*list, {{"the", 1}, {"of", 2}, {"and", 4}, {"to", 5}});
+    EXPECT_EQ(list->rank("th"), std::nullopt);
+    EXPECT_EQ(list->rank("thee"), std::nullopt);
+    EXPECT_EQ(list->rank("The"), std::nullopt);
 }
 
 // Every platform line break ends a line (CR LF once); other control characters stay in the word.
@@ -67,9 +78,7 @@ TEST_F(FrequencyOracleTest, splitsAtEveryLineBreakAndTrimsOnlyHorizontalSpace)
     writeList("en", "a\r\nb\rc\u0085d\u2028e\u2029f\ng\vh\fi");
     const auto list = FrequencyList::load("en", m_folder);
     ASSERT_TRUE(list);
-    const std::unordered_map<std::string, int> expected = {{"a", 1}, {"b", 2},   {"c", 3},  {"d", 4},
-                                                           {"e", 5}, {"f", 6}, {"g\vh\fi", 7}};
-    EXPECT_EQ(list->ranks, expected);
+    expectRanks(*list, {{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 5}, {"f", 6}, {"g\vh\fi", 7}});
 }
 
 // A list without words, or one that is not UTF-8, does not load.

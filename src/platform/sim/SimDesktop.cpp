@@ -16,6 +16,10 @@ SimDesktop::SimDesktop(VirtualMainQueue& mainQueue)
       m_accessibility([this]() -> const SimTextField* { return focusedField(); }),
       m_secureInput(m_workspace)
 {
+    m_eventTap.deliverPassed = [this](const platform::TapEvent& event) {
+        deliverToField({.code = event.code, .flags = event.flags, .down = true, .text = {}, .marked = false});
+    };
+    m_eventTap.onFault = [this](const std::string& fault) { m_faults.push_back(fault); };
 }
 
 std::unique_ptr<platform::InstanceLock> SimDesktop::instanceLock()
@@ -104,6 +108,14 @@ void SimDesktop::pressDelivered(std::uint16_t code, std::uint64_t flags)
     settle();
 }
 
+void SimDesktop::pressSlowly(std::uint16_t code, std::uint64_t flags)
+{
+    settle();
+    m_eventTap.takeSlowly(
+        {.type = platform::TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}});
+    settle();
+}
+
 void SimDesktop::click(MouseButton button, platform::ScreenPoint at)
 {
     settle();
@@ -138,6 +150,11 @@ void SimDesktop::keyDown(const platform::SyntheticKey& key)
                                    .location = {}};
     if (m_eventTap.route(event) == platform::TapVerdict::swallow)
         return;
+    deliverToField(key);
+}
+
+void SimDesktop::deliverToField(const platform::SyntheticKey& key)
+{
     SimTextField* field = focusedField();
     if (!field)
         return;

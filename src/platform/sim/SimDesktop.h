@@ -81,6 +81,10 @@ public:
     /// Presses a key that reaches the field before the tap sees it, as a desktop whose tap only
     /// observes shows a key typed just before the program's hold took effect.
     void pressDelivered(std::uint16_t code, std::uint64_t flags = 0);
+    /// Presses a key that the desktop takes at once but whose news reaches the tap late, as a key
+    /// pressed while the program holds the keyboard whose record is still on its way: the tap sees
+    /// it at the program's next barrier.
+    void pressSlowly(std::uint16_t code, std::uint64_t flags = 0);
     void click(MouseButton button, platform::ScreenPoint at);
     /// Switches to a layout with the desktop's shortcut.
     void switchLayout(std::string_view name);
@@ -92,6 +96,7 @@ public:
 
 private:
     void keyDown(const platform::SyntheticKey& key);
+    void deliverToField(const platform::SyntheticKey& key);
     /// Runs what the main queue holds for now, as the event loop would before the next input.
     void settle() { m_mainQueue.runUntilIdle(); }
     platform::KeyTable readingLayout(const SimTextField& field, const platform::SyntheticKey& key);

@@ -32,4 +32,43 @@ void SimEventTap::disable(platform::TapEventType reason)
     m_handler(platform::TapEvent{.type = reason, .code = 0, .flags = 0, .marked = false, .location = {}});
 }
 
+void SimEventTap::setHolding(bool on)
+{
+    m_holding = on;
+    if (on || m_pending.empty())
+        return;
+    // On a real desktop such a key would be typed after keys the user pressed later.
+    if (onFault)
+        onFault("the hold ended with " + std::to_string(m_pending.size()) + " key(s) still on their way");
+    deliverPending();
+}
+
+void SimEventTap::afterPendingKeys(std::function<void()> then)
+{
+    deliverPending();
+    then();
+}
+
+void SimEventTap::takeSlowly(const platform::TapEvent& event)
+{
+    if (m_holding)
+        m_pending.push_back(event);
+    else
+        routeThenDeliver(event);
+}
+
+void SimEventTap::deliverPending()
+{
+    const std::vector<platform::TapEvent> pending = std::move(m_pending);
+    m_pending.clear();
+    for (const auto& event : pending)
+        routeThenDeliver(event);
+}
+
+void SimEventTap::routeThenDeliver(const platform::TapEvent& event)
+{
+    if (route(event) == platform::TapVerdict::pass && deliverPassed)
+        deliverPassed(event);
+}
+
 }  // namespace kx::sim

@@ -34,7 +34,8 @@ std::uint16_t read16(std::span<const unsigned char> data, std::size_t at, bool s
 std::optional<DeviceInput> RecordStream::feed(const Intercept& record)
 {
     if (record.category == XRecordFromClient) {
-        takeRequest(record);
+        if (takeRequest(record))
+            return DeviceInput{.kind = DeviceInput::Kind::barrier};
         return std::nullopt;
     }
     if (record.category != XRecordFromServer || record.data.size() < eventSize)
@@ -59,24 +60,25 @@ std::optional<DeviceInput> RecordStream::feed(const Intercept& record)
     return input;
 }
 
-void RecordStream::takeRequest(const Intercept& record)
+bool RecordStream::takeRequest(const Intercept& record)
 {
     if (record.data.empty())
-        return;
+        return false;
     const bool ours = record.idBase == m_ownBase;
     const unsigned major = record.data[0];
     if (static_cast<int>(major) == m_xtestOpcode && record.data.size() >= fakeRequestSize &&
         record.data[1] == X_XTestFakeInput) {
         m_lastFake = FakeRequest{ours, record.data[fakeTypeOffset] & 0x7Fu, record.data[fakeDetailOffset]};
-        return;
+        return false;
     }
     m_lastFake.reset();
     if (!ours)
-        return;
+        return false;
     if (major == X_GrabKeyboard)
         m_grabbed = true;
     else if (major == X_UngrabKeyboard)
         m_grabbed = false;
+    return major == X_NoOperation;
 }
 
 }  // namespace kx::platform::x11

@@ -3,7 +3,7 @@
 // and the requests that tell whose they are. A press that directly follows an XTEST request made
 // on our own connection is ours (the server runs a fake-input request at once, so its event comes
 // next); a key press that follows our own keyboard grab and precedes our release of it was kept
-// from the applications. Pure: it only reads bytes.
+// from the applications; our own NoOperation request marks a barrier. Pure: it only reads bytes.
 
 #include <cstdint>
 #include <optional>
@@ -21,7 +21,8 @@ struct Intercept {
 
 /// A press as the server processed it.
 struct DeviceInput {
-    enum class Kind { keyPress, buttonPress };
+    /// barrier: our own NoOperation request; every press before it has been read.
+    enum class Kind { keyPress, buttonPress, barrier };
     Kind kind = Kind::keyPress;
     unsigned detail = 0;  // keycode or button
     unsigned state = 0;   // X modifier state before the press
@@ -51,7 +52,8 @@ private:
         unsigned detail = 0;
     };
 
-    void takeRequest(const Intercept& record);
+    /// Whether the request is our barrier.
+    bool takeRequest(const Intercept& record);
 
     std::uint32_t m_ownBase;
     int m_xtestOpcode;

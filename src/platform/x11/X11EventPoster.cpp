@@ -1,5 +1,6 @@
 #include "platform/x11/X11EventPoster.h"
 
+#include "engine/KeyStroke.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/x11/KeyMapping.h"
@@ -7,6 +8,7 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -31,11 +33,26 @@ void press(FakeKeys& keys, unsigned keycode, bool down)
     keys.push_back({keycode, down});
 }
 
+bool isModifierKeysym(std::uint32_t keysym)
+{
+    return IsModifierKey(keysym);
+}
+
 }  // namespace
 
 void X11EventPoster::KeymapFree::operator()(_XkbDesc* keymap) const
 {
     XkbFreeKeyboard(keymap, XkbAllComponentsMask, True);
+}
+
+X11EventPoster::KeysDown::KeysDown(Display* display)
+{
+    XQueryKeymap(display, m_bits.data());
+}
+
+bool X11EventPoster::KeysDown::contains(unsigned keycode) const
+{
+    return keycode < 256 && (static_cast<unsigned char>(m_bits[keycode / 8]) >> (keycode % 8)) & 1u;
 }
 
 X11EventPoster::X11EventPoster(std::shared_ptr<X11Keyboard> keyboard) : m_keyboard(std::move(keyboard)) {}
@@ -149,13 +166,14 @@ bool X11EventPoster::canType(const std::string& text)
         refreshIfChanged(display);
         // Each character no key types needs a spare of its own while the text is typed.
         std::set<std::uint32_t> lent;
+        const KeysDown down(display);
         for (const char32_t scalar : text::toScalars(text)) {
             const auto keysym = keysymForScalar(scalar);
             if (!keysym) {
                 Log::line("x11: no keysym for character " + std::to_string(static_cast<std::uint32_t>(scalar)));
                 return false;
             }
-            if (!typingKey(display, *keysym) && !m_spares.holds(*keysym))
+            if (!typingKey(display, *keysym, down) && !m_spares.holds(*keysym))
                 lent.insert(*keysym);
         }
         if (lent.size() <= m_spares.size())
@@ -170,36 +188,61 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
 {
     FakeKeys keys;
     if (event.text.empty()) {
+        if (!event.down) {
+            // Only a press that went out gets its release: a release of our own would let go of
+            // the user's key.
+            const auto pressed = m_pressedKeys.find(event.code);
+            if (pressed == m_pressedKeys.end())
+                return keys;
+            press(keys, pressed->second.keycode, false);
+            for (auto modifier = pressed->second.modifiers.rbegin(); modifier != pressed->second.modifiers.rend();
+                 ++modifier)
+                press(keys, *modifier, false);
+            m_pressedKeys.erase(pressed);
+            return keys;
+        }
         const auto keycode = keycodeFromVirtualKey(event.code);
         if (!keycode)
             return std::nullopt;
-        if (!event.down) {
-            press(keys, *keycode, false);
-            const auto pressed = m_pressedModifiers.find(*keycode);
-            if (pressed != m_pressedModifiers.end()) {
-                for (auto modifier = pressed->second.rbegin(); modifier != pressed->second.rend(); ++modifier)
-                    press(keys, *modifier, false);
-                m_pressedModifiers.erase(pressed);
-            }
-            return keys;
-        }
-        // A modifier the user holds is not pressed again: releasing ours would release the user's
-        // too, as far as the server's state goes.
         XkbStateRec state{};
         XkbGetState(display, XkbUseCoreKbd, &state);
+        const KeysDown down(display);
+        // A modifier the user holds is not pressed again: releasing ours would release the user's
+        // too, as far as the server's state goes.
         const unsigned held = state.base_mods | state.latched_mods;
         std::vector<unsigned> modifiers;
+        unsigned added = 0;
         for (const auto keysym : modifierKeysymsForFlags(event.flags)) {
-            const KeyCode modifier = XKeysymToKeycode(display, keysym);
+            const ::KeyCode modifier = XKeysymToKeycode(display, keysym);
             if (modifier == 0)
                 return std::nullopt;
-            if ((held & modifierBit(keysym)) == 0)
+            const unsigned bit = modifierBit(keysym);
+            if ((held & bit) == 0 && !down.contains(modifier)) {
                 modifiers.push_back(modifier);
+                added |= bit;
+            }
+        }
+        // The key types what it typed for the user: with the Shift, AltGr and Caps Lock of the
+        // flags (the modifiers it does not want go out let go). When the state would still type
+        // something else, or the user holds this very key down (the server would drop our press),
+        // a spare key types it.
+        const unsigned levels = m_roles.shift | m_roles.capsLock | m_roles.level3;
+        const unsigned now = (state.mods & ~unwantedModifiers(event)) | added;
+        const auto wanted = typedKeysym(*keycode, levelState(event.flags) & levels, state.group);
+        if (down.contains(*keycode) || wanted != typedKeysym(*keycode, now & levels, state.group)) {
+            if (!wanted || isModifierKeysym(*wanted))
+                return std::nullopt;
+            const auto spare = m_spares.lend(display, *wanted);
+            if (!spare)
+                return std::nullopt;
+            press(keys, *spare, true);
+            m_pressedKeys[event.code] = {*spare, {}};
+            return keys;
         }
         for (const auto modifier : modifiers)
             press(keys, modifier, true);
         press(keys, *keycode, true);
-        m_pressedModifiers[*keycode] = std::move(modifiers);
+        m_pressedKeys[event.code] = {*keycode, std::move(modifiers)};
         return keys;
     }
 
@@ -212,17 +255,18 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
         return keys;
     }
     const auto scalars = text::toScalars(event.text);
+    const KeysDown down(display);
     std::vector<Stroke> strokes;
     for (const char32_t scalar : scalars) {
         const auto keysym = keysymForScalar(scalar);
-        const auto stroke = keysym ? strokeForKeysym(display, *keysym) : std::nullopt;
+        const auto stroke = keysym ? strokeForKeysym(display, *keysym, down) : std::nullopt;
         if (!stroke)
             return std::nullopt;
         strokes.push_back(*stroke);
     }
     if (strokes.empty())
         return std::nullopt;
-    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+    const ::KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
     // Every scalar but the last is a whole tap; the last one's key stays down until the key-up.
     for (std::size_t index = 0; index < strokes.size(); ++index) {
         const auto& stroke = strokes[index];
@@ -236,6 +280,31 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
     }
     m_pressedText[event.text] = strokes.back();
     return keys;
+}
+
+unsigned X11EventPoster::levelState(std::uint64_t flags) const
+{
+    unsigned state = 0;
+    if (flags & EventFlags::shift)
+        state |= m_roles.shift;
+    if (flags & EventFlags::capsLock)
+        state |= m_roles.capsLock;
+    if (flags & EventFlags::option)
+        state |= m_roles.level3;
+    return state;
+}
+
+std::optional<std::uint32_t> X11EventPoster::typedKeysym(unsigned keycode, unsigned state, unsigned group) const
+{
+    if (!m_keymap)
+        return std::nullopt;
+    unsigned consumed = 0;
+    KeySym typed = NoSymbol;
+    const unsigned modifiers = XkbBuildCoreState(state, group);
+    if (!XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), modifiers, &consumed, &typed) ||
+        typed == NoSymbol)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(typed);
 }
 
 unsigned X11EventPoster::modifierBit(std::uint32_t keysym) const
@@ -254,9 +323,10 @@ unsigned X11EventPoster::modifierBit(std::uint32_t keysym) const
     }
 }
 
-std::optional<X11EventPoster::Stroke> X11EventPoster::strokeForKeysym(Display* display, std::uint32_t keysym)
+std::optional<X11EventPoster::Stroke> X11EventPoster::strokeForKeysym(Display* display, std::uint32_t keysym,
+                                                                      const KeysDown& down)
 {
-    if (const auto stroke = typingKey(display, keysym))
+    if (const auto stroke = typingKey(display, keysym, down))
         return stroke;
     if (const auto spare = m_spares.lend(display, keysym))
         return Stroke{*spare, false};
@@ -265,9 +335,10 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::strokeForKeysym(Display* d
 }
 
 // The key of the current group that types the character of keysym with at most Shift, under the
-// locks that are on (Caps Lock changes what Shift does). Held modifiers are not counted: what we
-// type goes out with them let go.
-std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display, std::uint32_t keysym)
+// locks that are on (Caps Lock changes what Shift does), and that the user is not holding down.
+// Held modifiers are not counted: what we type goes out with them let go.
+std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display, std::uint32_t keysym,
+                                                                const KeysDown& down)
 {
     if (!m_keymap)
         return std::nullopt;
@@ -276,13 +347,13 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display
         return std::nullopt;
     const unsigned locks = state.locked_mods & (LockMask | m_roles.numLock);
     for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode) {
-        if (m_spares.contains(static_cast<unsigned>(keycode)))
+        if (m_spares.contains(static_cast<unsigned>(keycode)) || down.contains(static_cast<unsigned>(keycode)))
             continue;
         for (const bool shift : {false, true}) {
             unsigned consumed = 0;
             KeySym typed = NoSymbol;
             const unsigned modifiers = XkbBuildCoreState((shift ? ShiftMask : 0) | locks, state.group);
-            if (XkbTranslateKeyCode(m_keymap.get(), static_cast<KeyCode>(keycode), modifiers, &consumed, &typed) &&
+            if (XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), modifiers, &consumed, &typed) &&
                 typed != NoSymbol && typesSameCharacter(static_cast<std::uint32_t>(typed), keysym))
                 return Stroke{static_cast<unsigned>(keycode), shift};
         }

@@ -14,6 +14,7 @@
 #include "platform/x11/SpareKeycodes.h"
 #include "platform/x11/X11Keyboard.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -35,16 +36,32 @@ public:
 
     bool post(const SyntheticKey& event) override;
     bool canType(const std::string& text) override;
+    /// Each post returns once the server has taken its events.
+    bool acknowledges() const override { return true; }
 
 private:
     struct Stroke {
         unsigned keycode = 0;
         bool shift = false;
     };
+    /// The keys down on the keyboard now: the server drops a press of one of them.
+    class KeysDown {
+    public:
+        explicit KeysDown(_XDisplay* display);
+        bool contains(unsigned keycode) const;
+
+    private:
+        std::array<char, 32> m_bits{};
+    };
+    /// What a key-down pressed, for its key-up.
+    struct Pressed {
+        unsigned keycode = 0;
+        std::vector<unsigned> modifiers;  // pressed by us, not those the user already held
+    };
 
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
-    std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym);
-    std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym);
+    std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
+    std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
     unsigned unwantedModifiers(const SyntheticKey& event) const;
     /// Of mask, the modifiers whose keys are held down now.
     unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
@@ -53,6 +70,10 @@ private:
                                                             std::vector<X11Keyboard::FakeKey> keys);
     /// The X state bit the modifier keysym sets; 0 for others.
     unsigned modifierBit(std::uint32_t keysym) const;
+    /// The Shift, Caps Lock and level-3 bits of flags.
+    unsigned levelState(std::uint64_t flags) const;
+    /// What keycode types in group with the modifiers of state; none for nothing.
+    std::optional<std::uint32_t> typedKeysym(unsigned keycode, unsigned state, unsigned group) const;
     void refreshKeymap(_XDisplay* display);
     void refreshIfChanged(_XDisplay* display);
 
@@ -69,8 +90,8 @@ private:
     SpareKeycodes m_spares;
     /// The key each text character's key-down pressed, for its key-up.
     std::map<std::string, Stroke> m_pressedText;
-    /// The modifier keys a key-down pressed (not those the user already held), for its key-up.
-    std::map<unsigned, std::vector<unsigned>> m_pressedModifiers;
+    /// By virtual key code.
+    std::map<std::uint16_t, Pressed> m_pressedKeys;
 };
 
 }  // namespace kx::platform::x11

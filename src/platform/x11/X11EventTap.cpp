@@ -12,11 +12,15 @@
 #include <X11/extensions/xtestproto.h>
 
 #include <array>
+#include <chrono>
 #include <string>
 
 namespace kx::platform::x11 {
 
 namespace {
+
+// Long enough for a loaded server, short enough that a stalled recording leaves no key held for long.
+constexpr std::chrono::milliseconds barrierTimeout{500};
 
 struct RangeFree {
     void operator()(XRecordRange* range) const { XFree(range); }
@@ -46,9 +50,10 @@ struct X11EventTap::RecordContext {
     }
 };
 
-X11EventTap::X11EventTap(std::shared_ptr<X11Keyboard> keyboard)
+X11EventTap::X11EventTap(std::shared_ptr<X11Keyboard> keyboard, EventPoster& poster)
     : m_keyboard(std::move(keyboard)),
-      m_stream(m_keyboard->clientBase(), m_keyboard->extensions().xtestOpcode)
+      m_stream(m_keyboard->clientBase(), m_keyboard->extensions().xtestOpcode),
+      m_poster(poster)
 {
 }
 
@@ -93,8 +98,8 @@ bool X11EventTap::startRecording()
     if (!m_data)
         return false;
 
-    std::array<RangePtr, 3> ranges{RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange()),
-                                   RangePtr(XRecordAllocRange())};
+    std::array<RangePtr, 4> ranges{RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange()),
+                                   RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange())};
     for (const auto& range : ranges)
         if (!range)
             return false;
@@ -107,7 +112,8 @@ bool X11EventTap::startRecording()
     ranges[1]->ext_requests.ext_major = {xtest, xtest};
     ranges[1]->ext_requests.ext_minor = {X_XTestFakeInput, X_XTestFakeInput};
     ranges[2]->core_requests = {X_GrabKeyboard, X_UngrabKeyboard};
-    std::array<XRecordRange*, 3> raw{ranges[0].get(), ranges[1].get(), ranges[2].get()};
+    ranges[3]->core_requests = {X_NoOperation, X_NoOperation};
+    std::array<XRecordRange*, 4> raw{ranges[0].get(), ranges[1].get(), ranges[2].get(), ranges[3].get()};
     XRecordClientSpec clients = XRecordAllClients;
 
     auto context = std::make_unique<RecordContext>();
@@ -181,8 +187,45 @@ void X11EventTap::readRecords()
                                   .idBase = recorded.idBase,
                                   .swapped = recorded.swapped,
                                   .data = recorded.bytes};
-        if (const auto input = m_stream.feed(intercept))
+        const auto input = m_stream.feed(intercept);
+        if (!input)
+            continue;
+        if (input->kind == DeviceInput::Kind::barrier)
+            passBarriers(++m_barriersRecorded);
+        else
             handle(*input);
+    }
+}
+
+void X11EventTap::afterPendingKeys(std::function<void()> then)
+{
+    if (!m_dataNotifier) {
+        then();
+        return;
+    }
+    m_barriers.push_back(std::move(then));
+    const std::uint64_t number = m_barriersPassed + m_barriers.size();
+    m_keyboard->with([](Display* display) {
+        XNoOp(display);
+        XFlush(display);
+    });
+    QTimer::singleShot(barrierTimeout, m_dataNotifier.get(), [this, number] {
+        if (m_barriersPassed >= number)
+            return;
+        Log::line("x11: no record of the barrier after " + std::to_string(barrierTimeout.count()) +
+                  " ms; going on without it");
+        passBarriers(number);
+    });
+}
+
+// Barriers are counted so that the record of one already given up on passes no later one.
+void X11EventTap::passBarriers(std::uint64_t upTo)
+{
+    while (m_barriersPassed < upTo && !m_barriers.empty()) {
+        auto then = std::move(m_barriers.front());
+        m_barriers.pop_front();
+        ++m_barriersPassed;
+        then();
     }
 }
 
@@ -213,10 +256,21 @@ void X11EventTap::handle(const DeviceInput& input)
             [&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
     } else if (caught && verdict == TapVerdict::pass) {
         // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
-        m_keyboard->with([&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
+        if (event && input.held) {
+            for (const bool down : {true, false})
+                m_poster.post({.code = event->code, .flags = event->flags, .down = down, .text = {}, .marked = true});
+        } else if (!isModifierKey(input.detail)) {
+            m_keyboard->with(
+                [&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
+        }
     } else if (!caught && !input.ours && event && verdict == TapVerdict::swallow) {
         Log::line("x11: key " + std::to_string(event->code) + " reached the application before the hold; taken back");
     }
+}
+
+bool X11EventTap::isModifierKey(unsigned keycode) const
+{
+    return keycode < m_roles.modifierKeys.size() && m_roles.modifierKeys.test(keycode);
 }
 
 // A chord press the records did not answer stops the keyboard until it is decided from the

@@ -4,14 +4,20 @@
 // notifier of the Qt event loop), ours marked. Recording alone cannot swallow, so the keys the
 // handler may swallow are grabbed beforehand: Ctrl+Alt+K, Ctrl+Alt+Z and Ctrl+Z are passive grabs
 // on the root window, and while the program types a rewrite the whole keyboard is held
-// (setHolding). A caught key the handler lets pass is posted again, as ours.
+// (setHolding). A caught key the handler lets pass is posted again, as ours, through the poster
+// (which never presses a key the user holds down); a caught modifier is not posted at all: the
+// server's state already has it, and posting it would release the user's. The barrier is a
+// NoOperation request of ours: XRecord shows it after every press the server took before it.
 
+#include "platform/EventPoster.h"
 #include "platform/EventTap.h"
 #include "platform/x11/KeyMapping.h"
 #include "platform/x11/RecordStream.h"
 #include "platform/x11/X11Keyboard.h"
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,7 +28,8 @@ namespace kx::platform::x11 {
 
 class X11EventTap final : public EventTap {
 public:
-    explicit X11EventTap(std::shared_ptr<X11Keyboard> keyboard);
+    /// poster: hands on the caught keys the handler lets pass.
+    X11EventTap(std::shared_ptr<X11Keyboard> keyboard, EventPoster& poster);
     X11EventTap(const X11EventTap&) = delete;
     X11EventTap& operator=(const X11EventTap&) = delete;
     ~X11EventTap() override;
@@ -32,6 +39,8 @@ public:
     /// The X tap is never turned off by the server: nothing to do.
     void enable() override {}
     void setHolding(bool on) override;
+    /// Without a record of the barrier within 0.5 s (the recording stalled), then runs anyway.
+    void afterPendingKeys(std::function<void()> then) override;
 
 private:
     struct RecordContext;
@@ -47,6 +56,9 @@ private:
     void readRecords();
     void handle(const DeviceInput& input);
     void refreshRoles();
+    /// Runs the waiting barriers up to the upTo-th since the start.
+    void passBarriers(std::uint64_t upTo);
+    bool isModifierKey(unsigned keycode) const;
     void answerOverdueChords();
 
     std::shared_ptr<X11Keyboard> m_keyboard;
@@ -60,6 +72,10 @@ private:
     unsigned m_rolesGeneration = 0;
     std::vector<Recorded> m_batch;
     TapHandler m_handler;
+    EventPoster& m_poster;
+    std::deque<std::function<void()>> m_barriers;
+    std::uint64_t m_barriersPassed = 0;
+    std::uint64_t m_barriersRecorded = 0;
 };
 
 }  // namespace kx::platform::x11

@@ -42,7 +42,7 @@ struct X11SecureInput::State {
     Window probeWindow = 0;
     QTimer timer;
     bool grabSeenLastTime = false;
-    bool ownPopupLastTime = false;
+    bool ownGrabLastTime = false;
     std::atomic<bool> grabHeld = false;
 
     State(AtspiSession& s, const Workspace& w) : session(s), workspace(w) {}
@@ -83,6 +83,7 @@ void X11SecureInput::refresh()
     if (!m_state->display)
         return;
     Display* display = m_state->display.get();
+    const bool holdBefore = m_ownHold && m_ownHold();
     const int status =
         XGrabKeyboard(display, m_state->probeWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (status == GrabSuccess)
@@ -90,13 +91,14 @@ void X11SecureInput::refresh()
     XFlush(display);
     const bool grabbed = status == AlreadyGrabbed || status == GrabFrozen;
     // Our popup's grab may still be on the server a moment after the popup closed (or already on it
-    // before Qt says it shows), so a popup at either of the two probes makes the grab ours.
-    const bool ownPopup = ownPopupShown();
+    // before Qt says it shows), so a popup at either of the two probes makes the grab ours; our
+    // hold, taken or let go while the probe was on its way, likewise.
+    const bool ownGrab = ownPopupShown() || holdBefore || (m_ownHold && m_ownHold());
     // A key held down under a passive grab (a hot key, ours included) grabs the keyboard for an
     // instant; only a grab seen by two probes in a row counts.
-    m_state->grabHeld = grabbed && m_state->grabSeenLastTime && !ownPopup && !m_state->ownPopupLastTime;
+    m_state->grabHeld = grabbed && m_state->grabSeenLastTime && !ownGrab && !m_state->ownGrabLastTime;
     m_state->grabSeenLastTime = grabbed;
-    m_state->ownPopupLastTime = ownPopup;
+    m_state->ownGrabLastTime = ownGrab;
 }
 
 bool X11SecureInput::isEnabled()

@@ -1,11 +1,12 @@
 #pragma once
 // Secure input on X11: on while the focused element is a password field (told by AT-SPI), or while
 // another client holds the keyboard grabbed (a password prompt or screen lock grabs it for as long
-// as it asks; one that crashed mid-grab leaves it held). The grab of this process's own menus is
-// never Secure Input.
+// as it asks; one that crashed mid-grab leaves it held). The grab of this process's own menus, and
+// its own hold of the keyboard during a rewrite, are never Secure Input.
 
 #include "platform/SecureInput.h"
 
+#include <functional>
 #include <memory>
 
 namespace kx::platform {
@@ -35,10 +36,14 @@ public:
     /// Probes the grab now, as the timer does, and has a password field's focus checked again (an
     /// application that quits tells nothing).
     void refresh();
+    /// The program's own hold of the keyboard while it types a rewrite is not Secure Input
+    /// either; holding says whether it is on. Main thread.
+    void ignoreOwnHold(std::function<bool()> holding) { m_ownHold = std::move(holding); }
 
 private:
     struct State;
     std::unique_ptr<State> m_state;
+    std::function<bool()> m_ownHold;
 };
 
 }  // namespace kx::platform::x11

@@ -127,6 +127,23 @@ TEST_F(RecordStreamTest, OurGrabHoldsOtherKeys)
     EXPECT_FALSE(presses[5].held) << "another client's grab is not ours";
 }
 
+// Our own NoOperation request is the barrier, in its place among the presses; another client's is not.
+TEST_F(RecordStreamTest, OwnNoOperationIsTheBarrier)
+{
+    const auto presses = feed({
+        records.request(ours, X_GrabKeyboard),
+        records.event(KeyPress, 38),
+        records.request(xdotool, X_NoOperation),
+        records.request(ours, X_NoOperation),
+        records.event(KeyPress, 39),
+    });
+    ASSERT_EQ(presses.size(), 3u);
+    EXPECT_EQ(presses[0].detail, 38u);
+    EXPECT_EQ(presses[1].kind, DeviceInput::Kind::barrier);
+    EXPECT_EQ(presses[2].detail, 39u);
+    EXPECT_TRUE(presses[2].held);
+}
+
 // Event fields are read in either byte order; releases and other records give no press.
 TEST_F(RecordStreamTest, DecodesPressFields)
 {

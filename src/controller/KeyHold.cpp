@@ -1,0 +1,79 @@
+#include "controller/KeyHold.h"
+
+namespace kx {
+
+KeyHold::KeyHold(MainQueue& main, std::function<void()> expired) : m_main(main), m_expired(std::move(expired)) {}
+
+void KeyHold::begin()
+{
+    ++m_begins;
+    if (m_tap)
+        m_tap->setHolding(true);
+}
+
+bool KeyHold::take(KeyStroke key)
+{
+    if (m_keys.size() >= limit)
+        return false;
+    if (m_keys.empty())
+        armWatchdog();
+    m_keys.push_back(key);
+    return true;
+}
+
+void KeyHold::rewriteQueued()
+{
+    ++m_rewritesInFlight;
+}
+
+void KeyHold::rewriteTyped()
+{
+    --m_rewritesInFlight;
+}
+
+void KeyHold::armWatchdog()
+{
+    const int generation = ++m_watchdogGeneration;
+    m_main.after(watchdogDelay, [this, generation, life = std::weak_ptr<char>(m_life)] {
+        if (!life.lock() || generation != m_watchdogGeneration || m_keys.empty() || m_releasing)
+            return;
+        // Replaying now would put the user's keys in the middle of the rewrite.
+        if (m_rewritesInFlight > 0) {
+            armWatchdog();
+            return;
+        }
+        m_expired();
+    });
+}
+
+void KeyHold::release(Replay replay, std::function<void()> released)
+{
+    if (m_releasing)
+        return;
+    m_releasing = true;
+    const auto done = [this, replay = std::move(replay), released = std::move(released),
+                       life = std::weak_ptr<char>(m_life)] {
+        if (!life.lock())
+            return;
+        m_releasing = false;
+        ++m_watchdogGeneration;
+        m_takenBack.clear();
+        std::vector<KeyStroke> keys = std::move(m_keys);
+        m_keys.clear();
+        const int begins = m_begins;
+        for (const auto& key : replay(std::move(keys)))
+            take(key);
+        // A replayed key that began another rewrite keeps the keyboard held for it.
+        if (m_begins != begins)
+            return;
+        if (m_tap)
+            m_tap->setHolding(false);
+        released();
+    };
+    if (m_tap)
+        m_tap->afterPendingKeys(done);
+    else
+        done();
+}
+
+}  // namespace kx

@@ -1,0 +1,124 @@
+// The hold: keys kept in typing order, a barrier before the replay, and a watchdog that never
+// lets keys go while a rewrite is still being typed.
+
+#include "controller/KeyHold.h"
+#include "platform/VirtualMainQueue.h"
+
+#include <gtest/gtest.h>
+
+namespace kx::test {
+namespace {
+
+// A desktop whose keys reach the tap late: the barrier waits until the test lets it pass.
+class SlowTap final : public platform::EventTap {
+public:
+    bool install(platform::TapHandler) override { return true; }
+    void enable() override {}
+    void setHolding(bool on) override { calls.push_back(on ? "hold" : "let go"); }
+    void afterPendingKeys(std::function<void()> then) override
+    {
+        calls.push_back("barrier");
+        barriers.push_back(std::move(then));
+    }
+    void passBarrier()
+    {
+        auto then = std::move(barriers.front());
+        barriers.erase(barriers.begin());
+        then();
+    }
+
+    std::vector<std::string> calls;
+    std::vector<std::function<void()>> barriers;
+};
+
+class KeyHoldTest : public ::testing::Test {
+protected:
+    KeyHoldTest() { hold.attach(&tap); }
+
+    /// Replays by recording, the way the controller types keys again.
+    KeyHold::Replay recordingReplay()
+    {
+        return [this](std::vector<KeyStroke> keys) {
+            for (const auto& key : keys)
+                replayed.push_back(key.code);
+            tap.calls.push_back("replay " + std::to_string(keys.size()));
+            return std::vector<KeyStroke>{};
+        };
+    }
+
+    VirtualMainQueue queue;
+    SlowTap tap;
+    int expired = 0;
+    KeyHold hold{queue, [this] { ++expired; }};
+    std::vector<std::uint16_t> replayed;
+};
+
+// Keys that arrive while the barrier is on its way are kept and replayed after the earlier ones;
+// only then is the keyboard let go.
+TEST_F(KeyHoldTest, ReleaseWaitsForTheBarrierThenReplaysBeforeLettingGo)
+{
+    hold.begin();
+    ASSERT_TRUE(hold.take({1, 0}));
+    hold.release(recordingReplay(), [this] { tap.calls.push_back("released"); });
+    EXPECT_TRUE(replayed.empty());
+    ASSERT_TRUE(hold.take({2, 0}));
+    ASSERT_TRUE(hold.take({3, 0}));
+    tap.passBarrier();
+    EXPECT_EQ(replayed, (std::vector<std::uint16_t>{1, 2, 3}));
+    EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "replay 3", "let go", "released"}));
+    EXPECT_TRUE(hold.keys().empty());
+}
+
+// A second release while the first waits for its barrier does not replay twice.
+TEST_F(KeyHoldTest, SecondReleaseDuringTheBarrierIsIgnored)
+{
+    hold.begin();
+    hold.take({1, 0});
+    hold.release(recordingReplay(), [] {});
+    hold.release(recordingReplay(), [] {});
+    EXPECT_EQ(tap.barriers.size(), 1u);
+    tap.passBarrier();
+    EXPECT_EQ(replayed, std::vector<std::uint16_t>{1});
+}
+
+// A replayed key that starts another rewrite keeps the keyboard held, with the keys after it.
+TEST_F(KeyHoldTest, ReplayThatBeginsAnotherRewriteKeepsHolding)
+{
+    hold.begin();
+    hold.take({1, 0});
+    hold.take({2, 0});
+    hold.release(
+        [this](std::vector<KeyStroke> keys) {
+            hold.begin();
+            return std::vector<KeyStroke>(keys.begin() + 1, keys.end());
+        },
+        [this] { tap.calls.push_back("released"); });
+    tap.passBarrier();
+    EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "hold"}));
+    ASSERT_EQ(hold.keys().size(), 1u);
+    EXPECT_EQ(hold.keys().front().code, 2);
+}
+
+// The watchdog waits while a rewrite is queued or being typed, and gives up 2 s after that.
+TEST_F(KeyHoldTest, WatchdogNeverFiresWhileARewriteIsBeingTyped)
+{
+    hold.begin();
+    hold.rewriteQueued();
+    hold.take({1, 0});
+    queue.advance(KeyHold::watchdogDelay * 3);
+    EXPECT_EQ(expired, 0);
+    hold.rewriteTyped();
+    queue.advance(KeyHold::watchdogDelay);
+    EXPECT_EQ(expired, 1);
+}
+
+// The hold keeps at most its limit of keys.
+TEST_F(KeyHoldTest, IsBounded)
+{
+    for (std::size_t i = 0; i < KeyHold::limit; ++i)
+        ASSERT_TRUE(hold.take({static_cast<std::uint16_t>(i), 0}));
+    EXPECT_FALSE(hold.take({99, 0}));
+}
+
+}  // namespace
+}  // namespace kx::test

@@ -1,0 +1,116 @@
+#pragma once
+// The fixture of the tests that run the real executable on the test desktop: its settings, log
+// and history under a home of its own, another X client to type, and probe fields in front.
+
+#include "DesktopSession.h"
+#include "KeyboardScene.h"
+#include "TempFolder.h"
+#include "platform/x11/X11Workspace.h"
+
+// gtest goes first: X11 defines None, which gtest uses as a name.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace kx::test {
+
+// Qt applications speak AT-SPI only when told to; the undo reads the field through it.
+inline const std::vector<std::string> qtAccessible = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"};
+
+inline std::string fileText(const std::filesystem::path& file)
+{
+    std::ifstream in(file);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// The keyboard's locked group: 0 is us, 1 is il.
+inline int currentGroup()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return -1;
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XCloseDisplay(display);
+    return state.locked_group;
+}
+
+// The variables that keep the application's settings, log and history under home.
+inline std::vector<std::string> homeVariables(const std::filesystem::path& home)
+{
+    return {"XDG_CONFIG_HOME=" + (home / "config").string(), "XDG_STATE_HOME=" + (home / "state").string(),
+            "XDG_DATA_HOME=" + (home / "data").string()};
+}
+
+class KestrelixFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        ASSERT_TRUE(setLayouts({"us", "il"}));
+        m_user = std::make_unique<OtherClient>();
+        ASSERT_TRUE(m_user->ok());
+        m_workspace = std::make_unique<platform::x11::X11Workspace>();
+        // A user who has been through the walkthrough: its window would take the focus.
+        std::filesystem::create_directories(m_home / "config/kestrelix");
+        std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
+    }
+    void TearDown() override
+    {
+        if (m_app > 0)
+            DesktopSession::shared().stop(m_app);
+    }
+
+    std::string log() const { return fileText(m_home / "state/kestrelix/kestrelix.log"); }
+
+    // Starts the application and waits until it says it is ready to correct.
+    void startKestrelix()
+    {
+        m_app = DesktopSession::shared().start({KX_EXECUTABLE}, homeVariables(m_home.path()));
+        ASSERT_GT(m_app, 0);
+        DesktopSession::waitFor([&] { return !appRunning() || log().find("ready — correction mode") != std::string::npos; },
+                                5);
+        ASSERT_TRUE(appRunning()) << "kestrelix exited (is another instance of this user running?)\n" << log();
+        ASSERT_NE(log().find("ready — correction mode"), std::string::npos) << log();
+    }
+    // Starts a probe field and waits until the window manager names it the front application,
+    // since that is where the application learns what is in front. Null when it never got there.
+    std::unique_ptr<TextField> frontField(const std::string& wmClass, const std::vector<std::string>& options = {})
+    {
+        auto field = std::make_unique<TextField>(wmClass, options, qtAccessible);
+        const bool front = field->ok() && DesktopSession::waitFor(
+                                              [&] {
+                                                  const auto app = m_workspace->frontApplication();
+                                                  return app && app->pid == field->pid();
+                                              },
+                                              5);
+        if (!front)
+            ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
+        return front ? std::move(field) : nullptr;
+    }
+    bool appRunning()
+    {
+        if (m_app > 0 && ::waitpid(m_app, nullptr, WNOHANG) == m_app)
+            m_app = -1;
+        return m_app > 0;
+    }
+
+    TempFolder m_home{"kx-e2e"};
+    std::unique_ptr<OtherClient> m_user;
+    std::unique_ptr<platform::x11::X11Workspace> m_workspace;
+    pid_t m_app = -1;
+};
+
+}  // namespace kx::test
