@@ -16,8 +16,8 @@ namespace kx {
 
 namespace {
 
-// The icon an entry in applicationsFolder names: an image file, a theme icon, or, as the icon theme
-// specification falls back to, an image in the "pixmaps" folder beside it (xterm's mini.xterm).
+// The icon an entry in applicationsFolder names: an image file, a theme icon, or, as freedesktop icon
+// lookup falls back to, an image in the "pixmaps" folder beside it (xterm's mini.xterm).
 QIcon themed(const std::string& name, const std::filesystem::path& applicationsFolder)
 {
     if (name.empty())
