@@ -1,10 +1,10 @@
 #include "platform/DesktopEntries.h"
 
+#include "platform/Files.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 namespace kx::platform {
@@ -72,17 +72,18 @@ std::string execProgram(std::string_view exec)
     return i < words.size() ? std::filesystem::path(words[i]).filename().string() : std::string();
 }
 
-std::string readFile(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 DesktopEntries::DesktopEntries(std::vector<std::filesystem::path> folders, std::string locale)
     : m_folders(std::move(folders)), m_locale(std::move(locale))
 {
+}
+
+std::string DesktopEntries::read(const std::filesystem::path& file)
+{
+    constexpr std::size_t byteLimit = 1 << 20;
+    Result<std::string> contents = files::readRegular(file, byteLimit);
+    return contents ? std::move(contents.value()) : std::string();
 }
 
 std::vector<std::filesystem::path> DesktopEntries::standardFolders()
@@ -193,7 +194,7 @@ void DesktopEntries::refreshIfChanged()
             // The first folder that has an id decides it, even when its entry is hidden.
             if (!seen.insert(id).second)
                 continue;
-            if (auto entry = parse(readFile(file), id, m_locale))
+            if (auto entry = parse(read(file), id, m_locale))
                 m_entries.push_back(std::move(*entry));
         }
     }

@@ -8,7 +8,6 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -132,10 +131,7 @@ QIcon AppIconCache::lookUp(const std::string& appID, const std::vector<std::file
             const std::filesystem::path file = entryFile(folder, appID);
             if (file.empty())
                 continue;
-            std::ifstream in(file);
-            std::stringstream contents;
-            contents << in.rdbuf();
-            found = themed(iconName(contents.str()), folder);
+            found = themed(iconName(platform::DesktopEntries::read(file)), folder);
             break;
         }
     }

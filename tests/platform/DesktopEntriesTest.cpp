@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kx::platform {
@@ -70,6 +71,18 @@ TEST_F(DesktopEntriesMatch, CluesFindTheirEntry)
     EXPECT_EQ(all.match({.wmClass = "Kate", .wmInstance = "kate"})->id, "kde-org.kde.kate");
     EXPECT_EQ(all.match({.programs = {"gnome-terminal-server", "gnome-terminal"}})->name, "Terminal");
     EXPECT_FALSE(all.match({.wmClass = "XTerm", .wmInstance = "xterm", .programs = {"xterm"}}));
+}
+
+// An entry's text comes from a regular file of sane size only: a FIFO never stalls the reader.
+TEST_F(DesktopEntriesMatch, OnlyRegularEntriesOfSaneSizeAreRead)
+{
+    std::filesystem::create_directories(user);
+    ASSERT_EQ(::mkfifo((user / "fifo.desktop").c_str(), 0600), 0);
+    EXPECT_EQ(DesktopEntries::read(user / "fifo.desktop"), "");
+    writeEntry(user / "huge.desktop", "[Desktop Entry]\nName=" + std::string(2 << 20, 'x') + "\n");
+    EXPECT_EQ(DesktopEntries::read(user / "huge.desktop"), "");
+    EXPECT_EQ(DesktopEntries::read(system / "one.desktop").substr(0, 15), "[Desktop Entry]");
+    EXPECT_EQ(entries().match({.wmClass = "Fifo"}), std::nullopt);
 }
 
 // A program that several entries start (an interpreter) names none of them.
