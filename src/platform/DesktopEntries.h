@@ -41,10 +41,10 @@ public:
     static std::vector<std::filesystem::path> standardFolders();
     /// The language of messages from LC_ALL, LC_MESSAGES or LANG without encoding or modifier.
     static std::string currentLocale();
-    /// One entry from a file's contents; none when it is not a visible application entry.
     /// The text of an entry file: a regular file of at most 1 MB, else empty. A FIFO or a device
     /// dropped among the entries never stalls the reader.
     static std::string read(const std::filesystem::path& file);
+    /// One entry from a file's contents; none when it is not a visible application entry.
     static std::optional<DesktopEntry> parse(std::string_view contents, std::string id, std::string_view locale);
 
     /// The entry of the application, or none. The folders are read again when one of them changed.
