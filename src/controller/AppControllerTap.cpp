@@ -125,7 +125,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
 
     keyGen += 1;
     dropPendingSuggestionLater();
-    observeKey(code, flags, registry.currentLayout());
+    observeKey(code, flags, registry.layoutTypedIn(event.sourceHandle));
     return TapVerdict::pass;
 }
 
