@@ -190,6 +190,20 @@ TEST_F(X11EventPosterTest, KeyTheUserHoldsIsTypedAnotherWay)
     EXPECT_TRUE(field.waitForText("aaaa")) << field.text();
 }
 
+// A key of ours goes out whole: the user's press of the same key between our key-down and key-up
+// lands too (the server would drop a press of a key that is down).
+TEST_F(X11EventPosterTest, UsersPressBetweenOurKeyDownAndUpLands)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::OtherClient user;
+    ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = true, .text = {}, .marked = true}));
+    user.setKey(test::Keycode::a, true);
+    ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = false, .text = {}, .marked = true}));
+    user.setKey(test::Keycode::a, false);
+    EXPECT_TRUE(field.waitForText("aa")) << field.text();
+}
+
 // A key is typed with the Shift of its flags, not with the Shift the user holds now for the next
 // letter; and a key-up whose key-down was never posted posts nothing.
 TEST_F(X11EventPosterTest, KeyIsTypedWithItsOwnShift)

@@ -78,16 +78,18 @@ bool X11EventPoster::post(const SyntheticKey& event)
 {
     std::lock_guard lock(m_mutex);
     if (event.marked) {
-        const unsigned chord = event.down ? awaitChordRelease(event) : 0;
-        return m_keyboard->with([&](Display* display) {
-            return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
-                refreshIfChanged(display);
-                auto keys = keysFor(display, event);
-                if (keys && chord != 0)
-                    keys = clearedOfHeldModifiers(display, chord, std::move(*keys));
-                return keys;
-            });
-        });
+        // A key of ours goes out whole, press and release together with the server grabbed: a
+        // press of the user's on the same key between ours and our release would be dropped.
+        if (event.down) {
+            const bool flushed = !m_pendingDown || postMarked({*std::exchange(m_pendingDown, std::nullopt)});
+            m_pendingDown = event;
+            return flushed;
+        }
+        std::vector<SyntheticKey> events;
+        if (m_pendingDown)
+            events.push_back(*std::exchange(m_pendingDown, std::nullopt));
+        events.push_back(event);
+        return postMarked(events);
     }
     std::optional<FakeKeys> keys = m_keyboard->with([&](Display* display) {
         refreshIfChanged(display);
@@ -103,6 +105,31 @@ bool X11EventPoster::post(const SyntheticKey& event)
         XTestFakeKeyEvent(m_unmarked.get(), key.keycode, key.down ? True : False, CurrentTime);
     XSync(m_unmarked.get(), False);
     return true;
+}
+
+// The keys of events are worked out with the server grabbed, so that what they read of the
+// keyboard (the keys down, the modifiers) is still so when they go out.
+bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events)
+{
+    unsigned chord = 0;
+    for (const auto& event : events)
+        if (event.down)
+            chord |= awaitChordRelease(event);
+    return m_keyboard->with([&](Display* display) {
+        return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
+            refreshIfChanged(display);
+            FakeKeys keys;
+            for (const auto& event : events) {
+                const auto more = keysFor(display, event);
+                if (!more)
+                    return std::nullopt;
+                keys.insert(keys.end(), more->begin(), more->end());
+            }
+            if (chord != 0)
+                keys = clearedOfHeldModifiers(display, chord, std::move(keys));
+            return keys;
+        });
+    });
 }
 
 // The modifiers other than those event asks for that would make our key a chord: a letter under
