@@ -66,14 +66,30 @@ void KeyHold::release(Replay replay, std::function<void()> released)
         // A replayed key that began another rewrite keeps the keyboard held for it.
         if (m_begins != begins)
             return;
-        if (m_tap)
-            m_tap->setHolding(false);
-        released();
+        letGo(begins, released);
     };
     if (m_tap)
         m_tap->afterPendingKeys(done);
     else
         done();
+}
+
+// Keys the desktop took while the held ones were typed again come through the tap before the
+// keyboard is let go, and are handed on in their turn: let go first, they would come after keys
+// the user types next.
+void KeyHold::letGo(int begins, const std::function<void()>& released)
+{
+    const auto then = [this, begins, released, life = std::weak_ptr<char>(m_life)] {
+        if (!life.lock() || m_begins != begins)
+            return;
+        if (m_tap)
+            m_tap->setHolding(false);
+        released();
+    };
+    if (m_tap)
+        m_tap->afterPendingKeys(then);
+    else
+        then();
 }
 
 }  // namespace kx

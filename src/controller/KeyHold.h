@@ -58,6 +58,7 @@ public:
 
 private:
     void armWatchdog();
+    void letGo(int begins, const std::function<void()>& released);
 
     MainQueue& m_main;
     std::function<void()> m_expired;
