@@ -41,9 +41,9 @@ public:
     };
 
     /// The layout the keys were meant for, tried over others in the caller's order; none when the
-    /// typed word stands or no single layout clearly wins. Marks in front of a word that is not
-    /// judged with them (an opening bracket, a quote) are judged by the word after them, and go
-    /// over to the target with it when they are marks there too.
+    /// typed word stands or no single layout clearly wins. When the keys make no word as they are,
+    /// marks in front of them (an opening bracket, a quote) are set aside: the word after them
+    /// decides, and they go over to its target when they are marks there too.
     static std::optional<Decision> decide(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
                                           std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle);
 
