@@ -138,6 +138,15 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
             leaveAsItIs();
             return;
         }
+        // Only text that landed counts: a screen that shows neither text would lose the user's
+        // own text to the Backspaces.
+        if (verdict.kind == ScreenVerdict::Kind::undecided && verdict.text && orphan.armedBy != StaleArm::paste) {
+            Log::line("orphan repair abandoned: the text before the caret reads '…" +
+                      lastCharacters(*verdict.text, screenQuoteLength) + "', not '…" +
+                      lastCharacters(trimTrailingSpaces(stale), screenQuoteLength) + "'");
+            leaveAsItIs();
+            return;
+        }
         // A paste may still be on its way to the screen: without seeing the stale text, keep off.
         if (verdict.kind == ScreenVerdict::Kind::undecided && orphan.armedBy == StaleArm::paste) {
             const std::string state = verdict.text

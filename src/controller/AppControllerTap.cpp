@@ -125,7 +125,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
 
     keyGen += 1;
     dropPendingSuggestionLater();
-    observeKey(code, flags, registry.currentLayout());
+    observeKey(code, flags, registry.layoutTypedIn(event.sourceHandle));
     return TapVerdict::pass;
 }
 
@@ -204,7 +204,11 @@ std::vector<KeyStroke> AppController::replayHeldKeys(std::vector<KeyStroke> held
     std::vector<KeyStroke> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         keyGen += 1;
-        m_actuator.tapKey(held[i].code, held[i].flags);
+        // Only a key that went out is part of the text.
+        if (!m_actuator.tapKey(held[i].code, held[i].flags)) {
+            Log::line("held key " + std::to_string(held[i].code) + " could not be typed again");
+            continue;
+        }
         observeKey(held[i].code, held[i].flags, layout);
         if (isActuating) {
             // That key finished a word that started another rewrite: the rest wait for its end.

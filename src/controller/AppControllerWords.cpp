@@ -120,7 +120,8 @@ void AppController::pushHistory(RecentWord word)
 
 void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator)
 {
-    const auto currentLayout = registry.currentLayout();
+    // The layout the word's last key was typed in: the selected one may have changed since.
+    const auto currentLayout = lastKnownLayout;
     if (!currentLayout) {
         debugLine("word ignored — no current layout");
         return;

@@ -54,13 +54,24 @@ void LayoutRegistry::refresh() {
 std::optional<KeyboardLayoutInfo> LayoutRegistry::currentLayout() const {
     const auto source = m_sources.current();
     if (!source) return std::nullopt;
-    const auto id = idOf(*source);
+    return layoutOf(*source);
+}
+
+std::optional<KeyboardLayoutInfo> LayoutRegistry::layoutTypedIn(int handle) const {
+    if (handle < 0) return currentLayout();
+    for (const platform::InputSource& source : m_sources.enabled())
+        if (source.handle == handle) return layoutOf(source);
+    return std::nullopt;
+}
+
+std::optional<KeyboardLayoutInfo> LayoutRegistry::layoutOf(const platform::InputSource& source) const {
+    const auto id = idOf(source);
     if (id) {
         const auto found = std::find_if(layouts.begin(), layouts.end(),
                                         [&](const KeyboardLayoutInfo& layout) { return layout.id == *id; });
         if (found != layouts.end()) return *found;
     }
-    return infoOf(*source, id, "?");
+    return infoOf(source, id, "?");
 }
 
 }  // namespace kx

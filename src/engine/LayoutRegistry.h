@@ -20,11 +20,16 @@ public:
     /// The layout selected now: the registry's own entry when it has one, else one built from the
     /// source without adding it; none when there is no current source or its keys cannot be compiled.
     std::optional<KeyboardLayoutInfo> currentLayout() const;
+    /// The layout of the source with this handle (the one a key was typed in), in the same way;
+    /// the current one for a negative handle, none for a handle no enabled source has.
+    std::optional<KeyboardLayoutInfo> layoutTypedIn(int handle) const;
 
     /// Replaced wholesale by each refresh(); in the desktop's order.
     std::vector<KeyboardLayoutInfo> layouts;
 
 private:
+    std::optional<KeyboardLayoutInfo> layoutOf(const platform::InputSource& source) const;
+
     platform::InputSources& m_sources;
 };
 

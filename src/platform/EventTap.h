@@ -29,6 +29,9 @@ struct TapEvent {
     /// Control 0x40000, Option 0x80000, Command 0x100000).
     std::uint16_t code = 0;
     std::uint64_t flags = 0;
+    /// Key-downs: the handle of the input source the key was typed in, where the desktop tells
+    /// (the layout may have changed by the time the handler sees the key); -1: the one selected now.
+    int sourceHandle = -1;
     /// The program's own event (EventPoster with marked set): the handler lets it pass untouched.
     bool marked = false;
     /// The application already has this key: the desktop showed it to the tap only after

@@ -55,7 +55,8 @@ TEST_F(RepairsTest, OrphanGoesWithTheWordsOwnRewrite)
     EXPECT_TRUE(logHas("orphan 'ak' removed with the rewrite"));
 }
 
-// Five keys, a 10 s old orphan, or a screen already showing the joined word leave the text alone.
+// Five keys, a 10 s old orphan, a screen already showing the joined word, or one showing neither
+// text (its Backspaces would eat what the user sees) leave the text alone.
 TEST_F(RepairsTest, OrphanIsLeftAloneWhenItDoesNotCount)
 {
     defaults.set("kestrelix.debugLogging", true);
@@ -79,7 +80,17 @@ TEST_F(RepairsTest, OrphanIsLeftAloneWhenItDoesNotCount)
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "שלום ");
     EXPECT_TRUE(logHas("orphan 'ak' — screen already reads 'שלום', app kept up"));
+
+    desk.switchLayout("us");
+    desk.type("ak");
+    desk.switchLayout("il");
+    desk.type("ום ");
+    field().setText("שלום טוב ");  // a key typed meanwhile by another way
+    queue.advance(0.5);
+    EXPECT_EQ(field().text(), "שלום טוב ");
+    EXPECT_TRUE(logHas("orphan repair abandoned: the text before the caret reads '…ום טוב', not '…akום'"));
     EXPECT_TRUE(corrections().empty());
+    EXPECT_FALSE(app.isActuating);
 }
 
 // A browser's first key that landed in the old layout after our switch is repaired with its word.

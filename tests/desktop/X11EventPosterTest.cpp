@@ -10,6 +10,7 @@
 // After GoogleTest: X.h defines None.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 
 #include <algorithm>
 #include <utility>
@@ -204,6 +205,80 @@ TEST_F(X11EventPosterTest, KeyIsTypedWithItsOwnShift)
     ASSERT_TRUE(poster->post({.code = 11, .flags = 0, .down = false, .text = {}, .marked = true}));
     tapKey(1);
     EXPECT_TRUE(field.waitForText("aAs")) << field.text();
+}
+
+// Every key press and release the server takes from any device, in order, as keycode and
+// direction: what a program does to the keyboard, whatever window has the focus.
+class RawKeys {
+public:
+    RawKeys() : m_display(XOpenDisplay(nullptr))
+    {
+        int event = 0;
+        int error = 0;
+        if (!m_display || !XQueryExtension(m_display, "XInputExtension", &m_opcode, &event, &error))
+            return;
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, XI_RawKeyPress);
+        XISetMask(bits, XI_RawKeyRelease);
+        XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
+        XISelectEvents(m_display, DefaultRootWindow(m_display), &mask, 1);
+        XSync(m_display, False);
+    }
+    ~RawKeys()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+
+    std::vector<std::pair<unsigned, bool>> take()
+    {
+        std::vector<std::pair<unsigned, bool>> keys;
+        XSync(m_display, False);
+        while (XPending(m_display) > 0) {
+            XEvent event;
+            XNextEvent(m_display, &event);
+            if (event.xcookie.type == GenericEvent && event.xcookie.extension == m_opcode &&
+                XGetEventData(m_display, &event.xcookie)) {
+                const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
+                keys.emplace_back(static_cast<unsigned>(raw->detail), event.xcookie.evtype == XI_RawKeyPress);
+                XFreeEventData(m_display, &event.xcookie);
+            }
+        }
+        return keys;
+    }
+
+private:
+    Display* m_display;
+    int m_opcode = 0;
+};
+
+// The Shift the user holds for the next capital is never let go of or pressed for them: on a real
+// keyboard a release from us would not let go of the user's key, and a press from us would stay
+// down after the user lets go. What the Shift would change is typed by spare keys instead, and a
+// Backspace still deletes one character.
+TEST_F(X11EventPosterTest, ShiftTheUserHoldsIsLeftAlone)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    insert("xy");
+    ASSERT_TRUE(field.waitForText("xy"));
+    test::OtherClient user;
+    user.setKey(test::Keycode::shift, true);
+    RawKeys raw;
+    raw.take();
+    tapKey(KeyCode::delete_);
+    insert("ab");
+    insert("של");
+    tapKey(0);
+    EXPECT_TRUE(field.waitForText("xabשלa")) << field.text();
+    for (const auto& [keycode, down] : raw.take())
+        EXPECT_NE(keycode, test::Keycode::shift) << (down ? "pressed" : "released") << " while the user held it";
+    user.setKey(test::Keycode::shift, false);
+    Display* display = XOpenDisplay(nullptr);
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XCloseDisplay(display);
+    EXPECT_EQ(state.base_mods & ShiftMask, 0u) << "Shift stays down after the user let go";
 }
 
 }  // namespace

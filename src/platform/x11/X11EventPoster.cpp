@@ -77,20 +77,24 @@ void X11EventPoster::refreshIfChanged(Display* display)
 bool X11EventPoster::post(const SyntheticKey& event)
 {
     std::lock_guard lock(m_mutex);
-    const unsigned inTheWay = event.marked && event.down ? awaitModifierRelease(event) : 0;
-    std::optional<FakeKeys> keys = m_keyboard->with([&](Display* display) -> std::optional<FakeKeys> {
+    if (event.marked) {
+        const unsigned chord = event.down ? awaitChordRelease(event) : 0;
+        return m_keyboard->with([&](Display* display) {
+            return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
+                refreshIfChanged(display);
+                auto keys = keysFor(display, event);
+                if (keys && chord != 0)
+                    keys = clearedOfHeldModifiers(display, chord, std::move(*keys));
+                return keys;
+            });
+        });
+    }
+    std::optional<FakeKeys> keys = m_keyboard->with([&](Display* display) {
         refreshIfChanged(display);
-        auto keys = keysFor(display, event);
-        if (keys && inTheWay != 0)
-            keys = clearedOfHeldModifiers(display, inTheWay, std::move(*keys));
-        if (keys && event.marked)
-            m_keyboard->fakeLocked(display, *keys);
-        return keys;
+        return keysFor(display, event);
     });
     if (!keys)
         return false;
-    if (event.marked)
-        return true;
     if (!m_unmarked)
         m_unmarked = openDisplay();
     if (!m_unmarked)
@@ -101,15 +105,17 @@ bool X11EventPoster::post(const SyntheticKey& event)
     return true;
 }
 
-// The modifiers other than those event asks for: what the user holds of them would make our key a
-// chord (a letter under Ctrl+Alt is a shortcut, a Backspace under Ctrl deletes a word).
-unsigned X11EventPoster::unwantedModifiers(const SyntheticKey& event) const
+// The modifiers other than those event asks for that would make our key a chord: a letter under
+// Ctrl+Alt is a shortcut, a Backspace under Ctrl deletes a word. The user's Shift and AltGr are
+// not among them: they only change what a key types, and a spare keycode types the same
+// whatever they are.
+unsigned X11EventPoster::chordModifiers(const SyntheticKey& event) const
 {
     unsigned wanted = 0;
     if (event.text.empty())
         for (const auto keysym : modifierKeysymsForFlags(event.flags))
             wanted |= modifierBit(keysym);
-    return (m_roles.shift | m_roles.ctrl | m_roles.alt | m_roles.super | m_roles.level3) & ~wanted;
+    return (m_roles.ctrl | m_roles.alt | m_roles.super) & ~wanted;
 }
 
 unsigned X11EventPoster::heldModifiers(Display* display, unsigned mask) const
@@ -122,33 +128,32 @@ unsigned X11EventPoster::heldModifiers(Display* display, unsigned mask) const
 
 // Right after a hot key the user usually still holds its Ctrl and Alt: what we post waits a
 // moment for them to be let go, since letting go of them for the user can mean something of its
-// own (a lone Alt opens some menus). Shift is never waited for: the user may hold it for the next
-// capital while a rewrite is typed. The unwanted modifiers still held in the end.
-unsigned X11EventPoster::awaitModifierRelease(const SyntheticKey& event)
+// own (a lone Alt opens some menus). The chord modifiers still held in the end.
+unsigned X11EventPoster::awaitChordRelease(const SyntheticKey& event)
 {
     const auto deadline = std::chrono::steady_clock::now() + modifierReleaseWait;
     for (;;) {
         const unsigned held = m_keyboard->with([&](Display* display) {
             refreshIfChanged(display);
-            return heldModifiers(display, unwantedModifiers(event));
+            return heldModifiers(display, chordModifiers(event));
         });
-        if ((held & ~m_roles.shift) == 0 || std::chrono::steady_clock::now() >= deadline)
+        if (held == 0 || std::chrono::steady_clock::now() >= deadline)
             return held;
         std::this_thread::sleep_for(modifierPoll);
     }
 }
 
-// The modifiers still held are let go around our keys and pressed again after them, so that the
-// server's state is the user's again.
+// The chord modifiers still held are let go around our keys and pressed again after them, so
+// that the server's state is the user's again. Read with the server grabbed: a key the user lets
+// go of meanwhile is not pressed again for them.
 FakeKeys X11EventPoster::clearedOfHeldModifiers(Display* display, unsigned modifiers, FakeKeys keys)
 {
     if (!m_keymap)
         return keys;
-    char pressed[32] = {};
-    XQueryKeymap(display, pressed);
+    const KeysDown down(display);
     std::vector<unsigned> held;
     for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode)
-        if ((pressed[keycode / 8] & (1 << (keycode % 8))) && (m_keymap->map->modmap[keycode] & modifiers))
+        if (down.contains(static_cast<unsigned>(keycode)) && (m_keymap->map->modmap[keycode] & modifiers))
             held.push_back(static_cast<unsigned>(keycode));
     FakeKeys cleared;
     for (const unsigned keycode : held)
@@ -223,11 +228,11 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
             }
         }
         // The key types what it typed for the user: with the Shift, AltGr and Caps Lock of the
-        // flags (the modifiers it does not want go out let go). When the state would still type
-        // something else, or the user holds this very key down (the server would drop our press),
-        // a spare key types it.
+        // flags. When the state now (the user's own Shift or AltGr among it) would type something
+        // else, or the user holds this very key down (the server would drop our press), a spare
+        // key types it.
         const unsigned levels = m_roles.shift | m_roles.capsLock | m_roles.level3;
-        const unsigned now = (state.mods & ~unwantedModifiers(event)) | added;
+        const unsigned now = state.mods | added;
         const auto wanted = typedKeysym(*keycode, levelState(event.flags) & levels, state.group);
         if (down.contains(*keycode) || wanted != typedKeysym(*keycode, now & levels, state.group)) {
             if (!wanted || isModifierKeysym(*wanted))
@@ -336,7 +341,8 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::strokeForKeysym(Display* d
 
 // The key of the current group that types the character of keysym with at most Shift, under the
 // locks that are on (Caps Lock changes what Shift does), and that the user is not holding down.
-// Held modifiers are not counted: what we type goes out with them let go.
+// None while the user holds Shift or AltGr: our key would type something else under them, and we
+// do not let go of the user's keys, so a spare types it.
 std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display, std::uint32_t keysym,
                                                                 const KeysDown& down)
 {
@@ -344,6 +350,8 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display
         return std::nullopt;
     XkbStateRec state{};
     if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
+        return std::nullopt;
+    if ((state.base_mods | state.latched_mods) & (m_roles.shift | m_roles.level3))
         return std::nullopt;
     const unsigned locks = state.locked_mods & (LockMask | m_roles.numLock);
     for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode) {

@@ -2,9 +2,10 @@
 // Posts keys through XTEST. A key code goes to the key in the same place (evdev + 8) with the
 // modifier keys its flags name held around it; text is typed by the key of the current layout
 // that types the same character (hebrew_shin types U+05E9), else by a spare keycode lent the
-// character (SpareKeycodes); the spares are given back when the poster goes. Modifiers the user
-// still holds that our key does not ask for are waited out briefly, then let go around our keys,
-// so that nothing we post is read as a chord.
+// character (SpareKeycodes); the spares are given back when the poster goes. The user's keys are
+// left as they are: a key the user holds is not pressed, and what the user's Shift or AltGr would
+// change is typed by a spare. Ctrl, Alt or Super still held, which would make our key a chord, are
+// waited out briefly, then let go around our keys.
 //
 // Marked events go out on the keyboard connection, whose events the tap knows for ours; unmarked
 // ones (the drill) on a connection of their own, so that they count as the user's typing.
@@ -62,10 +63,10 @@ private:
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
     std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
     std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
-    unsigned unwantedModifiers(const SyntheticKey& event) const;
+    unsigned chordModifiers(const SyntheticKey& event) const;
     /// Of mask, the modifiers whose keys are held down now.
     unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
-    unsigned awaitModifierRelease(const SyntheticKey& event);
+    unsigned awaitChordRelease(const SyntheticKey& event);
     std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, unsigned modifiers,
                                                             std::vector<X11Keyboard::FakeKey> keys);
     /// The X state bit the modifier keysym sets; 0 for others.

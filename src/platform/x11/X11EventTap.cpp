@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/extensions/record.h>
@@ -249,6 +250,7 @@ void X11EventTap::handle(const DeviceInput& input)
     if (event) {
         event->marked = input.ours;
         event->delivered = !caught && !input.ours;
+        event->sourceHandle = static_cast<int>(XkbGroupForCoreState(input.state));
         verdict = m_handler(*event);
     }
     if (chord) {

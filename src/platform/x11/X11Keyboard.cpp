@@ -183,58 +183,63 @@ void X11Keyboard::ungrabChordsLocked(Display* display)
     XSync(display, False);
 }
 
-void X11Keyboard::fakeLocked(Display* display, std::span<const FakeKey> keys)
+bool X11Keyboard::fakeLocked(Display* display, const FakeKeysBuilder& build)
 {
+    XGrabServer(display);
+    const std::optional<FakeKeys> keys = build(display);
+    if (!keys) {
+        XUngrabServer(display);
+        XFlush(display);
+        return false;
+    }
     const bool held = m_holding;
     std::vector<std::pair<unsigned, unsigned>> lifted;
     for (const auto& chord : m_chords)
-        for (const auto& key : keys)
+        for (const auto& key : *keys)
             if (key.down && key.keycode == chord.first) {
                 lifted.push_back(chord);
                 break;
             }
-    // Other clients (another XTEST typist among them) wait while our grabs are open for our keys.
-    const bool opened = held || !lifted.empty();
-    if (opened)
-        XGrabServer(display);
     if (held)
         XUngrabKeyboard(display, CurrentTime);
     for (const auto& [keycode, modifiers] : lifted)
         XUngrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display));
-    for (const auto& key : keys)
+    for (const auto& key : *keys)
         XTestFakeKeyEvent(display, key.keycode, key.down ? True : False, CurrentTime);
     for (const auto& [keycode, modifiers] : lifted)
         grabKeyLocked(display, keycode, modifiers);
     if (held)
         m_holding = grabLocked(display);
-    if (opened)
-        XUngrabServer(display);
+    XUngrabServer(display);
     XSync(display, False);
     drainLocked(display);
+    return true;
 }
 
 void X11Keyboard::replayLocked(Display* display, unsigned keycode, unsigned state)
 {
-    XkbStateRec now{};
-    XkbGetState(display, XkbUseCoreKbd, &now);
-    const ModifierMap map = readModifierMap(display);
-    const auto roles = rolesFromModifierMap(map);
-    const unsigned locks = roles.capsLock | roles.numLock;
-    // The user may have let go of Ctrl already; pressing what is still held again would let the
-    // server think it released when we release ours.
-    const unsigned missing = state & 0xFFu & ~locks & ~static_cast<unsigned>(now.base_mods | now.latched_mods);
-    std::vector<FakeKey> keys;
-    std::vector<unsigned> pressed;
-    for (std::size_t index = 0; index < map.size(); ++index)
-        if ((missing & (1u << index)) && !map[index].empty())
-            pressed.push_back(map[index].front().keycode);
-    for (const unsigned modifier : pressed)
-        keys.push_back({modifier, true});
-    keys.push_back({keycode, true});
-    keys.push_back({keycode, false});
-    for (auto modifier = pressed.rbegin(); modifier != pressed.rend(); ++modifier)
-        keys.push_back({*modifier, false});
-    fakeLocked(display, keys);
+    fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
+        XkbStateRec now{};
+        XkbGetState(display, XkbUseCoreKbd, &now);
+        const ModifierMap map = readModifierMap(display);
+        const auto roles = rolesFromModifierMap(map);
+        const unsigned locks = roles.capsLock | roles.numLock;
+        // The user may have let go of Ctrl already; pressing what is still held again would let
+        // the server think it released when we release ours.
+        const unsigned missing = state & 0xFFu & ~locks & ~static_cast<unsigned>(now.base_mods | now.latched_mods);
+        FakeKeys keys;
+        std::vector<unsigned> pressed;
+        for (std::size_t index = 0; index < map.size(); ++index)
+            if ((missing & (1u << index)) && !map[index].empty())
+                pressed.push_back(map[index].front().keycode);
+        for (const unsigned modifier : pressed)
+            keys.push_back({modifier, true});
+        keys.push_back({keycode, true});
+        keys.push_back({keycode, false});
+        for (auto modifier = pressed.rbegin(); modifier != pressed.rend(); ++modifier)
+            keys.push_back({*modifier, false});
+        return keys;
+    });
 }
 
 ModifierRoles X11Keyboard::modifierRolesLocked(Display* display)

@@ -11,12 +11,14 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <span>
 #include <utility>
+#include <vector>
 
 namespace kx::platform::x11 {
 
@@ -76,11 +78,15 @@ public:
         unsigned keycode = 0;
         bool down = true;
     };
-    /// Presses and releases keycodes through XTEST, in order, and waits until the server took them.
-    /// Our own grabs would catch them too: the hold, and a chord on the same key, are let go around
-    /// them, with the server grabbed, so that they and only they reach the focused application.
-    /// Call inside with().
-    void fakeLocked(_XDisplay* display, std::span<const FakeKey> keys);
+    using FakeKeys = std::vector<FakeKey>;
+    using FakeKeysBuilder = std::function<std::optional<FakeKeys>(_XDisplay*)>;
+    /// Presses and releases the keycodes build gives through XTEST, in order, and waits until the
+    /// server took them; false when build gives none. build runs with the server grabbed, so what
+    /// it reads of the keyboard (the keys down, the modifiers) is still so when its keys go out:
+    /// no other client's key comes in between. Our own grabs would catch the keys too: the hold,
+    /// and a chord on the same key, are let go around them, so that they and only they reach the
+    /// focused application. Call inside with().
+    bool fakeLocked(_XDisplay* display, const FakeKeysBuilder& build);
 
     /// Types keycode again as ours, with the modifiers of state (a grabbed key's event) that are
     /// no longer held pressed around it; locks are left as they are. Call inside with().
