@@ -96,8 +96,8 @@ TEST_F(WordEdgesTest, EnclosedWordConvertsAloneWithItsMarks)
     EXPECT_EQ(app.history.records()[1].corrected, "(בבקשה)");
 }
 
-// Marks after words, quotes whose key types a letter on the wrong layout, and brackets and marks
-// typed on the right layout come out as before.
+// Marks after words on the wrong layout, and brackets and marks typed on the right layout, come out
+// as before.
 TEST_F(WordEdgesTest, MarksThatNeededNoHelpStayRight)
 {
     startIn(CorrectionMode::automatic);
