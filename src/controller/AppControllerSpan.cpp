@@ -15,6 +15,9 @@ constexpr double switchCheckDelay = 0.3;
 constexpr double ownSwitchWindow = 1.5;
 constexpr double contextFlushDelay = 15.0;
 constexpr double screenRetryDelay = 0.25;
+// How often, and how far apart, the text before the caret is read before a rewrite is given up.
+constexpr int landedReads = 3;
+constexpr double landedRereadDelay = 0.06;
 constexpr std::uint16_t shiftKey = 56;
 constexpr std::size_t screenQuoteLength = 12;
 
@@ -41,21 +44,26 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
         return;
     logCorrection(span.logLine, span.contextBefore);
     beginActuating();
-    later(correctionDelay, [this, span] { checkLandedThenRewrite(span); });
+    later(correctionDelay, [this, span] { checkLandedThenRewrite(span, 1); });
 }
 
 // Only text that landed counts: a key the application never got would have the Backspaces take
-// a character before the word with them.
-void AppController::checkLandedThenRewrite(const SpanCorrection& span)
+// a character before the word with them. An application still busy with the last keys shows them
+// a moment later: the screen is read again before the rewrite is given up.
+void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt)
 {
     const std::string takenBack = heldKeys.takenBack();
     const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
-    m_caret.readTail(count, screenReadTimeout, [this, span, takenBack, life = std::weak_ptr<char>(m_life)](
+    m_caret.readTail(count, screenReadTimeout, [this, span, takenBack, attempt, life = std::weak_ptr<char>(m_life)](
                                                    const std::optional<std::string>& shown) {
         if (!life.lock())
             return;
         // A key taken back may or may not be gone from the screen yet.
         if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
+            if (attempt < landedReads) {
+                later(landedRereadDelay, [this, span, attempt] { checkLandedThenRewrite(span, attempt + 1); });
+                return;
+            }
             Log::line("rewrite abandoned: the text before the caret reads '…" +
                       lastCharacters(*shown, screenQuoteLength) + "', not '…" +
                       lastCharacters(span.originalText, screenQuoteLength) + "'");

@@ -35,6 +35,22 @@ TEST_F(SpanTest, RewriteIsAbandonedWhenTheFieldDoesNotEndWithTheWord)
     EXPECT_EQ(logLinesStarting("rewrite abandoned").size(), 1u);
 }
 
+// An application a little behind with the word's last keys is waited for: the screen is read
+// again, and the rewrite goes ahead once the word is there.
+TEST_F(SpanTest, RewriteWaitsForAnApplicationBehindWithTheWord)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    typeMeantFor("il", "בבקשה");
+    desk.type(" ");
+    field().setText("cce");  // the application has not shown "av " yet
+    queue.advance(0.1);
+    EXPECT_TRUE(app.undoStack.empty());
+    field().setText("cceav ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
+    EXPECT_TRUE(logLinesStarting("rewrite abandoned").empty());
+}
+
 // The screen is judged by how it ends, trailing blanks ignored, the correct text first unless it
 // is the end of the stale one.
 TEST_F(SpanTest, JudgeScreenComparesTheEndOfTheField)

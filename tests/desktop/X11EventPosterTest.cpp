@@ -190,6 +190,35 @@ TEST_F(X11EventPosterTest, KeyTheUserHoldsIsTypedAnotherWay)
     EXPECT_TRUE(field.waitForText("aaaa")) << field.text();
 }
 
+// More characters than there are spare keys: each spare is given one character after another, and
+// the Qt field types each one as it is now, not the spare's character before.
+TEST_F(X11EventPosterTest, SparesGivenNewCharactersTypeTheirNewOnes)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    const std::string letters = "йцукенгшщзхъфывапролджэя";
+    std::string typed;
+    for (int round = 0; round < 3; ++round) {
+        insert(letters);
+        typed += letters;
+    }
+    EXPECT_TRUE(field.waitForText(typed)) << field.text();
+}
+
+// A key of ours goes out whole: the user's press of the same key between our key-down and key-up
+// lands too (the server would drop a press of a key that is down).
+TEST_F(X11EventPosterTest, UsersPressBetweenOurKeyDownAndUpLands)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::OtherClient user;
+    ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = true, .text = {}, .marked = true}));
+    user.setKey(test::Keycode::a, true);
+    ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = false, .text = {}, .marked = true}));
+    user.setKey(test::Keycode::a, false);
+    EXPECT_TRUE(field.waitForText("aa")) << field.text();
+}
+
 // A key is typed with the Shift of its flags, not with the Shift the user holds now for the next
 // letter; and a key-up whose key-down was never posted posts nothing.
 TEST_F(X11EventPosterTest, KeyIsTypedWithItsOwnShift)

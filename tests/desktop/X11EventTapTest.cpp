@@ -57,8 +57,8 @@ protected:
     // Another client's key outside any grab has reached the application by the time the tap sees it.
     static TapEvent key(std::uint16_t code, std::uint64_t flags = 0, bool marked = false)
     {
-        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = marked, .delivered = !marked,
-                .location = {}};
+        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .sourceHandle = 0, .marked = marked,
+                .delivered = !marked, .location = {}};
     }
     // A key kept from the application, by the hold or a chord grab.
     static TapEvent caught(std::uint16_t code, std::uint64_t flags = 0)
@@ -107,6 +107,18 @@ TEST_F(X11EventTapTest, OwnPostedKeysAreMarked)
     user->tap(Keycode::b);
     ASSERT_TRUE(waitForEvents(4));
     EXPECT_EQ(seen, (std::vector<TapEvent>{key(1, 0, true), key(0), key(2), key(11)}));
+}
+
+// A key tells the layout it was typed in, though the layout changed before the handler saw it.
+TEST_F(X11EventTapTest, KeysTellTheLayoutTheyWereTypedIn)
+{
+    user->lockGroup(1);
+    user->tap(Keycode::a);
+    user->lockGroup(0);
+    user->tap(Keycode::a);
+    ASSERT_TRUE(waitForEvents(2));
+    EXPECT_EQ(seen[0].sourceHandle, 1);
+    EXPECT_EQ(seen[1].sourceHandle, 0);
 }
 
 // Ctrl+Alt+K and Ctrl+Alt+Z reach the handler as ⌥⌘K and ⌥⌘Z on either layout, and swallowed

@@ -78,6 +78,7 @@ std::optional<unsigned> SpareKeycodes::lend(Display* display, std::uint32_t keys
                       std::to_string(error) + ")");
             return std::nullopt;
         }
+        ++m_changes;
         const bool wasEmpty = chosen->keysym == 0;
         chosen->keysym = keysym;
         if (wasEmpty)

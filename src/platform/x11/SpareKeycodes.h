@@ -29,6 +29,9 @@ public:
     /// The spare that types keysym, lending one for it when none does; none when there is no
     /// spare or the server refuses the change (logged).
     std::optional<unsigned> lend(_XDisplay* display, std::uint32_t keysym);
+    /// Grows each time lend() gives a spare a new character: the applications must read the new
+    /// keymap before a press of it reaches them.
+    std::uint64_t changes() const { return m_changes; }
     /// Whether a spare already types keysym.
     bool holds(std::uint32_t keysym) const;
     bool contains(unsigned keycode) const;
@@ -48,6 +51,7 @@ private:
 
     std::vector<Spare> m_spares;
     std::uint64_t m_uses = 0;
+    std::uint64_t m_changes = 0;
 };
 
 }  // namespace kx::platform::x11

@@ -27,6 +27,10 @@ using FakeKeys = std::vector<X11Keyboard::FakeKey>;
 // rewrite that holds the user's keys is given up.
 constexpr std::chrono::milliseconds modifierReleaseWait{1000};
 constexpr std::chrono::milliseconds modifierPoll{10};
+// Time for the applications to read the keymap after a spare got a new character; a key that
+// needs more than two new spares at once is pressed after the last change without a pause.
+constexpr std::chrono::milliseconds spareSettle{30};
+constexpr int spareSettleAttempts = 3;
 
 void press(FakeKeys& keys, unsigned keycode, bool down)
 {
@@ -78,16 +82,18 @@ bool X11EventPoster::post(const SyntheticKey& event)
 {
     std::lock_guard lock(m_mutex);
     if (event.marked) {
-        const unsigned chord = event.down ? awaitChordRelease(event) : 0;
-        return m_keyboard->with([&](Display* display) {
-            return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
-                refreshIfChanged(display);
-                auto keys = keysFor(display, event);
-                if (keys && chord != 0)
-                    keys = clearedOfHeldModifiers(display, chord, std::move(*keys));
-                return keys;
-            });
-        });
+        // A key of ours goes out whole, press and release together with the server grabbed: a
+        // press of the user's on the same key between ours and our release would be dropped.
+        if (event.down) {
+            const bool flushed = !m_pendingDown || postMarked({*std::exchange(m_pendingDown, std::nullopt)});
+            m_pendingDown = event;
+            return flushed;
+        }
+        std::vector<SyntheticKey> events;
+        if (m_pendingDown)
+            events.push_back(*std::exchange(m_pendingDown, std::nullopt));
+        events.push_back(event);
+        return postMarked(events);
     }
     std::optional<FakeKeys> keys = m_keyboard->with([&](Display* display) {
         refreshIfChanged(display);
@@ -103,6 +109,48 @@ bool X11EventPoster::post(const SyntheticKey& event)
         XTestFakeKeyEvent(m_unmarked.get(), key.keycode, key.down ? True : False, CurrentTime);
     XSync(m_unmarked.get(), False);
     return true;
+}
+
+// The keys of events are worked out with the server grabbed, so that what they read of the
+// keyboard (the keys down, the modifiers) is still so when they go out. A spare given a new
+// character is not pressed at once: Qt reads the new keymap only once the server is free again,
+// and would type the spare's old character; the keys are worked out again after a pause.
+bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events)
+{
+    unsigned chord = 0;
+    for (const auto& event : events)
+        if (event.down)
+            chord |= awaitChordRelease(event);
+    for (int attempt = 1;; ++attempt) {
+        const auto pressedKeys = m_pressedKeys;
+        const auto pressedText = m_pressedText;
+        bool spareChanged = false;
+        const bool posted = m_keyboard->with([&](Display* display) {
+            return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
+                refreshIfChanged(display);
+                const std::uint64_t changes = m_spares.changes();
+                FakeKeys keys;
+                for (const auto& event : events) {
+                    const auto more = keysFor(display, event);
+                    if (!more)
+                        return std::nullopt;
+                    keys.insert(keys.end(), more->begin(), more->end());
+                }
+                if (m_spares.changes() != changes && attempt < spareSettleAttempts) {
+                    spareChanged = true;
+                    return std::nullopt;
+                }
+                if (chord != 0)
+                    keys = clearedOfHeldModifiers(display, chord, std::move(keys));
+                return keys;
+            });
+        });
+        if (!spareChanged)
+            return posted;
+        m_pressedKeys = pressedKeys;
+        m_pressedText = pressedText;
+        std::this_thread::sleep_for(spareSettle);
+    }
 }
 
 // The modifiers other than those event asks for that would make our key a chord: a letter under

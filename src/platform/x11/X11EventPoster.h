@@ -37,7 +37,8 @@ public:
 
     bool post(const SyntheticKey& event) override;
     bool canType(const std::string& text) override;
-    /// Each post returns once the server has taken its events.
+    /// Each post returns once the server has taken its events; a marked key-down goes out with
+    /// its key-up, in one go.
     bool acknowledges() const override { return true; }
 
 private:
@@ -60,6 +61,7 @@ private:
         std::vector<unsigned> modifiers;  // pressed by us, not those the user already held
     };
 
+    bool postMarked(const std::vector<SyntheticKey>& events);
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
     std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
     std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
@@ -93,6 +95,8 @@ private:
     std::map<std::string, Stroke> m_pressedText;
     /// By virtual key code.
     std::map<std::uint16_t, Pressed> m_pressedKeys;
+    /// A key-down of ours that goes out with its key-up.
+    std::optional<SyntheticKey> m_pendingDown;
 };
 
 }  // namespace kx::platform::x11

@@ -250,7 +250,8 @@ void X11EventTap::handle(const DeviceInput& input)
     if (event) {
         event->marked = input.ours;
         event->delivered = !caught && !input.ours;
-        event->sourceHandle = static_cast<int>(XkbGroupForCoreState(input.state));
+        // A caught key that passes is typed again by us, in the layout selected then.
+        event->sourceHandle = caught ? -1 : static_cast<int>(XkbGroupForCoreState(input.state));
         verdict = m_handler(*event);
     }
     if (chord) {
