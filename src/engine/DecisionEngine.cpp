@@ -46,6 +46,16 @@ bool isAllCapitals(std::string_view s)
     });
 }
 
+// The key types one punctuation or symbol scalar on the layout.
+bool typesOneMark(const KeyStroke& key, const platform::KeyTable& layout)
+{
+    const auto text = TranslationEngine::character(key.code, key.flags, layout);
+    if (!text)
+        return false;
+    const std::u32string scalars = text::toScalars(*text);
+    return scalars.size() == 1 && (text::isPunctuation(scalars.front()) || text::isSymbol(scalars.front()));
+}
+
 bool startsWithGeresh(std::string_view s)
 {
     return s.starts_with(geresh) || s.starts_with(gershayim);
@@ -131,22 +141,51 @@ std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, 
                                                std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle)
 {
     const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
-    if (!acceptableAsTyped(typed) || isHebrewJoinedByGeresh(typed))
+    if (!mayBeMistyped(typed, current, oracle))
         return std::nullopt;
-    const int letters = letterCount(typed);
-    if (letters < 2)
+    if (auto chosen = chooseTarget(keys, typed, current, others, oracle))
+        return chosen;
+
+    // Marks in front of the word (an opening bracket or quote typed with the key that types it on
+    // the layout meant) hide the word from the tests above: the word inside them decides, and the
+    // marks go over with it.
+    std::size_t lead = 0;
+    while (lead < keys.size() && typesOneMark(keys[lead], current.layoutData))
+        ++lead;
+    if (lead == 0 || lead == keys.size())
         return std::nullopt;
+    const auto marks = keys.first(lead);
+    const auto inner = keys.subspan(lead);
+    const std::string innerTyped = TranslationEngine::reconstruct(inner, current.layoutData);
+    if (!mayBeMistyped(innerTyped, current, oracle))
+        return std::nullopt;
+    const auto chosen = chooseTarget(inner, innerTyped, current, others, oracle);
+    if (!chosen || !std::ranges::all_of(marks, [&](const KeyStroke& key) {
+            return Wrapper::isWrapperKey(key, current.layoutData, chosen->target.layoutData);
+        }))
+        return std::nullopt;
+    return Decision{typed, TranslationEngine::reconstruct(marks, chosen->target.layoutData) + chosen->corrected,
+                    chosen->target};
+}
+
+bool DecisionEngine::mayBeMistyped(const std::string& typed, const KeyboardLayoutInfo& current, LanguageOracle& oracle)
+{
+    if (!acceptableAsTyped(typed) || isHebrewJoinedByGeresh(typed) || letterCount(typed) < 2)
+        return false;
     const std::string language = current.language();
     if (!oracle.canCheck(language))
-        return std::nullopt;
-
+        return false;
     const Script script = Script::forLanguage(language);
     if (standsAsTyped(typed, language, script, oracle))
-        return std::nullopt;
+        return false;
     const std::string stripped = strippingTrailingPunctuation(typed);
-    if (stripped != typed && characterCount(stripped) >= 2 && standsAsTyped(stripped, language, script, oracle))
-        return std::nullopt;
+    return stripped == typed || characterCount(stripped) < 2 || !standsAsTyped(stripped, language, script, oracle);
+}
 
+std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> keys, const std::string& typed,
+                                                     const KeyboardLayoutInfo& current,
+                                                     std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle)
+{
     std::vector<Decision> candidates;
     for (const KeyboardLayoutInfo& target : others) {
         const std::optional<std::string> conv = TranslationEngine::reconstructFaithful(keys, target.layoutData);
@@ -189,7 +228,7 @@ std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, 
 
     // Short words make real words on several layouts by chance; convert one only when a key
     // typed punctuation here and a letter there.
-    if (letters <= 4 && !isAcronymShaped(chosen->corrected)
+    if (letterCount(typed) <= 4 && !isAcronymShaped(chosen->corrected)
         && !typedIsForeignLetters(keys, current, chosen->target, false))
         return std::nullopt;
     return chosen;

@@ -41,7 +41,9 @@ public:
     };
 
     /// The layout the keys were meant for, tried over others in the caller's order; none when the
-    /// typed word stands or no single layout clearly wins.
+    /// typed word stands or no single layout clearly wins. When the keys make no word as they are,
+    /// marks in front of them (an opening bracket, a quote) are set aside: the word after them
+    /// decides, and they go over to its target when they are marks there too.
     static std::optional<Decision> decide(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
                                           std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle);
 
@@ -95,6 +97,16 @@ public:
     static const std::map<Script::Value, std::unordered_set<std::string>>& commonShort();
     /// The 13 characters that may trail a word.
     static const std::unordered_set<std::string>& closingMarks();
+
+private:
+    /// typed may be judged at all and is not a real word of current's language, whole or without
+    /// its closing marks.
+    static bool mayBeMistyped(const std::string& typed, const KeyboardLayoutInfo& current, LanguageOracle& oracle);
+    /// The one layout of others on which keys clearly make a real word, short words only when a
+    /// key typed a mark here and a letter there.
+    static std::optional<Decision> chooseTarget(std::span<const KeyStroke> keys, const std::string& typed,
+                                                const KeyboardLayoutInfo& current,
+                                                std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle);
 };
 
 }  // namespace kx

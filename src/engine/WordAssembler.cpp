@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 
+#include <algorithm>
+
 namespace kx {
 
 namespace {
@@ -55,9 +57,10 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
         return;
     case KeyCode::delete_:
         if (!keys.empty()) {
-            keys.pop_back();
+            dropLastKey();
         } else if (previous && m_clock.now() - previous->at < restoreWindow) {
             keys = previous->keys;
+            m_edgeKeys = 0;
             if (onRestoreLastWord) onRestoreLastWord(keys);
         } else {
             discontinuity();
@@ -65,7 +68,7 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
         return;
     case KeyCode::forwardDelete:
         if (!keys.empty())
-            keys.pop_back();
+            dropLastKey();
         else
             discontinuity();
         return;
@@ -76,14 +79,27 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
     const KeyStroke stroke{code, flags};
     if (producedChar && text::characterCount(*producedChar) == 1) {
         const char32_t c = text::toScalars(*producedChar).front();
-        if (text::isLetter(c) || *producedChar == "-" || quoteFamily().contains(c) || text::isDecimalDigit(c)) {
-            keys.push_back(stroke);
+        if (text::isLetter(c) || text::isDecimalDigit(c)) {
+            append(stroke, false);
+            return;
+        }
+        if (*producedChar == "-" || quoteFamily().contains(c)) {
+            append(stroke, !letterElsewhere);
             return;
         }
         if (text::isPunctuation(c) || text::isSymbol(c)) {
             // The key may be a letter or a quote on the layout the user meant.
             if (letterElsewhere || quoteElsewhere) {
-                keys.push_back(stroke);
+                append(stroke, !letterElsewhere);
+                return;
+            }
+            if (endsWordMark && onlyEdgeKeys()) {
+                // Before any letter or digit a closing mark may open the word on the layout meant
+                // (the Hebrew and Arabic layouts swap the brackets), or belong to a token of marks
+                // such as ':'; it stays with the keys around it, which go over to that layout
+                // together.
+                discontinuity();
+                append(stroke, true);
                 return;
             }
             if (endsWordMark) finishWord(Mark{stroke, *producedChar});
@@ -92,7 +108,23 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
             return;
         }
     }
-    if (letterElsewhere) keys.push_back(stroke);
+    if (letterElsewhere) append(stroke, false);
+}
+
+void WordAssembler::append(const KeyStroke& stroke, bool edge) {
+    // The controller may have emptied keys since the last key.
+    if (keys.empty()) m_edgeKeys = 0;
+    if (edge && m_edgeKeys == keys.size()) ++m_edgeKeys;
+    keys.push_back(stroke);
+}
+
+void WordAssembler::dropLastKey() {
+    keys.pop_back();
+    m_edgeKeys = std::min(m_edgeKeys, keys.size());
+}
+
+bool WordAssembler::onlyEdgeKeys() const {
+    return keys.empty() || keys.size() <= m_edgeKeys;
 }
 
 void WordAssembler::finishWord(const Terminator& terminator) {

@@ -64,8 +64,15 @@ public:
 private:
     void finishWord(const Terminator& terminator);
     void discontinuity();
+    /// edge: the key types no letter or digit here and no letter elsewhere (a quote, a hyphen, a mark).
+    void append(const KeyStroke& stroke, bool edge);
+    void dropLastKey();
+    /// The word in progress has no letter or digit yet.
+    bool onlyEdgeKeys() const;
 
     const MainQueue& m_clock;
+    /// How many of the first keys of keys are edge keys.
+    std::size_t m_edgeKeys = 0;
 };
 
 }  // namespace kx

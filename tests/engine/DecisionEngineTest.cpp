@@ -218,6 +218,35 @@ TEST(DecideWord, shortWordsNeedAForeignLetterKey)
     EXPECT_EQ(decided("ac,", us, {il}, oracle), "שבת @he");
 }
 
+// Marks in front of a word are judged by the word after them and go over with it when they are
+// marks on the target too; a word real with its marks, or inside them, stays.
+TEST(DecideWord, marksInFrontGoOverWithTheWord)
+{
+    FakeOracle oracle;
+    oracle.ranks["he"] = {{"בבקשה", 103}, {"שלום", 232}};
+    oracle.ranks["en"] = {};
+    oracle.words["en"] = {"hello", "'cceav"};
+    struct Row {
+        const char* typed;
+        const char* expected;
+    } rows[] = {
+        {")cceav", "(בבקשה @he"},     // the Hebrew layout's "(" is the U.S. layout's ")"
+        {"\"(cceav", "\")בבקשה @he"},   // two marks
+        {")hello", "none"},            // real inside its marks
+        {"'cceav", "none"},            // real with its marks
+        {".cceav", "none"},            // "." is a Hebrew letter: not a mark there
+        {")akuo", "none"},             // a short word still needs a foreign letter key
+        {")(", "none"},                // marks only
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(decided(row.typed, us, {il}, oracle), row.expected) << row.typed;
+
+    const std::vector<KeyboardLayoutInfo> others{il};
+    const auto decision = DecisionEngine::decide(keysOf(")cceav", us), us, others, oracle);
+    ASSERT_TRUE(decision);
+    EXPECT_EQ(decision->original, ")cceav");
+}
+
 // The wrapper keys around a word, case-only differences and the current language's say.
 TEST(RetroConvertible, judgesTheWordAsTheRulesSay)
 {

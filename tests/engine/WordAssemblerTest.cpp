@@ -93,6 +93,40 @@ TEST_F(WordAssemblerTest, FullStopEndsTheWord) {
     EXPECT_EQ(events, (Events{"word end / .", "discontinuity"}));
 }
 
+// Before any letter or digit a word-ending mark breaks typing but stays with the keys around it: a
+// closing bracket that opens the word on another layout, a colon between quotes. After a letter or
+// a digit it ends the word as before.
+TEST_F(WordAssemblerTest, MarksBeforeAnyLetterStayWithTheWord) {
+    const auto mark = [this](const char* c) { press(key(c).code, key(c).flags, false, true); };
+    const auto quote = [this] { press(key("'").code, 0, false, false, true); };
+    mark(")");
+    type("ab ");
+    quote();
+    mark(":");
+    quote();
+    press(KeyCode::space);
+    type("12");
+    mark(":");
+    EXPECT_EQ(events, (Events{"discontinuity", "word )ab / space", "discontinuity", "word ':' / space",
+                              "word 12 / :", "discontinuity"}));
+
+    // Deleting back to the marks makes the word a word of marks again; a letter typed after
+    // deleting marks counts as a letter.
+    events.clear();
+    quote();
+    type("a");
+    press(KeyCode::delete_);
+    mark(")");
+    type("b");
+    mark(")");
+    quote();
+    quote();
+    press(KeyCode::delete_);
+    type("c");
+    mark(")");
+    EXPECT_EQ(events, (Events{"discontinuity", "word ')b / )", "discontinuity", "word 'c / )", "discontinuity"}));
+}
+
 // A key that is a letter or quote on another layout joins the word; a silent key only as a letter.
 TEST_F(WordAssemblerTest, KeysThatMeanSomethingElsewhereJoin) {
     type("ab");
