@@ -124,6 +124,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     }
 
     keyGen += 1;
+    heldKeys.passed();
     dropPendingSuggestionLater();
     observeKey(code, flags, registry.layoutTypedIn(event.sourceHandle));
     return TapVerdict::pass;

@@ -76,12 +76,18 @@ void KeyHold::release(Replay replay, std::function<void()> released)
 
 // Keys the desktop took while the held ones were typed again come through the tap before the
 // keyboard is let go, and are handed on in their turn: let go first, they would come after keys
-// the user types next.
+// the user types next. Handing them on takes time, in which more may come: the keyboard is let go
+// after a barrier that no key of the user's came before.
 void KeyHold::letGo(int begins, const std::function<void()>& released)
 {
-    const auto then = [this, begins, released, life = std::weak_ptr<char>(m_life)] {
+    const int passed = m_passed;
+    const auto then = [this, begins, passed, released, life = std::weak_ptr<char>(m_life)] {
         if (!life.lock() || m_begins != begins)
             return;
+        if (m_passed != passed) {
+            letGo(begins, released);
+            return;
+        }
         if (m_tap)
             m_tap->setHolding(false);
         released();

@@ -49,6 +49,8 @@ public:
     void rewriteQueued();
     void rewriteTyped();
     bool rewriteQueuedOrTyping() const { return m_rewritesInFlight > 0; }
+    /// A key of the user's went on to the application (not held).
+    void passed() { ++m_passed; }
 
     /// Ends the hold: once every key the desktop took so far has come through take(), the held
     /// keys go to replay; unless a replayed key began another rewrite, the desktop then lets the
@@ -68,6 +70,7 @@ private:
     int m_rewritesInFlight = 0;
     bool m_releasing = false;
     int m_begins = 0;
+    int m_passed = 0;
     int m_watchdogGeneration = 0;
     std::shared_ptr<char> m_life = std::make_shared<char>();
 };

@@ -72,6 +72,22 @@ TEST_F(KeyHoldTest, ReleaseWaitsForTheBarrierThenReplaysBeforeLettingGo)
     EXPECT_TRUE(hold.keys().empty());
 }
 
+// A key handed on while the keyboard is about to be let go may have others behind it: one more
+// barrier comes before the keyboard is let go.
+TEST_F(KeyHoldTest, KeyHandedOnBeforeLettingGoAsksForAnotherBarrier)
+{
+    hold.begin();
+    hold.take({1, 0});
+    hold.release(recordingReplay(), [this] { tap.calls.push_back("released"); });
+    tap.passBarrier();
+    hold.passed();
+    tap.passBarrier();
+    EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "replay 1", "barrier", "barrier"}));
+    tap.passBarrier();
+    EXPECT_EQ(tap.calls,
+              (std::vector<std::string>{"hold", "barrier", "replay 1", "barrier", "barrier", "let go", "released"}));
+}
+
 // A second release while the first waits for its barrier does not replay twice.
 TEST_F(KeyHoldTest, SecondReleaseDuringTheBarrierIsIgnored)
 {
