@@ -27,6 +27,16 @@ protected:
         ASSERT_TRUE(poster->post({.code = code, .flags = flags, .down = false, .text = {}, .marked = true}));
     }
 
+    // The modifiers whose keys are down now, as the server has them.
+    static unsigned heldModifiers()
+    {
+        Display* display = XOpenDisplay(nullptr);
+        XkbStateRec state{};
+        XkbGetState(display, XkbUseCoreKbd, &state);
+        XCloseDisplay(display);
+        return state.base_mods;
+    }
+
     // One key-down and key-up per character, as the actuator posts them.
     void insert(const std::string& text)
     {
@@ -147,11 +157,7 @@ TEST_F(X11EventPosterTest, HeldCtrlNeverMakesOurTextAShortcut)
     insert("ab");
     tapKey(KeyCode::delete_);
     EXPECT_TRUE(field.waitForText("xya")) << field.text();
-    Display* display = XOpenDisplay(nullptr);
-    XkbStateRec state{};
-    XkbGetState(display, XkbUseCoreKbd, &state);
-    XCloseDisplay(display);
-    EXPECT_EQ(state.base_mods & ControlMask, static_cast<unsigned>(ControlMask)) << "the user's Ctrl is down again";
+    EXPECT_EQ(heldModifiers() & ControlMask, static_cast<unsigned>(ControlMask)) << "the user's Ctrl is down again";
     user.key(test::Keycode::control, false);
 }
 
@@ -303,11 +309,7 @@ TEST_F(X11EventPosterTest, ShiftTheUserHoldsIsLeftAlone)
     for (const auto& [keycode, down] : raw.take())
         EXPECT_NE(keycode, test::Keycode::shift) << (down ? "pressed" : "released") << " while the user held it";
     user.setKey(test::Keycode::shift, false);
-    Display* display = XOpenDisplay(nullptr);
-    XkbStateRec state{};
-    XkbGetState(display, XkbUseCoreKbd, &state);
-    XCloseDisplay(display);
-    EXPECT_EQ(state.base_mods & ShiftMask, 0u) << "Shift stays down after the user let go";
+    EXPECT_EQ(heldModifiers() & ShiftMask, 0u) << "Shift stays down after the user let go";
 }
 
 }  // namespace
