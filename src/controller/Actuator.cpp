@@ -45,9 +45,12 @@ bool Actuator::keyPair(std::uint16_t code, std::uint64_t flags)
     return postKey(code, flags, true) && postKey(code, flags, false);
 }
 
-bool Actuator::tapKey(std::uint16_t code, std::uint64_t flags)
+bool Actuator::tapKey(std::uint16_t code, std::uint64_t flags, int sourceHandle)
 {
-    return keyPair(code, flags);
+    if (sourceHandle < 0)
+        return keyPair(code, flags);
+    return post({.code = code, .flags = flags, .down = true, .text = {}, .marked = true, .sourceHandle = sourceHandle}) &&
+           post({.code = code, .flags = flags, .down = false, .text = {}, .marked = true, .sourceHandle = sourceHandle});
 }
 
 bool Actuator::insert(const std::string& text)

@@ -56,8 +56,9 @@ public:
     Actuator(platform::EventPoster& poster, platform::Pasteboard& pasteboard, platform::InputSources& sources,
              MainQueue& main, Sleeper sleeper);
 
-    /// One key-down and one key-up of code, both with exactly flags; whether both went out.
-    bool tapKey(std::uint16_t code, std::uint64_t flags);
+    /// One key-down and one key-up of code, both with exactly flags, typing what the key types in
+    /// the input source sourceHandle (-1: the selected one); whether both went out.
+    bool tapKey(std::uint16_t code, std::uint64_t flags, int sourceHandle = -1);
     /// Types text, one key pair per character carrying all its UTF-16 units; whether every
     /// character went out.
     bool insert(const std::string& text);

@@ -184,7 +184,7 @@ public:
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
     /// Types held again in order; returns the keys left untyped because one began another rewrite.
-    std::vector<KeyStroke> replayHeldKeys(std::vector<KeyStroke> held);
+    std::vector<HeldKey> replayHeldKeys(std::vector<HeldKey> held);
     /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
     /// now would cut a rewrite short or leave our text in the user's clipboard.
     bool busy() const { return isActuating || m_actuator.restorePending(); }

@@ -118,7 +118,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     }
 
     if (isActuating && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
-        if (heldKeys.take({code, flags}))
+        if (heldKeys.take({{code, flags}, event.sourceHandle}))
             return TapVerdict::swallow;
         Log::line("hold full at " + std::to_string(heldKeys.keys().size()) + " keys — letting one through");
     }
@@ -194,23 +194,27 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
     return true;
 }
 
-std::vector<KeyStroke> AppController::replayHeldKeys(std::vector<KeyStroke> held)
+std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
 {
     if (held.empty())
         return {};
     // Right after our own switch the application may still type in the old layout, but the user
-    // meant the new one.
-    const auto layout = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
-                                        : registry.currentLayout();
-    std::vector<KeyStroke> left;
+    // meant the new one: a key typed in the layout we switched from is typed in the selected one.
+    // A key typed in another layout (the user's own choice since) is typed in that one.
+    const auto selected = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
+                                          : registry.currentLayout();
+    const int switchedFrom = lastSwitchedFrom ? lastSwitchedFrom->source.handle : -1;
+    std::vector<HeldKey> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
+        const KeyStroke& key = held[i].stroke;
+        const int handle = held[i].sourceHandle == switchedFrom ? -1 : held[i].sourceHandle;
         keyGen += 1;
         // Only a key that went out is part of the text.
-        if (!m_actuator.tapKey(held[i].code, held[i].flags)) {
-            Log::line("held key " + std::to_string(held[i].code) + " could not be typed again");
+        if (!m_actuator.tapKey(key.code, key.flags, handle)) {
+            Log::line("held key " + std::to_string(key.code) + " could not be typed again");
             continue;
         }
-        observeKey(held[i].code, held[i].flags, layout);
+        observeKey(key.code, key.flags, handle < 0 ? selected : registry.layoutTypedIn(handle));
         if (isActuating) {
             // That key finished a word that started another rewrite: the rest wait for its end.
             left.assign(held.begin() + static_cast<std::ptrdiff_t>(i) + 1, held.end());

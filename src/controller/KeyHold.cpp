@@ -11,7 +11,7 @@ void KeyHold::begin()
         m_tap->setHolding(true);
 }
 
-bool KeyHold::take(KeyStroke key)
+bool KeyHold::take(HeldKey key)
 {
     if (m_keys.size() >= limit)
         return false;
@@ -58,7 +58,7 @@ void KeyHold::release(Replay replay, std::function<void()> released)
         m_releasing = false;
         ++m_watchdogGeneration;
         m_takenBack.clear();
-        std::vector<KeyStroke> keys = std::move(m_keys);
+        std::vector<HeldKey> keys = std::move(m_keys);
         m_keys.clear();
         const int begins = m_begins;
         for (const auto& key : replay(std::move(keys)))

@@ -17,6 +17,12 @@
 
 namespace kx {
 
+/// A key held back, and the input source it was typed in (-1: not known).
+struct HeldKey {
+    KeyStroke stroke;
+    int sourceHandle = -1;
+};
+
 class KeyHold {
 public:
     /// Keys kept at most; the next one goes through at once.
@@ -26,7 +32,7 @@ public:
 
     /// Types the held keys again, in order, and returns the ones it left untyped because a key
     /// started another rewrite; those stay held for it.
-    using Replay = std::function<std::vector<KeyStroke>(std::vector<KeyStroke>)>;
+    using Replay = std::function<std::vector<HeldKey>(std::vector<HeldKey>)>;
 
     /// expired runs when the watchdog gives up waiting for the end of the rewrite.
     KeyHold(MainQueue& main, std::function<void()> expired);
@@ -37,11 +43,11 @@ public:
     /// A rewrite is decided: the desktop holds the user's keys from now on.
     void begin();
     /// Keeps key for the replay; false when the hold is full.
-    bool take(KeyStroke key);
+    bool take(HeldKey key);
     /// The text of a key that reached the application before the hold and is removed ahead of the
     /// rewrite, to be typed again with the held keys.
     void takeBack(const std::string& typed) { m_takenBack += typed; }
-    const std::vector<KeyStroke>& keys() const { return m_keys; }
+    const std::vector<HeldKey>& keys() const { return m_keys; }
     const std::string& takenBack() const { return m_takenBack; }
 
     /// A rewrite is queued for typing (until rewriteTyped): the watchdog waits for it, and a key
@@ -65,7 +71,7 @@ private:
     MainQueue& m_main;
     std::function<void()> m_expired;
     platform::EventTap* m_tap = nullptr;
-    std::vector<KeyStroke> m_keys;
+    std::vector<HeldKey> m_keys;
     std::string m_takenBack;
     int m_rewritesInFlight = 0;
     bool m_releasing = false;

@@ -17,6 +17,8 @@ struct SyntheticKey {
     /// The program's own event: the tap lets it pass untouched. Unmarked events are taken for the
     /// user's own typing (the drill posts them so).
     bool marked = true;
+    /// An ordinary key: the input source it types in, as the user typed it; -1: the selected one.
+    int sourceHandle = -1;
     bool operator==(const SyntheticKey&) const = default;
 };
 

@@ -38,11 +38,11 @@ protected:
     /// Replays by recording, the way the controller types keys again.
     KeyHold::Replay recordingReplay()
     {
-        return [this](std::vector<KeyStroke> keys) {
+        return [this](std::vector<HeldKey> keys) {
             for (const auto& key : keys)
-                replayed.push_back(key.code);
+                replayed.push_back(key.stroke.code);
             tap.calls.push_back("replay " + std::to_string(keys.size()));
-            return std::vector<KeyStroke>{};
+            return std::vector<HeldKey>{};
         };
     }
 
@@ -59,11 +59,11 @@ protected:
 TEST_F(KeyHoldTest, ReleaseWaitsForTheBarrierThenReplaysBeforeLettingGo)
 {
     hold.begin();
-    ASSERT_TRUE(hold.take({1, 0}));
+    ASSERT_TRUE(hold.take({{1, 0}}));
     hold.release(recordingReplay(), [this] { tap.calls.push_back("released"); });
     EXPECT_TRUE(replayed.empty());
-    ASSERT_TRUE(hold.take({2, 0}));
-    ASSERT_TRUE(hold.take({3, 0}));
+    ASSERT_TRUE(hold.take({{2, 0}}));
+    ASSERT_TRUE(hold.take({{3, 0}}));
     tap.passBarrier();
     EXPECT_EQ(replayed, (std::vector<std::uint16_t>{1, 2, 3}));
     EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "replay 3", "barrier"}));
@@ -77,7 +77,7 @@ TEST_F(KeyHoldTest, ReleaseWaitsForTheBarrierThenReplaysBeforeLettingGo)
 TEST_F(KeyHoldTest, KeyHandedOnBeforeLettingGoAsksForAnotherBarrier)
 {
     hold.begin();
-    hold.take({1, 0});
+    hold.take({{1, 0}});
     hold.release(recordingReplay(), [this] { tap.calls.push_back("released"); });
     tap.passBarrier();
     hold.passed();
@@ -92,7 +92,7 @@ TEST_F(KeyHoldTest, KeyHandedOnBeforeLettingGoAsksForAnotherBarrier)
 TEST_F(KeyHoldTest, SecondReleaseDuringTheBarrierIsIgnored)
 {
     hold.begin();
-    hold.take({1, 0});
+    hold.take({{1, 0}});
     hold.release(recordingReplay(), [] {});
     hold.release(recordingReplay(), [] {});
     EXPECT_EQ(tap.barriers.size(), 1u);
@@ -104,12 +104,12 @@ TEST_F(KeyHoldTest, SecondReleaseDuringTheBarrierIsIgnored)
 TEST_F(KeyHoldTest, ReplayThatBeginsAnotherRewriteKeepsHolding)
 {
     hold.begin();
-    hold.take({1, 0});
-    hold.take({2, 0});
+    hold.take({{1, 0}});
+    hold.take({{2, 0}});
     hold.release(
-        [this](std::vector<KeyStroke> keys) {
+        [this](std::vector<HeldKey> keys) {
             hold.begin();
-            return std::vector<KeyStroke>(keys.begin() + 1, keys.end());
+            return std::vector<HeldKey>(keys.begin() + 1, keys.end());
         },
         [this] { tap.calls.push_back("released"); });
     tap.passBarrier();
@@ -123,7 +123,7 @@ TEST_F(KeyHoldTest, WatchdogNeverFiresWhileARewriteIsBeingTyped)
 {
     hold.begin();
     hold.rewriteQueued();
-    hold.take({1, 0});
+    hold.take({{1, 0}});
     queue.advance(KeyHold::watchdogDelay * 3);
     EXPECT_EQ(expired, 0);
     hold.rewriteTyped();
@@ -135,8 +135,8 @@ TEST_F(KeyHoldTest, WatchdogNeverFiresWhileARewriteIsBeingTyped)
 TEST_F(KeyHoldTest, IsBounded)
 {
     for (std::size_t i = 0; i < KeyHold::limit; ++i)
-        ASSERT_TRUE(hold.take({static_cast<std::uint16_t>(i), 0}));
-    EXPECT_FALSE(hold.take({99, 0}));
+        ASSERT_TRUE(hold.take({{static_cast<std::uint16_t>(i), 0}}));
+    EXPECT_FALSE(hold.take({{99, 0}}));
 }
 
 }  // namespace

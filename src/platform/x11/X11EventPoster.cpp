@@ -276,12 +276,13 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
             }
         }
         // The key types what it typed for the user: with the Shift, AltGr and Caps Lock of the
-        // flags. When the state now (the user's own Shift or AltGr among it) would type something
-        // else, or the user holds this very key down (the server would drop our press), a spare
-        // key types it.
+        // flags, in the layout the user typed it in. When the state now (the user's own Shift or
+        // AltGr, another layout selected since) would type something else, or the user holds this
+        // very key down (the server would drop our press), a spare key types it.
         const unsigned levels = m_roles.shift | m_roles.capsLock | m_roles.level3;
         const unsigned now = state.mods | added;
-        const auto wanted = typedKeysym(*keycode, levelState(event.flags) & levels, state.group);
+        const unsigned group = event.sourceHandle >= 0 ? static_cast<unsigned>(event.sourceHandle) : state.group;
+        const auto wanted = typedKeysym(*keycode, levelState(event.flags) & levels, group);
         if (down.contains(*keycode) || wanted != typedKeysym(*keycode, now & levels, state.group)) {
             if (!wanted || isModifierKeysym(*wanted))
                 return std::nullopt;

@@ -250,8 +250,7 @@ void X11EventTap::handle(const DeviceInput& input)
     if (event) {
         event->marked = input.ours;
         event->delivered = !caught && !input.ours;
-        // A caught key that passes is typed again by us, in the layout selected then.
-        event->sourceHandle = caught ? -1 : static_cast<int>(XkbGroupForCoreState(input.state));
+        event->sourceHandle = static_cast<int>(XkbGroupForCoreState(input.state));
         verdict = m_handler(*event);
     }
     if (chord) {
@@ -261,7 +260,8 @@ void X11EventTap::handle(const DeviceInput& input)
         // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
         if (event && input.held) {
             for (const bool down : {true, false})
-                m_poster.post({.code = event->code, .flags = event->flags, .down = down, .text = {}, .marked = true});
+                m_poster.post({.code = event->code, .flags = event->flags, .down = down, .text = {}, .marked = true,
+                               .sourceHandle = event->sourceHandle});
         } else if (!isModifierKey(input.detail)) {
             m_keyboard->with(
                 [&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
