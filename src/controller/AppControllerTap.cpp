@@ -146,7 +146,7 @@ void AppController::beginActuating()
 void AppController::releaseHold()
 {
     heldKeys.release(
-        [this](std::vector<KeyStroke> held) {
+        [this](std::vector<HeldKey> held) {
             isActuating = false;
             return replayHeldKeys(std::move(held));
         },
