@@ -115,7 +115,7 @@ TEST_F(KeyHoldTest, ReplayThatBeginsAnotherRewriteKeepsHolding)
     tap.passBarrier();
     EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "hold"}));
     ASSERT_EQ(hold.keys().size(), 1u);
-    EXPECT_EQ(hold.keys().front().code, 2);
+    EXPECT_EQ(hold.keys().front().stroke.code, 2);
 }
 
 // The watchdog waits while a rewrite is queued or being typed, and gives up 2 s after that.
