@@ -63,7 +63,7 @@ protected:
     // A key kept from the application, by the hold or a chord grab.
     static TapEvent caught(std::uint16_t code, std::uint64_t flags = 0)
     {
-        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .location = {}};
+        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .sourceHandle = 0, .location = {}};
     }
 
     std::unique_ptr<X11EventTap> tap;
