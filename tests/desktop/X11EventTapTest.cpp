@@ -61,9 +61,10 @@ protected:
                 .delivered = !marked, .location = {}};
     }
     // A key kept from the application, by the hold or a chord grab.
-    static TapEvent caught(std::uint16_t code, std::uint64_t flags = 0)
+    static TapEvent caught(std::uint16_t code, std::uint64_t flags = 0, int sourceHandle = 0)
     {
-        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .sourceHandle = 0, .location = {}};
+        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .sourceHandle = sourceHandle,
+                .location = {}};
     }
 
     std::unique_ptr<X11EventTap> tap;
@@ -139,7 +140,7 @@ TEST_F(X11EventTapTest, HotKeysReachTheHandlerAsOptionCommand)
     user->lockGroup(0);
     user->tap(Keycode::a);
     ASSERT_TRUE(waitForEvents(3));
-    EXPECT_EQ(seen, (std::vector<TapEvent>{caught(40, optionCommand), caught(6, optionCommand), key(0)}));
+    EXPECT_EQ(seen, (std::vector<TapEvent>{caught(40, optionCommand), caught(6, optionCommand, 1), key(0)}));
     EXPECT_TRUE(field.waitForText("a"));
 }
 

@@ -286,6 +286,8 @@ void X11EventTap::answerOverdueChords()
         if (m_rolesGeneration != m_keyboard->keymapGeneration())
             refreshRoles();
         auto event = keyDownFromX(press->keycode, press->state, m_roles);
+        if (event)
+            event->sourceHandle = static_cast<int>(XkbGroupForCoreState(press->state));
         const TapVerdict verdict = event ? m_handler(*event) : TapVerdict::pass;
         m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
         Log::line("x11: chord on keycode " + std::to_string(press->keycode) + " decided from its grab");
