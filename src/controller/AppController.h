@@ -317,6 +317,8 @@ public:
     int ownSwitchGen = 0;
     std::optional<StaleExpectation> staleKeyLayouts;
     std::optional<KeyboardLayoutInfo> lastSwitchedFrom;
+    /// Our own switch while the keys are held, as input-source handles (from, to).
+    std::optional<std::pair<int, int>> switchDuringHold;
     std::optional<SuspectStale> suspectStale;
     std::optional<LastPaste> lastPaste;
     std::unique_ptr<TimerHandle> permTimer;

@@ -185,6 +185,8 @@ void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
     if (current && current->id == layout.id)
         return;
     lastSwitchedFrom = current;
+    if (current)
+        switchDuringHold = {current->source.handle, layout.source.handle};
     ownSwitchPending = true;
     const int generation = ++ownSwitchGen;
     m_actuator.selectLayout(layout);

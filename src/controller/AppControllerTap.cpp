@@ -140,6 +140,7 @@ bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
 void AppController::beginActuating()
 {
     isActuating = true;
+    switchDuringHold.reset();
     heldKeys.begin();
 }
 
@@ -199,15 +200,17 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
     if (held.empty())
         return {};
     // Right after our own switch the application may still type in the old layout, but the user
-    // meant the new one: a key typed in the layout we switched from is typed in the selected one.
-    // A key typed in another layout (the user's own choice since) is typed in that one.
+    // meant the new one: a key typed in the layout we switched from during the hold is typed in
+    // the one we switched to. A key typed in another layout (the user's own choice) is typed in
+    // that one, whatever the user selects meanwhile.
     const auto selected = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
                                           : registry.currentLayout();
-    const int switchedFrom = lastSwitchedFrom ? lastSwitchedFrom->source.handle : -1;
     std::vector<HeldKey> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         const KeyStroke& key = held[i].stroke;
-        const int handle = held[i].sourceHandle == switchedFrom ? -1 : held[i].sourceHandle;
+        const int handle = switchDuringHold && held[i].sourceHandle == switchDuringHold->first
+                               ? switchDuringHold->second
+                               : held[i].sourceHandle;
         keyGen += 1;
         // Only a key that went out is part of the text.
         if (!m_actuator.tapKey(key.code, key.flags, handle)) {
