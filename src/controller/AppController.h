@@ -317,8 +317,14 @@ public:
     int ownSwitchGen = 0;
     std::optional<StaleExpectation> staleKeyLayouts;
     std::optional<KeyboardLayoutInfo> lastSwitchedFrom;
-    /// Our own switch while the keys are held, as input-source handles (from, to).
-    std::optional<std::pair<int, int>> switchDuringHold;
+    /// Our own switch while the keys are held (until the keyboard is let go): the input sources
+    /// it went from and to, and how many keys were held when it was made.
+    struct HoldSwitch {
+        int from = -1;
+        int to = -1;
+        std::size_t keysBefore = 0;
+    };
+    std::optional<HoldSwitch> switchDuringHold;
     std::optional<SuspectStale> suspectStale;
     std::optional<LastPaste> lastPaste;
     std::unique_ptr<TimerHandle> permTimer;

@@ -186,7 +186,7 @@ void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
         return;
     lastSwitchedFrom = current;
     if (current)
-        switchDuringHold = {current->source.handle, layout.source.handle};
+        switchDuringHold = HoldSwitch{current->source.handle, layout.source.handle, heldKeys.keys().size()};
     ownSwitchPending = true;
     const int generation = ++ownSwitchGen;
     m_actuator.selectLayout(layout);

@@ -140,7 +140,6 @@ bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
 void AppController::beginActuating()
 {
     isActuating = true;
-    switchDuringHold.reset();
     heldKeys.begin();
 }
 
@@ -152,6 +151,8 @@ void AppController::releaseHold()
             return replayHeldKeys(std::move(held));
         },
         [this] {
+            // A hold that a replayed key carried on into another rewrite ends only here.
+            switchDuringHold.reset();
             if (std::exchange(swapSoundDue, false))
                 sound.preview();
         });
@@ -199,18 +200,17 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
 {
     if (held.empty())
         return {};
-    // Right after our own switch the application may still type in the old layout, but the user
-    // meant the new one: a key typed in the layout we switched from during the hold is typed in
-    // the one we switched to. A key typed in another layout (the user's own choice) is typed in
-    // that one, whatever the user selects meanwhile.
+    // A key typed before our own switch, in the layout it left, was meant for the new one. Any
+    // other key is typed in the layout it was typed in (after our switch, the user's own choice),
+    // whatever is selected meanwhile.
     const auto selected = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
                                           : registry.currentLayout();
     std::vector<HeldKey> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         const KeyStroke& key = held[i].stroke;
-        const int handle = switchDuringHold && held[i].sourceHandle == switchDuringHold->first
-                               ? switchDuringHold->second
-                               : held[i].sourceHandle;
+        const bool beforeSwitch = switchDuringHold && i < switchDuringHold->keysBefore &&
+                                  held[i].sourceHandle == switchDuringHold->from;
+        const int handle = beforeSwitch ? switchDuringHold->to : held[i].sourceHandle;
         keyGen += 1;
         // Only a key that went out is part of the text.
         if (!m_actuator.tapKey(key.code, key.flags, handle)) {
