@@ -103,7 +103,7 @@ int Application::run(int argc, char** argv)
     QApplication app(argc, argv);
     app.setApplicationName("Kestrelix");
     app.setQuitOnLastWindowClosed(false);
-    std::unique_ptr<platform::InputSources> inputSources = platform::x11::X11InputSources::open();
+    std::unique_ptr<platform::InputSources> inputSources = platform::x11::X11InputSources::open(keyboard);
     if (!inputSources)
         inputSources = std::make_unique<platform::HeadlessInputSources>();
 

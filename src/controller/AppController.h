@@ -318,11 +318,14 @@ public:
     std::optional<StaleExpectation> staleKeyLayouts;
     std::optional<KeyboardLayoutInfo> lastSwitchedFrom;
     /// Our own switch while the keys are held (until the keyboard is let go): the input sources
-    /// it went from and to, and how many keys were held when it was made.
+    /// it went from and to, and how many keys were held when it was made; placed: counted where
+    /// the desktop says the switch fell among the keys, which a key typed just before it may
+    /// reach us after.
     struct HoldSwitch {
         int from = -1;
         int to = -1;
         std::size_t keysBefore = 0;
+        bool placed = false;
     };
     std::optional<HoldSwitch> switchDuringHold;
     std::optional<SuspectStale> suspectStale;

@@ -66,6 +66,13 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
             tap->enable();
         return TapVerdict::pass;
     }
+    if (event.type == TapEventType::layoutSelected) {
+        if (switchDuringHold && !switchDuringHold->placed && switchDuringHold->to == event.sourceHandle) {
+            switchDuringHold->keysBefore = heldKeys.keys().size();
+            switchDuringHold->placed = true;
+        }
+        return TapVerdict::pass;
+    }
     if (event.marked)
         return TapVerdict::pass;
     if (event.type == TapEventType::leftMouseDown && suggestionPrompt.contains(event.location))

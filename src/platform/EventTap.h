@@ -21,6 +21,10 @@ enum class TapEventType : std::uint32_t {
     /// because of the user's own input. Events pass unseen until enable() is called.
     disabledByTimeout = 0xFFFFFFFE,
     disabledByUserInput = 0xFFFFFFFF,
+    /// A notice, not input: the program's own layout selection (sourceHandle: the source it
+    /// selected) took effect here, among the keys: a key before it was typed in the layout it left.
+    /// Sent by a desktop whose tap may see a key typed before the selection only after it.
+    layoutSelected = 0xFFFFFFFD,
 };
 
 struct TapEvent {

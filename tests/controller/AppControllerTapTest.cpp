@@ -78,6 +78,21 @@ TEST_F(TapTest, KeyStillOnItsWayWhenTheRewriteEndsLandsInOrder)
     EXPECT_FALSE(desk.eventTap().holding());
 }
 
+// A key typed after the user selected the old layout again during the rewrite is the user's
+// choice: it lands in that layout, though its news comes late.
+TEST_F(TapTest, KeyTypedAfterTheUserSwitchesBackKeepsTheirLayout)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    typeMeantFor("il", "בבקשה ");
+    queue.advance(0.05);
+    ASSERT_EQ(desk.inputSources().currentName(), "il");
+    ASSERT_TRUE(app.isActuating);
+    desk.switchLayout("us");
+    desk.pressSlowly(keyK);
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה k|");
+}
+
 // A held key that finishes a word starting another rewrite leaves the rest held for that one.
 TEST_F(TapTest, ReplayStopsAtAKeyThatStartsAnotherRewrite)
 {

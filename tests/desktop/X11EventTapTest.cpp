@@ -5,6 +5,7 @@
 #include "KeyboardScene.h"
 #include "engine/KeyStroke.h"
 #include "platform/x11/X11EventPoster.h"
+#include "platform/x11/X11InputSources.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,9 @@
 #include <functional>
 #include <optional>
 #include <ostream>
+
+// After GoogleTest: X.h defines None.
+#include <X11/Xlib.h>
 
 namespace kx::platform {
 
@@ -120,6 +124,25 @@ TEST_F(X11EventTapTest, KeysTellTheLayoutTheyWereTypedIn)
     ASSERT_TRUE(waitForEvents(2));
     EXPECT_EQ(seen[0].sourceHandle, 1);
     EXPECT_EQ(seen[1].sourceHandle, 0);
+}
+
+// Our own layout switch reaches the handler as a notice in its place among the keys; another
+// client's switch does not.
+TEST_F(X11EventTapTest, OwnLayoutSwitchIsPlacedAmongTheKeys)
+{
+    const auto sources = X11InputSources::open(keyboard);
+    ASSERT_TRUE(sources);
+    user->tap(Keycode::a);
+    sources->select(sources->enabled().at(1));
+    keyboard->with([](Display* display) { XSync(display, False); });
+    user->tap(Keycode::b);
+    user->lockGroup(0);
+    user->tap(Keycode::c);
+    ASSERT_TRUE(waitForEvents(4));
+    const TapEvent selected{.type = TapEventType::layoutSelected, .sourceHandle = 1};
+    TapEvent b = key(11);
+    b.sourceHandle = 1;
+    EXPECT_EQ(seen, (std::vector<TapEvent>{key(0), selected, b, key(8)}));
 }
 
 // Ctrl+Alt+K and Ctrl+Alt+Z reach the handler as ⌥⌘K and ⌥⌘Z on either layout, and swallowed

@@ -20,6 +20,7 @@ SimDesktop::SimDesktop(VirtualMainQueue& mainQueue)
         deliverToField({.code = event.code, .flags = event.flags, .down = true, .text = {}, .marked = false});
     };
     m_eventTap.onFault = [this](const std::string& fault) { m_faults.push_back(fault); };
+    m_inputSources.onProgramSelect = [this](int handle) { m_eventTap.selected(handle); };
 }
 
 std::unique_ptr<platform::InstanceLock> SimDesktop::instanceLock()
@@ -102,6 +103,7 @@ void SimDesktop::pressDelivered(std::uint16_t code, std::uint64_t flags)
     m_eventTap.route({.type = platform::TapEventType::keyDown,
                       .code = code,
                       .flags = flags,
+                      .sourceHandle = currentHandle(),
                       .marked = false,
                       .delivered = true,
                       .location = {}});
@@ -111,8 +113,12 @@ void SimDesktop::pressDelivered(std::uint16_t code, std::uint64_t flags)
 void SimDesktop::pressSlowly(std::uint16_t code, std::uint64_t flags)
 {
     settle();
-    m_eventTap.takeSlowly(
-        {.type = platform::TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}});
+    m_eventTap.takeSlowly({.type = platform::TapEventType::keyDown,
+                           .code = code,
+                           .flags = flags,
+                           .sourceHandle = currentHandle(),
+                           .marked = false,
+                           .location = {}});
     settle();
 }
 
@@ -146,6 +152,7 @@ void SimDesktop::keyDown(const platform::SyntheticKey& key)
     const platform::TapEvent event{.type = platform::TapEventType::keyDown,
                                    .code = key.code,
                                    .flags = key.flags,
+                                   .sourceHandle = key.marked ? key.sourceHandle : currentHandle(),
                                    .marked = key.marked,
                                    .location = {}};
     if (m_eventTap.route(event) == platform::TapVerdict::swallow)
@@ -165,6 +172,9 @@ platform::KeyTable SimDesktop::readingLayout(const SimTextField& field, const pl
 {
     if (!SimTextField::typesThroughLayout(key))
         return m_inputSources.currentTable();
+    // The program's key for a layout not selected types that layout's character.
+    if (key.marked && key.sourceHandle >= 0 && key.sourceHandle != currentHandle())
+        return m_inputSources.tableOf(key.sourceHandle);
     const std::string current = m_inputSources.currentName();
     if (current != m_layoutAtLastKey) {
         m_oldTable = m_tableAtLastKey;
@@ -177,6 +187,12 @@ platform::KeyTable SimDesktop::readingLayout(const SimTextField& field, const pl
         return m_oldTable;
     }
     return m_tableAtLastKey;
+}
+
+int SimDesktop::currentHandle() const
+{
+    const auto current = m_inputSources.current();
+    return current ? current->handle : -1;
 }
 
 const std::map<std::string, KeyStroke>& SimDesktop::keysOfCurrentLayout()

@@ -101,6 +101,7 @@ private:
     void settle() { m_mainQueue.runUntilIdle(); }
     platform::KeyTable readingLayout(const SimTextField& field, const platform::SyntheticKey& key);
     const std::map<std::string, KeyStroke>& keysOfCurrentLayout();
+    int currentHandle() const;
 
     VirtualMainQueue& m_mainQueue;
     SimInputSources m_inputSources;

@@ -57,6 +57,15 @@ void SimEventTap::takeSlowly(const platform::TapEvent& event)
         routeThenDeliver(event);
 }
 
+void SimEventTap::selected(int sourceHandle)
+{
+    const platform::TapEvent notice{.type = platform::TapEventType::layoutSelected, .sourceHandle = sourceHandle};
+    if (m_pending.empty())
+        route(notice);
+    else
+        m_pending.push_back(notice);
+}
+
 void SimEventTap::deliverPending()
 {
     const std::vector<platform::TapEvent> pending = std::move(m_pending);
@@ -67,7 +76,7 @@ void SimEventTap::deliverPending()
 
 void SimEventTap::routeThenDeliver(const platform::TapEvent& event)
 {
-    if (route(event) == platform::TapVerdict::pass && deliverPassed)
+    if (route(event) == platform::TapVerdict::pass && deliverPassed && event.type == platform::TapEventType::keyDown)
         deliverPassed(event);
 }
 

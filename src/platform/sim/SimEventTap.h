@@ -36,6 +36,10 @@ public:
     /// handler at the next barrier. Otherwise it is routed at once.
     void takeSlowly(const platform::TapEvent& event);
 
+    /// The program's own layout selection took effect: its notice reaches the handler after the
+    /// keys still on their way, as the desktop took them before it.
+    void selected(int sourceHandle);
+
     /// Where a key that was on its way goes when the handler lets it pass (to the application).
     std::function<void(const platform::TapEvent&)> deliverPassed;
     /// Told of what the program got wrong: a hold ended while a key was still on its way.

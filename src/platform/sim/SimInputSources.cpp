@@ -48,6 +48,8 @@ void SimInputSources::select(const platform::InputSource& source)
         return;
     m_selections.push_back(nameOf(m_sources[source.handle]));
     change(source.handle);
+    if (onProgramSelect)
+        onProgramSelect(source.handle);
 }
 
 std::unique_ptr<platform::InputSources::Subscription>
@@ -85,6 +87,13 @@ std::string SimInputSources::currentName() const
 platform::KeyTable SimInputSources::currentTable() const
 {
     return m_tables.empty() ? platform::KeyTable() : m_tables[m_current];
+}
+
+platform::KeyTable SimInputSources::tableOf(int handle) const
+{
+    if (handle < 0 || static_cast<std::size_t>(handle) >= m_tables.size())
+        return {};
+    return m_tables[handle];
 }
 
 platform::KeyTable SimInputSources::previousTable() const

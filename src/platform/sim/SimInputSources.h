@@ -35,8 +35,12 @@ public:
     /// What the keys type on the selected layout, and on the one selected before the last change.
     platform::KeyTable currentTable() const;
     platform::KeyTable previousTable() const;
+    /// What the keys type on the source with this handle; an empty table for an unknown one.
+    platform::KeyTable tableOf(int handle) const;
     /// Every layout the program selected, by name, in order (also ones already selected).
     const std::vector<std::string>& selections() const { return m_selections; }
+    /// Told of each of the program's selections as it takes effect, with the source's handle.
+    std::function<void(int)> onProgramSelect;
 
     static std::string nameOf(const platform::InputSource& source);
 

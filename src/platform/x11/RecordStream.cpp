@@ -2,6 +2,7 @@
 
 #include <X11/X.h>
 #include <X11/Xproto.h>
+#include <X11/extensions/XKBproto.h>
 #include <X11/extensions/recordconst.h>
 #include <X11/extensions/xtestproto.h>
 
@@ -20,6 +21,9 @@ constexpr std::size_t stateOffset = 28;
 constexpr std::size_t fakeTypeOffset = 4;
 constexpr std::size_t fakeDetailOffset = 5;
 constexpr std::size_t fakeRequestSize = 8;
+// In XKB's LatchLockState request: whether it locks the group, and the group.
+constexpr std::size_t lockGroupOffset = 8;
+constexpr std::size_t groupLockOffset = 9;
 
 std::uint16_t read16(std::span<const unsigned char> data, std::size_t at, bool swapped)
 {
@@ -33,11 +37,8 @@ std::uint16_t read16(std::span<const unsigned char> data, std::size_t at, bool s
 
 std::optional<DeviceInput> RecordStream::feed(const Intercept& record)
 {
-    if (record.category == XRecordFromClient) {
-        if (takeRequest(record))
-            return DeviceInput{.kind = DeviceInput::Kind::barrier};
-        return std::nullopt;
-    }
+    if (record.category == XRecordFromClient)
+        return takeRequest(record);
     if (record.category != XRecordFromServer || record.data.size() < eventSize)
         return std::nullopt;
 
@@ -60,25 +61,33 @@ std::optional<DeviceInput> RecordStream::feed(const Intercept& record)
     return input;
 }
 
-bool RecordStream::takeRequest(const Intercept& record)
+std::optional<DeviceInput> RecordStream::takeRequest(const Intercept& record)
 {
     if (record.data.empty())
-        return false;
+        return std::nullopt;
     const bool ours = record.idBase == m_ownBase;
     const unsigned major = record.data[0];
     if (static_cast<int>(major) == m_xtestOpcode && record.data.size() >= fakeRequestSize &&
         record.data[1] == X_XTestFakeInput) {
         m_lastFake = FakeRequest{ours, record.data[fakeTypeOffset] & 0x7Fu, record.data[fakeDetailOffset]};
-        return false;
+        return std::nullopt;
     }
     m_lastFake.reset();
     if (!ours)
-        return false;
+        return std::nullopt;
+    if (static_cast<int>(major) == m_xkbOpcode) {
+        if (record.data.size() >= sz_xkbLatchLockStateReq && record.data[1] == X_kbLatchLockState &&
+            record.data[lockGroupOffset] != 0)
+            return DeviceInput{.kind = DeviceInput::Kind::groupLocked, .detail = record.data[groupLockOffset]};
+        return std::nullopt;
+    }
     if (major == X_GrabKeyboard)
         m_grabbed = true;
     else if (major == X_UngrabKeyboard)
         m_grabbed = false;
-    return major == X_NoOperation;
+    if (major == X_NoOperation)
+        return DeviceInput{.kind = DeviceInput::Kind::barrier};
+    return std::nullopt;
 }
 
 }  // namespace kx::platform::x11

@@ -3,7 +3,8 @@
 // and the requests that tell whose they are. A press that directly follows an XTEST request made
 // on our own connection is ours (the server runs a fake-input request at once, so its event comes
 // next); a key press that follows our own keyboard grab and precedes our release of it was kept
-// from the applications; our own NoOperation request marks a barrier. Pure: it only reads bytes.
+// from the applications; our own NoOperation request marks a barrier, and our own XKB group lock
+// marks where our layout switch fell among the keys. Pure: it only reads bytes.
 
 #include <cstdint>
 #include <optional>
@@ -22,9 +23,10 @@ struct Intercept {
 /// A press as the server processed it.
 struct DeviceInput {
     /// barrier: our own NoOperation request; every press before it has been read.
-    enum class Kind { keyPress, buttonPress, barrier };
+    /// groupLocked: our own layout switch; presses before it were typed in the group it left.
+    enum class Kind { keyPress, buttonPress, barrier, groupLocked };
     Kind kind = Kind::keyPress;
-    unsigned detail = 0;  // keycode or button
+    unsigned detail = 0;  // keycode, button or locked group
     unsigned state = 0;   // X modifier state before the press
     int rootX = 0;
     int rootY = 0;
@@ -38,9 +40,12 @@ struct DeviceInput {
 
 class RecordStream {
 public:
-    /// ownBase: the resource-id base of the connection that posts and grabs; xtestOpcode: the
-    /// XTEST major opcode.
-    RecordStream(std::uint32_t ownBase, int xtestOpcode) : m_ownBase(ownBase), m_xtestOpcode(xtestOpcode) {}
+    /// ownBase: the resource-id base of the connection that posts, grabs and switches layouts;
+    /// xtestOpcode and xkbOpcode: the major opcodes of XTEST and XKB.
+    RecordStream(std::uint32_t ownBase, int xtestOpcode, int xkbOpcode)
+        : m_ownBase(ownBase), m_xtestOpcode(xtestOpcode), m_xkbOpcode(xkbOpcode)
+    {
+    }
 
     /// Takes the next record; the press it is, if it is one.
     std::optional<DeviceInput> feed(const Intercept& record);
@@ -52,11 +57,12 @@ private:
         unsigned detail = 0;
     };
 
-    /// Whether the request is our barrier.
-    bool takeRequest(const Intercept& record);
+    /// Our barrier or group lock, when the request is one.
+    std::optional<DeviceInput> takeRequest(const Intercept& record);
 
     std::uint32_t m_ownBase;
     int m_xtestOpcode;
+    int m_xkbOpcode;
     std::optional<FakeRequest> m_lastFake;
     bool m_grabbed = false;
 };

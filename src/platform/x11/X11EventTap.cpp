@@ -9,6 +9,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
+#include <X11/extensions/XKBproto.h>
 #include <X11/extensions/record.h>
 #include <X11/extensions/xtestproto.h>
 
@@ -53,7 +54,7 @@ struct X11EventTap::RecordContext {
 
 X11EventTap::X11EventTap(std::shared_ptr<X11Keyboard> keyboard, EventPoster& poster)
     : m_keyboard(std::move(keyboard)),
-      m_stream(m_keyboard->clientBase(), m_keyboard->extensions().xtestOpcode),
+      m_stream(m_keyboard->clientBase(), m_keyboard->extensions().xtestOpcode, m_keyboard->extensions().xkbOpcode),
       m_poster(poster)
 {
 }
@@ -99,8 +100,9 @@ bool X11EventTap::startRecording()
     if (!m_data)
         return false;
 
-    std::array<RangePtr, 4> ranges{RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange()),
-                                   RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange())};
+    std::array<RangePtr, 5> ranges{RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange()),
+                                   RangePtr(XRecordAllocRange()), RangePtr(XRecordAllocRange()),
+                                   RangePtr(XRecordAllocRange())};
     for (const auto& range : ranges)
         if (!range)
             return false;
@@ -114,7 +116,12 @@ bool X11EventTap::startRecording()
     ranges[1]->ext_requests.ext_minor = {X_XTestFakeInput, X_XTestFakeInput};
     ranges[2]->core_requests = {X_GrabKeyboard, X_UngrabKeyboard};
     ranges[3]->core_requests = {X_NoOperation, X_NoOperation};
-    std::array<XRecordRange*, 4> raw{ranges[0].get(), ranges[1].get(), ranges[2].get(), ranges[3].get()};
+    // Group locks: where our own layout switch falls among the keys.
+    const auto xkb = static_cast<unsigned char>(m_keyboard->extensions().xkbOpcode);
+    ranges[4]->ext_requests.ext_major = {xkb, xkb};
+    ranges[4]->ext_requests.ext_minor = {X_kbLatchLockState, X_kbLatchLockState};
+    std::array<XRecordRange*, 5> raw{ranges[0].get(), ranges[1].get(), ranges[2].get(), ranges[3].get(),
+                                     ranges[4].get()};
     XRecordClientSpec clients = XRecordAllClients;
 
     auto context = std::make_unique<RecordContext>();
@@ -193,6 +200,8 @@ void X11EventTap::readRecords()
             continue;
         if (input->kind == DeviceInput::Kind::barrier)
             passBarriers(++m_barriersRecorded);
+        else if (input->kind == DeviceInput::Kind::groupLocked)
+            m_handler({.type = TapEventType::layoutSelected, .sourceHandle = static_cast<int>(input->detail)});
         else
             handle(*input);
     }

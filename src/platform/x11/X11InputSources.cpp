@@ -1,6 +1,7 @@
 #include "platform/x11/X11InputSources.h"
 
 #include "platform/Log.h"
+#include "platform/x11/X11Keyboard.h"
 #include "platform/x11/XProperty.h"
 
 #include <QSocketNotifier>
@@ -76,7 +77,7 @@ private:
     std::unique_ptr<kx::Subscription> m_handle;
 };
 
-std::unique_ptr<X11InputSources> X11InputSources::open()
+std::unique_ptr<X11InputSources> X11InputSources::open(std::shared_ptr<X11Keyboard> keyboard)
 {
     auto display = openDisplay();
     if (!display)
@@ -86,11 +87,11 @@ std::unique_ptr<X11InputSources> X11InputSources::open()
         Log::line("x11: the server lacks XKB");
         return nullptr;
     }
-    return std::unique_ptr<X11InputSources>(new X11InputSources(std::move(display), *eventBase));
+    return std::unique_ptr<X11InputSources>(new X11InputSources(std::move(display), *eventBase, std::move(keyboard)));
 }
 
-X11InputSources::X11InputSources(DisplayPtr display, int xkbEventBase)
-    : m_display(std::move(display)), m_xkbEventBase(xkbEventBase)
+X11InputSources::X11InputSources(DisplayPtr display, int xkbEventBase, std::shared_ptr<X11Keyboard> keyboard)
+    : m_display(std::move(display)), m_keyboard(std::move(keyboard)), m_xkbEventBase(xkbEventBase)
 {
     Display* dpy = m_display.get();
     m_rulesAtom = XInternAtom(dpy, "_XKB_RULES_NAMES", False);
@@ -125,8 +126,14 @@ void X11InputSources::select(const InputSource& source)
 {
     if (source.handle < 0 || source.handle >= static_cast<int>(m_sources.size()))
         return;
-    XkbLockGroup(m_display.get(), XkbUseCoreKbd, static_cast<unsigned>(source.handle));
-    XFlush(m_display.get());
+    const auto lock = [&source](Display* display) {
+        XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned>(source.handle));
+        XFlush(display);
+    };
+    if (m_keyboard)
+        m_keyboard->with(lock);
+    else
+        lock(m_display.get());
     // The server's notice of our own switch does not always come (seen under Xvfb); the group read
     // after the request is the answer either way, and the notice then changes nothing.
     QTimer::singleShot(0, m_notifier.get(), [this] { readEvents(true); });

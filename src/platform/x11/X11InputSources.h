@@ -17,6 +17,8 @@ class QSocketNotifier;
 
 namespace kx::platform::x11 {
 
+class X11Keyboard;
+
 /// The layouts and variants named by the rules-names property: five NUL-terminated strings
 /// (rules, model, layout, variant, options), layouts and variants comma-separated. The variants
 /// list is as long as the layouts list.
@@ -34,8 +36,9 @@ std::vector<InputSource> sourcesFromRulesNames(const RulesNames& names, int grou
 class X11InputSources final : public InputSources {
 public:
     /// Null, with a log line, when there is no display or no XKB. Needs a Qt application object
-    /// for the notices.
-    static std::unique_ptr<X11InputSources> open();
+    /// for the notices. With keyboard, layouts are selected on its connection, where the tap's
+    /// record sees the switch among the keys.
+    static std::unique_ptr<X11InputSources> open(std::shared_ptr<X11Keyboard> keyboard = nullptr);
     X11InputSources(const X11InputSources&) = delete;
     X11InputSources& operator=(const X11InputSources&) = delete;
     ~X11InputSources() override;
@@ -47,13 +50,14 @@ public:
 
 private:
     class Token;
-    X11InputSources(DisplayPtr display, int xkbEventBase);
+    X11InputSources(DisplayPtr display, int xkbEventBase, std::shared_ptr<X11Keyboard> keyboard);
     /// Reads the notices that came; with askGroup the group is read even when no notice said so.
     void readEvents(bool askGroup);
     void readLayouts();
     std::optional<int> readGroup() const;
 
     DisplayPtr m_display;
+    std::shared_ptr<X11Keyboard> m_keyboard;
     int m_xkbEventBase = 0;
     unsigned long m_rulesAtom = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;

@@ -51,12 +51,14 @@ std::optional<Extensions> queryExtensions(_XDisplay* display)
 {
     Extensions found;
     std::string missing;
+    int event = 0;
+    int error = 0;
     if (const auto xkbEventBase = queryXkb(display))
         found.xkbEventBase = *xkbEventBase;
     else
         missing += " XKB";
-    int event = 0;
-    int error = 0;
+    if (missing.empty() && !XQueryExtension(display, "XKEYBOARD", &found.xkbOpcode, &event, &error))
+        missing += " XKB";
     if (!XQueryExtension(display, "XTEST", &found.xtestOpcode, &event, &error))
         missing += " XTEST";
     int xtestMajor = 0;

@@ -22,6 +22,7 @@ DisplayPtr openDisplay(const char* name = nullptr);
 /// What the keyboard services need of the server.
 struct Extensions {
     int xkbEventBase = 0;  // XKB: layouts, groups and their notices
+    int xkbOpcode = 0;     // XKB's requests (our own layout switch, as recorded)
     int xtestOpcode = 0;   // XTEST: posting keys (RECORD, for seeing every key, has nothing to keep)
 };
 

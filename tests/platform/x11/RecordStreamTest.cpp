@@ -16,6 +16,7 @@ namespace {
 constexpr std::uint32_t ours = 0x200000;
 constexpr std::uint32_t xdotool = 0x600000;
 constexpr int xtestOpcode = 132;
+constexpr int xkbOpcode = 135;
 
 // Records as XRecord hands them over; a little-endian host is assumed for the unswapped ones.
 struct Records {
@@ -52,11 +53,20 @@ struct Records {
         bytes.back()[0] = static_cast<unsigned char>(major);
         return {.category = XRecordFromClient, .idBase = client, .swapped = false, .data = bytes.back()};
     }
+    // XKB's LatchLockState; locks the group when lockGroup is set.
+    Intercept latchLock(std::uint32_t client, bool lockGroup, unsigned group, unsigned minor = 5)
+    {
+        Intercept record = request(client, xkbOpcode);
+        bytes.back()[1] = static_cast<unsigned char>(minor);
+        bytes.back()[8] = lockGroup ? 1 : 0;
+        bytes.back()[9] = static_cast<unsigned char>(group);
+        return record;
+    }
 };
 
 class RecordStreamTest : public ::testing::Test {
 protected:
-    RecordStream stream{ours, xtestOpcode};
+    RecordStream stream{ours, xtestOpcode, xkbOpcode};
     Records records;
 
     // Feeds the records; the presses that came out.
@@ -142,6 +152,24 @@ TEST_F(RecordStreamTest, OwnNoOperationIsTheBarrier)
     EXPECT_EQ(presses[1].kind, DeviceInput::Kind::barrier);
     EXPECT_EQ(presses[2].detail, 39u);
     EXPECT_TRUE(presses[2].held);
+}
+
+// Our own group lock is marked in its place among the presses; another client's, a latch or
+// another XKB request is not.
+TEST_F(RecordStreamTest, OwnGroupLockIsMarkedAmongThePresses)
+{
+    const auto presses = feed({
+        records.event(KeyPress, 38),
+        records.latchLock(xdotool, true, 1),
+        records.latchLock(ours, false, 1),
+        records.latchLock(ours, true, 1, 6),
+        records.latchLock(ours, true, 2),
+        records.event(KeyPress, 39),
+    });
+    ASSERT_EQ(presses.size(), 3u);
+    EXPECT_EQ(presses[0].detail, 38u);
+    EXPECT_EQ(presses[1], (DeviceInput{.kind = DeviceInput::Kind::groupLocked, .detail = 2}));
+    EXPECT_EQ(presses[2].detail, 39u);
 }
 
 // Event fields are read in either byte order; releases and other records give no press.
