@@ -194,10 +194,17 @@ void AppController::start()
             ownSwitchPending = false;
             return;
         }
-        captureOrphanAtLayoutChange();
-        assembler.keys.clear();
-        staleKeyLayouts.reset();
-        suspectStale.reset();
+        // Where keys tell their layout, the first key typed in the new one ends the word: keys
+        // typed before the switch may still be on their way.
+        if (keyLayoutHandle < 0) {
+            userSwitchedLayout(m_services.main->now());
+            return;
+        }
+        const auto current = registry.currentLayout();
+        if (current && current->source.handle != keyLayoutHandle)
+            userSwitchNoticedAt = m_services.main->now();
+        else
+            userSwitchNoticedAt.reset();
     });
 
     cancellables.push_back(m_services.workspace->subscribeActivation([this](const platform::RunningApplication&) {

@@ -267,8 +267,14 @@ public:
     /// switches back to the layout the text was typed on.
     void performUndo();
 
-    /// The user switched layouts with 1 to 4 keys of a word typed: they may be an orphan.
-    void captureOrphanAtLayoutChange();
+    /// The user switched layouts at time at: the word in progress ends, its first keys may be an
+    /// orphan.
+    void userSwitchedLayout(double at);
+    /// Takes the input source a key of the user's was typed in (-1: not told), before the key is
+    /// observed.
+    void followKeyLayout(int sourceHandle);
+    /// The user switched layouts at time at with 1 to 4 keys of a word typed: they may be an orphan.
+    void captureOrphanAtLayoutChange(double at);
     /// The pending orphan, when still fresh and of another script than wordLayout; always cleared.
     std::optional<PendingOrphan> consumeOrphan(const std::string& typed, const KeyboardLayoutInfo& wordLayout);
     /// The suspect first key, when still fresh; always cleared.
@@ -328,6 +334,13 @@ public:
         bool placed = false;
     };
     std::optional<HoldSwitch> switchDuringHold;
+    /// The input source the user's keys are typed in, as the keys and our own switches placed
+    /// among them tell it; -1 until a key tells. While known, the user's switches are taken from
+    /// the keys, not from the desktop's notices, which can come after the first key typed in the
+    /// new layout.
+    int keyLayoutHandle = -1;
+    /// When the desktop told of a switch of the user's that no key has shown yet.
+    std::optional<double> userSwitchNoticedAt;
     std::optional<SuspectStale> suspectStale;
     std::optional<LastPaste> lastPaste;
     std::unique_ptr<TimerHandle> permTimer;

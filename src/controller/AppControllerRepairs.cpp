@@ -31,7 +31,15 @@ bool endsWithSpace(const WordAssembler::Terminator& terminator)
 
 }  // namespace
 
-void AppController::captureOrphanAtLayoutChange()
+void AppController::userSwitchedLayout(double at)
+{
+    captureOrphanAtLayoutChange(at);
+    assembler.keys.clear();
+    staleKeyLayouts.reset();
+    suspectStale.reset();
+}
+
+void AppController::captureOrphanAtLayoutChange(double at)
 {
     const std::vector<KeyStroke>& keys = assembler.keys;
     if (keys.empty() || keys.size() > static_cast<std::size_t>(orphanMaxLength) || !lastKnownLayout) {
@@ -43,7 +51,7 @@ void AppController::captureOrphanAtLayoutChange()
         pendingOrphan.reset();
         return;
     }
-    pendingOrphan = PendingOrphan{keys, text, Script::forLanguage(lastKnownLayout->language()), m_services.main->now(),
+    pendingOrphan = PendingOrphan{keys, text, Script::forLanguage(lastKnownLayout->language()), at,
                                   std::nullopt};
     debugLine("orphan pending: '" + text + "'");
 }

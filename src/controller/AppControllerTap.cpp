@@ -67,6 +67,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
         return TapVerdict::pass;
     }
     if (event.type == TapEventType::layoutSelected) {
+        keyLayoutHandle = event.sourceHandle;
         if (switchDuringHold && !switchDuringHold->placed && switchDuringHold->to == event.sourceHandle) {
             switchDuringHold->keysBefore = heldKeys.keys().size();
             switchDuringHold->placed = true;
@@ -133,8 +134,22 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     keyGen += 1;
     heldKeys.passed();
     dropPendingSuggestionLater();
+    followKeyLayout(event.sourceHandle);
     observeKey(code, flags, registry.layoutTypedIn(event.sourceHandle));
     return TapVerdict::pass;
+}
+
+// A quick typist switches layouts and types at once: the first key in the new layout can reach us
+// before the desktop's notice of the switch. The switch came before that key, so it is handled now.
+void AppController::followKeyLayout(int sourceHandle)
+{
+    if (sourceHandle < 0)
+        return;
+    const int before = std::exchange(keyLayoutHandle, sourceHandle);
+    if (before < 0 || before == sourceHandle)
+        return;
+    userSwitchedLayout(userSwitchNoticedAt.value_or(m_services.main->now()));
+    userSwitchNoticedAt.reset();
 }
 
 bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
@@ -224,6 +239,7 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
             Log::line("held key " + std::to_string(key.code) + " could not be typed again");
             continue;
         }
+        followKeyLayout(handle);
         observeKey(key.code, key.flags, handle < 0 ? selected : registry.layoutTypedIn(handle));
         if (isActuating) {
             // That key finished a word that started another rewrite: the rest wait for its end.

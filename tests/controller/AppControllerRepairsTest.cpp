@@ -31,6 +31,20 @@ TEST_F(RepairsTest, OrphanKeysAreJoinedToTheWord)
     EXPECT_EQ(app.undoStack.back().originalText, "akום ");
 }
 
+// A quick typist's first keys in the new layout can come before the desktop's notice of the
+// switch: the keys tell their layout, and the word before the switch is still the orphan.
+TEST_F(RepairsTest, OrphanOfASwitchWhoseNoticeComesLate)
+{
+    startIn(CorrectionMode::automatic);
+    desk.type("ak");
+    desk.switchLayout("il", 0.2);
+    desk.type("ום ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "שלום |");
+    EXPECT_EQ(corrections(),
+              std::vector<std::string>{"[automatic] orphan 'ak' + 'ום' -> 'שלום'  del=5  [synthetic]  screen confirmed"});
+}
+
 // Retyping the orphan's keys at the start of the word removes the orphan.
 TEST_F(RepairsTest, RetypedOrphanKeysAreRemoved)
 {

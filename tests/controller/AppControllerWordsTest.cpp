@@ -24,8 +24,9 @@ TEST_F(WordsTest, SecretEndsContextAndDropsOrphan)
 
     desk.type("שך");
     desk.switchLayout("us");
+    desk.type("5");
     EXPECT_TRUE(app.pendingOrphan);
-    desk.type("5678 ");
+    desk.type("678 ");
     EXPECT_FALSE(app.pendingOrphan);
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "בבקשה תודה 1234 שך5678 ");

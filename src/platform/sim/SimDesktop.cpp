@@ -132,10 +132,10 @@ void SimDesktop::click(MouseButton button, platform::ScreenPoint at)
     settle();
 }
 
-void SimDesktop::switchLayout(std::string_view name)
+void SimDesktop::switchLayout(std::string_view name, double noticeAfter)
 {
     settle();
-    m_inputSources.userSelect(name);
+    m_inputSources.userSelect(name, noticeAfter);
     settle();
 }
 

@@ -86,8 +86,9 @@ public:
     /// it at the program's next barrier.
     void pressSlowly(std::uint16_t code, std::uint64_t flags = 0);
     void click(MouseButton button, platform::ScreenPoint at);
-    /// Switches to a layout with the desktop's shortcut.
-    void switchLayout(std::string_view name);
+    /// Switches to a layout with the desktop's shortcut; the desktop's notice of it comes
+    /// noticeAfter seconds later (a quick typist's next keys may come first).
+    void switchLayout(std::string_view name, double noticeAfter = 0);
     /// Brings an application to the front.
     void activate(const std::string& appID);
 

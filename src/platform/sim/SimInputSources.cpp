@@ -69,11 +69,11 @@ void SimInputSources::setEnabled(const std::vector<std::string>& names)
     m_current = m_previous = 0;
 }
 
-void SimInputSources::userSelect(std::string_view name)
+void SimInputSources::userSelect(std::string_view name, double noticeAfter)
 {
     for (std::size_t i = 0; i < m_sources.size(); ++i) {
         if (nameOf(m_sources[i]) == name) {
-            change(i);
+            change(i, noticeAfter);
             return;
         }
     }
@@ -106,17 +106,21 @@ std::string SimInputSources::nameOf(const platform::InputSource& source)
     return source.variant.empty() ? source.layout : source.layout + "(" + source.variant + ")";
 }
 
-void SimInputSources::change(std::size_t index)
+void SimInputSources::change(std::size_t index, double noticeAfter)
 {
     if (index == m_current)
         return;
     m_previous = m_current;
     m_current = index;
     // The desktop announces a change through its event loop, never inside the call that made it.
-    m_mainQueue.async([changed = std::weak_ptr<Signal<>>(m_changed)] {
+    auto notify = [changed = std::weak_ptr<Signal<>>(m_changed)] {
         if (const auto signal = changed.lock())
             signal->notify();
-    });
+    };
+    if (noticeAfter > 0)
+        m_mainQueue.after(noticeAfter, std::move(notify));
+    else
+        m_mainQueue.async(std::move(notify));
 }
 
 }  // namespace kx::sim

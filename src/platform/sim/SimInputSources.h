@@ -27,8 +27,9 @@ public:
 
     /// The user's settings: these layouts, the first one selected. No notice.
     void setEnabled(const std::vector<std::string>& names);
-    /// The user switches layouts (the desktop's shortcut). An unknown name changes nothing.
-    void userSelect(std::string_view name);
+    /// The user switches layouts (the desktop's shortcut); the notice comes noticeAfter seconds
+    /// later. An unknown name changes nothing.
+    void userSelect(std::string_view name, double noticeAfter = 0);
 
     /// The name of the selected layout ("il"); empty when none is enabled.
     std::string currentName() const;
@@ -45,7 +46,7 @@ public:
     static std::string nameOf(const platform::InputSource& source);
 
 private:
-    void change(std::size_t index);
+    void change(std::size_t index, double noticeAfter = 0);
 
     MainQueue& m_mainQueue;
     std::vector<platform::InputSource> m_sources;
