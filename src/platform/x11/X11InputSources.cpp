@@ -126,14 +126,18 @@ void X11InputSources::select(const InputSource& source)
 {
     if (source.handle < 0 || source.handle >= static_cast<int>(m_sources.size()))
         return;
-    const auto lock = [&source](Display* display) {
-        XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned>(source.handle));
-        XFlush(display);
-    };
-    if (m_keyboard)
-        m_keyboard->with(lock);
-    else
-        lock(m_display.get());
+    const auto group = static_cast<unsigned>(source.handle);
+    if (m_keyboard) {
+        // Done before the group is read below on our own connection.
+        m_keyboard->with([this, group](Display* display) {
+            XkbLockGroup(display, XkbUseCoreKbd, group);
+            XSync(display, False);
+            m_keyboard->drainLocked(display);
+        });
+    } else {
+        XkbLockGroup(m_display.get(), XkbUseCoreKbd, group);
+        XFlush(m_display.get());
+    }
     // The server's notice of our own switch does not always come (seen under Xvfb); the group read
     // after the request is the answer either way, and the notice then changes nothing.
     QTimer::singleShot(0, m_notifier.get(), [this] { readEvents(true); });
