@@ -7,8 +7,8 @@
 #include "stores/BehaviorPrefs.h"
 
 #include <algorithm>
-#include <optional>
 #include <iterator>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <variant>
