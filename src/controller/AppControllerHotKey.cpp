@@ -40,7 +40,7 @@ void AppController::handleConvertHotKey()
     }
     Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(recentWords.size()) + ", no selection)");
     // In a terminal the copy chord would interrupt the program running there.
-    if (PolicyStore::isAlwaysOff(frontApplicationID()))
+    if (policy.isAlwaysOff(frontApplicationID()))
         return;
     convertSelection();
 }

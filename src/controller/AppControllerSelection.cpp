@@ -61,7 +61,7 @@ std::optional<std::string> AppController::selectedTextViaCopy()
     // Ctrl+C plays the copy key, and in the always-off applications (terminals above all) it is
     // an interrupt instead.
     const auto frontID = frontApplicationID();
-    if (PolicyStore::isAlwaysOff(frontID)) {
+    if (policy.isAlwaysOff(frontID)) {
         Log::line("no copy of the selection in " + *frontID + ": Ctrl+C would interrupt there");
         return std::nullopt;
     }

@@ -126,7 +126,7 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
     if (front && !front->id.empty()) {
         const std::string name = front->name.empty() ? front->id : front->name;
         policy.note(front->id, name);
-        const bool alwaysOff = PolicyStore::hardDeny.contains(front->id);
+        const bool alwaysOff = policy.isAlwaysOff(front->id);
         state.frontApp = StatusMenuState::FrontApp{front->id, name, alwaysOff,
                                                    !alwaysOff && policy.isCorrectionAllowed(front->id)};
     }

@@ -157,8 +157,8 @@ void MemoryDefaults::store(const std::string& key, std::optional<DefaultsValue> 
     assign(m_values, key, std::move(value));
 }
 
-JsonDefaults::JsonDefaults(std::filesystem::path file, std::size_t byteLimit)
-    : m_file(std::move(file)), m_byteLimit(byteLimit)
+JsonDefaults::JsonDefaults(std::filesystem::path file, std::size_t byteLimit, UnsavedFiles& unsaved)
+    : m_file(std::move(file)), m_byteLimit(byteLimit), m_unsaved(unsaved)
 {
     load();
 }
@@ -236,31 +236,33 @@ bool JsonDefaults::readable() const
 void JsonDefaults::store(const std::string& key, std::optional<DefaultsValue> value)
 {
     bool replaced = false;
+    std::error_code error;
     {
         std::lock_guard lock(m_mutex);
         // Another program's changes are taken in first, so this write does not undo them.
         refresh();
         m_foreign.erase(key);
         assign(m_values, key, std::move(value));
-        replaced = write();
+        replaced = write(error);
         m_stamp = stampOf(m_file);
     }
+    m_unsaved.note("defaults", m_file, error);
     if (replaced)
         unreadableReplaced.notify();
 }
 
-bool JsonDefaults::write()
+bool JsonDefaults::write(std::error_code& error)
 {
     const bool wasDamaged = m_damaged;
     if (m_damaged) {
         // Keep the unreadable file for the user instead of writing over it.
-        std::error_code error;
-        const std::filesystem::path aside = files::setAside(m_file, error);
-        if (!error) {
+        std::error_code asideError;
+        const std::filesystem::path aside = files::setAside(m_file, asideError);
+        if (!asideError) {
             Log::line("defaults: set aside unreadable " + m_file.string() + " as " + aside.filename().string());
         } else if (std::error_code gone; std::filesystem::exists(m_file, gone) || gone) {
-            Log::line("defaults: cannot set aside " + m_file.string() + " (" + error.message() +
-                      "); settings are kept in memory only");
+            // Settings are then kept in memory only, which the caller reports.
+            error = asideError;
             return false;
         }
         m_damaged = false;
@@ -271,8 +273,8 @@ bool JsonDefaults::write()
     for (const auto& [key, text] : m_foreign)
         json[key] = Json::parse(text, nullptr, false);
     const std::string contents = json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-    if (const std::error_code error = files::replaceAtomically(m_file, contents))
-        Log::line("defaults: cannot write " + m_file.string() + ": " + error.message());
+    // Reported once for the whole of a failing disk by UnsavedFiles, not at every change.
+    error = files::replaceAtomically(m_file, contents);
     return wasDamaged;
 }
 

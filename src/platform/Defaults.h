@@ -3,6 +3,7 @@
 // reads as absent ("only a Boolean counts"). Thread-safe: the n-gram model reads from a worker.
 
 #include "platform/Observable.h"
+#include "platform/UnsavedFiles.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -74,7 +75,9 @@ public:
     /// Settings nest two deep (an object of arrays or dictionaries); room for hand-kept extras.
     static constexpr int depthLimit = 32;
 
-    explicit JsonDefaults(std::filesystem::path file, std::size_t byteLimit = fileByteLimit);
+    /// A write that fails is reported to unsaved, which must outlive the object.
+    explicit JsonDefaults(std::filesystem::path file, std::size_t byteLimit = fileByteLimit,
+                          UnsavedFiles& unsaved = UnsavedFiles::shared());
     std::optional<DefaultsValue> value(const std::string& key) const override;
     bool readable() const override;
 
@@ -94,12 +97,13 @@ private:
     /// Reads the file again when its stamp differs from the one last read or written.
     void refresh() const;
     void load() const;
-    /// True when unreadable settings gave way to the new ones.
-    bool write();
+    /// True when unreadable settings gave way to the new ones; error: why the file was not written.
+    bool write(std::error_code& error);
 
     mutable std::mutex m_mutex;
     std::filesystem::path m_file;
     std::size_t m_byteLimit;
+    UnsavedFiles& m_unsaved;
     // The file's contents as last read or written; reads refresh them, hence mutable.
     mutable FileStamp m_stamp;
     mutable std::map<std::string, DefaultsValue> m_values;

@@ -72,6 +72,19 @@ std::string execProgram(std::string_view exec)
     return i < words.size() ? std::filesystem::path(words[i]).filename().string() : std::string();
 }
 
+// Categories is a list ending in ';' ("System;TerminalEmulator;"); the last ';' may be missing.
+bool hasCategory(std::string_view categories, std::string_view category)
+{
+    std::size_t start = 0;
+    while (start < categories.size()) {
+        const auto end = std::min(categories.find(';', start), categories.size());
+        if (trim(categories.substr(start, end - start)) == category)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 DesktopEntries::DesktopEntries(std::vector<std::filesystem::path> folders, std::string locale)
@@ -161,7 +174,8 @@ std::optional<DesktopEntry> DesktopEntries::parse(std::string_view contents, std
     return DesktopEntry{.id = std::move(id),
                         .name = std::move(name),
                         .startupWMClass = value("StartupWMClass"),
-                        .program = execProgram(value("Exec"))};
+                        .program = execProgram(value("Exec")),
+                        .terminal = hasCategory(value("Categories"), "TerminalEmulator")};
 }
 
 void DesktopEntries::refreshIfChanged()

@@ -20,6 +20,8 @@ struct DesktopEntry {
     std::string startupWMClass;
     /// The file name of the program that Exec starts ("firefox" for "env A=1 /usr/bin/firefox %u").
     std::string program;
+    /// Categories holds TerminalEmulator: the desktop itself knows the application as a terminal.
+    bool terminal = false;
     bool operator==(const DesktopEntry&) const = default;
 };
 

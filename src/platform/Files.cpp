@@ -95,10 +95,32 @@ private:
 
 Error readError(int code)
 {
-    const ErrorCode kind = code == ENOENT ? ErrorCode::notFound
+    // A regular file where a folder of the path should be: no such file either.
+    const ErrorCode kind = code == ENOENT || code == ENOTDIR ? ErrorCode::notFound
                            : code == EACCES || code == EPERM ? ErrorCode::denied
                                                              : ErrorCode::io;
     return {kind, std::error_code(code, std::generic_category()).message()};
+}
+
+// Renames original to "<name>.damaged-<UTC time>" beside it; a link is moved as the link.
+std::filesystem::path moveAside(const std::filesystem::path& original, std::error_code& error)
+{
+    // 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
+    const std::string stamp =
+        timetext::utc(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()), "%Y%m%dT%H%M%SZ");
+    std::filesystem::path aside = original;
+    aside += ".damaged-" + stamp;
+    for (int attempt = 2; std::filesystem::exists(std::filesystem::symlink_status(aside, error)); ++attempt) {
+        aside = original;
+        aside += ".damaged-" + stamp + "-" + std::to_string(attempt);
+    }
+    std::filesystem::rename(original, aside, error);
+    if (error)
+        return {};
+    // The copy holds what the user typed, whatever mode the file had.
+    if (struct stat info {}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        ::chmod(aside.c_str(), 0600);
+    return aside;
 }
 
 }  // namespace
@@ -144,23 +166,12 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
 
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error)
 {
-    const std::filesystem::path original = regularLinkEnd(file);
-    // 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
-    const std::string stamp =
-        timetext::utc(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()), "%Y%m%dT%H%M%SZ");
-    std::filesystem::path aside = original;
-    aside += ".damaged-" + stamp;
-    for (int attempt = 2; std::filesystem::exists(std::filesystem::symlink_status(aside, error)); ++attempt) {
-        aside = original;
-        aside += ".damaged-" + stamp + "-" + std::to_string(attempt);
-    }
-    std::filesystem::rename(original, aside, error);
-    if (error)
-        return {};
-    // The copy holds what the user typed, whatever mode the file had.
-    if (struct stat info {}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-        ::chmod(aside.c_str(), 0600);
-    return aside;
+    return moveAside(regularLinkEnd(file), error);
+}
+
+std::filesystem::path setAsideItself(const std::filesystem::path& file, std::error_code& error)
+{
+    return moveAside(file, error);
 }
 
 void erase(const std::filesystem::path& file)

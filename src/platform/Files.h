@@ -39,6 +39,11 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
 /// to a regular file sets that file aside, so the link then leads to the file written next.
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error);
 
+/// As setAside, but renames file itself: a link goes aside as the link, and what it leads to is
+/// left where it is, untouched. For a file that is not the program's own, so that nothing of the
+/// user's is moved, written or deleted on its account.
+std::filesystem::path setAsideItself(const std::filesystem::path& file, std::error_code& error);
+
 /// Deletes file. A link to a regular file deletes that file and keeps the link, as setAside does:
 /// what was kept behind the link is gone, wherever it was kept.
 void erase(const std::filesystem::path& file);

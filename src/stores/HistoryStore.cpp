@@ -7,9 +7,11 @@
 #include "stores/BehaviorPrefs.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <system_error>
 #include <utility>
+#include <variant>
 
 namespace kx {
 
@@ -27,20 +29,22 @@ struct FileContents {
 
 FileContents readFile(const std::filesystem::path& url, std::size_t byteLimit)
 {
-    const auto unreadable = [&url](std::string detail) {
+    // Whatever this is, the program did not write it: a link to it goes aside as the link.
+    const auto foreign = [&url](std::string detail) {
         return FileContents{.exists = true,
-                            .problem = HistoryStore::SetAsideReason{"cannot read " + url.string(), std::move(detail)}};
+                            .problem = HistoryStore::SetAsideReason{"cannot read " + url.string(), std::move(detail),
+                                                                    false}};
     };
     const Result<std::string> contents = files::readRegular(url, byteLimit);
     if (!contents)
-        return contents.error().code == ErrorCode::notFound ? FileContents{} : unreadable(contents.error().message);
+        return contents.error().code == ErrorCode::notFound ? FileContents{} : foreign(contents.error().message);
     std::optional<DecodedHistory> decoded = decodeHistory(contents.value());
     if (!decoded)
-        return unreadable("not a list of records");
+        return foreign("not a list of records");
     const std::string dropped = std::to_string(decoded->dropped);
     const std::string kept = std::to_string(decoded->records.size());
     if (decoded->dropped > 0 && decoded->records.empty())
-        return unreadable("none of its " + dropped + " records could be read");
+        return foreign("none of its " + dropped + " records could be read");
     FileContents file{.exists = true, .records = std::move(decoded->records)};
     if (decoded->dropped > 0) {
         file.problem = {"cannot read " + dropped + " of " + std::to_string(decoded->dropped + file.records.size()) +
@@ -48,6 +52,14 @@ FileContents readFile(const std::filesystem::path& url, std::size_t byteLimit)
                         "the other " + kept + " are kept"};
     }
     return file;
+}
+
+// What a stored value is, for a log line about one of the wrong type.
+std::string typeName(const DefaultsValue& value)
+{
+    constexpr const char* names[] = {"a Boolean", "an integer", "a number", "a string", "a list", "a dictionary"};
+    static_assert(std::size(names) == std::variant_size_v<DefaultsValue>);
+    return names[value.index()];
 }
 
 // Pads with blanks or cuts to exactly width characters (grapheme clusters), so Hebrew with points
@@ -77,13 +89,21 @@ std::string localStamp(std::chrono::system_clock::time_point at)
 
 }  // namespace
 
-HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::size_t byteLimit)
-    : m_defaults(defaults), m_url(std::move(url))
+HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::size_t byteLimit,
+                           UnsavedFiles& unsaved)
+    : m_defaults(defaults), m_unsaved(unsaved), m_url(std::move(url)), m_byteLimit(byteLimit)
 {
     files::makeParentFolder(m_url);
 
     FileContents file = readFile(m_url, byteLimit);
+    bool foreignStays = false;
+    if (file.problem && !file.problem->ours) {
+        // Not a history: it counts for nothing, and it must not be lost with one.
+        foreignStays = !setAside(*file.problem);
+        file = {};
+    }
     const std::vector<CorrectionRecord>& fileRecords = file.records;
+    const std::optional<DefaultsValue> troubleshooting = m_defaults.value(BehaviorPrefs::troubleshootingKey);
     if (troubleshootingOn()) {
         m_records = fileRecords;
         if (m_records.size() > cap) {
@@ -104,10 +124,19 @@ HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::s
         // New settings would say troubleshooting is off and have the next start delete the file:
         // it goes aside with the settings it belonged to.
         m_settingsReplaced = m_defaults.unreadableReplaced.subscribe([this] {
-            if (m_setAsideFirst)
+            if (m_setAsideFirst && setAsideIfForeign() && m_setAsideFirst)
                 setAside(*m_setAsideFirst);
         });
-    } else {
+    } else if (file.exists && troubleshooting && !std::holds_alternative<bool>(*troubleshooting)) {
+        // Only a Boolean turns troubleshooting mode on, but "true" or 1 written by hand says what
+        // the user meant well enough that their history must not go for it.
+        const std::string held = typeName(*troubleshooting);
+        Log::line("history: " + std::string(BehaviorPrefs::troubleshootingKey) + " holds " + held +
+                  ", not a Boolean, so troubleshooting mode is off and " + m_url.string() +
+                  " is kept as it is, not loaded");
+        m_setAsideFirst =
+            SetAsideReason{"kept " + m_url.string() + " while troubleshooting mode was stored as " + held, ""};
+    } else if (!foreignStays) {
         deleteFile();
     }
 
@@ -137,11 +166,22 @@ bool HistoryStore::troubleshootingOn() const
 
 bool HistoryStore::setAside(const SetAsideReason& reason)
 {
-    const std::string detail = reason.detail.empty() ? "" : " (" + reason.detail + ")";
+    std::string detail = reason.detail;
+    std::error_code linkError;
+    const std::filesystem::path linked = std::filesystem::read_symlink(m_url, linkError);
+    if (!reason.ours && !linkError)
+        detail += (detail.empty() ? "" : "; ") + std::string("a link to ") + linked.string() + ", left as it is";
+    detail = detail.empty() ? "" : " (" + detail + ")";
     std::error_code error;
-    const std::filesystem::path aside = files::setAside(m_url, error);
+    const std::filesystem::path aside =
+        reason.ours ? files::setAside(m_url, error) : files::setAsideItself(m_url, error);
     if (!error) {
         Log::line("history: " + reason.what + "; set aside as " + aside.filename().string() + detail);
+        m_setAsideFirst.reset();
+        return true;
+    }
+    if (error == std::errc::no_such_file_or_directory) {
+        // Gone meanwhile: nothing is left to keep.
         m_setAsideFirst.reset();
         return true;
     }
@@ -151,19 +191,34 @@ bool HistoryStore::setAside(const SetAsideReason& reason)
     return false;
 }
 
+bool HistoryStore::setAsideIfForeign()
+{
+    // The file may have been replaced since it was read: by then it need not be ours.
+    const FileContents now = readFile(m_url, m_byteLimit);
+    return !now.problem || now.problem->ours || setAside(*now.problem);
+}
+
 void HistoryStore::deleteFile()
 {
+    if (!setAsideIfForeign())
+        return;
+    // Records kept unread were never shown, so turning troubleshooting mode off did not let them go.
+    if (m_setAsideFirst) {
+        setAside(*m_setAsideFirst);
+        return;
+    }
     files::erase(m_url);
-    m_setAsideFirst.reset();
 }
 
 void HistoryStore::save()
 {
+    if (!setAsideIfForeign())
+        return;
     // The file holds records that are not in memory: it is the user's only copy of them.
     if (m_setAsideFirst && !setAside(*m_setAsideFirst))
         return;
     // A failed write leaves the previous file whole; the records stay in memory.
-    files::replaceAtomically(m_url, encodeHistory(m_records));
+    m_unsaved.note("history", m_url, files::replaceAtomically(m_url, encodeHistory(m_records)));
 }
 
 void HistoryStore::add(CorrectionRecord record)
@@ -223,6 +278,8 @@ void HistoryStore::eraseEverything()
     m_defaults.remove(lifetimeKey);
     m_defaults.remove(lifetimeAppsKey);
     m_defaults.remove(lifetimeFlaggedKey);
+    // Everything: records kept unread too, though never what is not a history of ours.
+    m_setAsideFirst.reset();
     deleteFile();
     changed.notify();
 }

@@ -6,6 +6,7 @@
 #include "platform/Defaults.h"
 #include "platform/Observable.h"
 #include "platform/Paths.h"
+#include "platform/UnsavedFiles.h"
 #include "stores/CorrectionRecord.h"
 
 #include <cstdint>
@@ -32,15 +33,23 @@ public:
     struct SetAsideReason {
         std::string what;
         std::string detail;
+        /// The file reads as a history of ours, damaged perhaps: behind a link it is the target
+        /// that goes aside (a history kept in a dotfiles repository). Anything else goes aside as
+        /// the path itself, and what a link leads to is never moved, written or deleted.
+        bool ours = true;
     };
 
-    /// Loads the file at url and computes the statistics. With troubleshooting mode off the file is
-    /// deleted after it was counted, unless the settings cannot be read: then it is kept, not
-    /// loaded, and set aside when new settings replace the unreadable ones. With it on, a file that cannot be kept as it is (unreadable, some records damaged,
-    /// more than cap records) is set aside as "<name>.damaged-<time>" and logged before the
-    /// records that could be read are written, never overwritten. defaults must outlive the store.
+    /// Loads the file at url and computes the statistics. A file that does not read as a history
+    /// of ours (a link to the user's notes, say) is set aside as "<name>.damaged-<time>" and
+    /// logged, whatever the mode: it is never written over or deleted, neither now nor later.
+    /// With troubleshooting mode off a history is deleted after it was counted, unless the
+    /// settings cannot be read or hold troubleshooting mode as something other than a Boolean:
+    /// then it is kept, not loaded, and set aside before anything would write over or delete it.
+    /// With it on, a history that cannot be kept as it is (some records damaged, more than cap
+    /// records) is set aside and logged before the records that could be read are written.
+    /// defaults and unsaved must outlive the store; a failed write is reported to unsaved.
     HistoryStore(Defaults& defaults, std::filesystem::path url = Paths::shared().historyFile(),
-                 std::size_t byteLimit = fileByteLimit);
+                 std::size_t byteLimit = fileByteLimit, UnsavedFiles& unsaved = UnsavedFiles::shared());
 
     const std::vector<CorrectionRecord>& records() const { return m_records; }
     std::int64_t lifetimeWordsFixed() const { return m_lifetimeWordsFixed; }
@@ -65,13 +74,19 @@ public:
 
 private:
     void save();
+    /// Deletes the file; one that is not ours, or holds records not in memory, goes aside instead.
     void deleteFile();
     /// Renames the file aside and logs why; false (and new records unsaved) when it cannot be moved.
     bool setAside(const SetAsideReason& reason);
+    /// Sets aside what is at url now when it does not read as a history of ours; false when it
+    /// is there still, and so must not be written over or deleted.
+    bool setAsideIfForeign();
     bool troubleshootingOn() const;
 
     Defaults& m_defaults;
+    UnsavedFiles& m_unsaved;
     std::filesystem::path m_url;
+    std::size_t m_byteLimit;
     std::vector<CorrectionRecord> m_records;
     std::int64_t m_lifetimeWordsFixed = 0;
     std::set<std::string> m_lifetimeApps;

@@ -25,6 +25,13 @@ const std::set<std::string> PolicyStore::hardDeny = {
     "xfce4-terminal", "Xfce4-terminal",
     "rxvt-unicode", "URxvt",
     "foot",
+    "st", "St", "st-256color", "stterm",
+    "lxterminal", "Lxterminal",
+    "sakura", "Sakura",
+    "mate-terminal", "Mate-terminal",
+    "terminology", "Terminology",
+    "qterminal", "QTerminal",
+    "org.gnome.Ptyxis", "ptyxis", "Ptyxis",
     // Screen sharing and remote desktops.
     "org.remmina.Remmina", "Remmina",
     "org.gnome.Connections",
@@ -78,8 +85,12 @@ std::string nameFromID(const std::string& id)
 
 }  // namespace
 
-PolicyStore::PolicyStore(Defaults& defaults, platform::Workspace& workspace)
-    : m_defaults(defaults), m_workspace(workspace)
+PolicyStore::PolicyStore(Defaults& defaults, platform::Workspace& workspace,
+                         std::shared_ptr<platform::DesktopEntries> entries)
+    : m_defaults(defaults), m_workspace(workspace),
+      m_entries(entries ? std::move(entries)
+                        : std::make_shared<platform::DesktopEntries>(platform::DesktopEntries::standardFolders(),
+                                                                     platform::DesktopEntries::currentLocale()))
 {
 }
 
@@ -94,9 +105,14 @@ std::set<std::string> PolicyStore::disabledList() const
     return {stored.begin(), stored.end()};
 }
 
-bool PolicyStore::isAlwaysOff(const std::optional<std::string>& appID)
+bool PolicyStore::isAlwaysOff(const std::optional<std::string>& appID) const
 {
-    return appID && hardDeny.contains(*appID);
+    if (!appID || appID->empty())
+        return false;
+    if (hardDeny.contains(*appID))
+        return true;
+    const auto entry = m_entries->find(*appID);
+    return entry && entry->terminal;
 }
 
 bool PolicyStore::isCorrectionAllowed(const std::optional<std::string>& appID) const
@@ -178,7 +194,7 @@ std::vector<AppInfo> PolicyStore::knownApps()
                                             [&](const platform::RunningApplication& r) { return r.id == id; });
             app.name = first != running.end() && !first->name.empty() ? first->name : nameFromID(id);
         }
-        app.hardDenied = hardDeny.contains(id);
+        app.hardDenied = isAlwaysOff(id);
         app.enabled = !app.hardDenied && !disabled.contains(id);
         app.usesClipboard = usesClipboard(id);
         apps.push_back(std::move(app));

@@ -4,9 +4,11 @@
 // applications seen in front.
 
 #include "platform/Defaults.h"
+#include "platform/DesktopEntries.h"
 #include "platform/Workspace.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -31,15 +33,19 @@ public:
 
     /// Terminals, and screen-sharing and remote-desktop clients: a rewrite there could run a command
     /// or reach another machine. Each application under its desktop-entry id and its WM_CLASS class.
+    /// Terminals missing here are known by their desktop entries (see isAlwaysOff).
     static const std::set<std::string> hardDeny;
     /// Browsers that drop or reorder synthesized Unicode key events; they get the text pasted.
     static const std::set<std::string> clipboardApps;
 
-    /// defaults and workspace must outlive the store.
-    PolicyStore(Defaults& defaults, platform::Workspace& workspace);
+    /// defaults and workspace must outlive the store. entries: the installed applications' desktop
+    /// entries; null for the standard folders.
+    PolicyStore(Defaults& defaults, platform::Workspace& workspace,
+                std::shared_ptr<platform::DesktopEntries> entries = nullptr);
 
-    /// Whether appID is one of the always-off applications (hardDeny).
-    static bool isAlwaysOff(const std::optional<std::string>& appID);
+    /// Whether appID is always off: listed in hardDeny, or a terminal by its desktop entry (the
+    /// TerminalEmulator category), as the desktop knows it, whatever the user's settings say.
+    bool isAlwaysOff(const std::optional<std::string>& appID) const;
     /// False for no id, an empty one, an always-off application or one the user disabled.
     bool isCorrectionAllowed(const std::optional<std::string>& appID) const;
     /// Remembers the display name of appID; writes only when it changed.
@@ -64,6 +70,7 @@ private:
 
     Defaults& m_defaults;
     platform::Workspace& m_workspace;
+    std::shared_ptr<platform::DesktopEntries> m_entries;
     std::map<std::string, bool> m_electronCache;
 };
 

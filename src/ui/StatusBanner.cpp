@@ -15,8 +15,9 @@
 
 namespace kx {
 
-StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent)
-    : QWidget(parent), m_actions(actions), m_symbol(new QLabel(this)), m_title(new QLabel(this)),
+StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent,
+                           UnsavedFiles& unsaved)
+    : QWidget(parent), m_actions(actions), m_unsaved(unsaved), m_symbol(new QLabel(this)), m_title(new QLabel(this)),
       m_text(new QLabel(this)), m_setup(new QPushButton(QStringLiteral("Open Setup"), this))
 {
     auto* row = new QHBoxLayout(this);
@@ -31,7 +32,7 @@ StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, Q
     m_title->setFont(Typography::font(12, QFont::DemiBold));
     m_text->setFont(Typography::font(11));
     m_text->setWordWrap(true);
-    // The text names the Secure Input holder as it calls itself: never read as markup.
+    // The text names the Secure Input holder as it calls itself, or a path: never read as markup.
     m_text->setTextFormat(Qt::PlainText);
     QPalette palette = m_text->palette();
     palette.setColor(QPalette::WindowText, SystemColors::secondaryLabel(this));
@@ -45,10 +46,12 @@ StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, Q
     connect(m_setup, &QPushButton::clicked, this, [&windows] { windows.showSetup(); });
 
     m_subscription = actions.runtimeStatusChanged().subscribe([this] { refresh(); });
+    m_unsavedSubscription = unsaved.changed.subscribe([this] { refresh(); });
     refresh();
 }
 
-std::optional<StatusBanner::Kind> StatusBanner::kind(const RuntimeStatus& status, bool blockedForField)
+std::optional<StatusBanner::Kind> StatusBanner::kind(const RuntimeStatus& status, bool blockedForField,
+                                                     const std::vector<UnsavedFiles::Failure>& unsaved)
 {
     if (!status.permissionsOK)
         return Kind::permissions;
@@ -56,12 +59,15 @@ std::optional<StatusBanner::Kind> StatusBanner::kind(const RuntimeStatus& status
         return Kind::stuck;
     if (blockedForField)
         return Kind::field;
+    if (!unsaved.empty())
+        return Kind::unsaved;
     if (!status.missingWordLists.empty())
         return Kind::wordList;
     return std::nullopt;
 }
 
-StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& status)
+StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& status,
+                                            const std::vector<UnsavedFiles::Failure>& unsaved)
 {
     const QString name = QString::fromStdString(status.secureInputHolder);
     switch (kind) {
@@ -79,6 +85,16 @@ StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& stat
                 QString::fromUtf8("This is a secure field — a password or PIN box") +
                     (name.isEmpty() ? QString() : QString::fromUtf8(" — held by ") + name) +
                     QString::fromUtf8(". Kestrelix gets no keystrokes here and can’t change anything in it, by design.")};
+    case Kind::unsaved: {
+        // The first file is enough: the others are nearly always on the same full or locked disk.
+        const UnsavedFiles::Failure first = unsaved.empty() ? UnsavedFiles::Failure{} : unsaved.front();
+        return {"exclamationmark.triangle.fill", SystemColors::orange(),
+                QString::fromUtf8("Settings and history aren’t being saved"),
+                QString::fromUtf8("Kestrelix can’t write %1 (%2). It goes on correcting, but changes to its settings "
+                                  "and history last only until it quits. Free some disk space or make the folder "
+                                  "writable.")
+                    .arg(QString::fromStdString(first.file.string()), QString::fromStdString(first.reason))};
+    }
     case Kind::wordList: {
         QStringList languages;
         for (const std::string& language : status.missingWordLists)
@@ -111,11 +127,12 @@ QString StatusBanner::text() const
 void StatusBanner::refresh()
 {
     const RuntimeStatus& status = m_actions.runtimeStatus();
-    m_kind = kind(status, m_actions.blockedForField());
+    const std::vector<UnsavedFiles::Failure> unsaved = m_unsaved.failures();
+    m_kind = kind(status, m_actions.blockedForField(), unsaved);
     setVisible(m_kind.has_value());
     if (!m_kind)
         return;
-    const Content shown = content(*m_kind, status);
+    const Content shown = content(*m_kind, status, unsaved);
     m_color = shown.color;
     m_symbol->setPixmap(Symbols::pixmap(shown.symbol, 14, shown.color));
     m_title->setText(shown.title);

@@ -1,10 +1,12 @@
 #pragma once
 // The strip under the settings window's header that says what keeps Kestrelix from working: a
-// missing permission, Secure Input stuck on, a secure text field in front, or a missing word list. It follows the run
-// state the controller publishes and is hidden while all is well.
+// missing permission, Secure Input stuck on, a secure text field in front, settings and history
+// that cannot be saved, or a missing word list. It follows the run state the controller publishes
+// and the files that fail to save, and is hidden while all is well.
 
 #include "controller/RuntimeStatus.h"
 #include "platform/Observable.h"
+#include "platform/UnsavedFiles.h"
 
 #include <QColor>
 #include <QWidget>
@@ -12,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -25,7 +28,7 @@ class StatusBanner : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Kind { permissions, stuck, field, wordList };
+    enum class Kind { permissions, stuck, field, unsaved, wordList };
 
     struct Content {
         std::string symbol;
@@ -34,12 +37,15 @@ public:
         QString text;
     };
 
-    /// Both must outlive the banner; windows opens the setup from the permissions banner.
-    StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent = nullptr);
+    /// All three must outlive the banner; windows opens the setup from the permissions banner.
+    StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent = nullptr,
+                 UnsavedFiles& unsaved = UnsavedFiles::shared());
 
     /// The first problem that holds, in order of how much it stops; none when all is well.
-    static std::optional<Kind> kind(const RuntimeStatus& status, bool blockedForField);
-    static Content content(Kind kind, const RuntimeStatus& status);
+    static std::optional<Kind> kind(const RuntimeStatus& status, bool blockedForField,
+                                    const std::vector<UnsavedFiles::Failure>& unsaved = {});
+    static Content content(Kind kind, const RuntimeStatus& status,
+                           const std::vector<UnsavedFiles::Failure>& unsaved = {});
 
     QString title() const;
     QString text() const;
@@ -53,6 +59,7 @@ private:
     void refresh();
 
     SettingsActions& m_actions;
+    UnsavedFiles& m_unsaved;
     std::optional<Kind> m_kind;
     QColor m_color;
     QLabel* m_symbol;
@@ -60,6 +67,7 @@ private:
     QLabel* m_text;
     QPushButton* m_setup;
     std::unique_ptr<Subscription> m_subscription;
+    std::unique_ptr<Subscription> m_unsavedSubscription;
 };
 
 }  // namespace kx

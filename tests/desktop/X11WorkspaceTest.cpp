@@ -1,4 +1,5 @@
 #include "platform/x11/X11Workspace.h"
+#include "stores/PolicyStore.h"
 
 #include "DesktopSession.h"
 #include "TempFolder.h"
@@ -84,6 +85,28 @@ TEST_F(X11WorkspaceTest, FrontApplicationIsNamed)
     };
     EXPECT_TRUE(has("org.example.Probe", probe));
     EXPECT_TRUE(has("KxOther", other));
+}
+
+// xterm under a window class of its own is a terminal the always-off list cannot name; its desktop
+// entry's TerminalEmulator category names it, so the policy keeps it always off.
+TEST_F(X11WorkspaceTest, TerminalUnderAnotherClassIsKnownByItsEntry)
+{
+    std::ofstream(m_entries / "footerm.desktop") << "[Desktop Entry]\nType=Application\nName=Foo Terminal\n"
+                                                    "Exec=footerm\nStartupWMClass=Foo\n"
+                                                    "Categories=System;TerminalEmulator;\n";
+    auto workspace = makeWorkspace();
+    const pid_t terminal = DesktopSession::shared().start({"xterm", "-class", "Foo", "-name", "foo"});
+    ASSERT_GT(terminal, 0);
+    m_started.push_back(terminal);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return frontIs(*workspace, terminal); }, 10));
+    const auto front = workspace->frontApplication();
+    EXPECT_EQ(front->id, "footerm");
+
+    MemoryDefaults defaults;
+    PolicyStore policy(defaults, *workspace,
+                       std::make_shared<DesktopEntries>(std::vector{m_entries.path()}, std::string()));
+    EXPECT_TRUE(policy.isAlwaysOff(front->id));
+    EXPECT_FALSE(policy.isCorrectionAllowed(front->id));
 }
 
 // Another application coming to the front is announced once, on the main thread's loop.

@@ -37,6 +37,23 @@ TEST(DesktopEntries, ParsesTheMainGroup)
     EXPECT_EQ(DesktopEntries::parse("[Desktop Entry]\nType=Application\nName=X\nName[de]=Y\n", "x", "")->name, "X");
 }
 
+// An entry in the TerminalEmulator category is a terminal, wherever in the list it stands and with
+// or without the closing ';'; a category that only begins with that name is not.
+TEST(DesktopEntries, TerminalEmulatorCategoryMarksATerminal)
+{
+    const auto terminal = [](const std::string& categories) {
+        return DesktopEntries::parse("[Desktop Entry]\nType=Application\nName=T\nCategories=" + categories + "\n",
+                                     "t", "")
+            ->terminal;
+    };
+    EXPECT_TRUE(terminal("System;TerminalEmulator;"));
+    EXPECT_TRUE(terminal("TerminalEmulator"));
+    EXPECT_TRUE(terminal("GTK; TerminalEmulator ;Utility;"));
+    EXPECT_FALSE(terminal("System;TerminalEmulators;"));
+    EXPECT_FALSE(terminal("Utility;TextEditor;"));
+    EXPECT_FALSE(terminal(""));
+}
+
 // Links, hidden entries and other groups are not applications.
 TEST(DesktopEntries, SkipsWhatIsNotAVisibleApplication)
 {

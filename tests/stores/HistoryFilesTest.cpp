@@ -199,6 +199,127 @@ TEST_F(HistoryFilesTest, EraseReachesTheRecordsBehindALink)
     EXPECT_EQ(decodeHistory(test::StoreFolder::readText(target))->records.size(), 1u);
 }
 
+// A history file that is a link to some other file of the user's (notes, say) is no history of
+// ours: in either mode the link goes aside as a link, its target stays as it was, and the log says
+// so; new records then go to a file of their own.
+TEST_F(HistoryFilesTest, LinkToAnotherFileIsSetAsideNotFollowed)
+{
+    const fs::path notes = folder.root / "notes.txt";
+    const std::string text = "buy milk\n";
+    fs::create_directories(file.parent_path());
+    for (const bool troubleshooting : {false, true}) {
+        SCOPED_TRACE(troubleshooting);
+        for (const fs::path& old : setAside())
+            fs::remove(old);
+        test::StoreFolder::writeText(notes, text);
+        fs::remove(file);
+        fs::create_symlink(notes, file);
+        MemoryDefaults defaults;
+        defaults.set("kestrelix.troubleshooting", troubleshooting);
+
+        HistoryStore history(defaults, file);
+        history.add(records(1).front());
+
+        EXPECT_EQ(test::StoreFolder::readText(notes), text);
+        const auto aside = setAside();
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_TRUE(fs::is_symlink(aside[0]));
+        EXPECT_EQ(fs::read_symlink(aside[0]), notes);
+        EXPECT_TRUE(logged("history: cannot read " + file.string() + "; set aside as " +
+                           aside[0].filename().string() + " (not a list of records; a link to " + notes.string() +
+                           ", left as it is)"));
+        EXPECT_EQ(fs::exists(file), troubleshooting);
+        EXPECT_FALSE(fs::is_symlink(file));
+    }
+}
+
+// A file that is not a history (text, JSON of another shape, records of which none reads) is
+// set aside whole even with troubleshooting mode off, where a history of ours is deleted.
+TEST_F(HistoryFilesTest, FileThatIsNoHistoryIsSetAsideNotDeleted)
+{
+    MemoryDefaults defaults;
+    const std::string foreign[] = {"my diary", R"({"kestrelix": 1})", R"([{"note": "x"}])"};
+    fs::create_directories(file.parent_path());
+    for (const std::string& contents : foreign) {
+        SCOPED_TRACE(contents);
+        for (const fs::path& old : setAside())
+            fs::remove(old);
+        test::StoreFolder::writeText(file, contents);
+        { const HistoryStore history(defaults, file); }
+        EXPECT_FALSE(fs::exists(file));
+        const auto aside = setAside();
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(test::StoreFolder::readText(aside[0]), contents);
+    }
+    EXPECT_TRUE(logged("(none of its 1 records could be read)"));
+
+    test::StoreFolder::writeText(file, hundred);
+    { const HistoryStore history(defaults, file); }
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(setAside().size(), 1u);
+}
+
+// Something else put at the history's place while the program runs is set aside before the next
+// record is written, never written through or over.
+TEST_F(HistoryFilesTest, FileReplacedWhileRunningIsNotWrittenOver)
+{
+    MemoryDefaults defaults;
+    defaults.set("kestrelix.troubleshooting", true);
+    HistoryStore history(defaults, file);
+    history.add(records(1).front());
+    ASSERT_TRUE(fs::is_regular_file(file));
+
+    const fs::path notes = folder.root / "notes.txt";
+    test::StoreFolder::writeText(notes, "keep me");
+    fs::remove(file);
+    fs::create_symlink(notes, file);
+    history.add(records(1).front());
+    history.clear();
+
+    EXPECT_EQ(test::StoreFolder::readText(notes), "keep me");
+    ASSERT_EQ(setAside().size(), 1u);
+    EXPECT_TRUE(fs::is_symlink(setAside()[0]));
+}
+
+// Troubleshooting mode stored as "true" or 1 (valid JSON, wrong type) is off, as only a Boolean
+// turns it on, but the history stays, unloaded, and the log says why. Turning the mode off
+// again, or on with a first new record, sets the kept records aside rather than deleting them.
+TEST_F(HistoryFilesTest, WrongTypedTroubleshootingKeepsTheHistory)
+{
+    const std::pair<std::string, std::string> stored[] = {{R"("true")", "a string"}, {"1", "an integer"}};
+    fs::create_directories(file.parent_path());
+    for (const auto& [value, type] : stored) {
+        SCOPED_TRACE(value);
+        for (const fs::path& old : setAside())
+            fs::remove(old);
+        test::StoreFolder::writeText(settings, R"({"kestrelix.troubleshooting": )" + value + "}");
+        test::StoreFolder::writeText(file, hundred);
+        JsonDefaults defaults(settings);
+        {
+            const HistoryStore history(defaults, file);
+            EXPECT_TRUE(history.records().empty());
+            EXPECT_EQ(history.lifetimeWordsFixed(), 100);
+        }
+        EXPECT_EQ(test::StoreFolder::readText(file), hundred);
+        EXPECT_TRUE(logged("history: kestrelix.troubleshooting holds " + type +
+                           ", not a Boolean, so troubleshooting mode is off and " + file.string() +
+                           " is kept as it is, not loaded"));
+
+        HistoryStore history(defaults, file);
+        history.clear();
+        ASSERT_EQ(setAside().size(), 1u);
+        EXPECT_EQ(test::StoreFolder::readText(setAside()[0]), hundred);
+    }
+
+    test::StoreFolder::writeText(file, hundred);
+    JsonDefaults defaults(settings);
+    HistoryStore history(defaults, file);
+    defaults.set("kestrelix.troubleshooting", true);
+    history.add(records(1).front());
+    EXPECT_EQ(setAside().size(), 2u);
+    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(file))->records.size(), 1u);
+}
+
 // More records than the cap (an older build, a hand edit): the original is set aside whole before
 // the newest 500 are kept, so the first correction cuts nothing for good.
 TEST_F(HistoryFilesTest, OversizedHistoryIsSetAsideBeforeItIsTrimmed)

@@ -45,6 +45,37 @@ TEST_F(PolicyFixture, AlwaysOffCannotBeEnabled)
     EXPECT_TRUE(kitty->hardDenied);
 }
 
+// Terminals the list does not name are always off all the same when their desktop entry says
+// TerminalEmulator, under the entry's id or its window class, whatever the user's settings say.
+TEST(PolicyStoreTerminals, DesktopEntryMakesATerminalAlwaysOff)
+{
+    const test::TempFolder folder{"kx-policy-entries"};
+    const std::filesystem::path applications = folder.path() / "applications";
+    test::StoreFolder::writeText(applications / "footerm.desktop",
+                                 "[Desktop Entry]\nType=Application\nName=Foo Terminal\nExec=footerm\n"
+                                 "StartupWMClass=Foo\nCategories=System;TerminalEmulator;\n");
+    test::StoreFolder::writeText(applications / "fooedit.desktop",
+                                 "[Desktop Entry]\nType=Application\nName=Foo Edit\nExec=fooedit\n"
+                                 "StartupWMClass=FooEdit\nCategories=Utility;TextEditor;\n");
+    test::CountingDefaults defaults;
+    test::FakeWorkspace workspace;
+    PolicyStore policy{defaults, workspace, std::make_shared<platform::DesktopEntries>(
+                                                std::vector{applications}, std::string())};
+
+    policy.setEnabled(true, "Foo");
+    policy.note("Foo", "Foo Terminal");
+    for (const std::string id : {"Foo", "footerm"}) {
+        EXPECT_TRUE(policy.isAlwaysOff(id)) << id;
+        EXPECT_FALSE(policy.isCorrectionAllowed(id)) << id;
+    }
+    EXPECT_TRUE(policy.isCorrectionAllowed("FooEdit"));
+    const auto apps = policy.knownApps();
+    const auto foo = std::ranges::find(apps, std::string("Foo"), &AppInfo::id);
+    ASSERT_NE(foo, apps.end());
+    EXPECT_TRUE(foo->hardDenied);
+    EXPECT_FALSE(foo->enabled);
+}
+
 // Remembering the same name twice writes the settings once; the disabled list is stored sorted.
 TEST_F(PolicyFixture, WritesOnlyWhatChangedAndSortsTheList)
 {

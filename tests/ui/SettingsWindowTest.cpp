@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace kx::test {
 namespace {
 
@@ -121,6 +124,36 @@ TEST_F(StatusBannerTest, KindFollowsTheMostSeriousProblem)
         status.missingWordLists = row.missingWordLists;
         EXPECT_EQ(StatusBanner::kind(status, row.blocked), row.kind);
     }
+
+    // Files that cannot be saved rank under a secure field and over a missing word list.
+    const std::vector<UnsavedFiles::Failure> unsaved = {{"/home/u/.config/kestrelix/defaults.json", "Full"}};
+    RuntimeStatus status;
+    status.missingWordLists = {"he"};
+    EXPECT_EQ(StatusBanner::kind(status, false, unsaved), StatusBanner::Kind::unsaved);
+    EXPECT_EQ(StatusBanner::kind(status, true, unsaved), StatusBanner::Kind::field);
+}
+
+// Settings and history that cannot be written are told while they fail, with the file and why,
+// and the banner goes once a write goes through again.
+TEST(UnsavedFilesBannerTest, SaysWhatCannotBeSavedUntilItIs)
+{
+    SettingsBench bench;
+    UnsavedFiles unsaved;
+    StatusBanner banner{bench.actions, bench.windows, nullptr, unsaved};
+    EXPECT_TRUE(banner.isHidden());
+
+    const std::filesystem::path file = "/home/u/.config/kestrelix/defaults.json";
+    unsaved.note("defaults", file, std::make_error_code(std::errc::no_space_on_device));
+    EXPECT_FALSE(banner.isHidden());
+    EXPECT_EQ(banner.title(), QString::fromUtf8("Settings and history aren’t being saved"));
+    EXPECT_EQ(banner.text(), QString::fromUtf8("Kestrelix can’t write /home/u/.config/kestrelix/defaults.json (No space "
+                                               "left on device). It goes on correcting, but changes to its settings "
+                                               "and history last only until it quits. Free some disk space or make "
+                                               "the folder writable."));
+    EXPECT_TRUE(banner.setupButton()->isHidden());
+
+    unsaved.note("defaults", file, {});
+    EXPECT_TRUE(banner.isHidden());
 }
 
 // A language whose word list is missing is named, so the user learns why its words stay as typed.
