@@ -107,17 +107,20 @@ QImage TrayGlyph::render(const QImage& source, const StatusGlyph& glyph, std::op
     shape.setDevicePixelRatio(1);
 
     const QColor fill = tinted(glyph.tint, ink(background));
-    const QColor edge = contrast(lightInk, fill) > contrast(darkInk, fill) ? lightInk : darkInk;
     QImage layer(side, side, QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
         QPainter painter(&layer);
         const QPoint at((side - shape.width()) / 2, (side - shape.height()) / 2);
-        const QImage outlined = painted(shape, edge);
-        for (int dx = -outline; dx <= outline; ++dx)
-            for (int dy = -outline; dy <= outline; ++dy)
-                if (dx * dx + dy * dy <= outline * outline + outline)
-                    painter.drawImage(at + QPoint(dx, dy), outlined);
+        // On a panel it has read the ink stands out alone; an outline would only add a rim.
+        if (!background) {
+            const QColor edge = contrast(lightInk, fill) > contrast(darkInk, fill) ? lightInk : darkInk;
+            const QImage outlined = painted(shape, edge);
+            for (int dx = -outline; dx <= outline; ++dx)
+                for (int dy = -outline; dy <= outline; ++dy)
+                    if (dx * dx + dy * dy <= outline * outline + outline)
+                        painter.drawImage(at + QPoint(dx, dy), outlined);
+        }
         painter.drawImage(at, painted(shape, fill));
     }
 

@@ -1,9 +1,9 @@
 #pragma once
 // The tray icon's picture: the keyboard glyph centred in a square, drawn so that it reads on the
 // panel behind it. Panels differ (most are dark, some light, some recolour nothing), so the glyph
-// takes the ink that stands out against the panel where that is known, and always carries a thin
-// outline in the opposite colour, which keeps its shape visible where the panel is not known (a
-// StatusNotifierItem host draws the icon itself and never says on what).
+// takes the ink that stands out against the panel where that is known; where it is not (a
+// StatusNotifierItem host draws the icon itself and never says on what), the ink is light and
+// carries a thin dark outline, which keeps its shape visible on a light panel too.
 
 #include "controller/StatusItemView.h"
 
@@ -30,8 +30,9 @@ public:
     /// and bottom rows, which the glyph never covers. None for an empty grab.
     static std::optional<QColor> background(const QImage& slot);
 
-    /// The glyph as glyph asks for it (tint, slash, dimmed) on a panel of colour background,
-    /// side pixels square, drawn from source (the monochrome image); null when source is.
+    /// The glyph as glyph asks for it (tint, slash, dimmed) on a panel of colour background, or
+    /// outlined for any panel when that is unknown; side pixels square, drawn from source (the
+    /// monochrome image); null when source is.
     static QImage render(const QImage& source, const StatusGlyph& glyph, std::optional<QColor> background,
                          int side);
     /// The same at every side of sides; a null icon when source is null.
