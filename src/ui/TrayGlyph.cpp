@@ -112,8 +112,9 @@ QImage TrayGlyph::render(const QImage& source, const StatusGlyph& glyph, std::op
     {
         QPainter painter(&layer);
         const QPoint at((side - shape.width()) / 2, (side - shape.height()) / 2);
-        // On a panel it has read the ink stands out alone; an outline would only add a rim.
-        if (!background) {
+        // Where the fill stands out from a panel it has read, an outline would only add a rim;
+        // a fill that does not (orange on a light panel) gets one too.
+        if (!background || contrast(fill, *background) < 3.0) {
             const QColor edge = contrast(lightInk, fill) > contrast(darkInk, fill) ? lightInk : darkInk;
             const QImage outlined = painted(shape, edge);
             for (int dx = -outline; dx <= outline; ++dx)

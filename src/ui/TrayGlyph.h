@@ -3,7 +3,8 @@
 // panel behind it. Panels differ (most are dark, some light, some recolour nothing), so the glyph
 // takes the ink that stands out against the panel where that is known; where it is not (a
 // StatusNotifierItem host draws the icon itself and never says on what), the ink is light and
-// carries a thin dark outline, which keeps its shape visible on a light panel too.
+// carries a thin dark outline, which keeps its shape visible on a light panel too. A tint that
+// does not stand out from the panel (orange on a light one) is outlined as well.
 
 #include "controller/StatusItemView.h"
 
@@ -31,8 +32,8 @@ public:
     static std::optional<QColor> background(const QImage& slot);
 
     /// The glyph as glyph asks for it (tint, slash, dimmed) on a panel of colour background, or
-    /// outlined for any panel when that is unknown; side pixels square, drawn from source (the
-    /// monochrome image); null when source is.
+    /// outlined for any panel when that is unknown or the tint too close to it; side pixels
+    /// square, drawn from source (the monochrome image); null when source is.
     static QImage render(const QImage& source, const StatusGlyph& glyph, std::optional<QColor> background,
                          int side);
     /// The same at every side of sides; a null icon when source is null.

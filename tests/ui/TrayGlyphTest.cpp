@@ -78,15 +78,20 @@ TEST(TrayGlyphTest, InkStandsOutFromThePanel)
     EXPECT_GT(TrayGlyph::ink(std::nullopt).lightness(), 200);
 }
 
-// Drawn for a panel it does not know, at the tray's usual 22 pixels, the glyph still shows a
-// good part of its pixels at 3:1 on a light panel as on a dark one: its outline.
-TEST(TrayGlyphTest, ReadsOnAnUnknownPanel)
+// At the tray's usual 22 pixels, drawn for a panel it has read or for one it does not know, the
+// glyph and the orange one of a missing permission show a good part of their pixels at 3:1 on a
+// light panel as on a dark one: their ink, or where that cannot stand out, their outline.
+TEST(TrayGlyphTest, ReadsOnEitherPanel)
 {
     for (const StatusGlyph& glyph : {StatusGlyph{}, StatusGlyph{.slashed = true, .tint = GlyphTint::orange}}) {
-        const QImage icon = TrayGlyph::render(mono(), glyph, std::nullopt, 22);
-        const int inked = pixelsWhere(icon, [](QColor c) { return c.alpha() > 128; });
-        for (const QColor& panel : {lightPanel, darkPanel})
-            EXPECT_GE(standingOut(onPanel(icon, panel), panel), inked / 4) << panel.name().toStdString();
+        for (const QColor& panel : {lightPanel, darkPanel}) {
+            for (const std::optional<QColor> known : {std::optional(panel), std::optional<QColor>()}) {
+                const QImage icon = TrayGlyph::render(mono(), glyph, known, 22);
+                const int inked = pixelsWhere(icon, [](QColor c) { return c.alpha() > 128; });
+                EXPECT_GE(standingOut(onPanel(icon, panel), panel), inked / 4)
+                    << panel.name().toStdString() << (glyph.slashed ? " slashed" : "") << (known ? " known" : "");
+            }
+        }
     }
 }
 
