@@ -231,9 +231,11 @@ protected:
         // The last started first: the program, then the panel, then its settings service.
         for (auto it = m_started.rbegin(); it != m_started.rend(); ++it)
             DesktopSession::shared().stop(*it);
-        // The next panel must not find this one's names on the bus.
-        DesktopSession::waitFor(
-            [] { return !busNameOwned("org.kde.StatusNotifierWatcher") && !busNameOwned("org.xfce.Xfconf"); }, 10);
+        // The next program must not find this panel's names on the bus: with a status notifier
+        // watcher there, Qt would not offer an XEmbed tray its icon.
+        EXPECT_TRUE(DesktopSession::waitFor(
+            [] { return !busNameOwned("org.kde.StatusNotifierWatcher") && !busNameOwned("org.xfce.Xfconf"); }, 10))
+            << "the panel's names stayed on the bus";
     }
 
     // Starts the panel of the setting and waits until it is drawn in its colour and its tray is
