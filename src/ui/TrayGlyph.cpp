@@ -77,7 +77,7 @@ double TrayGlyph::contrast(const QColor& a, const QColor& b)
 
 std::optional<QColor> TrayGlyph::background(const QImage& slot)
 {
-    if (slot.isNull() || slot.width() < 1 || slot.height() < 1)
+    if (slot.isNull())
         return std::nullopt;
     const QImage pixels = slot.convertToFormat(QImage::Format_RGB32);
     std::vector<QColor> edge;

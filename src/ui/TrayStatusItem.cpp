@@ -79,12 +79,12 @@ void TrayStatusItem::showText(const std::string& text)
 void TrayStatusItem::refreshIcon()
 {
     const std::optional<QColor> background = panelBackground();
-    const QRgb ink = TrayGlyph::ink(background).rgb();
-    if (m_drawn && m_drawn->first == m_glyph && m_drawn->second == ink)
+    const std::optional<QRgb> panel = background ? std::optional(background->rgb()) : std::nullopt;
+    if (m_drawn && m_drawn->first == m_glyph && m_drawn->second == panel)
         return;
     const QIcon icon = TrayGlyph::icon(Assets::image("kestrelix_mono"), m_glyph, background);
     m_tray.setIcon(icon.isNull() ? QIcon::fromTheme("input-keyboard") : icon);
-    m_drawn.emplace(m_glyph, ink);
+    m_drawn.emplace(m_glyph, panel);
 }
 
 std::optional<QColor> TrayStatusItem::panelBackground() const

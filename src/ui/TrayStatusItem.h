@@ -72,8 +72,9 @@ private:
     std::vector<QAction*> m_actions;  // one per item of m_shown
     std::optional<StatusMenu> m_pending;
     StatusGlyph m_glyph;
-    // What the icon shows, so the regular refreshes leave an unchanged icon alone.
-    std::optional<std::pair<StatusGlyph, QRgb>> m_drawn;
+    // The glyph and the panel's colour the icon was drawn for, so the regular refreshes leave an
+    // unchanged icon alone.
+    std::optional<std::pair<StatusGlyph, std::optional<QRgb>>> m_drawn;
     QPointer<QWidget> m_embedded;
 };
 
