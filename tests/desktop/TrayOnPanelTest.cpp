@@ -105,7 +105,7 @@ std::vector<QSize> statusNotifierPixmaps(pid_t pid)
         return {};
     std::vector<QSize> sizes;
     for (const QString& item : list.arguments().at(0).value<QDBusVariant>().variant().toStringList()) {
-        // "service/path", or a bare service at the usual path; Qt names its service after the pid.
+        // "service/path", or a bare service at the usual path; ours is owned by the program.
         const qsizetype slash = item.indexOf('/');
         const QString service = slash < 0 ? item : item.left(slash);
         const QString path = slash < 0 ? QString("/StatusNotifierItem") : item.mid(slash);
