@@ -4,13 +4,15 @@
 #include "ui/Assets.h"
 #include "ui/ModeSelectorRow.h"
 #include "ui/SecureInputBanner.h"
-#include "ui/SystemColors.h"
 #include "ui/ToggleMenuRow.h"
+#include "ui/TrayGlyph.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
-#include <QPainter>
+#include <QEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
 #include <QWidgetAction>
 
 #include <algorithm>
@@ -19,26 +21,6 @@
 namespace kx {
 
 namespace {
-
-QColor tintColor(GlyphTint tint, const QColor& textColor)
-{
-    switch (tint) {
-    case GlyphTint::none:
-        return textColor;
-    case GlyphTint::orange:
-        return SystemColors::orange();
-    case GlyphTint::tertiaryLabel:
-        // Half the text colour: together with the dimming of a disabled glyph it reads as faint
-        // on light and dark panels alike.
-        return SystemColors::withAlpha(textColor, 0.5);
-    }
-    return textColor;
-}
-
-QColor panelTextColor()
-{
-    return QGuiApplication::palette().color(QPalette::WindowText);
-}
 
 QString menuText(const std::string& text)
 {
@@ -77,67 +59,82 @@ TrayStatusItem::TrayStatusItem(QObject* parent) : QObject(parent)
 
 TrayStatusItem::~TrayStatusItem() = default;
 
-QImage TrayStatusItem::glyphImage(const QImage& source, const StatusGlyph& glyph, const QColor& textColor)
-{
-    const QImage probe = Assets::menuGlyph(source, glyph.slashed);
-    if (probe.isNull())
-        return {};
-    const double scale = iconSide / std::max(probe.deviceIndependentSize().width(), probe.deviceIndependentSize().height());
-    QImage shape = Assets::menuGlyph(source, glyph.slashed, scale);
-    shape.setDevicePixelRatio(1);
-    {
-        QPainter tint(&shape);
-        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        tint.fillRect(shape.rect(), tintColor(glyph.tint, textColor));
-    }
-    QImage out(iconSide, iconSide, QImage::Format_ARGB32_Premultiplied);
-    out.fill(Qt::transparent);
-    QPainter painter(&out);
-    painter.setOpacity(glyph.appearsDisabled ? 0.5 : 1.0);
-    painter.drawImage(QPoint((iconSide - shape.width()) / 2, (iconSide - shape.height()) / 2), shape);
-    return out;
-}
-
-QImage TrayStatusItem::textImage(const QString& text, const QColor& textColor)
-{
-    QImage out(iconSide, iconSide, QImage::Format_ARGB32_Premultiplied);
-    out.fill(Qt::transparent);
-    QPainter painter(&out);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    QFont font = QGuiApplication::font();
-    font.setBold(true);
-    const QRect box(0, 0, iconSide, iconSide);
-    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
-    for (int pixels = iconSide / 2; pixels > 6; --pixels) {
-        font.setPixelSize(pixels);
-        const QRect needed = QFontMetrics(font).boundingRect(box, flags, text);
-        if (needed.width() <= iconSide && needed.height() <= iconSide)
-            break;
-    }
-    painter.setFont(font);
-    painter.setPen(textColor);
-    painter.drawText(box, flags, text);
-    return out;
-}
-
 void TrayStatusItem::showGlyph(const StatusGlyph& glyph)
 {
-    const QImage image = glyphImage(Assets::image("kestrelix_mono"), glyph, panelTextColor());
-    m_tray.setIcon(image.isNull() ? QIcon::fromTheme("input-keyboard") : QIcon(QPixmap::fromImage(image)));
+    m_glyph = glyph;
+    refreshIcon();
     m_tray.setToolTip(QString::fromStdString(glyph.tooltip));
     if (!m_tray.isVisible())
         m_tray.show();
+    watchEmbeddedWindow();
 }
 
 void TrayStatusItem::showText(const std::string& text)
 {
     const QString shown = QString::fromStdString(text);
-    m_tray.setIcon(QIcon(QPixmap::fromImage(textImage(shown, panelTextColor()))));
-    // The icon is small; the tooltip and the label beside it carry the whole text.
     m_tray.setToolTip(shown);
-    if (!m_tray.isVisible())
-        m_tray.show();
     m_flash.flash(shown, m_tray.geometry());
+}
+
+void TrayStatusItem::refreshIcon()
+{
+    const std::optional<QColor> background = panelBackground();
+    const std::optional<QRgb> panel = background ? std::optional(background->rgb()) : std::nullopt;
+    if (m_drawn && m_drawn->first == m_glyph && m_drawn->second == panel)
+        return;
+    const QIcon icon = TrayGlyph::icon(Assets::image("kestrelix_mono"), m_glyph, background);
+    m_tray.setIcon(icon.isNull() ? QIcon::fromTheme("input-keyboard") : icon);
+    m_drawn.emplace(m_glyph, panel);
+}
+
+std::optional<QColor> TrayStatusItem::panelBackground() const
+{
+    const QRect slot = m_tray.geometry();
+    QScreen* screen = slot.isEmpty() ? nullptr : QGuiApplication::screenAt(slot.center());
+    if (!screen)
+        return std::nullopt;
+    return TrayGlyph::background(screen->grabWindow(0, slot.x(), slot.y(), slot.width(), slot.height()).toImage());
+}
+
+void TrayStatusItem::watchEmbeddedWindow()
+{
+    if (m_embedded)
+        return;
+    // Qt makes no public handle to the window it embeds in an XEmbed tray; it names it. A tray
+    // drawn over D-Bus has no such window, and nothing is watched.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("QSystemTrayIconSys")) {
+            m_embedded = window;
+            window->installEventFilter(this);
+            return;
+        }
+    }
+}
+
+bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_embedded)
+        return false;
+    switch (event->type()) {
+    case QEvent::Resize:
+        // Qt asks for at least 22 x 22 units, which at a scale above 1 is wider than the panel
+        // is high; a tray that honours the request gives a wide slot. Ask for the square the
+        // panel's height allows.
+        if (const QSize size = m_embedded->size(); size.width() != size.height()) {
+            const int side = std::min(size.width(), size.height());
+            m_embedded->setMinimumSize(side, side);
+            m_embedded->resize(side, side);
+        }
+        [[fallthrough]];
+    case QEvent::Move:
+    case QEvent::Show:
+        // After the event, so the slot read is where the tray has put the icon.
+        QTimer::singleShot(0, this, &TrayStatusItem::refreshIcon);
+        break;
+    default:
+        break;
+    }
+    return false;
 }
 
 void TrayStatusItem::setMenu(const StatusMenu& menu)

@@ -1,7 +1,9 @@
 #pragma once
 // The program's tray icon: the keyboard glyph whose look and tooltip tell whether correction runs,
-// a short text drawn in its place for a moment, and the status menu, which the controller rebuilds
-// just before it opens. The menu is popped up by the program itself rather than handed to the
+// a short text shown beside it for a moment, and the status menu, which the controller rebuilds
+// just before it opens. The icon follows the panel: where the tray embeds it as a window of ours
+// (XEmbed), the panel's colour is read under it and the glyph inked to stand out, and the window
+// is kept square; where the tray draws it (StatusNotifierItem), the outlined glyph reads on both. The menu is popped up by the program itself rather than handed to the
 // tray, because a menu exported to the desktop's tray host loses the custom rows. While the menu is
 // open it is never rebuilt, which would close it under the pointer: its items are brought up to
 // date in place, and a change of its shape waits until it closes.
@@ -10,13 +12,14 @@
 #include "controller/StatusMenu.h"
 #include "ui/FlashLabel.h"
 
-#include <QImage>
 #include <QMenu>
 #include <QObject>
+#include <QPointer>
 #include <QSystemTrayIcon>
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kx {
@@ -25,13 +28,12 @@ class TrayStatusItem final : public QObject, public StatusItemView {
     Q_OBJECT
 
 public:
-    /// The side of the square images handed to the tray; the tray host scales them to its size.
-    static constexpr int iconSide = 64;
-
     explicit TrayStatusItem(QObject* parent = nullptr);
     ~TrayStatusItem() override;
 
     void showGlyph(const StatusGlyph& glyph) override;
+    /// Shows text in the label beside the icon and as its tooltip; the icon keeps the glyph, as
+    /// text drawn into a tray icon is too small to read.
     void showText(const std::string& text) override;
 
     /// Called just before the menu opens, so its content is current.
@@ -46,13 +48,16 @@ public:
     /// The label that shows a flash's text beside the icon.
     FlashLabel& flashLabel() { return m_flash; }
 
-    /// The glyph as the state asks for it, drawn from source (the monochrome image) in its tint, or
-    /// in the plain text colour when it has none; null when source is.
-    static QImage glyphImage(const QImage& source, const StatusGlyph& glyph, const QColor& textColor);
-    /// text drawn as large as fits into the icon's square.
-    static QImage textImage(const QString& text, const QColor& textColor);
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Draws the glyph for the panel's colour as it is now, when either has changed.
+    void refreshIcon();
+    /// The panel's colour under the icon; none while the tray has not placed it, or draws it itself.
+    std::optional<QColor> panelBackground() const;
+    /// Starts watching the window Qt embeds in an XEmbed tray, once it exists.
+    void watchEmbeddedWindow();
     void perform(const MenuCommand& command);
     void rebuild(const StatusMenu& menu);
     QAction* addItem(const MenuItem& item);
@@ -66,6 +71,11 @@ private:
     StatusMenu m_shown;
     std::vector<QAction*> m_actions;  // one per item of m_shown
     std::optional<StatusMenu> m_pending;
+    StatusGlyph m_glyph;
+    // The glyph and the panel's colour the icon was drawn for, so the regular refreshes leave an
+    // unchanged icon alone.
+    std::optional<std::pair<StatusGlyph, std::optional<QRgb>>> m_drawn;
+    QPointer<QWidget> m_embedded;
 };
 
 }  // namespace kx

@@ -1,0 +1,437 @@
+// The real program's tray icon on real panels: xfce4-panel's status tray, which draws the icon
+// itself (StatusNotifierItem over D-Bus), and trayer, which embeds the icon's window (XEmbed);
+// each with a dark and a light background, at scale 1 and 2. The icon must stand out from the
+// panel behind it, read from the screen, and keep a square shape.
+
+// gtest goes first: X11 defines None, which gtest uses as a name; Qt before X11 too, whose Bool
+// and Status macros Qt's headers meet.
+#include <gtest/gtest.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QRect>
+#include <QScreen>
+
+#include "DesktopSession.h"
+#include "TempFolder.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kx::test {
+namespace {
+
+enum class Tray { statusNotifier, xembed };
+
+struct PanelSetting {
+    const char* name;
+    Tray tray;
+    QColor background;
+};
+
+void PrintTo(const PanelSetting& setting, std::ostream* out)
+{
+    *out << setting.name;
+}
+
+// Measured here rather than taken from the program, so that a fault there cannot hide itself.
+double luminance(const QColor& c)
+{
+    const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+bool near(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) <= 6 && std::abs(a.green() - b.green()) <= 6 && std::abs(a.blue() - b.blue()) <= 6;
+}
+
+QImage grab(const QRect& area)
+{
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QColor median(const QImage& image)
+{
+    std::vector<QRgb> pixels;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            pixels.push_back(image.pixel(x, y));
+    const auto middle = pixels.begin() + static_cast<std::ptrdiff_t>(pixels.size() / 2);
+    std::ranges::nth_element(pixels, middle, {}, [](QRgb p) { return qGray(p); });
+    return QColor(*middle);
+}
+
+bool busNameOwned(const QString& name)
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
+}
+
+// The sizes of the pictures the program's status notifier item hands the panel.
+std::vector<QSize> statusNotifierPixmaps(pid_t pid)
+{
+    const QDBusMessage list = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+        "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get")
+        << "org.kde.StatusNotifierWatcher" << "RegisteredStatusNotifierItems");
+    if (list.type() != QDBusMessage::ReplyMessage)
+        return {};
+    std::vector<QSize> sizes;
+    for (const QString& item : list.arguments().at(0).value<QDBusVariant>().variant().toStringList()) {
+        // "service/path", or a bare service at the usual path; ours is owned by the program.
+        const qsizetype slash = item.indexOf('/');
+        const QString service = slash < 0 ? item : item.left(slash);
+        const QString path = slash < 0 ? QString("/StatusNotifierItem") : item.mid(slash);
+        const QDBusReply<uint> owner = QDBusConnection::sessionBus().interface()->servicePid(service);
+        if (!owner.isValid() || static_cast<pid_t>(owner.value()) != pid)
+            continue;
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "Get")
+            << "org.kde.StatusNotifierItem" << "IconPixmap");
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            continue;
+        const QDBusArgument pixmaps = reply.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+        pixmaps.beginArray();
+        while (!pixmaps.atEnd()) {
+            int width = 0;
+            int height = 0;
+            QByteArray bytes;
+            pixmaps.beginStructure();
+            pixmaps >> width >> height >> bytes;
+            pixmaps.endStructure();
+            sizes.emplace_back(width, height);
+        }
+        pixmaps.endArray();
+    }
+    return sizes;
+}
+
+// The size of our window that a tray has taken in: of class "Kestrelix", carrying the XEmbed
+// client's property.
+std::optional<QSize> embeddedIconWindow(Display* display, Window window)
+{
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count))
+        return std::nullopt;
+    const Atom xembedInfo = XInternAtom(display, "_XEMBED_INFO", False);
+    std::optional<QSize> found;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        XClassHint hint{};
+        if (XGetClassHint(display, children[i], &hint)) {
+            int properties = 0;
+            Atom* names = XListProperties(display, children[i], &properties);
+            const bool embedded = names && std::find(names, names + properties, xembedInfo) != names + properties;
+            XFree(names);
+            if (embedded && std::string(hint.res_class ? hint.res_class : "") == "Kestrelix") {
+                XWindowAttributes attributes{};
+                XGetWindowAttributes(display, children[i], &attributes);
+                found = QSize(attributes.width, attributes.height);
+            }
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        if (!found)
+            found = embeddedIconWindow(display, children[i]);
+    }
+    XFree(children);
+    return found;
+}
+
+std::optional<QSize> embeddedIconWindow()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return std::nullopt;
+    const auto found = embeddedIconWindow(display, DefaultRootWindow(display));
+    XCloseDisplay(display);
+    return found;
+}
+
+std::string firstExisting(const std::vector<std::string>& paths)
+{
+    for (const auto& path : paths)
+        if (std::filesystem::exists(path))
+            return path;
+    return {};
+}
+
+// What changed in the strip when the icon came: the icon's pixels and their bounding box. A
+// column changed from top to bottom is the panel's own (xfce's tray draws a rim once it has held
+// an item): an icon leaves the panel's padding above and below it.
+struct IconPixels {
+    std::vector<QColor> colours;
+    QRect box;
+};
+
+IconPixels iconPixels(const QImage& before, const QImage& after)
+{
+    const auto changed = [&](int x, int y) {
+        const QColor was(before.pixel(x, y));
+        const QColor is(after.pixel(x, y));
+        return std::max({std::abs(was.red() - is.red()), std::abs(was.green() - is.green()),
+                         std::abs(was.blue() - is.blue())}) > 8;
+    };
+    IconPixels icon;
+    for (int x = 0; x < after.width(); ++x) {
+        std::vector<int> rows;
+        for (int y = 0; y < after.height(); ++y)
+            if (changed(x, y))
+                rows.push_back(y);
+        if (static_cast<int>(rows.size()) == after.height())
+            continue;
+        for (const int y : rows) {
+            icon.colours.emplace_back(after.pixel(x, y));
+            icon.box |= QRect(x, y, 1, 1);
+        }
+    }
+    return icon;
+}
+
+class TrayOnPanelTest : public ::testing::TestWithParam<PanelSetting> {
+protected:
+    void SetUp() override
+    {
+        if (!DesktopSession::shared().ready())
+            GTEST_SKIP() << DesktopSession::shared().why();
+        std::filesystem::create_directories(m_home / "config/kestrelix");
+        std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
+    }
+    void TearDown() override
+    {
+        // The last started first: the program, then the panel, then its settings service.
+        for (auto it = m_started.rbegin(); it != m_started.rend(); ++it)
+            DesktopSession::shared().stop(*it);
+        // The next program must not find this panel's names on the bus: with a status notifier
+        // watcher there, Qt would not offer an XEmbed tray its icon.
+        EXPECT_TRUE(DesktopSession::waitFor(
+            [] { return !busNameOwned("org.kde.StatusNotifierWatcher") && !busNameOwned("org.xfce.Xfconf"); }, 10))
+            << "the panel's names stayed on the bus";
+    }
+
+    // Starts the panel of the setting and waits until it is drawn in its colour and its tray is
+    // there; the strip of screen it covers.
+    std::optional<QRect> startPanel(const PanelSetting& setting)
+    {
+        const QColor c = setting.background;
+        if (setting.tray == Tray::statusNotifier)
+            return startXfcePanel(c);
+        const QRect strip(0, 0, 200, 24);
+        char tint[16];
+        std::snprintf(tint, sizeof tint, "0x%02x%02x%02x", c.red(), c.green(), c.blue());
+        m_started.push_back(DesktopSession::shared().start(
+            {"trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
+             std::to_string(strip.width()), "--heighttype", "pixel", "--height", std::to_string(strip.height()),
+             "--tint", tint, "--transparent", "true", "--alpha", "0", "--SetDockType", "true"}));
+        if (!waitForTray(strip, c))
+            return std::nullopt;
+        return strip;
+    }
+
+    std::optional<QRect> startXfcePanel(const QColor& c)
+    {
+        const std::string xfconfd = firstExisting({"/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd",
+                                                   "/usr/lib/aarch64-linux-gnu/xfce4/xfconf/xfconfd",
+                                                   "/usr/lib/xfce4/xfconf/xfconfd", "/usr/libexec/xfconfd"});
+        if (xfconfd.empty()) {
+            ADD_FAILURE() << "xfconfd not found: is xfce4-panel installed (scripts/bootstrap)?";
+            return std::nullopt;
+        }
+        // One panel along the top, its status tray the only plugin, in the colour of the setting.
+        const auto folder = m_home / "xfce/xfce4/xfconf/xfce-perchannel-xml";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "xfce4-panel.xml") << R"(<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="26"/>
+      <property name="background-style" type="uint" value="1"/>
+      <property name="background-rgba" type="array">
+        <value type="double" value=")" << c.redF() << R"("/>
+        <value type="double" value=")" << c.greenF() << R"("/>
+        <value type="double" value=")" << c.blueF() << R"("/>
+        <value type="double" value="1"/>
+      </property>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+)";
+        // The settings service is started here, with the folder, before the panel asks for it:
+        // one started by the bus would read the user's own settings.
+        const std::vector<std::string> environment{"XDG_CONFIG_HOME=" + (m_home / "xfce").string()};
+        m_started.push_back(DesktopSession::shared().start({xfconfd}, environment));
+        if (!DesktopSession::waitFor([] { return busNameOwned("org.xfce.Xfconf"); }, 10)) {
+            ADD_FAILURE() << "xfconfd did not come on the bus";
+            return std::nullopt;
+        }
+        m_started.push_back(DesktopSession::shared().start({"xfce4-panel"}, environment));
+        const QRect strip(0, 0, QGuiApplication::primaryScreen()->geometry().width(), 26);
+        if (!DesktopSession::waitFor([] { return busNameOwned("org.kde.StatusNotifierWatcher"); }, 15)) {
+            ADD_FAILURE() << "the panel's status tray did not come on the bus";
+            return std::nullopt;
+        }
+        if (!waitForTray(strip, c))
+            return std::nullopt;
+        return strip;
+    }
+
+    bool waitForTray(const QRect& strip, const QColor& colour)
+    {
+        const bool drawn = DesktopSession::waitFor([&] { return near(median(grab(strip)), colour); }, 15);
+        if (!drawn)
+            ADD_FAILURE() << "the panel was not drawn in " << colour.name().toStdString() << "; the strip's colour is "
+                          << median(grab(strip)).name().toStdString() << " (is the panel installed? scripts/bootstrap)";
+        return drawn;
+    }
+
+    pid_t startKestrelix(int scale)
+    {
+        // Its settings, log and history under the test's home.
+        std::vector<std::string> environment{"XDG_CONFIG_HOME=" + (m_home / "config").string(),
+                                             "XDG_STATE_HOME=" + (m_home / "state").string(),
+                                             "XDG_DATA_HOME=" + (m_home / "data").string()};
+        environment.push_back("QT_SCALE_FACTOR=" + std::to_string(scale));
+        const pid_t pid = DesktopSession::shared().start({KX_EXECUTABLE}, environment);
+        m_started.push_back(pid);
+        return pid;
+    }
+
+    void stopKestrelix(pid_t pid)
+    {
+        DesktopSession::shared().stop(pid);
+        std::erase(m_started, pid);
+    }
+
+    // Waits for the icon to appear in strip and to stay the same for longer than the program's
+    // 2 s refresh, which redraws it for the panel it finds; the strip then.
+    static std::optional<QImage> settledIcon(const QRect& strip, const QImage& empty)
+    {
+        QImage last;
+        QElapsedTimer unchanged;
+        const bool settled = DesktopSession::waitFor(
+            [&] {
+                const QImage now = grab(strip);
+                if (now != last || iconPixels(empty, now).colours.empty()) {
+                    last = now;
+                    unchanged.start();
+                    return false;
+                }
+                return unchanged.elapsed() > 2500;
+            },
+            20);
+        return settled ? std::optional(last) : std::nullopt;
+    }
+
+    static void keepPicture(const QImage& strip, const QRect& icon, const std::string& name)
+    {
+        const char* folder = std::getenv("KX_UI_SHOTS");
+        if (!folder)
+            return;
+        std::filesystem::create_directories(folder);
+        const QRect around = icon.adjusted(-40, 0, 40, 0).intersected(strip.rect()) | QRect(0, 0, 1, strip.height());
+        strip.copy(around).save(QString::fromStdString((std::filesystem::path(folder) / (name + ".png")).string()));
+    }
+
+    TempFolder m_home{"kx-tray"};
+    std::vector<pid_t> m_started;
+};
+
+// At scale 1 and 2 the icon appears on the panel, at least a given share of its pixels stand out
+// from the panel at 3:1 or more, and its shape is square: the window a tray embeds, or every
+// picture handed to a tray that draws the icon. Where the program can read the panel (XEmbed),
+// the glyph's ink itself must stand out, so nearly all its pixels; where it cannot, the outline
+// carries it on a light panel, so a quarter.
+TEST_P(TrayOnPanelTest, IconStandsOutAndIsSquare)
+{
+    const PanelSetting setting = GetParam();
+    const auto strip = startPanel(setting);
+    ASSERT_TRUE(strip);
+    const QImage empty = grab(*strip);
+    const QColor panel = median(empty);
+
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        const pid_t app = startKestrelix(scale);
+        ASSERT_GT(app, 0);
+        const auto shown = settledIcon(*strip, empty);
+        ASSERT_TRUE(shown) << "no icon on the panel";
+        const IconPixels icon = iconPixels(empty, *shown);
+        keepPicture(*shown, icon.box, std::string("tray-") + setting.name + "-x" + std::to_string(scale));
+
+        const auto standing = std::ranges::count_if(icon.colours, [&](const QColor& c) { return contrast(c, panel) >= 3.0; });
+        const double share = static_cast<double>(standing) / static_cast<double>(icon.colours.size());
+        const double needed = setting.tray == Tray::xembed ? 0.8 : 0.25;
+        EXPECT_GE(share, needed) << standing << " of " << icon.colours.size() << " pixels stand out";
+        EXPECT_GE(standing, 40) << "too few pixels to make out a keyboard";
+        EXPECT_LE(icon.box.height(), strip->height());
+
+        if (setting.tray == Tray::xembed) {
+            const auto window = embeddedIconWindow();
+            ASSERT_TRUE(window) << "no window of ours in the tray";
+            EXPECT_EQ(window->width(), window->height());
+            EXPECT_LE(window->height(), strip->height());
+        } else {
+            const std::vector<QSize> pixmaps = statusNotifierPixmaps(app);
+            ASSERT_FALSE(pixmaps.empty()) << "no pictures on the status notifier item";
+            for (const QSize& size : pixmaps)
+                EXPECT_EQ(size.width(), size.height());
+        }
+        stopKestrelix(app);
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return iconPixels(empty, grab(*strip)).colours.empty(); }, 10))
+            << "the icon stayed after the program ended";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Panels, TrayOnPanelTest,
+                         ::testing::Values(PanelSetting{"xfce-dark", Tray::statusNotifier, QColor(0x1F, 0x1F, 0x24)},
+                                           PanelSetting{"xfce-light", Tray::statusNotifier, QColor(0xEB, 0xEB, 0xED)},
+                                           PanelSetting{"trayer-dark", Tray::xembed, QColor(0x1F, 0x1F, 0x24)},
+                                           PanelSetting{"trayer-light", Tray::xembed, QColor(0xEB, 0xEB, 0xED)}),
+                         [](const ::testing::TestParamInfo<PanelSetting>& info) {
+                             std::string name = info.param.name;
+                             std::ranges::replace(name, '-', '_');
+                             return name;
+                         });
+
+}  // namespace
+}  // namespace kx::test
