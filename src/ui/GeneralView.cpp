@@ -358,6 +358,10 @@ void GeneralView::confirmErase()
                                                "session log. This can't be undone."));
     confirm->setIcon(QMessageBox::Warning);
     QPushButton* erase = confirm->addButton(QStringLiteral("Erase Everything"), QMessageBox::DestructiveRole);
+    // Red, as a destructive answer is on every desktop.
+    QPalette red = erase->palette();
+    red.setColor(QPalette::ButtonText, SystemColors::red());
+    erase->setPalette(red);
     QPushButton* cancel = confirm->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     // Return must never erase: the harmless answer is the default.
     confirm->setDefaultButton(cancel);

@@ -298,6 +298,19 @@ TEST_F(GeneralViewTest, EraseEverythingAfterConfirmation)
     confirm = shownDialog<QMessageBox>("eraseConfirmation");
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->windowTitle(), "Erase all Kestrelix data?");
+    // The destructive answer is written in red, the harmless one is not.
+    const auto reddest = [](QWidget* button) {
+        const QImage picture = button->grab().toImage();
+        int most = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                most = std::max(most, c.red() - std::max(c.green(), c.blue()));
+            }
+        return most;
+    };
+    EXPECT_GT(reddest(buttonNamed(*confirm, "Erase Everything")), 100);
+    EXPECT_LT(reddest(buttonNamed(*confirm, "Cancel")), 40);
     buttonNamed(*confirm, "Erase Everything")->click();
     settle();
     Log::flush();
