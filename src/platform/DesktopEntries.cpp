@@ -161,7 +161,8 @@ std::optional<DesktopEntry> DesktopEntries::parse(std::string_view contents, std
     return DesktopEntry{.id = std::move(id),
                         .name = std::move(name),
                         .startupWMClass = value("StartupWMClass"),
-                        .program = execProgram(value("Exec"))};
+                        .program = execProgram(value("Exec")),
+                        .terminal = value("Terminal") == "true"};
 }
 
 void DesktopEntries::refreshIfChanged()
@@ -220,9 +221,10 @@ std::optional<DesktopEntry> DesktopEntries::match(const ApplicationClues& clues)
     }
     // A program name shared by several entries ("python3", "sh") names none of them.
     for (const auto& program : clues.programs) {
-        if (program.empty() || std::ranges::count(m_entries, program, &DesktopEntry::program) != 1)
+        const auto starts = [&program](const DesktopEntry& e) { return !e.terminal && e.program == program; };
+        if (program.empty() || std::ranges::count_if(m_entries, starts) != 1)
             continue;
-        if (auto entry = first([&](const auto& e) { return e.program == program; }))
+        if (auto entry = first(starts))
             return entry;
     }
     return std::nullopt;
@@ -247,7 +249,7 @@ std::optional<DesktopEntry> DesktopEntries::find(const std::string& appID)
     // As in match(): a program several entries start names none of them.
     std::optional<DesktopEntry> byProgram;
     for (const DesktopEntry& entry : m_entries) {
-        if (!same(entry.program))
+        if (entry.terminal || !same(entry.program))
             continue;
         if (byProgram)
             return std::nullopt;
