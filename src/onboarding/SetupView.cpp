@@ -169,8 +169,9 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(m_granted ? SystemColors::withAlpha(SystemColors::blue(), 0.35)
-                                      : SystemColors::withAlpha(SystemColors::label(this), 0.1),
+        // The outline draws the eye to the step left to do; a done step has its check mark.
+        painter.setPen(QPen(m_granted ? SystemColors::withAlpha(SystemColors::label(this), 0.1)
+                                      : SystemColors::withAlpha(SystemColors::blue(), 0.35),
                             1.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
@@ -241,9 +242,11 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
     content->addWidget(intro);
     m_accessibilityRow = new SetupStepRow(1, QStringLiteral("Accessibility"), QString::fromUtf8("How to Turn On…"),
                                           [this] { m_explain(platform::Permission::accessibility); }, this);
+    m_accessibilityRow->setObjectName(QStringLiteral("accessibilityStep"));
     content->addWidget(m_accessibilityRow);
     m_inputMonitoringRow = new SetupStepRow(2, QStringLiteral("Keyboard access"), QString::fromUtf8("What to Do…"),
                                             [this] { m_explain(platform::Permission::inputMonitoring); }, this);
+    m_inputMonitoringRow->setObjectName(QStringLiteral("keyboardStep"));
     content->addWidget(m_inputMonitoringRow);
     content->addWidget(makeInstructions());
     content->addStretch(1);
@@ -356,7 +359,6 @@ QWidget* SetupView::makeFooter()
     m_waiting = label({}, caption(), SystemColors::secondaryLabel(this), waiting);
     m_waiting->setWordWrap(true);
     waitingRow->addWidget(m_waiting, 1);
-    waitingRow->addStretch(1);
     m_footer->addWidget(waiting);
 
     auto* done = new Panel(SystemColors::withAlpha(SystemColors::blue(), 0.12), m_footer);

@@ -114,6 +114,13 @@ TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
     queue.advance(SetupModel::pollInterval);
     EXPECT_FALSE(shows(*window, "Waiting for"));
     EXPECT_EQ(focused(), QString::fromUtf8("What to Do…")) << "the focus leaves the step that is done";
+    // The blue outline marks the step left to do, not the one done.
+    const auto outlineBlue = [&](const char* step) {
+        const QImage row = window->findChild<QWidget*>(step)->grab().toImage();
+        const QColor edge = row.pixelColor(0, row.height() / 2);
+        return edge.blue() - edge.red();
+    };
+    EXPECT_GT(outlineBlue("keyboardStep"), outlineBlue("accessibilityStep") + 20);
     pressReturn(*window);
     EXPECT_TRUE(window->isVisible());
     shot(*window, "setup-one-granted");

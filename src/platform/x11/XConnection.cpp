@@ -66,9 +66,12 @@ Extensions probe(_XDisplay* display, std::vector<std::string>& missing)
     if (!XQueryExtension(display, "XTEST", &found.xtestOpcode, &event, &error) ||
         !XTestQueryExtension(display, &event, &error, &xtestMajor, &xtestMinor))
         missing.push_back("XTEST");
+    int recordOpcode = 0;
     int recordMajor = 0;
     int recordMinor = 0;
-    if (!XRecordQueryVersion(display, &recordMajor, &recordMinor))
+    // Asked of the server first: libXtst's RECORD calls print a line of their own when it is absent.
+    if (!XQueryExtension(display, "RECORD", &recordOpcode, &event, &error) ||
+        !XRecordQueryVersion(display, &recordMajor, &recordMinor))
         missing.push_back("RECORD");
     return found;
 }
