@@ -111,8 +111,16 @@ QString StatusBanner::text() const
 
 void StatusBanner::refresh()
 {
-    const RuntimeStatus& status = m_actions.runtimeStatus();
+    RuntimeStatus status = m_actions.runtimeStatus();
     m_kind = kind(status, m_actions.blockedForField());
+    // In the grace after the field is left its holder is no longer published; the banner keeps
+    // naming it, so that neither its text nor the page under it changes until it goes.
+    if (m_kind != Kind::field)
+        m_fieldHolder.clear();
+    else if (status.secureInputActive)
+        m_fieldHolder = status.secureInputHolder;
+    else
+        status.secureInputHolder = m_fieldHolder;
     setVisible(m_kind.has_value());
     if (!m_kind)
         return;

@@ -54,6 +54,7 @@ private:
 
     SettingsActions& m_actions;
     std::optional<Kind> m_kind;
+    std::string m_fieldHolder;  // who held the field, shown through the grace after it was left
     QColor m_color;
     QLabel* m_symbol;
     QLabel* m_title;

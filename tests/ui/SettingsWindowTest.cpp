@@ -177,6 +177,21 @@ TEST_F(StatusBannerTest, FollowsThePublishedState)
     EXPECT_TRUE(text->text().contains(QString::fromUtf8("while <b>Vault</b> holds")));
     EXPECT_FALSE(readsMarkup(*text));
 
+    // Left the field: through the grace the banner keeps its text, the holder's name included.
+    field.secureInputHolder = "KeePassXC";
+    bench.actions.publish(field, true);
+    const QString shown = banner.text();
+    RuntimeStatus left;
+    left.secureInputEndedAt = 10.0;
+    bench.actions.publish(left, true);
+    EXPECT_EQ(banner.text(), shown);
+    bench.actions.publish(left, false);
+    EXPECT_TRUE(banner.isHidden());
+    RuntimeStatus nextField;
+    nextField.secureInputActive = true;
+    bench.actions.publish(nextField, true);
+    EXPECT_FALSE(banner.text().contains("KeePassXC")) << "a later field names no earlier holder";
+
     RuntimeStatus stuck;
     stuck.secureInputStuck = true;
     bench.actions.publish(stuck);
