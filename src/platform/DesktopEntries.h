@@ -56,8 +56,8 @@ public:
     std::optional<DesktopEntry> match(const ApplicationClues& clues);
     /// The entry of the application known by appID: the entry of that id, else the one whose
     /// StartupWMClass, else the only one whose program, is appID (entries run in a terminal left
-    /// out, as in match()); case is ignored throughout, as
-    /// the same application goes by "XTerm" and "xterm". None when no entry has it. Thread-safe.
+    /// out, as in match()); case is ignored throughout, as the same application goes by "XTerm"
+    /// and "xterm". None when no entry has it. Thread-safe.
     std::optional<DesktopEntry> find(const std::string& appID);
 
 private:
