@@ -29,6 +29,7 @@
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XConnection.h"
 #include "engine/NgramModel.h"
+#include "stores/Permissions.h"
 #include "ui/HistoryWindow.h"
 #include "ui/MessageAlert.h"
 #include "ui/SuggestionPrompt.h"
@@ -98,8 +99,13 @@ int Application::run(int argc, char** argv)
         return 1;
     }
     const auto keyboard = platform::x11::X11Keyboard::open();
-    if (!keyboard)
-        std::cerr << "Kestrelix: the X11 display lacks XKB, XRecord or XTest; Kestrelix stays off\n";
+    if (!keyboard) {
+        std::string missing;
+        if (const auto display = platform::x11::openDisplay())
+            missing = Permissions::joinedNames(platform::x11::missingExtensions(display.get()));
+        std::cerr << "Kestrelix: the X11 display lacks " << (missing.empty() ? "its keyboard extensions" : missing)
+                  << "; Kestrelix stays off\n";
+    }
     QApplication app(argc, argv);
     app.setApplicationName("Kestrelix");
     app.setQuitOnLastWindowClosed(false);

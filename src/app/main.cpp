@@ -35,6 +35,12 @@ int runCommandLine(kx::CommandLineRun run, const std::vector<std::string>& argum
         kx::SelfTest::run(std::cout, sources);
         return 0;
     }
+    case kx::CommandLineRun::help:
+        std::cout << kx::LaunchOptions::usage(kx::Paths::shared());
+        return 0;
+    case kx::CommandLineRun::version:
+        std::cout << "kestrelix " KX_VERSION "\n";
+        return 0;
     case kx::CommandLineRun::none:
         break;
     }
@@ -46,6 +52,12 @@ int runCommandLine(kx::CommandLineRun run, const std::vector<std::string>& argum
 int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    // Refused before anything starts, as a mistyped option must not start the tray application.
+    if (const auto unknown = kx::LaunchOptions::unknownArgument(arguments)) {
+        std::cerr << "kestrelix: " << (unknown->starts_with('-') ? "unknown option" : "unexpected argument") << " '"
+                  << *unknown << "'\nTry 'kestrelix --help' for more information.\n";
+        return 2;
+    }
     const auto run = kx::LaunchOptions::commandLineRun(arguments);
     // A launch empties the log once it starts; what the settings log before that waits for it.
     if (run == kx::CommandLineRun::none)

@@ -7,8 +7,10 @@
 #include "controller/StatusItemView.h"
 #include "controller/WindowPresenter.h"
 #include "platform/Log.h"
+#include "stores/Permissions.h"
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace kx {
 
@@ -17,13 +19,15 @@ namespace {
 constexpr double flashDuration = 1.4;
 
 // On X11 the two permissions are parts of the desktop: the tooltip names the one that is missing.
-std::string offTooltip(bool accessibility, bool inputMonitoring)
+std::string offTooltip(bool accessibility, bool inputMonitoring, const std::vector<std::string>& missingForKeyboard)
 {
     if (!accessibility && !inputMonitoring)
-        return "Kestrelix is off — it needs the X keyboard extensions and the accessibility bus";
+        return "Kestrelix is off — it needs keyboard access and accessibility";
     if (!inputMonitoring)
-        return "Kestrelix is off — this display lacks the X keyboard extensions it needs";
-    return "Kestrelix is off — turn on the accessibility bus (Set up permissions… in this menu)";
+        return missingForKeyboard.empty()
+                   ? "Kestrelix is off — it has no keyboard access on this display"
+                   : "Kestrelix is off — this display lacks " + Permissions::joinedNames(missingForKeyboard);
+    return "Kestrelix is off — turn on accessibility (Set Up Kestrelix… in this menu)";
 }
 
 }  // namespace
@@ -36,12 +40,15 @@ void AppController::updateStatusGlyph()
     const bool inputMonitoring = m_services.permissions->isGranted(platform::Permission::inputMonitoring);
     StatusGlyph glyph;
     if (!accessibility || !inputMonitoring) {
-        glyph = {true, GlyphTint::orange, secureInputActive, offTooltip(accessibility, inputMonitoring)};
+        glyph = {true, GlyphTint::orange, secureInputActive,
+                 offTooltip(accessibility, inputMonitoring,
+                            m_services.permissions->missingParts(platform::Permission::inputMonitoring))};
     } else if (secureInputActive && status.secureInputStuck) {
         glyph = {false, GlyphTint::tertiaryLabel, true,
-                 "Secure input is held on by a bug in another app — log out and back in to clear it"};
+                 "The keyboard is held by a program that has quit — log out and back in to clear it"};
     } else if (secureInputActive) {
-        glyph = {false, GlyphTint::tertiaryLabel, true, "Kestrelix is off here — this is a secure text field"};
+        glyph = {false, GlyphTint::tertiaryLabel, true,
+                 "Kestrelix is paused here — a password field, or another program holding the keyboard"};
     } else {
         switch (behavior.correctionMode()) {
         case CorrectionMode::automatic:
@@ -68,7 +75,7 @@ void AppController::rebuildMenu()
     LanguageOracle* oracle = m_languageLoad.loading() ? nullptr : &frequency();
     statusItem->setMenu(StatusMenu::build(StatusMenu::capture(
         *m_services.permissions, *m_services.workspace, registry, oracle, policy, behavior.correctionMode(),
-        secureInputActive, secureInputHolder, status.secureInputStuck)));
+        secureInputActive, secureInputHolder, status.secureInputStuck, ::getpid())));
 }
 
 void AppController::performMenuCommand(const MenuCommand& command)

@@ -8,10 +8,12 @@
 
 namespace kx {
 
+class Paths;
+
 /// The drill's pace; the drill itself keeps it as Drill::Pace.
 enum class DrillPace { relaxed, fluent, hostile };
 
-enum class CommandLineRun { none, corpus, checkResources, selftest };
+enum class CommandLineRun { none, corpus, checkResources, selftest, help, version };
 
 struct LaunchOptions {
     /// --setup: show the walkthrough even when it was seen.
@@ -21,10 +23,16 @@ struct LaunchOptions {
 
     bool operator==(const LaunchOptions&) const = default;
 
-    /// The first of --corpus, --check-resources, --selftest found, in that order of precedence.
+    /// --help (or -h), then --version, then the first of --corpus, --check-resources, --selftest
+    /// found, in that order of precedence.
     static CommandLineRun commandLineRun(const std::vector<std::string>& arguments);
+    /// The first argument this program does not take, or none. Taken: the switches, the word after
+    /// --drill unless it is an option itself, and with --corpus a whole number (its scale).
+    static std::optional<std::string> unknownArgument(const std::vector<std::string>& arguments);
     /// The options of the application; a missing or unknown pace after --drill is hostile.
     static LaunchOptions fromArguments(const std::vector<std::string>& arguments);
+    /// What --help prints: how to start each run, and where the files are under paths.
+    static std::string usage(const Paths& paths);
 
     /// The process-wide options, written by main before the application starts and read after.
     static LaunchOptions& shared();

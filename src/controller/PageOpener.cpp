@@ -31,10 +31,11 @@ void PageOpener::openFile(const std::filesystem::path& file, const std::string& 
     });
 }
 
-void PageOpener::explainPermission(platform::Permission permission, std::string_view currentDesktop)
+void PageOpener::explainPermission(platform::Permission permission, const std::vector<std::string>& missing,
+                                   std::string_view currentDesktop)
 {
     if (permission == platform::Permission::inputMonitoring) {
-        explain("Kestrelix can’t see the keyboard on this display", std::string(Permissions::inputMonitoringSteps));
+        explain("Kestrelix can’t see the keyboard on this display", Permissions::keyboardAccessSteps(missing));
         return;
     }
     const std::string steps(Permissions::accessibilitySteps);
@@ -49,10 +50,10 @@ void PageOpener::explainPermission(platform::Permission permission, std::string_
                       });
 }
 
-void PageOpener::explainPermission(platform::Permission permission)
+void PageOpener::explainPermission(platform::Permission permission, const std::vector<std::string>& missing)
 {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-    explainPermission(permission, desktop ? desktop : "");
+    explainPermission(permission, missing, desktop ? desktop : "");
 }
 
 void PageOpener::offerToCopy(const std::string& message, const std::string& lead, const std::string& copied,

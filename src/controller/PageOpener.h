@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kx {
 
@@ -26,10 +27,12 @@ public:
     /// Opens file with its default application; on failure shows its path with a button that
     /// copies it. what names the file in the message ("the log file").
     void openFile(const std::filesystem::path& file, const std::string& what);
-    /// How to grant permission here. currentDesktop: $XDG_CURRENT_DESKTOP ("ubuntu:GNOME").
-    void explainPermission(platform::Permission permission, std::string_view currentDesktop);
+    /// How to grant permission here; missing: what the desktop lacks for it (Permissions::
+    /// missingParts). currentDesktop: $XDG_CURRENT_DESKTOP ("ubuntu:GNOME").
+    void explainPermission(platform::Permission permission, const std::vector<std::string>& missing,
+                           std::string_view currentDesktop);
     /// The same on the desktop this process runs on.
-    void explainPermission(platform::Permission permission);
+    void explainPermission(platform::Permission permission, const std::vector<std::string>& missing);
 
     /// value with all but RFC 3986's unreserved characters (and those in alsoKept) percent-encoded.
     static std::string percentEncoded(std::string_view value, std::string_view alsoKept = {});

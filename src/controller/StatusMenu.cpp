@@ -5,6 +5,7 @@
 #include "engine/LayoutRegistry.h"
 #include "platform/Permissions.h"
 #include "platform/Workspace.h"
+#include "stores/Permissions.h"
 #include "stores/PolicyStore.h"
 
 namespace kx {
@@ -38,12 +39,19 @@ MenuItem quitItem()
 
 void addPermissionsForm(std::vector<MenuItem>& items, const StatusMenuState& state)
 {
-    items.push_back(disabled("Kestrelix — not running"));
+    // The program runs; what it lacks keeps the corrector off.
+    items.push_back(disabled("Kestrelix — off"));
     items.push_back(separator());
-    items.push_back(disabled("Permissions needed"));
-    items.push_back(action("Set up permissions…", MenuAction::openSetup, "dialog-password"));
+    items.push_back(disabled("What Kestrelix needs"));
+    items.push_back(action("Set Up Kestrelix…", MenuAction::openSetup, "dialog-password"));
     items.push_back(disabled(state.accessibility ? "  Accessibility ✓" : "  Accessibility — not yet"));
-    items.push_back(disabled(state.inputMonitoring ? "  Input Monitoring ✓" : "  Input Monitoring — not yet"));
+    // Keyboard access cannot come later in this X session: the row says what the server lacks.
+    std::string keyboard = "  Keyboard access ✓";
+    if (!state.inputMonitoring)
+        keyboard = state.missingForKeyboard.empty()
+                       ? "  Keyboard access — not on this display"
+                       : "  Keyboard access — this display lacks " + Permissions::joinedNames(state.missingForKeyboard);
+    items.push_back(disabled(keyboard));
     items.push_back(separator());
     items.push_back(quitItem());
 }
@@ -102,11 +110,12 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
 StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform::Workspace& workspace,
                                     const LayoutRegistry& registry, LanguageOracle* frequency,
                                     PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
-                                    const std::string& secureInputHolder, bool secureInputStuck)
+                                    const std::string& secureInputHolder, bool secureInputStuck, int ownPid)
 {
     StatusMenuState state{
         .accessibility = permissions.isGranted(platform::Permission::accessibility),
         .inputMonitoring = permissions.isGranted(platform::Permission::inputMonitoring),
+        .missingForKeyboard = permissions.missingParts(platform::Permission::inputMonitoring),
         .secureInputActive = secureInputActive,
         .secureInputHolder = secureInputHolder,
         .secureInputStuck = secureInputStuck,
@@ -122,8 +131,9 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
     if (const auto current = registry.currentLayout())
         state.currentLayoutID = current->id;
 
+    // Our own window in front is no application to switch correction for.
     const auto front = workspace.frontApplication();
-    if (front && !front->id.empty()) {
+    if (front && !front->id.empty() && front->pid != ownPid) {
         const std::string name = front->name.empty() ? front->id : front->name;
         policy.note(front->id, name);
         const bool alwaysOff = policy.isAlwaysOff(front->id);

@@ -90,24 +90,26 @@ struct StatusMenuState {
 
     bool accessibility = false;
     bool inputMonitoring = false;
+    std::vector<std::string> missingForKeyboard;  // what the display lacks for keyboard access
     bool secureInputActive = false;
     std::string secureInputHolder;
     bool secureInputStuck = false;
     CorrectionMode correctionMode = CorrectionMode::automatic;
     std::vector<Layout> layouts;  // in registry order
     std::optional<std::string> currentLayoutID;
-    std::optional<FrontApp> frontApp;  // only an application with an id
+    std::optional<FrontApp> frontApp;  // only an application with an id, never this process
 };
 
 class StatusMenu {
 public:
     /// Reads the state from the desktop and the controller's parts. Notes the front application's
-    /// name in the policy store, as showing it in the menu remembers it. Without a frequency oracle
-    /// (the languages are still loading) no layout counts as checkable.
+    /// name in the policy store, as showing it in the menu remembers it; a front window of ownPid
+    /// (this process) is left out. Without a frequency oracle (the languages are still loading)
+    /// no layout counts as checkable.
     static StatusMenuState capture(platform::Permissions& permissions, platform::Workspace& workspace,
                                    const LayoutRegistry& registry, LanguageOracle* frequency,
                                    PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
-                                   const std::string& secureInputHolder, bool secureInputStuck);
+                                   const std::string& secureInputHolder, bool secureInputStuck, int ownPid);
     /// The permissions form when either permission is missing, else the full menu.
     static StatusMenu build(const StatusMenuState& state);
     /// Two letters of a script ("AB", "אב"), the badge of a layout whose language has a dictionary.

@@ -8,7 +8,8 @@ SetupModel::SetupModel(MainQueue& main, platform::Permissions& permissions)
     : m_main(main),
       m_permissions(permissions),
       m_accessibility(permissions.isGranted(Permission::accessibility)),
-      m_inputMonitoring(permissions.isGranted(Permission::inputMonitoring))
+      m_inputMonitoring(permissions.isGranted(Permission::inputMonitoring)),
+      m_missingForKeyboard(permissions.missingParts(Permission::inputMonitoring))
 {
 }
 
@@ -28,10 +29,13 @@ void SetupModel::refresh()
 {
     const bool accessibility = m_permissions.isGranted(Permission::accessibility);
     const bool inputMonitoring = m_permissions.isGranted(Permission::inputMonitoring);
-    if (accessibility == m_accessibility && inputMonitoring == m_inputMonitoring)
+    auto missingForKeyboard = m_permissions.missingParts(Permission::inputMonitoring);
+    if (accessibility == m_accessibility && inputMonitoring == m_inputMonitoring &&
+        missingForKeyboard == m_missingForKeyboard)
         return;
     m_accessibility = accessibility;
     m_inputMonitoring = inputMonitoring;
+    m_missingForKeyboard = std::move(missingForKeyboard);
     changed.notify();
 }
 

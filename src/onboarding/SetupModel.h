@@ -7,6 +7,8 @@
 #include "platform/Permissions.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kx {
 
@@ -19,6 +21,8 @@ public:
 
     bool accessibility() const { return m_accessibility; }
     bool inputMonitoring() const { return m_inputMonitoring; }
+    /// What the display lacks for keyboard access (the extensions' names); empty while granted.
+    const std::vector<std::string>& missingForKeyboard() const { return m_missingForKeyboard; }
     bool polling() const { return m_timer != nullptr; }
 
     /// Reads both at once, then every pollInterval until stopPolling().
@@ -34,6 +38,7 @@ private:
     platform::Permissions& m_permissions;
     bool m_accessibility;
     bool m_inputMonitoring;
+    std::vector<std::string> m_missingForKeyboard;
     std::unique_ptr<TimerHandle> m_timer;
 };
 

@@ -1,6 +1,7 @@
 #include "onboarding/SetupView.h"
 
 #include "onboarding/Spinner.h"
+#include "stores/Permissions.h"
 #include "ui/Assets.h"
 #include "ui/BetaBadge.h"
 #include "ui/SystemColors.h"
@@ -146,11 +147,11 @@ public:
         m_detail->setWordWrap(true);
         texts->addWidget(m_detail);
         layout->addLayout(texts, 1);
-        auto* explainButton = new QPushButton(button, this);
-        explainButton->setFont(Typography::font(11));
-        explainButton->setAutoDefault(false);
-        connect(explainButton, &QPushButton::clicked, this, std::move(explain));
-        layout->addWidget(explainButton, 0, Qt::AlignTop);
+        m_button = new QPushButton(button, this);
+        m_button->setFont(Typography::font(11));
+        m_button->setAutoDefault(false);
+        connect(m_button, &QPushButton::clicked, this, std::move(explain));
+        layout->addWidget(m_button, 0, Qt::AlignTop);
     }
 
     void setGranted(bool granted, const QString& detail)
@@ -161,14 +162,16 @@ public:
         update();
     }
     bool granted() const { return m_granted; }
+    QPushButton* button() const { return m_button; }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(m_granted ? SystemColors::withAlpha(SystemColors::blue(), 0.35)
-                                      : SystemColors::withAlpha(SystemColors::label(this), 0.1),
+        // The outline draws the eye to the step left to do; a done step has its check mark.
+        painter.setPen(QPen(m_granted ? SystemColors::withAlpha(SystemColors::label(this), 0.1)
+                                      : SystemColors::withAlpha(SystemColors::blue(), 0.35),
                             1.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
@@ -177,6 +180,7 @@ protected:
 private:
     StepMark* m_mark = nullptr;
     QLabel* m_detail = nullptr;
+    QPushButton* m_button = nullptr;
     bool m_granted = false;
 };
 
@@ -231,16 +235,18 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
     content->setContentsMargins(20, 20, 20, 20);
     content->setSpacing(14);
     QLabel* intro = label(QStringLiteral("Kestrelix watches your typing and rewrites words you started in the wrong "
-                                         "keyboard layout. For that it needs two things from your desktop: the X "
-                                         "server's keyboard extensions and the accessibility bus."),
+                                         "keyboard layout. For that it needs two things from your desktop: keyboard "
+                                         "access through the X server and the accessibility bus."),
                           callout(), SystemColors::secondaryLabel(this), this);
     intro->setWordWrap(true);
     content->addWidget(intro);
     m_accessibilityRow = new SetupStepRow(1, QStringLiteral("Accessibility"), QString::fromUtf8("How to Turn On…"),
                                           [this] { m_explain(platform::Permission::accessibility); }, this);
+    m_accessibilityRow->setObjectName(QStringLiteral("accessibilityStep"));
     content->addWidget(m_accessibilityRow);
-    m_inputMonitoringRow = new SetupStepRow(2, QStringLiteral("Input Monitoring"), QString::fromUtf8("What to Do…"),
+    m_inputMonitoringRow = new SetupStepRow(2, QStringLiteral("Keyboard access"), QString::fromUtf8("What to Do…"),
                                             [this] { m_explain(platform::Permission::inputMonitoring); }, this);
+    m_inputMonitoringRow->setObjectName(QStringLiteral("keyboardStep"));
     content->addWidget(m_inputMonitoringRow);
     content->addWidget(makeInstructions());
     content->addStretch(1);
@@ -253,16 +259,37 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
 
 SetupView::~SetupView() = default;
 
-QString SetupView::detail(platform::Permission permission, bool granted)
+QString SetupView::detail(platform::Permission permission, bool granted, const std::vector<std::string>& missing)
 {
     if (permission == platform::Permission::accessibility)
         return granted ? QStringLiteral("The accessibility bus is on: Kestrelix can read the text before the cursor "
                                         "to check each correction.")
                        : QString::fromUtf8("Missing: the accessibility bus (AT-SPI) is off, so Kestrelix can’t read "
                                            "the text before the cursor. Turn it on, then restart your applications.");
-    return granted ? QStringLiteral("The X server has the keyboard extensions Kestrelix needs to see and type keys.")
-                   : QString::fromUtf8("Missing: this display lacks the X keyboard extensions (XKB, XTEST, RECORD) "
-                                       "that let Kestrelix see keys. Log in to an Xorg session.");
+    if (granted)
+        return QStringLiteral("The X server has the XKB, XTEST and RECORD extensions Kestrelix needs to see and "
+                              "type keys.");
+    if (missing.empty())
+        return QString::fromUtf8("Missing: Kestrelix can’t use the keyboard extensions of this display. Only a "
+                                 "new X11 session can change that.");
+    return QStringLiteral("Missing: this display lacks %1, which Kestrelix needs to see and type keys. Only a new "
+                          "X11 session can add %2.")
+        .arg(QString::fromStdString(Permissions::joinedNames(missing)),
+             missing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+}
+
+QString SetupView::footerText(bool accessibility, bool keyboard, const std::vector<std::string>& missing)
+{
+    if (!keyboard)
+        return missing.empty()
+                   ? QString::fromUtf8("Kestrelix can’t start in this X session. Log in to a new X11 session, "
+                                       "then start it there.")
+                   : QString::fromUtf8("Kestrelix can’t start in this X session: it lacks %1. Log in to a new X11 "
+                                       "session, then start it there.")
+                         .arg(QString::fromStdString(Permissions::joinedNames(missing)));
+    if (!accessibility)
+        return QString::fromUtf8("Waiting for accessibility — Kestrelix starts the moment it’s on.");
+    return QString::fromUtf8("Kestrelix is running — look for its keyboard icon in the panel’s tray.");
 }
 
 QWidget* SetupView::makeHeader()
@@ -284,7 +311,7 @@ QWidget* SetupView::makeHeader()
     wordmarkRow->addWidget(new BetaBadge(bar), 0, Qt::AlignVCenter);
     wordmarkRow->addStretch(1);
     titles->addLayout(wordmarkRow);
-    titles->addWidget(label(QStringLiteral("Set up permissions"), caption(), SystemColors::secondaryLabel(this), bar));
+    titles->addWidget(label(QStringLiteral("What Kestrelix needs"), caption(), SystemColors::secondaryLabel(this), bar));
     row->addLayout(titles, 1);
     return bar;
 }
@@ -295,7 +322,8 @@ QWidget* SetupView::makeInstructions()
     // where the two switches are on X11.
     const std::array<QString, 3> lines = {
         QString::fromUtf8("<b>How to Turn On…</b> shows where your desktop turns on <b>accessibility</b>."),
-        QStringLiteral("Input Monitoring needs an <b>X11</b> session; <b>Wayland</b> is not supported yet."),
+        QStringLiteral("Keyboard access needs an <b>X11</b> session whose server has XKB, XTEST and RECORD; "
+                       "<b>Wayland</b> is not supported yet."),
         QStringLiteral("Back here, each row turns into a <b>check mark</b> as soon as its part is there."),
     };
     auto* panel = new Panel(SystemColors::withAlpha(SystemColors::label(this), 0.04), this);
@@ -326,10 +354,11 @@ QWidget* SetupView::makeFooter()
     auto* waitingRow = new QHBoxLayout(waiting);
     waitingRow->setContentsMargins(2, 0, 2, 0);
     waitingRow->setSpacing(7);
-    waitingRow->addWidget(new Spinner(14, waiting));
-    waitingRow->addWidget(label(QStringLiteral("Waiting for both permissions — Kestrelix starts the moment they're on."),
-                                caption(), SystemColors::secondaryLabel(this), waiting));
-    waitingRow->addStretch(1);
+    m_spinner = new Spinner(14, waiting);
+    waitingRow->addWidget(m_spinner);
+    m_waiting = label({}, caption(), SystemColors::secondaryLabel(this), waiting);
+    m_waiting->setWordWrap(true);
+    waitingRow->addWidget(m_waiting, 1);
     m_footer->addWidget(waiting);
 
     auto* done = new Panel(SystemColors::withAlpha(SystemColors::blue(), 0.12), m_footer);
@@ -341,8 +370,7 @@ QWidget* SetupView::makeFooter()
     texts->setSpacing(0);
     texts->addWidget(
         label(QStringLiteral("You're all set"), callout(QFont::DemiBold), SystemColors::label(this), done));
-    QLabel* running = label(QStringLiteral("Kestrelix is running — look for the keyboard in the menu bar."), caption(),
-                            SystemColors::secondaryLabel(this), done);
+    QLabel* running = label(footerText(true, true, {}), caption(), SystemColors::secondaryLabel(this), done);
     running->setWordWrap(true);
     texts->addWidget(running);
     doneRow->addLayout(texts, 1);
@@ -359,13 +387,24 @@ QWidget* SetupView::makeFooter()
 
 void SetupView::follow()
 {
-    m_accessibilityRow->setGranted(m_model.accessibility(),
-                                   detail(platform::Permission::accessibility, m_model.accessibility()));
-    m_inputMonitoringRow->setGranted(m_model.inputMonitoring(),
-                                     detail(platform::Permission::inputMonitoring, m_model.inputMonitoring()));
-    const bool allSet = m_model.accessibility() && m_model.inputMonitoring();
+    const bool accessibility = m_model.accessibility();
+    const bool keyboard = m_model.inputMonitoring();
+    const auto& missing = m_model.missingForKeyboard();
+    m_accessibilityRow->setGranted(accessibility, detail(platform::Permission::accessibility, accessibility, {}));
+    m_inputMonitoringRow->setGranted(keyboard, detail(platform::Permission::inputMonitoring, keyboard, missing));
+    const bool allSet = accessibility && keyboard;
     m_footer->setCurrentIndex(allSet ? 1 : 0);
+    m_waiting->setText(footerText(accessibility, keyboard, missing));
+    // Only accessibility can come while the window is open; what the X server lacks cannot.
+    m_spinner->setVisible(keyboard && !accessibility);
     m_done->setDefault(allSet);
+    // The keyboard focus goes to what is left to do, never to a step already done.
+    if (!accessibility)
+        m_accessibilityRow->button()->setFocus();
+    else if (!keyboard)
+        m_inputMonitoringRow->button()->setFocus();
+    else
+        m_done->setFocus();
 }
 
 void SetupView::keyPressEvent(QKeyEvent* event)

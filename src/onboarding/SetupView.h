@@ -12,7 +12,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+class QLabel;
 class QPushButton;
 class QStackedWidget;
 
@@ -30,8 +32,11 @@ public:
     /// explain tells how to get a permission on this desktop; model must outlive the view.
     SetupView(SetupModel& model, std::function<void(platform::Permission)> explain, QWidget* parent = nullptr);
 
-    /// What a permission's row says: what it is for, and what is missing when it is not granted.
-    static QString detail(platform::Permission permission, bool granted);
+    /// What a permission's row says: what it is for, and what is missing when it is not granted;
+    /// missing names what the display lacks for keyboard access.
+    static QString detail(platform::Permission permission, bool granted, const std::vector<std::string>& missing);
+    /// The footer's line: what Kestrelix is waiting for, or that this session cannot give it.
+    static QString footerText(bool accessibility, bool keyboard, const std::vector<std::string>& missing);
     ~SetupView() override;
 
     /// The footer's "Done".
@@ -51,6 +56,8 @@ private:
     SetupStepRow* m_accessibilityRow = nullptr;
     SetupStepRow* m_inputMonitoringRow = nullptr;
     QStackedWidget* m_footer = nullptr;
+    QWidget* m_spinner = nullptr;
+    QLabel* m_waiting = nullptr;
     QPushButton* m_done = nullptr;
     std::unique_ptr<Subscription> m_subscription;
 };

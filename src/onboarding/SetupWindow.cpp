@@ -26,8 +26,10 @@ SetupWindow::~SetupWindow() = default;
 void SetupWindow::show()
 {
     if (!m_view) {
-        m_view = std::make_unique<SetupView>(
-            m_model, [this](platform::Permission permission) { m_pages.explainPermission(permission); });
+        m_view = std::make_unique<SetupView>(m_model, [this](platform::Permission permission) {
+            const bool keyboard = permission == platform::Permission::inputMonitoring;
+            m_pages.explainPermission(permission, keyboard ? m_model.missingForKeyboard() : std::vector<std::string>{});
+        });
         m_view->setWindowTitle(QStringLiteral("Kestrelix Setup — Beta"));
         WindowPlacement::prepare(*m_view);
         m_view->onDone = [this] { m_view->close(); };

@@ -421,7 +421,7 @@ void WalkthroughStage::paintPermissions(QPainter& painter)
     paintPermissionRow(painter, permissionRowRect(0), QStringLiteral("Accessibility"),
                        QStringLiteral("So it can replace the word"), m_accessibility.value());
     painter.fillRect(QRectF(panel.left(), permissionRowRect(0).bottom(), panel.width(), 1), primary(0.12));
-    paintPermissionRow(painter, permissionRowRect(1), QStringLiteral("Input Monitoring"),
+    paintPermissionRow(painter, permissionRowRect(1), QStringLiteral("Keyboard access"),
                        QStringLiteral("So it can spot the mistake"), m_inputMonitoring.value());
 }
 

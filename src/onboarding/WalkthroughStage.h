@@ -34,7 +34,7 @@ public:
     void follow();
 
     QRectF modeButtonRect(WalkStep step) const;
-    /// 0: Accessibility, 1: Input Monitoring; empty off the permissions step.
+    /// 0: Accessibility, 1: keyboard access; empty off the permissions step.
     QRectF permissionRowRect(int row) const;
     QSize sizeHint() const override;
 

@@ -20,7 +20,7 @@ WalkthroughWindow& WalkthroughWindow::shared()
 
 WalkthroughWindow::WalkthroughWindow(MainQueue& main, platform::Permissions& permissions,
                                      PageOpener& pages, Defaults& defaults)
-    : m_model(main, permissions), m_pages(pages), m_defaults(defaults)
+    : m_model(main, permissions), m_permissions(permissions), m_pages(pages), m_defaults(defaults)
 {
 }
 
@@ -33,7 +33,9 @@ void WalkthroughWindow::show()
 {
     if (!m_view) {
         m_view = std::make_unique<WalkthroughView>(
-            m_model, [this](platform::Permission permission) { m_pages.explainPermission(permission); });
+            m_model, [this](platform::Permission permission) {
+                m_pages.explainPermission(permission, m_permissions.missingParts(permission));
+            });
         m_view->setWindowTitle(QStringLiteral("Kestrelix"));
         m_view->resize(WalkthroughView::openWidth, WalkthroughView::openHeight);
         WindowPlacement::prepare(*m_view);

@@ -44,6 +44,7 @@ protected:
 
 private:
     WalkthroughModel m_model;
+    platform::Permissions& m_permissions;
     PageOpener& m_pages;
     Defaults& m_defaults;
     std::unique_ptr<WalkthroughView> m_view;

@@ -175,7 +175,8 @@ std::optional<DesktopEntry> DesktopEntries::parse(std::string_view contents, std
                         .name = std::move(name),
                         .startupWMClass = value("StartupWMClass"),
                         .program = execProgram(value("Exec")),
-                        .terminal = hasCategory(value("Categories"), "TerminalEmulator")};
+                        .terminal = hasCategory(value("Categories"), "TerminalEmulator"),
+                        .runsInTerminal = value("Terminal") == "true"};
 }
 
 void DesktopEntries::refreshIfChanged()
@@ -234,9 +235,10 @@ std::optional<DesktopEntry> DesktopEntries::match(const ApplicationClues& clues)
     }
     // A program name shared by several entries ("python3", "sh") names none of them.
     for (const auto& program : clues.programs) {
-        if (program.empty() || std::ranges::count(m_entries, program, &DesktopEntry::program) != 1)
+        const auto starts = [&program](const DesktopEntry& e) { return !e.runsInTerminal && e.program == program; };
+        if (program.empty() || std::ranges::count_if(m_entries, starts) != 1)
             continue;
-        if (auto entry = first([&](const auto& e) { return e.program == program; }))
+        if (auto entry = first(starts))
             return entry;
     }
     return std::nullopt;
@@ -261,7 +263,7 @@ std::optional<DesktopEntry> DesktopEntries::find(const std::string& appID)
     // As in match(): a program several entries start names none of them.
     std::optional<DesktopEntry> byProgram;
     for (const DesktopEntry& entry : m_entries) {
-        if (!same(entry.program))
+        if (entry.runsInTerminal || !same(entry.program))
             continue;
         if (byProgram)
             return std::nullopt;

@@ -22,6 +22,8 @@ struct DesktopEntry {
     std::string program;
     /// Categories holds TerminalEmulator: the desktop itself knows the application as a terminal.
     bool terminal = false;
+    /// Terminal=true: the program runs inside a terminal, so no window is ever its own.
+    bool runsInTerminal = false;
     bool operator==(const DesktopEntry&) const = default;
 };
 
@@ -49,12 +51,15 @@ public:
     /// One entry from a file's contents; none when it is not a visible application entry.
     static std::optional<DesktopEntry> parse(std::string_view contents, std::string id, std::string_view locale);
 
-    /// The entry of the application, or none. The folders are read again when one of them changed.
+    /// The entry of the application, or none. By program only the one entry that starts it, and
+    /// never an entry run in a terminal: a window of python3 is some script's, not the entry
+    /// "Python (v3.11)" of the interpreter. The folders are read again when one of them changed.
     /// Thread-safe.
     std::optional<DesktopEntry> match(const ApplicationClues& clues);
     /// The entry of the application known by appID: the entry of that id, else the one whose
-    /// StartupWMClass, else the only one whose program, is appID; case is ignored throughout, as
-    /// the same application goes by "XTerm" and "xterm". None when no entry has it. Thread-safe.
+    /// StartupWMClass, else the only one whose program, is appID (entries run in a terminal left
+    /// out, as in match()); case is ignored throughout, as the same application goes by "XTerm"
+    /// and "xterm". None when no entry has it. Thread-safe.
     std::optional<DesktopEntry> find(const std::string& appID);
 
 private:

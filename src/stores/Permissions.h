@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kx {
 
@@ -24,11 +25,12 @@ public:
         "   gsettings set org.gnome.desktop.interface toolkit-accessibility true\n\n"
         "• On any desktop: add the line QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 to "
         "~/.config/environment.d/accessibility.conf (or export it in ~/.profile), then log out and back in.";
-    /// X11 has no switch for watching keys: what is missing is the server's, and so is the remedy.
-    static constexpr std::string_view inputMonitoringSteps =
-        "To see and type keys, Kestrelix needs the X server's XKB, XTEST and RECORD extensions, and "
-        "this display lacks one of them. Xorg has all three: log in to an Xorg (X11) session. Wayland "
-        "sessions are not supported yet.";
+    /// What to do when keyboard access is missing. X11 has no switch for watching keys: what is
+    /// missing is the server's, and only a new session can bring it. missing names the absent
+    /// extensions; empty when they cannot be told.
+    static std::string keyboardAccessSteps(const std::vector<std::string>& missing);
+    /// "RECORD", "XTEST and RECORD", "XKB, XTEST and RECORD".
+    static std::string joinedNames(const std::vector<std::string>& names);
 
     /// Opens url with the desktop's default handler; a text that is not a URL does nothing.
     /// failed as in Workspace::open.

@@ -42,13 +42,35 @@ void SoundPrefs::preview()
     }
 }
 
-const std::vector<std::string>& SoundPrefs::available()
+const std::vector<SoundChoice>& SoundPrefs::eventSounds()
 {
-    static const std::vector<std::string> names = availableIn(platform::Sound::themeFolder);
-    return names;
+    // Short notices of the freedesktop naming spec, the default first.
+    static const std::vector<SoundChoice> sounds = {
+        {"message", "Message"},
+        {"complete", "Complete"},
+        {"bell", "Bell"},
+        {"dialog-information", "Information"},
+        {"message-new-instant", "Instant message"},
+        {"window-attention", "Attention"},
+        {"window-question", "Question"},
+        {"dialog-warning", "Warning"},
+        {"audio-volume-change", "Volume change"},
+        {"camera-shutter", "Camera shutter"},
+        {"screen-capture", "Screen capture"},
+        {"trash-empty", "Trash emptied"},
+        {"device-added", "Device added"},
+        {"service-login", "Log in"},
+    };
+    return sounds;
 }
 
-std::vector<std::string> SoundPrefs::availableIn(const std::filesystem::path& folder)
+const std::vector<SoundChoice>& SoundPrefs::available()
+{
+    static const std::vector<SoundChoice> sounds = availableIn(platform::Sound::themeFolder);
+    return sounds;
+}
+
+std::vector<SoundChoice> SoundPrefs::availableIn(const std::filesystem::path& folder)
 {
     std::vector<std::string> names;
     std::error_code error;
@@ -58,15 +80,25 @@ std::vector<std::string> SoundPrefs::availableIn(const std::filesystem::path& fo
         if (std::find(std::begin(kinds), std::end(kinds), file.extension().string()) == std::end(kinds))
             continue;
         std::error_code ignored;
-        if (it->is_regular_file(ignored) && !file.stem().empty())
+        if (it->is_regular_file(ignored))
             names.push_back(file.stem().string());
     }
+    std::vector<SoundChoice> found;
+    for (const SoundChoice& sound : eventSounds())
+        if (std::find(names.begin(), names.end(), sound.name) != names.end())
+            found.push_back(sound);
     // Names every freedesktop theme has, so a picker still offers the default sound.
-    if (names.empty())
-        return {"bell", "message", "complete", "dialog-information"};
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    return names;
+    if (found.empty())
+        return {eventSounds().begin(), eventSounds().begin() + 4};
+    return found;
+}
+
+std::string SoundPrefs::label(const std::string& name)
+{
+    for (const SoundChoice& sound : eventSounds())
+        if (sound.name == name)
+            return sound.label;
+    return name;
 }
 
 }  // namespace kx

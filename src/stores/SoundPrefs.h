@@ -12,6 +12,14 @@
 
 namespace kx {
 
+/// A sound the swap may play: its theme name and the name a user reads.
+struct SoundChoice {
+    std::string name;
+    std::string label;
+
+    bool operator==(const SoundChoice&) const = default;
+};
+
 class SoundPrefs {
 public:
     static constexpr const char* enabledKey = "kestrelix.swapSound";
@@ -33,11 +41,16 @@ public:
     /// Plays the chosen sound from its start; a name the theme lacks plays nothing.
     void preview();
 
-    /// The sounds of the theme folder, sorted; computed once.
-    static const std::vector<std::string>& available();
-    /// The sound names in folder: its .oga, .ogg and .wav files without the extension, sorted and
-    /// without repeats; four common theme names when the folder cannot be listed or has none.
-    static std::vector<std::string> availableIn(const std::filesystem::path& folder);
+    /// The event sounds a user would pick for a swap, in the order offered. The theme's other
+    /// sounds (speaker tests, ring tones, alarms, errors) are not.
+    static const std::vector<SoundChoice>& eventSounds();
+    /// The event sounds of the theme folder; computed once.
+    static const std::vector<SoundChoice>& available();
+    /// The event sounds that folder holds as .oga, .ogg or .wav files, in eventSounds' order; the
+    /// first four when the folder cannot be listed or holds none of them.
+    static std::vector<SoundChoice> availableIn(const std::filesystem::path& folder);
+    /// The readable name of a sound; the theme name itself for one that is not an event sound.
+    static std::string label(const std::string& name);
 
     Signal<bool> enabledChanged;
     Signal<std::string> nameChanged;

@@ -167,6 +167,16 @@ void AppsView::rebuild()
         toggle->onChange = [this, ids = listed.ids](bool on) { setEnabled(on, ids); };
         controlled->addRow(row(listed, toggle));
     }
+    // While every listed application is locked the section would be an empty box: say why.
+    if (controllable().empty()) {
+        auto* none = new QLabel(QStringLiteral("Apps appear here once Kestrelix has run in them."));
+        none->setFont(FormSection::captionFont());
+        none->setWordWrap(true);
+        QPalette palette = none->palette();
+        palette.setColor(QPalette::WindowText, SystemColors::secondaryLabel(this));
+        none->setPalette(palette);
+        controlled->addRow(none);
+    }
     sections->addWidget(controlled);
 
     for (const ListedApp& listed : m_apps) {

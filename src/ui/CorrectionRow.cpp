@@ -66,7 +66,7 @@ void CorrectionRow::Thumb::paintEvent(QPaintEvent*)
 
 CorrectionRow::CorrectionRow(const CorrectionRecord& rec, bool showThumbs, std::function<void(Rating)> rate,
                              QWidget* parent)
-    : QWidget(parent)
+    : QWidget(parent), m_recordID(rec.id)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -46,6 +46,8 @@ public:
     /// The hour and minute of at, in the user's time zone and locale.
     static QString timeText(std::chrono::system_clock::time_point at);
 
+    /// The record shown.
+    const Uuid& recordID() const { return m_recordID; }
     /// The up and down thumbs; null without thumbs.
     Thumb* thumbUp() const { return m_up; }
     Thumb* thumbDown() const { return m_down; }
@@ -53,6 +55,7 @@ public:
     QLabel* wordsLabel() const { return m_words; }
 
 private:
+    Uuid m_recordID;
     Thumb* m_up = nullptr;
     Thumb* m_down = nullptr;
     QLabel* m_words = nullptr;

@@ -13,7 +13,8 @@ namespace kx {
 DrillSheet::DrillSheet(LayoutRegistry& registry, const DrillViewFactory& makeDrillView, QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Drill"));
+    // A window of its own on Linux: its title names the program in the task list.
+    setWindowTitle(QString::fromUtf8("Kestrelix — Typing Drill"));
     setWindowModality(Qt::WindowModal);
     setFixedSize(sheetWidth, sheetHeight);
 

@@ -13,6 +13,8 @@ class EmptyState : public QWidget {
 public:
     EmptyState(std::string symbol, const QString& title, const QString& description, QWidget* parent = nullptr);
 
+    const QString& title() const { return m_title; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

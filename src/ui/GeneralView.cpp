@@ -171,10 +171,10 @@ QWidget* GeneralView::buildForm()
     soundSection->addRow(FormSection::labeledRow(m_soundSwitch->accessibleName(), m_soundSwitch));
     m_soundPicker = new QComboBox;
     WheelGuard::install(m_soundPicker);
-    for (const std::string& name : SoundPrefs::available())
-        m_soundPicker->addItem(QString::fromStdString(name));
+    for (const SoundChoice& choice : SoundPrefs::available())
+        m_soundPicker->addItem(QString::fromStdString(choice.label), QString::fromStdString(choice.name));
     connect(m_soundPicker, &QComboBox::activated, this, [this, &sound](int chosen) {
-        const std::string name = m_soundPicker->itemText(chosen).toStdString();
+        const std::string name = m_soundPicker->itemData(chosen).toString().toStdString();
         if (name == sound.name())
             return;
         sound.setName(name);
@@ -358,6 +358,10 @@ void GeneralView::confirmErase()
                                                "session log. This can't be undone."));
     confirm->setIcon(QMessageBox::Warning);
     QPushButton* erase = confirm->addButton(QStringLiteral("Erase Everything"), QMessageBox::DestructiveRole);
+    // Red, as a destructive answer is on every desktop.
+    QPalette red = erase->palette();
+    red.setColor(QPalette::ButtonText, SystemColors::red());
+    erase->setPalette(red);
     QPushButton* cancel = confirm->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     // Return must never erase: the harmless answer is the default.
     confirm->setDefaultButton(cancel);
@@ -433,8 +437,12 @@ void GeneralView::refreshSound()
 {
     const SoundPrefs& sound = *m_context.sound;
     m_soundSwitch->setChecked(sound.enabled());
-    // A stored name the theme lacks selects nothing.
-    m_soundPicker->setCurrentIndex(m_soundPicker->findText(QString::fromStdString(sound.name())));
+    // A stored sound that is not offered (chosen before, or written by hand) is shown as it is,
+    // so the picker never claims another sound plays.
+    const QString stored = QString::fromStdString(sound.name());
+    if (m_soundPicker->findData(stored) < 0)
+        m_soundPicker->addItem(QString::fromStdString(SoundPrefs::label(sound.name())), stored);
+    m_soundPicker->setCurrentIndex(m_soundPicker->findData(stored));
     m_soundPicker->setEnabled(sound.enabled());
     m_preview->setEnabled(sound.enabled());
 }

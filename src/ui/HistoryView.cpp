@@ -20,6 +20,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+
+#include <optional>
+#include <utility>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -177,6 +180,12 @@ bool HistoryView::showsEmptyState() const
     return m_list && qobject_cast<EmptyState*>(m_list);
 }
 
+QString HistoryView::emptyStateTitle() const
+{
+    const auto* empty = qobject_cast<EmptyState*>(m_list);
+    return empty ? empty->title() : QString();
+}
+
 void HistoryView::scheduleRebuild()
 {
     if (m_rebuildScheduled)
@@ -219,14 +228,31 @@ void HistoryView::rebuildTiles()
 
 void HistoryView::rebuildList()
 {
+    // A rating rebuilds the rows under the user: the thumb that had the keyboard focus keeps it,
+    // where Qt would hand it on to the next widget, the settings window's tab bar.
+    std::optional<std::pair<Uuid, Rating>> focusedThumb;
+    if (QWidget* focused = window()->focusWidget(); m_list && m_list->isAncestorOf(focused)) {
+        const auto* thumb = dynamic_cast<const CorrectionRow::Thumb*>(focused);
+        const auto* row = thumb ? qobject_cast<const CorrectionRow*>(thumb->parentWidget()) : nullptr;
+        if (row)
+            focusedThumb = {row->recordID(), thumb->rating()};
+    }
     if (m_list) {
         m_listHolder->removeWidget(m_list);
         m_list->hide();
         m_list->deleteLater();
     }
     if (m_store.records().empty()) {
-        m_list = new EmptyState("text.cursor", QStringLiteral("No corrections yet"),
-                                QStringLiteral("Every layout fix Kestrelix makes will appear here."), this);
+        // The totals count every fix, the list only those made in troubleshooting mode: after
+        // earlier fixes "No corrections yet" would contradict the tiles above it.
+        const bool fixedBefore = m_store.lifetimeWordsFixed() > 0;
+        m_list = fixedBefore ? new EmptyState("text.cursor", QStringLiteral("No corrections recorded"),
+                                              QStringLiteral("The totals above count every fix. This list keeps "
+                                                             "the fixes made while Troubleshooting mode is on."),
+                                              this)
+                             : new EmptyState("text.cursor", QStringLiteral("No corrections yet"),
+                                              QStringLiteral("Every layout fix Kestrelix makes will appear here."),
+                                              this);
         m_listHolder->addWidget(m_list);
         return;
     }
@@ -254,6 +280,14 @@ void HistoryView::rebuildList()
     scroll->setWidget(content);
     m_list = scroll;
     m_listHolder->addWidget(m_list);
+    if (!focusedThumb)
+        return;
+    for (CorrectionRow* row : rows())
+        if (row->recordID() == focusedThumb->first && row->thumbUp()) {
+            (focusedThumb->second == Rating::up ? row->thumbUp() : row->thumbDown())->setFocus();
+            return;
+        }
+    setFocus();
 }
 
 void HistoryView::rate(const CorrectionRecord& record, Rating requested)

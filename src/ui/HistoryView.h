@@ -73,6 +73,8 @@ public:
     /// The rows shown, in order.
     std::vector<CorrectionRow*> rows() const;
     bool showsEmptyState() const;
+    /// The empty state's title; empty while records show.
+    QString emptyStateTitle() const;
     QPushButton* clearButton() const { return m_clear; }
     /// Shown in troubleshooting mode only.
     QPushButton* copyButton() const { return m_copy; }

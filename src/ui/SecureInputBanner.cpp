@@ -51,7 +51,7 @@ void insertSymbol(QTextCursor& cursor, std::string_view name, const QColor& colo
 
 QString SecureInputBanner::shortName(const std::string& holder)
 {
-    const std::string name = holder.empty() ? "another app" : holder;
+    const std::string name = holder.empty() ? "another program" : holder;
     const auto characters = text::characters(name);
     if (characters.size() < 33)
         return QString::fromStdString(name);
@@ -70,14 +70,14 @@ SecureInputBanner::SecureInputBanner(const std::string& holder, bool stuck, QWid
     // Text goes in through a cursor, never as markup: an application's name is shown as it is.
     QTextCursor cursor(&m_text);
     if (stuck) {
-        const QString name = holder.empty() ? QString("an app") : QString::fromStdString(holder);
+        const QString name = holder.empty() ? QString("a program") : QString::fromStdString(holder);
         const QTextCharFormat title = format(12.5, QFont::DemiBold, label);
         const QString warning = QString::fromUtf8("⚠️");
         insertSymbol(cursor, "exclamationmark.triangle.fill", SystemColors::orange(), warning, title);
-        cursor.insertText(QStringLiteral(" Secure input held "), title);
+        cursor.insertText(QStringLiteral(" Keyboard held "), title);
         insertSymbol(cursor, "exclamationmark.triangle.fill", SystemColors::orange(), warning, title);
         cursor.insertBlock();
-        cursor.insertText("A bug in " + name + " left it on and it blocks Kestrelix in every app.",
+        cursor.insertText("A bug in " + name + " left the keyboard held, and it blocks Kestrelix in every app.",
                           format(12, QFont::Normal, label));
         cursor.insertBlock();
         cursor.insertBlock();
@@ -86,7 +86,7 @@ SecureInputBanner::SecureInputBanner(const std::string& holder, bool stuck, QWid
     } else {
         const QTextCharFormat body = format(12, QFont::Normal, label);
         insertSymbol(cursor, "lock.fill", label, QString::fromUtf8("🔒"), body);
-        cursor.insertText(" Secure input. Access blocked by " + shortName(holder) + ".", body);
+        cursor.insertText(" Paused while " + shortName(holder) + " holds the keyboard.", body);
     }
     const int h = std::max(int(std::ceil(m_text.size().height())) + 2 * verticalInset, minimumHeight);
     // The text keeps its width; in a wider menu only the box grows.

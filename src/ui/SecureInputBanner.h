@@ -1,7 +1,7 @@
 #pragma once
-// The red banner at the top of the status menu while Secure Input is on: keyboard access is
-// blocked, and by which application; or, when the holder has quit, that it is stuck until the
-// user logs out. Built once per menu from two values; no interaction.
+// The red banner at the top of the status menu while a password field or another program holds
+// the keyboard: Kestrelix is paused, and by which application; or, when the holder has quit, that
+// it is stuck until the user logs out. Built once per menu from two values; no interaction.
 
 #include <QTextDocument>
 #include <QWidget>

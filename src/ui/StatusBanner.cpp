@@ -72,18 +72,19 @@ StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& stat
     const QString name = QString::fromStdString(status.secureInputHolder);
     switch (kind) {
     case Kind::permissions:
-        return {"exclamationmark.triangle.fill", SystemColors::orange(), QString::fromUtf8("Kestrelix isn’t running"),
-                "It needs the X server's keyboard extensions and the accessibility bus before it can watch "
-                "typing or fix a word."};
+        // The program runs; only the corrector is off.
+        return {"exclamationmark.triangle.fill", SystemColors::orange(), QStringLiteral("Kestrelix is off"),
+                "It needs keyboard access and accessibility before it can watch typing or fix a word."};
     case Kind::stuck:
-        return {"exclamationmark.triangle.fill", SystemColors::red(), "Secure input held",
-                "A bug in " + (name.isEmpty() ? QString("an app") : name) +
-                    " left Secure Input on, and it blocks Kestrelix in every app. To clear it: log out of "
+        return {"exclamationmark.triangle.fill", SystemColors::red(), "Keyboard held",
+                "A bug in " + (name.isEmpty() ? QString("a program") : name) +
+                    " left the keyboard held, and it blocks Kestrelix in every app. To clear it: log out of "
                     "your desktop session, then log back in."};
     case Kind::field:
         return {"lock.fill", SystemColors::red(), "Off for this text field",
-                QString::fromUtf8("This is a secure field — a password or PIN box") +
-                    (name.isEmpty() ? QString() : QString::fromUtf8(" — held by ") + name) +
+                (name.isEmpty() ? QStringLiteral("Paused while a password field or another program holds the keyboard")
+                                : "Paused while " + name +
+                                      " holds the keyboard (a password field, or a program that took the keyboard)") +
                     QString::fromUtf8(". Kestrelix gets no keystrokes here and can’t change anything in it, by design.")};
     case Kind::unsaved: {
         // The first file is enough: the others are nearly always on the same full or locked disk.
@@ -126,9 +127,17 @@ QString StatusBanner::text() const
 
 void StatusBanner::refresh()
 {
-    const RuntimeStatus& status = m_actions.runtimeStatus();
+    RuntimeStatus status = m_actions.runtimeStatus();
     const std::vector<UnsavedFiles::Failure> unsaved = m_unsaved.failures();
     m_kind = kind(status, m_actions.blockedForField(), unsaved);
+    // In the grace after the field is left its holder is no longer published; the banner keeps
+    // naming it, so that neither its text nor the page under it changes until it goes.
+    if (m_kind != Kind::field)
+        m_fieldHolder.clear();
+    else if (status.secureInputActive)
+        m_fieldHolder = status.secureInputHolder;
+    else
+        status.secureInputHolder = m_fieldHolder;
     setVisible(m_kind.has_value());
     if (!m_kind)
         return;

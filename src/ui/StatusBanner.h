@@ -61,6 +61,7 @@ private:
     SettingsActions& m_actions;
     UnsavedFiles& m_unsaved;
     std::optional<Kind> m_kind;
+    std::string m_fieldHolder;  // who held the field, shown through the grace after it was left
     QColor m_color;
     QLabel* m_symbol;
     QLabel* m_title;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -144,6 +145,70 @@ TEST(CommandLine, SecondInstanceSaysSoAndExits)
         test::runCommand("DISPLAY='" + display + "' '" + std::string(KX_EXECUTABLE) + "' --setup 2>&1 >/dev/null");
     EXPECT_EQ(second.status, 0);
     EXPECT_EQ(second.output, "Kestrelix: another instance is already running \u2014 exiting\n");
+}
+
+// --help and --version answer on standard output and exit 0, with or without a display, and never
+// start the tray application (a display that does not exist would make it fail instead).
+TEST(CommandLine, HelpAndVersionAnswerAndExit)
+{
+    const std::string exe = "'" + std::string(KX_EXECUTABLE) + "'";
+    for (const char* environment : {"env -u DISPLAY", "DISPLAY=:kx-none"}) {
+        const Outcome help = test::runCommand(std::string(environment) + " XDG_STATE_HOME=/kx/state " + exe +
+                                              " --setup --help 2>&1");
+        EXPECT_EQ(help.status, 0) << environment;
+        EXPECT_TRUE(help.output.starts_with("Usage: kestrelix")) << help.output;
+        for (const char* part : {"--corpus", "--check-resources", "--selftest", "--drill", "--setup",
+                                 "/kx/state/kestrelix/kestrelix.log"})
+            EXPECT_NE(help.output.find(part), std::string::npos) << part;
+
+        const Outcome version = test::runCommand(std::string(environment) + " " + exe + " --version 2>&1");
+        EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.output, "kestrelix " KX_VERSION "\n");
+    }
+}
+
+// A mistyped option is refused with status 2 and a message on standard error, before any run or
+// the application starts: not even a valid run beside it goes ahead.
+TEST(CommandLine, UnknownOptionIsRefused)
+{
+    const std::string exe = "'" + std::string(KX_EXECUTABLE) + "'";
+    for (const char* arguments : {"--corpsu", "--selftest --corpsu", "-x"}) {
+        const Outcome out = test::runCommand("DISPLAY=:kx-none " + exe + " " + arguments + " 2>/dev/null");
+        EXPECT_EQ(out.status, 2) << arguments;
+        EXPECT_EQ(out.output, "") << arguments;
+    }
+    const Outcome err = test::runCommand("DISPLAY=:kx-none " + exe + " --corpsu 2>&1 >/dev/null");
+    EXPECT_EQ(err.output, "kestrelix: unknown option '--corpsu'\nTry 'kestrelix --help' for more information.\n");
+    const Outcome stray = test::runCommand("DISPLAY=:kx-none " + exe + " corpus 2>&1 >/dev/null");
+    EXPECT_EQ(stray.status, 2);
+    EXPECT_EQ(stray.output.substr(0, stray.output.find('\n')), "kestrelix: unexpected argument 'corpus'");
+}
+
+// Which arguments the program takes: the switches, a pace after --drill, a scale with --corpus.
+TEST(LaunchOptionsTest, UnknownArgument)
+{
+    struct Row {
+        std::vector<std::string> arguments;
+        std::optional<std::string> unknown;
+    };
+    const Row rows[] = {
+        {{}, std::nullopt},
+        {{"--drill", "slow", "--setup"}, std::nullopt},
+        {{"--drill", "--setup"}, std::nullopt},
+        {{"--drill", "--fast"}, "--fast"},
+        {{"--corpus", "3"}, std::nullopt},
+        {{"3", "--corpus"}, std::nullopt},
+        {{"--selftest", "3"}, "3"},
+        {{"--corpus", "3x"}, "3x"},
+        {{"--setup", "--Setup"}, "--Setup"},
+        {{"--help", "--verbose"}, "--verbose"},
+        {{"-"}, "-"},
+        {{"--setup", "extra"}, "extra"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(LaunchOptions::unknownArgument(row.arguments), row.unknown) << ::testing::PrintToString(row.arguments);
+    EXPECT_EQ(LaunchOptions::commandLineRun({"--corpus", "--version", "-h"}), CommandLineRun::help);
+    EXPECT_EQ(LaunchOptions::commandLineRun({"--selftest", "--version"}), CommandLineRun::version);
 }
 
 // Launch options: --drill takes the next argument as its pace, anything else is hostile.

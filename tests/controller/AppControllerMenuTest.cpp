@@ -18,7 +18,8 @@ TEST_F(StatusMenuScenario, SecureInputReachesGlyphAndMenu)
     desk.secureInput().turnOn(400);
     queue.advance(2.0);
     EXPECT_TRUE(app.secureInputActive);
-    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off here — this is a secure text field");
+    EXPECT_EQ(statusItem.glyph->tooltip,
+              "Kestrelix is paused here — a password field, or another program holding the keyboard");
     EXPECT_TRUE(statusItem.glyph->appearsDisabled);
     EXPECT_EQ(statusItem.menu.items.front().kind, MenuItem::Kind::secureInputBanner);
     EXPECT_EQ(statusItem.menu.items.front().holder, "Text Editor");
@@ -73,12 +74,14 @@ TEST_F(StatusMenuScenario, PermissionFormUntilGranted)
     desk.permissions().inputMonitoring = false;
     desk.permissions().accessibility = false;
     startIn(CorrectionMode::automatic);
-    EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — not running");
-    EXPECT_EQ(statusItem.glyph->tooltip,
-              "Kestrelix is off — it needs the X keyboard extensions and the accessibility bus");
+    EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — off");
+    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off — it needs keyboard access and accessibility");
     desk.permissions().accessibility = true;
     queue.advance(2.0);
-    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off — this display lacks the X keyboard extensions it needs");
+    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off — this display lacks RECORD");
+    desk.permissions().missingExtensions = {"XTEST", "RECORD"};
+    queue.advance(2.0);
+    EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off — this display lacks XTEST and RECORD");
     desk.permissions().inputMonitoring = true;
     queue.advance(2.0);
     EXPECT_EQ(statusItem.menu.items.front().title, "CORRECTION");

@@ -38,13 +38,13 @@ TEST(PageOpenerDesktop, GnomeIsFoundInTheList)
 
 TEST_F(PageOpenerTest, AccessibilityOnGnomeOpensItsHelp)
 {
-    pages.explainPermission(platform::Permission::accessibility, "ubuntu:GNOME");
+    pages.explainPermission(platform::Permission::accessibility, {}, "ubuntu:GNOME");
     queue.advance(0.1);
     EXPECT_EQ(workspace.openedUrls(), std::vector<std::string>{std::string(Permissions::accessibilityPane)});
     EXPECT_TRUE(alerts.shown.empty());
 
     workspace.opensFail = true;
-    pages.explainPermission(platform::Permission::accessibility, "GNOME");
+    pages.explainPermission(platform::Permission::accessibility, {}, "GNOME");
     queue.advance(0.1);
     ASSERT_EQ(alerts.shown.size(), 1u) << "the steps when the help cannot be opened";
     EXPECT_EQ(alerts.shown[0].informativeText, std::string(Permissions::accessibilitySteps));
@@ -52,15 +52,30 @@ TEST_F(PageOpenerTest, AccessibilityOnGnomeOpensItsHelp)
 
 TEST_F(PageOpenerTest, ElsewhereTheStepsShow)
 {
-    pages.explainPermission(platform::Permission::accessibility, "KDE");
-    pages.explainPermission(platform::Permission::inputMonitoring, "ubuntu:GNOME");
+    pages.explainPermission(platform::Permission::accessibility, {}, "KDE");
+    pages.explainPermission(platform::Permission::inputMonitoring, {"RECORD"}, "ubuntu:GNOME");
     queue.advance(0.1);
     EXPECT_TRUE(workspace.openedUrls().empty());
     ASSERT_EQ(alerts.shown.size(), 2u);
     EXPECT_EQ(alerts.shown[0].informativeText, std::string(Permissions::accessibilitySteps));
     EXPECT_NE(alerts.shown[0].informativeText.find("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"), std::string::npos);
-    EXPECT_EQ(alerts.shown[1].informativeText, std::string(Permissions::inputMonitoringSteps));
+    EXPECT_EQ(alerts.shown[1].informativeText, Permissions::keyboardAccessSteps({"RECORD"}));
     EXPECT_EQ(alerts.shown[1].buttons, std::vector<std::string>{"Close"});
+}
+
+// The keyboard steps name exactly the extensions the display lacks, and that a new session is the
+// only way to get them.
+TEST(KeyboardAccessSteps, NameWhatIsMissing)
+{
+    EXPECT_EQ(Permissions::joinedNames({"RECORD"}), "RECORD");
+    EXPECT_EQ(Permissions::joinedNames({"XTEST", "RECORD"}), "XTEST and RECORD");
+    EXPECT_EQ(Permissions::joinedNames({"XKB", "XTEST", "RECORD"}), "XKB, XTEST and RECORD");
+
+    const std::string record = Permissions::keyboardAccessSteps({"RECORD"});
+    EXPECT_NE(record.find("This display lacks RECORD,"), std::string::npos) << record;
+    EXPECT_NE(record.find("new X11 session"), std::string::npos) << record;
+    const std::string unknown = Permissions::keyboardAccessSteps({});
+    EXPECT_EQ(unknown.find("lacks"), std::string::npos) << "nothing is named that was not found missing";
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ protected:
         registry.refresh();
         return lines(StatusMenu::build(StatusMenu::capture(desk.permissions(), desk.workspace(), registry, &oracle,
                                                            policy, CorrectionMode::ask, secureInput, "Passwords",
-                                                           stuck)));
+                                                           stuck, ownPid)));
     }
 
     void bringToFront(const sim::SimApplication& app)
@@ -82,15 +82,25 @@ protected:
     PolicyStore policy{defaults, desk.workspace()};
     LayoutRegistry registry{desk.inputSources()};
     ListedLanguages oracle{{"en", "he"}};
+    static constexpr int ownPid = 4242;
 };
 
-// With Input Monitoring missing the menu only leads to the setup and tells which permission is there.
+// With keyboard access missing the menu only leads to the setup, tells which part is there and
+// names exactly what the display lacks; the program runs, so it is "off", never "not running".
 TEST_F(StatusMenuTest, MissingPermissionShowsTheSetupForm)
 {
     desk.permissions().inputMonitoring = false;
-    EXPECT_EQ(menu(), (std::vector<std::string>{"Kestrelix — not running (off)", "---", "Permissions needed (off)",
-                                                "Set up permissions…", "  Accessibility ✓ (off)",
-                                                "  Input Monitoring — not yet (off)", "---", "Quit Kestrelix"}));
+    desk.permissions().missingExtensions = {"XTEST", "RECORD"};
+    EXPECT_EQ(menu(), (std::vector<std::string>{"Kestrelix — off (off)", "---", "What Kestrelix needs (off)",
+                                                "Set Up Kestrelix…", "  Accessibility ✓ (off)",
+                                                "  Keyboard access — this display lacks XTEST and RECORD (off)", "---",
+                                                "Quit Kestrelix"}));
+
+    desk.permissions().inputMonitoring = true;
+    desk.permissions().accessibility = false;
+    const auto lines = menu();
+    EXPECT_EQ(lines[4], "  Accessibility — not yet (off)");
+    EXPECT_EQ(lines[5], "  Keyboard access ✓ (off)");
 }
 
 // The full form in order: the banner while Secure Input is on, the current layout checked, each
@@ -124,6 +134,12 @@ TEST_F(StatusMenuTest, FrontApplicationLine)
     bringToFront({.id = "", .name = "xeyes", .pid = 700});
     ASSERT_TRUE(desk.workspace().frontApplication());
     EXPECT_EQ(menu().back(), "Quit Kestrelix");
+
+    // Kestrelix's own window in front: no switch for it, and it is not remembered as an application.
+    bringToFront({.id = "kestrelix", .name = "Kestrelix", .pid = ownPid});
+    EXPECT_EQ(menu().back(), "Quit Kestrelix");
+    const auto known = policy.knownApps();
+    EXPECT_FALSE(std::ranges::any_of(known, [](const AppInfo& app) { return app.id == "kestrelix"; }));
 }
 
 }  // namespace

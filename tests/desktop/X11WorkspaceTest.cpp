@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
@@ -107,6 +108,26 @@ TEST_F(X11WorkspaceTest, TerminalUnderAnotherClassIsKnownByItsEntry)
                        std::make_shared<DesktopEntries>(std::vector{m_entries.path()}, std::string()));
     EXPECT_TRUE(policy.isAlwaysOff(front->id));
     EXPECT_FALSE(policy.isCorrectionAllowed(front->id));
+}
+
+// A GTK script run by the Python interpreter is named by its window's WM_CLASS, never by the
+// interpreter's own entry, which runs it in a terminal ("Python (v3.11)" on Debian).
+TEST_F(X11WorkspaceTest, ScriptIsNotNamedAfterItsInterpreter)
+{
+    const std::string interpreter = std::filesystem::canonical("/usr/bin/python3").filename().string();
+    std::ofstream(m_entries / "debian-python.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Python (interpreter)\nExec=/usr/bin/" << interpreter
+        << "\nTerminal=true\nNoDisplay=true\n";
+    auto workspace = makeWorkspace();
+    const pid_t script = DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE}, {}, true);
+    m_started.push_back(script);
+    ASSERT_GT(script, 0);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return frontIs(*workspace, script); }, 10));
+    const auto front = workspace->frontApplication();
+    EXPECT_EQ(front->executable.filename(), interpreter);
+    EXPECT_NE(front->name, "Python (interpreter)");
+    EXPECT_FALSE(front->name.empty());
+    EXPECT_EQ(front->name, front->id) << "the WM_CLASS class names it";
 }
 
 // Another application coming to the front is announced once, on the main thread's loop.

@@ -33,7 +33,7 @@ TEST(DesktopEntries, ParsesTheMainGroup)
                                              "Exec=other\n",
                                              "org.gnome.gedit", "de_AT");
     ASSERT_TRUE(entry);
-    EXPECT_EQ(*entry, (DesktopEntry{"org.gnome.gedit", "Texteditor", "Gedit", "gedit"}));
+    EXPECT_EQ(*entry, (DesktopEntry{"org.gnome.gedit", "Texteditor", "Gedit", "gedit", false}));
     EXPECT_EQ(DesktopEntries::parse("[Desktop Entry]\nType=Application\nName=X\nName[de]=Y\n", "x", "")->name, "X");
 }
 
@@ -102,10 +102,18 @@ TEST_F(DesktopEntriesMatch, OnlyRegularEntriesOfSaneSizeAreRead)
     EXPECT_EQ(entries().match({.wmClass = "Fifo"}), std::nullopt);
 }
 
-// A program that several entries start (an interpreter) names none of them.
+// A program that several entries start (an interpreter) names none of them, nor does the one entry
+// that runs it in a terminal (Debian's "Python (v3.11)"): a GTK script run by python3.11 is no
+// interpreter window, and is named by its own WM class instead.
 TEST_F(DesktopEntriesMatch, SharedProgramIsNoClue)
 {
     EXPECT_FALSE(entries().match({.programs = {"python3"}}));
+    writeEntry(system / "debian-python.desktop", "[Desktop Entry]\nType=Application\nName=Python (v3.11)\n"
+                                                 "Exec=/usr/bin/python3.11\nTerminal=true\nNoDisplay=true\n");
+    auto all = entries();
+    EXPECT_FALSE(all.match({.wmClass = "Kxgtk", .wmInstance = "kxgtk", .programs = {"python3.11", "python3"}}));
+    EXPECT_FALSE(all.find("python3.11"));
+    EXPECT_EQ(all.find("debian-python")->name, "Python (v3.11)") << "its own id still finds it";
 }
 
 // The user's entry hides the system's of the same id, even when it hides the application.

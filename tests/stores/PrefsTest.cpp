@@ -114,20 +114,32 @@ TEST(Prefs, PreviewRestartsAndFollowsTheName)
     EXPECT_EQ(defaults.string(SoundPrefs::nameKey), "missing");
 }
 
-// The theme folder lists its sound files by name, sorted; without any, the fallback names.
-TEST(Prefs, AvailableSoundsComeFromTheThemeFolder)
+// Only event sounds are offered, with readable names, in a fixed order, and only those the theme
+// folder holds; without any, the four every theme has.
+TEST(Prefs, AvailableSoundsAreTheThemesEventSounds)
 {
     test::StoreFolder folder;
     const auto theme = folder.root / "stereo";
-    for (const char* file : {"message.oga", "bell.ogg", "Alarm.wav", "bell.oga", "readme.txt", "noext"})
+    for (const char* file : {"message.oga", "bell.ogg", "complete.wav", "bell.oga", "audio-channel-rear-left.oga",
+                             "phone-outgoing-busy.oga", "readme.txt", "window-attention"})
         test::StoreFolder::writeText(theme / file, "");
-    std::filesystem::create_directory(theme / "folder.oga");
+    std::filesystem::create_directory(theme / "dialog-warning.oga");
 
-    EXPECT_EQ(SoundPrefs::availableIn(theme), (std::vector<std::string>{"Alarm", "bell", "message"}));
-    const std::vector<std::string> fallback = {"bell", "message", "complete", "dialog-information"};
+    EXPECT_EQ(SoundPrefs::availableIn(theme),
+              (std::vector<SoundChoice>{{"message", "Message"}, {"complete", "Complete"}, {"bell", "Bell"}}));
+    const std::vector<SoundChoice> fallback = {
+        {"message", "Message"}, {"complete", "Complete"}, {"bell", "Bell"}, {"dialog-information", "Information"}};
     EXPECT_EQ(SoundPrefs::availableIn(folder.root / "absent"), fallback);
     std::filesystem::create_directory(folder.root / "empty");
     EXPECT_EQ(SoundPrefs::availableIn(folder.root / "empty"), fallback);
+
+    EXPECT_EQ(SoundPrefs::label("message-new-instant"), "Instant message");
+    EXPECT_EQ(SoundPrefs::label("phone-outgoing-busy"), "phone-outgoing-busy");
+    // The installed theme: every offered sound is there, and none is a speaker test or a ring tone.
+    for (const SoundChoice& sound : SoundPrefs::available()) {
+        EXPECT_EQ(sound.name.find("audio-channel"), std::string::npos);
+        EXPECT_EQ(sound.name.find("phone"), std::string::npos);
+    }
 }
 
 }  // namespace

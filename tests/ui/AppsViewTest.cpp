@@ -92,6 +92,18 @@ TEST_F(AppsViewTest, UninstalledAlwaysOffAppsAreNotListed)
     EXPECT_EQ(view.controllable().size(), 2u);
 }
 
+// With only always-off applications listed, the section of those the user controls says why it is
+// empty instead of showing an empty box.
+TEST_F(AppsViewTest, EmptyControlledSectionSaysWhy)
+{
+    SettingsBench fresh;
+    AppsView view(fresh.policy, fresh.behavior, [this](const std::string& id) { return entries.find(id); });
+    ASSERT_TRUE(view.controllable().empty());
+    ASSERT_FALSE(view.locked().empty());
+    EXPECT_NE(labelWithText(view, "Apps appear here once Kestrelix has run in them."), nullptr);
+    EXPECT_EQ(labelWithText(*makeView(), "Apps appear here once Kestrelix has run in them."), nullptr);
+}
+
 // One application seen under two ids ("gimp" and "Gimp") is one row, and its switch writes both.
 TEST_F(AppsViewTest, SwitchWritesEveryIdOfTheApplication)
 {

@@ -74,10 +74,12 @@ TEST_F(DrillSheetTest, WithoutFactoryShowsTheTitleRow)
     EXPECT_NE(buttonNamed(sheet, "Done"), nullptr);
 }
 
-// The title reads "Drill" in the headline font: 13, semibold.
+// The title reads "Drill" in the headline font: 13, semibold; the window, listed on its own by the
+// desktop, names the program.
 TEST_F(DrillSheetTest, TitleInTheHeadlineFont)
 {
     DrillSheet sheet(bench.registry, {});
+    EXPECT_EQ(sheet.windowTitle(), QString::fromUtf8("Kestrelix — Typing Drill"));
     QLabel* title = labelWithText(sheet, "Drill");
     ASSERT_NE(title, nullptr);
     EXPECT_DOUBLE_EQ(title->font().pointSizeF(), Typography::font(Typography::headline).pointSizeF());

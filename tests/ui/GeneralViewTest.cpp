@@ -87,9 +87,11 @@ TEST_F(GeneralViewTest, ModePickerWritesTheMode)
 }
 
 // The sound switch stores the setting and disables the picker and Preview; a new sound plays at once.
+// The picker shows readable names and stores the theme's name.
 TEST_F(GeneralViewTest, SoundControlsWriteTheSoundSettings)
 {
     ASSERT_GE(view->soundPicker()->count(), 2);
+    EXPECT_EQ(view->soundPicker()->currentText(), "Message");
     view->soundSwitch()->click();
     EXPECT_FALSE(bench.sound.enabled());
     EXPECT_FALSE(view->soundPicker()->isEnabled());
@@ -97,12 +99,22 @@ TEST_F(GeneralViewTest, SoundControlsWriteTheSoundSettings)
 
     view->soundSwitch()->click();
     const int other = view->soundPicker()->currentIndex() == 0 ? 1 : 0;
-    const std::string name = view->soundPicker()->itemText(other).toStdString();
+    const std::string name = view->soundPicker()->itemData(other).toString().toStdString();
+    EXPECT_EQ(view->soundPicker()->itemText(other).toStdString(), SoundPrefs::label(name));
     view->soundPicker()->setCurrentIndex(other);
     view->soundPicker()->activated(other);
     EXPECT_EQ(bench.sound.name(), name);
     ASSERT_EQ(bench.soundService.played().size(), 1u);
     EXPECT_EQ(bench.soundService.played()[0].name, name);
+}
+
+// A stored sound that is not offered still shows as the chosen one, by its own name.
+TEST_F(GeneralViewTest, StoredSoundOutsideTheListStaysShown)
+{
+    bench.sound.setName("phone-outgoing-busy");
+    GeneralView again(bench.context(), {});
+    EXPECT_EQ(again.soundPicker()->currentText(), "phone-outgoing-busy");
+    EXPECT_EQ(again.soundPicker()->findData(QStringLiteral("phone-outgoing-busy")), again.soundPicker()->currentIndex());
 }
 
 /// A wheel turn over widget's centre, as the pointer gives it.
@@ -286,6 +298,19 @@ TEST_F(GeneralViewTest, EraseEverythingAfterConfirmation)
     confirm = shownDialog<QMessageBox>("eraseConfirmation");
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->windowTitle(), "Erase all Kestrelix data?");
+    // The destructive answer is written in red, the harmless one is not.
+    const auto reddest = [](QWidget* button) {
+        const QImage picture = button->grab().toImage();
+        int most = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                most = std::max(most, c.red() - std::max(c.green(), c.blue()));
+            }
+        return most;
+    };
+    EXPECT_GT(reddest(buttonNamed(*confirm, "Erase Everything")), 100);
+    EXPECT_LT(reddest(buttonNamed(*confirm, "Cancel")), 40);
     buttonNamed(*confirm, "Erase Everything")->click();
     settle();
     Log::flush();

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -83,13 +84,42 @@ TEST_F(HistoryViewTest, ThumbsRateTheRecord)
     EXPECT_EQ(view->tiles()[2]->tint(), SystemColors::red());
 }
 
-// With no records: the empty state, both buttons disabled, and the counters still shown.
+// Rating with the keyboard keeps the focus on the thumb pressed, in the rebuilt row, rather than
+// letting it fall to the next widget (the window's tab bar).
+TEST_F(HistoryViewTest, RatingKeepsTheFocusOnTheThumb)
+{
+    bench.store.add(bench.correction("akuo", "שלום", 0));
+    bench.store.add(bench.correction("ghbdtn", "привет", 0));
+    QWidget window;
+    auto* tabs = new QPushButton("General", &window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(tabs);
+    auto view = makeView();
+    layout->addWidget(view.get());
+    window.show();
+    settle();
+    CorrectionRow::Thumb* down = view->rows()[1]->thumbDown();
+    const Uuid id = view->rows()[1]->recordID();
+    down->setFocus();
+    down->click();
+    settle();
+    ASSERT_EQ(bench.store.lifetimeFlagged(), 1);
+    CorrectionRow::Thumb* now = view->rows()[1]->thumbDown();
+    EXPECT_NE(now, down) << "the row was rebuilt";
+    EXPECT_EQ(view->rows()[1]->recordID(), id);
+    EXPECT_EQ(window.focusWidget(), now);
+}
+
+// With no records: the empty state, both buttons disabled, and the counters still shown. Under a
+// count of earlier fixes the empty state never claims there were none.
 TEST_F(HistoryViewTest, EmptyHistory)
 {
+    EXPECT_EQ(makeView()->emptyStateTitle(), "No corrections yet");
     bench.store.add(bench.correction("akuo", "שלום", 0));
     bench.store.clear();
     auto view = makeView();
     EXPECT_TRUE(view->showsEmptyState());
+    EXPECT_EQ(view->emptyStateTitle(), "No corrections recorded");
     EXPECT_FALSE(view->clearButton()->isEnabled());
     EXPECT_FALSE(view->copyButton()->isEnabled());
     ASSERT_EQ(view->tiles().size(), 3u);

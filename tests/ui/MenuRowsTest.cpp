@@ -147,16 +147,16 @@ TEST(ModeSelectorRowTest, ClickSelectsASegment)
     EXPECT_EQ(row.hovered(), std::nullopt);
 }
 
-// Blocked variant: "another app" for no holder, names of 33 characters or more cut to 31 and an
+// Blocked variant: "another program" for no holder, names of 33 characters or more cut to 31 and an
 // ellipsis, markup shown as typed; one line is 40 high.
 TEST(SecureInputBannerTest, BlockedTexts)
 {
     SecureInputBanner none("", false);
-    EXPECT_EQ(none.text(), "🔒 Secure input. Access blocked by another app.");
+    EXPECT_EQ(none.text(), "🔒 Paused while another program holds the keyboard.");
     EXPECT_EQ(none.width(), 300);
     shot(none, "banner-blocked");
     EXPECT_EQ(SecureInputBanner("Ed", false).size(), QSize(300, 40));
-    EXPECT_EQ(SecureInputBanner("<b>Ed</b> & Co", false).text(), "🔒 Secure input. Access blocked by <b>Ed</b> & Co.");
+    EXPECT_EQ(SecureInputBanner("<b>Ed</b> & Co", false).text(), "🔒 Paused while <b>Ed</b> & Co holds the keyboard.");
 
     const std::string thirtyTwo = "Password Manager For Teams Today";
     EXPECT_EQ(SecureInputBanner::shortName(thirtyTwo), QString::fromStdString(thirtyTwo));
@@ -178,10 +178,10 @@ TEST(SecureInputBannerTest, SymbolsAreDrawn)
     }
 }
 
-// Stuck variant: the whole name however long, "an app" for none, and a banner taller than 40.
+// Stuck variant: the whole name however long, "a program" for none, and a banner taller than 40.
 TEST(SecureInputBannerTest, StuckTextsGrowTheBanner)
 {
-    EXPECT_TRUE(SecureInputBanner("", true).text().startsWith("⚠️ Secure input held ⚠️\nA bug in an app left it on"));
+    EXPECT_TRUE(SecureInputBanner("", true).text().startsWith("⚠️ Keyboard held ⚠️\nA bug in a program left the keyboard held"));
     const std::string longName = "A Very Long Application Name That Goes On And On";
     SecureInputBanner named(longName, true);
     EXPECT_TRUE(named.text().contains(QString::fromStdString(longName)));

@@ -6,6 +6,7 @@
 #include "onboarding/SetupModel.h"
 #include "onboarding/SetupView.h"
 #include "onboarding/SetupWindow.h"
+#include "onboarding/Spinner.h"
 #include "onboarding/WalkthroughStage.h"
 #include "onboarding/WalkthroughView.h"
 #include "onboarding/WalkthroughWindow.h"
@@ -79,24 +80,47 @@ TEST_F(OnboardingWindows, SetupModelPollsAndPublishesChanges)
     EXPECT_EQ(queue.pending(), 0u);
 }
 
-// The setup window waits until both permissions are on, then offers "Done" on Return; showing again reuses it.
+// The setup window says what is still missing, naming exactly the extensions the display lacks,
+// waits only for what can come while it is open, and offers "Done" on Return once both are on.
 TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
 {
     permissions.accessibility = false;
     permissions.inputMonitoring = false;
+    permissions.missingExtensions = {"RECORD"};
     SetupWindow setup(queue, permissions, pages);
     setup.show();
     QWidget* window = setup.window();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Kestrelix Setup — Beta");
     EXPECT_EQ(window->size(), QSize(460, 560));
-    EXPECT_TRUE(shows(*window, "Waiting for both permissions"));
+    auto* spinner = window->findChild<Spinner*>();
+    ASSERT_NE(spinner, nullptr);
+    const auto focused = [&] {
+        auto* button = qobject_cast<QPushButton*>(window->focusWidget());
+        return button ? button->text() : QString();
+    };
+    // Without RECORD nothing can come while the window is open: it says so instead of spinning.
+    EXPECT_TRUE(shows(*window, "Keyboard access"));
+    EXPECT_FALSE(shows(*window, "Input Monitoring"));
+    EXPECT_TRUE(shows(*window, "this display lacks RECORD, which"));
+    EXPECT_FALSE(shows(*window, "XKB, XTEST, RECORD"));
+    EXPECT_TRUE(shows(*window, "it lacks RECORD. Log in to a new X11 session"));
+    EXPECT_FALSE(spinner->isVisibleTo(window));
     EXPECT_FALSE(shows(*window, "Done"));
+    EXPECT_EQ(focused(), QString::fromUtf8("How to Turn On…"));
     shot(*window, "setup-waiting");
 
     permissions.accessibility = true;
     queue.advance(SetupModel::pollInterval);
-    EXPECT_TRUE(shows(*window, "Waiting for both permissions"));
+    EXPECT_FALSE(shows(*window, "Waiting for"));
+    EXPECT_EQ(focused(), QString::fromUtf8("What to Do…")) << "the focus leaves the step that is done";
+    // The blue outline marks the step left to do, not the one done.
+    const auto outlineBlue = [&](const char* step) {
+        const QImage row = window->findChild<QWidget*>(step)->grab().toImage();
+        const QColor edge = row.pixelColor(0, row.height() / 2);
+        return edge.blue() - edge.red();
+    };
+    EXPECT_GT(outlineBlue("keyboardStep"), outlineBlue("accessibilityStep") + 20);
     pressReturn(*window);
     EXPECT_TRUE(window->isVisible());
     shot(*window, "setup-one-granted");
@@ -104,6 +128,7 @@ TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
     permissions.inputMonitoring = true;
     queue.advance(SetupModel::pollInterval);
     EXPECT_TRUE(shows(*window, "You're all set"));
+    EXPECT_TRUE(shows(*window, "the panel’s tray"));
     // A white check mark on a filled green circle.
     auto* mark = window->findChild<QWidget*>(QStringLiteral("allSetMark"));
     ASSERT_NE(mark, nullptr);
@@ -118,25 +143,35 @@ TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(setup.model().polling());
 
-    // Every row's button tells how to get its part on this desktop, granted or not: X11 has no
-    // page for Input Monitoring, only what the server lacks.
-    ::setenv("XDG_CURRENT_DESKTOP", "Openbox", 1);
-    const auto buttons = window->findChildren<QPushButton*>();
-    for (QPushButton* button : buttons)
-        if (button->text() == QString::fromUtf8("How to Turn On…") || button->text() == QString::fromUtf8("What to Do…"))
-            button->click();
-    ASSERT_EQ(alerts.shown.size(), 2u);
-    EXPECT_EQ(alerts.shown[0].informativeText, std::string(Permissions::accessibilitySteps));
-    EXPECT_EQ(alerts.shown[1].informativeText, std::string(Permissions::inputMonitoringSteps));
-    EXPECT_TRUE(workspace.opened.empty()) << "GNOME's help exists only on GNOME";
-
+    // Only accessibility missing: that is what it waits for, and it can come at any moment.
     permissions.accessibility = false;
     setup.show();
     EXPECT_EQ(setup.window(), window);
     EXPECT_TRUE(setup.model().polling());
     EXPECT_FALSE(setup.model().accessibility());
-    EXPECT_TRUE(shows(*window, "Waiting for both permissions"));
+    EXPECT_TRUE(shows(*window, QString::fromUtf8("Waiting for accessibility — Kestrelix starts the moment it’s on.")));
+    EXPECT_TRUE(spinner->isVisibleTo(window));
     window->close();
+}
+
+// Every row's button tells how to get its part on this desktop, granted or not: X11 has no page
+// for keyboard access, only what the server lacks, named exactly.
+TEST_F(OnboardingWindows, SetupButtonsExplainWhatIsMissing)
+{
+    permissions.inputMonitoring = false;
+    permissions.missingExtensions = {"XTEST", "RECORD"};
+    SetupWindow setup(queue, permissions, pages);
+    setup.show();
+    ::setenv("XDG_CURRENT_DESKTOP", "Openbox", 1);
+    for (QPushButton* button : setup.window()->findChildren<QPushButton*>())
+        if (button->text() == QString::fromUtf8("How to Turn On…") || button->text() == QString::fromUtf8("What to Do…"))
+            button->click();
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[0].informativeText, std::string(Permissions::accessibilitySteps));
+    EXPECT_EQ(alerts.shown[1].informativeText, Permissions::keyboardAccessSteps({"XTEST", "RECORD"}));
+    EXPECT_NE(alerts.shown[1].informativeText.find("lacks XTEST and RECORD"), std::string::npos);
+    EXPECT_TRUE(workspace.opened.empty()) << "GNOME's help exists only on GNOME";
+    setup.window()->close();
 }
 
 class WalkthroughWindows : public OnboardingWindows {
@@ -289,7 +324,7 @@ TEST_F(WalkthroughWindows, StageControls)
     click(stage, stage.permissionRowRect(1).center());
     click(stage, stage.permissionRowRect(0).topLeft() + QPointF(2, 2));
     ASSERT_FALSE(alerts.shown.empty());
-    EXPECT_EQ(alerts.shown[0].informativeText, std::string(Permissions::inputMonitoringSteps));
+    EXPECT_EQ(alerts.shown[0].informativeText, Permissions::keyboardAccessSteps({"RECORD"}));
     click(stage, stage.modeButtonRect(WalkStep::ask).center());
     EXPECT_EQ(model().state().step, WalkStep::ask);
 }

@@ -186,7 +186,7 @@ TEST_F(StatusBannerTest, FollowsThePublishedState)
     noPermissions.secureInputStuck = true;
     bench.actions.publish(noPermissions);
     EXPECT_FALSE(banner.isHidden());
-    EXPECT_EQ(banner.title(), QString::fromUtf8("Kestrelix isn’t running"));
+    EXPECT_EQ(banner.title(), QString::fromUtf8("Kestrelix is off"));
     EXPECT_FALSE(banner.setupButton()->isHidden());
     banner.setupButton()->click();
     EXPECT_EQ(bench.windows.setups, 1);
@@ -195,24 +195,40 @@ TEST_F(StatusBannerTest, FollowsThePublishedState)
     field.secureInputActive = true;
     bench.actions.publish(field, true);
     EXPECT_EQ(banner.title(), "Off for this text field");
-    EXPECT_EQ(banner.text(), QString::fromUtf8("This is a secure field — a password or PIN box. Kestrelix gets no "
-                                               "keystrokes here and can’t change anything in it, by design."));
+    EXPECT_EQ(banner.text(), QString::fromUtf8("Paused while a password field or another program holds the keyboard. "
+                                               "Kestrelix gets no keystrokes here and can’t change anything in it, "
+                                               "by design."));
     EXPECT_TRUE(banner.setupButton()->isHidden());
 
     field.secureInputHolder = "KeePassXC";
     bench.actions.publish(field, true);
-    EXPECT_TRUE(banner.text().contains(QString::fromUtf8("PIN box — held by KeePassXC.")));
+    EXPECT_TRUE(banner.text().contains(QString::fromUtf8("Paused while KeePassXC holds the keyboard (")));
     field.secureInputHolder = "<b>Vault</b>";
     bench.actions.publish(field, true);
     QLabel* text = labelWithText(banner, banner.text());
     ASSERT_NE(text, nullptr);
-    EXPECT_TRUE(text->text().contains(QString::fromUtf8("held by <b>Vault</b>.")));
+    EXPECT_TRUE(text->text().contains(QString::fromUtf8("while <b>Vault</b> holds")));
     EXPECT_FALSE(readsMarkup(*text));
+
+    // Left the field: through the grace the banner keeps its text, the holder's name included.
+    field.secureInputHolder = "KeePassXC";
+    bench.actions.publish(field, true);
+    const QString shown = banner.text();
+    RuntimeStatus left;
+    left.secureInputEndedAt = 10.0;
+    bench.actions.publish(left, true);
+    EXPECT_EQ(banner.text(), shown);
+    bench.actions.publish(left, false);
+    EXPECT_TRUE(banner.isHidden());
+    RuntimeStatus nextField;
+    nextField.secureInputActive = true;
+    bench.actions.publish(nextField, true);
+    EXPECT_FALSE(banner.text().contains("KeePassXC")) << "a later field names no earlier holder";
 
     RuntimeStatus stuck;
     stuck.secureInputStuck = true;
     bench.actions.publish(stuck);
-    EXPECT_TRUE(banner.text().startsWith("A bug in an app left"));
+    EXPECT_TRUE(banner.text().startsWith("A bug in a program left the keyboard held"));
 
     bench.actions.publish(RuntimeStatus{});
     EXPECT_TRUE(banner.isHidden());

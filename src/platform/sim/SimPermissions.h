@@ -3,6 +3,7 @@
 
 #include "platform/Permissions.h"
 
+#include <string>
 #include <vector>
 
 namespace kx::sim {
@@ -19,11 +20,20 @@ public:
         return isGranted(permission);
     }
 
+    std::vector<std::string> missingParts(platform::Permission permission) override
+    {
+        if (permission == platform::Permission::inputMonitoring && !inputMonitoring)
+            return missingExtensions;
+        return {};
+    }
+
     /// Every request, in order.
     const std::vector<platform::Permission>& requests() const { return m_requests; }
 
     bool accessibility = true;
     bool inputMonitoring = true;
+    /// What missingParts names while Input Monitoring is off.
+    std::vector<std::string> missingExtensions = {"RECORD"};
 
 private:
     std::vector<platform::Permission> m_requests;

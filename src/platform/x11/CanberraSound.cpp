@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -59,6 +60,10 @@ struct CanberraSound::Player {
         }
         ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Kestrelix", CA_PROP_APPLICATION_ID,
                                 "app.kestrelix", nullptr);
+        // Without a card ALSA can play nothing, yet writes eight lines to standard error at every
+        // sound; a sound server may still play elsewhere.
+        if (!hasSoundCard())
+            ca_context_set_driver(context, "pulse");
         return context;
     }
 
@@ -148,6 +153,16 @@ std::unique_ptr<SoundClip> CanberraSound::load(const std::string& name)
         return nullptr;
     }
     return std::make_unique<CanberraClip>(m_player, name);
+}
+
+bool CanberraSound::hasSoundCard(const std::filesystem::path& cards)
+{
+    std::ifstream in(cards);
+    std::string line;
+    bool any = false;
+    while (std::getline(in, line))
+        any = any || (!line.empty() && line.find("no soundcards") == std::string::npos);
+    return any;
 }
 
 void CanberraSound::waitUntilIdle()

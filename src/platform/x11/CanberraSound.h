@@ -27,6 +27,10 @@ public:
     /// The file that holds the sound name; empty when there is none, or name is a path.
     std::filesystem::path fileFor(const std::string& name) const;
 
+    /// Whether the kernel's ALSA list of sound cards (cards: /proc/asound/cards) names one; false
+    /// when it says there is none or cannot be read.
+    static bool hasSoundCard(const std::filesystem::path& cards = "/proc/asound/cards");
+
     /// Waits until every play and stop asked so far has been handed to the sound system (tests).
     void waitUntilIdle();
 

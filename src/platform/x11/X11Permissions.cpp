@@ -24,8 +24,10 @@ constexpr int busTimeoutMs = 500;
 
 X11Permissions::X11Permissions(QDBusConnection sessionBus) : m_bus(std::move(sessionBus))
 {
-    if (const auto display = openDisplay())
-        m_inputMonitoring = queryExtensions(display.get()).has_value();
+    if (const auto display = openDisplay()) {
+        m_missingExtensions = missingExtensions(display.get());
+        m_inputMonitoring = m_missingExtensions.empty();
+    }
 }
 
 bool X11Permissions::isGranted(Permission permission)
@@ -54,6 +56,11 @@ bool X11Permissions::request(Permission permission)
             Log::line("accessibility: cannot enable it: " + reply.errorMessage().toStdString());
     }
     return isGranted(permission);
+}
+
+std::vector<std::string> X11Permissions::missingParts(Permission permission)
+{
+    return permission == Permission::inputMonitoring ? m_missingExtensions : std::vector<std::string>{};
 }
 
 }  // namespace kx::platform::x11

@@ -7,7 +7,8 @@
 
 #include <QDBusConnection>
 
-#include <optional>
+#include <string>
+#include <vector>
 
 namespace kx::platform::x11 {
 
@@ -21,10 +22,13 @@ public:
     /// Accessibility: asks the bus once per process to enable accessibility for every application
     /// (the same switch as the desktop's own setting). Input Monitoring has nothing to ask.
     bool request(Permission permission) override;
+    /// Input Monitoring: the extensions the server lacks; none named when there is no display.
+    std::vector<std::string> missingParts(Permission permission) override;
 
 private:
     QDBusConnection m_bus;
     bool m_inputMonitoring = false;
+    std::vector<std::string> m_missingExtensions;
     bool m_askedToEnable = false;
 };
 

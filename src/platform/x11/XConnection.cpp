@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace kx::platform::x11 {
 
@@ -47,34 +48,54 @@ std::optional<int> queryXkb(_XDisplay* display)
     return eventBase;
 }
 
-std::optional<Extensions> queryExtensions(_XDisplay* display)
+namespace {
+
+// The extensions found, and the names of those missing or too old, in the order XKB, XTEST, RECORD.
+Extensions probe(_XDisplay* display, std::vector<std::string>& missing)
 {
     Extensions found;
-    std::string missing;
     int event = 0;
     int error = 0;
-    if (const auto xkbEventBase = queryXkb(display))
+    const auto xkbEventBase = queryXkb(display);
+    if (xkbEventBase && XQueryExtension(display, "XKEYBOARD", &found.xkbOpcode, &event, &error))
         found.xkbEventBase = *xkbEventBase;
     else
-        missing += " XKB";
-    if (missing.empty() && !XQueryExtension(display, "XKEYBOARD", &found.xkbOpcode, &event, &error))
-        missing += " XKB";
-    if (!XQueryExtension(display, "XTEST", &found.xtestOpcode, &event, &error))
-        missing += " XTEST";
+        missing.push_back("XKB");
     int xtestMajor = 0;
     int xtestMinor = 0;
-    if (missing.find("XTEST") == std::string::npos &&
+    if (!XQueryExtension(display, "XTEST", &found.xtestOpcode, &event, &error) ||
         !XTestQueryExtension(display, &event, &error, &xtestMajor, &xtestMinor))
-        missing += " XTEST";
+        missing.push_back("XTEST");
+    int recordOpcode = 0;
     int recordMajor = 0;
     int recordMinor = 0;
-    if (!XRecordQueryVersion(display, &recordMajor, &recordMinor))
-        missing += " RECORD";
-    if (!missing.empty()) {
-        Log::line("x11: the server lacks" + missing);
-        return std::nullopt;
-    }
+    // Asked of the server first: libXtst's RECORD calls print a line of their own when it is absent.
+    if (!XQueryExtension(display, "RECORD", &recordOpcode, &event, &error) ||
+        !XRecordQueryVersion(display, &recordMajor, &recordMinor))
+        missing.push_back("RECORD");
     return found;
+}
+
+}  // namespace
+
+std::optional<Extensions> queryExtensions(_XDisplay* display)
+{
+    std::vector<std::string> missing;
+    const Extensions found = probe(display, missing);
+    if (missing.empty())
+        return found;
+    std::string names;
+    for (const auto& name : missing)
+        names += " " + name;
+    Log::line("x11: the server lacks" + names);
+    return std::nullopt;
+}
+
+std::vector<std::string> missingExtensions(_XDisplay* display)
+{
+    std::vector<std::string> missing;
+    probe(display, missing);
+    return missing;
 }
 
 }  // namespace kx::platform::x11

@@ -5,6 +5,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 struct _XDisplay;
 
@@ -32,5 +34,9 @@ std::optional<int> queryXkb(_XDisplay* display);
 /// The extensions, or none (with a log line naming what is missing) when one of XKB, XTEST and
 /// RECORD is absent or too old.
 std::optional<Extensions> queryExtensions(_XDisplay* display);
+
+/// The names of the extensions the keyboard services need that the server lacks or has too old a
+/// version of, in the order XKB, XTEST, RECORD; empty when it has them all. Logs nothing.
+std::vector<std::string> missingExtensions(_XDisplay* display);
 
 }  // namespace kx::platform::x11

@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kx::platform::x11 {
 namespace {
@@ -88,6 +92,42 @@ TEST(CanberraSoundPlay, NothingBlocksWithoutSoundServer)
     other->play();
     sound.waitUntilIdle();
     EXPECT_EQ(occurrences(log.text(), "cannot play"), 1u) << "the sound system's failure is told once";
+}
+
+// The kernel's card list: a card line counts, its "no soundcards" line or no list at all does not.
+TEST(CanberraSoundFiles, SoundCardFromTheKernelList)
+{
+    test::TempFolder folder{"kx-asound"};
+    std::ofstream(folder / "none") << "--- no soundcards ---\n";
+    std::ofstream(folder / "one") << " 0 [PCH            ]: HDA-Intel - HDA Intel PCH\n"
+                                     "                      HDA Intel PCH at 0xf7f00000 irq 32\n";
+    EXPECT_FALSE(CanberraSound::hasSoundCard(folder / "none"));
+    EXPECT_TRUE(CanberraSound::hasSoundCard(folder / "one"));
+    EXPECT_FALSE(CanberraSound::hasSoundCard(folder / "absent"));
+}
+
+// Without a sound card a sound writes nothing to standard error (ALSA would, eight lines a sound).
+TEST(CanberraSoundPlay, QuietWithoutSoundCard)
+{
+    if (CanberraSound::hasSoundCard())
+        GTEST_SKIP() << "this machine has a sound card";
+    test::TempFolder folder{"kx-stderr"};
+    CanberraSound sound;
+    auto clip = sound.load("bell");
+    if (!clip)
+        GTEST_SKIP() << "the freedesktop sound theme is not installed";
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    const int file = ::open((folder / "stderr").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+    ::dup2(file, STDERR_FILENO);
+    clip->play();
+    clip->play();
+    sound.waitUntilIdle();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    ::close(file);
+    EXPECT_EQ(std::filesystem::file_size(folder / "stderr"), 0u);
 }
 
 }  // namespace
