@@ -55,6 +55,37 @@ bool windowShown(const std::string& display, const std::string& title)
     return shown;
 }
 
+// Every keycode's core symbols, to tell whether a run left the keymap as it found it.
+std::vector<KeySym> coreKeymap()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return {};
+    int min = 0;
+    int max = 0;
+    XDisplayKeycodes(display, &min, &max);
+    int width = 0;
+    KeySym* mapping = XGetKeyboardMapping(display, static_cast<KeyCode>(min), max - min + 1, &width);
+    std::vector<KeySym> symbols(mapping, mapping + static_cast<std::ptrdiff_t>(max - min + 1) * width);
+    XFree(mapping);
+    XCloseDisplay(display);
+    return symbols;
+}
+
+bool rootHasProperty(const char* name)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    int count = 0;
+    Atom* properties = XListProperties(display, DefaultRootWindow(display), &count);
+    const Atom wanted = XInternAtom(display, name, True);
+    const bool found = wanted != None && std::find(properties, properties + count, wanted) != properties + count;
+    XFree(properties);
+    XCloseDisplay(display);
+    return found;
+}
+
 using Outcome = test::CommandOutcome;
 
 // Runs the executable to its end (10 s at most) with these variables set and the unset ones
@@ -501,6 +532,27 @@ TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
               GrabSuccess);
     XUngrabKeyboard(display, CurrentTime);
     XCloseDisplay(display);
+}
+
+// Quitting as soon as the corrector is ready, again and again, ends with status 0 (a sanitized
+// build fails on any memory fault), the keymap as it was and no keycode marked as lent.
+TEST_F(KestrelixEndToEndTest, QuickQuitAfterReadyExitsCleanly)
+{
+    const auto keymap = coreKeymap();
+    ASSERT_FALSE(keymap.empty());
+    for (int round = 0; round < 3; ++round) {
+        // The last round's "ready" must not be taken for this one's.
+        std::filesystem::remove(m_home / "state/kestrelix/kestrelix.log");
+        startKestrelix();
+        ::kill(m_app, SIGTERM);
+        int status = -1;
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
+            << "kestrelix did not quit\n" << log();
+        m_app = -1;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round << ", status " << status;
+        EXPECT_EQ(coreKeymap(), keymap) << "round " << round;
+        EXPECT_FALSE(rootHasProperty("_KESTRELIX_LENT_KEYCODES")) << "round " << round;
+    }
 }
 
 // A second start while one runs says so on standard error and exits 0; the first keeps correcting.
