@@ -128,6 +128,8 @@ int Application::run(int argc, char** argv)
         QObject::connect(instanceRequests.get(), &QSocketNotifier::activated, [&instanceLock] {
             instanceLock.answerRequests();
         });
+        // What Xlib read while claiming is queued already: the socket will not say so again.
+        instanceLock.answerRequests();
     }
     std::unique_ptr<platform::InputSources> inputSources = platform::x11::X11InputSources::open(keyboard);
     if (!inputSources)
