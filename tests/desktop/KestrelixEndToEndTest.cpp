@@ -535,12 +535,15 @@ TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
 }
 
 // Quitting as soon as the corrector is ready, again and again, ends with status 0 (a sanitized
-// build fails on any memory fault), the keymap as it was and no keycode marked as lent.
+// build fails on any memory fault) and gives back the spare keycodes it holds (here the ones a
+// killed run left lent): the keymap as it was before them, and no keycode marked as lent.
 TEST_F(KestrelixEndToEndTest, QuickQuitAfterReadyExitsCleanly)
 {
     const auto keymap = coreKeymap();
     ASSERT_FALSE(keymap.empty());
     for (int round = 0; round < 3; ++round) {
+        const SparesLeftLent leftovers;
+        ASSERT_GT(leftovers.count(), 0u);
         // The last round's "ready" must not be taken for this one's.
         std::filesystem::remove(m_home / "state/kestrelix/kestrelix.log");
         startKestrelix();
