@@ -37,13 +37,15 @@ std::string unixSpelling()
     return "unix/" + DesktopSession::shared().display();
 }
 
-// Runs the executable to its end (10 s at most) with these variables set, keeping standard error.
-test::CommandOutcome runToEnd(const std::vector<std::string>& variables, const std::string& prefix = {})
+// Runs executable to its end (10 s at most) after prefix, with these variables set, keeping
+// standard error.
+test::CommandOutcome runToEnd(const std::vector<std::string>& variables, const std::string& prefix = {},
+                              const std::string& executable = KX_EXECUTABLE)
 {
     std::string command = prefix + " env";
     for (const auto& variable : variables)
         command += " '" + variable + "'";
-    return test::runCommand(command + " timeout 10 '" KX_EXECUTABLE "' 2>&1 >/dev/null");
+    return test::runCommand(command + " timeout 10 '" + executable + "' 2>&1 >/dev/null");
 }
 
 class InstanceLockTest : public ::testing::Test {
@@ -141,13 +143,17 @@ TEST_F(SecondInstanceTest, AnotherUserIsRefused)
     const test::TempFolder theirHome("kx-e2e");
     for (const auto& folder : {theirHome.path(), m_otherRuntime.path()})
         ASSERT_EQ(::chown(folder.c_str(), user->pw_uid, user->pw_gid), 0);
+    // A copy they can run wherever the build tree is (root's home is closed to them); it is
+    // refused before it would need its resources.
+    const auto theirCopy = theirHome / "kestrelix";
+    std::filesystem::copy_file(KX_EXECUTABLE, theirCopy);
     startKestrelix();
 
     auto variables = homeVariables(theirHome.path());
     variables.push_back(ownRuntimeFolder(m_otherRuntime));
     variables.push_back("HOME=" + theirHome.path().string());
-    const auto outcome = runToEnd(variables, std::string("setpriv --reuid=") + second + " --regid=" + second +
-                                                 " --clear-groups");
+    const auto outcome = runToEnd(
+        variables, std::string("setpriv --reuid=") + second + " --regid=" + second + " --clear-groups", theirCopy);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.output.rfind(refusal, 0), 0u) << outcome.output;
     EXPECT_NE(outcome.output.find(holderLine() + ::getpwuid(::getuid())->pw_name), std::string::npos)
