@@ -27,6 +27,7 @@ public:
 
     platform::LockResult tryAcquire(const std::string& name) override
     {
+        m_holder.clear();
         if (m_mine.contains(name))
             return platform::LockResult::acquired;
         if (const auto [held, claimed] = m_held->emplace(name, m_process); !claimed) {
