@@ -56,7 +56,8 @@ public:
     SimPointer& pointer() { return m_pointer; }
     SimSound& sound() { return m_sound; }
     SimLoginItem& loginItem() { return m_loginItem; }
-    /// A lock that excludes every other lock of this desktop holding the same name.
+    /// A lock that excludes every other lock of this desktop holding the same name; each lock
+    /// handed out names its holder "process <n>", counting from 1.
     std::unique_ptr<platform::InstanceLock> instanceLock();
     /// Hands the controller this desktop's services: everything but the queues, the views and the
     /// spell checker, which the caller brings.
@@ -116,7 +117,8 @@ private:
     SimPointer m_pointer;
     SimSound m_sound;
     SimLoginItem m_loginItem;
-    SimInstanceLock::Names m_lockedNames = std::make_shared<std::set<std::string>>();
+    SimInstanceLock::Names m_lockedNames = std::make_shared<SimInstanceLock::Names::element_type>();
+    int m_locksHandedOut = 0;
 
     std::map<std::string, std::unique_ptr<SimTextField>> m_fields;
     std::map<std::string, std::map<std::string, KeyStroke>> m_inverseMaps;  // by layout name
