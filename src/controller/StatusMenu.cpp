@@ -88,6 +88,9 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
         items.push_back(disabled("Always off in " + app.name));
         return;
     }
+    // Typing there is neither logged nor kept in the history, as a password may be among it.
+    if (!app.readable)
+        items.push_back(disabled("Password fields can't be recognised in " + app.name));
     items.push_back({.kind = MenuItem::Kind::toggleRow,
                      .title = "Swap in " + app.name,
                      .action = MenuAction::setAppEnabled,
@@ -102,7 +105,8 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
 StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform::Workspace& workspace,
                                     const LayoutRegistry& registry, LanguageOracle* frequency,
                                     PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
-                                    const std::string& secureInputHolder, bool secureInputStuck)
+                                    const std::string& secureInputHolder, bool secureInputStuck,
+                                    bool frontAppReadable)
 {
     StatusMenuState state{
         .accessibility = permissions.isGranted(platform::Permission::accessibility),
@@ -128,7 +132,8 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
         policy.note(front->id, name);
         const bool alwaysOff = PolicyStore::hardDeny.contains(front->id);
         state.frontApp = StatusMenuState::FrontApp{front->id, name, alwaysOff,
-                                                   !alwaysOff && policy.isCorrectionAllowed(front->id)};
+                                                   !alwaysOff && policy.isCorrectionAllowed(front->id),
+                                                   frontAppReadable};
     }
     return state;
 }
