@@ -38,8 +38,11 @@ bool AppController::noteAccessibility(bool reachable)
     Log::line(reachable ? "accessibility is back — Kestrelix is on again"
                         : "accessibility lost — password fields cannot be recognised; Kestrelix is off until it "
                           "is back");
-    updateStatusGlyph();
-    rebuildMenu();
+    // Not from inside the tap, which must hand the key back at once.
+    soon([this] {
+        updateStatusGlyph();
+        rebuildMenu();
+    });
     return reachable;
 }
 

@@ -30,6 +30,8 @@ constexpr int healthCallTimeoutMs = 250;
 constexpr int firstCheckTimeoutMs = 3000;
 // A bus that cannot be reached is tried again every this many checks.
 constexpr int reconnectEveryChecks = 4;
+// Each application's process is a question to the bus: the list is renewed once a second.
+constexpr int applicationsEveryChecks = 4;
 // After the registry knows us again, applications that started meanwhile may still be learning
 // that we listen: for this many checks the focus is looked up at each check, and the session stays
 // unusable, so that no key typed into such an application's password field is taken for text.
@@ -91,6 +93,7 @@ struct AtspiSession::State {
     std::string registryOwner;        // the registry's unique name when it last listed us
     int checksWithoutBus = 0;
     int settleChecksLeft = 0;
+    int checksSinceApplications = 0;
     std::string problem;              // the last reason logged for the bus being unusable
 
     std::atomic<bool> focusPassword = false;
@@ -309,12 +312,19 @@ struct AtspiSession::State {
             setConnection(Connection::connected);
             return;
         }
-        refreshApplications();
+        if (++checksSinceApplications >= applicationsEveryChecks) {
+            checksSinceApplications = 0;
+            refreshApplications();
+        }
     }
 
     void main()
     {
         g_main_context_push_thread_default(context);
+        // Each attempt on a bus that is not there makes libatspi warn on standard error; while
+        // the attempts go on every second, the log's one line says it instead.
+        g_log_set_handler("dbind", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
+                          nullptr);
         check(firstCheckTimeoutMs);
         GSource* timer = g_timeout_source_new(healthIntervalMs);
         g_source_set_callback(

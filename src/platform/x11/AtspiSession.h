@@ -38,7 +38,7 @@ public:
     /// The focused element as its last focus event told; any thread, never waits. Nothing has
     /// focus while the bus cannot be used.
     Focus focus() const;
-    /// The processes of the applications registered on the bus, as last looked up (about twice
+    /// The processes of the applications registered on the bus, as last looked up (about once
     /// a second); empty while the bus cannot be used. Any thread, never waits.
     std::set<int> applications() const;
     /// Runs work on the session's thread with the focused element (null when nothing has focus),
