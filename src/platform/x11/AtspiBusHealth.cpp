@@ -16,8 +16,9 @@ struct MessageUnref {
 };
 using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
 
-// The reply to message, or null on an error or time-out.
-MessagePtr call(DBusConnection* bus, DBusMessage* message, int timeoutMs)
+// The reply to message, or null on an error or time-out; unknownMethod, when given, tells whether
+// the receiver has no such method.
+MessagePtr call(DBusConnection* bus, DBusMessage* message, int timeoutMs, bool* unknownMethod = nullptr)
 {
     if (!message)
         return nullptr;
@@ -25,6 +26,8 @@ MessagePtr call(DBusConnection* bus, DBusMessage* message, int timeoutMs)
     DBusError error;
     dbus_error_init(&error);
     MessagePtr reply(dbus_connection_send_with_reply_and_block(bus, request.get(), timeoutMs, &error));
+    if (unknownMethod)
+        *unknownMethod = dbus_error_has_name(&error, DBUS_ERROR_UNKNOWN_METHOD);
     dbus_error_free(&error);
     return reply;
 }
@@ -74,13 +77,16 @@ bool registryListsUs(DBusConnection* bus, int timeoutMs)
     const char* ourName = dbus_bus_get_unique_name(bus);
     if (!ourName)
         return false;
+    bool unknownMethod = false;
     const MessagePtr reply =
         call(bus,
              dbus_message_new_method_call(registryName, "/org/a11y/atspi/registry", registryName,
                                           "GetRegisteredEvents"),
-             timeoutMs);
+             timeoutMs, &unknownMethod);
+    // A registry that cannot list its listeners answered all the same: it runs, and libatspi
+    // registered us when it came.
     if (!reply)
-        return false;
+        return unknownMethod;
     // a(ss): the listener's bus name and the event it listens for.
     DBusMessageIter top;
     DBusMessageIter array;

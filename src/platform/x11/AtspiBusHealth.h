@@ -21,7 +21,7 @@ bool connected(DBusConnection* bus);
 /// The unique bus name that owns the registry's name; empty when no one does or nothing answers.
 std::string registryOwner(DBusConnection* bus, int timeoutMs);
 /// Whether the registry lists an event listener of this connection; asking starts a registry that
-/// is not running. False when nothing answers.
+/// is not running. False when nothing answers; true from a registry that cannot list them.
 bool registryListsUs(DBusConnection* bus, int timeoutMs);
 
 }  // namespace kx::platform::x11::atspibus

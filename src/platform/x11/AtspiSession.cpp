@@ -283,7 +283,9 @@ struct AtspiSession::State {
             checksWithoutBus = 0;
         }
         const bool wasUsable = usable();
-        if (wasUsable && atspibus::registryOwner(bus, healthCallTimeoutMs) != registryOwner)
+        // No answer is no news (a busy bus): the bus tells of a registry that leaves.
+        const std::string owner = wasUsable ? atspibus::registryOwner(bus, healthCallTimeoutMs) : std::string();
+        if (!owner.empty() && owner != registryOwner)
             unusable("the accessibility registry restarted");
         if (!wasUsable || !usable()) {
             if (!atspibus::registryListsUs(bus, timeoutMs)) {
