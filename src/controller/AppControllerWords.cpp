@@ -229,9 +229,10 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
         Log::line("orphan '" + loggable(orphan->text) + "' removed with the rewrite");
     }
 
-    span.logLine = "'" + loggable(text::trimmed(span.originalText)) + "' -> '" + loggable(text::trimmed(span.insertText)) +
-                   "'  switch → " + target.localizedName + "  retro=" + std::to_string(run.size()) +
-                   "  del=" + std::to_string(span.deleteCount) + "  [" + std::string(toString(strategy)) + "]";
+    span.logLine = "'" + loggable(text::trimmed(span.originalText)) + "' -> '" +
+                   loggable(text::trimmed(span.insertText)) + "'  switch → " + target.localizedName +
+                   "  retro=" + std::to_string(run.size()) + "  del=" + std::to_string(span.deleteCount) + "  [" +
+                   std::string(toString(strategy)) + "]";
 
     const std::size_t before = recentWords.size() - std::min(run.size(), recentWords.size());
     for (std::size_t i = before - std::min(before, contextBeforeCount); i < before; ++i)

@@ -97,7 +97,8 @@ TEST_F(AccessibilityScenario, NothingTypedIsWrittenDownWhereFieldsCannotBeRead)
     desk.type("dhfh ");
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה dhfh |");
-    EXPECT_TRUE(linesQuoting({"cceav", "בבקשה", "dhfh"}).empty()) << linesQuoting({"cceav", "בבקשה", "dhfh"}).front();
+    const auto quoting = linesQuoting({"cceav", "בבקשה", "dhfh"});
+    EXPECT_TRUE(quoting.empty()) << quoting.front();
     EXPECT_EQ(logLinesStarting("[automatic]"),
               std::vector<std::string>{"[automatic] '…' -> '…'  switch → Hebrew  retro=0  del=6  [synthetic]"});
     EXPECT_TRUE(app.history.records().empty());

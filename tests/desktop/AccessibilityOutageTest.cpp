@@ -8,7 +8,6 @@
 #include "platform/x11/AtspiSession.h"
 
 #include <csignal>
-#include <cstdlib>
 
 namespace kx {
 namespace {
@@ -21,16 +20,16 @@ using test::TextField;
 // program of the test looks for it. Its registry is started by the bus on the first call.
 class AccessibilityBus {
 public:
-    const std::string& address() const { return m_address; }
     std::string variable() const { return "AT_SPI_BUS_ADDRESS=" + m_address; }
 
     bool start()
     {
         std::filesystem::remove(m_socket);
         // The registry the bus starts must find this bus, not the session's own.
-        m_pid = DesktopSession::shared().start({"dbus-daemon", "--config-file=/usr/share/defaults/at-spi2/accessibility.conf",
-                                                "--address=" + m_address, "--nofork"},
-                                               {variable()});
+        m_pid = DesktopSession::shared().start(
+            {"dbus-daemon", "--config-file=/usr/share/defaults/at-spi2/accessibility.conf", "--address=" + m_address,
+             "--nofork"},
+            {variable()});
         return m_pid > 0 && DesktopSession::waitFor([&] { return std::filesystem::exists(m_socket); }, 5);
     }
     void stop()
@@ -53,16 +52,11 @@ public:
     }
 
 private:
+    // The variables are separated by NUL characters.
     static bool environmentHolds(const std::filesystem::path& file, const std::string& variable)
     {
-        const std::string environment = fileText(file);
-        for (std::size_t at = 0; at < environment.size();) {
-            const std::size_t end = environment.find('\0', at);
-            if (environment.compare(at, end - at, variable) == 0)
-                return true;
-            at = end == std::string::npos ? environment.size() : end + 1;
-        }
-        return false;
+        using namespace std::string_literals;
+        return ("\0"s + fileText(file)).find("\0"s + variable + "\0"s) != std::string::npos;
     }
 
     test::TempFolder m_folder{"kx-a11y"};
