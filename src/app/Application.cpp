@@ -161,7 +161,7 @@ int Application::run(int argc, char** argv)
     platform::x11::X11Workspace workspace;
     platform::x11::X11SecureInput secureInput(atspi, workspace);
     secureInput.ignoreOwnHold([keyboard] { return keyboard && keyboard->holding(); });
-    platform::x11::X11Permissions permissions;
+    platform::x11::X11Permissions permissions(atspi);
     platform::AutostartLoginItem loginItem;
     platform::x11::CanberraSound sound;
     platform::x11::QtPointer pointer;

@@ -92,6 +92,12 @@ public:
     void switchLayout(std::string_view name, double noticeAfter = 0);
     /// Brings an application to the front.
     void activate(const std::string& appID);
+    /// The accessibility service goes away or comes back: the permission and the reads follow it.
+    void setAccessibilityReachable(bool reachable)
+    {
+        m_accessibility.reachable = reachable;
+        m_permissions.accessibility = reachable;
+    }
 
     /// What the user could not do (a character no key types on the layout). A test expects none.
     const std::vector<std::string>& faults() const { return m_faults; }
