@@ -3,6 +3,8 @@
 #include "controller/LaunchOptions.h"
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/Spinner.h"
+#include "ui/FocusRing.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
@@ -105,7 +107,21 @@ class FieldBox : public QWidget {
 public:
     using QWidget::QWidget;
 
+    /// The field inside, whose keyboard focus the box shows with a ring.
+    void hold(QWidget* field)
+    {
+        m_field = field;
+        field->installEventFilter(this);
+    }
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            update();
+        return QWidget::eventFilter(watched, event);
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
@@ -113,7 +129,12 @@ protected:
         painter.setPen(QPen(SystemColors::withAlpha(SystemColors::label(this), 0.1), 1));
         painter.setBrush(palette().color(QPalette::Base));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        if (m_field)
+            FocusRing::paint(painter, *m_field, rect(), 6);
     }
+
+private:
+    QWidget* m_field = nullptr;
 };
 
 }  // namespace
@@ -232,16 +253,19 @@ QWidget* DrillView::makeTypingArea()
     m_caption->setTextFormat(Qt::PlainText);
     column->addWidget(m_caption);
     auto* box = new FieldBox(area);
-    box->setFixedHeight(90);
+    box->setFixedHeight(qRound(Typography::scaled(90)));
     auto* boxLayout = new QVBoxLayout(box);
     boxLayout->setContentsMargins(1, 1, 1, 1);
     m_field = new QPlainTextEdit(box);
     m_field->setFont(Typography::font(15));
+    // The drill types no tabs; for the keyboard user Tab moves on, as in a form.
+    m_field->setTabChangesFocus(true);
     m_field->setFrameShape(QFrame::NoFrame);
     m_field->document()->setDocumentMargin(8);
     // The box paints the background, so the square corners of the field's own stay out of sight.
     m_field->viewport()->setAutoFillBackground(false);
     boxLayout->addWidget(m_field);
+    box->hold(m_field);
     column->addWidget(box);
     return area;
 }
@@ -267,6 +291,10 @@ QWidget* DrillView::makeResults()
     m_results->addWidget(empty);
 
     auto* scroll = new QScrollArea(m_results);
+    // Tab goes from control to control, scrolling each into view; the list itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*scroll);
+
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* list = new QWidget(scroll);

@@ -122,6 +122,13 @@ QSize WalkthroughStage::sizeHint() const
     return QSize(620, static_cast<int>(std::ceil(18 + 42 + 6 + 34 + 6 + stripHeight + 18 + lower + 26)));
 }
 
+QSize WalkthroughStage::minimumSizeHint() const
+{
+    const QRectF content = contentRect();
+    const double margins = width() - content.width();
+    return QSize(static_cast<int>(std::ceil(stripWidthLimit + margins)), sizeHint().height());
+}
+
 QRectF WalkthroughStage::contentRect() const
 {
     return QRectF(rect()).adjusted(24, 18, -24, -26);

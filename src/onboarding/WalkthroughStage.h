@@ -37,6 +37,8 @@ public:
     /// 0: Accessibility, 1: Input Monitoring; empty off the permissions step.
     QRectF permissionRowRect(int row) const;
     QSize sizeHint() const override;
+    /// As tall as the scene needs; as narrow as the mode strip allows.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

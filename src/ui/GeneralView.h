@@ -19,6 +19,7 @@
 class QComboBox;
 class QHBoxLayout;
 class QPushButton;
+class QScrollArea;
 
 namespace kx {
 
@@ -93,11 +94,13 @@ private:
     void refreshSound();
     void refreshTroubleshooting();
     void refreshMode();
+    void holdFormWidth();
 
     SettingsContext m_context;
     DrillViewFactory m_makeDrillView;
     StatTile* m_fixedTile = nullptr;
     StatTile* m_appsTile = nullptr;
+    QScrollArea* m_scroll = nullptr;
     FormSection* m_correction = nullptr;
     QHBoxLayout* m_modeRow = nullptr;
     ModeSelectorRow* m_modePicker = nullptr;

@@ -43,7 +43,9 @@ public:
     public:
         TabButton(const QString& title, const char* symbol, Tab tag, Model& model, QWidget* parent);
         bool isSelected() const { return m_model.tab() == m_tag; }
-        QSize sizeHint() const override { return {60, 46}; }
+        QSize sizeHint() const override;
+        /// The font of the title under the symbol.
+        static QFont titleFont();
 
     protected:
         void paintEvent(QPaintEvent* event) override;
@@ -81,8 +83,9 @@ private:
     DrillViewFactory m_makeDrillView;
     std::vector<TabButton*> m_buttons;
     TabButton* m_historyButton = nullptr;
-    StatusBanner* m_banner;
+    StatusBanner* m_banner = nullptr;
     QVBoxLayout* m_layout;
+    QVBoxLayout* m_body = nullptr;  // the banner and the tab's view
     QWidget* m_current = nullptr;
     std::vector<std::unique_ptr<Subscription>> m_subscriptions;
 };
