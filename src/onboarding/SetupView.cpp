@@ -344,9 +344,10 @@ QWidget* SetupView::makeFooter()
     waitingRow->setContentsMargins(2, 0, 2, 0);
     waitingRow->setSpacing(7);
     waitingRow->addWidget(new Spinner(14, waiting));
-    waitingRow->addWidget(label(QStringLiteral("Waiting for both permissions — Kestrelix starts the moment they're on."),
-                                caption(), SystemColors::secondaryLabel(this), waiting));
-    waitingRow->addStretch(1);
+    QLabel* waitingText = label(QStringLiteral("Waiting for both permissions — Kestrelix starts the moment they're on."),
+                                caption(), SystemColors::secondaryLabel(this), waiting);
+    waitingText->setWordWrap(true);
+    waitingRow->addWidget(waitingText, 1);
     m_footer->addWidget(waiting);
 
     auto* done = new Panel(SystemColors::withAlpha(SystemColors::blue(), 0.12), m_footer);

@@ -379,11 +379,13 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     expectClosesOnKeys(window, [&] { open(RootView::Tab::general); }, "settings");
 }
 
-// The setup window, waiting for both permissions.
+// The setup window, waiting for both permissions, then with both granted.
 TEST_F(WindowsOnScreenTest, SetupWindow)
 {
     platform::x11::QtMainQueue queue;
     sim::SimPermissions permissions;
+    permissions.accessibility = false;
+    permissions.inputMonitoring = false;
     RecordingWorkspace workspace;
     StringPasteboard pasteboard;
     PageOpener pages(workspace, pasteboard, nullptr);
@@ -391,6 +393,11 @@ TEST_F(WindowsOnScreenTest, SetupWindow)
     setup.show();
     QWidget& window = *setup.window();
     ASSERT_TRUE(shownAndActive(window));
+    expectFitsTheScreen(window, "setup-waiting");
+    expectTabWalksInReadingOrder(window, "setup-waiting");
+    permissions.accessibility = true;
+    permissions.inputMonitoring = true;
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return buttonNamed(window, "Done")->isVisible(); }, 5));
     expectFitsTheScreen(window, "setup");
     expectTabWalksInReadingOrder(window, "setup");
     expectClosesOnKeys(window, [&] { setup.show(); }, "setup");
