@@ -25,6 +25,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kx {
 
 namespace {
@@ -222,7 +224,6 @@ QWidget* DrillView::makeControlBar()
     row->addWidget(m_copy);
 
     m_pacePicker = new QFrame(bar);
-    m_pacePicker->setFixedWidth(200);
     auto* segments = new QHBoxLayout(m_pacePicker);
     segments->setContentsMargins(0, 0, 0, 0);
     segments->setSpacing(0);
@@ -239,6 +240,8 @@ QWidget* DrillView::makeControlBar()
         segments->addWidget(segment);
         m_paces[i] = segment;
     }
+    // 200 wide, or as wide as larger text needs for the three titles.
+    m_pacePicker->setFixedWidth(std::max(200, m_pacePicker->sizeHint().width()));
     row->addWidget(m_pacePicker);
     return bar;
 }
@@ -354,7 +357,11 @@ void DrillView::rebuildResults()
     }
     QWidget* list = m_rows->parentWidget();
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(10);
+    const QFont small = Typography::font(10);
+    if (small.pointSizeF() > 0)
+        mono.setPointSizeF(small.pointSizeF());
+    else
+        mono.setPixelSize(small.pixelSize());
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const Drill::Outcome& outcome = outcomes[i];
         auto* row = new QWidget(list);

@@ -322,7 +322,8 @@ void GeneralView::promptTroubleshootingPassword(std::function<void(bool)> then)
     information->setWordWrap(true);
     auto* field = new QLineEdit(prompt);
     field->setEchoMode(QLineEdit::Password);
-    field->setFixedSize(240, 24);
+    // As tall as the desktop's text needs.
+    field->setFixedWidth(240);
     auto* buttons = new QDialogButtonBox(prompt);
     QPushButton* unlock = buttons->addButton(QStringLiteral("Unlock"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);

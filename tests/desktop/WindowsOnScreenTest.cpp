@@ -21,11 +21,13 @@
 #include "ui/HistoryWindow.h"
 #include "ui/ModeSelectorRow.h"
 #include "ui/RootView.h"
+#include "ui/SwitchButton.h"
 #include "ui/TrayStatusItem.h"
 
 #include <QAbstractScrollArea>
 #include <QActionGroup>
 #include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -375,6 +377,17 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     expectTabWalksInReadingOrder(sheet, "drill-sheet");
     press(m_display, XK_w, {XK_Control_L});
     EXPECT_TRUE(DesktopSession::waitFor([&] { return general->drillSheet() == nullptr; }, 5)) << "Ctrl+W";
+
+    // The password prompt of troubleshooting mode: whole, and gone with Escape.
+    general->troubleshootingSwitch()->click();
+    general->troubleshootingSwitch()->click();
+    QDialog* prompt = nullptr;
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return (prompt = shownDialog<QDialog>(QStringLiteral("troubleshootingPassword"))) != nullptr; }, 5));
+    ASSERT_TRUE(shownAndActive(*prompt));
+    expectFitsTheScreen(*prompt, "password-prompt");
+    press(m_display, XK_Escape);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !shownDialog<QDialog>(QStringLiteral("troubleshootingPassword")); }, 5));
 
     expectClosesOnKeys(window, [&] { open(RootView::Tab::general); }, "settings");
 }
