@@ -159,10 +159,17 @@ QWidget* GeneralView::buildForm()
     // Correction mode: the status menu's segmented control.
     m_correction = new FormSection;
     auto* modeRow = new QWidget;
-    m_modeRow = new QHBoxLayout(modeRow);
-    m_modeRow->setContentsMargins(0, 0, 0, 0);
-    m_modeRow->addWidget(new QLabel(QStringLiteral("Correction")));
-    m_modeRow->addStretch(1);
+    auto* modeLayout = new QHBoxLayout(modeRow);
+    modeLayout->setContentsMargins(0, 0, 0, 0);
+    modeLayout->addWidget(new QLabel(QStringLiteral("Correction")));
+    modeLayout->addStretch(1);
+    m_modePicker = new ModeSelectorRow(m_context.behavior->correctionMode());
+    // The menu's width where the form has room; narrower, down to what its titles need, where not.
+    m_modePicker->setMinimumWidth(ModeSelectorRow::titlesWidth());
+    m_modePicker->setMaximumWidth(ModeSelectorRow::rowWidth());
+    WheelGuard::install(m_modePicker);
+    m_modePicker->onChange = [this](CorrectionMode chosen) { m_context.behavior->setCorrectionMode(chosen); };
+    modeLayout->addWidget(m_modePicker);
     m_correction->addRow(modeRow);
     sections->addWidget(m_correction);
 
@@ -429,30 +436,8 @@ void GeneralView::refreshMode()
 {
     const CorrectionMode mode = m_context.behavior->correctionMode();
     m_correction->setFooter(modeFooter(mode));
-    if (m_modePicker && m_modePicker->selectedMode() == mode)
-        return;
-    // The control shows one mode for its life; a change made elsewhere gets a new one. The old one
-    // may be the caller, so it goes once its event is over.
-    if (m_modePicker) {
-        m_modeRow->removeWidget(m_modePicker);
-        m_modePicker->hide();
-        m_modePicker->deleteLater();
-    }
-    m_modePicker = new ModeSelectorRow(mode);
-    // The menu's width where the form has room; narrower, down to what its titles need, where not.
-    m_modePicker->setMinimumWidth(ModeSelectorRow::titlesWidth());
-    m_modePicker->setMaximumWidth(ModeSelectorRow::rowWidth());
-    WheelGuard::install(m_modePicker);
-    m_modePicker->onChange = [this](CorrectionMode chosen) { m_context.behavior->setCorrectionMode(chosen); };
-    m_modeRow->addWidget(m_modePicker);
-    // A new widget joins the end of the window's Tab order; this one belongs where it shows, just
-    // before the login switch.
-    QWidget* before = m_launchAtLogin->previousInFocusChain();
-    while (before != m_launchAtLogin && (before == m_modePicker || before->isHidden() ||
-                                         !(before->focusPolicy() & Qt::TabFocus)))
-        before = before->previousInFocusChain();
-    if (before != m_launchAtLogin)
-        QWidget::setTabOrder(before, m_modePicker);
+    // The same control for the view's life, so it keeps its place in the Tab order.
+    m_modePicker->showMode(mode);
 }
 
 void GeneralView::holdFormWidth()

@@ -72,6 +72,18 @@ ModeSelectorRow::ModeSelectorRow(CorrectionMode mode, QWidget* parent) : QWidget
     m_selected = found == modes.end() ? 0 : std::size_t(found - modes.begin());
 }
 
+void ModeSelectorRow::showMode(CorrectionMode mode)
+{
+    const auto found = std::ranges::find(modes, mode);
+    const std::size_t index = found == modes.end() ? 0 : std::size_t(found - modes.begin());
+    if (index == m_selected)
+        return;
+    m_selected = index;
+    update();
+    QAccessibleValueChangeEvent change(this, title(selectedMode()));
+    QAccessible::updateAccessibility(&change);
+}
+
 QString ModeSelectorRow::title(CorrectionMode mode)
 {
     switch (mode) {
@@ -173,10 +185,7 @@ void ModeSelectorRow::select(std::size_t index)
 {
     if (index == m_selected)
         return;
-    m_selected = index;
-    update();
-    QAccessibleValueChangeEvent change(this, title(selectedMode()));
-    QAccessible::updateAccessibility(&change);
+    showMode(modes[index]);
     if (onChange)
         onChange(modes[m_selected]);
 }

@@ -36,6 +36,9 @@ public:
     /// The font of a segment's title; the selected one is a little heavier.
     static QFont titleFont(bool selected);
     CorrectionMode selectedMode() const { return modes[m_selected]; }
+    /// Shows mode as the selected one without calling onChange: a form's selector follows its
+    /// setting when it is changed elsewhere. The menu's row, made anew each time, has no need.
+    void showMode(CorrectionMode mode);
     std::optional<int> hovered() const { return m_hovered; }
     /// The pill track: 24 high (more with larger text), centred, 14 in from the left and 12 from the
     /// right.

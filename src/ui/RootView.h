@@ -59,6 +59,8 @@ public:
         bool m_hovering = false;
     };
 
+    /// The least the window is made, where the screen has that much room; below it the banner
+    /// and the tab scroll.
     static constexpr int minimumWidth = 460;
     static constexpr int minimumHeight = 520;
 
