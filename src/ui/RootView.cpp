@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -139,22 +140,22 @@ RootView::RootView(Model& model, const SettingsContext& context, DrillViewFactor
 
     // Under the header, the banner and the tab fill the window; where the window is shorter than
     // they can be (a small screen, large text), they scroll as one page.
-    auto* body = new QScrollArea(this);
-    body->setFrameShape(QFrame::NoFrame);
-    body->setWidgetResizable(true);
-    body->setFocusPolicy(Qt::NoFocus);
-    ScrollToFocus::install(*body);
-    auto* page = new QWidget(body);
+    m_bodyScroll = new QScrollArea(this);
+    m_bodyScroll->setFrameShape(QFrame::NoFrame);
+    m_bodyScroll->setWidgetResizable(true);
+    m_bodyScroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*m_bodyScroll);
+    auto* page = new QWidget(m_bodyScroll);
     page->setAutoFillBackground(false);
-    body->viewport()->setAutoFillBackground(false);
+    m_bodyScroll->viewport()->setAutoFillBackground(false);
     m_body = new QVBoxLayout(page);
     m_body->setContentsMargins(0, 0, 0, 0);
     m_body->setSpacing(0);
     // Made after the header, so Tab reaches its button after the tab buttons, as it shows.
     m_banner = new StatusBanner(*context.actions, *context.windows, page);
     m_body->addWidget(m_banner);
-    body->setWidget(page);
-    m_layout->addWidget(body, 1);
+    m_bodyScroll->setWidget(page);
+    m_layout->addWidget(m_bodyScroll, 1);
 
     m_historyButton->setVisible(context.behavior->troubleshooting());
     m_subscriptions.push_back(model.tabChanged.subscribe([this](Tab tab) { showTab(tab); }));
@@ -216,6 +217,8 @@ void RootView::showTab(Tab tab)
         break;
     }
     m_body->addWidget(m_current, 1);
+    // A new tab opens at its top.
+    m_bodyScroll->verticalScrollBar()->setValue(0);
     for (TabButton* button : m_buttons)
         button->update();
 }

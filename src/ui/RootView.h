@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class QScrollArea;
 class QVBoxLayout;
 
 namespace kx {
@@ -87,6 +88,7 @@ private:
     TabButton* m_historyButton = nullptr;
     StatusBanner* m_banner = nullptr;
     QVBoxLayout* m_layout;
+    QScrollArea* m_bodyScroll = nullptr;
     QVBoxLayout* m_body = nullptr;  // the banner and the tab's view
     QWidget* m_current = nullptr;
     std::vector<std::unique_ptr<Subscription>> m_subscriptions;
