@@ -31,12 +31,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
-#include <QTextEdit>
 #include <QPlainTextEdit>
-#include <QWidgetAction>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +41,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -214,8 +212,8 @@ protected:
             return window.isVisible() && window.frameGeometry() != window.geometry() &&
                    QApplication::activeWindow() == &window;
         };
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            if (DesktopSession::waitFor(ready, 4))
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (DesktopSession::waitFor(ready, 2))
                 return ::testing::AssertionSuccess();
             // A window mapped while the window manager was still starting is never framed; mapped
             // again, it is.
