@@ -70,6 +70,9 @@ ToggleMenuRow::ToggleMenuRow(const QString& title, const std::optional<QString>&
         m_disclosure->setAccessibleName("Manage all apps");
         connect(m_disclosure, &QToolButton::clicked, this, &ToggleMenuRow::disclose);
     }
+    // The menu's arrow keys stop on the row; the switch takes the focus and Space flips it.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocusProxy(m_toggle);
     placeControls();
 }
 

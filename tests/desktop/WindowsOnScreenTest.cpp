@@ -19,6 +19,7 @@
 #include "ui/DrillSheet.h"
 #include "ui/GeneralView.h"
 #include "ui/HistoryWindow.h"
+#include "ui/MiniToggle.h"
 #include "ui/ModeSelectorRow.h"
 #include "ui/RootView.h"
 #include "ui/SwitchButton.h"
@@ -478,6 +479,18 @@ TEST_F(WindowsOnScreenTest, TrayMenu)
     ASSERT_TRUE(DesktopSession::waitFor([&] { return chosen.has_value(); }, 5));
     EXPECT_EQ(*chosen, CorrectionMode::ask);
     EXPECT_TRUE(menu.isVisible()) << "choosing a mode keeps the menu open";
+
+    // Further down, the application's switch: reached by the arrow keys too, and flipped by Space.
+    auto* toggle = menu.findChild<MiniToggle*>();
+    ASSERT_NE(toggle, nullptr);
+    for (int i = 0; i < 12 && !toggle->hasFocus(); ++i) {
+        press(m_display, XK_Down);
+        DesktopSession::waitFor([&] { return toggle->hasFocus(); }, 0.3);
+    }
+    ASSERT_TRUE(toggle->hasFocus()) << "the arrow keys never reach the application's switch";
+    press(m_display, XK_space);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !toggle->isOn(); }, 5));
+    EXPECT_TRUE(menu.isVisible()) << "the switch keeps the menu open";
 
     std::vector<QAction*> layouts;
     for (QAction* action : menu.actions())
