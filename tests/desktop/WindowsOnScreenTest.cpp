@@ -475,6 +475,7 @@ TEST_F(WindowsOnScreenTest, TrayMenu)
         DesktopSession::waitFor([&] { return row->hasFocus(); }, 0.3);
     }
     ASSERT_TRUE(row->hasFocus()) << "the arrow keys never reach the mode selector";
+    picture(menu.geometry(), "tray-menu-keyboard");
     press(m_display, XK_Right);
     ASSERT_TRUE(DesktopSession::waitFor([&] { return chosen.has_value(); }, 5));
     EXPECT_EQ(*chosen, CorrectionMode::ask);
