@@ -558,7 +558,7 @@ void WalkthroughStage::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPointF at = event->position();
-    // A permission's whole row opens its page, granted or not.
+    // A mode button, or a permission's whole row, which opens its page granted or not.
     for (int item = 0; item < itemCount(); ++item)
         if (itemRect(item).contains(at)) {
             press(item);
