@@ -1,6 +1,6 @@
 #include "engine/CarbonHelpers.h"
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 
 namespace kx {
 

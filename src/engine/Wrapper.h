@@ -1,7 +1,7 @@
 #pragma once
 // Punctuation keys that enclose a word (quotes, brackets, a full stop) on both of two layouts.
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/KeyTable.h"
 
 #include <cstddef>
