@@ -3,6 +3,7 @@
 #include "controller/HotKeyText.h"
 #include "ui/Compositing.h"
 #include "ui/SystemColors.h"
+#include "ui/Typography.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -28,13 +29,6 @@ constexpr int edge = 4;
 constexpr int fadeInMilliseconds = 120;
 constexpr int fadeOutMilliseconds = 100;
 constexpr double cornerRadius = 8;
-
-QFont sized(QFont font, int pixels, QFont::Weight weight)
-{
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
 
 /// The desktop gives the pointer in device pixels; Qt places windows in its own, scaled units.
 QPointF toLogical(platform::ScreenPoint p)
@@ -65,9 +59,10 @@ public:
         setCursor(Qt::PointingHandCursor);
         const int content = QFontMetrics(swapFont()).horizontalAdvance("Swap") + gap + 1 + gap +
                             QFontMetrics(keyFont()).horizontalAdvance(keyText());
-        // The Linux spelling of the hot key is longer than the glyphs it replaces; the capsule
-        // grows to hold it rather than clip it.
-        setFixedSize(std::max(narrowestWidth, content + 2 * horizontalPadding), panelHeight);
+        // The Linux spelling of the hot key is longer than the glyphs it replaces, and the user's
+        // text may be larger: the capsule grows to hold it rather than clip it.
+        setFixedSize(std::max(qRound(Typography::scaled(narrowestWidth)), content + 2 * horizontalPadding),
+                     qRound(Typography::scaled(panelHeight)));
     }
 
 protected:
@@ -98,7 +93,8 @@ protected:
         painter.setPen(Qt::white);
         painter.drawText(QRectF(x, 0, swapWidth, height()), Qt::AlignVCenter | Qt::AlignLeft, "Swap");
         x += swapWidth + gap;
-        painter.fillRect(QRectF(x, mid - 6.5, 1, 13), SystemColors::withAlpha(Qt::white, 0.3));
+        const double bar = Typography::scaled(13);
+        painter.fillRect(QRectF(x, mid - bar / 2, 1, bar), SystemColors::withAlpha(Qt::white, 0.3));
         x += 1 + gap;
         painter.setFont(keyFont());
         painter.setPen(SystemColors::withAlpha(Qt::white, 0.68));
@@ -106,8 +102,8 @@ protected:
     }
 
 private:
-    QFont swapFont() const { return sized(font(), 13, QFont::DemiBold); }
-    QFont keyFont() const { return sized(font(), 12, QFont::Normal); }
+    static QFont swapFont() { return Typography::font(Typography::body, QFont::DemiBold); }
+    static QFont keyFont() { return Typography::font(Typography::callout); }
     static QString keyText() { return QString::fromUtf8(convertHotKeyText.data(), qsizetype(convertHotKeyText.size())); }
 
     SuggestionPrompt& m_owner;

@@ -4,6 +4,7 @@
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -65,12 +66,16 @@ ToggleMenuRow::ToggleMenuRow(const QString& title, const std::optional<QString>&
         m_disclosure->setIcon(ellipsisCircle(SystemColors::secondaryLabel(this)));
         m_disclosure->setIconSize({disclosureSize, disclosureSize});
         m_disclosure->setFixedSize(disclosureSize, disclosureSize);
-        m_disclosure->setStyleSheet("QToolButton { border: none; padding: 0; background: transparent; }");
+        // A ring while the keyboard is on it: the border that the plain look leaves out.
+        m_disclosure->setStyleSheet("QToolButton { border: none; padding: 0; background: transparent; }"
+                                    "QToolButton:focus { border: 1px solid palette(highlight); border-radius: 9px; }");
+        m_disclosure->setFocusPolicy(Qt::StrongFocus);
         m_disclosure->setToolTip("Manage all apps…");
         m_disclosure->setAccessibleName("Manage all apps");
         connect(m_disclosure, &QToolButton::clicked, this, &ToggleMenuRow::disclose);
     }
-    // The menu's arrow keys stop on the row; the switch takes the focus and Space flips it.
+    // The menu's arrow keys stop on the row; the switch takes the focus and Space flips it. Left and
+    // Right move between the switch and the button beside it.
     setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(m_toggle);
     placeControls();
@@ -94,6 +99,36 @@ QRect ToggleMenuRow::textRect() const
     // An empty spacer sits between the text and the next control, with the spacing on both sides.
     const int next = m_disclosure ? m_disclosure->x() : m_toggle->x();
     return QRect(left, 3, std::max(next - 2 * spacing - left, 0), height() - 6);
+}
+
+void ToggleMenuRow::keyPressEvent(QKeyEvent* event)
+{
+    const bool onButton = m_disclosure && m_disclosure->hasFocus();
+    switch (event->key()) {
+    case Qt::Key_Left:
+        if (m_disclosure && !onButton) {
+            m_disclosure->setFocus(Qt::TabFocusReason);
+            return;
+        }
+        break;
+    case Qt::Key_Right:
+        if (onButton) {
+            m_toggle->setFocus(Qt::TabFocusReason);
+            return;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (onButton) {
+            disclose();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ToggleMenuRow::disclose()

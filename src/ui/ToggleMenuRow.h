@@ -2,7 +2,8 @@
 // A menu row, 300 wide unless the menu is wider: an optional icon, a title with an optional subtitle, an optional button
 // that opens the application list, and a switch at the right end. Only the switch and the button
 // react to clicks; the menu stays open when the switch is clicked. The menu's arrow keys reach the
-// switch, and Space flips it. Taller with larger text.
+// switch, and Space flips it; Left reaches the button, which Space or Return presses. Taller with
+// larger text.
 
 #include <QIcon>
 #include <QString>
@@ -45,6 +46,7 @@ public:
     QSize sizeHint() const override { return {rowWidth, height()}; }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

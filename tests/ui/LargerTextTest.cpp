@@ -6,6 +6,7 @@
 
 #include "ui/ModeSelectorRow.h"
 #include "ui/RootView.h"
+#include "ui/SuggestionPrompt.h"
 #include "ui/SwitchButton.h"
 #include "ui/ToggleMenuRow.h"
 #include "ui/Typography.h"
@@ -78,6 +79,17 @@ TEST_F(LargerText, ControlsGrowAroundTheirTitles)
     EXPECT_GT(ToggleMenuRow(QStringLiteral("Swap in Text Editor"), QStringLiteral("inserts via paste"), {}, true, false)
                   .height(),
               40);
+
+    // The prompt by the pointer holds its larger "Swap" and hot key whole.
+    SuggestionPrompt prompt;
+    prompt.show({400, 400});
+    const QWidget* panel = prompt.panel();
+    const QFontMetrics swap(Typography::font(Typography::body, QFont::DemiBold));
+    const QFontMetrics key(Typography::font(Typography::callout));
+    EXPECT_GT(panel->width(), swap.horizontalAdvance("Swap") + key.horizontalAdvance("Ctrl+Alt+K"));
+    EXPECT_GT(panel->height(), swap.height());
+    EXPECT_GT(panel->height(), 28);
+    prompt.hide();
 }
 
 // A window that wants more than the screen has gets what fits, frame included, centred; a

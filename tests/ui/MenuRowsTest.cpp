@@ -111,6 +111,42 @@ TEST(ToggleMenuRowTest, SwitchHoverAndDisclosure)
     EXPECT_EQ(menuOpenWhenCalled, false);
 }
 
+// From the keyboard: Left moves from the switch to the button, Right back, and Return on the button
+// opens the list while Space on the switch still flips it.
+TEST(ToggleMenuRowTest, DisclosureReachedByKeyboard)
+{
+    QMenu menu;
+    auto* row = new ToggleMenuRow("Swap in Text Editor", std::nullopt, QIcon(), true, true);
+    auto* action = new QWidgetAction(&menu);
+    action->setDefaultWidget(row);
+    menu.addAction(action);
+    menu.popup({100, 100});
+    runFor(20);
+    std::vector<bool> toggles;
+    int disclosed = 0;
+    row->onToggle = [&](bool on) { toggles.push_back(on); };
+    row->onDisclosure = [&] { ++disclosed; };
+    const auto press = [](QWidget* target, int key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "");
+        QCoreApplication::sendEvent(target, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "");
+        QCoreApplication::sendEvent(target, &up);
+    };
+
+    row->toggle()->setFocus();
+    press(row->toggle(), Qt::Key_Left);
+    EXPECT_TRUE(row->disclosureButton()->hasFocus());
+    press(row->disclosureButton(), Qt::Key_Right);
+    EXPECT_TRUE(row->toggle()->hasFocus());
+    press(row->toggle(), Qt::Key_Space);
+    EXPECT_EQ(toggles, std::vector<bool>{false});
+    EXPECT_EQ(disclosed, 0);
+
+    press(row->toggle(), Qt::Key_Left);
+    press(row->disclosureButton(), Qt::Key_Return);
+    EXPECT_EQ(disclosed, 1);
+}
+
 // The track is (14, 6, 274, 24) in three segments; the selected pill has the accent colour.
 TEST(ModeSelectorRowTest, Geometry)
 {
