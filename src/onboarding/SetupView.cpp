@@ -66,7 +66,12 @@ protected:
 // The numbered circle that becomes a check mark once the permission is granted.
 class StepMark : public QWidget {
 public:
-    StepMark(int index, QWidget* parent) : QWidget(parent), m_index(index) { setFixedSize(24, 24); }
+    StepMark(int index, QWidget* parent) : QWidget(parent), m_index(index)
+    {
+        // Grows with the number drawn in it.
+        const int side = qRound(Typography::scaled(24));
+        setFixedSize(side, side);
+    }
 
     void setGranted(bool granted)
     {
@@ -84,6 +89,7 @@ protected:
                                    : SystemColors::withAlpha(SystemColors::secondaryLabel(this), 0.16));
         painter.drawEllipse(QRectF(rect()));
         if (m_granted) {
+            painter.scale(width() / 24.0, height() / 24.0);
             painter.setPen(QPen(QColor(0x34, 0xC7, 0x59), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             QPainterPath check;
             check.moveTo(7.5, 12.5);
@@ -108,7 +114,9 @@ public:
     explicit AllSetMark(QWidget* parent) : QWidget(parent)
     {
         setObjectName(QStringLiteral("allSetMark"));
-        setFixedSize(20, 20);
+        // Beside the footer's text, as large as that text.
+        const int side = qRound(Typography::scaled(20));
+        setFixedSize(side, side);
     }
 
 protected:
@@ -116,9 +124,10 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(width() / 20.0, height() / 20.0);
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(0x34, 0xC7, 0x59));
-        painter.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
+        painter.drawEllipse(QRectF(1, 1, 18, 18));
         painter.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         QPainterPath check;
         check.moveTo(6, 10.5);
