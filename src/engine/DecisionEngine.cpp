@@ -18,16 +18,34 @@ constexpr double scriptShare = 0.85;
 const std::string geresh = "\u05F3";
 const std::string gershayim = "\u05F4";
 
-std::size_t characterCount(std::string_view s)
+// A combining mark: a letter scalar that no character can begin as a letter (category M).
+bool isMark(char32_t c)
 {
-    return text::characterCount(s);
+    return text::isLetter(c) && !text::characterIsLetter(text::fromScalar(c));
 }
 
+// Characters as the text shows them: a mark with no letter before it, such as a Devanagari vowel
+// sign typed first, is drawn on a base of its own, and so is every such mark after it, though the
+// grapheme rules join them all into one cluster.
+std::size_t characterCount(std::string_view s)
+{
+    std::size_t count = 0;
+    for (const std::string& c : text::characters(s)) {
+        const std::u32string scalars = text::toScalars(c);
+        count += isMark(scalars.front()) ? std::ranges::count_if(scalars, isMark) : 1;
+    }
+    return count;
+}
+
+// Letters as the keys typed them: every scalar of categories L and M. A Devanagari vowel sign or
+// virama is a key of its own but joins the letter before it in one character, or stands alone as
+// a character that is no letter, so counting characters would make "hello" typed on the Hindi
+// layout a word of 4 letters. Scripts without combining marks count the same either way.
 int letterCount(std::string_view s)
 {
     int count = 0;
-    for (const std::string& c : text::characters(s)) {
-        if (text::characterIsLetter(c))
+    for (const char32_t c : text::toScalars(s)) {
+        if (text::isLetter(c))
             ++count;
     }
     return count;
@@ -239,9 +257,13 @@ bool DecisionEngine::acceptableToken(std::string_view s)
     const std::size_t length = characterCount(s);
     if (length < 2 || length > 24)
         return false;
+    const std::u32string scalars = text::toScalars(s);
+    // No word of any script begins with a combining mark.
+    if (isMark(scalars.front()))
+        return false;
     const auto& quotes = WordAssembler::quoteFamily();
     std::optional<bool> latin;  // computed on first need
-    for (char32_t c : text::toScalars(s)) {
+    for (char32_t c : scalars) {
         if (text::isDecimalDigit(c))
             return false;
         if (text::isLetter(c) || c == U'\'' || c == U'-')

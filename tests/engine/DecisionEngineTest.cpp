@@ -16,7 +16,7 @@ namespace {
 // Fixed answers: the spell checker accepts `words`, a language in `ranks` has a list.
 class FakeOracle final : public LanguageOracle {
 public:
-    std::set<std::string> checkable{"en", "he", "ru"};
+    std::set<std::string> checkable{"en", "he", "ru", "hi"};
     std::set<std::string> reliable{"en", "he", "ru"};
     std::map<std::string, std::set<std::string>> words;
     std::map<std::string, std::map<std::string, int>> ranks;
@@ -47,14 +47,22 @@ const KeyboardLayoutInfo us = layout("English (US)", "us", "en");
 const KeyboardLayoutInfo il = layout("Hebrew", "il", "he");
 const KeyboardLayoutInfo ru = layout("Russian", "ru", "ru");
 const KeyboardLayoutInfo ara = layout("Arabic", "ara", "ar");
+const KeyboardLayoutInfo hindi = layout("Indian", "in", "hi");
 
 // The keys that type text on the layout.
 std::vector<KeyStroke> keysOf(const std::string& text, const KeyboardLayoutInfo& on)
 {
     const auto inverse = TranslationEngine::inverseMap(on.layoutData);
     std::vector<KeyStroke> keys;
-    for (const std::string& c : text::characters(text))
-        keys.push_back(inverse.at(c));
+    for (const std::string& c : text::characters(text)) {
+        if (inverse.contains(c)) {
+            keys.push_back(inverse.at(c));
+            continue;
+        }
+        // A Devanagari letter and its signs share a character but not a key.
+        for (const char32_t scalar : text::toScalars(c))
+            keys.push_back(inverse.at(text::fromScalar(scalar)));
+    }
     return keys;
 }
 
@@ -127,6 +135,63 @@ TEST(DecisionTokens, hebrewJoinedByGeresh)
     };
     for (const Row& row : rows)
         EXPECT_EQ(DecisionEngine::isHebrewJoinedByGeresh(row.text), row.joined) << row.text;
+}
+
+// Devanagari typed by mistake: vowel signs and viramas are keys and letters of their own, whether
+// they join the letter before them or stand first with nothing to join.
+TEST(DecisionTokens, devanagariMarksCountAsTyped)
+{
+    struct Row {
+        const char* text;
+        bool token;
+        bool asTyped;
+    };
+    const Row rows[] = {
+        {"नमस्ते", true, true},       // a word: marks after letters
+        {"ैपगमप", false, true},       // which: a vowel sign first
+        {"्हीगलु", false, true},      // during: a virama first
+        {"ोिूाी", false, true},       // after: five marks, one grapheme cluster, five characters
+        {"ो", false, false},          // one mark alone is one character
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DecisionEngine::acceptableToken(row.text), row.token) << row.text;
+        EXPECT_EQ(DecisionEngine::acceptableAsTyped(row.text), row.asTyped) << row.text;
+    }
+    std::string marks;
+    for (int i = 0; i < 24; ++i)
+        marks += "ा";
+    EXPECT_TRUE(DecisionEngine::acceptableAsTyped(marks));
+    EXPECT_FALSE(DecisionEngine::acceptableAsTyped(marks + "ा"));  // 25 characters
+}
+
+// English typed on the Hindi layout converts like English typed on the Hebrew layout, also when
+// Hindi's spell checker takes the typed text for a word.
+TEST(DecideWord, englishTypedOnHindi)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"hello", "which", "during", "after", "there", "word"};
+    oracle.words["hi"] = {"ैपगमप", "ोिूाी", "नमस्ते"};
+    oracle.ranks["he"] = {};
+    struct Row {
+        const char* meant;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"hello", "hello @en"},    // पाततद: 5 letters in 4 characters
+        {"which", "which @en"},    // ैपगमप, accepted by the checker, begins with a vowel sign
+        {"during", "during @en"},  // ्हीगलु: 4 characters, a virama first
+        {"after", "after @en"},    // ोिूाी: marks only, accepted by the checker
+        {"there", "there @en"},    // ूपाीा: 2 characters
+        {"word", "none"},          // ैदीग: 4 letters, no key typed a mark here
+    };
+    for (const Row& row : rows) {
+        const auto keys = keysOf(row.meant, us);
+        const auto decision = DecisionEngine::decide(keys, hindi, std::vector{us, il}, oracle);
+        EXPECT_EQ(decision ? decision->corrected + " @" + decision->target.language() : "none", row.expected)
+            << row.meant;
+    }
+    // A Hindi word the checker knows stays as typed.
+    EXPECT_EQ(decided("नमस्ते", hindi, {us}, oracle), "none");
 }
 
 // Typed text that is not a plain word, or is a real word, is never converted.
