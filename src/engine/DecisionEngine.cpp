@@ -110,12 +110,52 @@ bool shortWordIsReal(const std::string& word, const std::string& language, Scrip
     return false;
 }
 
+// The Greek vowels and the same vowels with the tonos.
+const std::map<std::string, std::string>& tonosForms()
+{
+    static const std::map<std::string, std::string> forms{
+        {"α", "ά"}, {"ε", "έ"}, {"η", "ή"}, {"ι", "ί"}, {"ο", "ό"}, {"υ", "ύ"}, {"ω", "ώ"},
+        {"Α", "Ά"}, {"Ε", "Έ"}, {"Η", "Ή"}, {"Ι", "Ί"}, {"Ο", "Ό"}, {"Υ", "Ύ"}, {"Ω", "Ώ"},
+    };
+    return forms;
+}
+
+// The Greek layouts type the tonos with a dead key, and a dead key types nothing on its own, so
+// the keys of a Greek word typed right read back without its accent. Such a word is the word
+// typed when it takes the tonos on one of its vowels.
+bool isWordWithoutTonos(const std::string& word, const std::string& language, LanguageOracle& oracle)
+{
+    std::vector<std::string> characters = text::characters(word);
+    for (std::string& c : characters) {
+        const auto form = tonosForms().find(c);
+        if (form == tonosForms().end())
+            continue;
+        const std::string vowel = c;
+        c = form->second;
+        std::string accented;
+        for (const std::string& part : characters)
+            accented += part;
+        if (!oracle.isMisspelled(accented, language))
+            return true;
+        c = vowel;
+    }
+    return false;
+}
+
+// The typed text, of 3 characters or more, is a word of the language it was typed in.
+bool isWordAsTyped(const std::string& word, const std::string& language, LanguageOracle& oracle)
+{
+    if (!oracle.isMisspelled(word, language))
+        return true;
+    return Script::forLanguage(language) == Script::greek && isWordWithoutTonos(word, language, oracle);
+}
+
 // The typed text is a real word of its own language, so it stays as typed.
 bool standsAsTyped(const std::string& word, const std::string& language, Script script, LanguageOracle& oracle)
 {
     if (characterCount(word) < 3)
         return shortWordIsReal(word, language, script, oracle);
-    return DecisionEngine::acceptableToken(word) && !oracle.isMisspelled(word, language);
+    return DecisionEngine::acceptableToken(word) && isWordAsTyped(word, language, oracle);
 }
 
 // A word of 3 characters or more is real on target: in rank-only scripts it needs a rank unless
@@ -431,7 +471,7 @@ std::optional<std::string> DecisionEngine::retroConvertible(std::span<const KeyS
             return conv;
         // Not confirmed on the target, but the typed word is itself a misspelling where it was typed.
         if (currentLanguage && acceptableAsTyped(typed) && oracle.canCheck(*currentLanguage)
-            && oracle.isMisspelled(typed, *currentLanguage))
+            && !isWordAsTyped(typed, *currentLanguage, oracle))
             return conv;
         return std::nullopt;
     }
@@ -452,7 +492,7 @@ bool DecisionEngine::genuineAsTyped(const std::string& word, const std::string& 
         return false;
     if (characterCount(s) < 3)
         return isCommonShort(script, s);
-    if (!oracle.canCheck(language) || oracle.isMisspelled(s, language))
+    if (!oracle.canCheck(language) || !isWordAsTyped(s, language, oracle))
         return false;
     if (script == Script::latin || script == Script::cyrillic || script == Script::greek)
         return true;

@@ -16,8 +16,8 @@ namespace {
 // Fixed answers: the spell checker accepts `words`, a language in `ranks` has a list.
 class FakeOracle final : public LanguageOracle {
 public:
-    std::set<std::string> checkable{"en", "he", "ru", "hi"};
-    std::set<std::string> reliable{"en", "he", "ru"};
+    std::set<std::string> checkable{"en", "he", "ru", "hi", "el"};
+    std::set<std::string> reliable{"en", "he", "ru", "el"};
     std::map<std::string, std::set<std::string>> words;
     std::map<std::string, std::map<std::string, int>> ranks;
 
@@ -48,6 +48,7 @@ const KeyboardLayoutInfo il = layout("Hebrew", "il", "he");
 const KeyboardLayoutInfo ru = layout("Russian", "ru", "ru");
 const KeyboardLayoutInfo ara = layout("Arabic", "ara", "ar");
 const KeyboardLayoutInfo hindi = layout("Indian", "in", "hi");
+const KeyboardLayoutInfo gr = layout("Greek", "gr", "el");
 
 // The keys that type text on the layout.
 std::vector<KeyStroke> keysOf(const std::string& text, const KeyboardLayoutInfo& on)
@@ -377,6 +378,40 @@ TEST(DecideRun, needsContextAndOneLayout)
     EXPECT_EQ(decideRun({"nv", "akuo"}, {il, ru}), "none");
     oracle.ranks["ru"].clear();
     EXPECT_EQ(decideRun({"nv", "akuo"}, {il, ru}), "he 2");
+}
+
+// Greek typed right reads back without its tonos, typed with a dead key: it is still the word typed,
+// alone, in a run, and as the word a reach-back would pass over.
+TEST(GreekTypedRight, isTheWordWithItsTonos)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"programma", "pera", "apo"};
+    oracle.ranks["en"] = {{"pera", 900}, {"apo", 800}};
+    oracle.words["el"] = {"πρόγραμμα", "πέρα", "από", "Όλα"};
+    struct Row {
+        const char* typed;
+        bool genuine;
+    };
+    const Row rows[] = {
+        {"προγραμμα", true},   // πρόγραμμα
+        {"απο", true},         // από
+        {"Ολα", true},         // Όλα: the capital takes the tonos
+        {"απο.", true},        // a trailing mark aside
+        {"αποο", false},       // no vowel's tonos makes a word
+        {"πρoγραμμα", false},  // a Latin o takes no Greek tonos
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(DecisionEngine::genuineAsTyped(row.typed, "el", oracle), row.genuine) << row.typed;
+
+    EXPECT_EQ(decided("προγραμμα", gr, {us}, oracle), "none");
+    EXPECT_EQ(DecisionEngine::decideRun(run({"περα", "απο"}, gr), gr, std::vector{us}, oracle), std::nullopt);
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("απο", gr), "απο", gr, us, oracle, "el"), std::nullopt);
+
+    // Without the accented words, the same keys are English typed on the Greek layout.
+    oracle.words["el"].clear();
+    EXPECT_EQ(decided("προγραμμα", gr, {us}, oracle), "programma @en");
+    EXPECT_NE(DecisionEngine::decideRun(run({"περα", "απο"}, gr), gr, std::vector{us}, oracle), std::nullopt);
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("απο", gr), "απο", gr, us, oracle, "el"), "apo");
 }
 
 // The share of words of 2 characters or more that the checker accepts.
