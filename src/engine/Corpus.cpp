@@ -13,6 +13,8 @@
 #include <cmath>
 #include <map>
 
+#include <unicode/unorm2.h>
+
 namespace kx {
 
 namespace {
@@ -93,6 +95,29 @@ void printCases(std::ostream& out, const std::vector<std::pair<Corpus::Case, std
         out << "    … " << cases.size() - listedCases << " more\n";
 }
 
+// The canonical decomposition (NFD): a precomposed accented letter as its letter and accent.
+std::string decomposed(const std::string& character)
+{
+    const std::u16string source = text::toUtf16(character);
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
+    std::u16string result(source.size() * 4 + 4, u'\0');
+    const std::int32_t length = U_SUCCESS(status)
+        ? unorm2_normalize(nfd, reinterpret_cast<const UChar*>(source.data()), static_cast<std::int32_t>(source.size()),
+                           reinterpret_cast<UChar*>(result.data()), static_cast<std::int32_t>(result.size()), &status)
+        : 0;
+    if (U_FAILURE(status))
+        return character;
+    result.resize(static_cast<std::size_t>(length));
+    return text::fromUtf16(result);
+}
+
+// A combining mark: a letter scalar that no character can begin as a letter (category M).
+bool isMark(char32_t c)
+{
+    return text::isLetter(c) && !text::characterIsLetter(text::fromScalar(c));
+}
+
 }  // namespace
 
 int Corpus::scale(const std::vector<std::string>& arguments)
@@ -152,10 +177,24 @@ std::optional<std::vector<KeyStroke>> Corpus::keystrokes(const std::string& text
     const auto inverse = TranslationEngine::inverseMap(layout.layoutData);
     std::vector<KeyStroke> keys;
     for (const std::string& c : text::characters(text)) {
-        const auto key = inverse.find(c);
-        if (key == inverse.end())
+        if (const auto key = inverse.find(c); key != inverse.end()) {
+            keys.push_back(key->second);
+            continue;
+        }
+        // A Devanagari letter and its vowel sign are one character but two keys. An accent that
+        // only a dead key types is left out: dead keys type nothing, so a Greek word typed right
+        // reaches the decisions without its tonos.
+        bool typed = false;
+        for (const char32_t scalar : text::toScalars(decomposed(c))) {
+            if (const auto key = inverse.find(text::fromScalar(scalar)); key != inverse.end()) {
+                keys.push_back(key->second);
+                typed = true;
+            } else if (!isMark(scalar)) {
+                return std::nullopt;
+            }
+        }
+        if (!typed)
             return std::nullopt;
-        keys.push_back(key->second);
     }
     return keys;
 }
@@ -178,7 +217,10 @@ std::vector<Corpus::Case> Corpus::build(const LayoutRegistry& registry, int scal
             const std::string t = TranslationEngine::reconstruct(*keys, english->layoutData);
             if (t.empty() || t == w)
                 continue;
-            if (text::characterCount(w) >= 5)
+            // Long enough to convert without a punctuation key, counted as the decisions count
+            // letters: a Devanagari vowel sign or virama is one of its own. A word whose accent
+            // needs a dead key cannot be typed as one word on another layout.
+            if (text::scalarCount(w) >= 5 && TranslationEngine::reconstruct(*keys, other.layoutData) == w)
                 cases.push_back({lo + " typed on ABC", t, *keys, *english, Expect::converts(w), "meant " + w});
             cases.push_back({lo + " typed correctly", w, *keys, other, Expect::noChange(), "genuine " + lo});
         }
@@ -221,7 +263,7 @@ std::vector<Corpus::RunCase> Corpus::buildRuns(const LayoutRegistry& registry)
                     std::vector<std::string> typed;
                     for (const std::string& w : chunk) {
                         const auto keys = keystrokes(w, other);
-                        if (!keys)
+                        if (!keys || (onEnglish && TranslationEngine::reconstruct(*keys, other.layoutData) != w))
                             break;
                         typed.push_back(onEnglish ? TranslationEngine::reconstruct(*keys, english->layoutData) : w);
                         run.push_back({*keys, typed.back()});
