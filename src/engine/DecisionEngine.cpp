@@ -142,7 +142,7 @@ bool isWordWithoutTonos(const std::string& word, const std::string& language, La
     return false;
 }
 
-// The typed text, of 3 characters or more, is a word of the language it was typed in.
+// The typed text is a word of the language it was typed in.
 bool isWordAsTyped(const std::string& word, const std::string& language, LanguageOracle& oracle)
 {
     if (!oracle.isMisspelled(word, language))
