@@ -6,6 +6,8 @@
 #include "engine/Wrapper.h"
 #include "platform/Text.h"
 
+#include <unicode/uchar.h>
+
 #include <algorithm>
 
 namespace kx {
@@ -24,15 +26,41 @@ bool isMark(char32_t c)
     return text::isLetter(c) && !text::characterIsLetter(text::fromScalar(c));
 }
 
-// Characters as the text shows them: a mark with no letter before it, such as a Devanagari vowel
-// sign typed first, is drawn on a base of its own, and so is every such mark after it, though the
-// grapheme rules join them all into one cluster.
+// A vowel sign or virama: an Indic letter carries one of them, after which it takes no vowel sign,
+// virama or nukta.
+bool closesLetter(char32_t c)
+{
+    const auto category = u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_INDIC_SYLLABIC_CATEGORY);
+    return category == U_INSC_VOWEL_DEPENDENT || category == U_INSC_VIRAMA;
+}
+
+bool needsOpenLetter(char32_t c)
+{
+    return closesLetter(c)
+        || u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_INDIC_SYLLABIC_CATEGORY) == U_INSC_NUKTA;
+}
+
+// Characters as the text shows them. The grapheme rules join every mark to the cluster before it,
+// but a mark with no letter to sit on, such as a Devanagari vowel sign typed first or a second
+// vowel sign after the first, is drawn on a base of its own.
 std::size_t characterCount(std::string_view s)
 {
     std::size_t count = 0;
     for (const std::string& c : text::characters(s)) {
-        const std::u32string scalars = text::toScalars(c);
-        count += isMark(scalars.front()) ? std::ranges::count_if(scalars, isMark) : 1;
+        bool letter = false;  // the cluster has a letter a mark can sit on
+        bool closed = false;  // that letter already carries its vowel sign or virama
+        for (const char32_t scalar : text::toScalars(c)) {
+            if (!isMark(scalar)) {
+                count += letter ? 0 : 1;
+                letter = true;
+                continue;
+            }
+            if (letter && !(closed && needsOpenLetter(scalar))) {
+                closed = closed || closesLetter(scalar);
+                continue;
+            }
+            count += 1;
+        }
     }
     return count;
 }

@@ -153,6 +153,10 @@ TEST(DecisionTokens, devanagariMarksCountAsTyped)
         {"्हीगलु", false, true},      // during: a virama first
         {"ोिूाी", false, true},       // after: five marks, one grapheme cluster, five characters
         {"ो", false, false},          // one mark alone is one character
+        {"बाोीे", true, true},        // years: one letter, four vowel signs, four characters
+        {"में", false, false},         // a bindu sits with the vowel sign: one character
+        {"क़ि", false, false},          // a vowel sign after a nukta: one character
+        {"कि्", true, true},          // a virama after the vowel sign stands alone
     };
     for (const Row& row : rows) {
         EXPECT_EQ(DecisionEngine::acceptableToken(row.text), row.token) << row.text;
@@ -170,7 +174,7 @@ TEST(DecisionTokens, devanagariMarksCountAsTyped)
 TEST(DecideWord, englishTypedOnHindi)
 {
     FakeOracle oracle;
-    oracle.words["en"] = {"hello", "which", "during", "after", "there", "word"};
+    oracle.words["en"] = {"hello", "which", "during", "after", "there", "years", "word"};
     oracle.words["hi"] = {"ैपगमप", "ोिूाी", "नमस्ते"};
     oracle.ranks["he"] = {};
     struct Row {
@@ -183,6 +187,7 @@ TEST(DecideWord, englishTypedOnHindi)
         {"during", "during @en"},  // ्हीगलु: 4 characters, a virama first
         {"after", "after @en"},    // ोिूाी: marks only, accepted by the checker
         {"there", "there @en"},    // ूपाीा: 2 characters
+        {"years", "years @en"},    // बाोीे: one grapheme cluster
         {"word", "none"},          // ैदीग: 4 letters, no key typed a mark here
     };
     for (const Row& row : rows) {
