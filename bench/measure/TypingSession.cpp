@@ -9,7 +9,6 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
-#include <unicode/unorm2.h>
 #include <unistd.h>
 
 namespace kx::bench {
@@ -24,23 +23,6 @@ constexpr double keyInterval = 0.1;
 constexpr double switchPause = 0.3;
 // Longer than every memory of the controller (recent words 20 s, pending context 15 s).
 constexpr double betweenSentences = 30.0;
-
-// The canonical decomposition (NFD): a precomposed accented letter as its letter and accent.
-std::string decomposed(const std::string& character)
-{
-    const std::u16string source = text::toUtf16(character);
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
-    std::u16string result(source.size() * 4 + 4, u'\0');
-    const std::int32_t length = U_SUCCESS(status)
-        ? unorm2_normalize(nfd, reinterpret_cast<const UChar*>(source.data()), static_cast<std::int32_t>(source.size()),
-                           reinterpret_cast<UChar*>(result.data()), static_cast<std::int32_t>(result.size()), &status)
-        : 0;
-    if (U_FAILURE(status))
-        return character;
-    result.resize(static_cast<std::size_t>(length));
-    return text::fromUtf16(result);
-}
 
 }  // namespace
 
@@ -110,7 +92,7 @@ std::vector<KeyStroke> TypingSession::strokes(const std::string& sentence, const
         }
         std::vector<KeyStroke> pressed;
         std::size_t letter = 0;  // where the last letter's key is: its dead keys go before it
-        for (const char32_t scalar : text::toScalars(decomposed(character))) {
+        for (const char32_t scalar : text::toScalars(text::nfd(character))) {
             if (const auto key = keys.find(text::fromScalar(scalar)); key != keys.end()) {
                 letter = pressed.size();
                 pressed.push_back(key->second);

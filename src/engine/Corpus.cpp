@@ -13,8 +13,6 @@
 #include <cmath>
 #include <map>
 
-#include <unicode/unorm2.h>
-
 namespace kx {
 
 namespace {
@@ -95,23 +93,6 @@ void printCases(std::ostream& out, const std::vector<std::pair<Corpus::Case, std
         out << "    … " << cases.size() - listedCases << " more\n";
 }
 
-// The canonical decomposition (NFD): a precomposed accented letter as its letter and accent.
-std::string decomposed(const std::string& character)
-{
-    const std::u16string source = text::toUtf16(character);
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
-    std::u16string result(source.size() * 4 + 4, u'\0');
-    const std::int32_t length = U_SUCCESS(status)
-        ? unorm2_normalize(nfd, reinterpret_cast<const UChar*>(source.data()), static_cast<std::int32_t>(source.size()),
-                           reinterpret_cast<UChar*>(result.data()), static_cast<std::int32_t>(result.size()), &status)
-        : 0;
-    if (U_FAILURE(status))
-        return character;
-    result.resize(static_cast<std::size_t>(length));
-    return text::fromUtf16(result);
-}
-
 // A combining mark: a letter scalar that no character can begin as a letter (category M).
 bool isMark(char32_t c)
 {
@@ -185,7 +166,7 @@ std::optional<std::vector<KeyStroke>> Corpus::keystrokes(const std::string& text
         // only a dead key types is left out: dead keys type nothing, so a Greek word typed right
         // reaches the decisions without its tonos.
         bool typed = false;
-        for (const char32_t scalar : text::toScalars(decomposed(c))) {
+        for (const char32_t scalar : text::toScalars(text::nfd(c))) {
             if (const auto key = inverse.find(text::fromScalar(scalar)); key != inverse.end()) {
                 keys.push_back(key->second);
                 typed = true;

@@ -52,5 +52,7 @@ std::string trimmedWhitespace(std::string_view s);
 
 /// Canonical composition (NFC).
 std::string nfc(std::string_view s);
+/// Canonical decomposition (NFD): an accented letter as its letter and combining accent.
+std::string nfd(std::string_view s);
 
 }  // namespace kx::text

@@ -203,12 +203,22 @@ TEST(TextTest, trimsWhitespaceAndNewlines)
     EXPECT_EQ(trimmed(""), "");
 }
 
-// Composition joins Latin letters and marks but leaves Hebrew points decomposed in canonical order.
+// Composition joins Latin letters and marks but leaves Hebrew points decomposed in canonical order;
+// decomposition parts accented letters, also when the text grows.
 TEST(TextTest, composesCanonically)
 {
     EXPECT_EQ(nfc("cafe\u0301"), "caf\u00E9");
     EXPECT_EQ(nfc("\u05E9\u05C1\u05B8"), "\u05E9\u05B8\u05C1");
     EXPECT_EQ(nfc("\xFF"), "\uFFFD");
+    EXPECT_EQ(nfd("caf\u00E9"), "cafe\u0301");
+    EXPECT_EQ(nfd("\u03AC"), "\u03B1\u0301");  // Greek alpha with tonos
+    std::string accented;
+    std::string decomposed;
+    for (int i = 0; i < 20; ++i) {  // twice as long decomposed: past the first buffer's room
+        accented += "\u03AC";
+        decomposed += "\u03B1\u0301";
+    }
+    EXPECT_EQ(nfd(accented), decomposed);
 }
 
 }  // namespace
