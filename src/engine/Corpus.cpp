@@ -93,12 +93,6 @@ void printCases(std::ostream& out, const std::vector<std::pair<Corpus::Case, std
         out << "    … " << cases.size() - listedCases << " more\n";
 }
 
-// A combining mark: a letter scalar that no character can begin as a letter (category M).
-bool isMark(char32_t c)
-{
-    return text::isLetter(c) && !text::characterIsLetter(text::fromScalar(c));
-}
-
 }  // namespace
 
 int Corpus::scale(const std::vector<std::string>& arguments)
@@ -170,7 +164,7 @@ std::optional<std::vector<KeyStroke>> Corpus::keystrokes(const std::string& text
             if (const auto key = inverse.find(text::fromScalar(scalar)); key != inverse.end()) {
                 keys.push_back(key->second);
                 typed = true;
-            } else if (!isMark(scalar)) {
+            } else if (!text::isMark(scalar)) {
                 return std::nullopt;
             }
         }

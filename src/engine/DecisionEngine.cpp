@@ -20,12 +20,6 @@ constexpr double scriptShare = 0.85;
 const std::string geresh = "\u05F3";
 const std::string gershayim = "\u05F4";
 
-// A combining mark: a letter scalar that no character can begin as a letter (category M).
-bool isMark(char32_t c)
-{
-    return text::isLetter(c) && !text::characterIsLetter(text::fromScalar(c));
-}
-
 // A vowel sign or virama: an Indic letter carries one of them, after which it takes no vowel sign,
 // virama or nukta.
 bool closesLetter(char32_t c)
@@ -50,7 +44,7 @@ std::size_t characterCount(std::string_view s)
         bool letter = false;  // the cluster has a letter a mark can sit on
         bool closed = false;  // that letter already carries its vowel sign or virama
         for (const char32_t scalar : text::toScalars(c)) {
-            if (!isMark(scalar)) {
+            if (!text::isMark(scalar)) {
                 count += letter ? 0 : 1;
                 letter = true;
                 continue;
@@ -327,7 +321,7 @@ bool DecisionEngine::acceptableToken(std::string_view s)
         return false;
     const std::u32string scalars = text::toScalars(s);
     // No word of any script begins with a combining mark.
-    if (isMark(scalars.front()))
+    if (text::isMark(scalars.front()))
         return false;
     const auto& quotes = WordAssembler::quoteFamily();
     std::optional<bool> latin;  // computed on first need

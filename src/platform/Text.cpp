@@ -258,6 +258,11 @@ bool isLetter(char32_t c)
     return inCategories(c, U_GC_L_MASK | U_GC_M_MASK);
 }
 
+bool isMark(char32_t c)
+{
+    return inCategories(c, U_GC_M_MASK);
+}
+
 bool isPunctuation(char32_t c)
 {
     return inCategories(c, U_GC_P_MASK);

@@ -125,6 +125,11 @@ TEST(TextTest, classifiesScalarsIntoCharacterSets)
         EXPECT_EQ(isWhitespace(row.c), row.whitespace);
         EXPECT_EQ(isWhitespaceOrNewline(row.c), row.whitespaceOrNewline);
     }
+    // Marks are the letters that combine: accents, Devanagari vowel signs of both kinds, viramas.
+    for (const char32_t mark : {U'\u0301', U'\u093F', U'\u0947', U'\u094D', U'\u05B8'})
+        EXPECT_TRUE(isMark(mark) && isLetter(mark)) << static_cast<unsigned>(mark);
+    for (const char32_t other : {U'a', U'\u0915', U'\u03AC', U'.', U'\u200D'})
+        EXPECT_FALSE(isMark(other)) << static_cast<unsigned>(other);
 }
 
 struct CharacterRow {
