@@ -22,6 +22,7 @@
 #include "platform/x11/QtPointer.h"
 #include "platform/x11/X11EventPoster.h"
 #include "platform/x11/X11EventTap.h"
+#include "platform/x11/X11InstanceLock.h"
 #include "platform/x11/X11InputSources.h"
 #include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11Permissions.h"
@@ -38,6 +39,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -77,6 +79,18 @@ void finishWork(const AppController& controller)
         Log::line("quit: a rewrite did not finish in time");
 }
 
+// Says who keeps this launch out, on standard error and in the log (appended: the log is the
+// running instance's).
+void refuseSecondInstance(const std::string& holder)
+{
+    std::cerr << "Kestrelix: another instance is already running \u2014 exiting\n";
+    if (!holder.empty())
+        std::cerr << "Kestrelix: it is held by " << holder << '\n';
+    Log::line("another instance is already running \u2014 exiting; held by " +
+              (holder.empty() ? std::string("an unknown program") : holder));
+    Log::flush();
+}
+
 }  // namespace
 
 int Application::run(int argc, char** argv)
@@ -98,6 +112,11 @@ int Application::run(int argc, char** argv)
         std::cerr << "Kestrelix: cannot open the X11 display " << std::getenv("DISPLAY") << '\n';
         return 1;
     }
+    platform::x11::X11InstanceLock instanceLock(nullptr, Paths::shared().runtimeDir());
+    if (instanceLock.tryAcquire("app.kestrelix.instance") == platform::LockResult::heldElsewhere) {
+        refuseSecondInstance(instanceLock.holder());
+        return 0;
+    }
     const auto keyboard = platform::x11::X11Keyboard::open();
     if (!keyboard) {
         std::string missing;
@@ -109,6 +128,15 @@ int Application::run(int argc, char** argv)
     QApplication app(argc, argv);
     app.setApplicationName("Kestrelix");
     app.setQuitOnLastWindowClosed(false);
+    std::unique_ptr<QSocketNotifier> instanceRequests;
+    if (instanceLock.fd() >= 0) {
+        instanceRequests = std::make_unique<QSocketNotifier>(instanceLock.fd(), QSocketNotifier::Read);
+        QObject::connect(instanceRequests.get(), &QSocketNotifier::activated, [&instanceLock] {
+            instanceLock.answerRequests();
+        });
+        // What Xlib read while claiming is queued already: the socket will not say so again.
+        instanceLock.answerRequests();
+    }
     std::unique_ptr<platform::InputSources> inputSources = platform::x11::X11InputSources::open(keyboard);
     if (!inputSources)
         inputSources = std::make_unique<platform::HeadlessInputSources>();
@@ -133,7 +161,7 @@ int Application::run(int argc, char** argv)
     platform::x11::X11Workspace workspace;
     platform::x11::X11SecureInput secureInput(atspi, workspace);
     secureInput.ignoreOwnHold([keyboard] { return keyboard && keyboard->holding(); });
-    platform::x11::X11Permissions permissions;
+    platform::x11::X11Permissions permissions(atspi);
     platform::AutostartLoginItem loginItem;
     platform::x11::CanberraSound sound;
     platform::x11::QtPointer pointer;

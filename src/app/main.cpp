@@ -10,15 +10,12 @@
 #include "platform/HeadlessInputSources.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
-#include "platform/SocketInstanceLock.h"
 
 #include <iostream>
 #include <string>
 #include <vector>
 
 namespace {
-
-constexpr const char* instanceName = "app.kestrelix.instance";
 
 int runCommandLine(kx::CommandLineRun run, const std::vector<std::string>& arguments)
 {
@@ -73,10 +70,5 @@ int main(int argc, char** argv)
     }
 
     kx::LaunchOptions::shared() = kx::LaunchOptions::fromArguments(arguments);
-    kx::platform::SocketInstanceLock lock;
-    if (lock.tryAcquire(instanceName) == kx::platform::LockResult::heldElsewhere) {
-        std::cerr << "Kestrelix: another instance is already running \u2014 exiting\n";
-        return 0;
-    }
     return kx::Application::run(argc, argv);
 }

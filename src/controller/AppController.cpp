@@ -221,18 +221,17 @@ void AppController::start()
     m_services.permissions->request(platform::Permission::inputMonitoring);
 
     evaluatePermissions();
-    permTimer = m_services.main->timer(permissionPollInterval, true, [this] { evaluatePermissions(); });
+    // Once started the runtime status watches the permissions; a setup window opened then would
+    // take the focus from what the user is typing in.
+    if (!started)
+        permTimer = m_services.main->timer(permissionPollInterval, true, [this] { evaluatePermissions(); });
 }
 
 void AppController::evaluatePermissions()
 {
     const bool ax = m_services.permissions->isGranted(platform::Permission::accessibility);
     const bool im = m_services.permissions->isGranted(platform::Permission::inputMonitoring);
-    const std::string state = std::string("ax=") + boolText(ax) + " im=" + boolText(im);
-    if (state != lastPermLog) {
-        lastPermLog = state;
-        Log::line("permissions " + state + "  bundlePath=" + m_services.bundlePath);
-    }
+    logPermissions(ax, im);
     updateStatusGlyph();
     rebuildMenu();
 
@@ -281,6 +280,15 @@ void AppController::evaluatePermissions()
         later(drillWindowDelay, [this] { openWindow(SettingsTab::general); });
     refreshRuntimeStatus();
     statusTimer = m_services.main->timer(2.0, true, [this] { refreshRuntimeStatus(); });
+}
+
+void AppController::logPermissions(bool ax, bool im)
+{
+    const std::string state = std::string("ax=") + boolText(ax) + " im=" + boolText(im);
+    if (state == lastPermLog)
+        return;
+    lastPermLog = state;
+    Log::line("permissions " + state + "  bundlePath=" + m_services.bundlePath);
 }
 
 void AppController::logEnabledLayouts(const std::vector<std::pair<std::string, std::string>>& namesAndLanguages)

@@ -211,6 +211,15 @@ public:
     /// s without trailing U+0020 characters (tabs and newlines stay).
     static std::string trimTrailingSpaces(const std::string& s);
 
+    /// Whether the accessibility service answers; logs and shows the change when it stops or comes
+    /// back. While it does not, password fields cannot be recognised and the corrector is off.
+    bool noteAccessibility(bool reachable);
+    /// Whether what is typed in the front application may be written down (log, history): only
+    /// where its password fields can be recognised. True with nothing in front.
+    bool frontAppReadable() const;
+    /// text as log lines may quote it: "…" where the front application cannot be read.
+    std::string loggable(const std::string& text) const;
+
     void updateStatusGlyph();
     void rebuildMenu();
     void performMenuCommand(const MenuCommand& command);
@@ -357,6 +366,8 @@ public:
     int keyGen = 0;
     std::string lastPermLog;
     SecureInputWatch secureWatch;
+    /// The accessibility service stopped answering after the corrector started.
+    bool accessibilityLost = false;
 
 private:
     /// A rewrite ends this long after its posting.
@@ -417,6 +428,8 @@ private:
     /// ["a", "b"], quotes and backslashes escaped: how the log lists layouts.
     static std::string arrayNotation(const std::vector<std::string>& items);
     static const char* boolText(bool value);
+    /// The permissions line, when the answer differs from the last one logged.
+    void logPermissions(bool ax, bool im);
     /// The "enabled layouts = …" line: each layout with what the oracles know of its language.
     void logEnabledLayouts(const std::vector<std::pair<std::string, std::string>>& namesAndLanguages);
     /// The holder part of the diagnostics line: "-" while Secure Input is off.

@@ -147,6 +147,10 @@ void AppController::runDiagnostics()
     field("allowed", boolText(policy.isCorrectionAllowed(frontID)));
     field("secureInput", boolText(m_services.secureInput->isEnabled()));
     field("secureInputHeldBy", secureInputHolderText());
+    // Named only when it offers no accessibility: password fields there cannot be recognised, and
+    // what is typed there is not kept.
+    if (!frontAppReadable())
+        field("frontAppAccessible", "false");
     // Named only when one is missing: corrections in that language then quietly stop.
     if (const std::vector<std::string> missing = missingWordLists(); !missing.empty())
         field("missingWordLists", arrayNotation(missing));

@@ -53,7 +53,7 @@ void AppController::captureOrphanAtLayoutChange(double at)
     }
     pendingOrphan = PendingOrphan{keys, text, Script::forLanguage(lastKnownLayout->language()), at,
                                   std::nullopt};
-    debugLine("orphan pending: '" + text + "'");
+    debugLine("orphan pending: '" + loggable(text) + "'");
 }
 
 std::optional<AppController::PendingOrphan> AppController::consumeOrphan(const std::string& typed,
@@ -91,7 +91,7 @@ void AppController::repairAfterWord(const std::vector<KeyStroke>& keys, const st
                  std::equal(orphan->keys.begin(), orphan->keys.end(), keys.begin()))
             scheduleOrphanFix(*orphan, typed, typed, terminator, strategy, frontID, current);
         else
-            debugLine("orphan '" + orphan->text + "' left alone");
+            debugLine("orphan '" + loggable(orphan->text) + "' left alone");
         return;
     }
     if (suspect && !typed.empty()) {
@@ -160,7 +160,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
             const std::string state = verdict.text
                                           ? "undecided ('" + lastCharacters(*verdict.text, screenQuoteLength) + "')"
                                           : std::string("unreadable");
-            debugLine("orphan '" + orphan.text + "' — paste-armed, screen " + state + ": leaving it");
+            debugLine("orphan '" + loggable(orphan.text) + "' — paste-armed, screen " + state + ": leaving it");
             leaveAsItIs();
             return;
         }
@@ -227,7 +227,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
             Log::line("space after the re-typed word collapsed again in " + frontID + " — leaving it");
             return;
         }
-        Log::line("space after the paste collapsed — re-typing '" + typed + "' with it  [" +
+        Log::line("space after the paste collapsed — re-typing '" + loggable(typed) + "' with it  [" +
                   std::string(toString(strategy)) + "]");
         beginActuating();
         postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {

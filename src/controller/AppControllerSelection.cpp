@@ -172,8 +172,8 @@ void AppController::convertSelection()
 
     const std::string names = from.localizedName + "→" + target.localizedName + "  score " + twoDecimals(best->score);
     if (debugLogging())
-        Log::line("manual convert '" + firstCharacters(text, quoteLength) + "' -> '" +
-                  firstCharacters(converted, quoteLength) + "'  " + names);
+        Log::line("manual convert '" + loggable(firstCharacters(text, quoteLength)) + "' -> '" +
+                  loggable(firstCharacters(converted, quoteLength)) + "'  " + names);
     else
         Log::line("manual convert  " + names);
 

@@ -138,13 +138,20 @@ Uuid AppController::recordCorrection(const std::string& frontID, const std::stri
     record.kind = kind;
     record.retroCount = retroCount;
     const Uuid id = record.id;
-    history.add(std::move(record));
+    // Where password fields cannot be recognised, the text may be one.
+    if (frontAppReadable())
+        history.add(std::move(record));
     return id;
 }
 
 void AppController::logCorrection(const std::string& line, const std::vector<std::string>& before)
 {
     Log::line("[" + std::string(behavior.correctionMode().rawValue()) + "] " + line);
+    if (!frontAppReadable()) {
+        // Nothing typed there is kept, the words around the rewrite included.
+        flushContext();
+        return;
+    }
     if (debugLogging() && !before.empty()) {
         std::string words;
         for (std::size_t i = 0; i < before.size(); ++i)

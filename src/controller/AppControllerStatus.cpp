@@ -1,5 +1,5 @@
 // The status item's button: the keyboard glyph that shows whether correction runs, and the short
-// texts that replace it for a moment.
+// texts that replace it for a moment; and what the accessibility service lets the corrector do.
 
 #include "controller/AppController.h"
 
@@ -31,6 +31,36 @@ std::string offTooltip(bool accessibility, bool inputMonitoring, const std::vect
 }
 
 }  // namespace
+
+bool AppController::noteAccessibility(bool reachable)
+{
+    if (!started || reachable != accessibilityLost)
+        return reachable;
+    accessibilityLost = !reachable;
+    Log::line(reachable ? "accessibility is back — Kestrelix is on again"
+                        : "accessibility lost — password fields cannot be recognised; Kestrelix is off until it "
+                          "is back");
+    // Not from inside the tap, which must hand the key back at once.
+    soon([this] {
+        updateStatusGlyph();
+        rebuildMenu();
+    });
+    return reachable;
+}
+
+bool AppController::frontAppReadable() const
+{
+    const auto front = m_services.workspace->frontApplication();
+    // This program's own windows hold no one else's text.
+    if (!front || front->pid == ::getpid())
+        return true;
+    return m_services.accessibility->offersAccessibility(front->pid);
+}
+
+std::string AppController::loggable(const std::string& text) const
+{
+    return frontAppReadable() ? text : "…";
+}
 
 void AppController::updateStatusGlyph()
 {
@@ -75,7 +105,7 @@ void AppController::rebuildMenu()
     LanguageOracle* oracle = m_languageLoad.loading() ? nullptr : &frequency();
     statusItem->setMenu(StatusMenu::build(StatusMenu::capture(
         *m_services.permissions, *m_services.workspace, registry, oracle, policy, behavior.correctionMode(),
-        secureInputActive, secureInputHolder, status.secureInputStuck, ::getpid())));
+        secureInputActive, secureInputHolder, status.secureInputStuck, ::getpid(), frontAppReadable())));
 }
 
 void AppController::performMenuCommand(const MenuCommand& command)
@@ -139,6 +169,9 @@ void AppController::refreshRuntimeStatus()
     // read as missing, and asking would wait for them. Their arrival refreshes the status.
     if (started && !m_languageLoad.loading())
         status.missingWordLists = missingWordLists();
+    logPermissions(m_services.permissions->isGranted(platform::Permission::accessibility),
+                   m_services.permissions->isGranted(platform::Permission::inputMonitoring));
+    noteAccessibility(m_services.accessibility->isReachable());
     secureWatch.refresh(status, behavior.correctionMode());
     secureInputActive = secureWatch.active();
     secureInputHolder = secureWatch.holder();

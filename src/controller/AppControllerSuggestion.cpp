@@ -23,7 +23,8 @@ void AppController::armSuggestion(const SpanCorrection& span)
         if (pendingSuggestion)
             suggestionPrompt.show(at);
     });
-    debugLine("suggest '" + span.decisionOriginal + "' → '" + span.decisionCorrected + "' — ⌥⌘K to apply");
+    debugLine("suggest '" + loggable(span.decisionOriginal) + "' → '" + loggable(span.decisionCorrected) +
+              "' — ⌥⌘K to apply");
 
     // The generation keeps an older suggestion's expiry away from a newer one.
     later(suggestionLifetime, [this, generation = keyGen] {

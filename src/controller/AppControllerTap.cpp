@@ -118,7 +118,9 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     }
     keysSeen += 1;
 
-    if (m_services.secureInput->isEnabled()) {
+    // Without the accessibility service a password field cannot be told from any other: the key
+    // is treated as one typed into a password field.
+    if (m_services.secureInput->isEnabled() || !noteAccessibility(m_services.accessibility->isReachable())) {
         assembler.keys.clear();
         recentWords.clear();
         dropPendingSuggestionLater();

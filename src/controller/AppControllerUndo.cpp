@@ -33,7 +33,7 @@ void AppController::performUndo()
         }
         undoStack.pop_back();
         const std::string left = "  (" + std::to_string(undoStack.size()) + " left)";
-        Log::line(debugLogging() ? "undo — restoring '" + last.originalText + "'" + left
+        Log::line(debugLogging() ? "undo — restoring '" + loggable(last.originalText) + "'" + left
                                  : "undo — restoring last correction" + left);
 
         const auto current = registry.currentLayout();

@@ -151,7 +151,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     }
 
     const std::string currentLanguage = current.language();
-    debugLine("word='" + typed + "' layout=" + current.localizedName + "[" + currentLanguage +
+    debugLine("word='" + loggable(typed) + "' layout=" + current.localizedName + "[" + currentLanguage +
               "] others=" + std::to_string(others.size()) + " app=" + frontID);
 
     const auto orphan = consumeOrphan(typed, current);
@@ -186,9 +186,9 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
             std::vector<std::string> alts;
             for (const auto& other : others)
                 alts.push_back(other.language() + ":'" + TranslationEngine::reconstruct(keys, other.layoutData) + "'");
-            Log::line("no correction for '" + typed + "' — misspelledHere=" +
+            Log::line("no correction for '" + loggable(typed) + "' — misspelledHere=" +
                       (frequency().isMisspelled(typed, currentLanguage) ? "true" : "false") + " alts=[" +
-                      joined(alts, ", ") + "]");
+                      loggable(joined(alts, ", ")) + "]");
         }
         pushHistory(std::move(word));
         repairAfterWord(keys, typed, terminator, orphan, suspect, strategy, frontID, current);
@@ -226,12 +226,13 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
         // The orphan's keys went out in the old layout just before this word: they go with it.
         span.deleteCount += static_cast<int>(text::scalarCount(orphan->text));
         span.originalText = orphan->text + span.originalText;
-        Log::line("orphan '" + orphan->text + "' removed with the rewrite");
+        Log::line("orphan '" + loggable(orphan->text) + "' removed with the rewrite");
     }
 
-    span.logLine = "'" + text::trimmed(span.originalText) + "' -> '" + text::trimmed(span.insertText) +
-                   "'  switch → " + target.localizedName + "  retro=" + std::to_string(run.size()) +
-                   "  del=" + std::to_string(span.deleteCount) + "  [" + std::string(toString(strategy)) + "]";
+    span.logLine = "'" + loggable(text::trimmed(span.originalText)) + "' -> '" +
+                   loggable(text::trimmed(span.insertText)) + "'  switch → " + target.localizedName +
+                   "  retro=" + std::to_string(run.size()) + "  del=" + std::to_string(span.deleteCount) + "  [" +
+                   std::string(toString(strategy)) + "]";
 
     const std::size_t before = recentWords.size() - std::min(run.size(), recentWords.size());
     for (std::size_t i = before - std::min(before, contextBeforeCount); i < before; ++i)

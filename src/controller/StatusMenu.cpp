@@ -96,6 +96,9 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
         items.push_back(disabled("Always off in " + app.name));
         return;
     }
+    // Typing there is neither logged nor kept in the history, as a password may be among it.
+    if (!app.readable)
+        items.push_back(disabled("Password fields can't be recognised in " + app.name));
     items.push_back({.kind = MenuItem::Kind::toggleRow,
                      .title = "Swap in " + app.name,
                      .action = MenuAction::setAppEnabled,
@@ -110,7 +113,8 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
 StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform::Workspace& workspace,
                                     const LayoutRegistry& registry, LanguageOracle* frequency,
                                     PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
-                                    const std::string& secureInputHolder, bool secureInputStuck, int ownPid)
+                                    const std::string& secureInputHolder, bool secureInputStuck, int ownPid,
+                                    bool frontAppReadable)
 {
     StatusMenuState state{
         .accessibility = permissions.isGranted(platform::Permission::accessibility),
@@ -138,7 +142,8 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
         policy.note(front->id, name);
         const bool alwaysOff = policy.isAlwaysOff(front->id);
         state.frontApp = StatusMenuState::FrontApp{front->id, name, alwaysOff,
-                                                   !alwaysOff && policy.isCorrectionAllowed(front->id)};
+                                                   !alwaysOff && policy.isCorrectionAllowed(front->id),
+                                                   frontAppReadable};
     }
     return state;
 }

@@ -86,6 +86,7 @@ struct StatusMenuState {
         std::string name;  // its name, else its id
         bool alwaysOff = false;
         bool enabled = true;
+        bool readable = true;  // it offers accessibility: its password fields can be recognised
     };
 
     bool accessibility = false;
@@ -105,11 +106,13 @@ public:
     /// Reads the state from the desktop and the controller's parts. Notes the front application's
     /// name in the policy store, as showing it in the menu remembers it; a front window of ownPid
     /// (this process) is left out. Without a frequency oracle (the languages are still loading)
-    /// no layout counts as checkable.
+    /// no layout counts as checkable. frontAppReadable: the front application's password fields
+    /// can be recognised.
     static StatusMenuState capture(platform::Permissions& permissions, platform::Workspace& workspace,
                                    const LayoutRegistry& registry, LanguageOracle* frequency,
                                    PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
-                                   const std::string& secureInputHolder, bool secureInputStuck, int ownPid);
+                                   const std::string& secureInputHolder, bool secureInputStuck, int ownPid,
+                                   bool frontAppReadable = true);
     /// The permissions form when either permission is missing, else the full menu.
     static StatusMenu build(const StatusMenuState& state);
     /// Two letters of a script ("AB", "אב"), the badge of a layout whose language has a dictionary.

@@ -3,6 +3,8 @@
 #include "controller/LaunchOptions.h"
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/Spinner.h"
+#include "ui/FocusRing.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
@@ -22,6 +24,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kx {
 
@@ -105,7 +109,21 @@ class FieldBox : public QWidget {
 public:
     using QWidget::QWidget;
 
+    /// The field inside, whose keyboard focus the box shows with a ring.
+    void hold(QWidget* field)
+    {
+        m_field = field;
+        field->installEventFilter(this);
+    }
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            update();
+        return QWidget::eventFilter(watched, event);
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
@@ -113,7 +131,12 @@ protected:
         painter.setPen(QPen(SystemColors::withAlpha(SystemColors::label(this), 0.1), 1));
         painter.setBrush(palette().color(QPalette::Base));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        if (m_field)
+            FocusRing::paint(painter, *m_field, rect(), 6);
     }
+
+private:
+    QWidget* m_field = nullptr;
 };
 
 }  // namespace
@@ -201,7 +224,6 @@ QWidget* DrillView::makeControlBar()
     row->addWidget(m_copy);
 
     m_pacePicker = new QFrame(bar);
-    m_pacePicker->setFixedWidth(200);
     auto* segments = new QHBoxLayout(m_pacePicker);
     segments->setContentsMargins(0, 0, 0, 0);
     segments->setSpacing(0);
@@ -218,6 +240,8 @@ QWidget* DrillView::makeControlBar()
         segments->addWidget(segment);
         m_paces[i] = segment;
     }
+    // 200 wide, or as wide as larger text needs for the three titles.
+    m_pacePicker->setFixedWidth(std::max(200, m_pacePicker->sizeHint().width()));
     row->addWidget(m_pacePicker);
     return bar;
 }
@@ -232,16 +256,19 @@ QWidget* DrillView::makeTypingArea()
     m_caption->setTextFormat(Qt::PlainText);
     column->addWidget(m_caption);
     auto* box = new FieldBox(area);
-    box->setFixedHeight(90);
+    box->setFixedHeight(qRound(Typography::scaled(90)));
     auto* boxLayout = new QVBoxLayout(box);
     boxLayout->setContentsMargins(1, 1, 1, 1);
     m_field = new QPlainTextEdit(box);
     m_field->setFont(Typography::font(15));
+    // The drill types no tabs; for the keyboard user Tab moves on, as in a form.
+    m_field->setTabChangesFocus(true);
     m_field->setFrameShape(QFrame::NoFrame);
     m_field->document()->setDocumentMargin(8);
     // The box paints the background, so the square corners of the field's own stay out of sight.
     m_field->viewport()->setAutoFillBackground(false);
     boxLayout->addWidget(m_field);
+    box->hold(m_field);
     column->addWidget(box);
     return area;
 }
@@ -267,6 +294,10 @@ QWidget* DrillView::makeResults()
     m_results->addWidget(empty);
 
     auto* scroll = new QScrollArea(m_results);
+    // Tab goes from control to control, scrolling each into view; the list itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*scroll);
+
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* list = new QWidget(scroll);
@@ -326,7 +357,11 @@ void DrillView::rebuildResults()
     }
     QWidget* list = m_rows->parentWidget();
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(10);
+    const QFont small = Typography::font(10);
+    if (small.pointSizeF() > 0)
+        mono.setPointSizeF(small.pointSizeF());
+    else
+        mono.setPixelSize(small.pixelSize());
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const Drill::Outcome& outcome = outcomes[i];
         auto* row = new QWidget(list);

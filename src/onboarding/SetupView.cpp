@@ -4,6 +4,7 @@
 #include "stores/Permissions.h"
 #include "ui/Assets.h"
 #include "ui/BetaBadge.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -225,14 +227,25 @@ protected:
 SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)> explain, QWidget* parent)
     : QWidget(parent), m_model(model), m_explain(std::move(explain))
 {
-    setFixedSize(viewWidth, viewHeight);
+    resize(viewWidth, viewHeight);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
     root->addWidget(makeHeader());
 
-    auto* content = new QVBoxLayout;
-    content->setContentsMargins(20, 20, 20, 20);
+    // The steps scroll when the window is shorter than they are (a small screen, large text); the
+    // footer stays in view under them.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*scroll);
+    auto* page = new QWidget(scroll);
+    page->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* content = new QVBoxLayout(page);
+    content->setContentsMargins(20, 20, 20, 14);
     content->setSpacing(14);
     QLabel* intro = label(QStringLiteral("Kestrelix watches your typing and rewrites words you started in the wrong "
                                          "keyboard layout. For that it needs two things from your desktop: keyboard "
@@ -250,8 +263,12 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
     content->addWidget(m_inputMonitoringRow);
     content->addWidget(makeInstructions());
     content->addStretch(1);
-    content->addWidget(makeFooter());
-    root->addLayout(content, 1);
+    scroll->setWidget(page);
+    root->addWidget(scroll, 1);
+    auto* footer = new QVBoxLayout;
+    footer->setContentsMargins(20, 0, 20, 20);
+    footer->addWidget(makeFooter());
+    root->addLayout(footer);
 
     m_subscription = m_model.changed.subscribe([this] { follow(); });
     follow();

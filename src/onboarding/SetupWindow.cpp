@@ -2,7 +2,7 @@
 
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/SetupView.h"
-#include "onboarding/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 #include <QEvent>
 
@@ -31,7 +31,9 @@ void SetupWindow::show()
             m_pages.explainPermission(permission, keyboard ? m_model.missingForKeyboard() : std::vector<std::string>{});
         });
         m_view->setWindowTitle(QStringLiteral("Kestrelix Setup — Beta"));
-        WindowPlacement::prepare(*m_view);
+        // Resizable: with large text or on a small screen the steps need more room than usual.
+        WindowPlacement::prepare(
+            *m_view, QSize(SetupView::viewWidth, SetupView::viewHeight).expandedTo(m_view->minimumSizeHint()), true);
         m_view->onDone = [this] { m_view->close(); };
         m_view->installEventFilter(this);
     }

@@ -2,11 +2,13 @@
 
 #include "controller/HotKeyText.h"
 #include "ui/Assets.h"
+#include "ui/FocusRing.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -93,6 +95,7 @@ WalkthroughStage::WalkthroughStage(WalkthroughModel& model, std::function<void(p
     // The dashes travel one whole pattern every 0.7 s, at about 30 frames a second.
     m_wireTimer.setInterval(33);
     connect(&m_wireTimer, &QTimer::timeout, this, [this] { update(wireRect().toAlignedRect()); });
+    setFocusPolicy(Qt::StrongFocus);
     follow();
 }
 
@@ -112,6 +115,8 @@ void WalkthroughStage::follow()
         m_wireTimer.stop();
     else if (!m_wireTimer.isActive())
         m_wireTimer.start();
+    // Leaving the permissions step takes its rows away.
+    m_keyboardItem = std::min(m_keyboardItem, itemCount() - 1);
     updateGeometry();
     update();
 }
@@ -120,6 +125,13 @@ QSize WalkthroughStage::sizeHint() const
 {
     const double lower = std::max(fieldHeight + fieldPaddingBelow, 2 * rowHeight() + 1 + 16);
     return QSize(620, static_cast<int>(std::ceil(18 + 42 + 6 + 34 + 6 + stripHeight + 18 + lower + 26)));
+}
+
+QSize WalkthroughStage::minimumSizeHint() const
+{
+    const QRectF content = contentRect();
+    const double margins = width() - content.width();
+    return QSize(static_cast<int>(std::ceil(stripWidthLimit + margins)), sizeHint().height());
 }
 
 QRectF WalkthroughStage::contentRect() const
@@ -200,6 +212,64 @@ void WalkthroughStage::paintEvent(QPaintEvent*)
         paintPermissions(painter);
     else
         paintField(painter);
+    const bool onCurrentMode = m_keyboardItem < int(modeButtons.size()) &&
+                               modeButtons[std::size_t(m_keyboardItem)].first == m_model.state().step &&
+                               !m_model.wireCut();
+    FocusRing::paint(painter, *this, itemRect(m_keyboardItem), m_keyboardItem < int(modeButtons.size()) ? 7 : 10,
+                     onCurrentMode);
+}
+
+int WalkthroughStage::itemCount() const
+{
+    return int(modeButtons.size()) + (m_model.state().step == WalkStep::permissions ? 2 : 0);
+}
+
+QRectF WalkthroughStage::itemRect(int item) const
+{
+    if (item < int(modeButtons.size()))
+        return modeButtonRect(modeButtons[std::size_t(item)].first);
+    return permissionRowRect(item - int(modeButtons.size()));
+}
+
+void WalkthroughStage::press(int item)
+{
+    if (item < int(modeButtons.size()))
+        m_model.go(modeButtons[std::size_t(item)].first);
+    else
+        m_explain(item == int(modeButtons.size()) ? platform::Permission::accessibility
+                                                   : platform::Permission::inputMonitoring);
+}
+
+void WalkthroughStage::focusInEvent(QFocusEvent* event)
+{
+    // The keyboard starts on the mode being shown.
+    for (std::size_t i = 0; i < modeButtons.size(); ++i)
+        if (modeButtons[i].first == m_model.state().step)
+            m_keyboardItem = int(i);
+    QWidget::focusInEvent(event);
+}
+
+void WalkthroughStage::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        m_keyboardItem = std::max(0, m_keyboardItem - 1);
+        update();
+        return;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        m_keyboardItem = std::min(itemCount() - 1, m_keyboardItem + 1);
+        update();
+        return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        press(m_keyboardItem);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void WalkthroughStage::paintLogo(QPainter& painter)
@@ -488,17 +558,12 @@ void WalkthroughStage::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPointF at = event->position();
-    for (const auto& [step, title] : modeButtons) {
-        if (modeButtonRect(step).contains(at)) {
-            m_model.go(step);
+    // A mode button, or a permission's whole row, which opens its page granted or not.
+    for (int item = 0; item < itemCount(); ++item)
+        if (itemRect(item).contains(at)) {
+            press(item);
             return;
         }
-    }
-    // The whole row opens the page, granted or not.
-    if (permissionRowRect(0).contains(at))
-        m_explain(platform::Permission::accessibility);
-    else if (permissionRowRect(1).contains(at))
-        m_explain(platform::Permission::inputMonitoring);
 }
 
 }  // namespace kx

@@ -36,11 +36,19 @@ public:
     QRectF modeButtonRect(WalkStep step) const;
     /// 0: Accessibility, 1: keyboard access; empty off the permissions step.
     QRectF permissionRowRect(int row) const;
+    /// The control the keyboard is on: 0 to 2 the mode buttons, 3 and 4 the permission rows.
+    /// The stage is one Tab stop; the arrow keys move between its controls, Space and Return
+    /// press the one the keyboard is on.
+    int keyboardItem() const { return m_keyboardItem; }
     QSize sizeHint() const override;
+    /// As tall as the scene needs; as narrow as the mode strip allows.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -57,6 +65,10 @@ private:
         double m_value;
         double m_target;
     };
+
+    int itemCount() const;
+    QRectF itemRect(int item) const;
+    void press(int item);
 
     QRectF contentRect() const;
     QRectF logoRect() const;
@@ -91,6 +103,7 @@ private:
     Tween m_lit;
     Tween m_accessibility;
     Tween m_inputMonitoring;
+    int m_keyboardItem = 0;
 };
 
 }  // namespace kx

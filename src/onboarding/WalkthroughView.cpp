@@ -3,6 +3,7 @@
 #include "controller/HotKeyText.h"
 #include "onboarding/WalkthroughStage.h"
 #include "ui/FocusRing.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVariantAnimation>
 #include <QVBoxLayout>
@@ -80,7 +82,7 @@ protected:
         painter.setFont(font());
         painter.drawText(rect(), Qt::AlignCenter, this->text());
         painter.setOpacity(1);
-        FocusRing::paint(painter, *this, rect(), 9);
+        FocusRing::paint(painter, *this, rect(), 9, m_kind == Kind::primary);
     }
 
 private:
@@ -165,21 +167,36 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(pla
     auto* column = new QVBoxLayout(walk);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_stage = new WalkthroughStage(model, std::move(explain), walk);
-    column->addWidget(m_stage);
-    auto* divider = new QFrame(walk);
+    // The stage and its caption scroll where the screen is too small for them (large text on a
+    // small screen); the footer's buttons stay in view.
+    auto* scroll = new QScrollArea(walk);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*scroll);
+    auto* scene = new QWidget(scroll);
+    scene->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* sceneColumn = new QVBoxLayout(scene);
+    sceneColumn->setContentsMargins(0, 0, 0, 0);
+    sceneColumn->setSpacing(0);
+    m_stage = new WalkthroughStage(model, std::move(explain), scene);
+    sceneColumn->addWidget(m_stage);
+    auto* divider = new QFrame(scene);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
     divider->setStyleSheet(QStringLiteral("color: rgba(128,128,128,60);"));
-    column->addWidget(divider);
-    m_caption = new QLabel(walk);
+    sceneColumn->addWidget(divider);
+    m_caption = new QLabel(scene);
     m_caption->setFont(Typography::font(15, QFont::DemiBold));
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setWordWrap(true);
     m_caption->setTextFormat(Qt::RichText);
     m_caption->setContentsMargins(28, 20, 28, 0);
-    column->addWidget(m_caption);
-    column->addStretch(1);
+    sceneColumn->addWidget(m_caption);
+    sceneColumn->addStretch(1);
+    scroll->setWidget(scene);
+    column->addWidget(scroll, 1);
     column->addSpacing(12);
 
     auto* footer = new QHBoxLayout;

@@ -2,7 +2,7 @@
 
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/WalkthroughView.h"
-#include "onboarding/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -37,8 +37,10 @@ void WalkthroughWindow::show()
                 m_pages.explainPermission(permission, m_permissions.missingParts(permission));
             });
         m_view->setWindowTitle(QStringLiteral("Kestrelix"));
-        m_view->resize(WalkthroughView::openWidth, WalkthroughView::openHeight);
-        WindowPlacement::prepare(*m_view);
+        // Larger text takes more room than the usual size, as far as the screen has it.
+        WindowPlacement::prepare(
+            *m_view, QSize(WalkthroughView::openWidth, WalkthroughView::openHeight).expandedTo(m_view->sizeHint()),
+            false);
         m_view->installEventFilter(this);
     }
     m_model.onFinish = [window = QPointer<QWidget>(m_view.get())] {

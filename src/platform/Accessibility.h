@@ -28,6 +28,13 @@ public:
     virtual std::optional<TextRange> selectedRange(double timeout) = 0;
     /// The focused element's selected text, "" when nothing is selected; none as above.
     virtual std::optional<std::string> selectedText(double timeout) = 0;
+
+    /// Whether the accessibility service answers now and tells us where the focus is: while it
+    /// does not, a password field cannot be told from any other. Never waits; asked at every key.
+    virtual bool isReachable() = 0;
+    /// Whether the application of process pid takes part in accessibility, so that its password
+    /// fields can be recognised. False when it offers none, or the service does not answer.
+    virtual bool offersAccessibility(std::int32_t pid) = 0;
 };
 
 }  // namespace kx::platform

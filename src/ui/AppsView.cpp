@@ -5,6 +5,7 @@
 #include "ui/EmptyState.h"
 #include "ui/FormSection.h"
 #include "ui/MiniToggle.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 
@@ -150,6 +151,10 @@ void AppsView::rebuild()
     }
 
     auto* scroll = new QScrollArea(this);
+    // Tab goes from control to control, scrolling each into view; the list itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*scroll);
+
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -1,11 +1,14 @@
 #include "ui/DrillSheet.h"
 
 #include "ui/Divider.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/Typography.h"
+#include "ui/WindowPlacement.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -16,7 +19,8 @@ DrillSheet::DrillSheet(LayoutRegistry& registry, const DrillViewFactory& makeDri
     // A window of its own on Linux: its title names the program in the task list.
     setWindowTitle(QString::fromUtf8("Kestrelix — Typing Drill"));
     setWindowModality(Qt::WindowModal);
-    setFixedSize(sheetWidth, sheetHeight);
+    resize(sheetWidth, sheetHeight);
+    WindowPlacement::closeOnKeys(*this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -28,7 +32,7 @@ DrillSheet::DrillSheet(LayoutRegistry& registry, const DrillViewFactory& makeDri
     title->setFont(Typography::font(Typography::headline, QFont::DemiBold));
     titleRow->addWidget(title);
     titleRow->addStretch(1);
-    // Escape rejects a dialog already; "Done" does the same, so both close the sheet alike.
+    // Escape and Ctrl+W close the sheet, which rejects it; "Done" does the same.
     auto* done = new QPushButton(QStringLiteral("Done"), this);
     done->setAutoDefault(false);
     connect(done, &QPushButton::clicked, this, &QDialog::reject);
@@ -39,8 +43,15 @@ DrillSheet::DrillSheet(LayoutRegistry& registry, const DrillViewFactory& makeDri
 
     if (makeDrillView) {
         m_drillView = makeDrillView(registry);
-        m_drillView->setParent(this);
-        layout->addWidget(m_drillView, 1);
+        // The drill fills the sheet; where the screen leaves the sheet shorter than the drill can be,
+        // it scrolls under the title row.
+        auto* scroll = new QScrollArea(this);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        ScrollToFocus::install(*scroll);
+        scroll->setWidget(m_drillView);
+        layout->addWidget(scroll, 1);
     } else {
         layout->addStretch(1);
     }

@@ -1,6 +1,6 @@
 #pragma once
 // The sheet over the settings window that runs the typing drill: a title row with "Done" (or
-// Escape) over a fresh drill view. The drill view belongs to the onboarding module, which this one
+// Escape, or Ctrl+W) over a fresh drill view. The drill view belongs to the onboarding module, which this one
 // does not link, so whoever builds the window hands over a factory for it.
 
 #include <QDialog>
@@ -18,6 +18,7 @@ class DrillSheet : public QDialog {
     Q_OBJECT
 
 public:
+    /// The usual size; the sheet is fitted to the screen (and to larger text) when it opens.
     static constexpr int sheetWidth = 540;
     static constexpr int sheetHeight = 580;
 

@@ -16,7 +16,7 @@ bool FocusRing::shown(const QWidget& widget)
     return widget.hasFocus() && widget.window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
-void FocusRing::paint(QPainter& painter, const QWidget& widget, const QRectF& shape, double radius)
+void FocusRing::paint(QPainter& painter, const QWidget& widget, const QRectF& shape, double radius, bool onAccent)
 {
     if (!shown(widget))
         return;
@@ -28,6 +28,12 @@ void FocusRing::paint(QPainter& painter, const QWidget& widget, const QRectF& sh
     const double half = ringWidth / 2;
     painter.drawRoundedRect(shape.adjusted(half, half, -half, -half), std::max(0.0, radius - half),
                             std::max(0.0, radius - half));
+    if (onAccent) {
+        const double inset = ringWidth + half;
+        painter.setPen(QPen(widget.palette().color(QPalette::Base), ringWidth));
+        painter.drawRoundedRect(shape.adjusted(inset, inset, -inset, -inset), std::max(0.0, radius - inset),
+                                std::max(0.0, radius - inset));
+    }
     painter.restore();
 }
 

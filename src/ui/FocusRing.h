@@ -15,7 +15,10 @@ public:
     /// Whether widget should show its ring now.
     static bool shown(const QWidget& widget);
     /// Draws the ring along shape (the control's outline, radius its corner radius) when shown.
-    static void paint(QPainter& painter, const QWidget& widget, const QRectF& shape, double radius);
+    /// onAccent: shape is filled with the accent colour, which would hide the ring, so a second ring
+    /// in the window's colour is drawn just inside it.
+    static void paint(QPainter& painter, const QWidget& widget, const QRectF& shape, double radius,
+                      bool onAccent = false);
 };
 
 }  // namespace kx

@@ -13,11 +13,13 @@
 #include "ui/DialogWidth.h"
 #include "ui/FormSection.h"
 #include "ui/ModeSelectorRow.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/Symbols.h"
 #include "ui/SwitchButton.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 #include "ui/WheelGuard.h"
+#include "ui/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -29,6 +31,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -44,9 +47,15 @@ QPushButton* formButton(const QString& title, const char* symbol, const QColor& 
     auto* button = new QPushButton(Symbols::icon(symbol, color), title);
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; border: none; padding: 3px 0; color: %1; }"
+    // Focused from the keyboard only, as the desktop's link-like buttons are; then outlined, since a
+    // button without a border shows no focus of its own.
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; border: 2px solid transparent; "
+                                         "border-radius: 4px; padding: 1px 2px; color: %1; }"
+                                         "QPushButton:focus { border-color: %3; }"
                                          "QPushButton:disabled { color: %2; }")
-                              .arg(color.name(), SystemColors::withAlpha(color, 0.35).name(QColor::HexArgb)));
+                              .arg(color.name(), SystemColors::withAlpha(color, 0.35).name(QColor::HexArgb),
+                                   SystemColors::withAlpha(SystemColors::blue(), 0.8).name(QColor::HexArgb)));
     return button;
 }
 
@@ -113,14 +122,17 @@ GeneralView::GeneralView(const SettingsContext& context, DrillViewFactory makeDr
     kpis->addWidget(m_appsTile);
     layout->addLayout(kpis);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidget(buildForm());
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->widget()->setAutoFillBackground(false);
-    layout->addWidget(scroll, 1);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes from control to control, scrolling each into view; the page itself is no stop.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*m_scroll);
+    m_scroll->setWidget(buildForm());
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->widget()->setAutoFillBackground(false);
+    layout->addWidget(m_scroll, 1);
 
     BehaviorPrefs& behavior = *context.behavior;
     SoundPrefs& sound = *context.sound;
@@ -147,10 +159,17 @@ QWidget* GeneralView::buildForm()
     // Correction mode: the status menu's segmented control.
     m_correction = new FormSection;
     auto* modeRow = new QWidget;
-    m_modeRow = new QHBoxLayout(modeRow);
-    m_modeRow->setContentsMargins(0, 0, 0, 0);
-    m_modeRow->addWidget(new QLabel(QStringLiteral("Correction")));
-    m_modeRow->addStretch(1);
+    auto* modeLayout = new QHBoxLayout(modeRow);
+    modeLayout->setContentsMargins(0, 0, 0, 0);
+    modeLayout->addWidget(new QLabel(QStringLiteral("Correction")));
+    modeLayout->addStretch(1);
+    m_modePicker = new ModeSelectorRow(m_context.behavior->correctionMode());
+    // The menu's width where the form has room; narrower, down to what its titles need, where not.
+    m_modePicker->setMinimumWidth(ModeSelectorRow::titlesWidth());
+    m_modePicker->setMaximumWidth(ModeSelectorRow::rowWidth());
+    WheelGuard::install(m_modePicker);
+    m_modePicker->onChange = [this](CorrectionMode chosen) { m_context.behavior->setCorrectionMode(chosen); };
+    modeLayout->addWidget(m_modePicker);
     m_correction->addRow(modeRow);
     sections->addWidget(m_correction);
 
@@ -310,7 +329,8 @@ void GeneralView::promptTroubleshootingPassword(std::function<void(bool)> then)
     information->setWordWrap(true);
     auto* field = new QLineEdit(prompt);
     field->setEchoMode(QLineEdit::Password);
-    field->setFixedSize(240, 24);
+    // As tall as the desktop's text needs.
+    field->setFixedWidth(240);
     auto* buttons = new QDialogButtonBox(prompt);
     QPushButton* unlock = buttons->addButton(QStringLiteral("Unlock"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
@@ -398,6 +418,9 @@ void GeneralView::openDrill()
     m_drillSheet = new DrillSheet(*m_context.registry, m_makeDrillView, window());
     m_drillSheet->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_drillSheet, &QDialog::finished, this, [this] { m_drillSheet = nullptr; });
+    WindowPlacement::fit(*m_drillSheet,
+                         QSize(DrillSheet::sheetWidth, DrillSheet::sheetHeight).expandedTo(m_drillSheet->minimumSizeHint()),
+                         true);
     m_drillSheet->open();
 }
 
@@ -417,20 +440,16 @@ void GeneralView::refreshMode()
 {
     const CorrectionMode mode = m_context.behavior->correctionMode();
     m_correction->setFooter(modeFooter(mode));
-    if (m_modePicker && m_modePicker->selectedMode() == mode)
-        return;
-    // The control shows one mode for its life; a change made elsewhere gets a new one. The old one
-    // may be the caller, so it goes once its event is over.
-    if (m_modePicker) {
-        m_modeRow->removeWidget(m_modePicker);
-        m_modePicker->hide();
-        m_modePicker->deleteLater();
-    }
-    m_modePicker = new ModeSelectorRow(mode);
-    m_modePicker->setFixedWidth(ModeSelectorRow::rowWidth);
-    WheelGuard::install(m_modePicker);
-    m_modePicker->onChange = [this](CorrectionMode chosen) { m_context.behavior->setCorrectionMode(chosen); };
-    m_modeRow->addWidget(m_modePicker);
+    // The same control for the view's life, so it keeps its place in the Tab order.
+    m_modePicker->showMode(mode);
+}
+
+void GeneralView::holdFormWidth()
+{
+    // The page never shows less than its widest row: the controls at the right end stay clear of
+    // the scroll bar instead of being cut.
+    m_scroll->setMinimumWidth(m_scroll->widget()->minimumSizeHint().width() +
+                              m_scroll->verticalScrollBar()->sizeHint().width());
 }
 
 void GeneralView::refreshSound()
@@ -454,6 +473,7 @@ void GeneralView::refreshTroubleshooting()
     for (QWidget* tool : m_tools)
         tool->setVisible(on);
     m_troubleshooting->setFooter(on ? troubleshootingFooter : QString());
+    holdFormWidth();
 }
 
 }  // namespace kx

@@ -17,8 +17,8 @@
 #include <vector>
 
 class QComboBox;
-class QHBoxLayout;
 class QPushButton;
+class QScrollArea;
 
 namespace kx {
 
@@ -61,7 +61,7 @@ public:
 
     StatTile* fixedTile() const { return m_fixedTile; }
     StatTile* appsTile() const { return m_appsTile; }
-    /// The mode picker; replaced when the mode is changed elsewhere.
+    /// The mode picker; it follows the mode when it is changed elsewhere.
     ModeSelectorRow* modePicker() const { return m_modePicker; }
     FormSection* correctionSection() const { return m_correction; }
     FormSection* troubleshootingSection() const { return m_troubleshooting; }
@@ -93,13 +93,14 @@ private:
     void refreshSound();
     void refreshTroubleshooting();
     void refreshMode();
+    void holdFormWidth();
 
     SettingsContext m_context;
     DrillViewFactory m_makeDrillView;
     StatTile* m_fixedTile = nullptr;
     StatTile* m_appsTile = nullptr;
+    QScrollArea* m_scroll = nullptr;
     FormSection* m_correction = nullptr;
-    QHBoxLayout* m_modeRow = nullptr;
     ModeSelectorRow* m_modePicker = nullptr;
     SwitchButton* m_launchAtLogin = nullptr;
     SwitchButton* m_soundSwitch = nullptr;

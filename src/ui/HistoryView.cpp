@@ -6,6 +6,7 @@
 #include "ui/Divider.h"
 #include "ui/EmptyState.h"
 #include "ui/FormSection.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
@@ -257,6 +258,9 @@ void HistoryView::rebuildList()
         return;
     }
     auto* scroll = new QScrollArea(this);
+    // Tab goes from control to control, scrolling each into view; the list itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*scroll);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -280,6 +284,7 @@ void HistoryView::rebuildList()
     scroll->setWidget(content);
     m_list = scroll;
     m_listHolder->addWidget(m_list);
+    keepBarLast();
     if (!focusedThumb)
         return;
     for (CorrectionRow* row : rows())
@@ -288,6 +293,19 @@ void HistoryView::rebuildList()
             return;
         }
     setFocus();
+}
+
+void HistoryView::keepBarLast()
+{
+    // New rows join the end of the window's Tab order; the bottom bar shows under them, so its
+    // buttons go back to the end.
+    QWidget* last = window()->previousInFocusChain();
+    while (last != window() && (last == m_clear || last == m_copy || !(last->focusPolicy() & Qt::TabFocus)))
+        last = last->previousInFocusChain();
+    if (last == window())
+        return;
+    QWidget::setTabOrder(last, m_clear);
+    QWidget::setTabOrder(m_clear, m_copy);
 }
 
 void HistoryView::rate(const CorrectionRecord& record, Rating requested)

@@ -84,6 +84,7 @@ private:
     void rebuild();
     void rebuildTiles();
     void rebuildList();
+    void keepBarLast();
     void rate(const CorrectionRecord& record, Rating requested);
     void copyReport();
     void showCopied(bool copied);

@@ -1,8 +1,9 @@
 #include "ui/HistoryWindow.h"
 
+#include "ui/FocusStyle.h"
+#include "ui/WindowPlacement.h"
+
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -23,6 +24,7 @@ HistoryWindow::~HistoryWindow()
 void HistoryWindow::show(const SettingsContext& context, RootView::Tab tab)
 {
     if (!m_window) {
+        FocusStyle::install();
         m_root = std::make_unique<RootView::Model>(tab);
         m_window = new QWidget;
         m_window->setWindowTitle(QString::fromUtf8("Kestrelix — Beta"));
@@ -32,12 +34,12 @@ void HistoryWindow::show(const SettingsContext& context, RootView::Tab tab)
         auto* layout = new QVBoxLayout(m_window);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(m_view);
-        m_window->resize(contentWidth, contentHeight);
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(0, 0), m_window->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            m_window->move(frame.topLeft());
-        }
+        // Larger text asks for more room than the usual size; a small screen gives less, and the
+        // tabs scroll what does not fit.
+        m_window->setMinimumSize(
+            QSize(RootView::minimumWidth, RootView::minimumHeight).expandedTo(m_window->minimumSizeHint()));
+        WindowPlacement::fit(*m_window, QSize(contentWidth, contentHeight).expandedTo(m_window->minimumSize()), true);
+        WindowPlacement::closeOnKeys(*m_window);
     }
     m_root->setTab(tab);
     m_window->show();

@@ -87,7 +87,7 @@ void MiniToggle::paintEvent(QPaintEvent*)
     painter.drawEllipse(knob.translated(0, 0.5));
     painter.setBrush(Qt::white);
     painter.drawEllipse(knob);
-    FocusRing::paint(painter, *this, rect(), height / 2.0);
+    FocusRing::paint(painter, *this, rect(), height / 2.0, m_progress > 0.5);
 }
 
 }  // namespace kx

@@ -2,6 +2,7 @@
 
 #include "ui/FocusRing.h"
 #include "ui/SystemColors.h"
+#include "ui/Typography.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -10,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kx {
 
@@ -19,6 +21,8 @@ constexpr double leftInset = 14;
 constexpr double rightInset = 12;
 constexpr double trackHeight = 24;
 constexpr double pillInset = 2;
+// Room on each side of a title inside its pill.
+constexpr double titlePadding = 6;
 
 /// Inside r, its right and bottom edges excluded, so a point on a border belongs to one segment.
 bool holds(const QRectF& r, QPointF p)
@@ -59,12 +63,25 @@ ModeSelectorRow::ModeSelectorRow(CorrectionMode mode, QWidget* parent) : QWidget
     }();
 
     // As wide as the menu, never narrower than the row's own width.
-    setFixedHeight(rowHeight);
-    setMinimumWidth(rowWidth);
-    resize(rowWidth, rowHeight);
+    setFixedHeight(rowHeight());
+    setMinimumWidth(rowWidth());
+    resize(rowWidth(), rowHeight());
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     const auto found = std::ranges::find(modes, mode);
     m_selected = found == modes.end() ? 0 : std::size_t(found - modes.begin());
+}
+
+void ModeSelectorRow::showMode(CorrectionMode mode)
+{
+    const auto found = std::ranges::find(modes, mode);
+    const std::size_t index = found == modes.end() ? 0 : std::size_t(found - modes.begin());
+    if (index == m_selected)
+        return;
+    m_selected = index;
+    update();
+    QAccessibleValueChangeEvent change(this, title(selectedMode()));
+    QAccessible::updateAccessibility(&change);
 }
 
 QString ModeSelectorRow::title(CorrectionMode mode)
@@ -80,10 +97,34 @@ QString ModeSelectorRow::title(CorrectionMode mode)
     return {};
 }
 
+int ModeSelectorRow::rowWidth()
+{
+    return std::max(300, titlesWidth());
+}
+
+int ModeSelectorRow::titlesWidth()
+{
+    double widest = 0;
+    for (CorrectionMode mode : modes)
+        widest = std::max(widest, QFontMetricsF(titleFont(true)).horizontalAdvance(title(mode)));
+    const double segment = widest + 2 * (pillInset + titlePadding);
+    return int(std::ceil(leftInset + rightInset + segment * double(modes.size())));
+}
+
+int ModeSelectorRow::rowHeight()
+{
+    return qRound(Typography::scaled(36));
+}
+
+QFont ModeSelectorRow::titleFont(bool selected)
+{
+    return Typography::font(Typography::body, selected ? QFont::Medium : QFont::Normal);
+}
+
 QRectF ModeSelectorRow::trackRect() const
 {
-    return QRectF(leftInset, (height() - trackHeight) / 2, std::max(width() - leftInset - rightInset, 0.0),
-                  trackHeight);
+    const double track = Typography::scaled(trackHeight);
+    return QRectF(leftInset, (height() - track) / 2, std::max(width() - leftInset - rightInset, 0.0), track);
 }
 
 QRectF ModeSelectorRow::segmentRect(int index) const
@@ -144,10 +185,7 @@ void ModeSelectorRow::select(std::size_t index)
 {
     if (index == m_selected)
         return;
-    m_selected = index;
-    update();
-    QAccessibleValueChangeEvent change(this, title(selectedMode()));
-    QAccessible::updateAccessibility(&change);
+    showMode(modes[index]);
     if (onChange)
         onChange(modes[m_selected]);
 }
@@ -168,21 +206,19 @@ void ModeSelectorRow::paintEvent(QPaintEvent*)
 
     for (int i = 0; i < int(modes.size()); ++i) {
         const QRectF pill = segmentRect(i).adjusted(pillInset, pillInset, -pillInset, -pillInset);
-        QFont font = this->font();
-        font.setPixelSize(13);
+        const bool selected = std::size_t(i) == m_selected;
         QColor textColor = label;
-        if (std::size_t(i) == m_selected) {
+        if (selected) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(SystemColors::accent(this));
             painter.drawRoundedRect(pill, 5, 5);
-            font.setWeight(QFont::Medium);
             textColor = Qt::white;
         } else if (i == m_hovered) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(SystemColors::withAlpha(label, 0.06));
             painter.drawRoundedRect(pill, 5, 5);
         }
-        painter.setFont(font);
+        painter.setFont(titleFont(selected));
         painter.setPen(textColor);
         painter.drawText(pill, Qt::AlignCenter, title(modes[i]));
     }

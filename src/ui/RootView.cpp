@@ -8,6 +8,7 @@
 #include "ui/FocusRing.h"
 #include "ui/GeneralView.h"
 #include "ui/HistoryView.h"
+#include "ui/ScrollToFocus.h"
 #include "ui/StatusBanner.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
@@ -16,12 +17,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kx {
 
 namespace {
 constexpr QSize logoSize(40, 31);
+constexpr double symbolPixels = 17;
+constexpr int titlePadding = 8;
+constexpr int verticalPadding = 6;
 }
 
 void RootView::Model::setTab(Tab tab)
@@ -41,6 +49,20 @@ RootView::TabButton::TabButton(const QString& title, const char* symbol, Tab tag
     connect(this, &QAbstractButton::clicked, this, [this] { m_model.setTab(m_tag); });
 }
 
+QFont RootView::TabButton::titleFont()
+{
+    return Typography::font(10.5, QFont::Medium);
+}
+
+QSize RootView::TabButton::sizeHint() const
+{
+    // 60 x 46 with the usual text; larger text widens and heightens the button around its title.
+    const QFontMetrics metrics(titleFont());
+    const int width = metrics.horizontalAdvance(text()) + 2 * titlePadding;
+    const int height = qRound(Typography::scaled(symbolPixels)) + 3 + metrics.height() + 2 * verticalPadding;
+    return QSize(std::max(60, width), std::max(46, height));
+}
+
 void RootView::TabButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -57,13 +79,13 @@ void RootView::TabButton::paintEvent(QPaintEvent*)
     painter.drawRoundedRect(QRectF(rect()), 8, 8);
 
     const QColor foreground = selected ? accent : SystemColors::secondaryLabel(this);
-    const QFont titleFont = Typography::font(10.5, QFont::Medium);
-    const int titleHeight = QFontMetrics(titleFont).height();
-    const double symbolSide = 17;
+    const QFont font = titleFont();
+    const int titleHeight = QFontMetrics(font).height();
+    const double symbolSide = Typography::scaled(symbolPixels);
     const double spacing = 3;
     const double top = (height() - symbolSide - spacing - titleHeight) / 2;
     Symbols::paint(painter, QRectF((width() - symbolSide) / 2, top, symbolSide, symbolSide), m_symbol, foreground);
-    painter.setFont(titleFont);
+    painter.setFont(font);
     painter.setPen(foreground);
     painter.drawText(QRectF(0, top + symbolSide + spacing, width(), titleHeight), Qt::AlignCenter, text());
     FocusRing::paint(painter, *this, rect(), 8);
@@ -85,10 +107,9 @@ void RootView::TabButton::leaveEvent(QEvent* event)
 
 RootView::RootView(Model& model, const SettingsContext& context, DrillViewFactory makeDrillView, QWidget* parent)
     : QWidget(parent), m_model(model), m_context(context), m_makeDrillView(std::move(makeDrillView)),
-      m_banner(new StatusBanner(*context.actions, *context.windows, this)), m_layout(new QVBoxLayout(this))
+      m_layout(new QVBoxLayout(this))
 {
     setFont(Typography::font(Typography::body));
-    setMinimumSize(minimumWidth, minimumHeight);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
 
@@ -116,7 +137,25 @@ RootView::RootView(Model& model, const SettingsContext& context, DrillViewFactor
     header->addLayout(buttons);
     m_layout->addLayout(header);
     m_layout->addWidget(new Divider(this));
-    m_layout->addWidget(m_banner);
+
+    // Under the header, the banner and the tab fill the window; where the window is shorter than
+    // they can be (a small screen, large text), they scroll as one page.
+    m_bodyScroll = new QScrollArea(this);
+    m_bodyScroll->setFrameShape(QFrame::NoFrame);
+    m_bodyScroll->setWidgetResizable(true);
+    m_bodyScroll->setFocusPolicy(Qt::NoFocus);
+    ScrollToFocus::install(*m_bodyScroll);
+    auto* page = new QWidget(m_bodyScroll);
+    page->setAutoFillBackground(false);
+    m_bodyScroll->viewport()->setAutoFillBackground(false);
+    m_body = new QVBoxLayout(page);
+    m_body->setContentsMargins(0, 0, 0, 0);
+    m_body->setSpacing(0);
+    // Made after the header, so Tab reaches its button after the tab buttons, as it shows.
+    m_banner = new StatusBanner(*context.actions, *context.windows, page);
+    m_body->addWidget(m_banner);
+    m_bodyScroll->setWidget(page);
+    m_layout->addWidget(m_bodyScroll, 1);
 
     m_historyButton->setVisible(context.behavior->troubleshooting());
     m_subscriptions.push_back(model.tabChanged.subscribe([this](Tab tab) { showTab(tab); }));
@@ -161,7 +200,7 @@ void RootView::showTab(Tab tab)
 {
     // The old view may be the one whose action led here; it goes once that action has returned.
     if (m_current) {
-        m_layout->removeWidget(m_current);
+        m_body->removeWidget(m_current);
         m_current->hide();
         m_current->deleteLater();
     }
@@ -177,7 +216,9 @@ void RootView::showTab(Tab tab)
         m_current = new HistoryView(*c.store, *c.behavior, [actions = c.actions] { return actions->reportText(); }, this);
         break;
     }
-    m_layout->addWidget(m_current, 1);
+    m_body->addWidget(m_current, 1);
+    // A new tab opens at its top.
+    m_bodyScroll->verticalScrollBar()->setValue(0);
     for (TabButton* button : m_buttons)
         button->update();
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class QScrollArea;
 class QVBoxLayout;
 
 namespace kx {
@@ -43,7 +44,9 @@ public:
     public:
         TabButton(const QString& title, const char* symbol, Tab tag, Model& model, QWidget* parent);
         bool isSelected() const { return m_model.tab() == m_tag; }
-        QSize sizeHint() const override { return {60, 46}; }
+        QSize sizeHint() const override;
+        /// The font of the title under the symbol.
+        static QFont titleFont();
 
     protected:
         void paintEvent(QPaintEvent* event) override;
@@ -57,6 +60,8 @@ public:
         bool m_hovering = false;
     };
 
+    /// The least the window is made, where the screen has that much room; below it the banner
+    /// and the tab scroll.
     static constexpr int minimumWidth = 460;
     static constexpr int minimumHeight = 520;
 
@@ -81,8 +86,10 @@ private:
     DrillViewFactory m_makeDrillView;
     std::vector<TabButton*> m_buttons;
     TabButton* m_historyButton = nullptr;
-    StatusBanner* m_banner;
+    StatusBanner* m_banner = nullptr;
     QVBoxLayout* m_layout;
+    QScrollArea* m_bodyScroll = nullptr;
+    QVBoxLayout* m_body = nullptr;  // the banner and the tab's view
     QWidget* m_current = nullptr;
     std::vector<std::unique_ptr<Subscription>> m_subscriptions;
 };

@@ -2,6 +2,7 @@
 
 #include "ui/FocusRing.h"
 #include "ui/SystemColors.h"
+#include "ui/Typography.h"
 
 #include <QPainter>
 
@@ -13,6 +14,11 @@ SwitchButton::SwitchButton(const QString& accessibleName, QWidget* parent) : QAb
     setAccessibleName(accessibleName);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize SwitchButton::sizeHint() const
+{
+    return QSize(qRound(Typography::scaled(38)), qRound(Typography::scaled(22)));
 }
 
 void SwitchButton::paintEvent(QPaintEvent*)
@@ -34,7 +40,7 @@ void SwitchButton::paintEvent(QPaintEvent*)
     painter.setBrush(Qt::white);
     painter.drawEllipse(knob);
     painter.setOpacity(1);
-    FocusRing::paint(painter, *this, rect(), height() / 2.0);
+    FocusRing::paint(painter, *this, rect(), height() / 2.0, isChecked());
 }
 
 }  // namespace kx

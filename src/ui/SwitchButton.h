@@ -14,7 +14,8 @@ public:
     /// accessibleName: what the switch is for, since it has no text of its own.
     explicit SwitchButton(const QString& accessibleName, QWidget* parent = nullptr);
 
-    QSize sizeHint() const override { return {38, 22}; }
+    /// 38 x 22 with the usual text size, larger with larger text.
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "ui/MiniToggle.h"
 #include "ui/SystemColors.h"
+#include "ui/Typography.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -20,12 +21,6 @@ constexpr int rightInset = 12;
 constexpr int spacing = 8;
 constexpr int iconSize = 18;
 constexpr int disclosureSize = 18;
-
-QFont sized(QFont font, int pixels)
-{
-    font.setPixelSize(pixels);
-    return font;
-}
 
 /// Three dots in a ring, drawn in color: the button that opens the full application list.
 QIcon ellipsisCircle(const QColor& color)
@@ -51,7 +46,8 @@ ToggleMenuRow::ToggleMenuRow(const QString& title, const std::optional<QString>&
                              bool isOn, bool showDisclosure, QWidget* parent)
     : QWidget(parent), m_title(title), m_subtitle(subtitle), m_icon(icon), m_toggle(new MiniToggle(isOn, this))
 {
-    const int h = subtitle ? 40 : 30;
+    // Taller with larger text, so the title and subtitle keep their room.
+    const int h = qRound(Typography::scaled(subtitle ? 40 : 30));
     // As wide as the menu, never narrower than the row's own width.
     setFixedHeight(h);
     setMinimumWidth(rowWidth);
@@ -74,6 +70,9 @@ ToggleMenuRow::ToggleMenuRow(const QString& title, const std::optional<QString>&
         m_disclosure->setAccessibleName("Manage all apps");
         connect(m_disclosure, &QToolButton::clicked, this, &ToggleMenuRow::disclose);
     }
+    // The menu's arrow keys stop on the row; the switch takes the focus and Space flips it.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocusProxy(m_toggle);
     placeControls();
 }
 
@@ -146,12 +145,12 @@ void ToggleMenuRow::paintEvent(QPaintEvent*)
         m_icon.paint(&painter, QRect(leftInset, (height() - iconSize) / 2, iconSize, iconSize));
 
     const QRect text = textRect();
-    const QFont titleFont = sized(font(), 13);
+    const QFont titleFont = Typography::font(13);
     const QFontMetrics titleMetrics(titleFont);
     int y = text.center().y() - titleMetrics.height() / 2;
     std::optional<QFont> subtitleFont;
     if (m_subtitle) {
-        subtitleFont = sized(font(), 11);
+        subtitleFont = Typography::font(11);
         const int block = titleMetrics.height() + 1 + QFontMetrics(*subtitleFont).height();
         y = text.center().y() - block / 2;
     }

@@ -7,6 +7,7 @@
 #include "ui/ToggleMenuRow.h"
 #include "ui/TrayGlyph.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
@@ -223,6 +224,12 @@ QAction* TrayStatusItem::addItem(const MenuItem& item)
         if (item.action == MenuAction::selectLayout) {
             action->setCheckable(true);
             action->setChecked(item.checked);
+            // One layout of many: the items join one exclusive group, which shows them as radio
+            // items. The group lives with the first of them, so each build of the menu has its own.
+            const QList<QAction*> before = m_menu.actions();
+            QAction* previous = before.size() > 1 ? before[before.size() - 2] : nullptr;
+            QActionGroup* group = previous ? previous->actionGroup() : nullptr;
+            (group ? group : new QActionGroup(action))->addAction(action);
         }
         if (item.action != MenuAction::none)
             connect(action, &QAction::triggered, this,

@@ -1,19 +1,22 @@
 #include "ui/Typography.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 
-namespace kx {
+#include <algorithm>
 
-namespace {
-// Qt measures points at 72 per inch of a 96-per-inch logical screen.
-constexpr double pointsPerPixel = 72.0 / 96.0;
-}
+namespace kx {
 
 QFont Typography::font(double size, QFont::Weight weight)
 {
     QFont font = QGuiApplication::font();
-    font.setPointSizeF(size * pointsPerPixel);
+    // The desktop's font plays the part of the 13 px body; the rest keep their proportions to it.
+    const double ratio = size / body;
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * ratio);
+    else
+        font.setPixelSize(std::max(1, qRound(font.pixelSize() * ratio)));
     font.setWeight(weight);
     return font;
 }
@@ -29,6 +32,12 @@ QFont Typography::rounded(double size, QFont::Weight weight)
             break;
         }
     return result;
+}
+
+double Typography::scaled(double length)
+{
+    const double bodyPixels = QFontInfo(font(body)).pixelSize();
+    return std::max(length, length * bodyPixels / body);
 }
 
 }  // namespace kx

@@ -3,7 +3,6 @@
 #include "RunCommand.h"
 #include "TempFolder.h"
 #include "controller/LaunchOptions.h"
-#include "platform/SocketInstanceLock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace kx {
 namespace {
@@ -130,21 +128,6 @@ TEST(CommandLine, SelfTestPrintsItsBlocksInOrder)
     EXPECT_LT(layouts, akuo);
     EXPECT_LT(akuo, hello);
     EXPECT_LT(hello, run);
-}
-
-// Starting the application while another copy holds the instance name writes one line to standard
-// error and exits with status 0, before any window or tray item appears.
-TEST(CommandLine, SecondInstanceSaysSoAndExits)
-{
-    // The lock is per X display: on a display name of its own the test plays the first copy
-    // without touching a Kestrelix that runs on this machine.
-    const std::string display = ":kx-test-" + std::to_string(::getpid());
-    platform::SocketInstanceLock first(display);
-    ASSERT_EQ(first.tryAcquire("app.kestrelix.instance"), platform::LockResult::acquired);
-    const Outcome second =
-        test::runCommand("DISPLAY='" + display + "' '" + std::string(KX_EXECUTABLE) + "' --setup 2>&1 >/dev/null");
-    EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(second.output, "Kestrelix: another instance is already running \u2014 exiting\n");
 }
 
 // --help and --version answer on standard output and exit 0, with or without a display, and never

@@ -189,6 +189,8 @@ public:
     std::optional<std::string> focusedValue(double) override { return value; }
     std::optional<platform::TextRange> selectedRange(double) override { return range; }
     std::optional<std::string> selectedText(double) override { return std::nullopt; }
+    bool isReachable() override { return true; }
+    bool offersAccessibility(std::int32_t) override { return true; }
 
     std::optional<std::string> value;
     std::optional<platform::TextRange> range;

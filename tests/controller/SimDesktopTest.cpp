@@ -324,12 +324,14 @@ TEST_F(SimDesktopTest, SecureInputHolderLiveness)
     EXPECT_TRUE(secure.isProcessAlive(400));
 }
 
-// One name is held by one lock at a time, and freed when its holder goes.
+// One name is held by one lock at a time, which the refused one names, and freed when its holder goes.
 TEST_F(SimDesktopTest, InstanceLockExcludesASecondHolder)
 {
     auto first = desk.instanceLock();
     EXPECT_EQ(first->tryAcquire("app.kestrelix.instance"), platform::LockResult::acquired);
-    EXPECT_EQ(desk.instanceLock()->tryAcquire("app.kestrelix.instance"), platform::LockResult::heldElsewhere);
+    auto second = desk.instanceLock();
+    EXPECT_EQ(second->tryAcquire("app.kestrelix.instance"), platform::LockResult::heldElsewhere);
+    EXPECT_EQ(second->holder(), "process 1");
     first.reset();
     EXPECT_EQ(desk.instanceLock()->tryAcquire("app.kestrelix.instance"), platform::LockResult::acquired);
 }

@@ -81,6 +81,7 @@ const std::vector<ShippedList> shippedLists = {
     {"de", USCRIPT_LATIN, {}},
     {"fr", USCRIPT_LATIN, {"a", "à", "y"}},
     {"es", USCRIPT_LATIN, {"a", "e", "o", "u", "y"}},
+    {"hi", USCRIPT_DEVANAGARI, {"व", "न"}},
 };
 
 constexpr std::size_t maxEntries = 50000;
@@ -137,7 +138,9 @@ std::string firstFault(const ShippedList& rules, const std::string& content)
             return where + "not lower-case (the oracle looks words up lower-cased)";
         if (!isWordOfScript(text::toScalars(word), rules.script))
             return where + "holds a character that is not a letter of the list's script";
-        if (text::characterCount(word) == 1 && !rules.oneLetterWords.contains(word))
+        // A lone letter, not a lone character: a Devanagari consonant with its vowel sign is one
+        // character and often a whole word (है, में).
+        if (text::toScalars(word).size() == 1 && !rules.oneLetterWords.contains(word))
             return where + "a single letter that is no word of the language";
         if (!seen.insert(word).second)
             return where + "duplicate";

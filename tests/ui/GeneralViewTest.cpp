@@ -152,6 +152,27 @@ TEST_F(GeneralViewTest, WheelChangesNothingWithoutFocus)
     EXPECT_NE(picker->currentIndex(), index) << "a focused picker still takes the wheel";
 }
 
+/// The next control after widget that Tab stops on.
+QWidget* nextTabStop(QWidget* widget)
+{
+    QWidget* next = widget->nextInFocusChain();
+    while (next != widget && (next->isHidden() || !(next->focusPolicy() & Qt::TabFocus)))
+        next = next->nextInFocusChain();
+    return next;
+}
+
+// The mode selector follows a change made elsewhere (the tray menu) and keeps its place in the Tab
+// order: the first control of the page, before the login switch.
+TEST_F(GeneralViewTest, ModeSelectorKeepsItsTabPlace)
+{
+    bench.behavior.setCorrectionMode(CorrectionMode::manual);
+    settle();
+    EXPECT_EQ(view->modePicker()->selectedMode(), CorrectionMode::manual);
+    // The window's Tab order starts at the window itself.
+    EXPECT_EQ(nextTabStop(&window), view->modePicker());
+    EXPECT_EQ(nextTabStop(view->modePicker()), view->launchAtLoginSwitch());
+}
+
 // Tab reaches the mode selector and the switches; the focused control draws a ring, and the arrow
 // keys and Space work it.
 TEST_F(GeneralViewTest, KeyboardFocusIsVisible)

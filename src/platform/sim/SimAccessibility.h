@@ -1,11 +1,12 @@
 #pragma once
 // Accessibility reads of the simulated desktop: the front application's text field, unless the
-// field is unreadable or answers slower than the reader waits.
+// field is unreadable or answers slower than the reader waits, or the service is away.
 
 #include "platform/Accessibility.h"
 #include "platform/sim/SimTextField.h"
 
 #include <functional>
+#include <set>
 
 namespace kx::sim {
 
@@ -29,12 +30,19 @@ public:
         const SimTextField* field = answering(timeout);
         return field ? std::optional(field->selectedText()) : std::nullopt;
     }
+    bool isReachable() override { return reachable; }
+    bool offersAccessibility(std::int32_t pid) override { return reachable && !withoutAccessibility.contains(pid); }
+
+    /// The service answers; while it does not, nothing can be read.
+    bool reachable = true;
+    /// Processes of applications that offer no accessibility.
+    std::set<std::int32_t> withoutAccessibility;
 
 private:
     const SimTextField* answering(double timeout) const
     {
         const SimTextField* field = m_focused();
-        if (!field || field->unreadable || field->answerDelay > timeout)
+        if (!reachable || !field || field->unreadable || field->answerDelay > timeout)
             return nullptr;
         return field;
     }

@@ -25,7 +25,7 @@ SimDesktop::SimDesktop(VirtualMainQueue& mainQueue)
 
 std::unique_ptr<platform::InstanceLock> SimDesktop::instanceLock()
 {
-    return std::make_unique<SimInstanceLock>(m_lockedNames);
+    return std::make_unique<SimInstanceLock>(m_lockedNames, "process " + std::to_string(++m_locksHandedOut));
 }
 
 SimTextField& SimDesktop::launch(const SimApplication& app)

@@ -56,7 +56,8 @@ public:
     SimPointer& pointer() { return m_pointer; }
     SimSound& sound() { return m_sound; }
     SimLoginItem& loginItem() { return m_loginItem; }
-    /// A lock that excludes every other lock of this desktop holding the same name.
+    /// A lock that excludes every other lock of this desktop holding the same name; each lock
+    /// handed out names its holder "process <n>", counting from 1.
     std::unique_ptr<platform::InstanceLock> instanceLock();
     /// Hands the controller this desktop's services: everything but the queues, the views and the
     /// spell checker, which the caller brings.
@@ -91,6 +92,12 @@ public:
     void switchLayout(std::string_view name, double noticeAfter = 0);
     /// Brings an application to the front.
     void activate(const std::string& appID);
+    /// The accessibility service goes away or comes back: the permission and the reads follow it.
+    void setAccessibilityReachable(bool reachable)
+    {
+        m_accessibility.reachable = reachable;
+        m_permissions.accessibility = reachable;
+    }
 
     /// What the user could not do (a character no key types on the layout). A test expects none.
     const std::vector<std::string>& faults() const { return m_faults; }
@@ -116,7 +123,8 @@ private:
     SimPointer m_pointer;
     SimSound m_sound;
     SimLoginItem m_loginItem;
-    SimInstanceLock::Names m_lockedNames = std::make_shared<std::set<std::string>>();
+    SimInstanceLock::Names m_lockedNames = std::make_shared<SimInstanceLock::Names::element_type>();
+    int m_locksHandedOut = 0;
 
     std::map<std::string, std::unique_ptr<SimTextField>> m_fields;
     std::map<std::string, std::map<std::string, KeyStroke>> m_inverseMaps;  // by layout name

@@ -4,6 +4,7 @@
 
 #include "platform/InstanceLock.h"
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,9 +13,10 @@ namespace kx::sim {
 
 class SimInstanceLock final : public platform::InstanceLock {
 public:
-    using Names = std::shared_ptr<std::set<std::string>>;
+    using Names = std::shared_ptr<std::map<std::string, std::string>>;  // name -> its holder
 
-    explicit SimInstanceLock(Names held) : m_held(std::move(held)) {}
+    /// process: how this lock's holder is named to the ones it keeps out.
+    SimInstanceLock(Names held, std::string process) : m_held(std::move(held)), m_process(std::move(process)) {}
     ~SimInstanceLock() override
     {
         for (const auto& name : m_mine)
@@ -25,16 +27,22 @@ public:
 
     platform::LockResult tryAcquire(const std::string& name) override
     {
+        m_holder.clear();
         if (m_mine.contains(name))
             return platform::LockResult::acquired;
-        if (!m_held->insert(name).second)
+        if (const auto [held, claimed] = m_held->emplace(name, m_process); !claimed) {
+            m_holder = held->second;
             return platform::LockResult::heldElsewhere;
+        }
         m_mine.insert(name);
         return platform::LockResult::acquired;
     }
+    std::string holder() const override { return m_holder; }
 
 private:
     Names m_held;
+    std::string m_process;
+    std::string m_holder;
     std::set<std::string> m_mine;
 };
 

@@ -127,4 +127,14 @@ std::optional<std::string> AtspiAccessibility::selectedText(double timeout)
                                                                         static_cast<std::size_t>(end - start)));
 }
 
+bool AtspiAccessibility::isReachable()
+{
+    return m_session.connected(0);
+}
+
+bool AtspiAccessibility::offersAccessibility(std::int32_t pid)
+{
+    return pid > 0 && m_session.applications().contains(pid);
+}
+
 }  // namespace kx::platform::x11

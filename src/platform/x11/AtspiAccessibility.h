@@ -19,6 +19,10 @@ public:
     std::optional<std::string> focusedValue(double timeout) override;
     std::optional<TextRange> selectedRange(double timeout) override;
     std::optional<std::string> selectedText(double timeout) override;
+    /// The session can use the bus: it is up and its registry lists our listeners.
+    bool isReachable() override;
+    /// pid is among the applications registered on the bus.
+    bool offersAccessibility(std::int32_t pid) override;
 
     /// The UTF-16 offset of the scalar offset in text. An offset past the end counts one unit per
     /// missing scalar; a negative one is kept, as the application gave it.

@@ -3,9 +3,15 @@
 // thread-safe, so every call goes through one thread of this session, which runs its own GLib
 // loop for the focus events. Those events keep track of the focused element, so a read asks the
 // element directly instead of searching the desktop for it.
+//
+// The session watches the bus as well: a bus that is not there yet (it may start after us at
+// login), that goes away, or whose registry restarts leaves the session unreachable until it
+// has connected again and the registry lists our listeners; the focused element is then looked
+// up afresh, as focus events may have been missed meanwhile.
 
 #include <functional>
 #include <memory>
+#include <set>
 
 typedef struct _AtspiAccessible AtspiAccessible;
 
@@ -26,11 +32,15 @@ public:
     AtspiSession(const AtspiSession&) = delete;
     AtspiSession& operator=(const AtspiSession&) = delete;
 
-    /// Whether the bus was reached, waiting at most wait seconds for the attempt; false when it
-    /// failed or is still going on.
+    /// Whether the bus can be used now, waiting at most wait seconds for the first attempt to
+    /// reach it; false while it cannot (or the first attempt is still going on).
     bool connected(double wait) const;
-    /// The focused element as its last focus event told; any thread, never waits.
+    /// The focused element as its last focus event told; any thread, never waits. Nothing has
+    /// focus while the bus cannot be used.
     Focus focus() const;
+    /// The processes of the applications registered on the bus, as last looked up (about once
+    /// a second); empty while the bus cannot be used. Any thread, never waits.
+    std::set<int> applications() const;
     /// Runs work on the session's thread with the focused element (null when nothing has focus),
     /// each bus call there limited to callTimeout seconds. Waits at most wait seconds; false when
     /// work did not finish by then (it may still run, later: it must not refer to the caller's

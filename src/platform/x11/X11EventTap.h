@@ -62,6 +62,9 @@ private:
     void answerOverdueChords();
 
     std::shared_ptr<X11Keyboard> m_keyboard;
+    // Declared before the recording connection, so it outlives it: closing the connection reads
+    // the records still on their way, and Xlib hands them to the batch.
+    std::vector<Recorded> m_batch;
     DisplayPtr m_data;
     std::unique_ptr<RecordContext> m_context;
     std::unique_ptr<QSocketNotifier> m_dataNotifier;
@@ -70,7 +73,6 @@ private:
     RecordStream m_stream;
     ModifierRoles m_roles;
     unsigned m_rolesGeneration = 0;
-    std::vector<Recorded> m_batch;
     TapHandler m_handler;
     EventPoster& m_poster;
     std::deque<std::function<void()>> m_barriers;

@@ -1,6 +1,7 @@
 #include "platform/x11/X11Permissions.h"
 
 #include "platform/Log.h"
+#include "platform/x11/AtspiSession.h"
 #include "platform/x11/XConnection.h"
 
 #include <QDBusMessage>
@@ -19,6 +20,8 @@ const QString enabledProperty = QStringLiteral("IsEnabled");
 
 // Asked every 2 s on the GUI thread: a bus that does not answer must not hold it up.
 constexpr int busTimeoutMs = 500;
+// At launch the session is still reaching the bus; the first answer waits for it.
+constexpr double firstAttemptWait = 4.0;
 
 }  // namespace
 
@@ -28,6 +31,12 @@ X11Permissions::X11Permissions(QDBusConnection sessionBus) : m_bus(std::move(ses
         m_missingExtensions = missingExtensions(display.get());
         m_inputMonitoring = m_missingExtensions.empty();
     }
+}
+
+X11Permissions::X11Permissions(AtspiSession& atspi, QDBusConnection sessionBus)
+    : X11Permissions(std::move(sessionBus))
+{
+    m_atspi = &atspi;
 }
 
 bool X11Permissions::isGranted(Permission permission)
@@ -41,7 +50,9 @@ bool X11Permissions::isGranted(Permission permission)
     const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return false;
-    return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+    if (!reply.arguments().constFirst().value<QDBusVariant>().variant().toBool())
+        return false;
+    return !m_atspi || m_atspi->connected(firstAttemptWait);
 }
 
 bool X11Permissions::request(Permission permission)

@@ -1,7 +1,9 @@
 #pragma once
 // The two permissions on X11. Input Monitoring: the server offers what the key tap needs (XKB,
 // XTEST, RECORD). Accessibility: the accessibility bus answers on the session bus and is enabled
-// (org.a11y.Status IsEnabled), without which Qt applications expose no text.
+// (org.a11y.Status IsEnabled), without which Qt applications expose no text; and, given the
+// program's session on that bus, the session can use it: a bus that went away or whose registry
+// restarted takes the permission away until it is back.
 
 #include "platform/Permissions.h"
 
@@ -12,11 +14,15 @@
 
 namespace kx::platform::x11 {
 
+class AtspiSession;
+
 class X11Permissions final : public Permissions {
 public:
     /// The extensions are asked once, on $DISPLAY (they do not change while the server runs);
     /// the bus at every question, on sessionBus.
     explicit X11Permissions(QDBusConnection sessionBus = QDBusConnection::sessionBus());
+    /// The same, with the session whose bus must also be usable.
+    explicit X11Permissions(AtspiSession& atspi, QDBusConnection sessionBus = QDBusConnection::sessionBus());
 
     bool isGranted(Permission permission) override;
     /// Accessibility: asks the bus once per process to enable accessibility for every application
@@ -27,6 +33,7 @@ public:
 
 private:
     QDBusConnection m_bus;
+    AtspiSession* m_atspi = nullptr;
     bool m_inputMonitoring = false;
     std::vector<std::string> m_missingExtensions;
     bool m_askedToEnable = false;

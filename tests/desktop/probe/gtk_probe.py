@@ -2,9 +2,10 @@
 # counterpart of kx_desktop_probe. With FILE it writes the entry's whole text to FILE at start and
 # after every change; with --journal it appends "<CLOCK_MONOTONIC nanoseconds><TAB><text>" to
 # JOURNAL at those moments. It prints "ready" once the entry has the keyboard focus. GTK speaks
-# AT-SPI by itself when the session has an accessibility bus.
+# AT-SPI by itself when the session has an accessibility bus. With --password the entry hides
+# its text, as a password entry does.
 #
-#   python3 gtk_probe.py [--class NAME] [--journal JOURNAL] [FILE]
+#   python3 gtk_probe.py [--class NAME] [--journal JOURNAL] [--password] [FILE]
 import argparse
 import os
 import time
@@ -19,6 +20,7 @@ parser = argparse.ArgumentParser()
 parser.add_argument('file', nargs='?')
 parser.add_argument('--class', dest='wm_class')
 parser.add_argument('--journal')
+parser.add_argument('--password', action='store_true')
 options = parser.parse_args()
 journal = open(options.journal, 'a', encoding='utf-8') if options.journal else None
 
@@ -48,6 +50,7 @@ if options.wm_class:
 Gtk.Settings.get_default().set_property('gtk-entry-select-on-focus', False)
 window = Gtk.Window(title=options.wm_class or 'KxGtk')
 entry = Gtk.Entry()
+entry.set_visibility(not options.password)
 window.add(entry)
 entry.connect('changed', report)
 report(entry)
