@@ -3,7 +3,7 @@
 // the typist can type a Greek vowel with its tonos the way a Greek user does: the accent key, then
 // the vowel. The program's key tables leave dead keys out, as they type nothing of their own.
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 
 #include <map>
 #include <string>

@@ -1,10 +1,11 @@
 #include "TypingSession.h"
 
 #include "DeadKeys.h"
+#include "SimServices.h"
 
 #include "engine/FrequencyOracle.h"
-#include "engine/KeyStroke.h"
 #include "engine/TranslationEngine.h"
+#include "platform/KeyStroke.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -42,7 +43,7 @@ TypingSession::TypingSession(const std::vector<std::string>& layouts)
     AppServices services;
     services.main = &m_queue;
     services.defaults = &m_defaults;
-    m_desk.provide(services);
+    test::provide(m_desk, services);
     services.spellChecker = &platform::SpellChecker::shared();
     services.actuationQueue = m_actuationQueue.get();
     services.axQueue = m_axQueue.get();

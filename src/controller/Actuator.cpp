@@ -1,6 +1,6 @@
 #include "controller/Actuator.h"
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 

@@ -1,12 +1,12 @@
 #include "controller/AppController.h"
 
+#include "controller/LoginItem.h"
 #include "controller/StatusItemView.h"
 #include "controller/SuggestionPromptView.h"
 #include "controller/WindowPresenter.h"
 #include "engine/FrequencyOracle.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
-#include "stores/LoginItem.h"
 
 #include <utility>
 

@@ -4,8 +4,8 @@
 #include "controller/AppController.h"
 
 #include "engine/DecisionEngine.h"
+#include "engine/EnclosingPunctuation.h"
 #include "engine/TranslationEngine.h"
-#include "engine/Wrapper.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 
@@ -108,7 +108,7 @@ bool AppController::swapRecentRun()
         if (skipped + run.size() > runMaxWords - 1)
             break;
         const RecentWord& w = *collected[i];
-        const auto split = Wrapper::split(w.keys, current.layoutData, target.layoutData);
+        const auto split = EnclosingPunctuation::split(w.keys, current.layoutData, target.layoutData);
         const auto core =
             std::span<const KeyStroke>(w.keys).subspan(split.lead, w.keys.size() - split.lead - split.trail);
         if (core.empty())

@@ -4,10 +4,10 @@
 #include "controller/AppController.h"
 
 #include "controller/HotKeyText.h"
+#include "controller/Permissions.h"
 #include "controller/StatusItemView.h"
 #include "controller/WindowPresenter.h"
 #include "platform/Log.h"
-#include "stores/Permissions.h"
 
 #include <algorithm>
 #include <unistd.h>

@@ -4,8 +4,8 @@
 #include "controller/AppController.h"
 
 #include "engine/DecisionEngine.h"
+#include "engine/EnclosingPunctuation.h"
 #include "engine/TranslationEngine.h"
-#include "engine/Wrapper.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 
@@ -35,7 +35,7 @@ bool isLayoutNeutral(const std::string& typed)
 std::span<const KeyStroke> coreKeys(const std::vector<KeyStroke>& keys, const KeyboardLayoutInfo& current,
                                     const KeyboardLayoutInfo& target)
 {
-    const auto split = Wrapper::split(keys, current.layoutData, target.layoutData);
+    const auto split = EnclosingPunctuation::split(keys, current.layoutData, target.layoutData);
     return std::span<const KeyStroke>(keys).subspan(split.lead, keys.size() - split.lead - split.trail);
 }
 

@@ -8,10 +8,10 @@
 
 #include "controller/LaunchOptions.h"
 #include "engine/KeyboardLayoutInfo.h"
-#include "engine/KeyStroke.h"
 #include "engine/LayoutRegistry.h"
 #include "platform/EventPoster.h"
 #include "platform/InputSources.h"
+#include "platform/KeyStroke.h"
 #include "platform/MainQueue.h"
 #include "platform/Observable.h"
 #include "stores/CorrectionRecord.h"

@@ -5,8 +5,8 @@
 // took before then is still on its way to us, so every key lands once and in typing order.
 // Main thread only.
 
-#include "engine/KeyStroke.h"
 #include "platform/EventTap.h"
+#include "platform/KeyStroke.h"
 #include "platform/MainQueue.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "controller/PageOpener.h"
 
-#include "stores/Permissions.h"
+#include "controller/Permissions.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,11 +1,11 @@
 #include "controller/StatusMenu.h"
 
 #include "controller/HotKeyText.h"
+#include "controller/Permissions.h"
 #include "engine/LanguageOracle.h"
 #include "engine/LayoutRegistry.h"
 #include "platform/Permissions.h"
 #include "platform/Workspace.h"
-#include "stores/Permissions.h"
 #include "stores/PolicyStore.h"
 
 namespace kx {

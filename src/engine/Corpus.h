@@ -4,10 +4,10 @@
 // of words are judged the same way. Prints pass / missed / wrong tables.
 
 #include "engine/DecisionEngine.h"
-#include "engine/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
 #include "engine/LayoutRegistry.h"
 #include "platform/InputSources.h"
+#include "platform/KeyStroke.h"
 
 #include <optional>
 #include <ostream>

@@ -1,9 +1,9 @@
 #include "engine/DecisionEngine.h"
 
+#include "engine/EnclosingPunctuation.h"
 #include "engine/NgramModel.h"
 #include "engine/TranslationEngine.h"
 #include "engine/WordAssembler.h"
-#include "engine/Wrapper.h"
 #include "platform/Text.h"
 
 #include <unicode/uchar.h>
@@ -241,7 +241,7 @@ std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, 
         return std::nullopt;
     const auto chosen = chooseTarget(inner, innerTyped, current, others, oracle);
     if (!chosen || !std::ranges::all_of(marks, [&](const KeyStroke& key) {
-            return Wrapper::isWrapperKey(key, current.layoutData, chosen->target.layoutData);
+            return EnclosingPunctuation::isEnclosingKey(key, current.layoutData, chosen->target.layoutData);
         }))
         return std::nullopt;
     return Decision{typed, TranslationEngine::reconstruct(marks, chosen->target.layoutData) + chosen->corrected,
@@ -460,7 +460,7 @@ std::optional<std::string> DecisionEngine::retroConvertible(std::span<const KeyS
 {
     if (isHebrewJoinedByGeresh(typed))
         return std::nullopt;
-    const Wrapper::Split split = Wrapper::split(keys, current.layoutData, target.layoutData);
+    const auto split = EnclosingPunctuation::split(keys, current.layoutData, target.layoutData);
     if (split.lead + split.trail >= 1) {
         if (split.lead + split.trail >= keys.size())
             return std::nullopt;

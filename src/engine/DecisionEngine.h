@@ -4,10 +4,10 @@
 // other layout yields a real word, or when two layouts compete without a clear winner. Stateless;
 // runs on its caller's thread.
 
-#include "engine/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
 #include "engine/LanguageOracle.h"
 #include "engine/Script.h"
+#include "platform/KeyStroke.h"
 
 #include <map>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "engine/TranslationEngine.h"
 
-#include "engine/CarbonHelpers.h"
+#include "engine/TranslatorModifiers.h"
 #include "platform/Text.h"
 
 #include <array>
@@ -9,9 +9,9 @@ namespace kx {
 
 namespace {
 
-// The carbon state counts Shift as 2, Caps Lock 4, Option 8; the table's columns as 1, 2, 4.
+// The translator's state counts Shift as 2, Caps Lock 4, Option 8; the table's columns as 1, 2, 4.
 std::string_view typed(std::uint16_t keyCode, std::uint64_t flags, const platform::KeyTable& layoutData) {
-    return layoutData.text(keyCode, carbonModifierState(flags) >> 1);
+    return layoutData.text(keyCode, translatorModifiers(flags) >> 1);
 }
 
 }  // namespace

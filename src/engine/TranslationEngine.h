@@ -2,7 +2,7 @@
 // What physical keys type on a given keyboard layout. Each key is translated alone, with only
 // Shift, Caps Lock and Option reaching the layout; a dead key types nothing. Stateless, any thread.
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/KeyTable.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // each word. The key observer translates every key first and passes the answers as flags; the
 // assembler reports through four callbacks. Main thread only; it owns no timer.
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/MainQueue.h"
 
 #include <cstdint>

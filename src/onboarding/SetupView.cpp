@@ -1,7 +1,7 @@
 #include "onboarding/SetupView.h"
 
+#include "controller/Permissions.h"
 #include "onboarding/Spinner.h"
-#include "stores/Permissions.h"
 #include "ui/Assets.h"
 #include "ui/BetaBadge.h"
 #include "ui/ScrollToFocus.h"

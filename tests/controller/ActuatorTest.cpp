@@ -2,7 +2,7 @@
 
 #include "controller/AXCaret.h"
 #include "controller/Actuator.h"
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/sim/SimDesktop.h"
 
 #include "ScopedLog.h"

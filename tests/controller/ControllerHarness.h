@@ -3,6 +3,7 @@
 // pasteboard and the permissions, a virtual clock, inline serial queues, and recording views of
 // the status item, the prompt and the windows. Files go to a temporary folder.
 
+#include "SimServices.h"
 #include "controller/AlertView.h"
 #include "controller/AppController.h"
 #include "controller/StatusItemView.h"
@@ -111,7 +112,7 @@ protected:
         AppServices services;
         services.main = &queue;
         services.defaults = &defaults;
-        desk.provide(services);
+        provide(desk, services);
         if (eventTap)
             services.eventTap = eventTap;
         services.spellChecker = &platform::SpellChecker::shared();

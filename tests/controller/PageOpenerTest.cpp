@@ -2,10 +2,10 @@
 // else (or when that page cannot be opened) the steps; Input Monitoring always by its steps.
 
 #include "controller/PageOpener.h"
+#include "controller/Permissions.h"
 #include "platform/VirtualMainQueue.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimWorkspace.h"
-#include "stores/Permissions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/sim/SimDesktop.h"
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>

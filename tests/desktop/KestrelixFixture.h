@@ -46,6 +46,25 @@ inline int currentGroup()
     return state.locked_group;
 }
 
+// Whether a client holds the keyboard grabbed, as the program does from the start of a rewrite to
+// its end. The probe's window is never mapped: a grab on it is refused as not viewable unless
+// another client has the keyboard already, so the probe never takes the keyboard itself.
+inline bool keyboardGrabbed()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const Window probe = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, InputOnly,
+                                       CopyFromParent, CWOverrideRedirect, &attributes);
+    const int status = XGrabKeyboard(display, probe, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabKeyboard(display, CurrentTime);
+    XCloseDisplay(display);
+    return status == AlreadyGrabbed || status == GrabFrozen;
+}
+
 // The variables that keep the application's settings, log and history under home.
 inline std::vector<std::string> homeVariables(const std::filesystem::path& home)
 {
@@ -84,6 +103,11 @@ protected:
                                 5);
         ASSERT_TRUE(appRunning()) << "kestrelix exited (is another instance of this user running?)\n" << log();
         ASSERT_NE(log().find("ready — correction mode"), std::string::npos) << log();
+    }
+    // Waits until the program lets go of the keyboard: its rewrite, and the pause after it, are over.
+    static bool rewriteOver()
+    {
+        return DesktopSession::waitFor([] { return !keyboardGrabbed(); }, 3);
     }
     // Starts a probe field and waits until the window manager names it the front application,
     // since that is where the application learns what is in front. Null when it never got there.

@@ -1,8 +1,8 @@
 #include "KeyboardScene.h"
 
 #include "DesktopSession.h"
-#include "engine/KeyStroke.h"
 #include "engine/TranslationEngine.h"
+#include "platform/KeyStroke.h"
 #include "platform/KeyTable.h"
 #include "platform/Text.h"
 #include "platform/x11/KeyMapping.h"

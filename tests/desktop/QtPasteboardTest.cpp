@@ -4,6 +4,9 @@
 #include "HungClipboardOwner.h"
 #include "controller/Actuator.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 // gtest goes first: X11 defines None, which gtest uses as a name.
 #include <gtest/gtest.h>
 
@@ -82,8 +85,8 @@ protected:
             DesktopSession::shared().start({KX_DESKTOP_PROBE, "--class", "KxCopier", "--copy", text, html}, {}, true));
         ASSERT_TRUE(DesktopSession::waitFor([&] { return m_pasteboard->changeCount() > before; }, 10))
             << "another application's copy moves the change count";
-        // Let the GUI thread hear of it too, as it does when it is not busy.
-        DesktopSession::waitFor([] { return false; }, 0.1);
+        // The GUI thread hears of it too, as it does when it is not busy.
+        ASSERT_TRUE(DesktopSession::waitFor([] { return !QGuiApplication::clipboard()->ownsClipboard(); }, 5));
     }
     // Another application copies while this thread is busy: no event loop runs meanwhile.
     void copyElsewhereWhileBusy(const std::string& text)
@@ -160,9 +163,10 @@ TEST_F(QtPasteboardTest, CopyAfterOurWriteIsNoticed)
 {
     const auto written = m_pasteboard->clearContents();
     m_pasteboard->setString("ours");
-    DesktopSession::waitFor([] { return false; }, 0.1);
     EXPECT_EQ(m_pasteboard->changeCount(), written);
+    // The server's notices come in order: once the other copy is counted, ours has been seen.
     copyElsewhere("theirs", "<p>theirs</p>");
+    EXPECT_EQ(m_pasteboard->changeCount(), written + 1);
     EXPECT_EQ(m_pasteboard->string(), "theirs");
 }
 
@@ -172,7 +176,7 @@ TEST_F(QtPasteboardTest, CopyWhileGuiThreadBusyIsReadAndUndone)
 {
     m_pasteboard->clearContents();
     m_pasteboard->setString("the user's");
-    DesktopSession::waitFor([] { return false; }, 0.1);
+    ASSERT_TRUE(DesktopSession::waitFor([] { return QGuiApplication::clipboard()->ownsClipboard(); }, 5));
     const PasteboardSnapshot snapshot(*m_pasteboard);
 
     copyElsewhereWhileBusy("selected");

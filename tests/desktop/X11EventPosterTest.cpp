@@ -2,7 +2,7 @@
 
 #include "KeyboardFixture.h"
 #include "KeyboardScene.h"
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>

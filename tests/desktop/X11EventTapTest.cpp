@@ -3,7 +3,7 @@
 #include "DesktopSession.h"
 #include "KeyboardFixture.h"
 #include "KeyboardScene.h"
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/x11/X11EventPoster.h"
 #include "platform/x11/X11InputSources.h"
 

@@ -1,6 +1,6 @@
-#include "engine/CarbonHelpers.h"
+#include "engine/EnclosingPunctuation.h"
 #include "engine/TranslationEngine.h"
-#include "engine/Wrapper.h"
+#include "engine/TranslatorModifiers.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kOne = 18, kE
                         kQuote = 39, kPeriod = 47, kComma = 43, kSlash = 44;
 
 // Only Shift, Caps Lock and Option reach the translator, as 2, 4 and 8.
-TEST(CarbonHelpersTest, ModifierStateTable) {
+TEST(TranslatorModifiersTest, ModifierStateTable) {
     const struct {
         std::uint64_t flags;
         std::uint32_t state;
@@ -25,7 +25,7 @@ TEST(CarbonHelpersTest, ModifierStateTable) {
         {EventFlags::command | EventFlags::control | 0x800000 | 0x100, 0},  // Function and device bits
         {EventFlags::shift | (std::uint64_t(1) << 40), 2},                  // above the low 32 bits
     };
-    for (const auto& row : rows) EXPECT_EQ(carbonModifierState(row.flags), row.state) << std::hex << row.flags;
+    for (const auto& row : rows) EXPECT_EQ(translatorModifiers(row.flags), row.state) << std::hex << row.flags;
 }
 
 class TranslationEngineTest : public ::testing::Test {
@@ -86,20 +86,20 @@ TEST_F(TranslationEngineTest, Transliterate) {
 }
 
 // Punctuation that stays one non-letter scalar on both layouts wraps a word.
-TEST_F(TranslationEngineTest, WrapperSplit) {
+TEST_F(TranslationEngineTest, EnclosingPunctuationSplit) {
     const std::vector<KeyStroke> quoted{{kQuote, EventFlags::shift}, {kH, 0}, {kE, 0}, {kL, 0}, {kPeriod, 0}};
-    EXPECT_EQ(Wrapper::split(quoted, us, fr), (Wrapper::Split{1, 1}));  // '"' and '.' are '%' and ':'
-    EXPECT_EQ(Wrapper::split(quoted, us, il), (Wrapper::Split{1, 0}));  // '.' is 'ץ'
-    const std::vector<KeyStroke> onlyWrappers{{kComma, EventFlags::shift}, {kSlash, EventFlags::shift}};
-    EXPECT_EQ(Wrapper::split(onlyWrappers, us, fr), (Wrapper::Split{2, 0}));
-    EXPECT_EQ(Wrapper::split({}, us, fr), (Wrapper::Split{0, 0}));
+    EXPECT_EQ(EnclosingPunctuation::split(quoted, us, fr), (EnclosingPunctuation::Split{1, 1}));  // '"' and '.' are '%' and ':'
+    EXPECT_EQ(EnclosingPunctuation::split(quoted, us, il), (EnclosingPunctuation::Split{1, 0}));  // '.' is 'ץ'
+    const std::vector<KeyStroke> onlyPunctuation{{kComma, EventFlags::shift}, {kSlash, EventFlags::shift}};
+    EXPECT_EQ(EnclosingPunctuation::split(onlyPunctuation, us, fr), (EnclosingPunctuation::Split{2, 0}));
+    EXPECT_EQ(EnclosingPunctuation::split({}, us, fr), (EnclosingPunctuation::Split{0, 0}));
 
     const KeyTable twoScalars = KeyTable::fromEntries({{kPeriod, 0, ".."}});
-    EXPECT_FALSE(Wrapper::isWrapperKey({kOne, 0}, us, il));
-    EXPECT_FALSE(Wrapper::isWrapperKey({kSpace, 0}, us, il));
-    EXPECT_FALSE(Wrapper::isWrapperKey({kEquals, 0}, us, de));  // a dead key on the target
-    EXPECT_FALSE(Wrapper::isWrapperKey({kPeriod, 0}, us, twoScalars));
-    EXPECT_FALSE(Wrapper::isWrapperKey({kPeriod, 0}, twoScalars, us));
+    EXPECT_FALSE(EnclosingPunctuation::isEnclosingKey({kOne, 0}, us, il));
+    EXPECT_FALSE(EnclosingPunctuation::isEnclosingKey({kSpace, 0}, us, il));
+    EXPECT_FALSE(EnclosingPunctuation::isEnclosingKey({kEquals, 0}, us, de));  // a dead key on the target
+    EXPECT_FALSE(EnclosingPunctuation::isEnclosingKey({kPeriod, 0}, us, twoScalars));
+    EXPECT_FALSE(EnclosingPunctuation::isEnclosingKey({kPeriod, 0}, twoScalars, us));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The controller's alerts as message boxes.
 
 // First: the stores' signal header must come before Qt defines its keyword macros.
-#include "stores/Permissions.h"
+#include "controller/Permissions.h"
 
 #include "ui/MessageAlert.h"
 

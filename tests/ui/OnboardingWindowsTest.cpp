@@ -1,6 +1,7 @@
 // The setup window and the walkthrough window offscreen: what they show for each state, what their
 // controls do, and pictures of them.
 
+#include "controller/Permissions.h"
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/QtWindowPresenter.h"
 #include "onboarding/SetupModel.h"
@@ -15,7 +16,6 @@
 #include "platform/Defaults.h"
 #include "platform/VirtualMainQueue.h"
 #include "platform/sim/SimPermissions.h"
-#include "stores/Permissions.h"
 
 // Last: Qt's emit keyword would spoil the Signal of the headers above.
 #include "SettingsTestSupport.h"

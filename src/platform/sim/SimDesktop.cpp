@@ -50,21 +50,6 @@ SimTextField* SimDesktop::focusedField()
     return found == m_fields.end() ? nullptr : found->second.get();
 }
 
-void SimDesktop::provide(AppServices& services)
-{
-    services.inputSources = &m_inputSources;
-    services.eventTap = &m_eventTap;
-    services.eventPoster = &m_eventPoster;
-    services.pasteboard = &m_pasteboard;
-    services.accessibility = &m_accessibility;
-    services.secureInput = &m_secureInput;
-    services.permissions = &m_permissions;
-    services.pointer = &m_pointer;
-    services.workspace = &m_workspace;
-    services.loginItem = &m_loginItem;
-    services.sound = &m_sound;
-}
-
 void SimDesktop::type(std::string_view text)
 {
     for (const auto& character : text::characters(text)) {

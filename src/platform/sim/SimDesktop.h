@@ -9,7 +9,7 @@
 // thread. Each user action first lets the main queue run what is due now, as a desktop's event loop
 // does between two key presses, and again at its end; delays need the clock to be advanced.
 
-#include "controller/AppServices.h"
+#include "platform/KeyStroke.h"
 #include "platform/VirtualMainQueue.h"
 #include "platform/sim/SimAccessibility.h"
 #include "platform/sim/SimEventPoster.h"
@@ -24,8 +24,6 @@
 #include "platform/sim/SimSound.h"
 #include "platform/sim/SimTextField.h"
 #include "platform/sim/SimWorkspace.h"
-
-#include "engine/KeyStroke.h"
 
 #include <cstdint>
 #include <map>
@@ -59,9 +57,6 @@ public:
     /// A lock that excludes every other lock of this desktop holding the same name; each lock
     /// handed out names its holder "process <n>", counting from 1.
     std::unique_ptr<platform::InstanceLock> instanceLock();
-    /// Hands the controller this desktop's services: everything but the queues, the views and the
-    /// spell checker, which the caller brings.
-    void provide(AppServices& services);
 
     // Setting the scene.
     /// The enabled layouts by XKB name ("us", "il", "ru", "us(dvorak)"); the first is selected.

@@ -1,7 +1,7 @@
 #include "platform/sim/SimTextField.h"
 
-#include "engine/KeyStroke.h"
 #include "engine/TranslationEngine.h"
+#include "platform/KeyStroke.h"
 #include "platform/Text.h"
 #include "platform/sim/SimPasteboard.h"
 

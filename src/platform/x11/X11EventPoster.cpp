@@ -1,6 +1,6 @@
 #include "platform/x11/X11EventPoster.h"
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/x11/KeyMapping.h"

@@ -1,6 +1,6 @@
 #include "platform/x11/KeyMapping.h"
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "engine/CarbonHelpers.h"
+#include "engine/TranslatorModifiers.h"
 
-#include "engine/KeyStroke.h"
+#include "platform/KeyStroke.h"
 
 namespace kx {
 
-std::uint32_t carbonModifierState(std::uint64_t flags) {
+std::uint32_t translatorModifiers(std::uint64_t flags) {
     const auto low = std::uint32_t(flags & 0xffffffffu);
     std::uint32_t state = 0;
     if (low & EventFlags::shift) state += 2;

@@ -1,5 +1,5 @@
 #pragma once
-// A physical key press as the engine keeps it: the macOS virtual key code and the CGEventFlags
+// A physical key press as the program keeps it: the macOS virtual key code and the CGEventFlags
 // modifier bits of the key-down. The X11 backend maps its keys and modifiers onto these.
 
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "StoreTestSupport.h"
+#include "stores/StoreTestSupport.h"
 
+#include "controller/LoginItem.h"
+#include "controller/Permissions.h"
 #include "platform/AutostartLoginItem.h"
-#include "stores/LoginItem.h"
-#include "stores/Permissions.h"
 
 #include <gtest/gtest.h>
 

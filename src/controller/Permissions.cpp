@@ -1,4 +1,4 @@
-#include "stores/Permissions.h"
+#include "controller/Permissions.h"
 
 #include <cctype>
 

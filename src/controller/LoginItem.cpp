@@ -1,4 +1,4 @@
-#include "stores/LoginItem.h"
+#include "controller/LoginItem.h"
 
 #include "platform/Log.h"
 
