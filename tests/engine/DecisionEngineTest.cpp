@@ -362,6 +362,31 @@ TEST(GenuineAsTyped, followsScriptAndShape)
     EXPECT_FALSE(DecisionEngine::genuineAsTyped("hello", "he", oracle));
 }
 
+// Short Hindi words typed right: their keys make English words the English list ranks, so only
+// the common short words keep a run of them, and a reach-back over them, from taking them for
+// English typed on the Hindi layout.
+TEST(HindiTypedRight, shortWordsStayInRunsAndReachBacks)
+{
+    FakeOracle oracle;
+    oracle.ranks["en"] = {{"ms", 900}, {"fm", 901}, {"eh", 902}, {"pa", 903}, {"up", 50}};
+    oracle.words["en"] = {"huns"};
+    oracle.ranks["hi"] = {{"से", 8}, {"आप", 16}, {"पहले", 52}, {"इस", 62}, {"जो", 118}};
+    oracle.words["hi"] = {"पहले"};
+    const auto decideRun = [&](const std::vector<std::string>& typed) {
+        return DecisionEngine::decideRun(run(typed, hindi), hindi, std::vector{us}, oracle).has_value();
+    };
+    EXPECT_FALSE(decideRun({"से", "पहले", "इस"}));  // ms huns Fm
+    EXPECT_FALSE(decideRun({"जो", "आप", "इस"}));    // pa Eh Fm
+    // A short word that is no common word, as English typed there is, still makes a run.
+    EXPECT_TRUE(decideRun({"हज", "हज", "हज"}));     // up up up
+
+    for (const char* word : {"इस", "से", "आप", "जो", "क्या", "नहीं"})
+        EXPECT_TRUE(DecisionEngine::genuineAsTyped(word, "hi", oracle)) << word;
+    EXPECT_FALSE(DecisionEngine::genuineAsTyped("हज", "hi", oracle));
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("इस", hindi), "इस", hindi, us, oracle, "hi"), std::nullopt);
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("हज", hindi), "हज", hindi, us, oracle, "hi"), "up");
+}
+
 // The run rules: 5 characters at least, fewer genuine words than half, exactly one layout.
 TEST(DecideRun, needsContextAndOneLayout)
 {
