@@ -192,6 +192,20 @@ bool longWordIsReal(const std::string& word, std::span<const KeyStroke> keys, co
     return !oracle.isMisspelled(word, language);
 }
 
+// How many letters make the word short for the word decision's last guard. Typed in Devanagari, a
+// consonant and its signs are several keys, and some of those keys type marks inside the word on
+// other layouts: the conversion's letters count too, with the closing marks that end it counted
+// as the keys they are.
+int shortWordLetters(const std::string& typed, const std::string& corrected, Script typedScript)
+{
+    const int letters = letterCount(typed);
+    if (typedScript != Script::devanagari)
+        return letters;
+    const std::string word = DecisionEngine::strippingTrailingPunctuation(corrected);
+    const auto closing = static_cast<int>(characterCount(corrected) - characterCount(word));
+    return std::min(letters, letterCount(word) + closing);
+}
+
 }  // namespace
 
 const std::map<Script::Value, std::unordered_set<std::string>>& DecisionEngine::commonShort()
@@ -315,7 +329,8 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
 
     // Short words make real words on several layouts by chance; convert one only when a key
     // typed punctuation here and a letter there.
-    if (letterCount(typed) <= 4 && !isAcronymShaped(chosen->corrected)
+    if (shortWordLetters(typed, chosen->corrected, Script::forLanguage(current.language())) <= 4
+        && !isAcronymShaped(chosen->corrected)
         && !typedIsForeignLetters(keys, current, chosen->target, false))
         return std::nullopt;
     return chosen;

@@ -387,6 +387,26 @@ TEST(HindiTypedRight, shortWordsStayInRunsAndReachBacks)
     EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("हज", hindi), "हज", hindi, us, oracle, "hi"), "up");
 }
 
+// A Hindi word of five keys can make an English word of three letters, the keys of its consonants
+// typing marks inside it: it is as short as that word, and stays. A conversion that only ends in a
+// mark keeps the mark's key in its count.
+TEST(HindiTypedRight, wordsShortOnTheOtherLayoutStay)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"md's'", "tabs?", "state", "don't"};
+    oracle.ranks["hi"] = {};
+    oracle.ranks["he"] = {};
+    EXPECT_EQ(decided("स्टेट", hindi, {us}, oracle), "none");  // md's'
+    const auto typedOn = [&](const std::string& meant, const KeyboardLayoutInfo& current) {
+        const auto decision = DecisionEngine::decide(keysOf(meant, us), current, std::vector{us}, oracle);
+        return decision ? decision->corrected : "none";
+    };
+    EXPECT_EQ(typedOn("tabs?", hindi), "tabs?");
+    EXPECT_EQ(typedOn("state", hindi), "state");
+    // Typed in another script, the typed letters alone count: вщтэе has five.
+    EXPECT_EQ(typedOn("don't", ru), "don't");
+}
+
 // The run rules: 5 characters at least, fewer genuine words than half, exactly one layout.
 TEST(DecideRun, needsContextAndOneLayout)
 {
