@@ -1,6 +1,8 @@
 #include "TypingSession.h"
 
+#include "DeadKeys.h"
 #include "SimServices.h"
+
 #include "engine/FrequencyOracle.h"
 #include "engine/TranslationEngine.h"
 #include "platform/KeyStroke.h"
@@ -71,25 +73,54 @@ const std::map<std::string, KeyStroke>& TypingSession::keysOf(const std::string&
     return found->second;
 }
 
-std::string TypingSession::type(const std::string& sentence, const std::string& meant, const std::string& active,
-                                Pattern pattern)
+const std::map<char32_t, KeyStroke>& TypingSession::deadKeysOf(const std::string& layout)
 {
-    const auto& keys = keysOf(meant);
+    auto found = m_deadKeys.find(layout);
+    if (found == m_deadKeys.end())
+        found = m_deadKeys.emplace(layout, bench::deadKeysOf(layout)).first;
+    return found->second;
+}
+
+std::vector<KeyStroke> TypingSession::strokes(const std::string& sentence, const std::string& layout)
+{
+    const auto& keys = keysOf(layout);
+    const auto& deadKeys = deadKeysOf(layout);
+    std::vector<KeyStroke> result;
+    for (const std::string& character : text::characters(sentence + " ")) {
+        if (const auto key = keys.find(character); key != keys.end()) {
+            result.push_back(key->second);
+            continue;
+        }
+        std::vector<KeyStroke> pressed;
+        std::size_t letter = 0;  // where the last letter's key is: its dead keys go before it
+        for (const char32_t scalar : text::toScalars(text::nfd(character))) {
+            if (const auto key = keys.find(text::fromScalar(scalar)); key != keys.end()) {
+                letter = pressed.size();
+                pressed.push_back(key->second);
+            } else if (const auto dead = deadKeys.find(scalar); dead != deadKeys.end() && !pressed.empty()) {
+                pressed.insert(pressed.begin() + static_cast<std::ptrdiff_t>(letter), dead->second);
+                letter += 1;
+            } else {
+                m_untypable += 1;
+            }
+        }
+        result.insert(result.end(), pressed.begin(), pressed.end());
+    }
+    return result;
+}
+
+std::string TypingSession::type(const std::vector<KeyStroke>& keys, const std::string& active, Pattern pattern)
+{
     m_desk.switchLayout(active);
     bool wordStart = true;
-    for (const std::string& character : text::characters(sentence + " ")) {
-        if (wordStart && character != " " && pattern == Pattern::perWord &&
-            m_desk.inputSources().currentName() != active) {
+    for (const KeyStroke& key : keys) {
+        const bool space = key.code == KeyCode::space;
+        if (wordStart && !space && pattern == Pattern::perWord && m_desk.inputSources().currentName() != active) {
             m_queue.advance(switchPause);
             m_desk.switchLayout(active);
         }
-        wordStart = character == " ";
-        const auto key = keys.find(character);
-        if (key == keys.end()) {
-            m_untypable += 1;
-            continue;
-        }
-        m_desk.press(key->second.code, key->second.flags);
+        wordStart = space;
+        m_desk.press(key.code, key.flags);
         m_queue.advance(keyInterval);
     }
     m_queue.advance(1.0);

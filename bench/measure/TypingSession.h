@@ -33,11 +33,15 @@ public:
     TypingSession(const TypingSession&) = delete;
     TypingSession& operator=(const TypingSession&) = delete;
 
-    /// Presses, with `active` selected, the keys that type sentence on `meant`, a Space after the
-    /// last word, and returns what the field then holds. The field and the program's memory of
-    /// the words are cleared before the next sentence.
-    std::string type(const std::string& sentence, const std::string& meant, const std::string& active,
-                     Pattern pattern);
+    /// The keys that type sentence on layout, and a Space after the last word. A character with no
+    /// key of its own is typed as its canonical decomposition: a Devanagari letter and its vowel
+    /// sign key by key, a Greek vowel's accent with the dead key before the vowel. What no key
+    /// types is left out and counted.
+    std::vector<KeyStroke> strokes(const std::string& sentence, const std::string& layout);
+
+    /// Presses keys with `active` selected and returns what the field then holds. The field and
+    /// the program's memory of the words are cleared before the next sentence.
+    std::string type(const std::vector<KeyStroke>& keys, const std::string& active, Pattern pattern);
 
     /// Characters of the sentences that no key types on their layout.
     int untypable() const { return m_untypable; }
@@ -59,6 +63,7 @@ private:
     };
 
     const std::map<std::string, KeyStroke>& keysOf(const std::string& layout);
+    const std::map<char32_t, KeyStroke>& deadKeysOf(const std::string& layout);
 
     std::filesystem::path m_root;
     VirtualMainQueue m_queue;
@@ -72,6 +77,7 @@ private:
     NullWindows m_windows;
     std::unique_ptr<AppController> m_controller;
     std::map<std::string, std::map<std::string, KeyStroke>> m_keys;
+    std::map<std::string, std::map<char32_t, KeyStroke>> m_deadKeys;
     int m_untypable = 0;
 };
 

@@ -152,10 +152,24 @@ std::optional<std::vector<KeyStroke>> Corpus::keystrokes(const std::string& text
     const auto inverse = TranslationEngine::inverseMap(layout.layoutData);
     std::vector<KeyStroke> keys;
     for (const std::string& c : text::characters(text)) {
-        const auto key = inverse.find(c);
-        if (key == inverse.end())
+        if (const auto key = inverse.find(c); key != inverse.end()) {
+            keys.push_back(key->second);
+            continue;
+        }
+        // A Devanagari letter and its vowel sign are one character but two keys. An accent that
+        // only a dead key types is left out: dead keys type nothing, so a Greek word typed right
+        // reaches the decisions without its tonos.
+        bool typed = false;
+        for (const char32_t scalar : text::toScalars(text::nfd(c))) {
+            if (const auto key = inverse.find(text::fromScalar(scalar)); key != inverse.end()) {
+                keys.push_back(key->second);
+                typed = true;
+            } else if (!text::isMark(scalar)) {
+                return std::nullopt;
+            }
+        }
+        if (!typed)
             return std::nullopt;
-        keys.push_back(key->second);
     }
     return keys;
 }
@@ -178,7 +192,10 @@ std::vector<Corpus::Case> Corpus::build(const LayoutRegistry& registry, int scal
             const std::string t = TranslationEngine::reconstruct(*keys, english->layoutData);
             if (t.empty() || t == w)
                 continue;
-            if (text::characterCount(w) >= 5)
+            // Long enough to convert without a punctuation key, counted as the decisions count
+            // letters: a Devanagari vowel sign or virama is one of its own. A word whose accent
+            // needs a dead key cannot be typed as one word on another layout.
+            if (text::scalarCount(w) >= 5 && TranslationEngine::reconstruct(*keys, other.layoutData) == w)
                 cases.push_back({lo + " typed on ABC", t, *keys, *english, Expect::converts(w), "meant " + w});
             cases.push_back({lo + " typed correctly", w, *keys, other, Expect::noChange(), "genuine " + lo});
         }
@@ -221,7 +238,7 @@ std::vector<Corpus::RunCase> Corpus::buildRuns(const LayoutRegistry& registry)
                     std::vector<std::string> typed;
                     for (const std::string& w : chunk) {
                         const auto keys = keystrokes(w, other);
-                        if (!keys)
+                        if (!keys || (onEnglish && TranslationEngine::reconstruct(*keys, other.layoutData) != w))
                             break;
                         typed.push_back(onEnglish ? TranslationEngine::reconstruct(*keys, english->layoutData) : w);
                         run.push_back({*keys, typed.back()});

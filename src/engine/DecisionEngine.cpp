@@ -6,6 +6,8 @@
 #include "engine/WordAssembler.h"
 #include "platform/Text.h"
 
+#include <unicode/uchar.h>
+
 #include <algorithm>
 
 namespace kx {
@@ -18,16 +20,54 @@ constexpr double scriptShare = 0.85;
 const std::string geresh = "\u05F3";
 const std::string gershayim = "\u05F4";
 
-std::size_t characterCount(std::string_view s)
+// A vowel sign or virama: an Indic letter carries one of them, after which it takes no vowel sign,
+// virama or nukta.
+bool closesLetter(char32_t c)
 {
-    return text::characterCount(s);
+    const auto category = u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_INDIC_SYLLABIC_CATEGORY);
+    return category == U_INSC_VOWEL_DEPENDENT || category == U_INSC_VIRAMA;
 }
 
+bool needsOpenLetter(char32_t c)
+{
+    return closesLetter(c)
+        || u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_INDIC_SYLLABIC_CATEGORY) == U_INSC_NUKTA;
+}
+
+// Characters as the text shows them. The grapheme rules join every mark to the cluster before it,
+// but a mark with no letter to sit on, such as a Devanagari vowel sign typed first or a second
+// vowel sign after the first, is drawn on a base of its own.
+std::size_t characterCount(std::string_view s)
+{
+    std::size_t count = 0;
+    for (const std::string& c : text::characters(s)) {
+        bool letter = false;  // the cluster has a letter a mark can sit on
+        bool closed = false;  // that letter already carries its vowel sign or virama
+        for (const char32_t scalar : text::toScalars(c)) {
+            if (!text::isMark(scalar)) {
+                count += letter ? 0 : 1;
+                letter = true;
+                continue;
+            }
+            if (letter && !(closed && needsOpenLetter(scalar))) {
+                closed = closed || closesLetter(scalar);
+                continue;
+            }
+            count += 1;
+        }
+    }
+    return count;
+}
+
+// Letters as the keys typed them: every scalar of categories L and M. A Devanagari vowel sign or
+// virama is a key of its own but joins the letter before it in one character, or stands alone as
+// a character that is no letter, so counting characters would make "hello" typed on the Hindi
+// layout a word of 4 letters. Scripts without combining marks count the same either way.
 int letterCount(std::string_view s)
 {
     int count = 0;
-    for (const std::string& c : text::characters(s)) {
-        if (text::characterIsLetter(c))
+    for (const char32_t c : text::toScalars(s)) {
+        if (text::isLetter(c))
             ++count;
     }
     return count;
@@ -92,12 +132,52 @@ bool shortWordIsReal(const std::string& word, const std::string& language, Scrip
     return false;
 }
 
+// The Greek vowels and the same vowels with the tonos.
+const std::map<std::string, std::string>& tonosForms()
+{
+    static const std::map<std::string, std::string> forms{
+        {"α", "ά"}, {"ε", "έ"}, {"η", "ή"}, {"ι", "ί"}, {"ο", "ό"}, {"υ", "ύ"}, {"ω", "ώ"},
+        {"Α", "Ά"}, {"Ε", "Έ"}, {"Η", "Ή"}, {"Ι", "Ί"}, {"Ο", "Ό"}, {"Υ", "Ύ"}, {"Ω", "Ώ"},
+    };
+    return forms;
+}
+
+// The Greek layouts type the tonos with a dead key, and a dead key types nothing on its own, so
+// the keys of a Greek word typed right read back without its accent. Such a word is the word
+// typed when it takes the tonos on one of its vowels.
+bool isWordWithoutTonos(const std::string& word, const std::string& language, LanguageOracle& oracle)
+{
+    std::vector<std::string> characters = text::characters(word);
+    for (std::string& c : characters) {
+        const auto form = tonosForms().find(c);
+        if (form == tonosForms().end())
+            continue;
+        const std::string vowel = c;
+        c = form->second;
+        std::string accented;
+        for (const std::string& part : characters)
+            accented += part;
+        if (!oracle.isMisspelled(accented, language))
+            return true;
+        c = vowel;
+    }
+    return false;
+}
+
+// The typed text is a word of the language it was typed in.
+bool isWordAsTyped(const std::string& word, const std::string& language, LanguageOracle& oracle)
+{
+    if (!oracle.isMisspelled(word, language))
+        return true;
+    return Script::forLanguage(language) == Script::greek && isWordWithoutTonos(word, language, oracle);
+}
+
 // The typed text is a real word of its own language, so it stays as typed.
 bool standsAsTyped(const std::string& word, const std::string& language, Script script, LanguageOracle& oracle)
 {
     if (characterCount(word) < 3)
         return shortWordIsReal(word, language, script, oracle);
-    return DecisionEngine::acceptableToken(word) && !oracle.isMisspelled(word, language);
+    return DecisionEngine::acceptableToken(word) && isWordAsTyped(word, language, oracle);
 }
 
 // A word of 3 characters or more is real on target: in rank-only scripts it needs a rank unless
@@ -110,6 +190,20 @@ bool longWordIsReal(const std::string& word, std::span<const KeyStroke> keys, co
         && !DecisionEngine::typedIsForeignLetters(keys, current, target, true))
         return oracle.frequency(word, language).isRanked();
     return !oracle.isMisspelled(word, language);
+}
+
+// How many letters make the word short for the word decision's last guard. Typed in Devanagari, a
+// consonant and its signs are several keys, and some of those keys type marks inside the word on
+// other layouts: the conversion's letters count too, with the closing marks that end it counted
+// as the keys they are.
+int shortWordLetters(const std::string& typed, const std::string& corrected, Script typedScript)
+{
+    const int letters = letterCount(typed);
+    if (typedScript != Script::devanagari)
+        return letters;
+    const std::string word = DecisionEngine::strippingTrailingPunctuation(corrected);
+    const auto closing = static_cast<int>(characterCount(corrected) - characterCount(word));
+    return std::min(letters, letterCount(word) + closing);
 }
 
 }  // namespace
@@ -125,6 +219,13 @@ const std::map<Script::Value, std::unordered_set<std::string>>& DecisionEngine::
           "גם", "גן", "דם", "הם", "הן", "זה", "זו", "חג", "חי", "ים", "יד", "יה", "יש",
           "כל", "כך", "כי", "כן", "לא", "לו", "לי", "לה", "לך", "מה", "מי", "מן", "מת",
           "סע", "על", "עם", "עד", "פה", "רק", "רץ", "שם", "של", "שר", "קם", "תה"}},
+        // Hindi's commonest short words. A run judges a short typed word by this table alone, so
+        // without them a sentence of short Hindi words reads as English typed on the Hindi layout.
+        {Script::devanagari,
+         {"है", "हैं", "के", "का", "की", "को", "में", "से", "ने", "पर", "तक", "और", "या", "व",
+          "तो", "भी", "ही", "न", "कि", "जो", "जब", "तब", "अब", "यह", "वह", "ये", "वे", "इस",
+          "उस", "इन", "उन", "एक", "दो", "हम", "मैं", "आप", "कर", "हो", "था", "थे", "थी", "गया",
+          "जा", "ले", "दे", "नहीं", "कुछ", "लिए", "किया", "कोई", "क्या", "यदि", "तथा", "साथ", "बाद"}},
     };
     return table;
 }
@@ -228,7 +329,8 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
 
     // Short words make real words on several layouts by chance; convert one only when a key
     // typed punctuation here and a letter there.
-    if (letterCount(typed) <= 4 && !isAcronymShaped(chosen->corrected)
+    if (shortWordLetters(typed, chosen->corrected, Script::forLanguage(current.language())) <= 4
+        && !isAcronymShaped(chosen->corrected)
         && !typedIsForeignLetters(keys, current, chosen->target, false))
         return std::nullopt;
     return chosen;
@@ -239,9 +341,13 @@ bool DecisionEngine::acceptableToken(std::string_view s)
     const std::size_t length = characterCount(s);
     if (length < 2 || length > 24)
         return false;
+    const std::u32string scalars = text::toScalars(s);
+    // No word of any script begins with a combining mark.
+    if (text::isMark(scalars.front()))
+        return false;
     const auto& quotes = WordAssembler::quoteFamily();
     std::optional<bool> latin;  // computed on first need
-    for (char32_t c : text::toScalars(s)) {
+    for (char32_t c : scalars) {
         if (text::isDecimalDigit(c))
             return false;
         if (text::isLetter(c) || c == U'\'' || c == U'-')
@@ -409,7 +515,7 @@ std::optional<std::string> DecisionEngine::retroConvertible(std::span<const KeyS
             return conv;
         // Not confirmed on the target, but the typed word is itself a misspelling where it was typed.
         if (currentLanguage && acceptableAsTyped(typed) && oracle.canCheck(*currentLanguage)
-            && oracle.isMisspelled(typed, *currentLanguage))
+            && !isWordAsTyped(typed, *currentLanguage, oracle))
             return conv;
         return std::nullopt;
     }
@@ -430,7 +536,7 @@ bool DecisionEngine::genuineAsTyped(const std::string& word, const std::string& 
         return false;
     if (characterCount(s) < 3)
         return isCommonShort(script, s);
-    if (!oracle.canCheck(language) || oracle.isMisspelled(s, language))
+    if (!oracle.canCheck(language) || !isWordAsTyped(s, language, oracle))
         return false;
     if (script == Script::latin || script == Script::cyrillic || script == Script::greek)
         return true;

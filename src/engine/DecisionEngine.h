@@ -92,8 +92,8 @@ public:
     /// abbreviations and quoted words. Such text is never another script typed on the wrong layout.
     static bool isHebrewJoinedByGeresh(std::string_view s);
 
-    /// Real words shorter than 3 characters, by script, for languages without a frequency list.
-    /// Scripts not listed have none. Looked up lower-cased.
+    /// Real words shorter than 3 characters, by script: for languages without a frequency list,
+    /// and for a run's words typed right. Scripts not listed have none. Looked up lower-cased.
     static const std::map<Script::Value, std::unordered_set<std::string>>& commonShort();
     /// The 13 characters that may trail a word.
     static const std::unordered_set<std::string>& closingMarks();

@@ -258,6 +258,11 @@ bool isLetter(char32_t c)
     return inCategories(c, U_GC_L_MASK | U_GC_M_MASK);
 }
 
+bool isMark(char32_t c)
+{
+    return inCategories(c, U_GC_M_MASK);
+}
+
 bool isPunctuation(char32_t c)
 {
     return inCategories(c, U_GC_P_MASK);
@@ -325,11 +330,13 @@ std::string trimmedWhitespace(std::string_view s)
     return trimmedBy(s, isWhitespace);
 }
 
-std::string nfc(std::string_view s)
+namespace {
+
+std::string normalized(std::string_view s, const UNormalizer2* (*instance)(UErrorCode*))
 {
     const std::u16string source = toUtf16(s);
     UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* normalizer = unorm2_getNFCInstance(&status);
+    const UNormalizer2* normalizer = instance(&status);
     if (U_FAILURE(status) || source.empty())
         return fromUtf16(source);
     std::u16string result(source.size() + 8, u'\0');
@@ -349,6 +356,18 @@ std::string nfc(std::string_view s)
         return fromUtf16(source);
     result.resize(static_cast<std::size_t>(length));
     return fromUtf16(result);
+}
+
+}  // namespace
+
+std::string nfc(std::string_view s)
+{
+    return normalized(s, unorm2_getNFCInstance);
+}
+
+std::string nfd(std::string_view s)
+{
+    return normalized(s, unorm2_getNFDInstance);
 }
 
 }  // namespace kx::text

@@ -29,6 +29,7 @@ std::vector<std::string> characters(std::string_view s);
 
 // Character sets on Unicode scalars.
 bool isLetter(char32_t c);                 // general categories L* and M*
+bool isMark(char32_t c);                   // M*: combining marks, such as accents and vowel signs
 bool isPunctuation(char32_t c);            // P*
 bool isSymbol(char32_t c);                 // S*
 bool isDecimalDigit(char32_t c);           // Nd
@@ -52,5 +53,7 @@ std::string trimmedWhitespace(std::string_view s);
 
 /// Canonical composition (NFC).
 std::string nfc(std::string_view s);
+/// Canonical decomposition (NFD): an accented letter as its letter and combining accent.
+std::string nfd(std::string_view s);
 
 }  // namespace kx::text

@@ -107,6 +107,41 @@ TEST_F(CorpusWithLists, buildsCasesPerGroup)
     EXPECT_EQ(runs, expectedRuns);
 }
 
+// A Devanagari letter and its vowel sign are typed key by key; a Greek word's tonos, which only a
+// dead key types, is left out, so such a word is judged as typed right but never typed elsewhere.
+TEST_F(CorpusWithLists, typesSignsKeyByKeyAndLeavesDeadKeyAccentsOut)
+{
+    writeList("hi", {"किताबें", "नमस्ते"});
+    writeList("el", {"καλημέρα", "κεραια", "ζ1ω"});
+    writeList("en", {});
+    platform::HeadlessInputSources sources("us,in,gr", "");
+    LayoutRegistry registry(sources);
+    registry.refresh();
+    std::vector<std::string> cases;
+    for (const Corpus::Case& c : Corpus::build(registry, 1))
+        cases.push_back(c.group + ": " + c.typed + " (" + c.note + ") " + std::to_string(c.keys.size()));
+    const std::vector<std::string> expected{
+        "hi typed on ABC: kfleysx (meant किताबें) 7",
+        "hi typed correctly: किताबें (genuine hi) 7",
+        "hi typed on ABC: vcmdls (meant नमस्ते) 6",
+        "hi typed correctly: नमस्ते (genuine hi) 6",
+        "el typed correctly: καλημέρα (genuine el) 8",
+        "el typed on ABC: keraia (meant κεραια) 6",
+        "el typed correctly: κεραια (genuine el) 6",
+    };
+    EXPECT_EQ(cases, expected);
+
+    std::vector<std::string> runs;
+    for (const Corpus::RunCase& c : Corpus::buildRuns(registry))
+        runs.push_back(c.group + ": " + c.shown + " (" + c.note + ")");
+    const std::vector<std::string> expectedRuns{
+        "hi run of 2 on ABC: kfleysx vcmdls (किताबें नमस्ते)",
+        "genuine hi run of 2: किताबें नमस्ते (correct)",
+        "genuine el run of 2: καλημέρα κεραια (correct)",
+    };
+    EXPECT_EQ(runs, expectedRuns);
+}
+
 // The word count is checked only after a word is taken, so a scale of 0 or less takes every word.
 TEST_F(CorpusWithLists, scaleOfZeroOrLessTakesEveryWord)
 {

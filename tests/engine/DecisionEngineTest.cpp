@@ -16,8 +16,8 @@ namespace {
 // Fixed answers: the spell checker accepts `words`, a language in `ranks` has a list.
 class FakeOracle final : public LanguageOracle {
 public:
-    std::set<std::string> checkable{"en", "he", "ru"};
-    std::set<std::string> reliable{"en", "he", "ru"};
+    std::set<std::string> checkable{"en", "he", "ru", "hi", "el"};
+    std::set<std::string> reliable{"en", "he", "ru", "el"};
     std::map<std::string, std::set<std::string>> words;
     std::map<std::string, std::map<std::string, int>> ranks;
 
@@ -47,14 +47,23 @@ const KeyboardLayoutInfo us = layout("English (US)", "us", "en");
 const KeyboardLayoutInfo il = layout("Hebrew", "il", "he");
 const KeyboardLayoutInfo ru = layout("Russian", "ru", "ru");
 const KeyboardLayoutInfo ara = layout("Arabic", "ara", "ar");
+const KeyboardLayoutInfo hindi = layout("Indian", "in", "hi");
+const KeyboardLayoutInfo gr = layout("Greek", "gr", "el");
 
 // The keys that type text on the layout.
 std::vector<KeyStroke> keysOf(const std::string& text, const KeyboardLayoutInfo& on)
 {
     const auto inverse = TranslationEngine::inverseMap(on.layoutData);
     std::vector<KeyStroke> keys;
-    for (const std::string& c : text::characters(text))
-        keys.push_back(inverse.at(c));
+    for (const std::string& c : text::characters(text)) {
+        if (inverse.contains(c)) {
+            keys.push_back(inverse.at(c));
+            continue;
+        }
+        // A Devanagari letter and its signs share a character but not a key.
+        for (const char32_t scalar : text::toScalars(c))
+            keys.push_back(inverse.at(text::fromScalar(scalar)));
+    }
     return keys;
 }
 
@@ -127,6 +136,68 @@ TEST(DecisionTokens, hebrewJoinedByGeresh)
     };
     for (const Row& row : rows)
         EXPECT_EQ(DecisionEngine::isHebrewJoinedByGeresh(row.text), row.joined) << row.text;
+}
+
+// Devanagari typed by mistake: vowel signs and viramas are keys and letters of their own, whether
+// they join the letter before them or stand first with nothing to join.
+TEST(DecisionTokens, devanagariMarksCountAsTyped)
+{
+    struct Row {
+        const char* text;
+        bool token;
+        bool asTyped;
+    };
+    const Row rows[] = {
+        {"नमस्ते", true, true},       // a word: marks after letters
+        {"ैपगमप", false, true},       // which: a vowel sign first
+        {"्हीगलु", false, true},      // during: a virama first
+        {"ोिूाी", false, true},       // after: five marks, one grapheme cluster, five characters
+        {"ो", false, false},          // one mark alone is one character
+        {"बाोीे", true, true},        // years: one letter, four vowel signs, four characters
+        {"में", false, false},         // a bindu sits with the vowel sign: one character
+        {"क़ि", false, false},          // a vowel sign after a nukta: one character
+        {"कि्", true, true},          // a virama after the vowel sign stands alone
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DecisionEngine::acceptableToken(row.text), row.token) << row.text;
+        EXPECT_EQ(DecisionEngine::acceptableAsTyped(row.text), row.asTyped) << row.text;
+    }
+    std::string marks;
+    for (int i = 0; i < 24; ++i)
+        marks += "ा";
+    EXPECT_TRUE(DecisionEngine::acceptableAsTyped(marks));
+    EXPECT_FALSE(DecisionEngine::acceptableAsTyped(marks + "ा"));  // 25 characters
+}
+
+// English typed on the Hindi layout converts like English typed on the Hebrew layout, also when
+// Hindi's spell checker takes the typed text for a word.
+TEST(DecideWord, englishTypedOnHindi)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"hello", "which", "during", "after", "there", "years", "word"};
+    oracle.words["hi"] = {"ैपगमप", "ोिूाी", "नमस्ते"};
+    oracle.ranks["he"] = {};
+    struct Row {
+        const char* meant;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"hello", "hello @en"},    // पाततद: 5 letters in 4 characters
+        {"which", "which @en"},    // ैपगमप, accepted by the checker, begins with a vowel sign
+        {"during", "during @en"},  // ्हीगलु: 4 characters, a virama first
+        {"after", "after @en"},    // ोिूाी: marks only, accepted by the checker
+        {"there", "there @en"},    // ूपाीा: 2 characters
+        {"years", "years @en"},    // बाोीे: one grapheme cluster
+        {"word", "none"},          // ैदीग: 4 letters, no key typed a mark here
+    };
+    for (const Row& row : rows) {
+        const auto keys = keysOf(row.meant, us);
+        const auto decision = DecisionEngine::decide(keys, hindi, std::vector{us, il}, oracle);
+        EXPECT_EQ(decision ? decision->corrected + " @" + decision->target.language() : "none", row.expected)
+            << row.meant;
+    }
+    // A Hindi word the checker knows stays as typed.
+    EXPECT_EQ(decided("नमस्ते", hindi, {us}, oracle), "none");
 }
 
 // Typed text that is not a plain word, or is a real word, is never converted.
@@ -291,6 +362,51 @@ TEST(GenuineAsTyped, followsScriptAndShape)
     EXPECT_FALSE(DecisionEngine::genuineAsTyped("hello", "he", oracle));
 }
 
+// Short Hindi words typed right: their keys make English words the English list ranks, so only
+// the common short words keep a run of them, and a reach-back over them, from taking them for
+// English typed on the Hindi layout.
+TEST(HindiTypedRight, shortWordsStayInRunsAndReachBacks)
+{
+    FakeOracle oracle;
+    oracle.ranks["en"] = {{"ms", 900}, {"fm", 901}, {"eh", 902}, {"pa", 903}, {"up", 50}};
+    oracle.words["en"] = {"huns"};
+    oracle.ranks["hi"] = {{"से", 8}, {"आप", 16}, {"पहले", 52}, {"इस", 62}, {"जो", 118}};
+    oracle.words["hi"] = {"पहले"};
+    const auto decideRun = [&](const std::vector<std::string>& typed) {
+        return DecisionEngine::decideRun(run(typed, hindi), hindi, std::vector{us}, oracle).has_value();
+    };
+    EXPECT_FALSE(decideRun({"से", "पहले", "इस"}));  // ms huns Fm
+    EXPECT_FALSE(decideRun({"जो", "आप", "इस"}));    // pa Eh Fm
+    // A short word that is no common word, as English typed there is, still makes a run.
+    EXPECT_TRUE(decideRun({"हज", "हज", "हज"}));     // up up up
+
+    for (const char* word : {"इस", "से", "आप", "जो", "क्या", "नहीं"})
+        EXPECT_TRUE(DecisionEngine::genuineAsTyped(word, "hi", oracle)) << word;
+    EXPECT_FALSE(DecisionEngine::genuineAsTyped("हज", "hi", oracle));
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("इस", hindi), "इस", hindi, us, oracle, "hi"), std::nullopt);
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("हज", hindi), "हज", hindi, us, oracle, "hi"), "up");
+}
+
+// A Hindi word of five keys can make an English word of three letters, the keys of its consonants
+// typing marks inside it: it is as short as that word, and stays. A conversion that only ends in a
+// mark keeps the mark's key in its count.
+TEST(HindiTypedRight, wordsShortOnTheOtherLayoutStay)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"md's'", "tabs?", "state", "don't"};
+    oracle.ranks["hi"] = {};
+    oracle.ranks["he"] = {};
+    EXPECT_EQ(decided("स्टेट", hindi, {us}, oracle), "none");  // md's'
+    const auto typedOn = [&](const std::string& meant, const KeyboardLayoutInfo& current) {
+        const auto decision = DecisionEngine::decide(keysOf(meant, us), current, std::vector{us}, oracle);
+        return decision ? decision->corrected : "none";
+    };
+    EXPECT_EQ(typedOn("tabs?", hindi), "tabs?");
+    EXPECT_EQ(typedOn("state", hindi), "state");
+    // Typed in another script, the typed letters alone count: вщтэе has five.
+    EXPECT_EQ(typedOn("don't", ru), "don't");
+}
+
 // The run rules: 5 characters at least, fewer genuine words than half, exactly one layout.
 TEST(DecideRun, needsContextAndOneLayout)
 {
@@ -312,6 +428,40 @@ TEST(DecideRun, needsContextAndOneLayout)
     EXPECT_EQ(decideRun({"nv", "akuo"}, {il, ru}), "none");
     oracle.ranks["ru"].clear();
     EXPECT_EQ(decideRun({"nv", "akuo"}, {il, ru}), "he 2");
+}
+
+// Greek typed right reads back without its tonos, typed with a dead key: it is still the word typed,
+// alone, in a run, and as the word a reach-back would pass over.
+TEST(GreekTypedRight, isTheWordWithItsTonos)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"programma", "pera", "apo"};
+    oracle.ranks["en"] = {{"pera", 900}, {"apo", 800}};
+    oracle.words["el"] = {"πρόγραμμα", "πέρα", "από", "Όλα"};
+    struct Row {
+        const char* typed;
+        bool genuine;
+    };
+    const Row rows[] = {
+        {"προγραμμα", true},   // πρόγραμμα
+        {"απο", true},         // από
+        {"Ολα", true},         // Όλα: the capital takes the tonos
+        {"απο.", true},        // a trailing mark aside
+        {"αποο", false},       // no vowel's tonos makes a word
+        {"πρoγραμμα", false},  // a Latin o takes no Greek tonos
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(DecisionEngine::genuineAsTyped(row.typed, "el", oracle), row.genuine) << row.typed;
+
+    EXPECT_EQ(decided("προγραμμα", gr, {us}, oracle), "none");
+    EXPECT_EQ(DecisionEngine::decideRun(run({"περα", "απο"}, gr), gr, std::vector{us}, oracle), std::nullopt);
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("απο", gr), "απο", gr, us, oracle, "el"), std::nullopt);
+
+    // Without the accented words, the same keys are English typed on the Greek layout.
+    oracle.words["el"].clear();
+    EXPECT_EQ(decided("προγραμμα", gr, {us}, oracle), "programma @en");
+    EXPECT_NE(DecisionEngine::decideRun(run({"περα", "απο"}, gr), gr, std::vector{us}, oracle), std::nullopt);
+    EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("απο", gr), "απο", gr, us, oracle, "el"), "apo");
 }
 
 // The share of words of 2 characters or more that the checker accepts.

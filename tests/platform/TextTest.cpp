@@ -125,6 +125,11 @@ TEST(TextTest, classifiesScalarsIntoCharacterSets)
         EXPECT_EQ(isWhitespace(row.c), row.whitespace);
         EXPECT_EQ(isWhitespaceOrNewline(row.c), row.whitespaceOrNewline);
     }
+    // Marks are the letters that combine: accents, Devanagari vowel signs of both kinds, viramas.
+    for (const char32_t mark : {U'\u0301', U'\u093F', U'\u0947', U'\u094D', U'\u05B8'})
+        EXPECT_TRUE(isMark(mark) && isLetter(mark)) << static_cast<unsigned>(mark);
+    for (const char32_t other : {U'a', U'\u0915', U'\u03AC', U'.', U'\u200D'})
+        EXPECT_FALSE(isMark(other)) << static_cast<unsigned>(other);
 }
 
 struct CharacterRow {
@@ -203,12 +208,22 @@ TEST(TextTest, trimsWhitespaceAndNewlines)
     EXPECT_EQ(trimmed(""), "");
 }
 
-// Composition joins Latin letters and marks but leaves Hebrew points decomposed in canonical order.
+// Composition joins Latin letters and marks but leaves Hebrew points decomposed in canonical order;
+// decomposition parts accented letters, also when the text grows.
 TEST(TextTest, composesCanonically)
 {
     EXPECT_EQ(nfc("cafe\u0301"), "caf\u00E9");
     EXPECT_EQ(nfc("\u05E9\u05C1\u05B8"), "\u05E9\u05B8\u05C1");
     EXPECT_EQ(nfc("\xFF"), "\uFFFD");
+    EXPECT_EQ(nfd("caf\u00E9"), "cafe\u0301");
+    EXPECT_EQ(nfd("\u03AC"), "\u03B1\u0301");  // Greek alpha with tonos
+    std::string accented;
+    std::string decomposed;
+    for (int i = 0; i < 20; ++i) {  // twice as long decomposed: past the first buffer's room
+        accented += "\u03AC";
+        decomposed += "\u03B1\u0301";
+    }
+    EXPECT_EQ(nfd(accented), decomposed);
 }
 
 }  // namespace
