@@ -191,14 +191,14 @@ TEST_F(SpanTest, SwitchThatDoesNotHoldIsLogged)
     EXPECT_TRUE(logHas("switch DID NOT hold after 300ms: wanted Russian, have English (US) in org.gnome.gedit"));
 }
 
-// With debug logging, the words around a correction are logged.
+// With debug logging, the words around a correction are logged: the three words before it.
 TEST_F(SpanTest, ContextLinesInDebugLog)
 {
     defaults.set("kestrelix.debugLogging", true);
     startIn(CorrectionMode::automatic);
-    desk.type("I said cceav ");
+    desk.type("so I said it cceav ");
     queue.advance(0.2);
-    EXPECT_TRUE(logHas("  context before: 'I', 'said'"));
+    EXPECT_TRUE(logHas("  context before: 'I', 'said', 'it'"));
     desk.type("תודה ");
     queue.advance(15.0);
     EXPECT_TRUE(logHas("  context after: 'תודה'"));

@@ -87,6 +87,23 @@ TEST_F(SuggestionTest, OlderExpiryNeverRemovesNewerSuggestion)
     EXPECT_FALSE(app.pendingSuggestion);
 }
 
+// The prompt clicked while a rewrite is being typed keeps the suggestion for a click afterwards.
+TEST_F(SuggestionTest, ClickDuringARewriteWaitsForItsEnd)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    desk.type("cceav ");
+    app.beginActuating();
+    prompt.onClick();
+    queue.runUntilIdle();
+    EXPECT_EQ(field().text(), "cceav ");
+    EXPECT_TRUE(prompt.visible);
+
+    app.releaseHold();
+    prompt.onClick();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
+}
+
 // A key that arms a suggestion while an older one is up leaves none pending and no prompt shown.
 TEST_F(SuggestionTest, KeyThatArmsAnotherLeavesNothingPending)
 {

@@ -108,6 +108,18 @@ TEST_F(TapTest, ReplayStopsAtAKeyThatStartsAnotherRewrite)
     EXPECT_EQ(desk.inputSources().currentName(), "us");
 }
 
+// Ctrl+Alt+Z during the very first rewrite is ours though nothing is undoable yet: it must not
+// reach the application in the middle of the rewrite.
+TEST_F(TapTest, UndoChordDuringTheFirstRewriteIsSwallowed)
+{
+    startIn(CorrectionMode::automatic);
+    EXPECT_EQ(route(key(6, EventFlags::option | EventFlags::command)), TapVerdict::pass) << "nothing to undo";
+    desk.type("cceav ");
+    EXPECT_EQ(route(key(6, EventFlags::option | EventFlags::command)), TapVerdict::swallow);
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
+}
+
 // The desktop's tap, told when to hold keys back.
 class HoldingTap final : public platform::EventTap {
 public:

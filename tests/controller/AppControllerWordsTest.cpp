@@ -104,6 +104,29 @@ TEST_F(WordsTest, ReachBackStopsAtAGenuineWord)
                                  "[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"});
 }
 
+// The reach-back takes at most twelve earlier words into a rewrite.
+TEST_F(WordsTest, ReachBackTakesAtMostTwelveWords)
+{
+    startIn(CorrectionMode::automatic);
+    desk.type("1 2 3 4 5 6 7 8 9 10 11 12 13 cceav ");
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "1 2 3 4 5 6 7 8 9 10 11 12 13 בבקשה ");
+    EXPECT_EQ(corrections(), std::vector<std::string>{"[automatic] '2 3 4 5 6 7 8 9 10 11 12 13 cceav' -> "
+                                                      "'2 3 4 5 6 7 8 9 10 11 12 13 בבקשה'  switch → Hebrew  "
+                                                      "retro=12  del=34  [synthetic]"});
+}
+
+// A word Backspace brings back is the word in progress again, no longer a finished one: typed
+// to its end once more, it is remembered once.
+TEST_F(WordsTest, WordRestoredByBackspaceIsRememberedOnce)
+{
+    startIn(CorrectionMode::manual);
+    desk.type("akuo \b ");
+    pressConvertKey();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "שלום |");
+}
+
 // In ask mode the word is remembered before its suggestion is armed.
 TEST_F(WordsTest, AskModeRemembersTheWord)
 {
