@@ -184,7 +184,7 @@ void AppController::start()
         suspectStale.reset();
         lastPaste.reset();
         recentWords.clear();
-        undoStack.clear();
+        m_undoStack.clear();
         dropPendingSuggestion();
     };
 

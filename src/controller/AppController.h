@@ -25,6 +25,7 @@
 #include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
+#include "controller/UndoStack.h"
 #include "engine/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
 #include "engine/LayoutRegistry.h"
@@ -89,15 +90,6 @@ public:
     struct PendingSuggestion {
         SpanCorrection span;
         int keyGen = 0;
-    };
-
-    /// One undoable rewrite.
-    struct LastCorrection {
-        std::string insertedText;
-        std::string originalText;
-        KeyboardLayoutInfo previousLayout;
-        ActuationStrategy strategy = ActuationStrategy::synthetic;
-        double at = 0;
     };
 
     enum class StaleArm { ownSwitch, paste };
@@ -275,6 +267,7 @@ public:
     /// Takes back the newest rewrite: deletes what it typed, types back what it replaced and
     /// switches back to the layout the text was typed on.
     void performUndo();
+    const UndoStack& undoStack() const { return m_undoStack; }
 
     /// The user switched layouts at time at: the word in progress ends, its first keys may be an
     /// orphan.
@@ -311,9 +304,6 @@ public:
     std::vector<std::unique_ptr<Subscription>> cancellables;
     StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
-    std::vector<LastCorrection> undoStack;
-    static constexpr std::size_t undoStackLimit = 10;
-    int keyGenAtLastCorrection = -1;
     bool isActuating = false;
     std::optional<PendingOrphan> pendingOrphan;
     static constexpr int orphanMaxLength = 4;
@@ -409,7 +399,7 @@ private:
                            const std::string& frontID, const KeyboardLayoutInfo& layout);
     /// Span corrections and selection conversions keep the newest undoStackLimit entries; the
     /// repairs push without trimming.
-    void pushUndo(LastCorrection entry, bool trim);
+    void pushUndo(LastCorrection entry, bool trim) { m_undoStack.push(std::move(entry), trim, keyGen); }
     /// Adds a history record of a rewrite in frontID and returns its id.
     Uuid recordCorrection(const std::string& frontID, const std::string& original, const std::string& corrected,
                           const std::string& fromLayout, const std::string& toLayout, CorrectionKind kind,
@@ -435,6 +425,7 @@ private:
     /// The holder part of the diagnostics line: "-" while Secure Input is off.
     std::string secureInputHolderText() const;
 
+    UndoStack m_undoStack;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
     Signal<> m_runtimeStatusChanged;

@@ -114,14 +114,6 @@ void AppController::completeSpan(const SpanCorrection& span)
     finishActuation(actuationTail, span.insertText, span.strategy, span.frontID, false);
 }
 
-void AppController::pushUndo(LastCorrection entry, bool trim)
-{
-    undoStack.push_back(std::move(entry));
-    if (trim && undoStack.size() > undoStackLimit)
-        undoStack.erase(undoStack.begin(), undoStack.end() - static_cast<std::ptrdiff_t>(undoStackLimit));
-    keyGenAtLastCorrection = keyGen;
-}
-
 Uuid AppController::recordCorrection(const std::string& frontID, const std::string& original,
                                      const std::string& corrected, const std::string& fromLayout,
                                      const std::string& toLayout, CorrectionKind kind, int retroCount)

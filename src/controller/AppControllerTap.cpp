@@ -19,8 +19,6 @@ constexpr std::uint64_t shortcutMask = EventFlags::control | EventFlags::command
 constexpr std::uint16_t kKey = 40;
 constexpr std::uint16_t zKey = 6;
 
-constexpr double cmdZWindow = 12.0;
-
 bool isMouseDown(platform::TapEventType type)
 {
     return type == platform::TapEventType::leftMouseDown || type == platform::TapEventType::rightMouseDown;
@@ -82,7 +80,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     if (isMouseDown(event.type)) {
         assembler.keys.clear();
         recentWords.clear();
-        undoStack.clear();
+        m_undoStack.clear();
         staleKeyLayouts.reset();
         suspectStale.reset();
         lastPaste.reset();
@@ -99,7 +97,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     if (hotKeyChord && (code == kKey || code == zKey)) {
         assembler.keys.clear();
         // With nothing to undo the chord is not ours: an application may have a use for it.
-        if (code == zKey && undoStack.empty() && !isActuating)
+        if (code == zKey && m_undoStack.empty() && !isActuating)
             return TapVerdict::pass;
         if (code == kKey)
             soon([this] { handleConvertHotKey(); });
@@ -156,9 +154,8 @@ void AppController::followKeyLayout(int sourceHandle)
 
 bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
 {
-    return !isActuating && !undoStack.empty() && event.code == zKey &&
-           (event.flags & modifierMask) == EventFlags::command && keyGen == keyGenAtLastCorrection &&
-           m_services.main->now() - undoStack.back().at < cmdZWindow;
+    return !isActuating && event.code == zKey && (event.flags & modifierMask) == EventFlags::command &&
+           m_undoStack.cmdZApplies(keyGen, m_services.main->now());
 }
 
 void AppController::beginActuating()

@@ -15,9 +15,9 @@ namespace kx {
 
 void AppController::performUndo()
 {
-    if (isActuating || undoStack.empty())
+    if (isActuating || m_undoStack.empty())
         return;
-    const LastCorrection last = undoStack.back();
+    const LastCorrection last = m_undoStack.top();
     // Keys typed while the screen is read wait, as during the rewrite itself.
     beginActuating();
     const int count = static_cast<int>(text::utf16Count(last.insertedText));
@@ -27,12 +27,12 @@ void AppController::performUndo()
             return;
         if (before && !before->ends_with(last.insertedText)) {
             Log::line("undo — the text before the caret is not the last correction's; left alone  (" +
-                      std::to_string(undoStack.size()) + " left)");
+                      std::to_string(m_undoStack.size()) + " left)");
             finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
             return;
         }
-        undoStack.pop_back();
-        const std::string left = "  (" + std::to_string(undoStack.size()) + " left)";
+        m_undoStack.pop();
+        const std::string left = "  (" + std::to_string(m_undoStack.size()) + " left)";
         Log::line(debugLogging() ? "undo — restoring '" + loggable(last.originalText) + "'" + left
                                  : "undo — restoring last correction" + left);
 

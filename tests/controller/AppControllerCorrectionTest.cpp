@@ -39,10 +39,10 @@ TEST_F(CorrectionTest, WrongLayoutWordIsRewrittenAndRecorded)
     EXPECT_EQ(desk.inputSources().currentName(), "il");
     EXPECT_EQ(corrections(),
               std::vector<std::string>{"[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"});
-    ASSERT_EQ(app.undoStack.size(), 1u);
-    EXPECT_EQ(app.undoStack[0].insertedText, "בבקשה ");
-    EXPECT_EQ(app.undoStack[0].originalText, "cceav ");
-    EXPECT_EQ(app.undoStack[0].previousLayout.localizedName, "English (US)");
+    ASSERT_EQ(app.undoStack().size(), 1u);
+    EXPECT_EQ(app.undoStack().entries()[0].insertedText, "בבקשה ");
+    EXPECT_EQ(app.undoStack().entries()[0].originalText, "cceav ");
+    EXPECT_EQ(app.undoStack().entries()[0].previousLayout.localizedName, "English (US)");
     ASSERT_EQ(app.history.records().size(), 1u);
     const auto& record = app.history.records()[0];
     EXPECT_EQ(record.original, "cceav");
@@ -120,7 +120,7 @@ TEST_F(CorrectionTest, GenuineWordsAreLeftAlone)
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "see you there, it is fine. שלום לכם, תודה רבה ");
     EXPECT_TRUE(corrections().empty());
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
 }
 
 // A word that looks like a password is neither judged nor remembered.

@@ -28,7 +28,7 @@ TEST_F(RepairsTest, OrphanKeysAreJoinedToTheWord)
     ASSERT_EQ(app.history.records().size(), 1u);
     EXPECT_EQ(app.history.records()[0].kind, CorrectionKind::orphan);
     EXPECT_EQ(app.history.records()[0].fromLayout, "Hebrew");
-    EXPECT_EQ(app.undoStack.back().originalText, "akום ");
+    EXPECT_EQ(app.undoStack().top().originalText, "akום ");
 }
 
 // A quick typist's first keys in the new layout can come before the desktop's notice of the

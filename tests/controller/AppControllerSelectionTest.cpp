@@ -94,7 +94,7 @@ TEST_F(SelectionTest, NothingToConvertIsFlashed)
     desk.setLayouts({"us"});
     app.convertSelection();
     EXPECT_EQ(statusItem.texts.back(), "need 2+ layouts");
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST_F(SpanTest, RewriteIsAbandonedWhenTheFieldDoesNotEndWithTheWord)
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "ok ccav |");
     EXPECT_EQ(desk.inputSources().currentName(), "us");
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
     EXPECT_FALSE(app.isActuating);
     EXPECT_EQ(logLinesStarting("rewrite abandoned").size(), 1u);
 }
@@ -44,7 +44,7 @@ TEST_F(SpanTest, RewriteWaitsForAnApplicationBehindWithTheWord)
     desk.type(" ");
     field().setText("cce");  // the application has not shown "av " yet
     queue.advance(0.1);
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
     field().setText("cceav ");
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה |");
@@ -131,9 +131,11 @@ TEST_F(SpanTest, UndoStackKeepsTen)
         desk.type(i == 0 ? "t,v " : "cceav ");
         queue.advance(0.2);
     }
-    EXPECT_EQ(app.undoStack.size(), 10u);
-    EXPECT_EQ(app.undoStack.front().originalText, "cceav ");
-    EXPECT_EQ(app.keyGenAtLastCorrection, app.keyGen);
+    EXPECT_EQ(app.undoStack().size(), 10u);
+    EXPECT_EQ(app.undoStack().entries().front().originalText, "cceav ");
+    pressCommandZ();
+    queue.advance(0.5);
+    EXPECT_EQ(app.undoStack().size(), 9u) << "Command-Z takes back the newest";
 }
 
 // A span whose target is its own layout rewrites the text without switching or touching the

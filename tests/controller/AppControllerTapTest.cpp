@@ -17,19 +17,23 @@ protected:
     TapVerdict route(TapEvent event) { return desk.eventTap().route(event); }
     static TapEvent key(std::uint16_t code, std::uint64_t flags = 0) { return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}}; }
 
-    /// Every state a mouse-down clears, set.
+    /// Every state a mouse-down clears, set: a rewrite to undo, a word to reach back to, a word
+    /// in progress and a suggestion by the pointer.
     void fillPendingStates(AppController& app)
     {
-        desk.type("ab");
-        app.recentWords.push_back({});
-        app.undoStack.push_back({});
+        desk.type("akuo ");
+        pressConvertKey();
+        queue.advance(0.5);
+        typeMeantFor("us", "hello ab");
+        ASSERT_EQ(app.undoStack().size(), 1u);
+        desk.pointer().where = {100, 100};
+        app.armSuggestion({});
+        queue.runUntilIdle();
         app.staleKeyLayouts = AppController::StaleExpectation{};
         app.suspectStale = AppController::SuspectStale{};
         app.lastPaste = AppController::LastPaste{"x", editor.id, 0, false};
         app.pendingContext = AppController::PendingContext{"line", {"w"}, std::nullopt};
-        app.pendingSuggestion = AppController::PendingSuggestion{};
         app.pendingOrphan = AppController::PendingOrphan{};
-        prompt.show({100, 100});
     }
 };
 
@@ -193,7 +197,7 @@ TEST_F(TapTest, MouseDownClearsPendingStates)
     desk.click(sim::MouseButton::right, {110, 110});
     EXPECT_TRUE(app.assembler.keys.empty());
     EXPECT_TRUE(app.recentWords.empty());
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
     EXPECT_FALSE(app.staleKeyLayouts);
     EXPECT_FALSE(app.suspectStale);
     EXPECT_FALSE(app.lastPaste);

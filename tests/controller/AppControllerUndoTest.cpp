@@ -89,7 +89,7 @@ TEST_F(UndoTest, CommandZAfterAnotherKeyReachesTheApplication)
     EXPECT_EQ(commandZ(), TapVerdict::pass);
 
     correctOneWord();
-    queue.advance(12.0 - (queue.now() - app.undoStack.back().at));
+    queue.advance(12.0 - (queue.now() - app.undoStack().top().at));
     EXPECT_EQ(commandZ(), TapVerdict::pass) << "12 s after the correction";
 
     desk.switchLayout("us");
@@ -106,7 +106,7 @@ TEST_F(UndoTest, ElevenCorrectionsKeepTenAndOnlyTheirOwnTextIsUndone)
     auto& app = startIn(CorrectionMode::automatic);
     for (int i = 0; i < 11; ++i)
         correctOneWord();
-    ASSERT_EQ(app.undoStack.size(), 10u);
+    ASSERT_EQ(app.undoStack().size(), 10u);
     std::string ten;
     for (int i = 0; i < 10; ++i)
         ten += "בבקשה ";
@@ -125,7 +125,7 @@ TEST_F(UndoTest, ElevenCorrectionsKeepTenAndOnlyTheirOwnTextIsUndone)
     pressUndoKey();
     queue.advance(0.2);
     EXPECT_EQ(field().text(), ten.substr(0, ten.size() - 11) + "cceav ");
-    EXPECT_EQ(app.undoStack.size(), 8u);
+    EXPECT_EQ(app.undoStack().size(), 8u);
 }
 
 }  // namespace
