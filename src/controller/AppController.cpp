@@ -57,7 +57,6 @@ AppController::AppController(AppServices services)
       policy(*services.defaults, *services.workspace),
       history(*services.defaults, Paths::shared().historyFile()),
       pages(*services.workspace, *services.pasteboard, services.alerts),
-      suggestionPrompt(*services.suggestionPrompt),
       statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),
       heldKeys(*services.main,
@@ -69,6 +68,7 @@ AppController::AppController(AppServices services)
       sound(*services.defaults, *services.sound),
       behavior(*services.defaults),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
+      m_suggestion(*services.main, *services.suggestionPrompt),
       m_debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
       m_services(std::move(services)),
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
@@ -144,10 +144,7 @@ std::optional<std::string> AppController::frontApplicationID() const
 
 void AppController::dropPendingSuggestion()
 {
-    if (!pendingSuggestion)
-        return;
-    pendingSuggestion.reset();
-    suggestionPrompt.hide();
+    m_suggestion.drop();
 }
 
 void AppController::start()
@@ -161,7 +158,7 @@ void AppController::start()
     assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
         handleWord(keys, terminator);
     };
-    suggestionPrompt.onClick = [this, life = std::weak_ptr<char>(m_life)] {
+    m_services.suggestionPrompt->onClick = [this, life = std::weak_ptr<char>(m_life)] {
         if (life.lock())
             handlePromptClick();
     };

@@ -25,6 +25,7 @@
 #include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
+#include "controller/SuggestionSlot.h"
 #include "controller/UndoStack.h"
 #include "engine/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
@@ -64,32 +65,13 @@ public:
         double at = 0;         // main-queue seconds
     };
 
-    /// One planned rewrite of the text just before the caret.
-    struct SpanCorrection {
-        std::string logLine;
-        std::vector<std::string> contextBefore;  // up to 3 words before the run, oldest first
-        KeyboardLayoutInfo from;
-        KeyboardLayoutInfo target;
-        ActuationStrategy strategy = ActuationStrategy::synthetic;
-        std::string frontID;
-        int deleteCount = 0;  // Unicode scalars of everything removed
-        std::string insertText;
-        std::string originalText;
-        int retroCount = 0;
-        std::string decisionOriginal;
-        std::string decisionCorrected;
-    };
+    using SpanCorrection = kx::SpanCorrection;
 
     /// The words typed after the last correction, completing its history record.
     struct PendingContext {
         std::string label;
         std::vector<std::string> after;
         std::optional<Uuid> recordID;
-    };
-
-    struct PendingSuggestion {
-        SpanCorrection span;
-        int keyGen = 0;
     };
 
     enum class StaleArm { ownSwitch, paste };
@@ -249,6 +231,7 @@ public:
     bool acceptSuggestionIfPending();
     /// The user clicked the prompt: the run just typed first, else the suggestion.
     void handlePromptClick();
+    bool suggestionPending() const { return m_suggestion.pending(); }
 
     /// Option-Command-K: the selection, else the run just typed, else the pending suggestion.
     void handleConvertHotKey();
@@ -299,8 +282,6 @@ public:
     /// Opens the product's pages and the log, and says so when they cannot be opened; the
     /// setup window and the walkthrough use it too.
     PageOpener pages;
-    SuggestionPromptView& suggestionPrompt;
-    std::optional<PendingSuggestion> pendingSuggestion;
     std::vector<std::unique_ptr<Subscription>> cancellables;
     StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
@@ -371,7 +352,7 @@ private:
 
     /// Schedules block on the main queue after seconds; it does nothing once the controller is gone.
     void later(double seconds, std::function<void()> block);
-    /// Only when pendingSuggestion is set now: drops it and hides the prompt once the current
+    /// Only when a suggestion is pending now: drops it and hides the prompt once the current
     /// event has been handled.
     void dropPendingSuggestionLater();
     /// Drops a pending suggestion at once and hides the prompt; nothing when none is pending.
@@ -426,6 +407,7 @@ private:
     std::string secureInputHolderText() const;
 
     UndoStack m_undoStack;
+    SuggestionSlot m_suggestion;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
     Signal<> m_runtimeStatusChanged;

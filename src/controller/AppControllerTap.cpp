@@ -45,7 +45,7 @@ char32_t singleScalar(const std::optional<std::string>& text)
 
 void AppController::dropPendingSuggestionLater()
 {
-    if (!pendingSuggestion)
+    if (!m_suggestion.pending())
         return;
     // After the event: a suggestion that this very key's word arms is dropped with it.
     m_services.main->async([life = std::weak_ptr<char>(m_life), this] {
@@ -74,7 +74,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     }
     if (event.marked)
         return TapVerdict::pass;
-    if (event.type == TapEventType::leftMouseDown && suggestionPrompt.contains(event.location))
+    if (event.type == TapEventType::leftMouseDown && m_services.suggestionPrompt->contains(event.location))
         return TapVerdict::pass;
 
     if (isMouseDown(event.type)) {

@@ -163,11 +163,11 @@ TEST_F(StartTest, FirstStartOnlyOffersLoginItemAndWalkthrough)
 TEST_F(StartTest, ModeChangeIsLoggedAndDropsSuggestionOutsideAsk)
 {
     auto& app = startIn(CorrectionMode::ask);
-    app.pendingSuggestion = AppController::PendingSuggestion{};
+    app.armSuggestion({});
     app.behavior.setCorrectionMode(CorrectionMode::ask);
-    EXPECT_TRUE(app.pendingSuggestion);
+    EXPECT_TRUE(app.suggestionPending());
     app.behavior.setCorrectionMode(CorrectionMode::manual);
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_EQ(prompt.hides, 1);
     EXPECT_TRUE(logHas("correction mode → manual"));
     EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");

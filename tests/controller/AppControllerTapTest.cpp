@@ -202,7 +202,7 @@ TEST_F(TapTest, MouseDownClearsPendingStates)
     EXPECT_FALSE(app.suspectStale);
     EXPECT_FALSE(app.lastPaste);
     EXPECT_FALSE(app.pendingContext);
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
     EXPECT_TRUE(app.pendingOrphan);
 }
@@ -215,7 +215,7 @@ TEST_F(TapTest, ClickOnPromptKeepsPendingStates)
     desk.click(sim::MouseButton::left, {110, 110});
     EXPECT_EQ(app.assembler.keys.size(), 2u);
     EXPECT_EQ(app.recentWords.size(), 1u);
-    EXPECT_TRUE(app.pendingSuggestion);
+    EXPECT_TRUE(app.suggestionPending());
     EXPECT_TRUE(prompt.visible);
 }
 
@@ -223,12 +223,13 @@ TEST_F(TapTest, ClickOnPromptKeepsPendingStates)
 TEST_F(TapTest, KeyDropsPendingSuggestionAfterTheEvent)
 {
     auto& app = startIn(CorrectionMode::ask);
-    app.pendingSuggestion = AppController::PendingSuggestion{};
-    prompt.show({0, 0});
-    EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
-    EXPECT_TRUE(app.pendingSuggestion);
+    app.armSuggestion({});
     queue.runUntilIdle();
-    EXPECT_FALSE(app.pendingSuggestion);
+    ASSERT_TRUE(prompt.visible);
+    EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
+    EXPECT_TRUE(app.suggestionPending());
+    queue.runUntilIdle();
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
 }
 
@@ -321,12 +322,12 @@ TEST_F(TapTest, SecureInputDropsPendingSuggestion)
 {
     auto& app = startIn(CorrectionMode::ask);
     desk.type("cceav ");
-    ASSERT_TRUE(app.pendingSuggestion);
+    ASSERT_TRUE(app.suggestionPending());
     desk.secureInput().turnOn(400);
     EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
-    EXPECT_TRUE(app.pendingSuggestion);
+    EXPECT_TRUE(app.suggestionPending());
     queue.runUntilIdle();
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
 }
 

@@ -132,7 +132,7 @@ TEST_F(WordsTest, AskModeRemembersTheWord)
 {
     auto& app = startIn(CorrectionMode::ask);
     desk.type("cceav ");
-    ASSERT_TRUE(app.pendingSuggestion);
+    ASSERT_TRUE(app.suggestionPending());
     ASSERT_EQ(app.recentWords.size(), 1u);
     EXPECT_EQ(app.recentWords[0].typed, "cceav");
     EXPECT_EQ(field().text(), "cceav ");
