@@ -171,16 +171,13 @@ void AppController::start()
     }));
 
     assembler.onOrphanBreak = [this] { pendingOrphan.reset(); };
-    assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) {
-        if (!recentWords.empty() && recentWords.back().keys == keys)
-            recentWords.pop_back();
-    };
+    assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) { m_typing.restore(keys); };
     assembler.onDiscontinuity = [this] {
         pendingOrphan.reset();
         staleKeyLayouts.reset();
         suspectStale.reset();
         lastPaste.reset();
-        recentWords.clear();
+        m_typing.forget();
         m_undoStack.clear();
         dropPendingSuggestion();
     };
@@ -205,7 +202,7 @@ void AppController::start()
     });
 
     cancellables.push_back(m_services.workspace->subscribeActivation([this](const platform::RunningApplication&) {
-        recentWords.clear();
+        m_typing.forget();
         staleKeyLayouts.reset();
         suspectStale.reset();
         lastPaste.reset();

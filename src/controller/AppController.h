@@ -26,6 +26,7 @@
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
 #include "controller/SuggestionSlot.h"
+#include "controller/TypingMemory.h"
 #include "controller/UndoStack.h"
 #include "engine/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
@@ -56,14 +57,7 @@ class LanguageOracle;
 
 class AppController final : public SettingsActions {
 public:
-    /// A finished word kept for the reach-back.
-    struct RecentWord {
-        std::vector<KeyStroke> keys;
-        WordAssembler::Terminator terminator;
-        std::string typed;     // the word as the current layout typed it
-        std::string layoutID;  // the layout current when the word ended
-        double at = 0;         // main-queue seconds
-    };
+    using RecentWord = kx::RecentWord;
 
     using SpanCorrection = kx::SpanCorrection;
 
@@ -166,7 +160,6 @@ public:
 
     static bool looksSecret(const std::string& word);
     void noteWordForContext(const std::string& word);
-    void pushHistory(RecentWord word);
     void flushContext();
 
     void performSpanCorrection(const SpanCorrection& span);
@@ -232,6 +225,8 @@ public:
     /// The user clicked the prompt: the run just typed first, else the suggestion.
     void handlePromptClick();
     bool suggestionPending() const { return m_suggestion.pending(); }
+    /// The words finished lately, for the reach-back and the hot key.
+    const TypingMemory& typingMemory() const { return m_typing; }
 
     /// Option-Command-K: the selection, else the run just typed, else the pending suggestion.
     void handleConvertHotKey();
@@ -289,9 +284,6 @@ public:
     std::optional<PendingOrphan> pendingOrphan;
     static constexpr int orphanMaxLength = 4;
     std::optional<KeyboardLayoutInfo> lastKnownLayout;
-    std::vector<RecentWord> recentWords;
-    static constexpr std::size_t historyLimit = 12;
-    static constexpr std::size_t retroMaxWords = 12;
     std::optional<PendingContext> pendingContext;
     int contextGen = 0;
     static constexpr std::size_t contextWindow = 3;
@@ -408,6 +400,7 @@ private:
 
     UndoStack m_undoStack;
     SuggestionSlot m_suggestion;
+    TypingMemory m_typing;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
     Signal<> m_runtimeStatusChanged;

@@ -16,8 +16,7 @@ namespace kx {
 namespace {
 
 // Words older than this are no longer what the user just typed.
-constexpr double runMaxAge = 300.0;
-constexpr std::size_t runMaxWords = 12;
+constexpr double hotKeyRunAge = 300.0;
 // Below this share of real words the run reads no better converted.
 constexpr double runScoreFloor = 0.5;
 
@@ -38,7 +37,7 @@ void AppController::handleConvertHotKey()
         Log::line("⌥⌘K → accepted the suggestion");
         return;
     }
-    Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(recentWords.size()) + ", no selection)");
+    Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(m_typing.words().size()) + ", no selection)");
     // In a terminal the copy chord would interrupt the program running there.
     if (policy.isAlwaysOff(frontApplicationID()))
         return;
@@ -50,11 +49,12 @@ bool AppController::swapRecentRun()
     if (isActuating)
         return false;
     const auto currentLayout = registry.currentLayout();
+    const auto& recentWords = m_typing.words();
     if (!currentLayout || recentWords.empty())
         return false;
     const KeyboardLayoutInfo& current = *currentLayout;
     const double now = m_services.main->now();
-    if (now - recentWords.back().at >= runMaxAge)
+    if (now - recentWords.back().at >= hotKeyRunAge)
         return false;
     const std::string frontID = frontBundleID();
     if (!policy.isCorrectionAllowed(frontID))
@@ -65,7 +65,7 @@ bool AppController::swapRecentRun()
     // Newest first, typed on any layout.
     std::vector<const RecentWord*> collected;
     for (auto it = recentWords.rbegin(); it != recentWords.rend(); ++it) {
-        if (collected.size() >= runMaxWords || now - it->at >= runMaxAge)
+        if (collected.size() >= TypingMemory::retroMaxWords || now - it->at >= hotKeyRunAge)
             break;
         collected.push_back(&*it);
     }
@@ -105,7 +105,7 @@ bool AppController::swapRecentRun()
 
     // Older words that read as real words on the target join the run, up to 12 words in all.
     for (std::size_t i = next; i < collected.size(); ++i) {
-        if (skipped + run.size() > runMaxWords - 1)
+        if (skipped + run.size() > TypingMemory::retroMaxWords - 1)
             break;
         const RecentWord& w = *collected[i];
         const auto split = Wrapper::split(w.keys, current.layoutData, target.layoutData);

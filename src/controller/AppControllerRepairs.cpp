@@ -22,7 +22,6 @@ constexpr double orphanLifetime = 10.0;
 // A space lost after a paste shows up in the very next word, typed soon after.
 constexpr double pasteMemory = 15.0;
 constexpr std::size_t screenQuoteLength = 12;
-constexpr std::size_t contextBeforeCount = 3;
 
 bool endsWithSpace(const WordAssembler::Terminator& terminator)
 {
@@ -169,11 +168,8 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                            "'  del=" + std::to_string(deleteCount) + "  [" + std::string(toString(strategy)) + "]";
         if (verdict.kind == ScreenVerdict::Kind::stale)
             line += "  screen confirmed";
-        std::vector<std::string> before;
-        const std::size_t end = recentWords.empty() ? 0 : recentWords.size() - 1;
-        for (std::size_t i = end - std::min(end, contextBeforeCount); i < end; ++i)
-            before.push_back(recentWords[i].typed);
-        logCorrection(line, before);
+        // The newest word is the one repaired.
+        logCorrection(line, m_typing.typedBefore(1));
 
         postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())
@@ -198,7 +194,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                     else
                         staleKeyLayouts.reset();
                 }
-                recentWords.clear();
+                m_typing.forget();
                 assembler.lastEmitted.reset();
                 finishActuation(actuationTail, correct, strategy, frontID, false);
             });

@@ -190,7 +190,7 @@ void AppController::convertSelection()
     postRewrite([this, converted, strategy, life = std::weak_ptr<char>(m_life),
                           complete = [this, text, converted, from, target, strategy, frontID] {
                               pushUndo({converted, text, from, strategy, m_services.main->now()}, true);
-                              recentWords.clear();
+                              m_typing.forget();
                               assembler.lastEmitted.reset();
                               recordCorrection(frontID.value_or("?"), text, converted, from.localizedName,
                                                target.localizedName, CorrectionKind::manual, 0);

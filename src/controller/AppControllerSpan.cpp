@@ -67,7 +67,7 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
             Log::line("rewrite abandoned: the text before the caret reads '…" +
                       lastCharacters(*shown, screenQuoteLength) + "', not '…" +
                       lastCharacters(span.originalText, screenQuoteLength) + "'");
-            recentWords.clear();
+            m_typing.forget();
             assembler.lastEmitted.reset();
             finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
             return;
@@ -108,7 +108,7 @@ void AppController::completeSpan(const SpanCorrection& span)
         flash("↺ fixed " + std::to_string(span.retroCount + 1) + " words → " + span.target.localizedName);
 
     // A word typed next must not reach back over the rewritten ones, nor Backspace restore one.
-    recentWords.clear();
+    m_typing.forget();
     assembler.lastEmitted.reset();
 
     finishActuation(actuationTail, span.insertText, span.strategy, span.frontID, false);

@@ -79,7 +79,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
 
     if (isMouseDown(event.type)) {
         assembler.keys.clear();
-        recentWords.clear();
+        m_typing.forget();
         m_undoStack.clear();
         staleKeyLayouts.reset();
         suspectStale.reset();
@@ -120,7 +120,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     // is treated as one typed into a password field.
     if (m_services.secureInput->isEnabled() || !noteAccessibility(m_services.accessibility->isReachable())) {
         assembler.keys.clear();
-        recentWords.clear();
+        m_typing.forget();
         dropPendingSuggestionLater();
         return TapVerdict::pass;
     }

@@ -15,11 +15,8 @@ namespace kx {
 
 namespace {
 
-// Older words are no longer part of what the user is typing now.
-constexpr double runMaxAge = 20.0;
 // Below this share of real words a converted run is not worth rewriting.
 constexpr double spellScoreFloor = 0.5;
-constexpr std::size_t contextBeforeCount = 3;
 
 // Times and figures (12:30, 50%) read the same on every layout.
 bool isLayoutNeutral(const std::string& typed)
@@ -111,13 +108,6 @@ void AppController::flushContext()
     pendingContext.reset();
 }
 
-void AppController::pushHistory(RecentWord word)
-{
-    recentWords.push_back(std::move(word));
-    if (recentWords.size() > historyLimit)
-        recentWords.erase(recentWords.begin(), recentWords.end() - static_cast<std::ptrdiff_t>(historyLimit));
-}
-
 void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator)
 {
     // The layout the word's last key was typed in: the selected one may have changed since.
@@ -146,7 +136,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     RecentWord word{keys, terminator, typed, current.id, now};
 
     if (behavior.correctionMode() == CorrectionMode::manual) {
-        pushHistory(std::move(word));
+        m_typing.remember(std::move(word));
         return;
     }
 
@@ -161,7 +151,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     if (others.empty() || refused || isActuating) {
         if (refused)
             debugLine("skip — correction not allowed in " + frontID);
-        pushHistory(std::move(word));
+        m_typing.remember(std::move(word));
         return;
     }
 
@@ -171,12 +161,8 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     std::optional<DecisionEngine::RunDecision> runDecision;
     if (!decision) {
         std::vector<DecisionEngine::RunWord> words;
-        for (auto it = recentWords.rbegin(); it != recentWords.rend() && words.size() < retroMaxWords; ++it) {
-            if (it->layoutID != current.id || now - it->at >= runMaxAge)
-                break;
-            words.push_back({it->keys, it->typed});
-        }
-        std::reverse(words.begin(), words.end());
+        for (const auto& earlier : m_typing.reachBack(current.id, now))
+            words.push_back({earlier.keys, earlier.typed});
         words.push_back({keys, typed});
         runDecision = DecisionEngine::decideRun(words, current, others, frequency());
     }
@@ -190,7 +176,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
                       (frequency().isMisspelled(typed, currentLanguage) ? "true" : "false") + " alts=[" +
                       loggable(joined(alts, ", ")) + "]");
         }
-        pushHistory(std::move(word));
+        m_typing.remember(std::move(word));
         repairAfterWord(keys, typed, terminator, orphan, suspect, strategy, frontID, current);
         return;
     }
@@ -202,9 +188,10 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 
     std::vector<RecentWord> run;
     if (runDecision) {
+        const auto& recent = m_typing.words();
         const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(runDecision->wordCount - 1, 0)),
-                                                 recentWords.size());
-        run.assign(recentWords.end() - static_cast<std::ptrdiff_t>(count), recentWords.end());
+                                                 recent.size());
+        run.assign(recent.end() - static_cast<std::ptrdiff_t>(count), recent.end());
     } else {
         run = reachBack(current, target);
     }
@@ -234,9 +221,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
                    "  retro=" + std::to_string(run.size()) + "  del=" + std::to_string(span.deleteCount) + "  [" +
                    std::string(toString(strategy)) + "]";
 
-    const std::size_t before = recentWords.size() - std::min(run.size(), recentWords.size());
-    for (std::size_t i = before - std::min(before, contextBeforeCount); i < before; ++i)
-        span.contextBefore.push_back(recentWords[i].typed);
+    span.contextBefore = m_typing.typedBefore(run.size());
     span.retroCount = static_cast<int>(run.size());
     span.from = current;
     span.target = target;
@@ -246,7 +231,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     span.decisionCorrected = corrected;
 
     if (behavior.correctionMode() == CorrectionMode::ask) {
-        pushHistory(std::move(word));
+        m_typing.remember(std::move(word));
         armSuggestion(span);
         return;
     }
@@ -256,22 +241,14 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 std::vector<AppController::RecentWord> AppController::reachBack(const KeyboardLayoutInfo& current,
                                                                 const KeyboardLayoutInfo& target)
 {
-    const double now = m_services.main->now();
     const std::string currentLanguage = current.language();
-    std::vector<RecentWord> run;
-    for (auto it = recentWords.rbegin(); it != recentWords.rend() && run.size() < retroMaxWords; ++it) {
-        if (it->layoutID != current.id || now - it->at >= runMaxAge)
-            break;
-        if (!isLayoutNeutral(it->typed)) {
-            const auto core = coreKeys(it->keys, current, target);
-            if (!core.empty() && !DecisionEngine::retroConvertible(core, it->typed, current, target, frequency(),
-                                                                   currentLanguage))
-                break;
-        }
-        run.push_back(*it);
-    }
-    std::reverse(run.begin(), run.end());
-    return run;
+    return m_typing.reachBack(current.id, m_services.main->now(), [&](const RecentWord& word) {
+        if (isLayoutNeutral(word.typed))
+            return true;
+        const auto core = coreKeys(word.keys, current, target);
+        return core.empty() ||
+               DecisionEngine::retroConvertible(core, word.typed, current, target, frequency(), currentLanguage);
+    });
 }
 
 bool AppController::passesTargetWordTest(const std::string& text, std::span<const KeyStroke> keys,
@@ -308,7 +285,8 @@ void AppController::extendRetroPastValidWords(std::vector<RecentWord>& run, cons
         parts.push_back(corrected);
         return DecisionEngine::spellScore(joined(parts, " "), targetLanguage, frequency());
     };
-    const auto tooOld = [&](const RecentWord& w) { return w.layoutID != current.id || now - w.at >= runMaxAge; };
+    const auto tooOld = [&](const RecentWord& w) { return !TypingMemory::inReach(w, current.id, now); };
+    const auto& recentWords = m_typing.words();
 
     double base = score(run);
     if (base < spellScoreFloor)
@@ -316,7 +294,7 @@ void AppController::extendRetroPastValidWords(std::vector<RecentWord>& run, cons
     auto i = static_cast<std::ptrdiff_t>(recentWords.size()) - static_cast<std::ptrdiff_t>(run.size()) - 1;
     while (i >= 0) {
         const RecentWord& w = recentWords[static_cast<std::size_t>(i)];
-        if (run.size() > retroMaxWords - 1 || tooOld(w))
+        if (run.size() > TypingMemory::retroMaxWords - 1 || tooOld(w))
             return;
         const auto core = coreKeys(w.keys, current, target);
         const std::string converted = TranslationEngine::reconstruct(core, target.layoutData);

@@ -50,7 +50,7 @@ TEST_F(AccessibilityScenario, OffWhileAccessibilityIsAwayAndOnWhenBack)
     EXPECT_EQ(desk.inputSources().currentName(), "us");
     EXPECT_TRUE(linesQuoting({"cceav", "dhfh"}).empty()) << linesQuoting({"cceav", "dhfh"}).front();
     EXPECT_TRUE(app.history.records().empty());
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_EQ(logLinesStarting("accessibility"), std::vector<std::string>{lostLine});
     ASSERT_TRUE(statusItem.glyph);
     EXPECT_TRUE(statusItem.glyph->slashed);

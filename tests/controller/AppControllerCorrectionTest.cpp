@@ -51,7 +51,7 @@ TEST_F(CorrectionTest, WrongLayoutWordIsRewrittenAndRecorded)
     EXPECT_EQ(record.kind, CorrectionKind::auto_);
     EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ cceav → בבקשה"});
     EXPECT_EQ(desk.sound().played().size(), 1u);
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_FALSE(app.isActuating);
 
     // The flash gives way to the glyph; the switch held, so nothing more is logged.
@@ -90,7 +90,7 @@ TEST_F(CorrectionTest, ReachBackTakesShortWordsAndFigures)
     EXPECT_EQ(app.history.records()[0].retroCount, 3);
 
     // The rewritten words are gone from memory: the next word cannot reach back over them.
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_FALSE(app.assembler.lastEmitted);
 }
 
@@ -129,7 +129,7 @@ TEST_F(CorrectionTest, SecretLookingWordIsSkipped)
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("Hunter2Hunter2 ");
     queue.advance(1.0);
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_EQ(field().text(), "Hunter2Hunter2 ");
 }
 
@@ -159,8 +159,8 @@ TEST_F(CorrectionTest, ManualModeOnlyRemembers)
     desk.type("cceav ");
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "cceav ");
-    ASSERT_EQ(app.recentWords.size(), 1u);
-    EXPECT_EQ(app.recentWords[0].typed, "cceav");
+    ASSERT_EQ(app.typingMemory().words().size(), 1u);
+    EXPECT_EQ(app.typingMemory().words()[0].typed, "cceav");
     EXPECT_TRUE(corrections().empty());
 }
 
@@ -172,7 +172,7 @@ TEST_F(CorrectionTest, AlwaysOffApplicationIsNeverCorrected)
     desk.type("cceav ");
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "cceav ");
-    EXPECT_EQ(app.recentWords.size(), 1u);
+    EXPECT_EQ(app.typingMemory().words().size(), 1u);
     EXPECT_TRUE(logHas("skip — correction not allowed in org.gnome.Terminal"));
 }
 

@@ -196,7 +196,7 @@ TEST_F(TapTest, MouseDownClearsPendingStates)
     fillPendingStates(app);
     desk.click(sim::MouseButton::right, {110, 110});
     EXPECT_TRUE(app.assembler.keys.empty());
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_TRUE(app.undoStack().empty());
     EXPECT_FALSE(app.staleKeyLayouts);
     EXPECT_FALSE(app.suspectStale);
@@ -214,7 +214,7 @@ TEST_F(TapTest, ClickOnPromptKeepsPendingStates)
     fillPendingStates(app);
     desk.click(sim::MouseButton::left, {110, 110});
     EXPECT_EQ(app.assembler.keys.size(), 2u);
-    EXPECT_EQ(app.recentWords.size(), 1u);
+    EXPECT_EQ(app.typingMemory().words().size(), 1u);
     EXPECT_TRUE(app.suggestionPending());
     EXPECT_TRUE(prompt.visible);
 }
@@ -263,7 +263,7 @@ TEST_F(TapTest, SecureInputKeysAreNeitherObservedNorCounted)
     EXPECT_EQ(field().text(), "hello absecret ");
     EXPECT_EQ(app.keyGen, keyGen);
     EXPECT_TRUE(app.assembler.keys.empty());
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_EQ(app.keysSeen, 15);
 }
 

@@ -60,7 +60,7 @@ TEST_F(WordsTest, SingleLayoutOnlyRemembers)
     desk.type("cceav ");
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "cceav ");
-    EXPECT_EQ(app.recentWords.size(), 1u);
+    EXPECT_EQ(app.typingMemory().words().size(), 1u);
     EXPECT_TRUE(logLinesStarting("skip").empty());
 }
 
@@ -70,9 +70,9 @@ TEST_F(WordsTest, TwelveWordsAreRemembered)
     auto& app = startIn(CorrectionMode::manual);
     for (int i = 0; i < 13; ++i)
         desk.type("w" + std::string(1, static_cast<char>('a' + i)) + " ");
-    ASSERT_EQ(app.recentWords.size(), 12u);
-    EXPECT_EQ(app.recentWords.front().typed, "wb");
-    EXPECT_EQ(app.recentWords.back().typed, "wm");
+    ASSERT_EQ(app.typingMemory().words().size(), 12u);
+    EXPECT_EQ(app.typingMemory().words().front().typed, "wb");
+    EXPECT_EQ(app.typingMemory().words().back().typed, "wm");
 }
 
 // A word 20 s old is no longer carried along; one a moment younger is.
@@ -133,8 +133,8 @@ TEST_F(WordsTest, AskModeRemembersTheWord)
     auto& app = startIn(CorrectionMode::ask);
     desk.type("cceav ");
     ASSERT_TRUE(app.suggestionPending());
-    ASSERT_EQ(app.recentWords.size(), 1u);
-    EXPECT_EQ(app.recentWords[0].typed, "cceav");
+    ASSERT_EQ(app.typingMemory().words().size(), 1u);
+    EXPECT_EQ(app.typingMemory().words()[0].typed, "cceav");
     EXPECT_EQ(field().text(), "cceav ");
 }
 
