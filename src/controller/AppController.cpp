@@ -69,6 +69,7 @@ AppController::AppController(AppServices services)
       behavior(*services.defaults),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
       m_suggestion(*services.main, *services.suggestionPrompt),
+      m_context(*services.main, history, [this](const std::string& line) { debugLine(line); }),
       m_debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
       m_services(std::move(services)),
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
@@ -206,7 +207,7 @@ void AppController::start()
         staleKeyLayouts.reset();
         suspectStale.reset();
         lastPaste.reset();
-        flushContext();
+        m_context.flush();
         dropPendingSuggestion();
     }));
 

@@ -18,6 +18,7 @@
 #include "controller/ActuationStrategy.h"
 #include "controller/Actuator.h"
 #include "controller/AppServices.h"
+#include "controller/CorrectionContext.h"
 #include "controller/KeyHold.h"
 #include "controller/LanguageLoad.h"
 #include "controller/RuntimeStatus.h"
@@ -60,13 +61,6 @@ public:
     using RecentWord = kx::RecentWord;
 
     using SpanCorrection = kx::SpanCorrection;
-
-    /// The words typed after the last correction, completing its history record.
-    struct PendingContext {
-        std::string label;
-        std::vector<std::string> after;
-        std::optional<Uuid> recordID;
-    };
 
     enum class StaleArm { ownSwitch, paste };
 
@@ -159,8 +153,6 @@ public:
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);
-    void noteWordForContext(const std::string& word);
-    void flushContext();
 
     void performSpanCorrection(const SpanCorrection& span);
     /// Reads the text before the caret; rewrites span when it ends with what is to be deleted,
@@ -227,6 +219,8 @@ public:
     bool suggestionPending() const { return m_suggestion.pending(); }
     /// The words finished lately, for the reach-back and the hot key.
     const TypingMemory& typingMemory() const { return m_typing; }
+    /// The words after the last correction, while they are still being collected.
+    const CorrectionContext& correctionContext() const { return m_context; }
 
     /// Option-Command-K: the selection, else the run just typed, else the pending suggestion.
     void handleConvertHotKey();
@@ -284,9 +278,6 @@ public:
     std::optional<PendingOrphan> pendingOrphan;
     static constexpr int orphanMaxLength = 4;
     std::optional<KeyboardLayoutInfo> lastKnownLayout;
-    std::optional<PendingContext> pendingContext;
-    int contextGen = 0;
-    static constexpr std::size_t contextWindow = 3;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
     bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
@@ -401,6 +392,7 @@ private:
     UndoStack m_undoStack;
     SuggestionSlot m_suggestion;
     TypingMemory m_typing;
+    CorrectionContext m_context;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
     Signal<> m_runtimeStatusChanged;

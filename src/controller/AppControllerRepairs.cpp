@@ -183,8 +183,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                 pushUndo({correct, stale, layout, strategy, m_services.main->now()}, false);
                 const Uuid recordID = recordCorrection(frontID, stale, correct, layout.localizedName,
                                                        layout.localizedName, CorrectionKind::orphan, 0);
-                if (pendingContext)
-                    pendingContext->recordID = recordID;
+                m_context.attach(recordID);
                 flash(replacement == word ? "↺ removed " + orphan.text : "↺ " + replacement);
                 // After our own switch the application may read the next keys through the old
                 // layout again once this repair is pasted.

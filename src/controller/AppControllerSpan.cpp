@@ -13,7 +13,6 @@ namespace {
 
 constexpr double switchCheckDelay = 0.3;
 constexpr double ownSwitchWindow = 1.5;
-constexpr double contextFlushDelay = 15.0;
 constexpr double screenRetryDelay = 0.25;
 // How often, and how far apart, the text before the caret is read before a rewrite is given up.
 constexpr int landedReads = 3;
@@ -97,8 +96,7 @@ void AppController::completeSpan(const SpanCorrection& span)
                                            span.target.localizedName,
                                            span.retroCount > 0 ? CorrectionKind::retro : CorrectionKind::auto_,
                                            span.retroCount);
-    if (pendingContext)
-        pendingContext->recordID = recordID;
+    m_context.attach(recordID);
 
     swapSoundDue = sound.enabled();
 
@@ -141,7 +139,7 @@ void AppController::logCorrection(const std::string& line, const std::vector<std
     Log::line("[" + std::string(behavior.correctionMode().rawValue()) + "] " + line);
     if (!frontAppReadable()) {
         // Nothing typed there is kept, the words around the rewrite included.
-        flushContext();
+        m_context.flush();
         return;
     }
     if (debugLogging() && !before.empty()) {
@@ -150,12 +148,7 @@ void AppController::logCorrection(const std::string& line, const std::vector<std
             words += (i > 0 ? ", '" : "'") + before[i] + "'";
         Log::line("  context before: " + words);
     }
-    pendingContext = PendingContext{line, {}, std::nullopt};
-    contextGen += 1;
-    later(contextFlushDelay, [this, generation = contextGen] {
-        if (contextGen == generation)
-            flushContext();
-    });
+    m_context.begin(line);
 }
 
 void AppController::switchNow(const KeyboardLayoutInfo& target, const KeyboardLayoutInfo& from, const std::string& app)

@@ -84,7 +84,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
         staleKeyLayouts.reset();
         suspectStale.reset();
         lastPaste.reset();
-        flushContext();
+        m_context.flush();
         dropPendingSuggestionLater();
         return TapVerdict::pass;
     }

@@ -86,28 +86,6 @@ bool AppController::looksSecret(const std::string& word)
     return int(lower) + int(upper) + int(number) + int(other) >= 3;
 }
 
-void AppController::noteWordForContext(const std::string& word)
-{
-    if (!pendingContext)
-        return;
-    pendingContext->after.push_back(word);
-    if (pendingContext->after.size() >= contextWindow)
-        flushContext();
-}
-
-void AppController::flushContext()
-{
-    if (pendingContext && !pendingContext->after.empty()) {
-        std::vector<std::string> quoted;
-        for (const auto& word : pendingContext->after)
-            quoted.push_back("'" + word + "'");
-        debugLine("  context after: " + joined(quoted, ", "));
-        if (pendingContext->recordID)
-            history.setContextAfter(pendingContext->after, *pendingContext->recordID);
-    }
-    pendingContext.reset();
-}
-
 void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator)
 {
     // The layout the word's last key was typed in: the selected one may have changed since.
@@ -124,13 +102,13 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
 
     if (looksSecret(typed)) {
-        flushContext();
+        m_context.flush();
         consumeOrphan(typed, current);
         debugLine("word skipped — looks like a secret");
         return;
     }
 
-    noteWordForContext(typed);
+    m_context.noteWord(typed);
     const std::string frontID = frontBundleID();
     const double now = m_services.main->now();
     RecentWord word{keys, terminator, typed, current.id, now};

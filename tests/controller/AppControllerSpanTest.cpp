@@ -107,7 +107,7 @@ TEST_F(SpanTest, ContextAfterCorrection)
     queue.advance(0.2);
     desk.type("תודה ");
     queue.advance(15.0);
-    EXPECT_FALSE(app.pendingContext);
+    EXPECT_FALSE(app.correctionContext().pending());
     EXPECT_EQ(app.history.records()[0].contextAfter, std::vector<std::string>{"תודה"});
 
     desk.switchLayout("us");
@@ -119,7 +119,7 @@ TEST_F(SpanTest, ContextAfterCorrection)
     queue.advance(0.2);
     ASSERT_EQ(app.history.records().size(), 3u);
     EXPECT_TRUE(app.history.records()[1].contextAfter.empty());
-    EXPECT_EQ(app.pendingContext->recordID, app.history.records()[0].id);
+    EXPECT_EQ(app.correctionContext().pending()->recordID, app.history.records()[0].id);
 }
 
 // The undo stack keeps the last 10 corrections.

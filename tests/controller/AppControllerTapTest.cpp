@@ -26,13 +26,13 @@ protected:
         queue.advance(0.5);
         typeMeantFor("us", "hello ab");
         ASSERT_EQ(app.undoStack().size(), 1u);
+        ASSERT_TRUE(app.correctionContext().pending());
         desk.pointer().where = {100, 100};
         app.armSuggestion({});
         queue.runUntilIdle();
         app.staleKeyLayouts = AppController::StaleExpectation{};
         app.suspectStale = AppController::SuspectStale{};
         app.lastPaste = AppController::LastPaste{"x", editor.id, 0, false};
-        app.pendingContext = AppController::PendingContext{"line", {"w"}, std::nullopt};
         app.pendingOrphan = AppController::PendingOrphan{};
     }
 };
@@ -201,7 +201,7 @@ TEST_F(TapTest, MouseDownClearsPendingStates)
     EXPECT_FALSE(app.staleKeyLayouts);
     EXPECT_FALSE(app.suspectStale);
     EXPECT_FALSE(app.lastPaste);
-    EXPECT_FALSE(app.pendingContext);
+    EXPECT_FALSE(app.correctionContext().pending());
     EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
     EXPECT_TRUE(app.pendingOrphan);

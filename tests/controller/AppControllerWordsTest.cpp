@@ -19,7 +19,7 @@ TEST_F(WordsTest, SecretEndsContextAndDropsOrphan)
     desk.type("cceav ");
     queue.advance(0.2);
     desk.type("תודה 1234 ");
-    EXPECT_FALSE(app.pendingContext);
+    EXPECT_FALSE(app.correctionContext().pending());
     EXPECT_EQ(app.history.records()[0].contextAfter, std::vector<std::string>{"תודה"});
 
     desk.type("שך");
