@@ -148,6 +148,44 @@ void AppController::dropPendingSuggestion()
     m_suggestion.drop();
 }
 
+void AppController::forgetTyping(TypingBreak reason)
+{
+    // What each break leaves behind: the text before the caret may still be the one typed (a
+    // break the assembler saw in the keys, a password field), or it may be another text altogether.
+    struct Forget {
+        bool wordInProgress, undo, orphan, repairs, context, suggestionAfterEvent;
+    };
+    static constexpr Forget forgets[] = {
+        /* discontinuity */ {.wordInProgress = false, .undo = true, .orphan = true, .repairs = true, .context = false,
+                             .suggestionAfterEvent = false},
+        /* appSwitch */ {.wordInProgress = false, .undo = false, .orphan = false, .repairs = true, .context = true,
+                         .suggestionAfterEvent = false},
+        /* mouseDown */ {.wordInProgress = true, .undo = true, .orphan = false, .repairs = true, .context = true,
+                         .suggestionAfterEvent = true},
+        /* secureInput */ {.wordInProgress = true, .undo = false, .orphan = false, .repairs = false, .context = false,
+                           .suggestionAfterEvent = true},
+    };
+    const Forget& forget = forgets[static_cast<int>(reason)];
+    if (forget.wordInProgress)
+        assembler.keys.clear();
+    m_typing.forget();
+    if (forget.undo)
+        m_undoStack.clear();
+    if (forget.orphan)
+        pendingOrphan.reset();
+    if (forget.repairs) {
+        staleKeyLayouts.reset();
+        suspectStale.reset();
+        lastPaste.reset();
+    }
+    if (forget.context)
+        m_context.flush();
+    if (forget.suggestionAfterEvent)
+        dropPendingSuggestionLater();
+    else
+        dropPendingSuggestion();
+}
+
 void AppController::start()
 {
     Log::reset();
@@ -173,15 +211,7 @@ void AppController::start()
 
     assembler.onOrphanBreak = [this] { pendingOrphan.reset(); };
     assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) { m_typing.restore(keys); };
-    assembler.onDiscontinuity = [this] {
-        pendingOrphan.reset();
-        staleKeyLayouts.reset();
-        suspectStale.reset();
-        lastPaste.reset();
-        m_typing.forget();
-        m_undoStack.clear();
-        dropPendingSuggestion();
-    };
+    assembler.onDiscontinuity = [this] { forgetTyping(TypingBreak::discontinuity); };
 
     m_layoutObserver = m_services.inputSources->subscribe([this] {
         registry.refresh();
@@ -202,14 +232,8 @@ void AppController::start()
             userSwitchNoticedAt.reset();
     });
 
-    cancellables.push_back(m_services.workspace->subscribeActivation([this](const platform::RunningApplication&) {
-        m_typing.forget();
-        staleKeyLayouts.reset();
-        suspectStale.reset();
-        lastPaste.reset();
-        m_context.flush();
-        dropPendingSuggestion();
-    }));
+    cancellables.push_back(m_services.workspace->subscribeActivation(
+        [this](const platform::RunningApplication&) { forgetTyping(TypingBreak::appSwitch); }));
 
     // The desktop shows its own prompts where it has them; the answers come from the polling below.
     m_services.permissions->request(platform::Permission::accessibility);

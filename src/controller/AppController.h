@@ -333,6 +333,15 @@ private:
     /// An application gets this long to answer a read of its text.
     static constexpr double screenReadTimeout = 0.25;
 
+    /// Why what was being typed is no longer before the caret, or may not be watched.
+    enum class TypingBreak {
+        discontinuity,  // the keys moved the caret or edited past the word (arrows, a shortcut)
+        appSwitch,      // another application came to the front
+        mouseDown,      // a click may have moved the caret
+        secureInput,    // a password field, or nothing can tell one
+    };
+    /// Forgets the typing state that reason makes stale; the one list of what each break clears.
+    void forgetTyping(TypingBreak reason);
     /// Schedules block on the main queue after seconds; it does nothing once the controller is gone.
     void later(double seconds, std::function<void()> block);
     /// Only when a suggestion is pending now: drops it and hides the prompt once the current

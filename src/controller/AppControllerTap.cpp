@@ -78,14 +78,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
         return TapVerdict::pass;
 
     if (isMouseDown(event.type)) {
-        assembler.keys.clear();
-        m_typing.forget();
-        m_undoStack.clear();
-        staleKeyLayouts.reset();
-        suspectStale.reset();
-        lastPaste.reset();
-        m_context.flush();
-        dropPendingSuggestionLater();
+        forgetTyping(TypingBreak::mouseDown);
         return TapVerdict::pass;
     }
     if (event.type != TapEventType::keyDown)
@@ -119,9 +112,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     // Without the accessibility service a password field cannot be told from any other: the key
     // is treated as one typed into a password field.
     if (m_services.secureInput->isEnabled() || !noteAccessibility(m_services.accessibility->isReachable())) {
-        assembler.keys.clear();
-        m_typing.forget();
-        dropPendingSuggestionLater();
+        forgetTyping(TypingBreak::secureInput);
         return TapVerdict::pass;
     }
 
