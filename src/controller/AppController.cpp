@@ -24,8 +24,6 @@ constexpr double permissionPollInterval = 2.0;
 // drill starts itself from there.
 constexpr double drillWindowDelay = 1.0;
 
-AppController* sharedController = nullptr;
-
 }  // namespace
 
 std::string AppController::arrayNotation(const std::vector<std::string>& items)
@@ -51,12 +49,12 @@ const char* AppController::boolText(bool value)
 }
 
 AppController::AppController(AppServices services)
-    : registry(*services.inputSources),
-      assembler(*services.main),
-      speller(*services.spellChecker),
-      policy(*services.defaults, *services.workspace),
-      history(*services.defaults, Paths::shared().historyFile()),
-      pages(*services.workspace, *services.pasteboard, services.alerts),
+    : m_registry(*services.inputSources),
+      m_assembler(*services.main),
+      m_speller(*services.spellChecker),
+      m_policy(*services.defaults, *services.workspace),
+      m_history(*services.defaults, Paths::shared().historyFile()),
+      m_pages(*services.workspace, *services.pasteboard, services.alerts),
       statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),
       heldKeys(*services.main,
@@ -65,11 +63,11 @@ AppController::AppController(AppServices services)
                              " held key(s)");
                    releaseHold();
                }),
-      sound(*services.defaults, *services.sound),
-      behavior(*services.defaults),
+      m_sound(*services.defaults, *services.sound),
+      m_behavior(*services.defaults),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
       m_suggestion(*services.main, *services.suggestionPrompt),
-      m_context(*services.main, history, [this](const std::string& line) { debugLine(line); }),
+      m_context(*services.main, m_history, [this](const std::string& line) { debugLine(line); }),
       m_debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
       m_services(std::move(services)),
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
@@ -85,25 +83,13 @@ AppController::~AppController()
     m_services.actuationQueue->waitUntilIdle();
     m_services.axQueue->waitUntilIdle();
     m_services.warmUpQueue->waitUntilIdle();
-    if (sharedController == this)
-        sharedController = nullptr;
-}
-
-AppController* AppController::shared()
-{
-    return sharedController;
-}
-
-void AppController::setShared(AppController* controller)
-{
-    sharedController = controller;
 }
 
 LanguageOracle& AppController::frequency()
 {
     m_languageLoad.wait();
     if (!m_frequency)
-        m_frequency = std::make_unique<FrequencyOracle>(speller, FrequencyOracle::resourceBundle());
+        m_frequency = std::make_unique<FrequencyOracle>(m_speller, FrequencyOracle::resourceBundle());
     return *m_frequency;
 }
 
@@ -167,7 +153,7 @@ void AppController::forgetTyping(TypingBreak reason)
     };
     const Forget& forget = forgets[static_cast<int>(reason)];
     if (forget.wordInProgress)
-        assembler.keys.clear();
+        m_assembler.keys.clear();
     m_typing.forget();
     if (forget.undo)
         m_undoStack.clear();
@@ -194,7 +180,7 @@ void AppController::start()
     if (m_services.launchOptions.forceSetup || !m_services.defaults->boolean(seenWalkthroughKey).value_or(false))
         later(walkthroughDelay, [this] { m_services.windows->showWalkthrough(); });
 
-    assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
+    m_assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
         handleWord(keys, terminator);
     };
     m_services.suggestionPrompt->onClick = [this, life = std::weak_ptr<char>(m_life)] {
@@ -202,19 +188,19 @@ void AppController::start()
             handlePromptClick();
     };
 
-    cancellables.push_back(behavior.correctionModeChanged.subscribe([this](CorrectionMode mode) {
+    cancellables.push_back(m_behavior.correctionModeChanged.subscribe([this](CorrectionMode mode) {
         Log::line("correction mode → " + std::string(mode.rawValue()));
         if (mode != CorrectionMode::ask)
             dropPendingSuggestion();
         updateStatusGlyph();
     }));
 
-    assembler.onOrphanBreak = [this] { pendingOrphan.reset(); };
-    assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) { m_typing.restore(keys); };
-    assembler.onDiscontinuity = [this] { forgetTyping(TypingBreak::discontinuity); };
+    m_assembler.onOrphanBreak = [this] { pendingOrphan.reset(); };
+    m_assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) { m_typing.restore(keys); };
+    m_assembler.onDiscontinuity = [this] { forgetTyping(TypingBreak::discontinuity); };
 
     m_layoutObserver = m_services.inputSources->subscribe([this] {
-        registry.refresh();
+        m_registry.refresh();
         if (ownSwitchPending) {
             ownSwitchPending = false;
             return;
@@ -225,7 +211,7 @@ void AppController::start()
             userSwitchedLayout(m_services.main->now());
             return;
         }
-        const auto current = registry.currentLayout();
+        const auto current = m_registry.currentLayout();
         if (current && current->source.handle != keyLayoutHandle)
             userSwitchNoticedAt = m_services.main->now();
         else
@@ -267,10 +253,10 @@ void AppController::evaluatePermissions()
         return;
     started = true;
 
-    registry.refresh();
+    m_registry.refresh();
     std::vector<std::string> languages;
     std::vector<std::pair<std::string, std::string>> namesAndLanguages;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         languages.push_back(layout.language());
         namesAndLanguages.emplace_back(layout.localizedName, layout.language());
     }
@@ -284,12 +270,12 @@ void AppController::evaluatePermissions()
                              logEnabledLayouts(namesAndLanguages);
                              refreshRuntimeStatus();
                          });
-    if (registry.layouts.size() < 2)
+    if (m_registry.layouts.size() < 2)
         Log::line("need at least 2 enabled keyboard layouts to do anything useful");
 
     installTap();
     rebuildMenu();
-    Log::line("ready — correction mode: " + std::string(behavior.correctionMode().rawValue()));
+    Log::line("ready — correction mode: " + std::string(m_behavior.correctionMode().rawValue()));
 
     if (!m_services.defaults->boolean(loginItemOfferedKey).value_or(false)) {
         m_services.defaults->set(loginItemOfferedKey, true);

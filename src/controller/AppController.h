@@ -116,10 +116,6 @@ public:
     AppController(const AppController&) = delete;
     AppController& operator=(const AppController&) = delete;
 
-    /// The process-wide instance the application set up; none before that.
-    static AppController* shared();
-    static void setShared(AppController* controller);
-
     void start();
     void evaluatePermissions();
     void installTap();
@@ -262,15 +258,41 @@ public:
                               ActuationStrategy strategy, const std::string& frontID,
                               const KeyboardLayoutInfo& layout, const LastPaste& paste);
 
-    // Fields, in the order the rest of the controller knows them.
-    LayoutRegistry registry;
-    WordAssembler assembler;
-    SystemSpellOracle speller;
-    PolicyStore policy;
-    HistoryStore history;
+    // The stores and collaborators the controller owns, for the windows it opens and the tests.
+    LayoutRegistry& registry() { return m_registry; }
+    const WordAssembler& assembler() const { return m_assembler; }
+    PolicyStore& policy() { return m_policy; }
+    HistoryStore& history() { return m_history; }
+    PageOpener& pages() { return m_pages; }
+    BehaviorPrefs& behavior() { return m_behavior; }
+
+    /// A rewrite (or an undo) is being typed: the user's keys are held meanwhile.
+    bool actuating() const { return isActuating; }
+    /// The user's keys held during the current rewrite.
+    const KeyHold& hold() const { return heldKeys; }
+    /// The keys observed as typed (the count the Command-Z gate and the suggestion compare).
+    int keyGeneration() const { return keyGen; }
+    /// Every key-down the tap handed on or held, the program's own excepted.
+    int keysSeenCount() const { return keysSeen; }
+    /// The corrector is up: both permissions were granted once.
+    bool hasStarted() const { return started; }
+    /// What the repairs are watching for.
+    const std::optional<StaleExpectation>& staleExpectation() const { return staleKeyLayouts; }
+    const std::optional<SuspectStale>& suspect() const { return suspectStale; }
+    const std::optional<LastPaste>& lastPasteLanded() const { return lastPaste; }
+    const std::optional<PendingOrphan>& orphan() const { return pendingOrphan; }
+    /// The layout our own last switch went from; none before one.
+    const std::optional<KeyboardLayoutInfo>& switchedFrom() const { return lastSwitchedFrom; }
+
+private:
+    LayoutRegistry m_registry;
+    WordAssembler m_assembler;
+    SystemSpellOracle m_speller;
+    PolicyStore m_policy;
+    HistoryStore m_history;
     /// Opens the product's pages and the log, and says so when they cannot be opened; the
     /// setup window and the walkthrough use it too.
-    PageOpener pages;
+    PageOpener m_pages;
     std::vector<std::unique_ptr<Subscription>> cancellables;
     StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
@@ -315,15 +337,14 @@ public:
     bool secureInputActive = false;
     RuntimeStatus status;
     std::string secureInputHolder;
-    SoundPrefs sound;
-    BehaviorPrefs behavior;
+    SoundPrefs m_sound;
+    BehaviorPrefs m_behavior;
     int keyGen = 0;
     std::string lastPermLog;
     SecureInputWatch secureWatch;
     /// The accessibility service stopped answering after the corrector started.
     bool accessibilityLost = false;
 
-private:
     /// A rewrite ends this long after its posting.
     static constexpr double actuationTail = 0.12;
     /// A repair waits this long after word handling chose it.

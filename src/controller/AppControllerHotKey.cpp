@@ -39,7 +39,7 @@ void AppController::handleConvertHotKey()
     }
     Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(m_typing.words().size()) + ", no selection)");
     // In a terminal the copy chord would interrupt the program running there.
-    if (policy.isAlwaysOff(frontApplicationID()))
+    if (m_policy.isAlwaysOff(frontApplicationID()))
         return;
     convertSelection();
 }
@@ -48,7 +48,7 @@ bool AppController::swapRecentRun()
 {
     if (isActuating)
         return false;
-    const auto currentLayout = registry.currentLayout();
+    const auto currentLayout = m_registry.currentLayout();
     const auto& recentWords = m_typing.words();
     if (!currentLayout || recentWords.empty())
         return false;
@@ -57,9 +57,9 @@ bool AppController::swapRecentRun()
     if (now - recentWords.back().at >= hotKeyRunAge)
         return false;
     const std::string frontID = frontBundleID();
-    if (!policy.isCorrectionAllowed(frontID))
+    if (!m_policy.isCorrectionAllowed(frontID))
         return false;
-    const auto strategy = policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
+    const auto strategy = m_policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
     const std::string currentLanguage = current.language();
 
     // Newest first, typed on any layout.
@@ -88,7 +88,7 @@ bool AppController::swapRecentRun()
         double score;
     };
     std::vector<Score> scores;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         std::string text;
         for (auto it = run.rbegin(); it != run.rend(); ++it)
             text += (it == run.rbegin() ? "" : " ") + TranslationEngine::reconstruct((*it)->keys, layout.layoutData);

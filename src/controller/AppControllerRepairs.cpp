@@ -33,14 +33,14 @@ bool endsWithSpace(const WordAssembler::Terminator& terminator)
 void AppController::userSwitchedLayout(double at)
 {
     captureOrphanAtLayoutChange(at);
-    assembler.keys.clear();
+    m_assembler.keys.clear();
     staleKeyLayouts.reset();
     suspectStale.reset();
 }
 
 void AppController::captureOrphanAtLayoutChange(double at)
 {
-    const std::vector<KeyStroke>& keys = assembler.keys;
+    const std::vector<KeyStroke>& keys = m_assembler.keys;
     if (keys.empty() || keys.size() > static_cast<std::size_t>(orphanMaxLength) || !lastKnownLayout) {
         pendingOrphan.reset();
         return;
@@ -136,7 +136,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
 
     judgeScreen(correct, stale, 1, [=, this](const ScreenVerdict& verdict) {
         const auto leaveAsItIs = [this] {
-            assembler.lastEmitted.reset();
+            m_assembler.lastEmitted.reset();
             finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
         };
         if (verdict.kind == ScreenVerdict::Kind::correct) {
@@ -194,7 +194,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                         staleKeyLayouts.reset();
                 }
                 m_typing.forget();
-                assembler.lastEmitted.reset();
+                m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, correct, strategy, frontID, false);
             });
         });
@@ -242,7 +242,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
                 recordCorrection(frontID, stale, correct, layout.localizedName, layout.localizedName,
                                  CorrectionKind::orphan, 0);
                 flash("↺ space");
-                assembler.lastEmitted.reset();
+                m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, insert, strategy, frontID, true);
             });
         });

@@ -61,7 +61,7 @@ std::optional<std::string> AppController::selectedTextViaCopy()
     // Ctrl+C plays the copy key, and in the always-off applications (terminals above all) it is
     // an interrupt instead.
     const auto frontID = frontApplicationID();
-    if (policy.isAlwaysOff(frontID)) {
+    if (m_policy.isAlwaysOff(frontID)) {
         Log::line("no copy of the selection in " + *frontID + ": Ctrl+C would interrupt there");
         return std::nullopt;
     }
@@ -106,8 +106,8 @@ void AppController::convertSelection()
     }
     const std::string text = *selected;
 
-    registry.refresh();
-    if (registry.layouts.size() < 2) {
+    m_registry.refresh();
+    if (m_registry.layouts.size() < 2) {
         flash("need 2+ layouts");
         return;
     }
@@ -123,9 +123,9 @@ void AppController::convertSelection()
         const auto typeable = std::ranges::count_if(letters, [&](const std::string& c) { return keys.contains(c); });
         return static_cast<double>(typeable) / static_cast<double>(letters.size());
     };
-    const KeyboardLayoutInfo* source = &registry.layouts.front();
+    const KeyboardLayoutInfo* source = &m_registry.layouts.front();
     double sourceShare = share(*source);
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         const double s = share(layout);
         if (s > sourceShare) {
             source = &layout;
@@ -139,7 +139,7 @@ void AppController::convertSelection()
         double score;
     };
     std::vector<Candidate> candidates;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         if (layout.id == source->id)
             continue;
         std::string converted = TranslationEngine::transliterate(text, source->layoutData, layout.layoutData);
@@ -178,7 +178,7 @@ void AppController::convertSelection()
         Log::line("manual convert  " + names);
 
     const auto frontID = frontApplicationID();
-    const auto strategy = frontID && policy.usesClipboard(*frontID) ? ActuationStrategy::clipboard
+    const auto strategy = frontID && m_policy.usesClipboard(*frontID) ? ActuationStrategy::clipboard
                                                                      : ActuationStrategy::synthetic;
     beginActuating();
     switchLayoutOurselves(target);
@@ -191,7 +191,7 @@ void AppController::convertSelection()
                           complete = [this, text, converted, from, target, strategy, frontID] {
                               pushUndo({converted, text, from, strategy, m_services.main->now()}, true);
                               m_typing.forget();
-                              assembler.lastEmitted.reset();
+                              m_assembler.lastEmitted.reset();
                               recordCorrection(frontID.value_or("?"), text, converted, from.localizedName,
                                                target.localizedName, CorrectionKind::manual, 0);
                               flash("↺ → " + target.localizedName);

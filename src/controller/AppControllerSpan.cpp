@@ -67,7 +67,7 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
                       lastCharacters(*shown, screenQuoteLength) + "', not '…" +
                       lastCharacters(span.originalText, screenQuoteLength) + "'");
             m_typing.forget();
-            assembler.lastEmitted.reset();
+            m_assembler.lastEmitted.reset();
             finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
             return;
         }
@@ -98,7 +98,7 @@ void AppController::completeSpan(const SpanCorrection& span)
                                            span.retroCount);
     m_context.attach(recordID);
 
-    swapSoundDue = sound.enabled();
+    swapSoundDue = m_sound.enabled();
 
     if (span.retroCount == 0)
         flash("↺ " + span.decisionOriginal + " → " + span.decisionCorrected);
@@ -107,7 +107,7 @@ void AppController::completeSpan(const SpanCorrection& span)
 
     // A word typed next must not reach back over the rewritten ones, nor Backspace restore one.
     m_typing.forget();
-    assembler.lastEmitted.reset();
+    m_assembler.lastEmitted.reset();
 
     finishActuation(actuationTail, span.insertText, span.strategy, span.frontID, false);
 }
@@ -130,13 +130,13 @@ Uuid AppController::recordCorrection(const std::string& frontID, const std::stri
     const Uuid id = record.id;
     // Where password fields cannot be recognised, the text may be one.
     if (frontAppReadable())
-        history.add(std::move(record));
+        m_history.add(std::move(record));
     return id;
 }
 
 void AppController::logCorrection(const std::string& line, const std::vector<std::string>& before)
 {
-    Log::line("[" + std::string(behavior.correctionMode().rawValue()) + "] " + line);
+    Log::line("[" + std::string(m_behavior.correctionMode().rawValue()) + "] " + line);
     if (!frontAppReadable()) {
         // Nothing typed there is kept, the words around the rewrite included.
         m_context.flush();
@@ -156,11 +156,11 @@ void AppController::switchNow(const KeyboardLayoutInfo& target, const KeyboardLa
     if (target.id == from.id)
         return;
     switchLayoutOurselves(target);
-    if (policy.usesClipboard(app))
+    if (m_policy.usesClipboard(app))
         expectStaleKeys(from, target, StaleArm::ownSwitch);
     else
         staleKeyLayouts.reset();
-    assembler.keys.clear();
+    m_assembler.keys.clear();
     verifySwitch(target, app);
 }
 
@@ -173,7 +173,7 @@ void AppController::expectStaleKeys(const KeyboardLayoutInfo& old, const Keyboar
 
 void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
 {
-    const auto current = registry.currentLayout();
+    const auto current = m_registry.currentLayout();
     if (current && current->id == layout.id)
         return;
     lastSwitchedFrom = current;
@@ -191,7 +191,7 @@ void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
 void AppController::verifySwitch(const KeyboardLayoutInfo& target, const std::string& app)
 {
     later(switchCheckDelay, [this, target, app] {
-        const auto current = registry.currentLayout();
+        const auto current = m_registry.currentLayout();
         if (current && current->id != target.id)
             Log::line("switch DID NOT hold after 300ms: wanted " + target.localizedName + ", have " +
                       current->localizedName + " in " + app);

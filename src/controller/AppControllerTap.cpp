@@ -88,7 +88,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     const std::uint64_t flags = event.flags;
     const bool hotKeyChord = (flags & modifierMask) == optionCommand;
     if (hotKeyChord && (code == kKey || code == zKey)) {
-        assembler.keys.clear();
+        m_assembler.keys.clear();
         // With nothing to undo the chord is not ours: an application may have a use for it.
         if (code == zKey && m_undoStack.empty() && !isActuating)
             return TapVerdict::pass;
@@ -126,7 +126,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
     heldKeys.passed();
     dropPendingSuggestionLater();
     followKeyLayout(event.sourceHandle);
-    observeKey(code, flags, registry.layoutTypedIn(event.sourceHandle));
+    observeKey(code, flags, m_registry.layoutTypedIn(event.sourceHandle));
     return TapVerdict::pass;
 }
 
@@ -166,7 +166,7 @@ void AppController::releaseHold()
             // A hold that a replayed key carried on into another rewrite ends only here.
             switchDuringHold.reset();
             if (std::exchange(swapSoundDue, false))
-                sound.preview();
+                m_sound.preview();
         });
 }
 
@@ -193,7 +193,7 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
     // Typed before the rewrite starts, its Backspaces run first, and the key is typed again with
     // the held keys after the rewrite. Once the rewrite is queued that order can't be had: the
     // key stays where it landed.
-    const auto current = registry.currentLayout();
+    const auto current = m_registry.currentLayout();
     const auto typed = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
     if (heldKeys.rewriteQueuedOrTyping() || !typed || typed->empty())
         return false;
@@ -216,7 +216,7 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
     // other key is typed in the layout it was typed in (after our switch, the user's own choice),
     // whatever is selected meanwhile.
     const auto selected = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
-                                          : registry.currentLayout();
+                                          : m_registry.currentLayout();
     std::vector<HeldKey> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         const KeyStroke& key = held[i].stroke;
@@ -230,7 +230,7 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
             continue;
         }
         followKeyLayout(handle);
-        observeKey(key.code, key.flags, handle < 0 ? selected : registry.layoutTypedIn(handle));
+        observeKey(key.code, key.flags, handle < 0 ? selected : m_registry.layoutTypedIn(handle));
         if (isActuating) {
             // That key finished a word that started another rewrite: the rest wait for its end.
             left.assign(held.begin() + static_cast<std::ptrdiff_t>(i) + 1, held.end());
@@ -245,7 +245,7 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
 {
     lastKnownLayout = current;
 
-    if (staleKeyLayouts && assembler.keys.empty()) {
+    if (staleKeyLayouts && m_assembler.keys.empty()) {
         auto& expectation = *staleKeyLayouts;
         const auto o = TranslationEngine::character(code, flags, expectation.old.layoutData);
         const auto n = TranslationEngine::character(code, flags, expectation.new_.layoutData);
@@ -268,7 +268,7 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
         current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
 
     bool letterElsewhere = false;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         if (current && layout.id == current->id)
             continue;
         const char32_t c = singleCharacter(TranslationEngine::character(code, flags, layout.layoutData));
@@ -281,7 +281,7 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
     // Every enabled layout, and the current one even when the registry does not list it.
     std::vector<const KeyboardLayoutInfo*> everyLayout;
     bool currentListed = false;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         everyLayout.push_back(&layout);
         currentListed = currentListed || (current && layout.id == current->id);
     }
@@ -310,7 +310,7 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
         }
     }
 
-    assembler.handleKeyDown(code, flags, producedChar, letterElsewhere, endsWordMark, quoteElsewhere);
+    m_assembler.handleKeyDown(code, flags, producedChar, letterElsewhere, endsWordMark, quoteElsewhere);
 }
 
 }  // namespace kx

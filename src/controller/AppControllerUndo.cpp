@@ -36,7 +36,7 @@ void AppController::performUndo()
         Log::line(debugLogging() ? "undo — restoring '" + loggable(last.originalText) + "'" + left
                                  : "undo — restoring last correction" + left);
 
-        const auto current = registry.currentLayout();
+        const auto current = m_registry.currentLayout();
         switchLayoutOurselves(last.previousLayout);
         if (last.strategy == ActuationStrategy::clipboard && current && current->id != last.previousLayout.id)
             expectStaleKeys(*current, last.previousLayout, StaleArm::ownSwitch);
@@ -55,7 +55,7 @@ void AppController::performUndo()
                 }
                 flash("undo");
                 // A Backspace must not bring back a word from before the undo.
-                assembler.lastEmitted.reset();
+                m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
             });
         });

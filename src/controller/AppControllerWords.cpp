@@ -96,7 +96,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     }
     const KeyboardLayoutInfo& current = *currentLayout;
     std::vector<KeyboardLayoutInfo> others;
-    for (const auto& layout : registry.layouts)
+    for (const auto& layout : m_registry.layouts)
         if (layout.id != current.id)
             others.push_back(layout);
     const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
@@ -113,7 +113,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     const double now = m_services.main->now();
     RecentWord word{keys, terminator, typed, current.id, now};
 
-    if (behavior.correctionMode() == CorrectionMode::manual) {
+    if (m_behavior.correctionMode() == CorrectionMode::manual) {
         m_typing.remember(std::move(word));
         return;
     }
@@ -125,7 +125,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     const auto orphan = consumeOrphan(typed, current);
     const auto suspect = takeSuspect();
 
-    const bool refused = !policy.isCorrectionAllowed(frontID);
+    const bool refused = !m_policy.isCorrectionAllowed(frontID);
     if (others.empty() || refused || isActuating) {
         if (refused)
             debugLine("skip — correction not allowed in " + frontID);
@@ -133,7 +133,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
         return;
     }
 
-    const auto strategy = policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
+    const auto strategy = m_policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
 
     const auto decision = DecisionEngine::decide(keys, current, others, frequency());
     std::optional<DecisionEngine::RunDecision> runDecision;
@@ -208,7 +208,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     span.decisionOriginal = decisionOriginal;
     span.decisionCorrected = corrected;
 
-    if (behavior.correctionMode() == CorrectionMode::ask) {
+    if (m_behavior.correctionMode() == CorrectionMode::ask) {
         m_typing.remember(std::move(word));
         armSuggestion(span);
         return;

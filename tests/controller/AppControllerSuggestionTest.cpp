@@ -59,7 +59,7 @@ TEST_F(SuggestionTest, EverythingElseDropsIt)
         {"click elsewhere", [&] { desk.click(sim::MouseButton::left, {500, 500}); }},
         {"another application", [&] { desk.activate(firefox.id); }},
         {"5.0 s", [&] { queue.advance(0.01); }},
-        {"mode change", [&] { app.behavior.setCorrectionMode(CorrectionMode::manual); }},
+        {"mode change", [&] { app.behavior().setCorrectionMode(CorrectionMode::manual); }},
     };
     for (const auto& [name, drop] : drops) {
         desk.type(" cceav ");

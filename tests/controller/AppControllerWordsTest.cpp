@@ -20,14 +20,14 @@ TEST_F(WordsTest, SecretEndsContextAndDropsOrphan)
     queue.advance(0.2);
     desk.type("תודה 1234 ");
     EXPECT_FALSE(app.correctionContext().pending());
-    EXPECT_EQ(app.history.records()[0].contextAfter, std::vector<std::string>{"תודה"});
+    EXPECT_EQ(app.history().records()[0].contextAfter, std::vector<std::string>{"תודה"});
 
     desk.type("שך");
     desk.switchLayout("us");
     desk.type("5");
-    EXPECT_TRUE(app.pendingOrphan);
+    EXPECT_TRUE(app.orphan());
     desk.type("678 ");
-    EXPECT_FALSE(app.pendingOrphan);
+    EXPECT_FALSE(app.orphan());
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "בבקשה תודה 1234 שך5678 ");
 }
