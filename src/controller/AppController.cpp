@@ -158,12 +158,9 @@ void AppController::forgetTyping(TypingBreak reason)
     if (forget.undo)
         m_undoStack.clear();
     if (forget.orphan)
-        pendingOrphan.reset();
-    if (forget.repairs) {
-        staleKeyLayouts.reset();
-        suspectStale.reset();
-        lastPaste.reset();
-    }
+        m_repairs.dropOrphan();
+    if (forget.repairs)
+        m_repairs.forgetScreen();
     if (forget.context)
         m_context.flush();
     if (forget.suggestionAfterEvent)
@@ -195,7 +192,7 @@ void AppController::start()
         updateStatusGlyph();
     }));
 
-    m_assembler.onOrphanBreak = [this] { pendingOrphan.reset(); };
+    m_assembler.onOrphanBreak = [this] { m_repairs.dropOrphan(); };
     m_assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) { m_typing.restore(keys); };
     m_assembler.onDiscontinuity = [this] { forgetTyping(TypingBreak::discontinuity); };
 

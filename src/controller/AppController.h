@@ -21,6 +21,7 @@
 #include "controller/CorrectionContext.h"
 #include "controller/KeyHold.h"
 #include "controller/LanguageLoad.h"
+#include "controller/LayoutRepairs.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
 #include "controller/PageOpener.h"
@@ -62,34 +63,11 @@ public:
 
     using SpanCorrection = kx::SpanCorrection;
 
-    enum class StaleArm { ownSwitch, paste };
-
-    /// Keys typed in the old layout just before the user switched layouts.
-    struct PendingOrphan {
-        std::vector<KeyStroke> keys;
-        std::string text;
-        Script script = Script::latin;
-        double at = 0;
-        std::optional<StaleArm> armedBy;
-    };
-
-    /// A first key that may have gone through the old layout after a switch or a paste.
-    struct SuspectStale {
-        std::string text;
-        KeyStroke key;
-        KeyboardLayoutInfo old;
-        StaleArm armedBy = StaleArm::ownSwitch;
-        double at = 0;
-    };
-
-    /// The application may still type in old for a moment after the layout became new.
-    struct StaleExpectation {
-        KeyboardLayoutInfo old;
-        KeyboardLayoutInfo new_;
-        StaleArm armedBy = StaleArm::ownSwitch;
-        double deadline = 0;
-        int wordStartsLeft = 2;
-    };
+    using StaleArm = kx::StaleArm;
+    using PendingOrphan = kx::PendingOrphan;
+    using SuspectStale = kx::SuspectStale;
+    using StaleExpectation = kx::StaleExpectation;
+    using LastPaste = kx::LastPaste;
 
     /// What the screen shows before the caret after a rewrite.
     struct ScreenVerdict {
@@ -103,13 +81,6 @@ public:
         bool operator==(const ScreenVerdict&) const = default;
     };
 
-    /// The last paste that landed.
-    struct LastPaste {
-        std::string text;  // trailing blanks removed
-        std::string app;
-        double at = 0;
-        bool repair = false;
-    };
 
     explicit AppController(AppServices services);
     ~AppController() override;
@@ -245,10 +216,6 @@ public:
     void followKeyLayout(int sourceHandle);
     /// The user switched layouts at time at with 1 to 4 keys of a word typed: they may be an orphan.
     void captureOrphanAtLayoutChange(double at);
-    /// The pending orphan, when still fresh and of another script than wordLayout; always cleared.
-    std::optional<PendingOrphan> consumeOrphan(const std::string& typed, const KeyboardLayoutInfo& wordLayout);
-    /// The suspect first key, when still fresh; always cleared.
-    std::optional<SuspectStale> takeSuspect();
     /// Replaces orphan.text + word on screen by replacement, unless the screen already reads right.
     void fixOrphan(const PendingOrphan& orphan, const std::string& word, const std::string& replacement,
                    const WordAssembler::Terminator& terminator, ActuationStrategy strategy,
@@ -277,12 +244,7 @@ public:
     /// The corrector is up: both permissions were granted once.
     bool hasStarted() const { return started; }
     /// What the repairs are watching for.
-    const std::optional<StaleExpectation>& staleExpectation() const { return staleKeyLayouts; }
-    const std::optional<SuspectStale>& suspect() const { return suspectStale; }
-    const std::optional<LastPaste>& lastPasteLanded() const { return lastPaste; }
-    const std::optional<PendingOrphan>& orphan() const { return pendingOrphan; }
-    /// The layout our own last switch went from; none before one.
-    const std::optional<KeyboardLayoutInfo>& switchedFrom() const { return lastSwitchedFrom; }
+    const LayoutRepairs& repairs() const { return m_repairs; }
 
 private:
     LayoutRegistry m_registry;
@@ -297,8 +259,6 @@ private:
     StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
     bool isActuating = false;
-    std::optional<PendingOrphan> pendingOrphan;
-    static constexpr int orphanMaxLength = 4;
     std::optional<KeyboardLayoutInfo> lastKnownLayout;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
@@ -306,8 +266,6 @@ private:
     KeyHold heldKeys;
     bool ownSwitchPending = false;
     int ownSwitchGen = 0;
-    std::optional<StaleExpectation> staleKeyLayouts;
-    std::optional<KeyboardLayoutInfo> lastSwitchedFrom;
     /// Our own switch while the keys are held (until the keyboard is let go): the input sources
     /// it went from and to, and how many keys were held when it was made; placed: counted where
     /// the desktop says the switch fell among the keys, which a key typed just before it may
@@ -326,8 +284,6 @@ private:
     int keyLayoutHandle = -1;
     /// When the desktop told of a switch of the user's that no key has shown yet.
     std::optional<double> userSwitchNoticedAt;
-    std::optional<SuspectStale> suspectStale;
-    std::optional<LastPaste> lastPaste;
     std::unique_ptr<TimerHandle> permTimer;
     std::unique_ptr<TimerHandle> statusTimer;
     bool didPromptPermissions = false;
@@ -349,8 +305,6 @@ private:
     static constexpr double actuationTail = 0.12;
     /// A repair waits this long after word handling chose it.
     static constexpr double repairDelay = 0.08;
-    static constexpr double staleKeyWindow = 1.5;
-    static constexpr int staleKeyWordStarts = 2;
     /// An application gets this long to answer a read of its text.
     static constexpr double screenReadTimeout = 0.25;
 
@@ -400,7 +354,10 @@ private:
                           int retroCount);
     /// For a moment after we selected a layout, the application may still read the first keys of
     /// the next words through the old one.
-    void expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected, StaleArm armedBy);
+    void expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected, StaleArm armedBy)
+    {
+        m_repairs.expectStaleKeys(old, selected, armedBy, m_services.main->now());
+    }
     /// The front application's bundle identifier; none when there is none.
     std::optional<std::string> frontApplicationID() const;
 
@@ -423,6 +380,7 @@ private:
     SuggestionSlot m_suggestion;
     TypingMemory m_typing;
     CorrectionContext m_context;
+    LayoutRepairs m_repairs;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
     Signal<> m_runtimeStatusChanged;

@@ -70,7 +70,7 @@ void AppController::selectLayoutFromMenu(const std::string& layoutID)
     if (frontID && m_policy.usesClipboard(*frontID) && current && current->id != layout.id)
         expectStaleKeys(*current, layout, StaleArm::ownSwitch);
     else
-        staleKeyLayouts.reset();
+        m_repairs.endStaleWatch();
 }
 
 std::string AppController::appVersion() const

@@ -17,10 +17,6 @@ namespace kx {
 
 namespace {
 
-// An orphan or a suspect this old no longer belongs to the word being typed.
-constexpr double orphanLifetime = 10.0;
-// A space lost after a paste shows up in the very next word, typed soon after.
-constexpr double pasteMemory = 15.0;
 constexpr std::size_t screenQuoteLength = 12;
 
 bool endsWithSpace(const WordAssembler::Terminator& terminator)
@@ -34,43 +30,13 @@ void AppController::userSwitchedLayout(double at)
 {
     captureOrphanAtLayoutChange(at);
     m_assembler.keys.clear();
-    staleKeyLayouts.reset();
-    suspectStale.reset();
+    m_repairs.userSwitched();
 }
 
 void AppController::captureOrphanAtLayoutChange(double at)
 {
-    const std::vector<KeyStroke>& keys = m_assembler.keys;
-    if (keys.empty() || keys.size() > static_cast<std::size_t>(orphanMaxLength) || !lastKnownLayout) {
-        pendingOrphan.reset();
-        return;
-    }
-    const std::string text = TranslationEngine::reconstruct(keys, lastKnownLayout->layoutData);
-    if (text.empty()) {
-        pendingOrphan.reset();
-        return;
-    }
-    pendingOrphan = PendingOrphan{keys, text, Script::forLanguage(lastKnownLayout->language()), at,
-                                  std::nullopt};
-    debugLine("orphan pending: '" + loggable(text) + "'");
-}
-
-std::optional<AppController::PendingOrphan> AppController::consumeOrphan(const std::string& typed,
-                                                                          const KeyboardLayoutInfo& wordLayout)
-{
-    auto orphan = std::exchange(pendingOrphan, std::nullopt);
-    if (!orphan || m_services.main->now() - orphan->at >= orphanLifetime || typed.empty() ||
-        orphan->script == Script::forLanguage(wordLayout.language()))
-        return std::nullopt;
-    return orphan;
-}
-
-std::optional<AppController::SuspectStale> AppController::takeSuspect()
-{
-    auto suspect = std::exchange(suspectStale, std::nullopt);
-    if (!suspect || m_services.main->now() - suspect->at >= orphanLifetime)
-        return std::nullopt;
-    return suspect;
+    if (const auto& orphan = m_repairs.captureOrphan(m_assembler.keys, lastKnownLayout, at))
+        debugLine("orphan pending: '" + loggable(orphan->text) + "'");
 }
 
 void AppController::repairAfterWord(const std::vector<KeyStroke>& keys, const std::string& typed,
@@ -103,11 +69,11 @@ void AppController::repairAfterWord(const std::vector<KeyStroke>& keys, const st
         scheduleOrphanFix(oneKey, rest, typed, terminator, strategy, frontID, current);
         return;
     }
-    if (lastPaste && lastPaste->app == frontID && strategy == ActuationStrategy::clipboard &&
-        m_services.main->now() - lastPaste->at < pasteMemory && !typed.empty()) {
-        const LastPaste paste = *std::exchange(lastPaste, std::nullopt);
+    if (strategy != ActuationStrategy::clipboard || typed.empty())
+        return;
+    if (const auto paste = m_repairs.takePasteInto(frontID, m_services.main->now())) {
         later(repairDelay, [this, typed, terminator, strategy, frontID, current, paste] {
-            checkSpaceAfterPaste(typed, terminator, strategy, frontID, current, paste);
+            checkSpaceAfterPaste(typed, terminator, strategy, frontID, current, *paste);
         });
     }
 }
@@ -187,11 +153,11 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                 flash(replacement == word ? "↺ removed " + orphan.text : "↺ " + replacement);
                 // After our own switch the application may read the next keys through the old
                 // layout again once this repair is pasted.
-                if (lastSwitchedFrom) {
-                    if (strategy == ActuationStrategy::clipboard && lastSwitchedFrom->id != layout.id)
-                        expectStaleKeys(*lastSwitchedFrom, layout, StaleArm::paste);
+                if (const auto& from = m_repairs.switchedFrom()) {
+                    if (strategy == ActuationStrategy::clipboard && from->id != layout.id)
+                        expectStaleKeys(*from, layout, StaleArm::paste);
                     else
-                        staleKeyLayouts.reset();
+                        m_repairs.endStaleWatch();
                 }
                 m_typing.forget();
                 m_assembler.lastEmitted.reset();

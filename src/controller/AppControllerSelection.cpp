@@ -185,7 +185,7 @@ void AppController::convertSelection()
     if (strategy == ActuationStrategy::clipboard && from.id != target.id)
         expectStaleKeys(from, target, StaleArm::ownSwitch);
     else
-        staleKeyLayouts.reset();
+        m_repairs.endStaleWatch();
 
     postRewrite([this, converted, strategy, life = std::weak_ptr<char>(m_life),
                           complete = [this, text, converted, from, target, strategy, frontID] {

@@ -159,16 +159,9 @@ void AppController::switchNow(const KeyboardLayoutInfo& target, const KeyboardLa
     if (m_policy.usesClipboard(app))
         expectStaleKeys(from, target, StaleArm::ownSwitch);
     else
-        staleKeyLayouts.reset();
+        m_repairs.endStaleWatch();
     m_assembler.keys.clear();
     verifySwitch(target, app);
-}
-
-void AppController::expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected,
-                                    StaleArm armedBy)
-{
-    staleKeyLayouts =
-        StaleExpectation{old, selected, armedBy, m_services.main->now() + staleKeyWindow, staleKeyWordStarts};
 }
 
 void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
@@ -176,7 +169,7 @@ void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
     const auto current = m_registry.currentLayout();
     if (current && current->id == layout.id)
         return;
-    lastSwitchedFrom = current;
+    m_repairs.noteOwnSwitch(current);
     if (current)
         switchDuringHold = HoldSwitch{current->source.handle, layout.source.handle, heldKeys.keys().size()};
     ownSwitchPending = true;
@@ -216,7 +209,7 @@ void AppController::finishActuation(double after, std::optional<std::string> ver
 void AppController::verifyPasteLanded(const std::string& text, const std::string& app, bool isRepair)
 {
     const std::string expected = trimTrailingSpaces(text);
-    lastPaste = LastPaste{expected, app, m_services.main->now(), isRepair};
+    m_repairs.notePaste({expected, app, m_services.main->now(), isRepair});
     if (!debugLogging())
         return;
     const int count = static_cast<int>(text::utf16Count(text)) + 2;

@@ -215,8 +215,8 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
     // A key typed before our own switch, in the layout it left, was meant for the new one. Any
     // other key is typed in the layout it was typed in (after our switch, the user's own choice),
     // whatever is selected meanwhile.
-    const auto selected = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
-                                          : m_registry.currentLayout();
+    const auto& stale = m_repairs.staleExpectation();
+    const auto selected = stale ? std::optional<KeyboardLayoutInfo>(stale->new_) : m_registry.currentLayout();
     std::vector<HeldKey> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         const KeyStroke& key = held[i].stroke;
@@ -245,23 +245,10 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
 {
     lastKnownLayout = current;
 
-    if (staleKeyLayouts && m_assembler.keys.empty()) {
-        auto& expectation = *staleKeyLayouts;
-        const auto o = TranslationEngine::character(code, flags, expectation.old.layoutData);
-        const auto n = TranslationEngine::character(code, flags, expectation.new_.layoutData);
-        if (m_services.main->now() > expectation.deadline) {
-            staleKeyLayouts.reset();
-        } else if (o && n && *o != *n && text::characterCount(*o) == 1 && text::characterCount(*n) == 1 &&
-                   Script::forLanguage(expectation.old.language()) !=
-                       Script::forLanguage(expectation.new_.language())) {
-            debugLine("first key after " +
-                      std::string(expectation.armedBy == StaleArm::ownSwitch ? "switch" : "paste") + " may read '" +
-                      *o + "' on screen — checking when the word completes");
-            suspectStale = SuspectStale{*o, {code, flags}, expectation.old, expectation.armedBy, m_services.main->now()};
-            staleKeyLayouts.reset();
-        } else if (--expectation.wordStartsLeft < 1) {
-            staleKeyLayouts.reset();
-        }
+    if (m_assembler.keys.empty()) {
+        if (const SuspectStale* suspect = m_repairs.watchWordStart({code, flags}, m_services.main->now()))
+            debugLine("first key after " + std::string(suspect->armedBy == StaleArm::ownSwitch ? "switch" : "paste") +
+                      " may read '" + suspect->text + "' on screen — checking when the word completes");
     }
 
     const auto producedChar =

@@ -41,7 +41,7 @@ void AppController::performUndo()
         if (last.strategy == ActuationStrategy::clipboard && current && current->id != last.previousLayout.id)
             expectStaleKeys(*current, last.previousLayout, StaleArm::ownSwitch);
         else
-            staleKeyLayouts.reset();
+            m_repairs.endStaleWatch();
 
         postRewrite([this, last, life = std::weak_ptr<char>(m_life)] {
             if (!life.lock())

@@ -103,7 +103,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 
     if (looksSecret(typed)) {
         m_context.flush();
-        consumeOrphan(typed, current);
+        m_repairs.consumeOrphan(typed, current, m_services.main->now());
         debugLine("word skipped — looks like a secret");
         return;
     }
@@ -122,8 +122,8 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     debugLine("word='" + loggable(typed) + "' layout=" + current.localizedName + "[" + currentLanguage +
               "] others=" + std::to_string(others.size()) + " app=" + frontID);
 
-    const auto orphan = consumeOrphan(typed, current);
-    const auto suspect = takeSuspect();
+    const auto orphan = m_repairs.consumeOrphan(typed, current, now);
+    const auto suspect = m_repairs.takeSuspect(now);
 
     const bool refused = !m_policy.isCorrectionAllowed(frontID);
     if (others.empty() || refused || isActuating) {

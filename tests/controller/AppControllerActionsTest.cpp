@@ -60,21 +60,21 @@ TEST_F(ActionsTest, LayoutItemsSwitchAndWatchForStaleKeys)
     auto& app = startIn(CorrectionMode::automatic, firefox);
     choose("Hebrew");
     EXPECT_EQ(desk.inputSources().currentName(), "il");
-    ASSERT_TRUE(app.staleExpectation());
-    EXPECT_EQ(app.staleExpectation()->old.localizedName, "English (US)");
-    EXPECT_EQ(app.staleExpectation()->new_.localizedName, "Hebrew");
-    EXPECT_DOUBLE_EQ(app.staleExpectation()->deadline, queue.now() + 1.5);
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->old.localizedName, "English (US)");
+    EXPECT_EQ(app.repairs().staleExpectation()->new_.localizedName, "Hebrew");
+    EXPECT_DOUBLE_EQ(app.repairs().staleExpectation()->deadline, queue.now() + 1.5);
 
     const auto selections = desk.inputSources().selections().size();
     choose("Hebrew");
     EXPECT_EQ(desk.inputSources().selections().size(), selections);
-    EXPECT_FALSE(app.staleExpectation());
+    EXPECT_FALSE(app.repairs().staleExpectation());
 
     desk.launch(editor);
     desk.activate(editor.id);
     choose("English (US)");
     EXPECT_EQ(desk.inputSources().currentName(), "us");
-    EXPECT_FALSE(app.staleExpectation());
+    EXPECT_FALSE(app.repairs().staleExpectation());
 }
 
 // The user selects text typed on the wrong layout and picks "Swap Selection".

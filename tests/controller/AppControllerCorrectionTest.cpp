@@ -193,11 +193,11 @@ TEST_F(CorrectionTest, BrowserGetsPasteThenSpaceKeyThenShift)
     EXPECT_EQ(posted[14].code, Actuator::spaceKey);
     EXPECT_EQ(posted[16], (platform::SyntheticKey{.code = 56, .flags = EventFlags::shift, .down = true, .text = {}, .marked = true}));
     EXPECT_EQ(posted[17], (platform::SyntheticKey{.code = 56, .flags = 0, .down = false, .text = {}, .marked = true}));
-    ASSERT_TRUE(app.lastPasteLanded());
-    EXPECT_EQ(app.lastPasteLanded()->text, "בבקשה");
+    ASSERT_TRUE(app.repairs().lastPaste());
+    EXPECT_EQ(app.repairs().lastPaste()->text, "בבקשה");
     // Our own switch in a browser: its next keys may still land in the old layout for a moment.
-    ASSERT_TRUE(app.staleExpectation());
-    EXPECT_EQ(app.staleExpectation()->new_.localizedName, "Hebrew");
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->new_.localizedName, "Hebrew");
 
     queue.advance(0.2);
     EXPECT_EQ(desk.pasteboard().string(), "mine");

@@ -77,7 +77,7 @@ TEST_F(RepairsTest, OrphanIsLeftAloneWhenItDoesNotCount)
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("akuoa");
     desk.switchLayout("il");
-    EXPECT_FALSE(app.orphan());
+    EXPECT_FALSE(app.repairs().orphan());
     desk.switchLayout("us");
     desk.type(" ak");
     desk.switchLayout("il");
@@ -122,8 +122,8 @@ TEST_F(RepairsTest, StaleFirstKeyInBrowserIsRepaired)
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה שלום |");
     EXPECT_EQ(corrections().back(), "[automatic] orphan 'a' + 'לום' -> 'שלום'  del=5  [clipboard]  screen confirmed");
-    ASSERT_TRUE(app.staleExpectation());
-    EXPECT_EQ(app.staleExpectation()->armedBy, AppController::StaleArm::paste);
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->armedBy, AppController::StaleArm::paste);
 
     field().unreadable = true;
     desk.type("טוב ");

@@ -162,8 +162,8 @@ TEST_F(SpanTest, SpanOnItsOwnLayoutOnlyRewrites)
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "the |");
     EXPECT_EQ(desk.inputSources().selections().size(), selections);
-    ASSERT_TRUE(app.staleExpectation());
-    EXPECT_EQ(app.staleExpectation()->wordStartsLeft, 2);
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->wordStartsLeft, 2);
 }
 
 // Outside clipboard applications our own switch ends an earlier stale-key expectation.
@@ -174,7 +174,7 @@ TEST_F(SpanTest, OwnSwitchInEditorClearsStaleExpectation)
     const auto english = app.registry().layouts[0];
     const auto hebrew = app.registry().layouts[1];
     app.selectLayoutFromMenu(hebrew.id);
-    ASSERT_TRUE(app.staleExpectation());
+    ASSERT_TRUE(app.repairs().staleExpectation());
     field().setText("יקךךם ");
     AppController::SpanCorrection span;
     span.logLine = "'יקךךם' -> 'hello'";
@@ -187,7 +187,7 @@ TEST_F(SpanTest, OwnSwitchInEditorClearsStaleExpectation)
     app.performSpanCorrection(span);
     queue.advance(0.2);
     EXPECT_EQ(desk.inputSources().currentName(), "us");
-    EXPECT_FALSE(app.staleExpectation());
+    EXPECT_FALSE(app.repairs().staleExpectation());
 }
 
 // A layout that did not take is logged 0.3 s after the switch, and nothing more is done.
@@ -227,10 +227,10 @@ TEST_F(SpanTest, PasteCheckRemembersAndLogsAMismatch)
     field().setText("the quick brown fox ");
     app.verifyPasteLanded("jumps over the lazy dog  ", firefox.id, true);
     queue.runUntilIdle();
-    ASSERT_TRUE(app.lastPasteLanded());
-    EXPECT_EQ(app.lastPasteLanded()->text, "jumps over the lazy dog");
-    EXPECT_EQ(app.lastPasteLanded()->app, firefox.id);
-    EXPECT_TRUE(app.lastPasteLanded()->repair);
+    ASSERT_TRUE(app.repairs().lastPaste());
+    EXPECT_EQ(app.repairs().lastPaste()->text, "jumps over the lazy dog");
+    EXPECT_EQ(app.repairs().lastPaste()->app, firefox.id);
+    EXPECT_TRUE(app.repairs().lastPaste()->repair);
     EXPECT_TRUE(logHas("screen after paste reads '…ck brown fox', expected '…the lazy dog' (may not be updated yet)"));
 
     field().setText("over the lazy dog ");

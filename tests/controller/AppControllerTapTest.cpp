@@ -33,8 +33,8 @@ protected:
         queue.runUntilIdle();
         ASSERT_EQ(app.undoStack().size(), 1u);
         ASSERT_TRUE(app.correctionContext().pending());
-        ASSERT_TRUE(app.lastPasteLanded());
-        ASSERT_TRUE(app.orphan());
+        ASSERT_TRUE(app.repairs().lastPaste());
+        ASSERT_TRUE(app.repairs().orphan());
     }
 };
 
@@ -199,13 +199,13 @@ TEST_F(TapTest, MouseDownClearsPendingStates)
     EXPECT_TRUE(app.assembler().keys.empty());
     EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_TRUE(app.undoStack().empty());
-    EXPECT_FALSE(app.staleExpectation());
-    EXPECT_FALSE(app.suspect());
-    EXPECT_FALSE(app.lastPasteLanded());
+    EXPECT_FALSE(app.repairs().staleExpectation());
+    EXPECT_FALSE(app.repairs().suspect());
+    EXPECT_FALSE(app.repairs().lastPaste());
     EXPECT_FALSE(app.correctionContext().pending());
     EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
-    EXPECT_TRUE(app.orphan());
+    EXPECT_TRUE(app.repairs().orphan());
 }
 
 // A left click on the visible prompt belongs to the prompt and clears nothing.
@@ -245,7 +245,7 @@ TEST_F(TapTest, OnlyUserLayoutSwitchDropsWordInProgress)
     queue.runUntilIdle();
     EXPECT_EQ(desk.inputSources().currentName(), "il");
     EXPECT_EQ(app.assembler().keys.size(), 2u);
-    EXPECT_EQ(app.switchedFrom()->id, english.id);
+    EXPECT_EQ(app.repairs().switchedFrom()->id, english.id);
 
     desk.switchLayout("us");
     desk.type("b");
@@ -275,12 +275,12 @@ TEST_F(TapTest, FirstKeyAfterOwnSwitchMayBeSuspect)
     auto& app = startIn(CorrectionMode::automatic, firefox);
     app.selectLayoutFromMenu(app.registry().layouts[1].id);
     desk.type("12");
-    ASSERT_TRUE(app.staleExpectation());
-    EXPECT_EQ(app.staleExpectation()->wordStartsLeft, 1) << "only the word start counts";
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->wordStartsLeft, 1) << "only the word start counts";
     desk.type(" ש");
-    EXPECT_FALSE(app.staleExpectation());
-    ASSERT_TRUE(app.suspect());
-    EXPECT_EQ(app.suspect()->text, "a");
+    EXPECT_FALSE(app.repairs().staleExpectation());
+    ASSERT_TRUE(app.repairs().suspect());
+    EXPECT_EQ(app.repairs().suspect()->text, "a");
     EXPECT_TRUE(logHas("first key after switch may read 'a' on screen — checking when the word completes"));
 }
 

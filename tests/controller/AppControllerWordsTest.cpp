@@ -25,9 +25,9 @@ TEST_F(WordsTest, SecretEndsContextAndDropsOrphan)
     desk.type("שך");
     desk.switchLayout("us");
     desk.type("5");
-    EXPECT_TRUE(app.orphan());
+    EXPECT_TRUE(app.repairs().orphan());
     desk.type("678 ");
-    EXPECT_FALSE(app.orphan());
+    EXPECT_FALSE(app.repairs().orphan());
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "בבקשה תודה 1234 שך5678 ");
 }
