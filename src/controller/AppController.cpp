@@ -68,6 +68,7 @@ AppController::AppController(AppServices services)
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
       m_suggestion(*services.main, *services.suggestionPrompt),
       m_context(*services.main, m_history, [this](const std::string& line) { debugLine(line); }),
+      m_keyLayout(*services.main),
       m_debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
       m_services(std::move(services)),
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
@@ -198,21 +199,13 @@ void AppController::start()
 
     m_layoutObserver = m_services.inputSources->subscribe([this] {
         m_registry.refresh();
-        if (ownSwitchPending) {
-            ownSwitchPending = false;
-            return;
-        }
+        const auto current = m_registry.currentLayout();
+        const double now = m_services.main->now();
         // Where keys tell their layout, the first key typed in the new one ends the word: keys
         // typed before the switch may still be on their way.
-        if (keyLayoutHandle < 0) {
-            userSwitchedLayout(m_services.main->now());
-            return;
-        }
-        const auto current = m_registry.currentLayout();
-        if (current && current->source.handle != keyLayoutHandle)
-            userSwitchNoticedAt = m_services.main->now();
-        else
-            userSwitchNoticedAt.reset();
+        if (m_keyLayout.layoutChanged(current ? current->source.handle : -1, now) ==
+            KeyLayoutFollower::Notice::userSwitch)
+            userSwitchedLayout(now);
     });
 
     cancellables.push_back(m_services.workspace->subscribeActivation(

@@ -20,6 +20,7 @@
 #include "controller/AppServices.h"
 #include "controller/CorrectionContext.h"
 #include "controller/KeyHold.h"
+#include "controller/KeyLayoutFollower.h"
 #include "controller/LanguageLoad.h"
 #include "controller/LayoutRepairs.h"
 #include "controller/RuntimeStatus.h"
@@ -259,13 +260,10 @@ private:
     StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
     bool isActuating = false;
-    std::optional<KeyboardLayoutInfo> lastKnownLayout;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
     bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
     KeyHold heldKeys;
-    bool ownSwitchPending = false;
-    int ownSwitchGen = 0;
     /// Our own switch while the keys are held (until the keyboard is let go): the input sources
     /// it went from and to, and how many keys were held when it was made; placed: counted where
     /// the desktop says the switch fell among the keys, which a key typed just before it may
@@ -277,13 +275,6 @@ private:
         bool placed = false;
     };
     std::optional<HoldSwitch> switchDuringHold;
-    /// The input source the user's keys are typed in, as the keys and our own switches placed
-    /// among them tell it; -1 until a key tells. While known, the user's switches are taken from
-    /// the keys, not from the desktop's notices, which can come after the first key typed in the
-    /// new layout.
-    int keyLayoutHandle = -1;
-    /// When the desktop told of a switch of the user's that no key has shown yet.
-    std::optional<double> userSwitchNoticedAt;
     std::unique_ptr<TimerHandle> permTimer;
     std::unique_ptr<TimerHandle> statusTimer;
     bool didPromptPermissions = false;
@@ -381,6 +372,7 @@ private:
     TypingMemory m_typing;
     CorrectionContext m_context;
     LayoutRepairs m_repairs;
+    KeyLayoutFollower m_keyLayout;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
     Signal<> m_runtimeStatusChanged;

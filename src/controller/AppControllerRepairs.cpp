@@ -35,7 +35,7 @@ void AppController::userSwitchedLayout(double at)
 
 void AppController::captureOrphanAtLayoutChange(double at)
 {
-    if (const auto& orphan = m_repairs.captureOrphan(m_assembler.keys, lastKnownLayout, at))
+    if (const auto& orphan = m_repairs.captureOrphan(m_assembler.keys, m_keyLayout.lastKnownLayout(), at))
         debugLine("orphan pending: '" + loggable(orphan->text) + "'");
 }
 

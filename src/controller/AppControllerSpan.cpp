@@ -12,7 +12,6 @@ namespace kx {
 namespace {
 
 constexpr double switchCheckDelay = 0.3;
-constexpr double ownSwitchWindow = 1.5;
 constexpr double screenRetryDelay = 0.25;
 // How often, and how far apart, the text before the caret is read before a rewrite is given up.
 constexpr int landedReads = 3;
@@ -172,13 +171,8 @@ void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
     m_repairs.noteOwnSwitch(current);
     if (current)
         switchDuringHold = HoldSwitch{current->source.handle, layout.source.handle, heldKeys.keys().size()};
-    ownSwitchPending = true;
-    const int generation = ++ownSwitchGen;
+    m_keyLayout.ownSwitchMade();
     m_actuator.selectLayout(layout);
-    later(ownSwitchWindow, [this, generation] {
-        if (ownSwitchGen == generation)
-            ownSwitchPending = false;
-    });
 }
 
 void AppController::verifySwitch(const KeyboardLayoutInfo& target, const std::string& app)

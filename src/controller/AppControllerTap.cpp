@@ -65,7 +65,7 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
         return TapVerdict::pass;
     }
     if (event.type == TapEventType::layoutSelected) {
-        keyLayoutHandle = event.sourceHandle;
+        m_keyLayout.layoutSelected(event.sourceHandle);
         if (switchDuringHold && !switchDuringHold->placed && switchDuringHold->to == event.sourceHandle) {
             switchDuringHold->keysBefore = heldKeys.keys().size();
             switchDuringHold->placed = true;
@@ -134,13 +134,8 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
 // before the desktop's notice of the switch. The switch came before that key, so it is handled now.
 void AppController::followKeyLayout(int sourceHandle)
 {
-    if (sourceHandle < 0)
-        return;
-    const int before = std::exchange(keyLayoutHandle, sourceHandle);
-    if (before < 0 || before == sourceHandle)
-        return;
-    userSwitchedLayout(userSwitchNoticedAt.value_or(m_services.main->now()));
-    userSwitchNoticedAt.reset();
+    if (const auto at = m_keyLayout.followKey(sourceHandle, m_services.main->now()))
+        userSwitchedLayout(*at);
 }
 
 bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
@@ -243,7 +238,7 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
 
 void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current)
 {
-    lastKnownLayout = current;
+    m_keyLayout.keyObservedIn(current);
 
     if (m_assembler.keys.empty()) {
         if (const SuspectStale* suspect = m_repairs.watchWordStart({code, flags}, m_services.main->now()))

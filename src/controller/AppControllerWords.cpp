@@ -89,7 +89,7 @@ bool AppController::looksSecret(const std::string& word)
 void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator)
 {
     // The layout the word's last key was typed in: the selected one may have changed since.
-    const auto currentLayout = lastKnownLayout;
+    const auto currentLayout = m_keyLayout.lastKnownLayout();
     if (!currentLayout) {
         debugLine("word ignored — no current layout");
         return;
