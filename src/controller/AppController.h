@@ -95,6 +95,21 @@ public:
     /// word is judged with half the data.
     LanguageOracle& frequency();
 
+    /// What the tap does with an event, in the order it is done; the first stage with a verdict
+    /// ends the event's way.
+    enum class TapStage {
+        enableTapAgain,     // the desktop turned the tap off
+        placeLayoutSwitch,  // where a switch fell among the keys
+        passOwnEvent,       // the program's own keys
+        promptClick,        // a click on the suggestion prompt belongs to the prompt
+        mouseDown,          // a click elsewhere: the caret may have moved
+        hotKey,             // Ctrl+Alt+K and Ctrl+Alt+Z; anything but a key-down ends here
+        commandZ,           // the application's undo right after a rewrite takes it back
+        countKey,           // a key of the user's
+        passwordField,      // nothing typed into a password field is watched
+        holdDuringRewrite,  // keys typed while a rewrite is typed wait for its end
+        observeKey,         // the word assembler and the repairs see the key
+    };
     /// The event tap's decision for one event.
     platform::TapVerdict handleTapEvent(const platform::TapEvent& event);
     /// Command-Z as the very next key after a correction, within 12 s, undoes it.
@@ -299,6 +314,8 @@ private:
     /// An application gets this long to answer a read of its text.
     static constexpr double screenReadTimeout = 0.25;
 
+    /// One stage of handleTapEvent: its verdict, or none to go on to the next stage.
+    std::optional<platform::TapVerdict> runTapStage(TapStage stage, const platform::TapEvent& event);
     /// Why what was being typed is no longer before the caret, or may not be watched.
     enum class TypingBreak {
         discontinuity,  // the keys moved the caret or edited past the word (arrows, a shortcut)

@@ -56,38 +56,51 @@ void AppController::dropPendingSuggestionLater()
 
 platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& event)
 {
+    for (int stage = 0; stage <= static_cast<int>(TapStage::observeKey); ++stage)
+        if (const auto verdict = runTapStage(static_cast<TapStage>(stage), event))
+            return *verdict;
+    return platform::TapVerdict::pass;
+}
+
+std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, const platform::TapEvent& event)
+{
     using platform::TapEventType;
     using platform::TapVerdict;
 
-    if (event.type == TapEventType::disabledByTimeout || event.type == TapEventType::disabledByUserInput) {
+    const std::uint16_t code = event.code;
+    const std::uint64_t flags = event.flags;
+    switch (stage) {
+    case TapStage::enableTapAgain:
+        if (event.type != TapEventType::disabledByTimeout && event.type != TapEventType::disabledByUserInput)
+            return std::nullopt;
         if (tap)
             tap->enable();
         return TapVerdict::pass;
-    }
-    if (event.type == TapEventType::layoutSelected) {
+    case TapStage::placeLayoutSwitch:
+        if (event.type != TapEventType::layoutSelected)
+            return std::nullopt;
         m_keyLayout.layoutSelected(event.sourceHandle);
         if (switchDuringHold && !switchDuringHold->placed && switchDuringHold->to == event.sourceHandle) {
             switchDuringHold->keysBefore = heldKeys.keys().size();
             switchDuringHold->placed = true;
         }
         return TapVerdict::pass;
-    }
-    if (event.marked)
-        return TapVerdict::pass;
-    if (event.type == TapEventType::leftMouseDown && m_services.suggestionPrompt->contains(event.location))
-        return TapVerdict::pass;
-
-    if (isMouseDown(event.type)) {
+    case TapStage::passOwnEvent:
+        return event.marked ? std::optional(TapVerdict::pass) : std::nullopt;
+    case TapStage::promptClick:
+        return event.type == TapEventType::leftMouseDown && m_services.suggestionPrompt->contains(event.location)
+                   ? std::optional(TapVerdict::pass)
+                   : std::nullopt;
+    case TapStage::mouseDown:
+        if (!isMouseDown(event.type))
+            return std::nullopt;
         forgetTyping(TypingBreak::mouseDown);
         return TapVerdict::pass;
-    }
-    if (event.type != TapEventType::keyDown)
-        return TapVerdict::pass;
-
-    const std::uint16_t code = event.code;
-    const std::uint64_t flags = event.flags;
-    const bool hotKeyChord = (flags & modifierMask) == optionCommand;
-    if (hotKeyChord && (code == kKey || code == zKey)) {
+    case TapStage::hotKey:
+        if (event.type != TapEventType::keyDown)
+            return TapVerdict::pass;
+        if ((flags & modifierMask) != optionCommand || (code != kKey && code != zKey))
+            return std::nullopt;
         m_assembler.keys.clear();
         // With nothing to undo the chord is not ours: an application may have a use for it.
         if (code == zKey && m_undoStack.empty() && !isActuating)
@@ -97,37 +110,41 @@ platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& eve
         else
             soon([this] { performUndo(); });
         return TapVerdict::swallow;
-    }
-    if (canUndoWithCmdZ(event)) {
+    case TapStage::commandZ:
+        if (!canUndoWithCmdZ(event))
+            return std::nullopt;
         performUndo();
         return TapVerdict::swallow;
-    }
-
-    if (!sawFirstKey) {
-        sawFirstKey = true;
-        Log::line("tap is receiving key events ✓");
-    }
-    keysSeen += 1;
-
-    // Without the accessibility service a password field cannot be told from any other: the key
-    // is treated as one typed into a password field.
-    if (m_services.secureInput->isEnabled() || !noteAccessibility(m_services.accessibility->isReachable())) {
+    case TapStage::countKey:
+        if (!sawFirstKey) {
+            sawFirstKey = true;
+            Log::line("tap is receiving key events ✓");
+        }
+        keysSeen += 1;
+        return std::nullopt;
+    case TapStage::passwordField:
+        // Without the accessibility service a password field cannot be told from any other: the
+        // key is treated as one typed into a password field.
+        if (!m_services.secureInput->isEnabled() && noteAccessibility(m_services.accessibility->isReachable()))
+            return std::nullopt;
         forgetTyping(TypingBreak::secureInput);
         return TapVerdict::pass;
+    case TapStage::holdDuringRewrite:
+        if (isActuating && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
+            if (heldKeys.take({{code, flags}, event.sourceHandle}))
+                return TapVerdict::swallow;
+            Log::line("hold full at " + std::to_string(heldKeys.keys().size()) + " keys — letting one through");
+        }
+        return std::nullopt;
+    case TapStage::observeKey:
+        keyGen += 1;
+        heldKeys.passed();
+        dropPendingSuggestionLater();
+        followKeyLayout(event.sourceHandle);
+        observeKey(code, flags, m_registry.layoutTypedIn(event.sourceHandle));
+        return TapVerdict::pass;
     }
-
-    if (isActuating && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
-        if (heldKeys.take({{code, flags}, event.sourceHandle}))
-            return TapVerdict::swallow;
-        Log::line("hold full at " + std::to_string(heldKeys.keys().size()) + " keys — letting one through");
-    }
-
-    keyGen += 1;
-    heldKeys.passed();
-    dropPendingSuggestionLater();
-    followKeyLayout(event.sourceHandle);
-    observeKey(code, flags, m_registry.layoutTypedIn(event.sourceHandle));
-    return TapVerdict::pass;
+    return std::nullopt;
 }
 
 // A quick typist switches layouts and types at once: the first key in the new layout can reach us
