@@ -57,12 +57,12 @@ AppController::AppController(AppServices services)
       m_pages(*services.workspace, *services.pasteboard, services.alerts),
       statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),
-      heldKeys(*services.main,
-               [this] {
-                   Log::line("actuation watchdog — releasing " + std::to_string(heldKeys.keys().size()) +
-                             " held key(s)");
-                   releaseHold();
-               }),
+      m_actuation(*services.main,
+                  [this] {
+                      Log::line("actuation watchdog — releasing " + std::to_string(m_actuation.hold().keys().size()) +
+                                " held key(s)");
+                      releaseHold();
+                  }),
       m_sound(*services.defaults, *services.sound),
       m_behavior(*services.defaults),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
@@ -310,7 +310,7 @@ void AppController::installTap()
         return;
     }
     tap = m_services.eventTap;
-    heldKeys.attach(tap);
+    m_actuation.attach(tap);
     Log::line("event tap installed");
 }
 

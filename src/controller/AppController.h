@@ -15,6 +15,7 @@
 // product site's pages, a layout, the report, the diagnostics, the test word and the feedback note).
 
 #include "controller/AXCaret.h"
+#include "controller/Actuation.h"
 #include "controller/ActuationStrategy.h"
 #include "controller/Actuator.h"
 #include "controller/AppServices.h"
@@ -132,7 +133,7 @@ public:
     std::vector<HeldKey> replayHeldKeys(std::vector<HeldKey> held);
     /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
     /// now would cut a rewrite short or leave our text in the user's clipboard.
-    bool busy() const { return isActuating || m_actuator.restorePending(); }
+    bool busy() const { return m_actuation.active() || m_actuator.restorePending(); }
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);
@@ -250,9 +251,9 @@ public:
     BehaviorPrefs& behavior() { return m_behavior; }
 
     /// A rewrite (or an undo) is being typed: the user's keys are held meanwhile.
-    bool actuating() const { return isActuating; }
+    bool actuating() const { return m_actuation.active(); }
     /// The user's keys held during the current rewrite.
-    const KeyHold& hold() const { return heldKeys; }
+    const KeyHold& hold() const { return m_actuation.hold(); }
     /// The keys observed as typed (the count the Command-Z gate and the suggestion compare).
     int keyGeneration() const { return keyGen; }
     /// Every key-down the tap handed on or held, the program's own excepted.
@@ -274,22 +275,9 @@ private:
     std::vector<std::unique_ptr<Subscription>> cancellables;
     StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
-    bool isActuating = false;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
-    bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
-    KeyHold heldKeys;
-    /// Our own switch while the keys are held (until the keyboard is let go): the input sources
-    /// it went from and to, and how many keys were held when it was made; placed: counted where
-    /// the desktop says the switch fell among the keys, which a key typed just before it may
-    /// reach us after.
-    struct HoldSwitch {
-        int from = -1;
-        int to = -1;
-        std::size_t keysBefore = 0;
-        bool placed = false;
-    };
-    std::optional<HoldSwitch> switchDuringHold;
+    Actuation m_actuation;
     std::unique_ptr<TimerHandle> permTimer;
     std::unique_ptr<TimerHandle> statusTimer;
     bool didPromptPermissions = false;

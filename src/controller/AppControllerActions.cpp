@@ -140,7 +140,7 @@ void AppController::runDiagnostics()
     field("tapInstalled", boolText(tap != nullptr));
     field("keysSeenByTap", std::to_string(keysSeen));
     field("mode", std::string(m_behavior.correctionMode().rawValue()));
-    field("isActuating", boolText(isActuating));
+    field("isActuating", boolText(m_actuation.active()));
     field("layouts", arrayNotation(layouts));
     field("currentLayout", current ? current->localizedName : "nil");
     field("frontApp", frontID.value_or("?"));

@@ -46,7 +46,7 @@ void AppController::handleConvertHotKey()
 
 bool AppController::swapRecentRun()
 {
-    if (isActuating)
+    if (m_actuation.active())
         return false;
     const auto currentLayout = m_registry.currentLayout();
     const auto& recentWords = m_typing.words();

@@ -83,7 +83,7 @@ void AppController::scheduleOrphanFix(const PendingOrphan& orphan, const std::st
                                       ActuationStrategy strategy, const std::string& frontID,
                                       const KeyboardLayoutInfo& layout)
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     beginActuating();
     later(repairDelay, [this, orphan, word, replacement, terminator, strategy, frontID, layout] {
@@ -171,7 +171,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
                                          ActuationStrategy strategy, const std::string& frontID,
                                          const KeyboardLayoutInfo& layout, const LastPaste& paste)
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     const std::string term = terminatorText(terminator);
     const std::string correct = paste.text + " " + typed + term;
@@ -182,7 +182,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
     const std::string insert = " " + typed + (spaceAfter ? "" : term);
 
     judgeScreen(correct, stale, 1, [=, this](const ScreenVerdict& verdict) {
-        if (verdict.kind != ScreenVerdict::Kind::stale || isActuating)
+        if (verdict.kind != ScreenVerdict::Kind::stale || m_actuation.active())
             return;
         if (paste.repair) {
             Log::line("space after the re-typed word collapsed again in " + frontID + " — leaving it");

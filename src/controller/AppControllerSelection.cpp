@@ -95,7 +95,7 @@ bool AppController::hasAXSelection()
 
 void AppController::convertSelection()
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     auto selected = selectedTextViaAX();
     if (!selected)

@@ -38,7 +38,7 @@ std::string AppController::trimTrailingSpaces(const std::string& s)
 
 void AppController::performSpanCorrection(const SpanCorrection& span)
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     logCorrection(span.logLine, span.contextBefore);
     beginActuating();
@@ -50,7 +50,7 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
 // a moment later: the screen is read again before the rewrite is given up.
 void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt)
 {
-    const std::string takenBack = heldKeys.takenBack();
+    const std::string takenBack = m_actuation.hold().takenBack();
     const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
     m_caret.readTail(count, screenReadTimeout, [this, span, takenBack, attempt, life = std::weak_ptr<char>(m_life)](
                                                    const std::optional<std::string>& shown) {
@@ -97,7 +97,7 @@ void AppController::completeSpan(const SpanCorrection& span)
                                            span.retroCount);
     m_context.attach(recordID);
 
-    swapSoundDue = m_sound.enabled();
+    m_actuation.setSwapSoundDue(m_sound.enabled());
 
     if (span.retroCount == 0)
         flash("↺ " + span.decisionOriginal + " → " + span.decisionCorrected);
@@ -170,7 +170,7 @@ void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
         return;
     m_repairs.noteOwnSwitch(current);
     if (current)
-        switchDuringHold = HoldSwitch{current->source.handle, layout.source.handle, heldKeys.keys().size()};
+        m_actuation.ownSwitch(current->source.handle, layout.source.handle);
     m_keyLayout.ownSwitchMade();
     m_actuator.selectLayout(layout);
 }

@@ -18,7 +18,7 @@ void AppController::armSuggestion(const SpanCorrection& span)
 
 bool AppController::acceptSuggestionIfPending()
 {
-    if (isActuating)
+    if (m_actuation.active())
         return false;
     const auto span = m_suggestion.take(keyGen);
     if (!span)

@@ -80,10 +80,7 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
         if (event.type != TapEventType::layoutSelected)
             return std::nullopt;
         m_keyLayout.layoutSelected(event.sourceHandle);
-        if (switchDuringHold && !switchDuringHold->placed && switchDuringHold->to == event.sourceHandle) {
-            switchDuringHold->keysBefore = heldKeys.keys().size();
-            switchDuringHold->placed = true;
-        }
+        m_actuation.switchPlaced(event.sourceHandle);
         return TapVerdict::pass;
     case TapStage::passOwnEvent:
         return event.marked ? std::optional(TapVerdict::pass) : std::nullopt;
@@ -103,7 +100,7 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
             return std::nullopt;
         m_assembler.keys.clear();
         // With nothing to undo the chord is not ours: an application may have a use for it.
-        if (code == zKey && m_undoStack.empty() && !isActuating)
+        if (code == zKey && m_undoStack.empty() && !m_actuation.active())
             return TapVerdict::pass;
         if (code == kKey)
             soon([this] { handleConvertHotKey(); });
@@ -130,15 +127,15 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
         forgetTyping(TypingBreak::secureInput);
         return TapVerdict::pass;
     case TapStage::holdDuringRewrite:
-        if (isActuating && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
-            if (heldKeys.take({{code, flags}, event.sourceHandle}))
+        if (m_actuation.active() && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
+            if (m_actuation.hold().take({{code, flags}, event.sourceHandle}))
                 return TapVerdict::swallow;
-            Log::line("hold full at " + std::to_string(heldKeys.keys().size()) + " keys — letting one through");
+            Log::line("hold full at " + std::to_string(m_actuation.hold().keys().size()) + " keys — letting one through");
         }
         return std::nullopt;
     case TapStage::observeKey:
         keyGen += 1;
-        heldKeys.passed();
+        m_actuation.hold().passed();
         dropPendingSuggestionLater();
         followKeyLayout(event.sourceHandle);
         observeKey(code, flags, m_registry.layoutTypedIn(event.sourceHandle));
@@ -157,39 +154,32 @@ void AppController::followKeyLayout(int sourceHandle)
 
 bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
 {
-    return !isActuating && event.code == zKey && (event.flags & modifierMask) == EventFlags::command &&
+    return !m_actuation.active() && event.code == zKey && (event.flags & modifierMask) == EventFlags::command &&
            m_undoStack.cmdZApplies(keyGen, m_services.main->now());
 }
 
 void AppController::beginActuating()
 {
-    isActuating = true;
-    heldKeys.begin();
+    m_actuation.begin();
 }
 
 void AppController::releaseHold()
 {
-    heldKeys.release(
-        [this](std::vector<HeldKey> held) {
-            isActuating = false;
-            return replayHeldKeys(std::move(held));
-        },
-        [this] {
-            // A hold that a replayed key carried on into another rewrite ends only here.
-            switchDuringHold.reset();
-            if (std::exchange(swapSoundDue, false))
-                m_sound.preview();
-        });
+    m_actuation.release([this](std::vector<HeldKey> held) { return replayHeldKeys(std::move(held)); },
+                        [this](bool swapSoundDue) {
+                            if (swapSoundDue)
+                                m_sound.preview();
+                        });
 }
 
 void AppController::postRewrite(Block job)
 {
-    heldKeys.rewriteQueued();
+    m_actuation.hold().rewriteQueued();
     actuationQueue.async([this, job = std::move(job), life = std::weak_ptr<char>(m_life)] {
         job();
         m_services.main->async([this, life] {
             if (life.lock())
-                heldKeys.rewriteTyped();
+                m_actuation.hold().rewriteTyped();
         });
     });
 }
@@ -207,9 +197,9 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
     // key stays where it landed.
     const auto current = m_registry.currentLayout();
     const auto typed = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
-    if (heldKeys.rewriteQueuedOrTyping() || !typed || typed->empty())
+    if (m_actuation.hold().rewriteQueuedOrTyping() || !typed || typed->empty())
         return false;
-    heldKeys.takeBack(*typed);
+    m_actuation.hold().takeBack(*typed);
     const std::size_t count = text::scalarCount(*typed);
     actuationQueue.async([this, count, life = std::weak_ptr<char>(m_life)] {
         if (!life.lock())
@@ -232,9 +222,7 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
     std::vector<HeldKey> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         const KeyStroke& key = held[i].stroke;
-        const bool beforeSwitch = switchDuringHold && i < switchDuringHold->keysBefore &&
-                                  held[i].sourceHandle == switchDuringHold->from;
-        const int handle = beforeSwitch ? switchDuringHold->to : held[i].sourceHandle;
+        const int handle = m_actuation.replayHandle(i, held[i]);
         keyGen += 1;
         // Only a key that went out is part of the text.
         if (!m_actuator.tapKey(key.code, key.flags, handle)) {
@@ -243,7 +231,7 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
         }
         followKeyLayout(handle);
         observeKey(key.code, key.flags, handle < 0 ? selected : m_registry.layoutTypedIn(handle));
-        if (isActuating) {
+        if (m_actuation.active()) {
             // That key finished a word that started another rewrite: the rest wait for its end.
             left.assign(held.begin() + static_cast<std::ptrdiff_t>(i) + 1, held.end());
             break;

@@ -15,7 +15,7 @@ namespace kx {
 
 void AppController::performUndo()
 {
-    if (isActuating || m_undoStack.empty())
+    if (m_actuation.active() || m_undoStack.empty())
         return;
     const LastCorrection last = m_undoStack.top();
     // Keys typed while the screen is read wait, as during the rewrite itself.

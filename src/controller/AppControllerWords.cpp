@@ -126,7 +126,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     const auto suspect = m_repairs.takeSuspect(now);
 
     const bool refused = !m_policy.isCorrectionAllowed(frontID);
-    if (others.empty() || refused || isActuating) {
+    if (others.empty() || refused || m_actuation.active()) {
         if (refused)
             debugLine("skip — correction not allowed in " + frontID);
         m_typing.remember(std::move(word));
