@@ -1,8 +1,12 @@
 #pragma once
-// The one object that runs the corrector: it owns the layouts, the word assembler, the oracles, the
-// stores and all correction state, taps the keyboard and rewrites what was typed on the wrong
-// layout. Every member is touched on the main thread only; the actuation and Accessibility work
-// runs on the serial queues it is given and reports back through the main queue.
+// The one object that runs the corrector: it owns the layouts, the word assembler, the oracles and
+// the stores, taps the keyboard and rewrites what was typed on the wrong layout. The state of each
+// mechanism lives in a part that owns it and offers a few verbs: UndoStack (the rewrites to take
+// back), SuggestionSlot (ask mode's pending suggestion), TypingMemory (the words finished lately),
+// CorrectionContext (the words after a correction), LayoutRepairs (what the repairs watch for),
+// KeyLayoutFollower (the layout the keys are typed in) and Actuation (a rewrite in progress and
+// the keys held meanwhile). Every member is touched on the main thread only; the actuation and
+// Accessibility work runs on the serial queues it is given and reports back through the main queue.
 //
 // The work is split by job: AppController.cpp (state and start-up), AppControllerTap.cpp (the
 // event tap and key observation), AppControllerWords.cpp (word handling and the reach-back),
