@@ -361,6 +361,10 @@ private:
     /// The front application's bundle identifier; none when there is none.
     std::optional<std::string> frontApplicationID() const;
 
+    /// Adds a word and its terminator, typed on the span's own layout, to the span's rewrite:
+    /// replacement and what the terminator's key types on target take their place.
+    static void addToSpan(SpanCorrection& span, const std::string& typed, const std::string& replacement,
+                          const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target);
     /// What a terminator typed on the word's own layout, and what its key types on target.
     static std::string terminatorText(const WordAssembler::Terminator& terminator);
     static std::string terminatorTextOn(const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target);

@@ -136,12 +136,8 @@ bool AppController::swapRecentRun()
         return false;
 
     SpanCorrection span;
-    for (const auto& pair : pairs) {
-        const std::string own = terminatorText(pair.word->terminator);
-        span.deleteCount += static_cast<int>(text::scalarCount(pair.word->typed) + text::scalarCount(own));
-        span.insertText += pair.text + terminatorTextOn(pair.word->terminator, target);
-        span.originalText += pair.word->typed + own;
-    }
+    for (const auto& pair : pairs)
+        addToSpan(span, pair.word->typed, pair.text, pair.word->terminator, target);
     span.logLine = "manual run '" + text::trimmed(span.originalText) + "' -> '" + text::trimmed(span.insertText) +
                    "'  → " + target.localizedName + "  words=" + std::to_string(pairs.size()) + "  [" +
                    std::string(toString(strategy)) + "]";

@@ -65,6 +65,15 @@ std::string AppController::terminatorTextOn(const WordAssembler::Terminator& ter
     return terminatorText(terminator);
 }
 
+void AppController::addToSpan(SpanCorrection& span, const std::string& typed, const std::string& replacement,
+                              const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target)
+{
+    const std::string own = terminatorText(terminator);
+    span.deleteCount += static_cast<int>(text::scalarCount(typed) + text::scalarCount(own));
+    span.insertText += replacement + terminatorTextOn(terminator, target);
+    span.originalText += typed + own;
+}
+
 bool AppController::looksSecret(const std::string& word)
 {
     const auto characters = text::characters(word);
@@ -176,17 +185,10 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     extendRetroPastValidWords(run, corrected, current, target);
 
     SpanCorrection span;
-    for (const auto& earlier : run) {
-        const std::string own = terminatorText(earlier.terminator);
-        span.deleteCount += static_cast<int>(text::scalarCount(earlier.typed) + text::scalarCount(own));
-        span.insertText += TranslationEngine::reconstruct(earlier.keys, target.layoutData) +
-                           terminatorTextOn(earlier.terminator, target);
-        span.originalText += earlier.typed + own;
-    }
-    const std::string own = terminatorText(terminator);
-    span.deleteCount += static_cast<int>(text::scalarCount(decisionOriginal) + text::scalarCount(own));
-    span.insertText += corrected + terminatorTextOn(terminator, target);
-    span.originalText += decisionOriginal + own;
+    for (const auto& earlier : run)
+        addToSpan(span, earlier.typed, TranslationEngine::reconstruct(earlier.keys, target.layoutData),
+                  earlier.terminator, target);
+    addToSpan(span, decisionOriginal, corrected, terminator, target);
     if (orphan) {
         // The orphan's keys went out in the old layout just before this word: they go with it.
         span.deleteCount += static_cast<int>(text::scalarCount(orphan->text));
