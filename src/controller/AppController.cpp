@@ -96,10 +96,14 @@ LanguageOracle& AppController::frequency()
 
 void AppController::later(double seconds, std::function<void()> block)
 {
-    m_services.main->after(seconds, [life = std::weak_ptr<char>(m_life), block = std::move(block)] {
-        if (life.lock())
-            block();
-    });
+    // A timer is let go only outside its own block, at the next call.
+    for (const std::uint64_t id : std::exchange(m_delayedDone, {}))
+        m_delayed.erase(id);
+    const std::uint64_t id = m_nextDelayed++;
+    m_delayed.emplace(id, m_services.main->timer(seconds, false, [this, id, block = std::move(block)] {
+        block();
+        m_delayedDone.push_back(id);
+    }));
 }
 
 void AppController::soon(std::function<void()> block)

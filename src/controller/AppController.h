@@ -52,6 +52,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -317,7 +318,7 @@ private:
     };
     /// Forgets the typing state that reason makes stale; the one list of what each break clears.
     void forgetTyping(TypingBreak reason);
-    /// Schedules block on the main queue after seconds; it does nothing once the controller is gone.
+    /// Schedules block on the main queue after seconds; dropped with the controller.
     void later(double seconds, std::function<void()> block);
     /// Only when a suggestion is pending now: drops it and hides the prompt once the current
     /// event has been handled.
@@ -395,6 +396,10 @@ private:
     AXCaret m_caret;
     std::unique_ptr<FrequencyOracle> m_frequency;
     LanguageLoad m_languageLoad;
+    /// The delayed blocks of later(), by number; those that have run wait in m_delayedDone to be let go.
+    std::map<std::uint64_t, std::unique_ptr<TimerHandle>> m_delayed;
+    std::vector<std::uint64_t> m_delayedDone;
+    std::uint64_t m_nextDelayed = 0;
     std::shared_ptr<char> m_life = std::make_shared<char>(0);
 };
 
