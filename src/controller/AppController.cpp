@@ -80,7 +80,7 @@ AppController::AppController(AppServices services)
 AppController::~AppController()
 {
     // Blocks still running on the worker queues report back through the main queue, where the
-    // life token turns them away; they must not outlive the members they use.
+    // controller's whileAlive turns them away; they must not outlive the members they use.
     m_services.actuationQueue->waitUntilIdle();
     m_services.axQueue->waitUntilIdle();
     m_services.warmUpQueue->waitUntilIdle();
@@ -108,10 +108,7 @@ void AppController::later(double seconds, std::function<void()> block)
 
 void AppController::soon(std::function<void()> block)
 {
-    m_services.main->async([life = std::weak_ptr<char>(m_life), block = std::move(block)] {
-        if (life.lock())
-            block();
-    });
+    m_services.main->async(whileAlive(std::move(block)));
 }
 
 void AppController::debugLine(const std::string& line) const
@@ -185,10 +182,7 @@ void AppController::start()
     m_assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
         handleWord(keys, terminator);
     };
-    m_services.suggestionPrompt->onClick = [this, life = std::weak_ptr<char>(m_life)] {
-        if (life.lock())
-            handlePromptClick();
-    };
+    m_services.suggestionPrompt->onClick = whileAlive([this] { handlePromptClick(); });
 
     cancellables.push_back(m_behavior.correctionModeChanged.subscribe([this](CorrectionMode mode) {
         Log::line("correction mode → " + std::string(mode.rawValue()));
@@ -258,12 +252,10 @@ void AppController::evaluatePermissions()
     // what they hold once they are in, and the status and the menu show it.
     LanguageOracle& oracle = frequency();
     m_languageLoad.start(*m_services.warmUpQueue, *m_services.main, oracle, languages,
-                         [this, life = std::weak_ptr<char>(m_life), namesAndLanguages] {
-                             if (!life.lock())
-                                 return;
+                         whileAlive([this, namesAndLanguages] {
                              logEnabledLayouts(namesAndLanguages);
                              refreshRuntimeStatus();
-                         });
+                         }));
     if (m_registry.layouts.size() < 2)
         Log::line("need at least 2 enabled keyboard layouts to do anything useful");
 
@@ -306,8 +298,8 @@ void AppController::installTap()
     if (tap)
         return;
     const bool installed = m_services.eventTap->install(
-        [this, life = std::weak_ptr<char>(m_life)](const platform::TapEvent& event) {
-            return life.lock() ? handleTapEvent(event) : platform::TapVerdict::pass;
+        [this, alive = std::weak_ptr<const char>(m_life)](const platform::TapEvent& event) {
+            return alive.lock() ? handleTapEvent(event) : platform::TapVerdict::pass;
         });
     if (!installed) {
         Log::line("FAILED to create event tap — grant Accessibility + Input Monitoring, then relaunch");

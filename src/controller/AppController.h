@@ -327,6 +327,16 @@ private:
     void dropPendingSuggestion();
     /// Runs block on the main queue after what is queued; nothing once the controller is gone.
     void soon(std::function<void()> block);
+    /// f, made to do nothing once the controller is gone: for what the worker queues, the caret
+    /// reader, the views and the main queue may call back after that.
+    template <class F>
+    auto whileAlive(F f) const
+    {
+        return [alive = std::weak_ptr<const char>(m_life), f = std::move(f)](auto&&... args) {
+            if (alive.lock())
+                f(std::forward<decltype(args)>(args)...);
+        };
+    }
     void debugLine(const std::string& line) const;
     std::string frontBundleID() const;
 

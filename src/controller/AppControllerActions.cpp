@@ -190,13 +190,13 @@ void AppController::showFeedback()
                       .informativeText = "Happy to hear your thoughts, suggestions, and complaints. Email me at " +
                                          address + ". Thanks.",
                       .buttons = {std::string(copyAddressTitle), "Close"}};
-    m_services.alerts->show(alert, [this, address, life = std::weak_ptr<char>(m_life)](auto chosen) {
-        if (!life.lock() || chosen != 0)
+    m_services.alerts->show(alert, whileAlive([this, address](auto chosen) {
+        if (chosen != 0)
             return;
         m_services.pasteboard->clearContents();
         m_services.pasteboard->setString(address);
         flash("↺ " + address + " copied");
-    });
+    }));
 }
 
 }  // namespace kx

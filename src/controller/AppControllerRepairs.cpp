@@ -137,9 +137,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
         // The newest word is the one repaired.
         logCorrection(line, m_typing.typedBefore(1));
 
-        postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([=, this] {
             const bool posted = m_actuator.replace(deleteCount, correct, strategy);
             soon([=, this] {
                 if (!posted) {
@@ -163,7 +161,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                 m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, correct, strategy, frontID, false);
             });
-        });
+        }));
     });
 }
 
@@ -191,9 +189,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
         Log::line("space after the paste collapsed — re-typing '" + loggable(typed) + "' with it  [" +
                   std::string(toString(strategy)) + "]");
         beginActuating();
-        postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([=, this] {
             bool posted = m_actuator.replace(deleteCount, insert, strategy);
             if (posted && spaceAfter) {
                 m_services.sleeper(Actuator::clipboardPause);
@@ -211,7 +207,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
                 m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, insert, strategy, frontID, true);
             });
-        });
+        }));
     });
 }
 

@@ -52,10 +52,8 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
 {
     const std::string takenBack = m_actuation.hold().takenBack();
     const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
-    m_caret.readTail(count, screenReadTimeout, [this, span, takenBack, attempt, life = std::weak_ptr<char>(m_life)](
+    m_caret.readTail(count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](
                                                    const std::optional<std::string>& shown) {
-        if (!life.lock())
-            return;
         // A key taken back may or may not be gone from the screen yet.
         if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
             if (attempt < landedReads) {
@@ -71,20 +69,16 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
             return;
         }
         switchNow(span.target, span.from, span.frontID);
-        postRewrite([this, span, life] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([this, span] {
             const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
-            m_services.main->async([this, span, life, posted] {
-                if (!life.lock())
-                    return;
+            soon([this, span, posted] {
                 if (posted)
                     completeSpan(span);
                 else
                     rewriteNotPosted("rewrite");
             });
-        });
-    });
+        }));
+    }));
 }
 
 void AppController::completeSpan(const SpanCorrection& span)
@@ -207,15 +201,15 @@ void AppController::verifyPasteLanded(const std::string& text, const std::string
     if (!debugLogging())
         return;
     const int count = static_cast<int>(text::utf16Count(text)) + 2;
-    m_caret.readTail(count, screenReadTimeout, [this, expected, life = std::weak_ptr<char>(m_life)](
+    m_caret.readTail(count, screenReadTimeout, whileAlive([this, expected](
                                                    std::optional<std::string> read) {
-        if (!life.lock() || !read)
+        if (!read)
             return;
         const std::string shown = trimTrailingSpaces(*read);
         if (!shown.ends_with(expected))
             debugLine("screen after paste reads '…" + lastCharacters(shown, screenQuoteLength) + "', expected '…" +
                       lastCharacters(expected, screenQuoteLength) + "' (may not be updated yet)");
-    });
+    }));
 }
 
 void AppController::judgeScreen(const std::string& correct, const std::string& stale, int attempt,
@@ -225,10 +219,8 @@ void AppController::judgeScreen(const std::string& correct, const std::string& s
     const std::string s = trimTrailingSpaces(stale);
     const int count = static_cast<int>(std::max(text::utf16Count(correct), text::utf16Count(stale))) + 2;
     m_caret.readTail(count, screenReadTimeout,
-                     [this, c, s, correct, stale, attempt, then = std::move(then),
-                      life = std::weak_ptr<char>(m_life)](std::optional<std::string> read) {
-                         if (!life.lock())
-                             return;
+                     whileAlive([this, c, s, correct, stale, attempt,
+                                 then = std::move(then)](std::optional<std::string> read) {
                          const auto shown = read ? std::optional<std::string>(trimTrailingSpaces(*read)) : std::nullopt;
                          // When the right text is the end of the stale one (keys typed again after
                          // an orphan), only the longer text tells them apart.
@@ -250,7 +242,7 @@ void AppController::judgeScreen(const std::string& correct, const std::string& s
                          }
                          later(screenRetryDelay,
                                [this, correct, stale, then] { judgeScreen(correct, stale, 2, then); });
-                     });
+                     }));
 }
 
 }  // namespace kx

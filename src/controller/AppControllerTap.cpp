@@ -48,10 +48,7 @@ void AppController::dropPendingSuggestionLater()
     if (!m_suggestion.pending())
         return;
     // After the event: a suggestion that this very key's word arms is dropped with it.
-    m_services.main->async([life = std::weak_ptr<char>(m_life), this] {
-        if (life.lock())
-            dropPendingSuggestion();
-    });
+    soon([this] { dropPendingSuggestion(); });
 }
 
 platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& event)
@@ -127,10 +124,12 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
         forgetTyping(TypingBreak::secureInput);
         return TapVerdict::pass;
     case TapStage::holdDuringRewrite:
-        if (m_actuation.active() && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
+        if (m_actuation.active() && (flags & shortcutMask) == 0 &&
+            (!event.delivered || takeBackDeliveredKey(code, flags))) {
             if (m_actuation.hold().take({{code, flags}, event.sourceHandle}))
                 return TapVerdict::swallow;
-            Log::line("hold full at " + std::to_string(m_actuation.hold().keys().size()) + " keys — letting one through");
+            Log::line("hold full at " + std::to_string(m_actuation.hold().keys().size()) +
+                      " keys — letting one through");
         }
         return std::nullopt;
     case TapStage::observeKey:
@@ -175,12 +174,10 @@ void AppController::releaseHold()
 void AppController::postRewrite(Block job)
 {
     m_actuation.hold().rewriteQueued();
-    actuationQueue.async([this, job = std::move(job), life = std::weak_ptr<char>(m_life)] {
+    auto typed = whileAlive([this] { m_actuation.hold().rewriteTyped(); });
+    actuationQueue.async([this, job = std::move(job), typed = std::move(typed)] {
         job();
-        m_services.main->async([this, life] {
-            if (life.lock())
-                m_actuation.hold().rewriteTyped();
-        });
+        m_services.main->async(typed);
     });
 }
 
@@ -201,12 +198,10 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
         return false;
     m_actuation.hold().takeBack(*typed);
     const std::size_t count = text::scalarCount(*typed);
-    actuationQueue.async([this, count, life = std::weak_ptr<char>(m_life)] {
-        if (!life.lock())
-            return;
+    actuationQueue.async(whileAlive([this, count] {
         for (std::size_t i = 0; i < count; ++i)
             m_actuator.tapKey(Actuator::backspaceKey, 0);
-    });
+    }));
     return true;
 }
 

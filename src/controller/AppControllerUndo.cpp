@@ -21,10 +21,8 @@ void AppController::performUndo()
     // Keys typed while the screen is read wait, as during the rewrite itself.
     beginActuating();
     const int count = static_cast<int>(text::utf16Count(last.insertedText));
-    m_caret.readTail(count, screenReadTimeout, [this, last, life = std::weak_ptr<char>(m_life)](
+    m_caret.readTail(count, screenReadTimeout, whileAlive([this, last](
                                                    const std::optional<std::string>& before) {
-        if (!life.lock())
-            return;
         if (before && !before->ends_with(last.insertedText)) {
             Log::line("undo — the text before the caret is not the last correction's; left alone  (" +
                       std::to_string(m_undoStack.size()) + " left)");
@@ -43,9 +41,7 @@ void AppController::performUndo()
         else
             m_repairs.endStaleWatch();
 
-        postRewrite([this, last, life = std::weak_ptr<char>(m_life)] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([this, last] {
             const bool posted = m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)),
                                                    last.originalText, last.strategy);
             soon([this, posted] {
@@ -58,8 +54,8 @@ void AppController::performUndo()
                 m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
             });
-        });
-    });
+        }));
+    }));
 }
 
 }  // namespace kx
