@@ -203,14 +203,13 @@ int Application::run(int argc, char** argv)
     services.launchOptions = LaunchOptions::shared();
 
     AppController controller(std::move(services));
-    AppController::setShared(&controller);
     OnboardingServices::shared() = {.main = &mainQueue,
                                     .defaults = &defaults,
                                     .permissions = &permissions,
-                                    .pages = &controller.pages,
+                                    .pages = &controller.pages(),
                                     .eventPoster = poster.get(),
                                     .inputSources = inputSources.get(),
-                                    .history = &controller.history};
+                                    .history = &controller.history()};
     HistoryWindow::shared().makeDrillView = [](LayoutRegistry& registry) -> QWidget* {
         return new DrillView(registry);
     };
@@ -221,7 +220,6 @@ int Application::run(int argc, char** argv)
     const QuitSignals quitSignals;
     const int status = app.exec();
     finishWork(controller);
-    AppController::setShared(nullptr);
     Log::flush();
     // Leaving this function ends the Qt application, which hands a clipboard we own to the
     // session's clipboard manager.

@@ -24,8 +24,6 @@ constexpr double permissionPollInterval = 2.0;
 // drill starts itself from there.
 constexpr double drillWindowDelay = 1.0;
 
-AppController* sharedController = nullptr;
-
 }  // namespace
 
 std::string AppController::arrayNotation(const std::vector<std::string>& items)
@@ -51,24 +49,26 @@ const char* AppController::boolText(bool value)
 }
 
 AppController::AppController(AppServices services)
-    : registry(*services.inputSources),
-      assembler(*services.main),
-      speller(*services.spellChecker),
-      policy(*services.defaults, *services.workspace),
-      history(*services.defaults, Paths::shared().historyFile()),
-      pages(*services.workspace, *services.pasteboard, services.alerts),
-      suggestionPrompt(*services.suggestionPrompt),
+    : m_registry(*services.inputSources),
+      m_assembler(*services.main),
+      m_speller(*services.spellChecker),
+      m_policy(*services.defaults, *services.workspace),
+      m_history(*services.defaults, Paths::shared().historyFile()),
+      m_pages(*services.workspace, *services.pasteboard, services.alerts),
       statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),
-      heldKeys(*services.main,
-               [this] {
-                   Log::line("actuation watchdog — releasing " + std::to_string(heldKeys.keys().size()) +
-                             " held key(s)");
-                   releaseHold();
-               }),
-      sound(*services.defaults, *services.sound),
-      behavior(*services.defaults),
+      m_actuation(*services.main,
+                  [this] {
+                      Log::line("actuation watchdog — releasing " + std::to_string(m_actuation.hold().keys().size()) +
+                                " held key(s)");
+                      releaseHold();
+                  }),
+      m_sound(*services.defaults, *services.sound),
+      m_behavior(*services.defaults),
       secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
+      m_suggestion(*services.main, *services.suggestionPrompt),
+      m_context(*services.main, m_history, [this](const std::string& line) { debugLine(line); }),
+      m_keyLayout(*services.main),
       m_debugLogging(services.defaults->boolean(debugLoggingKey).value_or(false)),
       m_services(std::move(services)),
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
@@ -80,46 +80,35 @@ AppController::AppController(AppServices services)
 AppController::~AppController()
 {
     // Blocks still running on the worker queues report back through the main queue, where the
-    // life token turns them away; they must not outlive the members they use.
+    // controller's whileAlive turns them away; they must not outlive the members they use.
     m_services.actuationQueue->waitUntilIdle();
     m_services.axQueue->waitUntilIdle();
     m_services.warmUpQueue->waitUntilIdle();
-    if (sharedController == this)
-        sharedController = nullptr;
-}
-
-AppController* AppController::shared()
-{
-    return sharedController;
-}
-
-void AppController::setShared(AppController* controller)
-{
-    sharedController = controller;
 }
 
 LanguageOracle& AppController::frequency()
 {
     m_languageLoad.wait();
     if (!m_frequency)
-        m_frequency = std::make_unique<FrequencyOracle>(speller, FrequencyOracle::resourceBundle());
+        m_frequency = std::make_unique<FrequencyOracle>(m_speller, FrequencyOracle::resourceBundle());
     return *m_frequency;
 }
 
 void AppController::later(double seconds, std::function<void()> block)
 {
-    m_services.main->after(seconds, [life = std::weak_ptr<char>(m_life), block = std::move(block)] {
-        if (life.lock())
-            block();
-    });
+    // A timer is let go only outside its own block, at the next call.
+    for (const std::uint64_t id : std::exchange(m_delayedDone, {}))
+        m_delayed.erase(id);
+    const std::uint64_t id = m_nextDelayed++;
+    m_delayed.emplace(id, m_services.main->timer(seconds, false, [this, id, block = std::move(block)] {
+        block();
+        m_delayedDone.push_back(id);
+    }));
 }
 
 void AppController::soon(std::function<void()> block)
 {
-    m_services.main->async([life = std::weak_ptr<char>(m_life), block = std::move(block)] {
-        if (life.lock())
-            block();
-    });
+    m_services.main->async(whileAlive(std::move(block)));
 }
 
 void AppController::debugLine(const std::string& line) const
@@ -144,10 +133,42 @@ std::optional<std::string> AppController::frontApplicationID() const
 
 void AppController::dropPendingSuggestion()
 {
-    if (!pendingSuggestion)
-        return;
-    pendingSuggestion.reset();
-    suggestionPrompt.hide();
+    m_suggestion.drop();
+}
+
+void AppController::forgetTyping(TypingBreak reason)
+{
+    // What each break leaves behind: the text before the caret may still be the one typed (a
+    // break the assembler saw in the keys, a password field), or it may be another text altogether.
+    struct Forget {
+        bool wordInProgress, undo, orphan, repairs, context, suggestionAfterEvent;
+    };
+    static constexpr Forget forgets[] = {
+        /* discontinuity */ {.wordInProgress = false, .undo = true, .orphan = true, .repairs = true, .context = false,
+                             .suggestionAfterEvent = false},
+        /* appSwitch */ {.wordInProgress = false, .undo = false, .orphan = false, .repairs = true, .context = true,
+                         .suggestionAfterEvent = false},
+        /* mouseDown */ {.wordInProgress = true, .undo = true, .orphan = false, .repairs = true, .context = true,
+                         .suggestionAfterEvent = true},
+        /* secureInput */ {.wordInProgress = true, .undo = false, .orphan = false, .repairs = false, .context = false,
+                           .suggestionAfterEvent = true},
+    };
+    const Forget& forget = forgets[static_cast<int>(reason)];
+    if (forget.wordInProgress)
+        m_assembler.keys.clear();
+    m_typing.forget();
+    if (forget.undo)
+        m_undoStack.clear();
+    if (forget.orphan)
+        m_repairs.dropOrphan();
+    if (forget.repairs)
+        m_repairs.forgetScreen();
+    if (forget.context)
+        m_context.flush();
+    if (forget.suggestionAfterEvent)
+        dropPendingSuggestionLater();
+    else
+        dropPendingSuggestion();
 }
 
 void AppController::start()
@@ -158,63 +179,35 @@ void AppController::start()
     if (m_services.launchOptions.forceSetup || !m_services.defaults->boolean(seenWalkthroughKey).value_or(false))
         later(walkthroughDelay, [this] { m_services.windows->showWalkthrough(); });
 
-    assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
+    m_assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator) {
         handleWord(keys, terminator);
     };
-    suggestionPrompt.onClick = [this, life = std::weak_ptr<char>(m_life)] {
-        if (life.lock())
-            handlePromptClick();
-    };
+    m_services.suggestionPrompt->onClick = whileAlive([this] { handlePromptClick(); });
 
-    cancellables.push_back(behavior.correctionModeChanged.subscribe([this](CorrectionMode mode) {
+    cancellables.push_back(m_behavior.correctionModeChanged.subscribe([this](CorrectionMode mode) {
         Log::line("correction mode → " + std::string(mode.rawValue()));
         if (mode != CorrectionMode::ask)
             dropPendingSuggestion();
         updateStatusGlyph();
     }));
 
-    assembler.onOrphanBreak = [this] { pendingOrphan.reset(); };
-    assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) {
-        if (!recentWords.empty() && recentWords.back().keys == keys)
-            recentWords.pop_back();
-    };
-    assembler.onDiscontinuity = [this] {
-        pendingOrphan.reset();
-        staleKeyLayouts.reset();
-        suspectStale.reset();
-        lastPaste.reset();
-        recentWords.clear();
-        undoStack.clear();
-        dropPendingSuggestion();
-    };
+    m_assembler.onOrphanBreak = [this] { m_repairs.dropOrphan(); };
+    m_assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) { m_typing.restore(keys); };
+    m_assembler.onDiscontinuity = [this] { forgetTyping(TypingBreak::discontinuity); };
 
     m_layoutObserver = m_services.inputSources->subscribe([this] {
-        registry.refresh();
-        if (ownSwitchPending) {
-            ownSwitchPending = false;
-            return;
-        }
+        m_registry.refresh();
+        const auto current = m_registry.currentLayout();
+        const double now = m_services.main->now();
         // Where keys tell their layout, the first key typed in the new one ends the word: keys
         // typed before the switch may still be on their way.
-        if (keyLayoutHandle < 0) {
-            userSwitchedLayout(m_services.main->now());
-            return;
-        }
-        const auto current = registry.currentLayout();
-        if (current && current->source.handle != keyLayoutHandle)
-            userSwitchNoticedAt = m_services.main->now();
-        else
-            userSwitchNoticedAt.reset();
+        if (m_keyLayout.layoutChanged(current ? current->source.handle : -1, now) ==
+            KeyLayoutFollower::Notice::userSwitch)
+            userSwitchedLayout(now);
     });
 
-    cancellables.push_back(m_services.workspace->subscribeActivation([this](const platform::RunningApplication&) {
-        recentWords.clear();
-        staleKeyLayouts.reset();
-        suspectStale.reset();
-        lastPaste.reset();
-        flushContext();
-        dropPendingSuggestion();
-    }));
+    cancellables.push_back(m_services.workspace->subscribeActivation(
+        [this](const platform::RunningApplication&) { forgetTyping(TypingBreak::appSwitch); }));
 
     // The desktop shows its own prompts where it has them; the answers come from the polling below.
     m_services.permissions->request(platform::Permission::accessibility);
@@ -248,10 +241,10 @@ void AppController::evaluatePermissions()
         return;
     started = true;
 
-    registry.refresh();
+    m_registry.refresh();
     std::vector<std::string> languages;
     std::vector<std::pair<std::string, std::string>> namesAndLanguages;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         languages.push_back(layout.language());
         namesAndLanguages.emplace_back(layout.localizedName, layout.language());
     }
@@ -259,18 +252,16 @@ void AppController::evaluatePermissions()
     // what they hold once they are in, and the status and the menu show it.
     LanguageOracle& oracle = frequency();
     m_languageLoad.start(*m_services.warmUpQueue, *m_services.main, oracle, languages,
-                         [this, life = std::weak_ptr<char>(m_life), namesAndLanguages] {
-                             if (!life.lock())
-                                 return;
+                         whileAlive([this, namesAndLanguages] {
                              logEnabledLayouts(namesAndLanguages);
                              refreshRuntimeStatus();
-                         });
-    if (registry.layouts.size() < 2)
+                         }));
+    if (m_registry.layouts.size() < 2)
         Log::line("need at least 2 enabled keyboard layouts to do anything useful");
 
     installTap();
     rebuildMenu();
-    Log::line("ready — correction mode: " + std::string(behavior.correctionMode().rawValue()));
+    Log::line("ready — correction mode: " + std::string(m_behavior.correctionMode().rawValue()));
 
     if (!m_services.defaults->boolean(loginItemOfferedKey).value_or(false)) {
         m_services.defaults->set(loginItemOfferedKey, true);
@@ -307,15 +298,15 @@ void AppController::installTap()
     if (tap)
         return;
     const bool installed = m_services.eventTap->install(
-        [this, life = std::weak_ptr<char>(m_life)](const platform::TapEvent& event) {
-            return life.lock() ? handleTapEvent(event) : platform::TapVerdict::pass;
+        [this, alive = std::weak_ptr<const char>(m_life)](const platform::TapEvent& event) {
+            return alive.lock() ? handleTapEvent(event) : platform::TapVerdict::pass;
         });
     if (!installed) {
         Log::line("FAILED to create event tap — grant Accessibility + Input Monitoring, then relaunch");
         return;
     }
     tap = m_services.eventTap;
-    heldKeys.attach(tap);
+    m_actuation.attach(tap);
     Log::line("event tap installed");
 }
 

@@ -1,8 +1,12 @@
 #pragma once
-// The one object that runs the corrector: it owns the layouts, the word assembler, the oracles, the
-// stores and all correction state, taps the keyboard and rewrites what was typed on the wrong
-// layout. Every member is touched on the main thread only; the actuation and Accessibility work
-// runs on the serial queues it is given and reports back through the main queue.
+// The one object that runs the corrector: it owns the layouts, the word assembler, the oracles and
+// the stores, taps the keyboard and rewrites what was typed on the wrong layout. The state of each
+// mechanism lives in a part that owns it and offers a few verbs: UndoStack (the rewrites to take
+// back), SuggestionSlot (ask mode's pending suggestion), TypingMemory (the words finished lately),
+// CorrectionContext (the words after a correction), LayoutRepairs (what the repairs watch for),
+// KeyLayoutFollower (the layout the keys are typed in) and Actuation (a rewrite in progress and
+// the keys held meanwhile). Every member is touched on the main thread only; the actuation and
+// Accessibility work runs on the serial queues it is given and reports back through the main queue.
 //
 // The work is split by job: AppController.cpp (state and start-up), AppControllerTap.cpp (the
 // event tap and key observation), AppControllerWords.cpp (word handling and the reach-back),
@@ -15,16 +19,23 @@
 // product site's pages, a layout, the report, the diagnostics, the test word and the feedback note).
 
 #include "controller/AXCaret.h"
+#include "controller/Actuation.h"
 #include "controller/ActuationStrategy.h"
 #include "controller/Actuator.h"
 #include "controller/AppServices.h"
+#include "controller/CorrectionContext.h"
 #include "controller/KeyHold.h"
+#include "controller/KeyLayoutFollower.h"
 #include "controller/LanguageLoad.h"
+#include "controller/LayoutRepairs.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
 #include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
+#include "controller/SuggestionSlot.h"
+#include "controller/TypingMemory.h"
+#include "controller/UndoStack.h"
 #include "engine/KeyboardLayoutInfo.h"
 #include "engine/LayoutRegistry.h"
 #include "engine/Script.h"
@@ -41,6 +52,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -54,80 +66,15 @@ class LanguageOracle;
 
 class AppController final : public SettingsActions {
 public:
-    /// A finished word kept for the reach-back.
-    struct RecentWord {
-        std::vector<KeyStroke> keys;
-        WordAssembler::Terminator terminator;
-        std::string typed;     // the word as the current layout typed it
-        std::string layoutID;  // the layout current when the word ended
-        double at = 0;         // main-queue seconds
-    };
+    using RecentWord = kx::RecentWord;
 
-    /// One planned rewrite of the text just before the caret.
-    struct SpanCorrection {
-        std::string logLine;
-        std::vector<std::string> contextBefore;  // up to 3 words before the run, oldest first
-        KeyboardLayoutInfo from;
-        KeyboardLayoutInfo target;
-        ActuationStrategy strategy = ActuationStrategy::synthetic;
-        std::string frontID;
-        int deleteCount = 0;  // Unicode scalars of everything removed
-        std::string insertText;
-        std::string originalText;
-        int retroCount = 0;
-        std::string decisionOriginal;
-        std::string decisionCorrected;
-    };
+    using SpanCorrection = kx::SpanCorrection;
 
-    /// The words typed after the last correction, completing its history record.
-    struct PendingContext {
-        std::string label;
-        std::vector<std::string> after;
-        std::optional<Uuid> recordID;
-    };
-
-    struct PendingSuggestion {
-        SpanCorrection span;
-        int keyGen = 0;
-    };
-
-    /// One undoable rewrite.
-    struct LastCorrection {
-        std::string insertedText;
-        std::string originalText;
-        KeyboardLayoutInfo previousLayout;
-        ActuationStrategy strategy = ActuationStrategy::synthetic;
-        double at = 0;
-    };
-
-    enum class StaleArm { ownSwitch, paste };
-
-    /// Keys typed in the old layout just before the user switched layouts.
-    struct PendingOrphan {
-        std::vector<KeyStroke> keys;
-        std::string text;
-        Script script = Script::latin;
-        double at = 0;
-        std::optional<StaleArm> armedBy;
-    };
-
-    /// A first key that may have gone through the old layout after a switch or a paste.
-    struct SuspectStale {
-        std::string text;
-        KeyStroke key;
-        KeyboardLayoutInfo old;
-        StaleArm armedBy = StaleArm::ownSwitch;
-        double at = 0;
-    };
-
-    /// The application may still type in old for a moment after the layout became new.
-    struct StaleExpectation {
-        KeyboardLayoutInfo old;
-        KeyboardLayoutInfo new_;
-        StaleArm armedBy = StaleArm::ownSwitch;
-        double deadline = 0;
-        int wordStartsLeft = 2;
-    };
+    using StaleArm = kx::StaleArm;
+    using PendingOrphan = kx::PendingOrphan;
+    using SuspectStale = kx::SuspectStale;
+    using StaleExpectation = kx::StaleExpectation;
+    using LastPaste = kx::LastPaste;
 
     /// What the screen shows before the caret after a rewrite.
     struct ScreenVerdict {
@@ -141,22 +88,11 @@ public:
         bool operator==(const ScreenVerdict&) const = default;
     };
 
-    /// The last paste that landed.
-    struct LastPaste {
-        std::string text;  // trailing blanks removed
-        std::string app;
-        double at = 0;
-        bool repair = false;
-    };
 
     explicit AppController(AppServices services);
     ~AppController() override;
     AppController(const AppController&) = delete;
     AppController& operator=(const AppController&) = delete;
-
-    /// The process-wide instance the application set up; none before that.
-    static AppController* shared();
-    static void setShared(AppController* controller);
 
     void start();
     void evaluatePermissions();
@@ -165,6 +101,21 @@ public:
     /// word is judged with half the data.
     LanguageOracle& frequency();
 
+    /// What the tap does with an event, in the order it is done; the first stage with a verdict
+    /// ends the event's way.
+    enum class TapStage {
+        enableTapAgain,     // the desktop turned the tap off
+        placeLayoutSwitch,  // where a switch fell among the keys
+        passOwnEvent,       // the program's own keys
+        promptClick,        // a click on the suggestion prompt belongs to the prompt
+        mouseDown,          // a click elsewhere: the caret may have moved
+        hotKey,             // Ctrl+Alt+K and Ctrl+Alt+Z; anything but a key-down ends here
+        commandZ,           // the application's undo right after a rewrite takes it back
+        countKey,           // a key of the user's
+        passwordField,      // nothing typed into a password field is watched
+        holdDuringRewrite,  // keys typed while a rewrite is typed wait for its end
+        observeKey,         // the word assembler and the repairs see the key
+    };
     /// The event tap's decision for one event.
     platform::TapVerdict handleTapEvent(const platform::TapEvent& event);
     /// Command-Z as the very next key after a correction, within 12 s, undoes it.
@@ -187,13 +138,10 @@ public:
     std::vector<HeldKey> replayHeldKeys(std::vector<HeldKey> held);
     /// A rewrite is being typed, or a paste has yet to give the user's pasteboard back: quitting
     /// now would cut a rewrite short or leave our text in the user's clipboard.
-    bool busy() const { return isActuating || m_actuator.restorePending(); }
+    bool busy() const { return m_actuation.active() || m_actuator.restorePending(); }
     void observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current);
 
     static bool looksSecret(const std::string& word);
-    void noteWordForContext(const std::string& word);
-    void pushHistory(RecentWord word);
-    void flushContext();
 
     void performSpanCorrection(const SpanCorrection& span);
     /// Reads the text before the caret; rewrites span when it ends with what is to be deleted,
@@ -257,6 +205,11 @@ public:
     bool acceptSuggestionIfPending();
     /// The user clicked the prompt: the run just typed first, else the suggestion.
     void handlePromptClick();
+    bool suggestionPending() const { return m_suggestion.pending(); }
+    /// The words finished lately, for the reach-back and the hot key.
+    const TypingMemory& typingMemory() const { return m_typing; }
+    /// The words after the last correction, while they are still being collected.
+    const CorrectionContext& correctionContext() const { return m_context; }
 
     /// Option-Command-K: the selection, else the run just typed, else the pending suggestion.
     void handleConvertHotKey();
@@ -275,6 +228,7 @@ public:
     /// Takes back the newest rewrite: deletes what it typed, types back what it replaced and
     /// switches back to the layout the text was typed on.
     void performUndo();
+    const UndoStack& undoStack() const { return m_undoStack; }
 
     /// The user switched layouts at time at: the word in progress ends, its first keys may be an
     /// orphan.
@@ -284,10 +238,6 @@ public:
     void followKeyLayout(int sourceHandle);
     /// The user switched layouts at time at with 1 to 4 keys of a word typed: they may be an orphan.
     void captureOrphanAtLayoutChange(double at);
-    /// The pending orphan, when still fresh and of another script than wordLayout; always cleared.
-    std::optional<PendingOrphan> consumeOrphan(const std::string& typed, const KeyboardLayoutInfo& wordLayout);
-    /// The suspect first key, when still fresh; always cleared.
-    std::optional<SuspectStale> takeSuspect();
     /// Replaces orphan.text + word on screen by replacement, unless the screen already reads right.
     void fixOrphan(const PendingOrphan& orphan, const std::string& word, const std::string& replacement,
                    const WordAssembler::Terminator& terminator, ActuationStrategy strategy,
@@ -297,61 +247,42 @@ public:
                               ActuationStrategy strategy, const std::string& frontID,
                               const KeyboardLayoutInfo& layout, const LastPaste& paste);
 
-    // Fields, in the order the rest of the controller knows them.
-    LayoutRegistry registry;
-    WordAssembler assembler;
-    SystemSpellOracle speller;
-    PolicyStore policy;
-    HistoryStore history;
+    // The stores and collaborators the controller owns, for the windows it opens and the tests.
+    LayoutRegistry& registry() { return m_registry; }
+    const WordAssembler& assembler() const { return m_assembler; }
+    PolicyStore& policy() { return m_policy; }
+    HistoryStore& history() { return m_history; }
+    PageOpener& pages() { return m_pages; }
+    BehaviorPrefs& behavior() { return m_behavior; }
+
+    /// A rewrite (or an undo) is being typed: the user's keys are held meanwhile.
+    bool actuating() const { return m_actuation.active(); }
+    /// The user's keys held during the current rewrite.
+    const KeyHold& hold() const { return m_actuation.hold(); }
+    /// The keys observed as typed (the count the Command-Z gate and the suggestion compare).
+    int keyGeneration() const { return keyGen; }
+    /// Every key-down the tap handed on or held, the program's own excepted.
+    int keysSeenCount() const { return keysSeen; }
+    /// The corrector is up: both permissions were granted once.
+    bool hasStarted() const { return started; }
+    /// What the repairs are watching for.
+    const LayoutRepairs& repairs() const { return m_repairs; }
+
+private:
+    LayoutRegistry m_registry;
+    WordAssembler m_assembler;
+    SystemSpellOracle m_speller;
+    PolicyStore m_policy;
+    HistoryStore m_history;
     /// Opens the product's pages and the log, and says so when they cannot be opened; the
     /// setup window and the walkthrough use it too.
-    PageOpener pages;
-    SuggestionPromptView& suggestionPrompt;
-    std::optional<PendingSuggestion> pendingSuggestion;
+    PageOpener m_pages;
     std::vector<std::unique_ptr<Subscription>> cancellables;
     StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
-    std::vector<LastCorrection> undoStack;
-    static constexpr std::size_t undoStackLimit = 10;
-    int keyGenAtLastCorrection = -1;
-    bool isActuating = false;
-    std::optional<PendingOrphan> pendingOrphan;
-    static constexpr int orphanMaxLength = 4;
-    std::optional<KeyboardLayoutInfo> lastKnownLayout;
-    std::vector<RecentWord> recentWords;
-    static constexpr std::size_t historyLimit = 12;
-    static constexpr std::size_t retroMaxWords = 12;
-    std::optional<PendingContext> pendingContext;
-    int contextGen = 0;
-    static constexpr std::size_t contextWindow = 3;
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
-    bool swapSoundDue = false;  // the swap sound waits until the keyboard is no longer held
-    KeyHold heldKeys;
-    bool ownSwitchPending = false;
-    int ownSwitchGen = 0;
-    std::optional<StaleExpectation> staleKeyLayouts;
-    std::optional<KeyboardLayoutInfo> lastSwitchedFrom;
-    /// Our own switch while the keys are held (until the keyboard is let go): the input sources
-    /// it went from and to, and how many keys were held when it was made; placed: counted where
-    /// the desktop says the switch fell among the keys, which a key typed just before it may
-    /// reach us after.
-    struct HoldSwitch {
-        int from = -1;
-        int to = -1;
-        std::size_t keysBefore = 0;
-        bool placed = false;
-    };
-    std::optional<HoldSwitch> switchDuringHold;
-    /// The input source the user's keys are typed in, as the keys and our own switches placed
-    /// among them tell it; -1 until a key tells. While known, the user's switches are taken from
-    /// the keys, not from the desktop's notices, which can come after the first key typed in the
-    /// new layout.
-    int keyLayoutHandle = -1;
-    /// When the desktop told of a switch of the user's that no key has shown yet.
-    std::optional<double> userSwitchNoticedAt;
-    std::optional<SuspectStale> suspectStale;
-    std::optional<LastPaste> lastPaste;
+    Actuation m_actuation;
     std::unique_ptr<TimerHandle> permTimer;
     std::unique_ptr<TimerHandle> statusTimer;
     bool didPromptPermissions = false;
@@ -361,33 +292,51 @@ public:
     bool secureInputActive = false;
     RuntimeStatus status;
     std::string secureInputHolder;
-    SoundPrefs sound;
-    BehaviorPrefs behavior;
+    SoundPrefs m_sound;
+    BehaviorPrefs m_behavior;
     int keyGen = 0;
     std::string lastPermLog;
     SecureInputWatch secureWatch;
     /// The accessibility service stopped answering after the corrector started.
     bool accessibilityLost = false;
 
-private:
     /// A rewrite ends this long after its posting.
     static constexpr double actuationTail = 0.12;
     /// A repair waits this long after word handling chose it.
     static constexpr double repairDelay = 0.08;
-    static constexpr double staleKeyWindow = 1.5;
-    static constexpr int staleKeyWordStarts = 2;
     /// An application gets this long to answer a read of its text.
     static constexpr double screenReadTimeout = 0.25;
 
-    /// Schedules block on the main queue after seconds; it does nothing once the controller is gone.
+    /// One stage of handleTapEvent: its verdict, or none to go on to the next stage.
+    std::optional<platform::TapVerdict> runTapStage(TapStage stage, const platform::TapEvent& event);
+    /// Why what was being typed is no longer before the caret, or may not be watched.
+    enum class TypingBreak {
+        discontinuity,  // the keys moved the caret or edited past the word (arrows, a shortcut)
+        appSwitch,      // another application came to the front
+        mouseDown,      // a click may have moved the caret
+        secureInput,    // a password field, or nothing can tell one
+    };
+    /// Forgets the typing state that reason makes stale; the one list of what each break clears.
+    void forgetTyping(TypingBreak reason);
+    /// Schedules block on the main queue after seconds; dropped with the controller.
     void later(double seconds, std::function<void()> block);
-    /// Only when pendingSuggestion is set now: drops it and hides the prompt once the current
+    /// Only when a suggestion is pending now: drops it and hides the prompt once the current
     /// event has been handled.
     void dropPendingSuggestionLater();
     /// Drops a pending suggestion at once and hides the prompt; nothing when none is pending.
     void dropPendingSuggestion();
     /// Runs block on the main queue after what is queued; nothing once the controller is gone.
     void soon(std::function<void()> block);
+    /// f, made to do nothing once the controller is gone: for what the worker queues, the caret
+    /// reader, the views and the main queue may call back after that.
+    template <class F>
+    auto whileAlive(F f) const
+    {
+        return [alive = std::weak_ptr<const char>(m_life), f = std::move(f)](auto&&... args) {
+            if (alive.lock())
+                f(std::forward<decltype(args)>(args)...);
+        };
+    }
     void debugLine(const std::string& line) const;
     std::string frontBundleID() const;
 
@@ -409,17 +358,24 @@ private:
                            const std::string& frontID, const KeyboardLayoutInfo& layout);
     /// Span corrections and selection conversions keep the newest undoStackLimit entries; the
     /// repairs push without trimming.
-    void pushUndo(LastCorrection entry, bool trim);
+    void pushUndo(LastCorrection entry, bool trim) { m_undoStack.push(std::move(entry), trim, keyGen); }
     /// Adds a history record of a rewrite in frontID and returns its id.
     Uuid recordCorrection(const std::string& frontID, const std::string& original, const std::string& corrected,
                           const std::string& fromLayout, const std::string& toLayout, CorrectionKind kind,
                           int retroCount);
     /// For a moment after we selected a layout, the application may still read the first keys of
     /// the next words through the old one.
-    void expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected, StaleArm armedBy);
+    void expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected, StaleArm armedBy)
+    {
+        m_repairs.expectStaleKeys(old, selected, armedBy, m_services.main->now());
+    }
     /// The front application's bundle identifier; none when there is none.
     std::optional<std::string> frontApplicationID() const;
 
+    /// Adds a word and its terminator, typed on the span's own layout, to the span's rewrite:
+    /// replacement and what the terminator's key types on target take their place.
+    static void addToSpan(SpanCorrection& span, const std::string& typed, const std::string& replacement,
+                          const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target);
     /// What a terminator typed on the word's own layout, and what its key types on target.
     static std::string terminatorText(const WordAssembler::Terminator& terminator);
     static std::string terminatorTextOn(const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target);
@@ -435,6 +391,12 @@ private:
     /// The holder part of the diagnostics line: "-" while Secure Input is off.
     std::string secureInputHolderText() const;
 
+    UndoStack m_undoStack;
+    SuggestionSlot m_suggestion;
+    TypingMemory m_typing;
+    CorrectionContext m_context;
+    LayoutRepairs m_repairs;
+    KeyLayoutFollower m_keyLayout;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
     Signal<> m_runtimeStatusChanged;
@@ -444,6 +406,10 @@ private:
     AXCaret m_caret;
     std::unique_ptr<FrequencyOracle> m_frequency;
     LanguageLoad m_languageLoad;
+    /// The delayed blocks of later(), by number; those that have run wait in m_delayedDone to be let go.
+    std::map<std::uint64_t, std::unique_ptr<TimerHandle>> m_delayed;
+    std::vector<std::uint64_t> m_delayedDone;
+    std::uint64_t m_nextDelayed = 0;
     std::shared_ptr<char> m_life = std::make_shared<char>(0);
 };
 

@@ -44,11 +44,11 @@ void AppController::openWindow(SettingsTab tab)
     refreshRuntimeStatus();
     if (!m_services.settingsWindow)
         return;
-    m_services.settingsWindow->show(SettingsContext{.store = &history,
-                                                    .policy = &policy,
-                                                    .registry = &registry,
-                                                    .sound = &sound,
-                                                    .behavior = &behavior,
+    m_services.settingsWindow->show(SettingsContext{.store = &m_history,
+                                                    .policy = &m_policy,
+                                                    .registry = &m_registry,
+                                                    .sound = &m_sound,
+                                                    .behavior = &m_behavior,
                                                     .actions = this,
                                                     .windows = m_services.windows,
                                                     .loginItem = m_services.loginItem,
@@ -59,18 +59,18 @@ void AppController::openWindow(SettingsTab tab)
 
 void AppController::selectLayoutFromMenu(const std::string& layoutID)
 {
-    const auto found = std::ranges::find_if(registry.layouts, [&](const auto& l) { return l.id == layoutID; });
-    if (found == registry.layouts.end())
+    const auto found = std::ranges::find_if(m_registry.layouts, [&](const auto& l) { return l.id == layoutID; });
+    if (found == m_registry.layouts.end())
         return;
     // A copy: the switch's notice refreshes the registry.
     const KeyboardLayoutInfo layout = *found;
-    const auto current = registry.currentLayout();
+    const auto current = m_registry.currentLayout();
     switchLayoutOurselves(layout);
     const auto frontID = frontApplicationID();
-    if (frontID && policy.usesClipboard(*frontID) && current && current->id != layout.id)
+    if (frontID && m_policy.usesClipboard(*frontID) && current && current->id != layout.id)
         expectStaleKeys(*current, layout, StaleArm::ownSwitch);
     else
-        staleKeyLayouts.reset();
+        m_repairs.endStaleWatch();
 }
 
 std::string AppController::appVersion() const
@@ -81,13 +81,13 @@ std::string AppController::appVersion() const
 void AppController::checkForUpdates()
 {
     // Values are percent-encoded, so that none can end its query field or the address early.
-    pages.openPage(std::string(siteAddress) + "/update/?v=" + PageOpener::percentEncoded(appVersion()));
+    m_pages.openPage(std::string(siteAddress) + "/update/?v=" + PageOpener::percentEncoded(appVersion()));
 }
 
 void AppController::reportMiss()
 {
-    pages.openPage(std::string(siteAddress) + "/report/?v=" + PageOpener::percentEncoded(appVersion()) +
-                   "&mode=" + PageOpener::percentEncoded(behavior.correctionMode().rawValue()));
+    m_pages.openPage(std::string(siteAddress) + "/report/?v=" + PageOpener::percentEncoded(appVersion()) +
+                   "&mode=" + PageOpener::percentEncoded(m_behavior.correctionMode().rawValue()));
 }
 
 bool AppController::blockedForField() const
@@ -99,7 +99,7 @@ std::string AppController::reportText()
 {
     const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::string layouts;
-    for (const auto& layout : registry.layouts)
+    for (const auto& layout : m_registry.layouts)
         layouts += (layouts.empty() ? "" : ", ") + layout.localizedName + "[" + layout.language() + "]";
     const std::string header =
         "Kestrelix report · " + timetext::local(now, "%b %-d, %Y at %H:%M") + "\n" + "build " +
@@ -107,8 +107,8 @@ std::string AppController::reportText()
         "layouts: " + layouts + "\n" + "permissions: ax=" +
         boolText(m_services.permissions->isGranted(platform::Permission::accessibility)) +
         " im=" + boolText(m_services.permissions->isGranted(platform::Permission::inputMonitoring)) +
-        " · mode=" + std::string(behavior.correctionMode().rawValue());
-    return history.report(header);
+        " · mode=" + std::string(m_behavior.correctionMode().rawValue());
+    return m_history.report(header);
 }
 
 std::string AppController::secureInputHolderText() const
@@ -123,9 +123,9 @@ std::string AppController::secureInputHolderText() const
 void AppController::runDiagnostics()
 {
     std::vector<std::string> layouts;
-    for (const auto& layout : registry.layouts)
+    for (const auto& layout : m_registry.layouts)
         layouts.push_back(layout.localizedName + "[" + layout.language() + "]");
-    const auto current = registry.currentLayout();
+    const auto current = m_registry.currentLayout();
     const auto frontID = frontApplicationID();
 
     std::string line = "DIAGNOSTICS";
@@ -139,12 +139,12 @@ void AppController::runDiagnostics()
     field("started", boolText(started));
     field("tapInstalled", boolText(tap != nullptr));
     field("keysSeenByTap", std::to_string(keysSeen));
-    field("mode", std::string(behavior.correctionMode().rawValue()));
-    field("isActuating", boolText(isActuating));
+    field("mode", std::string(m_behavior.correctionMode().rawValue()));
+    field("isActuating", boolText(m_actuation.active()));
     field("layouts", arrayNotation(layouts));
     field("currentLayout", current ? current->localizedName : "nil");
     field("frontApp", frontID.value_or("?"));
-    field("allowed", boolText(policy.isCorrectionAllowed(frontID)));
+    field("allowed", boolText(m_policy.isCorrectionAllowed(frontID)));
     field("secureInput", boolText(m_services.secureInput->isEnabled()));
     field("secureInputHeldBy", secureInputHolderText());
     // Named only when it offers no accessibility: password fields there cannot be recognised, and
@@ -158,7 +158,7 @@ void AppController::runDiagnostics()
 
     // The viewer should find the line just written.
     Log::flush();
-    pages.openFile(Log::url(), "the log file");
+    m_pages.openFile(Log::url(), "the log file");
 }
 
 void AppController::openLogFile()
@@ -166,7 +166,7 @@ void AppController::openLogFile()
     std::error_code error;
     // Right after an erase there is no log yet; opening nothing would only show an error.
     if (std::filesystem::exists(Log::url(), error))
-        pages.openFile(Log::url(), "the log file");
+        m_pages.openFile(Log::url(), "the log file");
 }
 
 void AppController::testCorrection()
@@ -175,7 +175,7 @@ void AppController::testCorrection()
     later(testCorrectionDelay, [this] {
         beginActuating();
         m_actuator.insert(std::string(testWord));
-        assembler.lastEmitted.reset();
+        m_assembler.lastEmitted.reset();
         finishActuation(testCorrectionTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
         Log::line("test correction fired");
     });
@@ -190,13 +190,13 @@ void AppController::showFeedback()
                       .informativeText = "Happy to hear your thoughts, suggestions, and complaints. Email me at " +
                                          address + ". Thanks.",
                       .buttons = {std::string(copyAddressTitle), "Close"}};
-    m_services.alerts->show(alert, [this, address, life = std::weak_ptr<char>(m_life)](auto chosen) {
-        if (!life.lock() || chosen != 0)
+    m_services.alerts->show(alert, whileAlive([this, address](auto chosen) {
+        if (chosen != 0)
             return;
         m_services.pasteboard->clearContents();
         m_services.pasteboard->setString(address);
         flash("↺ " + address + " copied");
-    });
+    }));
 }
 
 }  // namespace kx

@@ -16,8 +16,7 @@ namespace kx {
 namespace {
 
 // Words older than this are no longer what the user just typed.
-constexpr double runMaxAge = 300.0;
-constexpr std::size_t runMaxWords = 12;
+constexpr double hotKeyRunAge = 300.0;
 // Below this share of real words the run reads no better converted.
 constexpr double runScoreFloor = 0.5;
 
@@ -38,34 +37,35 @@ void AppController::handleConvertHotKey()
         Log::line("⌥⌘K → accepted the suggestion");
         return;
     }
-    Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(recentWords.size()) + ", no selection)");
+    Log::line("⌥⌘K → nothing to do (recent words: " + std::to_string(m_typing.words().size()) + ", no selection)");
     // In a terminal the copy chord would interrupt the program running there.
-    if (policy.isAlwaysOff(frontApplicationID()))
+    if (m_policy.isAlwaysOff(frontApplicationID()))
         return;
     convertSelection();
 }
 
 bool AppController::swapRecentRun()
 {
-    if (isActuating)
+    if (m_actuation.active())
         return false;
-    const auto currentLayout = registry.currentLayout();
+    const auto currentLayout = m_registry.currentLayout();
+    const auto& recentWords = m_typing.words();
     if (!currentLayout || recentWords.empty())
         return false;
     const KeyboardLayoutInfo& current = *currentLayout;
     const double now = m_services.main->now();
-    if (now - recentWords.back().at >= runMaxAge)
+    if (now - recentWords.back().at >= hotKeyRunAge)
         return false;
     const std::string frontID = frontBundleID();
-    if (!policy.isCorrectionAllowed(frontID))
+    if (!m_policy.isCorrectionAllowed(frontID))
         return false;
-    const auto strategy = policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
+    const auto strategy = m_policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
     const std::string currentLanguage = current.language();
 
     // Newest first, typed on any layout.
     std::vector<const RecentWord*> collected;
     for (auto it = recentWords.rbegin(); it != recentWords.rend(); ++it) {
-        if (collected.size() >= runMaxWords || now - it->at >= runMaxAge)
+        if (collected.size() >= TypingMemory::retroMaxWords || now - it->at >= hotKeyRunAge)
             break;
         collected.push_back(&*it);
     }
@@ -88,7 +88,7 @@ bool AppController::swapRecentRun()
         double score;
     };
     std::vector<Score> scores;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         std::string text;
         for (auto it = run.rbegin(); it != run.rend(); ++it)
             text += (it == run.rbegin() ? "" : " ") + TranslationEngine::reconstruct((*it)->keys, layout.layoutData);
@@ -105,7 +105,7 @@ bool AppController::swapRecentRun()
 
     // Older words that read as real words on the target join the run, up to 12 words in all.
     for (std::size_t i = next; i < collected.size(); ++i) {
-        if (skipped + run.size() > runMaxWords - 1)
+        if (skipped + run.size() > TypingMemory::retroMaxWords - 1)
             break;
         const RecentWord& w = *collected[i];
         const auto split = EnclosingPunctuation::split(w.keys, current.layoutData, target.layoutData);
@@ -136,12 +136,8 @@ bool AppController::swapRecentRun()
         return false;
 
     SpanCorrection span;
-    for (const auto& pair : pairs) {
-        const std::string own = terminatorText(pair.word->terminator);
-        span.deleteCount += static_cast<int>(text::scalarCount(pair.word->typed) + text::scalarCount(own));
-        span.insertText += pair.text + terminatorTextOn(pair.word->terminator, target);
-        span.originalText += pair.word->typed + own;
-    }
+    for (const auto& pair : pairs)
+        addToSpan(span, pair.word->typed, pair.text, pair.word->terminator, target);
     span.logLine = "manual run '" + text::trimmed(span.originalText) + "' -> '" + text::trimmed(span.insertText) +
                    "'  → " + target.localizedName + "  words=" + std::to_string(pairs.size()) + "  [" +
                    std::string(toString(strategy)) + "]";

@@ -17,12 +17,7 @@ namespace kx {
 
 namespace {
 
-// An orphan or a suspect this old no longer belongs to the word being typed.
-constexpr double orphanLifetime = 10.0;
-// A space lost after a paste shows up in the very next word, typed soon after.
-constexpr double pasteMemory = 15.0;
 constexpr std::size_t screenQuoteLength = 12;
-constexpr std::size_t contextBeforeCount = 3;
 
 bool endsWithSpace(const WordAssembler::Terminator& terminator)
 {
@@ -34,44 +29,14 @@ bool endsWithSpace(const WordAssembler::Terminator& terminator)
 void AppController::userSwitchedLayout(double at)
 {
     captureOrphanAtLayoutChange(at);
-    assembler.keys.clear();
-    staleKeyLayouts.reset();
-    suspectStale.reset();
+    m_assembler.keys.clear();
+    m_repairs.userSwitched();
 }
 
 void AppController::captureOrphanAtLayoutChange(double at)
 {
-    const std::vector<KeyStroke>& keys = assembler.keys;
-    if (keys.empty() || keys.size() > static_cast<std::size_t>(orphanMaxLength) || !lastKnownLayout) {
-        pendingOrphan.reset();
-        return;
-    }
-    const std::string text = TranslationEngine::reconstruct(keys, lastKnownLayout->layoutData);
-    if (text.empty()) {
-        pendingOrphan.reset();
-        return;
-    }
-    pendingOrphan = PendingOrphan{keys, text, Script::forLanguage(lastKnownLayout->language()), at,
-                                  std::nullopt};
-    debugLine("orphan pending: '" + loggable(text) + "'");
-}
-
-std::optional<AppController::PendingOrphan> AppController::consumeOrphan(const std::string& typed,
-                                                                          const KeyboardLayoutInfo& wordLayout)
-{
-    auto orphan = std::exchange(pendingOrphan, std::nullopt);
-    if (!orphan || m_services.main->now() - orphan->at >= orphanLifetime || typed.empty() ||
-        orphan->script == Script::forLanguage(wordLayout.language()))
-        return std::nullopt;
-    return orphan;
-}
-
-std::optional<AppController::SuspectStale> AppController::takeSuspect()
-{
-    auto suspect = std::exchange(suspectStale, std::nullopt);
-    if (!suspect || m_services.main->now() - suspect->at >= orphanLifetime)
-        return std::nullopt;
-    return suspect;
+    if (const auto& orphan = m_repairs.captureOrphan(m_assembler.keys, m_keyLayout.lastKnownLayout(), at))
+        debugLine("orphan pending: '" + loggable(orphan->text) + "'");
 }
 
 void AppController::repairAfterWord(const std::vector<KeyStroke>& keys, const std::string& typed,
@@ -104,11 +69,11 @@ void AppController::repairAfterWord(const std::vector<KeyStroke>& keys, const st
         scheduleOrphanFix(oneKey, rest, typed, terminator, strategy, frontID, current);
         return;
     }
-    if (lastPaste && lastPaste->app == frontID && strategy == ActuationStrategy::clipboard &&
-        m_services.main->now() - lastPaste->at < pasteMemory && !typed.empty()) {
-        const LastPaste paste = *std::exchange(lastPaste, std::nullopt);
+    if (strategy != ActuationStrategy::clipboard || typed.empty())
+        return;
+    if (const auto paste = m_repairs.takePasteInto(frontID, m_services.main->now())) {
         later(repairDelay, [this, typed, terminator, strategy, frontID, current, paste] {
-            checkSpaceAfterPaste(typed, terminator, strategy, frontID, current, paste);
+            checkSpaceAfterPaste(typed, terminator, strategy, frontID, current, *paste);
         });
     }
 }
@@ -118,7 +83,7 @@ void AppController::scheduleOrphanFix(const PendingOrphan& orphan, const std::st
                                       ActuationStrategy strategy, const std::string& frontID,
                                       const KeyboardLayoutInfo& layout)
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     beginActuating();
     later(repairDelay, [this, orphan, word, replacement, terminator, strategy, frontID, layout] {
@@ -137,7 +102,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
 
     judgeScreen(correct, stale, 1, [=, this](const ScreenVerdict& verdict) {
         const auto leaveAsItIs = [this] {
-            assembler.lastEmitted.reset();
+            m_assembler.lastEmitted.reset();
             finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
         };
         if (verdict.kind == ScreenVerdict::Kind::correct) {
@@ -169,15 +134,10 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                            "'  del=" + std::to_string(deleteCount) + "  [" + std::string(toString(strategy)) + "]";
         if (verdict.kind == ScreenVerdict::Kind::stale)
             line += "  screen confirmed";
-        std::vector<std::string> before;
-        const std::size_t end = recentWords.empty() ? 0 : recentWords.size() - 1;
-        for (std::size_t i = end - std::min(end, contextBeforeCount); i < end; ++i)
-            before.push_back(recentWords[i].typed);
-        logCorrection(line, before);
+        // The newest word is the one repaired.
+        logCorrection(line, m_typing.typedBefore(1));
 
-        postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([=, this] {
             const bool posted = m_actuator.replace(deleteCount, correct, strategy);
             soon([=, this] {
                 if (!posted) {
@@ -187,22 +147,21 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                 pushUndo({correct, stale, layout, strategy, m_services.main->now()}, false);
                 const Uuid recordID = recordCorrection(frontID, stale, correct, layout.localizedName,
                                                        layout.localizedName, CorrectionKind::orphan, 0);
-                if (pendingContext)
-                    pendingContext->recordID = recordID;
+                m_context.attach(recordID);
                 flash(replacement == word ? "↺ removed " + orphan.text : "↺ " + replacement);
                 // After our own switch the application may read the next keys through the old
                 // layout again once this repair is pasted.
-                if (lastSwitchedFrom) {
-                    if (strategy == ActuationStrategy::clipboard && lastSwitchedFrom->id != layout.id)
-                        expectStaleKeys(*lastSwitchedFrom, layout, StaleArm::paste);
+                if (const auto& from = m_repairs.switchedFrom()) {
+                    if (strategy == ActuationStrategy::clipboard && from->id != layout.id)
+                        expectStaleKeys(*from, layout, StaleArm::paste);
                     else
-                        staleKeyLayouts.reset();
+                        m_repairs.endStaleWatch();
                 }
-                recentWords.clear();
-                assembler.lastEmitted.reset();
+                m_typing.forget();
+                m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, correct, strategy, frontID, false);
             });
-        });
+        }));
     });
 }
 
@@ -210,7 +169,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
                                          ActuationStrategy strategy, const std::string& frontID,
                                          const KeyboardLayoutInfo& layout, const LastPaste& paste)
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     const std::string term = terminatorText(terminator);
     const std::string correct = paste.text + " " + typed + term;
@@ -221,7 +180,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
     const std::string insert = " " + typed + (spaceAfter ? "" : term);
 
     judgeScreen(correct, stale, 1, [=, this](const ScreenVerdict& verdict) {
-        if (verdict.kind != ScreenVerdict::Kind::stale || isActuating)
+        if (verdict.kind != ScreenVerdict::Kind::stale || m_actuation.active())
             return;
         if (paste.repair) {
             Log::line("space after the re-typed word collapsed again in " + frontID + " — leaving it");
@@ -230,9 +189,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
         Log::line("space after the paste collapsed — re-typing '" + loggable(typed) + "' with it  [" +
                   std::string(toString(strategy)) + "]");
         beginActuating();
-        postRewrite([=, this, life = std::weak_ptr<char>(m_life)] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([=, this] {
             bool posted = m_actuator.replace(deleteCount, insert, strategy);
             if (posted && spaceAfter) {
                 m_services.sleeper(Actuator::clipboardPause);
@@ -247,10 +204,10 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
                 recordCorrection(frontID, stale, correct, layout.localizedName, layout.localizedName,
                                  CorrectionKind::orphan, 0);
                 flash("↺ space");
-                assembler.lastEmitted.reset();
+                m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, insert, strategy, frontID, true);
             });
-        });
+        }));
     });
 }
 

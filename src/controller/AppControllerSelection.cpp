@@ -61,7 +61,7 @@ std::optional<std::string> AppController::selectedTextViaCopy()
     // Ctrl+C plays the copy key, and in the always-off applications (terminals above all) it is
     // an interrupt instead.
     const auto frontID = frontApplicationID();
-    if (policy.isAlwaysOff(frontID)) {
+    if (m_policy.isAlwaysOff(frontID)) {
         Log::line("no copy of the selection in " + *frontID + ": Ctrl+C would interrupt there");
         return std::nullopt;
     }
@@ -95,7 +95,7 @@ bool AppController::hasAXSelection()
 
 void AppController::convertSelection()
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     auto selected = selectedTextViaAX();
     if (!selected)
@@ -106,8 +106,8 @@ void AppController::convertSelection()
     }
     const std::string text = *selected;
 
-    registry.refresh();
-    if (registry.layouts.size() < 2) {
+    m_registry.refresh();
+    if (m_registry.layouts.size() < 2) {
         flash("need 2+ layouts");
         return;
     }
@@ -123,9 +123,9 @@ void AppController::convertSelection()
         const auto typeable = std::ranges::count_if(letters, [&](const std::string& c) { return keys.contains(c); });
         return static_cast<double>(typeable) / static_cast<double>(letters.size());
     };
-    const KeyboardLayoutInfo* source = &registry.layouts.front();
+    const KeyboardLayoutInfo* source = &m_registry.layouts.front();
     double sourceShare = share(*source);
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         const double s = share(layout);
         if (s > sourceShare) {
             source = &layout;
@@ -139,7 +139,7 @@ void AppController::convertSelection()
         double score;
     };
     std::vector<Candidate> candidates;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         if (layout.id == source->id)
             continue;
         std::string converted = TranslationEngine::transliterate(text, source->layoutData, layout.layoutData);
@@ -178,33 +178,31 @@ void AppController::convertSelection()
         Log::line("manual convert  " + names);
 
     const auto frontID = frontApplicationID();
-    const auto strategy = frontID && policy.usesClipboard(*frontID) ? ActuationStrategy::clipboard
+    const auto strategy = frontID && m_policy.usesClipboard(*frontID) ? ActuationStrategy::clipboard
                                                                      : ActuationStrategy::synthetic;
     beginActuating();
     switchLayoutOurselves(target);
     if (strategy == ActuationStrategy::clipboard && from.id != target.id)
         expectStaleKeys(from, target, StaleArm::ownSwitch);
     else
-        staleKeyLayouts.reset();
+        m_repairs.endStaleWatch();
 
-    postRewrite([this, converted, strategy, life = std::weak_ptr<char>(m_life),
-                          complete = [this, text, converted, from, target, strategy, frontID] {
-                              pushUndo({converted, text, from, strategy, m_services.main->now()}, true);
-                              recentWords.clear();
-                              assembler.lastEmitted.reset();
-                              recordCorrection(frontID.value_or("?"), text, converted, from.localizedName,
-                                               target.localizedName, CorrectionKind::manual, 0);
-                              flash("↺ → " + target.localizedName);
-                              finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
-                          }] {
-        if (!life.lock())
-            return;
+    postRewrite(whileAlive([this, converted, strategy,
+                            complete = [this, text, converted, from, target, strategy, frontID] {
+                                pushUndo({converted, text, from, strategy, m_services.main->now()}, true);
+                                m_typing.forget();
+                                m_assembler.lastEmitted.reset();
+                                recordCorrection(frontID.value_or("?"), text, converted, from.localizedName,
+                                                 target.localizedName, CorrectionKind::manual, 0);
+                                flash("↺ → " + target.localizedName);
+                                finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+                            }] {
         // The text typed or pasted replaces the selection: nothing to delete first.
         if (m_actuator.replace(0, converted, strategy))
             soon(complete);
         else
             soon([this] { rewriteNotPosted("manual convert"); });
-    });
+    }));
 }
 
 }  // namespace kx

@@ -12,8 +12,6 @@ namespace kx {
 namespace {
 
 constexpr double switchCheckDelay = 0.3;
-constexpr double ownSwitchWindow = 1.5;
-constexpr double contextFlushDelay = 15.0;
 constexpr double screenRetryDelay = 0.25;
 // How often, and how far apart, the text before the caret is read before a rewrite is given up.
 constexpr int landedReads = 3;
@@ -40,7 +38,7 @@ std::string AppController::trimTrailingSpaces(const std::string& s)
 
 void AppController::performSpanCorrection(const SpanCorrection& span)
 {
-    if (isActuating)
+    if (m_actuation.active())
         return;
     logCorrection(span.logLine, span.contextBefore);
     beginActuating();
@@ -52,12 +50,10 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
 // a moment later: the screen is read again before the rewrite is given up.
 void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt)
 {
-    const std::string takenBack = heldKeys.takenBack();
+    const std::string takenBack = m_actuation.hold().takenBack();
     const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
-    m_caret.readTail(count, screenReadTimeout, [this, span, takenBack, attempt, life = std::weak_ptr<char>(m_life)](
+    m_caret.readTail(count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](
                                                    const std::optional<std::string>& shown) {
-        if (!life.lock())
-            return;
         // A key taken back may or may not be gone from the screen yet.
         if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
             if (attempt < landedReads) {
@@ -67,26 +63,22 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
             Log::line("rewrite abandoned: the text before the caret reads '…" +
                       lastCharacters(*shown, screenQuoteLength) + "', not '…" +
                       lastCharacters(span.originalText, screenQuoteLength) + "'");
-            recentWords.clear();
-            assembler.lastEmitted.reset();
+            m_typing.forget();
+            m_assembler.lastEmitted.reset();
             finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
             return;
         }
         switchNow(span.target, span.from, span.frontID);
-        postRewrite([this, span, life] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([this, span] {
             const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
-            m_services.main->async([this, span, life, posted] {
-                if (!life.lock())
-                    return;
+            soon([this, span, posted] {
                 if (posted)
                     completeSpan(span);
                 else
                     rewriteNotPosted("rewrite");
             });
-        });
-    });
+        }));
+    }));
 }
 
 void AppController::completeSpan(const SpanCorrection& span)
@@ -97,10 +89,9 @@ void AppController::completeSpan(const SpanCorrection& span)
                                            span.target.localizedName,
                                            span.retroCount > 0 ? CorrectionKind::retro : CorrectionKind::auto_,
                                            span.retroCount);
-    if (pendingContext)
-        pendingContext->recordID = recordID;
+    m_context.attach(recordID);
 
-    swapSoundDue = sound.enabled();
+    m_actuation.setSwapSoundDue(m_sound.enabled());
 
     if (span.retroCount == 0)
         flash("↺ " + span.decisionOriginal + " → " + span.decisionCorrected);
@@ -108,18 +99,10 @@ void AppController::completeSpan(const SpanCorrection& span)
         flash("↺ fixed " + std::to_string(span.retroCount + 1) + " words → " + span.target.localizedName);
 
     // A word typed next must not reach back over the rewritten ones, nor Backspace restore one.
-    recentWords.clear();
-    assembler.lastEmitted.reset();
+    m_typing.forget();
+    m_assembler.lastEmitted.reset();
 
     finishActuation(actuationTail, span.insertText, span.strategy, span.frontID, false);
-}
-
-void AppController::pushUndo(LastCorrection entry, bool trim)
-{
-    undoStack.push_back(std::move(entry));
-    if (trim && undoStack.size() > undoStackLimit)
-        undoStack.erase(undoStack.begin(), undoStack.end() - static_cast<std::ptrdiff_t>(undoStackLimit));
-    keyGenAtLastCorrection = keyGen;
 }
 
 Uuid AppController::recordCorrection(const std::string& frontID, const std::string& original,
@@ -140,16 +123,16 @@ Uuid AppController::recordCorrection(const std::string& frontID, const std::stri
     const Uuid id = record.id;
     // Where password fields cannot be recognised, the text may be one.
     if (frontAppReadable())
-        history.add(std::move(record));
+        m_history.add(std::move(record));
     return id;
 }
 
 void AppController::logCorrection(const std::string& line, const std::vector<std::string>& before)
 {
-    Log::line("[" + std::string(behavior.correctionMode().rawValue()) + "] " + line);
+    Log::line("[" + std::string(m_behavior.correctionMode().rawValue()) + "] " + line);
     if (!frontAppReadable()) {
         // Nothing typed there is kept, the words around the rewrite included.
-        flushContext();
+        m_context.flush();
         return;
     }
     if (debugLogging() && !before.empty()) {
@@ -158,12 +141,7 @@ void AppController::logCorrection(const std::string& line, const std::vector<std
             words += (i > 0 ? ", '" : "'") + before[i] + "'";
         Log::line("  context before: " + words);
     }
-    pendingContext = PendingContext{line, {}, std::nullopt};
-    contextGen += 1;
-    later(contextFlushDelay, [this, generation = contextGen] {
-        if (contextGen == generation)
-            flushContext();
-    });
+    m_context.begin(line);
 }
 
 void AppController::switchNow(const KeyboardLayoutInfo& target, const KeyboardLayoutInfo& from, const std::string& app)
@@ -171,42 +149,30 @@ void AppController::switchNow(const KeyboardLayoutInfo& target, const KeyboardLa
     if (target.id == from.id)
         return;
     switchLayoutOurselves(target);
-    if (policy.usesClipboard(app))
+    if (m_policy.usesClipboard(app))
         expectStaleKeys(from, target, StaleArm::ownSwitch);
     else
-        staleKeyLayouts.reset();
-    assembler.keys.clear();
+        m_repairs.endStaleWatch();
+    m_assembler.keys.clear();
     verifySwitch(target, app);
-}
-
-void AppController::expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected,
-                                    StaleArm armedBy)
-{
-    staleKeyLayouts =
-        StaleExpectation{old, selected, armedBy, m_services.main->now() + staleKeyWindow, staleKeyWordStarts};
 }
 
 void AppController::switchLayoutOurselves(const KeyboardLayoutInfo& layout)
 {
-    const auto current = registry.currentLayout();
+    const auto current = m_registry.currentLayout();
     if (current && current->id == layout.id)
         return;
-    lastSwitchedFrom = current;
+    m_repairs.noteOwnSwitch(current);
     if (current)
-        switchDuringHold = HoldSwitch{current->source.handle, layout.source.handle, heldKeys.keys().size()};
-    ownSwitchPending = true;
-    const int generation = ++ownSwitchGen;
+        m_actuation.ownSwitch(current->source.handle, layout.source.handle);
+    m_keyLayout.ownSwitchMade();
     m_actuator.selectLayout(layout);
-    later(ownSwitchWindow, [this, generation] {
-        if (ownSwitchGen == generation)
-            ownSwitchPending = false;
-    });
 }
 
 void AppController::verifySwitch(const KeyboardLayoutInfo& target, const std::string& app)
 {
     later(switchCheckDelay, [this, target, app] {
-        const auto current = registry.currentLayout();
+        const auto current = m_registry.currentLayout();
         if (current && current->id != target.id)
             Log::line("switch DID NOT hold after 300ms: wanted " + target.localizedName + ", have " +
                       current->localizedName + " in " + app);
@@ -231,19 +197,19 @@ void AppController::finishActuation(double after, std::optional<std::string> ver
 void AppController::verifyPasteLanded(const std::string& text, const std::string& app, bool isRepair)
 {
     const std::string expected = trimTrailingSpaces(text);
-    lastPaste = LastPaste{expected, app, m_services.main->now(), isRepair};
+    m_repairs.notePaste({expected, app, m_services.main->now(), isRepair});
     if (!debugLogging())
         return;
     const int count = static_cast<int>(text::utf16Count(text)) + 2;
-    m_caret.readTail(count, screenReadTimeout, [this, expected, life = std::weak_ptr<char>(m_life)](
+    m_caret.readTail(count, screenReadTimeout, whileAlive([this, expected](
                                                    std::optional<std::string> read) {
-        if (!life.lock() || !read)
+        if (!read)
             return;
         const std::string shown = trimTrailingSpaces(*read);
         if (!shown.ends_with(expected))
             debugLine("screen after paste reads '…" + lastCharacters(shown, screenQuoteLength) + "', expected '…" +
                       lastCharacters(expected, screenQuoteLength) + "' (may not be updated yet)");
-    });
+    }));
 }
 
 void AppController::judgeScreen(const std::string& correct, const std::string& stale, int attempt,
@@ -253,10 +219,8 @@ void AppController::judgeScreen(const std::string& correct, const std::string& s
     const std::string s = trimTrailingSpaces(stale);
     const int count = static_cast<int>(std::max(text::utf16Count(correct), text::utf16Count(stale))) + 2;
     m_caret.readTail(count, screenReadTimeout,
-                     [this, c, s, correct, stale, attempt, then = std::move(then),
-                      life = std::weak_ptr<char>(m_life)](std::optional<std::string> read) {
-                         if (!life.lock())
-                             return;
+                     whileAlive([this, c, s, correct, stale, attempt,
+                                 then = std::move(then)](std::optional<std::string> read) {
                          const auto shown = read ? std::optional<std::string>(trimTrailingSpaces(*read)) : std::nullopt;
                          // When the right text is the end of the stale one (keys typed again after
                          // an orphan), only the longer text tells them apart.
@@ -278,7 +242,7 @@ void AppController::judgeScreen(const std::string& correct, const std::string& s
                          }
                          later(screenRetryDelay,
                                [this, correct, stale, then] { judgeScreen(correct, stale, 2, then); });
-                     });
+                     }));
 }
 
 }  // namespace kx

@@ -80,7 +80,7 @@ void AppController::updateStatusGlyph()
         glyph = {false, GlyphTint::tertiaryLabel, true,
                  "Kestrelix is paused here — a password field, or another program holding the keyboard"};
     } else {
-        switch (behavior.correctionMode()) {
+        switch (m_behavior.correctionMode()) {
         case CorrectionMode::automatic:
             glyph = {false, GlyphTint::none, false, "Kestrelix is on"};
             break;
@@ -104,7 +104,7 @@ void AppController::rebuildMenu()
     // The menu never waits for the languages: it is built again when they arrive.
     LanguageOracle* oracle = m_languageLoad.loading() ? nullptr : &frequency();
     statusItem->setMenu(StatusMenu::build(StatusMenu::capture(
-        *m_services.permissions, *m_services.workspace, registry, oracle, policy, behavior.correctionMode(),
+        *m_services.permissions, *m_services.workspace, m_registry, oracle, m_policy, m_behavior.correctionMode(),
         secureInputActive, secureInputHolder, status.secureInputStuck, ::getpid(), frontAppReadable())));
 }
 
@@ -118,13 +118,13 @@ void AppController::performMenuCommand(const MenuCommand& command)
         m_services.windows->showWalkthrough();
         break;
     case MenuAction::setCorrectionMode:
-        behavior.setCorrectionMode(command.mode);
+        m_behavior.setCorrectionMode(command.mode);
         if (command.mode != CorrectionMode::ask)
             dropPendingSuggestion();
         updateStatusGlyph();
         break;
     case MenuAction::setAppEnabled:
-        policy.setEnabled(command.on, command.argument);
+        m_policy.setEnabled(command.on, command.argument);
         break;
     case MenuAction::convertSelection:
         convertSelection();
@@ -153,7 +153,7 @@ void AppController::performMenuCommand(const MenuCommand& command)
 std::vector<std::string> AppController::missingWordLists()
 {
     std::vector<std::string> missing;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         const std::string language = layout.language();
         if (language.empty() || std::find(missing.begin(), missing.end(), language) != missing.end())
             continue;
@@ -172,10 +172,10 @@ void AppController::refreshRuntimeStatus()
     logPermissions(m_services.permissions->isGranted(platform::Permission::accessibility),
                    m_services.permissions->isGranted(platform::Permission::inputMonitoring));
     noteAccessibility(m_services.accessibility->isReachable());
-    secureWatch.refresh(status, behavior.correctionMode());
+    secureWatch.refresh(status, m_behavior.correctionMode());
     secureInputActive = secureWatch.active();
     secureInputHolder = secureWatch.holder();
-    if (behavior.correctionMode() != CorrectionMode::ask)
+    if (m_behavior.correctionMode() != CorrectionMode::ask)
         dropPendingSuggestion();
     updateStatusGlyph();
     rebuildMenu();

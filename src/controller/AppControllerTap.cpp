@@ -19,8 +19,6 @@ constexpr std::uint64_t shortcutMask = EventFlags::control | EventFlags::command
 constexpr std::uint16_t kKey = 40;
 constexpr std::uint16_t zKey = 6;
 
-constexpr double cmdZWindow = 12.0;
-
 bool isMouseDown(platform::TapEventType type)
 {
     return type == platform::TapEventType::leftMouseDown || type == platform::TapEventType::rightMouseDown;
@@ -47,150 +45,139 @@ char32_t singleScalar(const std::optional<std::string>& text)
 
 void AppController::dropPendingSuggestionLater()
 {
-    if (!pendingSuggestion)
+    if (!m_suggestion.pending())
         return;
     // After the event: a suggestion that this very key's word arms is dropped with it.
-    m_services.main->async([life = std::weak_ptr<char>(m_life), this] {
-        if (life.lock())
-            dropPendingSuggestion();
-    });
+    soon([this] { dropPendingSuggestion(); });
 }
 
 platform::TapVerdict AppController::handleTapEvent(const platform::TapEvent& event)
 {
+    for (int stage = 0; stage <= static_cast<int>(TapStage::observeKey); ++stage)
+        if (const auto verdict = runTapStage(static_cast<TapStage>(stage), event))
+            return *verdict;
+    return platform::TapVerdict::pass;
+}
+
+std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, const platform::TapEvent& event)
+{
     using platform::TapEventType;
     using platform::TapVerdict;
 
-    if (event.type == TapEventType::disabledByTimeout || event.type == TapEventType::disabledByUserInput) {
+    const std::uint16_t code = event.code;
+    const std::uint64_t flags = event.flags;
+    switch (stage) {
+    case TapStage::enableTapAgain:
+        if (event.type != TapEventType::disabledByTimeout && event.type != TapEventType::disabledByUserInput)
+            return std::nullopt;
         if (tap)
             tap->enable();
         return TapVerdict::pass;
-    }
-    if (event.type == TapEventType::layoutSelected) {
-        keyLayoutHandle = event.sourceHandle;
-        if (switchDuringHold && !switchDuringHold->placed && switchDuringHold->to == event.sourceHandle) {
-            switchDuringHold->keysBefore = heldKeys.keys().size();
-            switchDuringHold->placed = true;
-        }
+    case TapStage::placeLayoutSwitch:
+        if (event.type != TapEventType::layoutSelected)
+            return std::nullopt;
+        m_keyLayout.layoutSelected(event.sourceHandle);
+        m_actuation.switchPlaced(event.sourceHandle);
         return TapVerdict::pass;
-    }
-    if (event.marked)
+    case TapStage::passOwnEvent:
+        return event.marked ? std::optional(TapVerdict::pass) : std::nullopt;
+    case TapStage::promptClick:
+        return event.type == TapEventType::leftMouseDown && m_services.suggestionPrompt->contains(event.location)
+                   ? std::optional(TapVerdict::pass)
+                   : std::nullopt;
+    case TapStage::mouseDown:
+        if (!isMouseDown(event.type))
+            return std::nullopt;
+        forgetTyping(TypingBreak::mouseDown);
         return TapVerdict::pass;
-    if (event.type == TapEventType::leftMouseDown && suggestionPrompt.contains(event.location))
-        return TapVerdict::pass;
-
-    if (isMouseDown(event.type)) {
-        assembler.keys.clear();
-        recentWords.clear();
-        undoStack.clear();
-        staleKeyLayouts.reset();
-        suspectStale.reset();
-        lastPaste.reset();
-        flushContext();
-        dropPendingSuggestionLater();
-        return TapVerdict::pass;
-    }
-    if (event.type != TapEventType::keyDown)
-        return TapVerdict::pass;
-
-    const std::uint16_t code = event.code;
-    const std::uint64_t flags = event.flags;
-    const bool hotKeyChord = (flags & modifierMask) == optionCommand;
-    if (hotKeyChord && (code == kKey || code == zKey)) {
-        assembler.keys.clear();
+    case TapStage::hotKey:
+        if (event.type != TapEventType::keyDown)
+            return TapVerdict::pass;
+        if ((flags & modifierMask) != optionCommand || (code != kKey && code != zKey))
+            return std::nullopt;
+        m_assembler.keys.clear();
         // With nothing to undo the chord is not ours: an application may have a use for it.
-        if (code == zKey && undoStack.empty() && !isActuating)
+        if (code == zKey && m_undoStack.empty() && !m_actuation.active())
             return TapVerdict::pass;
         if (code == kKey)
             soon([this] { handleConvertHotKey(); });
         else
             soon([this] { performUndo(); });
         return TapVerdict::swallow;
-    }
-    if (canUndoWithCmdZ(event)) {
+    case TapStage::commandZ:
+        if (!canUndoWithCmdZ(event))
+            return std::nullopt;
         performUndo();
         return TapVerdict::swallow;
-    }
-
-    if (!sawFirstKey) {
-        sawFirstKey = true;
-        Log::line("tap is receiving key events ✓");
-    }
-    keysSeen += 1;
-
-    // Without the accessibility service a password field cannot be told from any other: the key
-    // is treated as one typed into a password field.
-    if (m_services.secureInput->isEnabled() || !noteAccessibility(m_services.accessibility->isReachable())) {
-        assembler.keys.clear();
-        recentWords.clear();
+    case TapStage::countKey:
+        if (!sawFirstKey) {
+            sawFirstKey = true;
+            Log::line("tap is receiving key events ✓");
+        }
+        keysSeen += 1;
+        return std::nullopt;
+    case TapStage::passwordField:
+        // Without the accessibility service a password field cannot be told from any other: the
+        // key is treated as one typed into a password field.
+        if (!m_services.secureInput->isEnabled() && noteAccessibility(m_services.accessibility->isReachable()))
+            return std::nullopt;
+        forgetTyping(TypingBreak::secureInput);
+        return TapVerdict::pass;
+    case TapStage::holdDuringRewrite:
+        if (m_actuation.active() && (flags & shortcutMask) == 0 &&
+            (!event.delivered || takeBackDeliveredKey(code, flags))) {
+            if (m_actuation.hold().take({{code, flags}, event.sourceHandle}))
+                return TapVerdict::swallow;
+            Log::line("hold full at " + std::to_string(m_actuation.hold().keys().size()) +
+                      " keys — letting one through");
+        }
+        return std::nullopt;
+    case TapStage::observeKey:
+        keyGen += 1;
+        m_actuation.hold().passed();
         dropPendingSuggestionLater();
+        followKeyLayout(event.sourceHandle);
+        observeKey(code, flags, m_registry.layoutTypedIn(event.sourceHandle));
         return TapVerdict::pass;
     }
-
-    if (isActuating && (flags & shortcutMask) == 0 && (!event.delivered || takeBackDeliveredKey(code, flags))) {
-        if (heldKeys.take({{code, flags}, event.sourceHandle}))
-            return TapVerdict::swallow;
-        Log::line("hold full at " + std::to_string(heldKeys.keys().size()) + " keys — letting one through");
-    }
-
-    keyGen += 1;
-    heldKeys.passed();
-    dropPendingSuggestionLater();
-    followKeyLayout(event.sourceHandle);
-    observeKey(code, flags, registry.layoutTypedIn(event.sourceHandle));
-    return TapVerdict::pass;
+    return std::nullopt;
 }
 
 // A quick typist switches layouts and types at once: the first key in the new layout can reach us
 // before the desktop's notice of the switch. The switch came before that key, so it is handled now.
 void AppController::followKeyLayout(int sourceHandle)
 {
-    if (sourceHandle < 0)
-        return;
-    const int before = std::exchange(keyLayoutHandle, sourceHandle);
-    if (before < 0 || before == sourceHandle)
-        return;
-    userSwitchedLayout(userSwitchNoticedAt.value_or(m_services.main->now()));
-    userSwitchNoticedAt.reset();
+    if (const auto at = m_keyLayout.followKey(sourceHandle, m_services.main->now()))
+        userSwitchedLayout(*at);
 }
 
 bool AppController::canUndoWithCmdZ(const platform::TapEvent& event) const
 {
-    return !isActuating && !undoStack.empty() && event.code == zKey &&
-           (event.flags & modifierMask) == EventFlags::command && keyGen == keyGenAtLastCorrection &&
-           m_services.main->now() - undoStack.back().at < cmdZWindow;
+    return !m_actuation.active() && event.code == zKey && (event.flags & modifierMask) == EventFlags::command &&
+           m_undoStack.cmdZApplies(keyGen, m_services.main->now());
 }
 
 void AppController::beginActuating()
 {
-    isActuating = true;
-    heldKeys.begin();
+    m_actuation.begin();
 }
 
 void AppController::releaseHold()
 {
-    heldKeys.release(
-        [this](std::vector<HeldKey> held) {
-            isActuating = false;
-            return replayHeldKeys(std::move(held));
-        },
-        [this] {
-            // A hold that a replayed key carried on into another rewrite ends only here.
-            switchDuringHold.reset();
-            if (std::exchange(swapSoundDue, false))
-                sound.preview();
-        });
+    m_actuation.release([this](std::vector<HeldKey> held) { return replayHeldKeys(std::move(held)); },
+                        [this](bool swapSoundDue) {
+                            if (swapSoundDue)
+                                m_sound.preview();
+                        });
 }
 
 void AppController::postRewrite(Block job)
 {
-    heldKeys.rewriteQueued();
-    actuationQueue.async([this, job = std::move(job), life = std::weak_ptr<char>(m_life)] {
+    m_actuation.hold().rewriteQueued();
+    auto typed = whileAlive([this] { m_actuation.hold().rewriteTyped(); });
+    actuationQueue.async([this, job = std::move(job), typed = std::move(typed)] {
         job();
-        m_services.main->async([this, life] {
-            if (life.lock())
-                heldKeys.rewriteTyped();
-        });
+        m_services.main->async(typed);
     });
 }
 
@@ -205,18 +192,16 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
     // Typed before the rewrite starts, its Backspaces run first, and the key is typed again with
     // the held keys after the rewrite. Once the rewrite is queued that order can't be had: the
     // key stays where it landed.
-    const auto current = registry.currentLayout();
+    const auto current = m_registry.currentLayout();
     const auto typed = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
-    if (heldKeys.rewriteQueuedOrTyping() || !typed || typed->empty())
+    if (m_actuation.hold().rewriteQueuedOrTyping() || !typed || typed->empty())
         return false;
-    heldKeys.takeBack(*typed);
+    m_actuation.hold().takeBack(*typed);
     const std::size_t count = text::scalarCount(*typed);
-    actuationQueue.async([this, count, life = std::weak_ptr<char>(m_life)] {
-        if (!life.lock())
-            return;
+    actuationQueue.async(whileAlive([this, count] {
         for (std::size_t i = 0; i < count; ++i)
             m_actuator.tapKey(Actuator::backspaceKey, 0);
-    });
+    }));
     return true;
 }
 
@@ -227,14 +212,12 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
     // A key typed before our own switch, in the layout it left, was meant for the new one. Any
     // other key is typed in the layout it was typed in (after our switch, the user's own choice),
     // whatever is selected meanwhile.
-    const auto selected = staleKeyLayouts ? std::optional<KeyboardLayoutInfo>(staleKeyLayouts->new_)
-                                          : registry.currentLayout();
+    const auto& stale = m_repairs.staleExpectation();
+    const auto selected = stale ? std::optional<KeyboardLayoutInfo>(stale->new_) : m_registry.currentLayout();
     std::vector<HeldKey> left;
     for (std::size_t i = 0; i < held.size(); ++i) {
         const KeyStroke& key = held[i].stroke;
-        const bool beforeSwitch = switchDuringHold && i < switchDuringHold->keysBefore &&
-                                  held[i].sourceHandle == switchDuringHold->from;
-        const int handle = beforeSwitch ? switchDuringHold->to : held[i].sourceHandle;
+        const int handle = m_actuation.replayHandle(i, held[i]);
         keyGen += 1;
         // Only a key that went out is part of the text.
         if (!m_actuator.tapKey(key.code, key.flags, handle)) {
@@ -242,8 +225,8 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
             continue;
         }
         followKeyLayout(handle);
-        observeKey(key.code, key.flags, handle < 0 ? selected : registry.layoutTypedIn(handle));
-        if (isActuating) {
+        observeKey(key.code, key.flags, handle < 0 ? selected : m_registry.layoutTypedIn(handle));
+        if (m_actuation.active()) {
             // That key finished a word that started another rewrite: the rest wait for its end.
             left.assign(held.begin() + static_cast<std::ptrdiff_t>(i) + 1, held.end());
             break;
@@ -255,32 +238,19 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
 
 void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current)
 {
-    lastKnownLayout = current;
+    m_keyLayout.keyObservedIn(current);
 
-    if (staleKeyLayouts && assembler.keys.empty()) {
-        auto& expectation = *staleKeyLayouts;
-        const auto o = TranslationEngine::character(code, flags, expectation.old.layoutData);
-        const auto n = TranslationEngine::character(code, flags, expectation.new_.layoutData);
-        if (m_services.main->now() > expectation.deadline) {
-            staleKeyLayouts.reset();
-        } else if (o && n && *o != *n && text::characterCount(*o) == 1 && text::characterCount(*n) == 1 &&
-                   Script::forLanguage(expectation.old.language()) !=
-                       Script::forLanguage(expectation.new_.language())) {
-            debugLine("first key after " +
-                      std::string(expectation.armedBy == StaleArm::ownSwitch ? "switch" : "paste") + " may read '" +
-                      *o + "' on screen — checking when the word completes");
-            suspectStale = SuspectStale{*o, {code, flags}, expectation.old, expectation.armedBy, m_services.main->now()};
-            staleKeyLayouts.reset();
-        } else if (--expectation.wordStartsLeft < 1) {
-            staleKeyLayouts.reset();
-        }
+    if (m_assembler.keys.empty()) {
+        if (const SuspectStale* suspect = m_repairs.watchWordStart({code, flags}, m_services.main->now()))
+            debugLine("first key after " + std::string(suspect->armedBy == StaleArm::ownSwitch ? "switch" : "paste") +
+                      " may read '" + suspect->text + "' on screen — checking when the word completes");
     }
 
     const auto producedChar =
         current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
 
     bool letterElsewhere = false;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         if (current && layout.id == current->id)
             continue;
         const char32_t c = singleCharacter(TranslationEngine::character(code, flags, layout.layoutData));
@@ -293,7 +263,7 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
     // Every enabled layout, and the current one even when the registry does not list it.
     std::vector<const KeyboardLayoutInfo*> everyLayout;
     bool currentListed = false;
-    for (const auto& layout : registry.layouts) {
+    for (const auto& layout : m_registry.layouts) {
         everyLayout.push_back(&layout);
         currentListed = currentListed || (current && layout.id == current->id);
     }
@@ -322,7 +292,7 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
         }
     }
 
-    assembler.handleKeyDown(code, flags, producedChar, letterElsewhere, endsWordMark, quoteElsewhere);
+    m_assembler.handleKeyDown(code, flags, producedChar, letterElsewhere, endsWordMark, quoteElsewhere);
 }
 
 }  // namespace kx

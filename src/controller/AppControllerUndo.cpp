@@ -15,37 +15,33 @@ namespace kx {
 
 void AppController::performUndo()
 {
-    if (isActuating || undoStack.empty())
+    if (m_actuation.active() || m_undoStack.empty())
         return;
-    const LastCorrection last = undoStack.back();
+    const LastCorrection last = m_undoStack.top();
     // Keys typed while the screen is read wait, as during the rewrite itself.
     beginActuating();
     const int count = static_cast<int>(text::utf16Count(last.insertedText));
-    m_caret.readTail(count, screenReadTimeout, [this, last, life = std::weak_ptr<char>(m_life)](
+    m_caret.readTail(count, screenReadTimeout, whileAlive([this, last](
                                                    const std::optional<std::string>& before) {
-        if (!life.lock())
-            return;
         if (before && !before->ends_with(last.insertedText)) {
             Log::line("undo — the text before the caret is not the last correction's; left alone  (" +
-                      std::to_string(undoStack.size()) + " left)");
+                      std::to_string(m_undoStack.size()) + " left)");
             finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
             return;
         }
-        undoStack.pop_back();
-        const std::string left = "  (" + std::to_string(undoStack.size()) + " left)";
+        m_undoStack.pop();
+        const std::string left = "  (" + std::to_string(m_undoStack.size()) + " left)";
         Log::line(debugLogging() ? "undo — restoring '" + loggable(last.originalText) + "'" + left
                                  : "undo — restoring last correction" + left);
 
-        const auto current = registry.currentLayout();
+        const auto current = m_registry.currentLayout();
         switchLayoutOurselves(last.previousLayout);
         if (last.strategy == ActuationStrategy::clipboard && current && current->id != last.previousLayout.id)
             expectStaleKeys(*current, last.previousLayout, StaleArm::ownSwitch);
         else
-            staleKeyLayouts.reset();
+            m_repairs.endStaleWatch();
 
-        postRewrite([this, last, life = std::weak_ptr<char>(m_life)] {
-            if (!life.lock())
-                return;
+        postRewrite(whileAlive([this, last] {
             const bool posted = m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)),
                                                    last.originalText, last.strategy);
             soon([this, posted] {
@@ -55,11 +51,11 @@ void AppController::performUndo()
                 }
                 flash("undo");
                 // A Backspace must not bring back a word from before the undo.
-                assembler.lastEmitted.reset();
+                m_assembler.lastEmitted.reset();
                 finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
             });
-        });
-    });
+        }));
+    }));
 }
 
 }  // namespace kx

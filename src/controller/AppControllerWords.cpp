@@ -15,11 +15,8 @@ namespace kx {
 
 namespace {
 
-// Older words are no longer part of what the user is typing now.
-constexpr double runMaxAge = 20.0;
 // Below this share of real words a converted run is not worth rewriting.
 constexpr double spellScoreFloor = 0.5;
-constexpr std::size_t contextBeforeCount = 3;
 
 // Times and figures (12:30, 50%) read the same on every layout.
 bool isLayoutNeutral(const std::string& typed)
@@ -68,6 +65,15 @@ std::string AppController::terminatorTextOn(const WordAssembler::Terminator& ter
     return terminatorText(terminator);
 }
 
+void AppController::addToSpan(SpanCorrection& span, const std::string& typed, const std::string& replacement,
+                              const WordAssembler::Terminator& terminator, const KeyboardLayoutInfo& target)
+{
+    const std::string own = terminatorText(terminator);
+    span.deleteCount += static_cast<int>(text::scalarCount(typed) + text::scalarCount(own));
+    span.insertText += replacement + terminatorTextOn(terminator, target);
+    span.originalText += typed + own;
+}
+
 bool AppController::looksSecret(const std::string& word)
 {
     const auto characters = text::characters(word);
@@ -89,64 +95,35 @@ bool AppController::looksSecret(const std::string& word)
     return int(lower) + int(upper) + int(number) + int(other) >= 3;
 }
 
-void AppController::noteWordForContext(const std::string& word)
-{
-    if (!pendingContext)
-        return;
-    pendingContext->after.push_back(word);
-    if (pendingContext->after.size() >= contextWindow)
-        flushContext();
-}
-
-void AppController::flushContext()
-{
-    if (pendingContext && !pendingContext->after.empty()) {
-        std::vector<std::string> quoted;
-        for (const auto& word : pendingContext->after)
-            quoted.push_back("'" + word + "'");
-        debugLine("  context after: " + joined(quoted, ", "));
-        if (pendingContext->recordID)
-            history.setContextAfter(pendingContext->after, *pendingContext->recordID);
-    }
-    pendingContext.reset();
-}
-
-void AppController::pushHistory(RecentWord word)
-{
-    recentWords.push_back(std::move(word));
-    if (recentWords.size() > historyLimit)
-        recentWords.erase(recentWords.begin(), recentWords.end() - static_cast<std::ptrdiff_t>(historyLimit));
-}
-
 void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator)
 {
     // The layout the word's last key was typed in: the selected one may have changed since.
-    const auto currentLayout = lastKnownLayout;
+    const auto currentLayout = m_keyLayout.lastKnownLayout();
     if (!currentLayout) {
         debugLine("word ignored — no current layout");
         return;
     }
     const KeyboardLayoutInfo& current = *currentLayout;
     std::vector<KeyboardLayoutInfo> others;
-    for (const auto& layout : registry.layouts)
+    for (const auto& layout : m_registry.layouts)
         if (layout.id != current.id)
             others.push_back(layout);
     const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
 
     if (looksSecret(typed)) {
-        flushContext();
-        consumeOrphan(typed, current);
+        m_context.flush();
+        m_repairs.consumeOrphan(typed, current, m_services.main->now());
         debugLine("word skipped — looks like a secret");
         return;
     }
 
-    noteWordForContext(typed);
+    m_context.noteWord(typed);
     const std::string frontID = frontBundleID();
     const double now = m_services.main->now();
     RecentWord word{keys, terminator, typed, current.id, now};
 
-    if (behavior.correctionMode() == CorrectionMode::manual) {
-        pushHistory(std::move(word));
+    if (m_behavior.correctionMode() == CorrectionMode::manual) {
+        m_typing.remember(std::move(word));
         return;
     }
 
@@ -154,29 +131,25 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     debugLine("word='" + loggable(typed) + "' layout=" + current.localizedName + "[" + currentLanguage +
               "] others=" + std::to_string(others.size()) + " app=" + frontID);
 
-    const auto orphan = consumeOrphan(typed, current);
-    const auto suspect = takeSuspect();
+    const auto orphan = m_repairs.consumeOrphan(typed, current, now);
+    const auto suspect = m_repairs.takeSuspect(now);
 
-    const bool refused = !policy.isCorrectionAllowed(frontID);
-    if (others.empty() || refused || isActuating) {
+    const bool refused = !m_policy.isCorrectionAllowed(frontID);
+    if (others.empty() || refused || m_actuation.active()) {
         if (refused)
             debugLine("skip — correction not allowed in " + frontID);
-        pushHistory(std::move(word));
+        m_typing.remember(std::move(word));
         return;
     }
 
-    const auto strategy = policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
+    const auto strategy = m_policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
 
     const auto decision = DecisionEngine::decide(keys, current, others, frequency());
     std::optional<DecisionEngine::RunDecision> runDecision;
     if (!decision) {
         std::vector<DecisionEngine::RunWord> words;
-        for (auto it = recentWords.rbegin(); it != recentWords.rend() && words.size() < retroMaxWords; ++it) {
-            if (it->layoutID != current.id || now - it->at >= runMaxAge)
-                break;
-            words.push_back({it->keys, it->typed});
-        }
-        std::reverse(words.begin(), words.end());
+        for (const auto& earlier : m_typing.reachBack(current.id, now))
+            words.push_back({earlier.keys, earlier.typed});
         words.push_back({keys, typed});
         runDecision = DecisionEngine::decideRun(words, current, others, frequency());
     }
@@ -190,7 +163,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
                       (frequency().isMisspelled(typed, currentLanguage) ? "true" : "false") + " alts=[" +
                       loggable(joined(alts, ", ")) + "]");
         }
-        pushHistory(std::move(word));
+        m_typing.remember(std::move(word));
         repairAfterWord(keys, typed, terminator, orphan, suspect, strategy, frontID, current);
         return;
     }
@@ -202,26 +175,20 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 
     std::vector<RecentWord> run;
     if (runDecision) {
+        const auto& recent = m_typing.words();
         const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(runDecision->wordCount - 1, 0)),
-                                                 recentWords.size());
-        run.assign(recentWords.end() - static_cast<std::ptrdiff_t>(count), recentWords.end());
+                                                 recent.size());
+        run.assign(recent.end() - static_cast<std::ptrdiff_t>(count), recent.end());
     } else {
         run = reachBack(current, target);
     }
     extendRetroPastValidWords(run, corrected, current, target);
 
     SpanCorrection span;
-    for (const auto& earlier : run) {
-        const std::string own = terminatorText(earlier.terminator);
-        span.deleteCount += static_cast<int>(text::scalarCount(earlier.typed) + text::scalarCount(own));
-        span.insertText += TranslationEngine::reconstruct(earlier.keys, target.layoutData) +
-                           terminatorTextOn(earlier.terminator, target);
-        span.originalText += earlier.typed + own;
-    }
-    const std::string own = terminatorText(terminator);
-    span.deleteCount += static_cast<int>(text::scalarCount(decisionOriginal) + text::scalarCount(own));
-    span.insertText += corrected + terminatorTextOn(terminator, target);
-    span.originalText += decisionOriginal + own;
+    for (const auto& earlier : run)
+        addToSpan(span, earlier.typed, TranslationEngine::reconstruct(earlier.keys, target.layoutData),
+                  earlier.terminator, target);
+    addToSpan(span, decisionOriginal, corrected, terminator, target);
     if (orphan) {
         // The orphan's keys went out in the old layout just before this word: they go with it.
         span.deleteCount += static_cast<int>(text::scalarCount(orphan->text));
@@ -234,9 +201,7 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
                    "  retro=" + std::to_string(run.size()) + "  del=" + std::to_string(span.deleteCount) + "  [" +
                    std::string(toString(strategy)) + "]";
 
-    const std::size_t before = recentWords.size() - std::min(run.size(), recentWords.size());
-    for (std::size_t i = before - std::min(before, contextBeforeCount); i < before; ++i)
-        span.contextBefore.push_back(recentWords[i].typed);
+    span.contextBefore = m_typing.typedBefore(run.size());
     span.retroCount = static_cast<int>(run.size());
     span.from = current;
     span.target = target;
@@ -245,8 +210,8 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     span.decisionOriginal = decisionOriginal;
     span.decisionCorrected = corrected;
 
-    if (behavior.correctionMode() == CorrectionMode::ask) {
-        pushHistory(std::move(word));
+    if (m_behavior.correctionMode() == CorrectionMode::ask) {
+        m_typing.remember(std::move(word));
         armSuggestion(span);
         return;
     }
@@ -256,22 +221,14 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 std::vector<AppController::RecentWord> AppController::reachBack(const KeyboardLayoutInfo& current,
                                                                 const KeyboardLayoutInfo& target)
 {
-    const double now = m_services.main->now();
     const std::string currentLanguage = current.language();
-    std::vector<RecentWord> run;
-    for (auto it = recentWords.rbegin(); it != recentWords.rend() && run.size() < retroMaxWords; ++it) {
-        if (it->layoutID != current.id || now - it->at >= runMaxAge)
-            break;
-        if (!isLayoutNeutral(it->typed)) {
-            const auto core = coreKeys(it->keys, current, target);
-            if (!core.empty() && !DecisionEngine::retroConvertible(core, it->typed, current, target, frequency(),
-                                                                   currentLanguage))
-                break;
-        }
-        run.push_back(*it);
-    }
-    std::reverse(run.begin(), run.end());
-    return run;
+    return m_typing.reachBack(current.id, m_services.main->now(), [&](const RecentWord& word) {
+        if (isLayoutNeutral(word.typed))
+            return true;
+        const auto core = coreKeys(word.keys, current, target);
+        return core.empty() ||
+               DecisionEngine::retroConvertible(core, word.typed, current, target, frequency(), currentLanguage);
+    });
 }
 
 bool AppController::passesTargetWordTest(const std::string& text, std::span<const KeyStroke> keys,
@@ -308,7 +265,8 @@ void AppController::extendRetroPastValidWords(std::vector<RecentWord>& run, cons
         parts.push_back(corrected);
         return DecisionEngine::spellScore(joined(parts, " "), targetLanguage, frequency());
     };
-    const auto tooOld = [&](const RecentWord& w) { return w.layoutID != current.id || now - w.at >= runMaxAge; };
+    const auto tooOld = [&](const RecentWord& w) { return !TypingMemory::inReach(w, current.id, now); };
+    const auto& recentWords = m_typing.words();
 
     double base = score(run);
     if (base < spellScoreFloor)
@@ -316,7 +274,7 @@ void AppController::extendRetroPastValidWords(std::vector<RecentWord>& run, cons
     auto i = static_cast<std::ptrdiff_t>(recentWords.size()) - static_cast<std::ptrdiff_t>(run.size()) - 1;
     while (i >= 0) {
         const RecentWord& w = recentWords[static_cast<std::size_t>(i)];
-        if (run.size() > retroMaxWords - 1 || tooOld(w))
+        if (run.size() > TypingMemory::retroMaxWords - 1 || tooOld(w))
             return;
         const auto core = coreKeys(w.keys, current, target);
         const std::string converted = TranslationEngine::reconstruct(core, target.layoutData);

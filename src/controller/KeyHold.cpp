@@ -33,9 +33,9 @@ void KeyHold::rewriteTyped()
 
 void KeyHold::armWatchdog()
 {
-    const int generation = ++m_watchdogGeneration;
-    m_main.after(watchdogDelay, [this, generation, life = std::weak_ptr<char>(m_life)] {
-        if (!life.lock() || generation != m_watchdogGeneration || m_keys.empty() || m_releasing)
+    // A newer watchdog replaces the older one's handle, which cancels it.
+    m_watchdog = m_main.timer(watchdogDelay, false, [this] {
+        if (m_keys.empty() || m_releasing)
             return;
         // Replaying now would put the user's keys in the middle of the rewrite.
         if (m_rewritesInFlight > 0) {
@@ -56,7 +56,7 @@ void KeyHold::release(Replay replay, std::function<void()> released)
         if (!life.lock())
             return;
         m_releasing = false;
-        ++m_watchdogGeneration;
+        m_watchdog.reset();
         m_takenBack.clear();
         std::vector<HeldKey> keys = std::move(m_keys);
         m_keys.clear();

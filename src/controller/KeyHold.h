@@ -77,7 +77,7 @@ private:
     bool m_releasing = false;
     int m_begins = 0;
     int m_passed = 0;
-    int m_watchdogGeneration = 0;
+    std::unique_ptr<TimerHandle> m_watchdog;
     std::shared_ptr<char> m_life = std::make_shared<char>();
 };
 

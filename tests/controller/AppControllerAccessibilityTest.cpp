@@ -49,8 +49,8 @@ TEST_F(AccessibilityScenario, OffWhileAccessibilityIsAwayAndOnWhenBack)
     EXPECT_EQ(field().withCaret(), "cceav dhfh |");
     EXPECT_EQ(desk.inputSources().currentName(), "us");
     EXPECT_TRUE(linesQuoting({"cceav", "dhfh"}).empty()) << linesQuoting({"cceav", "dhfh"}).front();
-    EXPECT_TRUE(app.history.records().empty());
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.history().records().empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_EQ(logLinesStarting("accessibility"), std::vector<std::string>{lostLine});
     ASSERT_TRUE(statusItem.glyph);
     EXPECT_TRUE(statusItem.glyph->slashed);
@@ -62,7 +62,7 @@ TEST_F(AccessibilityScenario, OffWhileAccessibilityIsAwayAndOnWhenBack)
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "cceav dhfh בבקשה |");
     EXPECT_EQ(logLinesStarting("accessibility"), (std::vector<std::string>{lostLine, backLine}));
-    EXPECT_EQ(app.history.records().size(), 1u);
+    EXPECT_EQ(app.history().records().size(), 1u);
     queue.advance(2.0);
     EXPECT_FALSE(statusItem.glyph->slashed);
     EXPECT_EQ(statusItem.menu.items.front().title, "CORRECTION");
@@ -101,7 +101,7 @@ TEST_F(AccessibilityScenario, NothingTypedIsWrittenDownWhereFieldsCannotBeRead)
     EXPECT_TRUE(quoting.empty()) << quoting.front();
     EXPECT_EQ(logLinesStarting("[automatic]"),
               std::vector<std::string>{"[automatic] '…' -> '…'  switch → Hebrew  retro=0  del=6  [synthetic]"});
-    EXPECT_TRUE(app.history.records().empty());
+    EXPECT_TRUE(app.history().records().empty());
 
     app.rebuildMenu();
     EXPECT_TRUE(menuHas("Password fields can't be recognised in Text Editor"));
@@ -118,8 +118,8 @@ TEST_F(AccessibilityScenario, NothingTypedIsWrittenDownWhereFieldsCannotBeRead)
     desk.type("cceav ");
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה |");
-    ASSERT_EQ(app.history.records().size(), 1u);
-    EXPECT_EQ(app.history.records()[0].original, "cceav");
+    ASSERT_EQ(app.history().records().size(), 1u);
+    EXPECT_EQ(app.history().records()[0].original, "cceav");
     app.rebuildMenu();
     EXPECT_FALSE(menuHas("Password fields can't be recognised in Kate"));
 }

@@ -60,21 +60,21 @@ TEST_F(ActionsTest, LayoutItemsSwitchAndWatchForStaleKeys)
     auto& app = startIn(CorrectionMode::automatic, firefox);
     choose("Hebrew");
     EXPECT_EQ(desk.inputSources().currentName(), "il");
-    ASSERT_TRUE(app.staleKeyLayouts);
-    EXPECT_EQ(app.staleKeyLayouts->old.localizedName, "English (US)");
-    EXPECT_EQ(app.staleKeyLayouts->new_.localizedName, "Hebrew");
-    EXPECT_DOUBLE_EQ(app.staleKeyLayouts->deadline, queue.now() + 1.5);
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->old.localizedName, "English (US)");
+    EXPECT_EQ(app.repairs().staleExpectation()->new_.localizedName, "Hebrew");
+    EXPECT_DOUBLE_EQ(app.repairs().staleExpectation()->deadline, queue.now() + 1.5);
 
     const auto selections = desk.inputSources().selections().size();
     choose("Hebrew");
     EXPECT_EQ(desk.inputSources().selections().size(), selections);
-    EXPECT_FALSE(app.staleKeyLayouts);
+    EXPECT_FALSE(app.repairs().staleExpectation());
 
     desk.launch(editor);
     desk.activate(editor.id);
     choose("English (US)");
     EXPECT_EQ(desk.inputSources().currentName(), "us");
-    EXPECT_FALSE(app.staleKeyLayouts);
+    EXPECT_FALSE(app.repairs().staleExpectation());
 }
 
 // The user selects text typed on the wrong layout and picks "Swap Selection".
@@ -183,7 +183,7 @@ TEST_F(ActionsTest, ReportHeader)
 {
     desk.permissions().inputMonitoring = false;
     auto& app = startIn(CorrectionMode::manual);
-    app.registry.refresh();
+    app.registry().refresh();
     std::istringstream report(app.reportText());
     std::vector<std::string> lines;
     for (std::string line; std::getline(report, line);)

@@ -20,11 +20,11 @@ TEST_F(CorrectionTest, SwapSoundPlaysOnlyAfterTheKeyboardIsReleased)
     desk.type("cceav ");
     queue.advance(0.1);
     ASSERT_EQ(field().withCaret(), "בבקשה |");
-    ASSERT_TRUE(app.isActuating);
+    ASSERT_TRUE(app.actuating());
     EXPECT_TRUE(desk.sound().played().empty());
 
     queue.advance(0.1);
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_FALSE(app.actuating());
     EXPECT_EQ(desk.sound().played().size(), 1u);
 }
 
@@ -33,26 +33,26 @@ TEST_F(CorrectionTest, WrongLayoutWordIsRewrittenAndRecorded)
 {
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("cceav ");
-    EXPECT_TRUE(app.isActuating);
+    EXPECT_TRUE(app.actuating());
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "בבקשה |");
     EXPECT_EQ(desk.inputSources().currentName(), "il");
     EXPECT_EQ(corrections(),
               std::vector<std::string>{"[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"});
-    ASSERT_EQ(app.undoStack.size(), 1u);
-    EXPECT_EQ(app.undoStack[0].insertedText, "בבקשה ");
-    EXPECT_EQ(app.undoStack[0].originalText, "cceav ");
-    EXPECT_EQ(app.undoStack[0].previousLayout.localizedName, "English (US)");
-    ASSERT_EQ(app.history.records().size(), 1u);
-    const auto& record = app.history.records()[0];
+    ASSERT_EQ(app.undoStack().size(), 1u);
+    EXPECT_EQ(app.undoStack().entries()[0].insertedText, "בבקשה ");
+    EXPECT_EQ(app.undoStack().entries()[0].originalText, "cceav ");
+    EXPECT_EQ(app.undoStack().entries()[0].previousLayout.localizedName, "English (US)");
+    ASSERT_EQ(app.history().records().size(), 1u);
+    const auto& record = app.history().records()[0];
     EXPECT_EQ(record.original, "cceav");
     EXPECT_EQ(record.corrected, "בבקשה");
     EXPECT_EQ(record.appName, "Text Editor");
     EXPECT_EQ(record.kind, CorrectionKind::auto_);
     EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ cceav → בבקשה"});
     EXPECT_EQ(desk.sound().played().size(), 1u);
-    EXPECT_TRUE(app.recentWords.empty());
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_TRUE(app.typingMemory().words().empty());
+    EXPECT_FALSE(app.actuating());
 
     // The flash gives way to the glyph; the switch held, so nothing more is logged.
     queue.advance(2.0);
@@ -74,8 +74,8 @@ TEST_F(CorrectionTest, HebrewSentenceIsFixedWordByWord)
     EXPECT_EQ(corrections(),
               std::vector<std::string>{"[automatic] 'nv akuo' -> 'מה שלום'  switch → Hebrew  retro=1  del=8  [synthetic]"});
     EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ fixed 2 words → Hebrew"});
-    EXPECT_EQ(app.history.records()[0].kind, CorrectionKind::retro);
-    EXPECT_EQ(app.history.records()[0].contextAfter, (std::vector<std::string>{"החברים", "שלך", "היום"}));
+    EXPECT_EQ(app.history().records()[0].kind, CorrectionKind::retro);
+    EXPECT_EQ(app.history().records()[0].contextAfter, (std::vector<std::string>{"החברים", "שלך", "היום"}));
 }
 
 // A long wrong-layout word takes the short words and the figure before it into its rewrite.
@@ -87,11 +87,11 @@ TEST_F(CorrectionTest, ReachBackTakesShortWordsAndFigures)
     EXPECT_EQ(field().withCaret(), "כן 30 זה בבקשה |");
     EXPECT_EQ(corrections(), std::vector<std::string>{
                                  "[automatic] 'fi 30 zv cceav' -> 'כן 30 זה בבקשה'  switch → Hebrew  retro=3  del=15  [synthetic]"});
-    EXPECT_EQ(app.history.records()[0].retroCount, 3);
+    EXPECT_EQ(app.history().records()[0].retroCount, 3);
 
     // The rewritten words are gone from memory: the next word cannot reach back over them.
-    EXPECT_TRUE(app.recentWords.empty());
-    EXPECT_FALSE(app.assembler.lastEmitted);
+    EXPECT_TRUE(app.typingMemory().words().empty());
+    EXPECT_FALSE(app.assembler().lastEmitted);
 }
 
 // English typed with the Hebrew layout comes back as English; Backspaces count scalars, not bytes.
@@ -120,7 +120,7 @@ TEST_F(CorrectionTest, GenuineWordsAreLeftAlone)
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "see you there, it is fine. שלום לכם, תודה רבה ");
     EXPECT_TRUE(corrections().empty());
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
 }
 
 // A word that looks like a password is neither judged nor remembered.
@@ -129,7 +129,7 @@ TEST_F(CorrectionTest, SecretLookingWordIsSkipped)
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("Hunter2Hunter2 ");
     queue.advance(1.0);
-    EXPECT_TRUE(app.recentWords.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
     EXPECT_EQ(field().text(), "Hunter2Hunter2 ");
 }
 
@@ -159,8 +159,8 @@ TEST_F(CorrectionTest, ManualModeOnlyRemembers)
     desk.type("cceav ");
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "cceav ");
-    ASSERT_EQ(app.recentWords.size(), 1u);
-    EXPECT_EQ(app.recentWords[0].typed, "cceav");
+    ASSERT_EQ(app.typingMemory().words().size(), 1u);
+    EXPECT_EQ(app.typingMemory().words()[0].typed, "cceav");
     EXPECT_TRUE(corrections().empty());
 }
 
@@ -172,7 +172,7 @@ TEST_F(CorrectionTest, AlwaysOffApplicationIsNeverCorrected)
     desk.type("cceav ");
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "cceav ");
-    EXPECT_EQ(app.recentWords.size(), 1u);
+    EXPECT_EQ(app.typingMemory().words().size(), 1u);
     EXPECT_TRUE(logHas("skip — correction not allowed in org.gnome.Terminal"));
 }
 
@@ -193,11 +193,11 @@ TEST_F(CorrectionTest, BrowserGetsPasteThenSpaceKeyThenShift)
     EXPECT_EQ(posted[14].code, Actuator::spaceKey);
     EXPECT_EQ(posted[16], (platform::SyntheticKey{.code = 56, .flags = EventFlags::shift, .down = true, .text = {}, .marked = true}));
     EXPECT_EQ(posted[17], (platform::SyntheticKey{.code = 56, .flags = 0, .down = false, .text = {}, .marked = true}));
-    ASSERT_TRUE(app.lastPaste);
-    EXPECT_EQ(app.lastPaste->text, "בבקשה");
+    ASSERT_TRUE(app.repairs().lastPaste());
+    EXPECT_EQ(app.repairs().lastPaste()->text, "בבקשה");
     // Our own switch in a browser: its next keys may still land in the old layout for a moment.
-    ASSERT_TRUE(app.staleKeyLayouts);
-    EXPECT_EQ(app.staleKeyLayouts->new_.localizedName, "Hebrew");
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->new_.localizedName, "Hebrew");
 
     queue.advance(0.2);
     EXPECT_EQ(desk.pasteboard().string(), "mine");

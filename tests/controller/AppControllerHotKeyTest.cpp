@@ -56,7 +56,7 @@ TEST_F(HotKeyTest, BestScoreMustReachOneHalf)
         typeMeantFor("il", std::string(word) + " ");
     }
     desk.type("gdgdg1 ");
-    ASSERT_EQ(app.recentWords.size(), 11u);
+    ASSERT_EQ(app.typingMemory().words().size(), 11u);
     pressConvertKey();
     queue.advance(0.2);
     EXPECT_EQ(corrections().size(), 1u);

@@ -17,7 +17,7 @@ TEST_F(StatusMenuScenario, SecureInputReachesGlyphAndMenu)
 
     desk.secureInput().turnOn(400);
     queue.advance(2.0);
-    EXPECT_TRUE(app.secureInputActive);
+    EXPECT_TRUE(app.runtimeStatus().secureInputActive);
     EXPECT_EQ(statusItem.glyph->tooltip,
               "Kestrelix is paused here — a password field, or another program holding the keyboard");
     EXPECT_TRUE(statusItem.glyph->appearsDisabled);
@@ -26,7 +26,7 @@ TEST_F(StatusMenuScenario, SecureInputReachesGlyphAndMenu)
 
     desk.workspace().quit("org.gnome.gedit");
     queue.advance(2.0);
-    EXPECT_TRUE(app.status.secureInputStuck);
+    EXPECT_TRUE(app.runtimeStatus().secureInputStuck);
     EXPECT_TRUE(statusItem.menu.items.front().stuck);
     EXPECT_EQ(statusItem.menu.items.front().holder, "Text Editor");
 
@@ -36,7 +36,7 @@ TEST_F(StatusMenuScenario, SecureInputReachesGlyphAndMenu)
     EXPECT_TRUE(logHas("secure input OFF — Kestrelix can see keystrokes again"));
 
     app.performMenuCommand({.action = MenuAction::setCorrectionMode, .mode = CorrectionMode::manual});
-    EXPECT_EQ(app.behavior.correctionMode(), CorrectionMode::manual);
+    EXPECT_EQ(app.behavior().correctionMode(), CorrectionMode::manual);
     EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");
 }
 

@@ -25,10 +25,10 @@ TEST_F(RepairsTest, OrphanKeysAreJoinedToTheWord)
     EXPECT_EQ(corrections(),
               std::vector<std::string>{"[automatic] orphan 'ak' + 'ום' -> 'שלום'  del=5  [synthetic]  screen confirmed"});
     EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ שלום"});
-    ASSERT_EQ(app.history.records().size(), 1u);
-    EXPECT_EQ(app.history.records()[0].kind, CorrectionKind::orphan);
-    EXPECT_EQ(app.history.records()[0].fromLayout, "Hebrew");
-    EXPECT_EQ(app.undoStack.back().originalText, "akום ");
+    ASSERT_EQ(app.history().records().size(), 1u);
+    EXPECT_EQ(app.history().records()[0].kind, CorrectionKind::orphan);
+    EXPECT_EQ(app.history().records()[0].fromLayout, "Hebrew");
+    EXPECT_EQ(app.undoStack().top().originalText, "akום ");
 }
 
 // A quick typist's first keys in the new layout can come before the desktop's notice of the
@@ -77,7 +77,7 @@ TEST_F(RepairsTest, OrphanIsLeftAloneWhenItDoesNotCount)
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("akuoa");
     desk.switchLayout("il");
-    EXPECT_FALSE(app.pendingOrphan);
+    EXPECT_FALSE(app.repairs().orphan());
     desk.switchLayout("us");
     desk.type(" ak");
     desk.switchLayout("il");
@@ -104,7 +104,7 @@ TEST_F(RepairsTest, OrphanIsLeftAloneWhenItDoesNotCount)
     EXPECT_EQ(field().text(), "שלום טוב ");
     EXPECT_TRUE(logHas("orphan repair abandoned: the text before the caret reads '…ום טוב', not '…akום'"));
     EXPECT_TRUE(corrections().empty());
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_FALSE(app.actuating());
 }
 
 // A browser's first key that landed in the old layout after our switch is repaired with its word.
@@ -122,15 +122,15 @@ TEST_F(RepairsTest, StaleFirstKeyInBrowserIsRepaired)
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה שלום |");
     EXPECT_EQ(corrections().back(), "[automatic] orphan 'a' + 'לום' -> 'שלום'  del=5  [clipboard]  screen confirmed");
-    ASSERT_TRUE(app.staleKeyLayouts);
-    EXPECT_EQ(app.staleKeyLayouts->armedBy, AppController::StaleArm::paste);
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->armedBy, AppController::StaleArm::paste);
 
     field().unreadable = true;
     desk.type("טוב ");
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "בבקשה שלום טוב ");
     EXPECT_TRUE(logHas("orphan 'y' — paste-armed, screen unreadable: leaving it"));
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_FALSE(app.actuating());
 }
 
 // A space a browser swallowed after a paste is restored, but never twice in a row.
@@ -150,7 +150,7 @@ TEST_F(RepairsTest, SpaceSwallowedAfterPasteIsRestoredOnce)
     EXPECT_EQ(field().text(), "בבקשה שלום");
     EXPECT_EQ(desk.eventPoster().posted()[12].code, Actuator::spaceKey);
     EXPECT_EQ(statusItem.texts.back(), "↺ space");
-    EXPECT_EQ(app.history.records()[0].corrected, "בבקשה שלום");
+    EXPECT_EQ(app.history().records()[0].corrected, "בבקשה שלום");
 
     desk.type("טוב ");
     queue.advance(0.5);

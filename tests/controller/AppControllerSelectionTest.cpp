@@ -28,8 +28,8 @@ TEST_F(SelectionTest, SelectedWrongLayoutTextIsConverted)
     EXPECT_TRUE(logHas("⌥⌘K → selection"));
     EXPECT_TRUE(logHas("manual convert  English (US)→Hebrew  score 1.00"));
     EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ → Hebrew"});
-    ASSERT_EQ(app.history.records().size(), 1u);
-    EXPECT_EQ(app.history.records()[0].kind, CorrectionKind::manual);
+    ASSERT_EQ(app.history().records().size(), 1u);
+    EXPECT_EQ(app.history().records()[0].kind, CorrectionKind::manual);
     EXPECT_TRUE(desk.sound().played().empty());
 }
 
@@ -38,7 +38,7 @@ TEST_F(SelectionTest, SelectedWrongLayoutTextIsConverted)
 TEST_F(SelectionTest, CopyFallbackRestoresPasteboard)
 {
     auto& app = startIn(CorrectionMode::automatic);
-    app.policy.setEnabled(false, editor.id);
+    app.policy().setEnabled(false, editor.id);
     desk.pasteboard().copyFromElsewhere({{{std::string(platform::Pasteboard::stringType), "mine"}}});
     selectAll("akuo");
     field().unreadable = true;
@@ -94,7 +94,7 @@ TEST_F(SelectionTest, NothingToConvertIsFlashed)
     desk.setLayouts({"us"});
     app.convertSelection();
     EXPECT_EQ(statusItem.texts.back(), "need 2+ layouts");
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
 }
 
 }  // namespace

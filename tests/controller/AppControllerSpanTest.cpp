@@ -30,8 +30,8 @@ TEST_F(SpanTest, RewriteIsAbandonedWhenTheFieldDoesNotEndWithTheWord)
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "ok ccav |");
     EXPECT_EQ(desk.inputSources().currentName(), "us");
-    EXPECT_TRUE(app.undoStack.empty());
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_TRUE(app.undoStack().empty());
+    EXPECT_FALSE(app.actuating());
     EXPECT_EQ(logLinesStarting("rewrite abandoned").size(), 1u);
 }
 
@@ -44,7 +44,7 @@ TEST_F(SpanTest, RewriteWaitsForAnApplicationBehindWithTheWord)
     desk.type(" ");
     field().setText("cce");  // the application has not shown "av " yet
     queue.advance(0.1);
-    EXPECT_TRUE(app.undoStack.empty());
+    EXPECT_TRUE(app.undoStack().empty());
     field().setText("cceav ");
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה |");
@@ -107,8 +107,8 @@ TEST_F(SpanTest, ContextAfterCorrection)
     queue.advance(0.2);
     desk.type("תודה ");
     queue.advance(15.0);
-    EXPECT_FALSE(app.pendingContext);
-    EXPECT_EQ(app.history.records()[0].contextAfter, std::vector<std::string>{"תודה"});
+    EXPECT_FALSE(app.correctionContext().pending());
+    EXPECT_EQ(app.history().records()[0].contextAfter, std::vector<std::string>{"תודה"});
 
     desk.switchLayout("us");
     desk.type("cceav ");
@@ -117,9 +117,9 @@ TEST_F(SpanTest, ContextAfterCorrection)
     desk.switchLayout("us");
     desk.type("cceav ");
     queue.advance(0.2);
-    ASSERT_EQ(app.history.records().size(), 3u);
-    EXPECT_TRUE(app.history.records()[1].contextAfter.empty());
-    EXPECT_EQ(app.pendingContext->recordID, app.history.records()[0].id);
+    ASSERT_EQ(app.history().records().size(), 3u);
+    EXPECT_TRUE(app.history().records()[1].contextAfter.empty());
+    EXPECT_EQ(app.correctionContext().pending()->recordID, app.history().records()[0].id);
 }
 
 // The undo stack keeps the last 10 corrections.
@@ -131,26 +131,28 @@ TEST_F(SpanTest, UndoStackKeepsTen)
         desk.type(i == 0 ? "t,v " : "cceav ");
         queue.advance(0.2);
     }
-    EXPECT_EQ(app.undoStack.size(), 10u);
-    EXPECT_EQ(app.undoStack.front().originalText, "cceav ");
-    EXPECT_EQ(app.keyGenAtLastCorrection, app.keyGen);
+    EXPECT_EQ(app.undoStack().size(), 10u);
+    EXPECT_EQ(app.undoStack().entries().front().originalText, "cceav ");
+    pressCommandZ();
+    queue.advance(0.5);
+    EXPECT_EQ(app.undoStack().size(), 9u) << "Command-Z takes back the newest";
 }
 
 // A span whose target is its own layout rewrites the text without switching or touching the
 // stale-key expectation.
 TEST_F(SpanTest, SpanOnItsOwnLayoutOnlyRewrites)
 {
-    auto& app = startIn(CorrectionMode::automatic);
+    auto& app = startIn(CorrectionMode::automatic, firefox);
+    desk.switchLayout("il");
+    const auto english = app.registry().layouts[0];
+    app.selectLayoutFromMenu(english.id);
+    const auto selections = desk.inputSources().selections().size();
     field().setText("teh ");
-    const auto english = app.registry.layouts[0];
-    const AppController::StaleExpectation armed{app.registry.layouts[1], english, AppController::StaleArm::ownSwitch,
-                                                queue.now() + 1.5, 2};
-    app.staleKeyLayouts = armed;
     AppController::SpanCorrection span;
     span.logLine = "'teh' -> 'the'";
     span.from = english;
     span.target = english;
-    span.frontID = editor.id;
+    span.frontID = firefox.id;
     span.deleteCount = 4;
     span.insertText = "the ";
     span.originalText = "teh ";
@@ -159,28 +161,40 @@ TEST_F(SpanTest, SpanOnItsOwnLayoutOnlyRewrites)
     app.performSpanCorrection(span);
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "the |");
-    EXPECT_TRUE(desk.inputSources().selections().empty());
-    ASSERT_TRUE(app.staleKeyLayouts);
-    EXPECT_EQ(app.staleKeyLayouts->wordStartsLeft, 2);
+    EXPECT_EQ(desk.inputSources().selections().size(), selections);
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->wordStartsLeft, 2);
 }
 
 // Outside clipboard applications our own switch ends an earlier stale-key expectation.
 TEST_F(SpanTest, OwnSwitchInEditorClearsStaleExpectation)
 {
-    auto& app = startIn(CorrectionMode::automatic);
-    app.staleKeyLayouts = AppController::StaleExpectation{app.registry.layouts[1], app.registry.layouts[0],
-                                                          AppController::StaleArm::paste, queue.now() + 10.0, 2};
-    desk.type("cceav ");
+    // Armed by a menu switch in the browser; the rewrite is planned for the editor.
+    auto& app = startIn(CorrectionMode::automatic, firefox);
+    const auto english = app.registry().layouts[0];
+    const auto hebrew = app.registry().layouts[1];
+    app.selectLayoutFromMenu(hebrew.id);
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    field().setText("יקךךם ");
+    AppController::SpanCorrection span;
+    span.logLine = "'יקךךם' -> 'hello'";
+    span.from = hebrew;
+    span.target = english;
+    span.frontID = editor.id;
+    span.deleteCount = 6;
+    span.insertText = "hello ";
+    span.originalText = "יקךךם ";
+    app.performSpanCorrection(span);
     queue.advance(0.2);
-    EXPECT_EQ(desk.inputSources().currentName(), "il");
-    EXPECT_FALSE(app.staleKeyLayouts);
+    EXPECT_EQ(desk.inputSources().currentName(), "us");
+    EXPECT_FALSE(app.repairs().staleExpectation());
 }
 
 // A layout that did not take is logged 0.3 s after the switch, and nothing more is done.
 TEST_F(SpanTest, SwitchThatDoesNotHoldIsLogged)
 {
     auto& app = startIn(CorrectionMode::automatic);
-    auto russian = app.registry.layouts[1];
+    auto russian = app.registry().layouts[1];
     russian.id = "xkb:ru";
     russian.localizedName = "Russian";
     russian.source = {.layout = "ru", .variant = {}, .handle = 7};
@@ -191,14 +205,14 @@ TEST_F(SpanTest, SwitchThatDoesNotHoldIsLogged)
     EXPECT_TRUE(logHas("switch DID NOT hold after 300ms: wanted Russian, have English (US) in org.gnome.gedit"));
 }
 
-// With debug logging, the words around a correction are logged.
+// With debug logging, the words around a correction are logged: the three words before it.
 TEST_F(SpanTest, ContextLinesInDebugLog)
 {
     defaults.set("kestrelix.debugLogging", true);
     startIn(CorrectionMode::automatic);
-    desk.type("I said cceav ");
+    desk.type("so I said it cceav ");
     queue.advance(0.2);
-    EXPECT_TRUE(logHas("  context before: 'I', 'said'"));
+    EXPECT_TRUE(logHas("  context before: 'I', 'said', 'it'"));
     desk.type("תודה ");
     queue.advance(15.0);
     EXPECT_TRUE(logHas("  context after: 'תודה'"));
@@ -213,10 +227,10 @@ TEST_F(SpanTest, PasteCheckRemembersAndLogsAMismatch)
     field().setText("the quick brown fox ");
     app.verifyPasteLanded("jumps over the lazy dog  ", firefox.id, true);
     queue.runUntilIdle();
-    ASSERT_TRUE(app.lastPaste);
-    EXPECT_EQ(app.lastPaste->text, "jumps over the lazy dog");
-    EXPECT_EQ(app.lastPaste->app, firefox.id);
-    EXPECT_TRUE(app.lastPaste->repair);
+    ASSERT_TRUE(app.repairs().lastPaste());
+    EXPECT_EQ(app.repairs().lastPaste()->text, "jumps over the lazy dog");
+    EXPECT_EQ(app.repairs().lastPaste()->app, firefox.id);
+    EXPECT_TRUE(app.repairs().lastPaste()->repair);
     EXPECT_TRUE(logHas("screen after paste reads '…ck brown fox', expected '…the lazy dog' (may not be updated yet)"));
 
     field().setText("over the lazy dog ");

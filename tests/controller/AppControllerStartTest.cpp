@@ -62,7 +62,7 @@ TEST_F(StartTest, WithPermissionsLogsStartUpInOrder)
 {
     auto& app = startIn(CorrectionMode::automatic);
     EXPECT_EQ(logLines(), startedLines);
-    EXPECT_TRUE(app.started);
+    EXPECT_TRUE(app.hasStarted());
     EXPECT_TRUE(desk.eventTap().installed());
     EXPECT_EQ(windows.setups, 0);
     EXPECT_EQ(desk.loginItem().calls(), std::vector<std::string>{"register"});
@@ -131,14 +131,14 @@ TEST_F(StartTest, SecondPermissionStartsTheCorrectorWithoutRelaunch)
     EXPECT_EQ(logLines(), (std::vector<std::string>{"launch — build 0.1.0",
                                                     "permissions ax=true im=false  bundlePath=/opt/kestrelix"}));
     EXPECT_EQ(windows.setups, 1);
-    EXPECT_FALSE(app.started);
+    EXPECT_FALSE(app.hasStarted());
     EXPECT_FALSE(desk.eventTap().installed());
     ASSERT_TRUE(statusItem.glyph);
     EXPECT_TRUE(statusItem.glyph->slashed);
 
     desk.permissions().inputMonitoring = true;
     queue.advance(2.0);
-    EXPECT_TRUE(app.started);
+    EXPECT_TRUE(app.hasStarted());
     EXPECT_TRUE(desk.eventTap().installed());
     auto expected = startedLines;
     expected.insert(expected.begin() + 1, "permissions ax=true im=false  bundlePath=/opt/kestrelix");
@@ -163,11 +163,11 @@ TEST_F(StartTest, FirstStartOnlyOffersLoginItemAndWalkthrough)
 TEST_F(StartTest, ModeChangeIsLoggedAndDropsSuggestionOutsideAsk)
 {
     auto& app = startIn(CorrectionMode::ask);
-    app.pendingSuggestion = AppController::PendingSuggestion{};
-    app.behavior.setCorrectionMode(CorrectionMode::ask);
-    EXPECT_TRUE(app.pendingSuggestion);
-    app.behavior.setCorrectionMode(CorrectionMode::manual);
-    EXPECT_FALSE(app.pendingSuggestion);
+    app.armSuggestion({});
+    app.behavior().setCorrectionMode(CorrectionMode::ask);
+    EXPECT_TRUE(app.suggestionPending());
+    app.behavior().setCorrectionMode(CorrectionMode::manual);
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_EQ(prompt.hides, 1);
     EXPECT_TRUE(logHas("correction mode → manual"));
     EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");

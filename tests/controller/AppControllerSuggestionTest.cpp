@@ -28,7 +28,7 @@ TEST_F(SuggestionTest, PromptAtPointerThenHotKeyApplies)
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "gdgdg1 xcxcx1 בבקשה |");
     EXPECT_FALSE(prompt.visible);
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_TRUE(logHas("[ask] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"));
     EXPECT_EQ(logLines().back(), "⌥⌘K → accepted the suggestion");
 }
@@ -39,9 +39,9 @@ TEST_F(SuggestionTest, ClickOnPromptPrefersTheRun)
     auto& app = startIn(CorrectionMode::ask);
     typeMeantFor("il", "מה שלום ");
     queue.advance(0.5);
-    ASSERT_TRUE(app.pendingSuggestion);
+    ASSERT_TRUE(app.suggestionPending());
     desk.click(sim::MouseButton::left, prompt.origin);
-    ASSERT_TRUE(app.pendingSuggestion) << "a click on the prompt belongs to the prompt";
+    ASSERT_TRUE(app.suggestionPending()) << "a click on the prompt belongs to the prompt";
     prompt.onClick();
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "מה שלום |");
@@ -59,7 +59,7 @@ TEST_F(SuggestionTest, EverythingElseDropsIt)
         {"click elsewhere", [&] { desk.click(sim::MouseButton::left, {500, 500}); }},
         {"another application", [&] { desk.activate(firefox.id); }},
         {"5.0 s", [&] { queue.advance(0.01); }},
-        {"mode change", [&] { app.behavior.setCorrectionMode(CorrectionMode::manual); }},
+        {"mode change", [&] { app.behavior().setCorrectionMode(CorrectionMode::manual); }},
     };
     for (const auto& [name, drop] : drops) {
         desk.type(" cceav ");
@@ -67,7 +67,7 @@ TEST_F(SuggestionTest, EverythingElseDropsIt)
         ASSERT_TRUE(prompt.visible) << name;
         drop();
         queue.runUntilIdle();
-        EXPECT_FALSE(app.pendingSuggestion) << name;
+        EXPECT_FALSE(app.suggestionPending()) << name;
         EXPECT_FALSE(prompt.visible) << name;
     }
 }
@@ -79,12 +79,29 @@ TEST_F(SuggestionTest, OlderExpiryNeverRemovesNewerSuggestion)
     desk.type("cceav ");
     queue.advance(2.0);
     desk.type("x\bcceav ");  // the first key drops the first suggestion; the word arms a second
-    ASSERT_TRUE(app.pendingSuggestion);
+    ASSERT_TRUE(app.suggestionPending());
     queue.advance(4.0);
-    EXPECT_TRUE(app.pendingSuggestion);
+    EXPECT_TRUE(app.suggestionPending());
     EXPECT_TRUE(prompt.visible);
     queue.advance(1.0);
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(app.suggestionPending());
+}
+
+// The prompt clicked while a rewrite is being typed keeps the suggestion for a click afterwards.
+TEST_F(SuggestionTest, ClickDuringARewriteWaitsForItsEnd)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    desk.type("cceav ");
+    app.beginActuating();
+    prompt.onClick();
+    queue.runUntilIdle();
+    EXPECT_EQ(field().text(), "cceav ");
+    EXPECT_TRUE(prompt.visible);
+
+    app.releaseHold();
+    prompt.onClick();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
 }
 
 // A key that arms a suggestion while an older one is up leaves none pending and no prompt shown.
@@ -92,9 +109,9 @@ TEST_F(SuggestionTest, KeyThatArmsAnotherLeavesNothingPending)
 {
     auto& app = startIn(CorrectionMode::ask);
     desk.type("cceav");
-    app.pendingSuggestion = AppController::PendingSuggestion{};
+    app.armSuggestion({});
     desk.type(" ");
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
 }
 

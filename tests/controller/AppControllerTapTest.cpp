@@ -17,19 +17,24 @@ protected:
     TapVerdict route(TapEvent event) { return desk.eventTap().route(event); }
     static TapEvent key(std::uint16_t code, std::uint64_t flags = 0) { return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}}; }
 
-    /// Every state a mouse-down clears, set.
+    /// In the browser, which gets its rewrites pasted: a rewrite to undo with its paste and its
+    /// context, a word to reach back to, keys left in the old layout by a switch, a word in
+    /// progress and a suggestion by the pointer.
     void fillPendingStates(AppController& app)
     {
-        desk.type("ab");
-        app.recentWords.push_back({});
-        app.undoStack.push_back({});
-        app.staleKeyLayouts = AppController::StaleExpectation{};
-        app.suspectStale = AppController::SuspectStale{};
-        app.lastPaste = AppController::LastPaste{"x", editor.id, 0, false};
-        app.pendingContext = AppController::PendingContext{"line", {"w"}, std::nullopt};
-        app.pendingSuggestion = AppController::PendingSuggestion{};
-        app.pendingOrphan = AppController::PendingOrphan{};
-        prompt.show({100, 100});
+        desk.type("akuo ");
+        pressConvertKey();
+        queue.advance(0.5);
+        typeMeantFor("us", "hello ab");
+        desk.switchLayout("us");
+        desk.type("cd");
+        desk.pointer().where = {100, 100};
+        app.armSuggestion({});
+        queue.runUntilIdle();
+        ASSERT_EQ(app.undoStack().size(), 1u);
+        ASSERT_TRUE(app.correctionContext().pending());
+        ASSERT_TRUE(app.repairs().lastPaste());
+        ASSERT_TRUE(app.repairs().orphan());
     }
 };
 
@@ -38,13 +43,13 @@ TEST_F(TapTest, KeysDuringRewriteAreHeldAndReplayedInOrder)
 {
     auto& app = startIn(CorrectionMode::automatic);
     typeMeantFor("il", "בבקשה ");
-    EXPECT_TRUE(app.isActuating);
+    EXPECT_TRUE(app.actuating());
     desk.type("ok");
-    EXPECT_EQ(app.heldKeys.keys().size(), 2u);
+    EXPECT_EQ(app.hold().keys().size(), 2u);
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה םל|");
-    EXPECT_FALSE(app.isActuating);
-    EXPECT_TRUE(app.heldKeys.keys().empty());
+    EXPECT_FALSE(app.actuating());
+    EXPECT_TRUE(app.hold().keys().empty());
 }
 
 // A key that reached the field before the hold is taken back and typed again after the rewrite,
@@ -54,15 +59,15 @@ TEST_F(TapTest, KeyDeliveredBeforeTheHoldLandsOnceAfterTheWord)
     auto& app = startIn(CorrectionMode::automatic);
     typeMeantFor("il", "בבקשה ");
     desk.pressDelivered(7);  // x
-    EXPECT_EQ(app.heldKeys.keys().size(), 1u);
+    EXPECT_EQ(app.hold().keys().size(), 1u);
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה ס|");
 
     desk.type(" ");
     typeMeantFor("us", "hello ");
-    ASSERT_TRUE(app.isActuating);
+    ASSERT_TRUE(app.actuating());
     desk.pressDelivered(KeyCode::left);
-    EXPECT_TRUE(app.heldKeys.keys().empty());
+    EXPECT_TRUE(app.hold().keys().empty());
 }
 
 // A key the desktop took during the rewrite whose news is still on its way when the rewrite ends
@@ -86,7 +91,7 @@ TEST_F(TapTest, KeyTypedAfterTheUserSwitchesBackKeepsTheirLayout)
     typeMeantFor("il", "בבקשה ");
     queue.advance(0.05);
     ASSERT_EQ(desk.inputSources().currentName(), "il");
-    ASSERT_TRUE(app.isActuating);
+    ASSERT_TRUE(app.actuating());
     desk.switchLayout("us");
     desk.pressSlowly(keyK);
     queue.advance(0.5);
@@ -99,13 +104,25 @@ TEST_F(TapTest, ReplayStopsAtAKeyThatStartsAnotherRewrite)
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("cceav ");
     desk.type("hello world");
-    EXPECT_EQ(app.heldKeys.keys().size(), 11u);
+    EXPECT_EQ(app.hold().keys().size(), 11u);
     queue.advance(0.16);
-    EXPECT_TRUE(app.isActuating);
-    EXPECT_EQ(app.heldKeys.keys().size(), 5u);
+    EXPECT_TRUE(app.actuating());
+    EXPECT_EQ(app.hold().keys().size(), 5u);
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "בבקשה hello world|");
     EXPECT_EQ(desk.inputSources().currentName(), "us");
+}
+
+// Ctrl+Alt+Z during the very first rewrite is ours though nothing is undoable yet: it must not
+// reach the application in the middle of the rewrite.
+TEST_F(TapTest, UndoChordDuringTheFirstRewriteIsSwallowed)
+{
+    startIn(CorrectionMode::automatic);
+    EXPECT_EQ(route(key(6, EventFlags::option | EventFlags::command)), TapVerdict::pass) << "nothing to undo";
+    desk.type("cceav ");
+    EXPECT_EQ(route(key(6, EventFlags::option | EventFlags::command)), TapVerdict::swallow);
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
 }
 
 // The desktop's tap, told when to hold keys back.
@@ -138,21 +155,21 @@ TEST_F(TapTest, DesktopTapHoldsForTheWholeRewrite)
 TEST_F(TapTest, HoldIsBoundedAndReleasedByWatchdog)
 {
     auto& app = startIn(CorrectionMode::automatic);
-    app.isActuating = true;
+    app.beginActuating();
     desk.type("abcdefghijklmnopqrstuvwx");
-    EXPECT_EQ(app.heldKeys.keys().size(), 24u);
+    EXPECT_EQ(app.hold().keys().size(), 24u);
     EXPECT_EQ(field().text(), "");
     desk.type("y");
     EXPECT_EQ(field().text(), "y");
     EXPECT_TRUE(logHas("hold full at 24 keys — letting one through"));
 
     queue.advance(1.9);
-    EXPECT_TRUE(app.isActuating);
+    EXPECT_TRUE(app.actuating());
     queue.advance(0.1);
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_FALSE(app.actuating());
     EXPECT_TRUE(logHas("actuation watchdog — releasing 24 held key(s)"));
     EXPECT_EQ(field().text(), "yabcdefghijklmnopqrstuvwx");
-    EXPECT_EQ(app.assembler.keys.size(), 25u);
+    EXPECT_EQ(app.assembler().keys.size(), 25u);
 }
 
 // Shortcuts are never held; the program's own events pass untouched even while keys are held;
@@ -160,46 +177,46 @@ TEST_F(TapTest, HoldIsBoundedAndReleasedByWatchdog)
 TEST_F(TapTest, ShortcutsAndOwnEventsPass)
 {
     auto& app = startIn(CorrectionMode::automatic);
-    app.isActuating = true;
+    app.beginActuating();
     desk.type("a");
-    const int keyGen = app.keyGen;
+    const int keyGen = app.keyGeneration();
     EXPECT_EQ(route({.type = TapEventType::keyDown, .code = keyA, .flags = 0, .marked = true, .location = {}}), TapVerdict::pass);
     EXPECT_EQ(route(key(keyA, EventFlags::control)), TapVerdict::pass);
     const auto optionCommand = EventFlags::option | EventFlags::command;
     EXPECT_EQ(route(key(keyK, optionCommand | EventFlags::capsLock)), TapVerdict::swallow);
     EXPECT_EQ(route(key(keyK, optionCommand | EventFlags::shift)), TapVerdict::pass);
-    EXPECT_EQ(app.heldKeys.keys().size(), 1u);
-    EXPECT_EQ(app.keyGen, keyGen + 2);
-    EXPECT_EQ(app.keysSeen, 3);
+    EXPECT_EQ(app.hold().keys().size(), 1u);
+    EXPECT_EQ(app.keyGeneration(), keyGen + 2);
+    EXPECT_EQ(app.keysSeenCount(), 3);
 }
 
 // A mouse-down clears what belongs to the text before it, but not a pending orphan.
 TEST_F(TapTest, MouseDownClearsPendingStates)
 {
-    auto& app = startIn(CorrectionMode::ask);
+    auto& app = startIn(CorrectionMode::ask, firefox);
     fillPendingStates(app);
     desk.click(sim::MouseButton::right, {110, 110});
-    EXPECT_TRUE(app.assembler.keys.empty());
-    EXPECT_TRUE(app.recentWords.empty());
-    EXPECT_TRUE(app.undoStack.empty());
-    EXPECT_FALSE(app.staleKeyLayouts);
-    EXPECT_FALSE(app.suspectStale);
-    EXPECT_FALSE(app.lastPaste);
-    EXPECT_FALSE(app.pendingContext);
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_TRUE(app.assembler().keys.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
+    EXPECT_TRUE(app.undoStack().empty());
+    EXPECT_FALSE(app.repairs().staleExpectation());
+    EXPECT_FALSE(app.repairs().suspect());
+    EXPECT_FALSE(app.repairs().lastPaste());
+    EXPECT_FALSE(app.correctionContext().pending());
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
-    EXPECT_TRUE(app.pendingOrphan);
+    EXPECT_TRUE(app.repairs().orphan());
 }
 
 // A left click on the visible prompt belongs to the prompt and clears nothing.
 TEST_F(TapTest, ClickOnPromptKeepsPendingStates)
 {
-    auto& app = startIn(CorrectionMode::ask);
+    auto& app = startIn(CorrectionMode::ask, firefox);
     fillPendingStates(app);
     desk.click(sim::MouseButton::left, {110, 110});
-    EXPECT_EQ(app.assembler.keys.size(), 2u);
-    EXPECT_EQ(app.recentWords.size(), 1u);
-    EXPECT_TRUE(app.pendingSuggestion);
+    EXPECT_EQ(app.assembler().keys.size(), 2u);
+    EXPECT_EQ(app.typingMemory().words().size(), 1u);
+    EXPECT_TRUE(app.suggestionPending());
     EXPECT_TRUE(prompt.visible);
 }
 
@@ -207,12 +224,13 @@ TEST_F(TapTest, ClickOnPromptKeepsPendingStates)
 TEST_F(TapTest, KeyDropsPendingSuggestionAfterTheEvent)
 {
     auto& app = startIn(CorrectionMode::ask);
-    app.pendingSuggestion = AppController::PendingSuggestion{};
-    prompt.show({0, 0});
-    EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
-    EXPECT_TRUE(app.pendingSuggestion);
+    app.armSuggestion({});
     queue.runUntilIdle();
-    EXPECT_FALSE(app.pendingSuggestion);
+    ASSERT_TRUE(prompt.visible);
+    EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
+    EXPECT_TRUE(app.suggestionPending());
+    queue.runUntilIdle();
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
 }
 
@@ -221,18 +239,17 @@ TEST_F(TapTest, OnlyUserLayoutSwitchDropsWordInProgress)
 {
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("ak");
-    const auto hebrew = app.registry.layouts[1];
-    const auto english = app.registry.layouts[0];
+    const auto hebrew = app.registry().layouts[1];
+    const auto english = app.registry().layouts[0];
     app.switchLayoutOurselves(hebrew);
     queue.runUntilIdle();
     EXPECT_EQ(desk.inputSources().currentName(), "il");
-    EXPECT_EQ(app.assembler.keys.size(), 2u);
-    EXPECT_FALSE(app.ownSwitchPending);
-    EXPECT_EQ(app.lastSwitchedFrom->id, english.id);
+    EXPECT_EQ(app.assembler().keys.size(), 2u);
+    EXPECT_EQ(app.repairs().switchedFrom()->id, english.id);
 
     desk.switchLayout("us");
     desk.type("b");
-    EXPECT_EQ(app.assembler.keys.size(), 1u);
+    EXPECT_EQ(app.assembler().keys.size(), 1u);
 }
 
 // With Secure Input on, keys pass without being observed or counted.
@@ -240,14 +257,14 @@ TEST_F(TapTest, SecureInputKeysAreNeitherObservedNorCounted)
 {
     auto& app = startIn(CorrectionMode::automatic);
     desk.type("hello ab");
-    const int keyGen = app.keyGen;
+    const int keyGen = app.keyGeneration();
     desk.secureInput().turnOn(400);
     desk.type("secret ");
     EXPECT_EQ(field().text(), "hello absecret ");
-    EXPECT_EQ(app.keyGen, keyGen);
-    EXPECT_TRUE(app.assembler.keys.empty());
-    EXPECT_TRUE(app.recentWords.empty());
-    EXPECT_EQ(app.keysSeen, 15);
+    EXPECT_EQ(app.keyGeneration(), keyGen);
+    EXPECT_TRUE(app.assembler().keys.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
+    EXPECT_EQ(app.keysSeenCount(), 15);
 }
 
 // Right after our own switch, a first key that types a letter in each script becomes a suspect;
@@ -255,17 +272,15 @@ TEST_F(TapTest, SecureInputKeysAreNeitherObservedNorCounted)
 TEST_F(TapTest, FirstKeyAfterOwnSwitchMayBeSuspect)
 {
     defaults.set("kestrelix.debugLogging", true);
-    auto& app = startIn(CorrectionMode::automatic);
-    desk.switchLayout("il");
-    app.staleKeyLayouts = AppController::StaleExpectation{app.registry.layouts[0], app.registry.layouts[1],
-                                                          AppController::StaleArm::ownSwitch, queue.now() + 1.5, 2};
+    auto& app = startIn(CorrectionMode::automatic, firefox);
+    app.selectLayoutFromMenu(app.registry().layouts[1].id);
     desk.type("12");
-    ASSERT_TRUE(app.staleKeyLayouts);
-    EXPECT_EQ(app.staleKeyLayouts->wordStartsLeft, 1) << "only the word start counts";
+    ASSERT_TRUE(app.repairs().staleExpectation());
+    EXPECT_EQ(app.repairs().staleExpectation()->wordStartsLeft, 1) << "only the word start counts";
     desk.type(" ש");
-    EXPECT_FALSE(app.staleKeyLayouts);
-    ASSERT_TRUE(app.suspectStale);
-    EXPECT_EQ(app.suspectStale->text, "a");
+    EXPECT_FALSE(app.repairs().staleExpectation());
+    ASSERT_TRUE(app.repairs().suspect());
+    EXPECT_EQ(app.repairs().suspect()->text, "a");
     EXPECT_TRUE(logHas("first key after switch may read 'a' on screen — checking when the word completes"));
 }
 
@@ -273,21 +288,21 @@ TEST_F(TapTest, FirstKeyAfterOwnSwitchMayBeSuspect)
 TEST_F(TapTest, ControlOptionCommandKIsObserved)
 {
     auto& app = startIn(CorrectionMode::automatic);
-    const int keyGen = app.keyGen;
+    const int keyGen = app.keyGeneration();
     const auto chord = EventFlags::control | EventFlags::option | EventFlags::command;
     EXPECT_EQ(route(key(keyK, chord)), TapVerdict::pass);
-    EXPECT_EQ(app.keyGen, keyGen + 1);
+    EXPECT_EQ(app.keyGeneration(), keyGen + 1);
 }
 
 // A tap the desktop turned off is turned on again by its notice: the next key is seen (here held).
 TEST_F(TapTest, DisabledTapIsEnabledAgain)
 {
     auto& app = startIn(CorrectionMode::automatic);
-    app.isActuating = true;
+    app.beginActuating();
     desk.eventTap().disable(TapEventType::disabledByUserInput);
     desk.type("a");
     EXPECT_EQ(field().text(), "");
-    EXPECT_EQ(app.heldKeys.keys().size(), 1u);
+    EXPECT_EQ(app.hold().keys().size(), 1u);
 }
 
 // The replay of held keys is logged in debug mode with the number of keys taken.
@@ -305,12 +320,12 @@ TEST_F(TapTest, SecureInputDropsPendingSuggestion)
 {
     auto& app = startIn(CorrectionMode::ask);
     desk.type("cceav ");
-    ASSERT_TRUE(app.pendingSuggestion);
+    ASSERT_TRUE(app.suggestionPending());
     desk.secureInput().turnOn(400);
     EXPECT_EQ(route(key(keyA)), TapVerdict::pass);
-    EXPECT_TRUE(app.pendingSuggestion);
+    EXPECT_TRUE(app.suggestionPending());
     queue.runUntilIdle();
-    EXPECT_FALSE(app.pendingSuggestion);
+    EXPECT_FALSE(app.suggestionPending());
     EXPECT_FALSE(prompt.visible);
 }
 

@@ -56,7 +56,7 @@ TEST_F(TerminalTest, WordTypedOnTheWrongLayoutStaysAsTyped)
 {
     defaults.set("kestrelix.debugLogging", true);
     auto& app = startIn(CorrectionMode::automatic, foo);
-    app.policy.setEnabled(true, foo.id);
+    app.policy().setEnabled(true, foo.id);
     desk.type("cceav ");
     queue.advance(1.0);
     EXPECT_EQ(field().text(), "cceav ");

@@ -38,7 +38,7 @@ TEST_F(UndoTest, CommandZRightAfterCorrectionUndoesIt)
     EXPECT_EQ(desk.inputSources().currentName(), "us");
     EXPECT_EQ(statusItem.texts.back(), "undo");
     EXPECT_TRUE(logHas("undo — restoring last correction  (0 left)"));
-    EXPECT_EQ(app.history.records().size(), 1u) << "an undo records no history";
+    EXPECT_EQ(app.history().records().size(), 1u) << "an undo records no history";
     EXPECT_EQ(commandZ(), TapVerdict::pass) << "nothing left to undo";
 }
 
@@ -71,7 +71,7 @@ TEST_F(UndoTest, UndoThatCannotPostDoesNotReportSuccess)
     EXPECT_EQ(field().withCaret(), "בבקשה |");
     EXPECT_TRUE(logHas("undo — its keys could not be posted; nothing recorded"));
     EXPECT_EQ(statusItem.texts.size(), flashes) << statusItem.texts.back();
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_FALSE(app.actuating());
 }
 
 // Ctrl+Z after another key, 12 s late or during a rewrite reaches the application; the hot key still undoes.
@@ -89,12 +89,12 @@ TEST_F(UndoTest, CommandZAfterAnotherKeyReachesTheApplication)
     EXPECT_EQ(commandZ(), TapVerdict::pass);
 
     correctOneWord();
-    queue.advance(12.0 - (queue.now() - app.undoStack.back().at));
+    queue.advance(12.0 - (queue.now() - app.undoStack().top().at));
     EXPECT_EQ(commandZ(), TapVerdict::pass) << "12 s after the correction";
 
     desk.switchLayout("us");
     desk.type("cceav ");
-    ASSERT_TRUE(app.isActuating);
+    ASSERT_TRUE(app.actuating());
     EXPECT_EQ(commandZ(), TapVerdict::pass) << "while the rewrite runs";
 }
 
@@ -106,7 +106,7 @@ TEST_F(UndoTest, ElevenCorrectionsKeepTenAndOnlyTheirOwnTextIsUndone)
     auto& app = startIn(CorrectionMode::automatic);
     for (int i = 0; i < 11; ++i)
         correctOneWord();
-    ASSERT_EQ(app.undoStack.size(), 10u);
+    ASSERT_EQ(app.undoStack().size(), 10u);
     std::string ten;
     for (int i = 0; i < 10; ++i)
         ten += "בבקשה ";
@@ -118,14 +118,14 @@ TEST_F(UndoTest, ElevenCorrectionsKeepTenAndOnlyTheirOwnTextIsUndone)
     queue.advance(0.2);
     EXPECT_EQ(field().text(), ten + "cceav ");
     EXPECT_TRUE(logHas("undo — the text before the caret is not the last correction's; left alone  (9 left)"));
-    EXPECT_FALSE(app.isActuating);
+    EXPECT_FALSE(app.actuating());
 
     field().setText(ten);
     field().unreadable = true;
     pressUndoKey();
     queue.advance(0.2);
     EXPECT_EQ(field().text(), ten.substr(0, ten.size() - 11) + "cceav ");
-    EXPECT_EQ(app.undoStack.size(), 8u);
+    EXPECT_EQ(app.undoStack().size(), 8u);
 }
 
 }  // namespace

@@ -91,9 +91,9 @@ TEST_F(WordEdgesTest, EnclosedWordConvertsAloneWithItsMarks)
     EXPECT_EQ(corrections(), (std::vector<std::string>{
                                  "[automatic] ')cceav(' -> '(בבקשה)'  switch → Hebrew  retro=0  del=7  [synthetic]",
                                  "[automatic] '\"פקםפךק\"' -> '\"people\"'  switch → English (US)  retro=0  del=9  [synthetic]"}));
-    ASSERT_EQ(app.history.records().size(), 2u);
-    EXPECT_EQ(app.history.records()[1].original, ")cceav(");
-    EXPECT_EQ(app.history.records()[1].corrected, "(בבקשה)");
+    ASSERT_EQ(app.history().records().size(), 2u);
+    EXPECT_EQ(app.history().records()[1].original, ")cceav(");
+    EXPECT_EQ(app.history().records()[1].corrected, "(בבקשה)");
 }
 
 // Marks after words on the wrong layout, and brackets and marks typed on the right layout, come out

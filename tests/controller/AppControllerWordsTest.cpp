@@ -19,15 +19,15 @@ TEST_F(WordsTest, SecretEndsContextAndDropsOrphan)
     desk.type("cceav ");
     queue.advance(0.2);
     desk.type("תודה 1234 ");
-    EXPECT_FALSE(app.pendingContext);
-    EXPECT_EQ(app.history.records()[0].contextAfter, std::vector<std::string>{"תודה"});
+    EXPECT_FALSE(app.correctionContext().pending());
+    EXPECT_EQ(app.history().records()[0].contextAfter, std::vector<std::string>{"תודה"});
 
     desk.type("שך");
     desk.switchLayout("us");
     desk.type("5");
-    EXPECT_TRUE(app.pendingOrphan);
+    EXPECT_TRUE(app.repairs().orphan());
     desk.type("678 ");
-    EXPECT_FALSE(app.pendingOrphan);
+    EXPECT_FALSE(app.repairs().orphan());
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "בבקשה תודה 1234 שך5678 ");
 }
@@ -60,7 +60,7 @@ TEST_F(WordsTest, SingleLayoutOnlyRemembers)
     desk.type("cceav ");
     queue.advance(0.5);
     EXPECT_EQ(field().text(), "cceav ");
-    EXPECT_EQ(app.recentWords.size(), 1u);
+    EXPECT_EQ(app.typingMemory().words().size(), 1u);
     EXPECT_TRUE(logLinesStarting("skip").empty());
 }
 
@@ -70,9 +70,9 @@ TEST_F(WordsTest, TwelveWordsAreRemembered)
     auto& app = startIn(CorrectionMode::manual);
     for (int i = 0; i < 13; ++i)
         desk.type("w" + std::string(1, static_cast<char>('a' + i)) + " ");
-    ASSERT_EQ(app.recentWords.size(), 12u);
-    EXPECT_EQ(app.recentWords.front().typed, "wb");
-    EXPECT_EQ(app.recentWords.back().typed, "wm");
+    ASSERT_EQ(app.typingMemory().words().size(), 12u);
+    EXPECT_EQ(app.typingMemory().words().front().typed, "wb");
+    EXPECT_EQ(app.typingMemory().words().back().typed, "wm");
 }
 
 // A word 20 s old is no longer carried along; one a moment younger is.
@@ -104,14 +104,37 @@ TEST_F(WordsTest, ReachBackStopsAtAGenuineWord)
                                  "[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"});
 }
 
+// The reach-back takes at most twelve earlier words into a rewrite.
+TEST_F(WordsTest, ReachBackTakesAtMostTwelveWords)
+{
+    startIn(CorrectionMode::automatic);
+    desk.type("1 2 3 4 5 6 7 8 9 10 11 12 13 cceav ");
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "1 2 3 4 5 6 7 8 9 10 11 12 13 בבקשה ");
+    EXPECT_EQ(corrections(), std::vector<std::string>{"[automatic] '2 3 4 5 6 7 8 9 10 11 12 13 cceav' -> "
+                                                      "'2 3 4 5 6 7 8 9 10 11 12 13 בבקשה'  switch → Hebrew  "
+                                                      "retro=12  del=34  [synthetic]"});
+}
+
+// A word Backspace brings back is the word in progress again, no longer a finished one: typed
+// to its end once more, it is remembered once.
+TEST_F(WordsTest, WordRestoredByBackspaceIsRememberedOnce)
+{
+    startIn(CorrectionMode::manual);
+    desk.type("akuo \b ");
+    pressConvertKey();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "שלום |");
+}
+
 // In ask mode the word is remembered before its suggestion is armed.
 TEST_F(WordsTest, AskModeRemembersTheWord)
 {
     auto& app = startIn(CorrectionMode::ask);
     desk.type("cceav ");
-    ASSERT_TRUE(app.pendingSuggestion);
-    ASSERT_EQ(app.recentWords.size(), 1u);
-    EXPECT_EQ(app.recentWords[0].typed, "cceav");
+    ASSERT_TRUE(app.suggestionPending());
+    ASSERT_EQ(app.typingMemory().words().size(), 1u);
+    EXPECT_EQ(app.typingMemory().words()[0].typed, "cceav");
     EXPECT_EQ(field().text(), "cceav ");
 }
 

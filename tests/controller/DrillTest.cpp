@@ -56,7 +56,7 @@ protected:
     {
         drill = std::make_unique<Drill>(Drill::Services{
             .main = &queue, .poster = &desk.eventPoster(), .inputSources = &desk.inputSources(),
-            .history = &controller->history});
+            .history = &controller->history()});
         drill->setField(&drillField);
         return *drill;
     }
@@ -79,7 +79,7 @@ TEST_F(DrillOnDesktop, FullRunIsCorrectedAndReported)
     startIn(CorrectionMode::automatic);
     auto& drill = makeDrill();
     drill.setPace(Drill::Pace::fluent);
-    drill.start(controller->registry);
+    drill.start(controller->registry());
     ASSERT_TRUE(drill.running());
     runToEnd();
 
@@ -128,7 +128,7 @@ TEST_F(DrillOnDesktop, SentencesAreTypedOnTheOtherLayout)
     startIn(CorrectionMode::manual);
     auto& drill = makeDrill();
     drill.setPace(Drill::Pace::hostile);
-    drill.start(controller->registry);
+    drill.start(controller->registry());
     runToEnd();
 
     ASSERT_EQ(drill.outcomes().size(), 70u);
@@ -154,27 +154,27 @@ TEST_F(DrillOnDesktop, StartDeclinesWhenItCannotRun)
     const auto subscription = drill.changed.subscribe([&] { changes += 1; });
 
     drill.setField(nullptr);
-    drill.start(controller->registry);
+    drill.start(controller->registry());
     EXPECT_FALSE(drill.running());
     drill.setField(&drillField);
 
-    LayoutRegistry onlyOne = controller->registry;
+    LayoutRegistry onlyOne = controller->registry();
     onlyOne.layouts.resize(1);
     drill.start(onlyOne);
     EXPECT_FALSE(drill.running());
 
-    LayoutRegistry noEnglish = controller->registry;
+    LayoutRegistry noEnglish = controller->registry();
     std::erase_if(noEnglish.layouts, [](const auto& layout) { return layout.language().starts_with("en"); });
     drill.start(noEnglish);
     EXPECT_FALSE(drill.running());
     EXPECT_EQ(changes, 0);
 
-    drill.start(controller->registry);
+    drill.start(controller->registry());
     ASSERT_TRUE(drill.running());
     queue.advance(10);
     const int done = drill.done();
     EXPECT_GT(done, 0);
-    drill.start(controller->registry);
+    drill.start(controller->registry());
     EXPECT_EQ(drill.done(), done);
     EXPECT_EQ(drill.outcomes().size(), static_cast<std::size_t>(done));
 }
