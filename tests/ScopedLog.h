@@ -13,8 +13,7 @@ namespace kx::test {
 
 class ScopedLog {
 public:
-    explicit ScopedLog(std::filesystem::path file)
-        : m_previous(Log::url()), m_file(std::move(file))
+    explicit ScopedLog(std::filesystem::path file) : m_previous(Log::url()), m_file(std::move(file))
     {
         Log::setUrl(m_file);
     }

@@ -20,9 +20,8 @@ using XkbPtr = std::unique_ptr<T, XkbDeleter>;
 
 // The accents that the texts' letters decompose to.
 const std::map<xkb_keysym_t, char32_t> accents = {
-    {XKB_KEY_dead_grave, U'\u0300'},     {XKB_KEY_dead_acute, U'\u0301'},
-    {XKB_KEY_dead_circumflex, U'\u0302'}, {XKB_KEY_dead_tilde, U'\u0303'},
-    {XKB_KEY_dead_diaeresis, U'\u0308'},
+    {XKB_KEY_dead_grave, U'\u0300'}, {XKB_KEY_dead_acute, U'\u0301'},     {XKB_KEY_dead_circumflex, U'\u0302'},
+    {XKB_KEY_dead_tilde, U'\u0303'}, {XKB_KEY_dead_diaeresis, U'\u0308'},
 };
 
 }  // namespace

@@ -84,8 +84,7 @@ Tally Tally::deserialize(const std::string& text)
         const auto tab2 = line.find('\t', tab1 + 1);
         if (tab1 == std::string::npos || tab2 == std::string::npos)
             continue;
-        tally.misses[line.substr(tab1 + 1, tab2 - tab1 - 1)] = {std::stoi(line.substr(0, tab1)),
-                                                                 line.substr(tab2 + 1)};
+        tally.misses[line.substr(tab1 + 1, tab2 - tab1 - 1)] = {std::stoi(line.substr(0, tab1)), line.substr(tab2 + 1)};
     }
     return tally;
 }

@@ -233,8 +233,8 @@ int main(int argc, char** argv)
 
     std::cout << "layouts enabled: us, ru, il, ara; el and hi each beside us alone (us+gr, us+in); texts: "
                  "bench/texts (see SOURCES.md)\n\n";
-    std::cout << padded("TYPED ON THE WRONG LAYOUT", 26, false) << padded("words", 7, true)
-              << padded("right", 8, true) << padded("left", 8, true) << padded("wrong", 8, true) << "\n";
+    std::cout << padded("TYPED ON THE WRONG LAYOUT", 26, false) << padded("words", 7, true) << padded("right", 8, true)
+              << padded("left", 8, true) << padded("wrong", 8, true) << "\n";
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (jobs[i].typedRight())
             continue;
@@ -243,7 +243,8 @@ int main(int argc, char** argv)
                   << padded(percent(t.right, t.words()), 8, true) << padded(percent(t.left, t.words()), 8, true)
                   << padded(percent(t.wrong, t.words()), 8, true) << "\n";
     }
-    std::cout << "\n" << padded("TYPED RIGHT", 26, false) << padded("words", 7, true) << padded("changed", 9, true)
+    std::cout << "\n"
+              << padded("TYPED RIGHT", 26, false) << padded("words", 7, true) << padded("changed", 9, true)
               << padded("per 1,000", 11, true) << "\n";
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (!jobs[i].typedRight())

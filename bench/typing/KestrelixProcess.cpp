@@ -29,11 +29,11 @@ KestrelixProcess::KestrelixProcess(const std::string& executable)
     std::filesystem::create_directories(m_home / "config/kestrelix");
     std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
     m_pid = DesktopSession::shared().start({executable}, {"XDG_CONFIG_HOME=" + (m_home / "config").string(),
-                                                             "XDG_STATE_HOME=" + (m_home / "state").string(),
-                                                             "XDG_DATA_HOME=" + (m_home / "data").string()});
-    const bool ready = m_pid > 0 && DesktopSession::waitFor(
-                                        [&] { return !running() || log().find("ready — correction mode") != std::string::npos; },
-                                        20);
+                                                          "XDG_STATE_HOME=" + (m_home / "state").string(),
+                                                          "XDG_DATA_HOME=" + (m_home / "data").string()});
+    const bool ready =
+        m_pid > 0 && DesktopSession::waitFor(
+                         [&] { return !running() || log().find("ready — correction mode") != std::string::npos; }, 20);
     if (!ready || !running()) {
         DesktopSession::shared().stop(m_pid);
         m_pid = -1;

@@ -14,10 +14,9 @@ namespace {
 // The keys a typist reaches for text: the digit row, the three letter rows with their
 // punctuation, and Space. The keypad and the extra key of pc105 keyboards stay out, so a
 // character always comes from the key a user of that layout would press.
-constexpr std::array mainBlock = {10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 19u, 20u, 21u,
-                                  24u, 25u, 26u, 27u, 28u, 29u, 30u, 31u, 32u, 33u, 34u, 35u,
-                                  38u, 39u, 40u, 41u, 42u, 43u, 44u, 45u, 46u, 47u, 48u, 49u,
-                                  51u, 52u, 53u, 54u, 55u, 56u, 57u, 58u, 59u, 60u, 61u, 65u};
+constexpr std::array mainBlock = {10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 19u, 20u, 21u, 24u, 25u, 26u, 27u,
+                                  28u, 29u, 30u, 31u, 32u, 33u, 34u, 35u, 38u, 39u, 40u, 41u, 42u, 43u, 44u, 45u,
+                                  46u, 47u, 48u, 49u, 51u, 52u, 53u, 54u, 55u, 56u, 57u, 58u, 59u, 60u, 61u, 65u};
 
 struct ContextDeleter {
     void operator()(xkb_context* context) const { xkb_context_unref(context); }
@@ -43,8 +42,8 @@ std::optional<LayoutKeys> LayoutKeys::compile(const std::string& layouts)
     const std::unique_ptr<xkb_context, ContextDeleter> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!context)
         return std::nullopt;
-    const xkb_rule_names names{.rules = "evdev", .model = "pc105", .layout = layouts.c_str(), .variant = "",
-                               .options = ""};
+    const xkb_rule_names names{
+        .rules = "evdev", .model = "pc105", .layout = layouts.c_str(), .variant = "", .options = ""};
     const std::unique_ptr<xkb_keymap, KeymapDeleter> keymap(
         xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
     if (!keymap)

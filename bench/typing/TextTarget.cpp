@@ -35,7 +35,8 @@ TextTarget::TextTarget(TargetKind kind) : m_kind(kind)
     auto& session = DesktopSession::shared();
     switch (kind) {
     case TargetKind::gtk:
-        m_pid = session.start({"/usr/bin/python3", KX_GTK_PROBE, "--class", "KxGtkField", "--journal", journal}, {}, true);
+        m_pid =
+            session.start({"/usr/bin/python3", KX_GTK_PROBE, "--class", "KxGtkField", "--journal", journal}, {}, true);
         break;
     case TargetKind::qt:
         // Qt applications speak AT-SPI only when told to.
@@ -43,8 +44,9 @@ TextTarget::TextTarget(TargetKind kind) : m_kind(kind)
                               {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"}, true);
         break;
     case TargetKind::terminal:
-        m_pid = session.start({"xterm", "-class", "XTerm", "-u8", "-e", "/usr/bin/python3", KX_TTY_PROBE, "--journal", journal},
-                              {"LC_ALL=C.UTF-8"});
+        m_pid = session.start(
+            {"xterm", "-class", "XTerm", "-u8", "-e", "/usr/bin/python3", KX_TTY_PROBE, "--journal", journal},
+            {"LC_ALL=C.UTF-8"});
         if (!DesktopSession::waitFor([&] { return m_journal.poll(), m_journal.started(); }, 15)) {
             session.stop(m_pid);
             m_pid = -1;

@@ -51,10 +51,11 @@ struct Options {
 
 [[noreturn]] void usage(const char* why)
 {
-    std::fprintf(stderr, "kx_typing_bench: %s\n"
-                         "usage: kx_typing_bench [--languages he,en,ru,ar] [--targets gtk,qt,xterm]\n"
-                         "         [--patterns whole,every-word,mixed] [--paces 40,60,100,150] [--words N]\n"
-                         "         [--seed N] [--quiet MS] [--texts DIR] [--show-damage N] [--kestrelix PATH]\n",
+    std::fprintf(stderr,
+                 "kx_typing_bench: %s\n"
+                 "usage: kx_typing_bench [--languages he,en,ru,ar] [--targets gtk,qt,xterm]\n"
+                 "         [--patterns whole,every-word,mixed] [--paces 40,60,100,150] [--words N]\n"
+                 "         [--seed N] [--quiet MS] [--texts DIR] [--show-damage N] [--kestrelix PATH]\n",
                  why);
     std::exit(2);
 }
@@ -115,13 +116,14 @@ double share(int part, int whole)
 
 void printRow(const LanguageRun& run, TargetKind target, Pattern pattern, double pace, const TypingTally& t)
 {
-    std::printf("| %-2s | %-6s | %-5s | %-10s | %4.0f | %6d | %6d %5.1f%% | %6d %5.1f%% | %5d %5.1f%% | %5d | %5d %5.1f%% | "
-                "%5.0f | %5.0f | %3.0f%% |\n",
-                run.language.c_str(), run.layouts.c_str(), std::string(nameOf(target)).c_str(),
-                std::string(nameOf(pattern)).c_str(), pace, t.words, t.meant, share(t.meant, t.words), t.typed,
-                share(t.typed, t.words), t.damaged, share(t.damaged, t.words), t.sentences, t.exact,
-                share(t.exact, t.sentences), percentile(t.latenciesMs, 0.5), percentile(t.latenciesMs, 0.9),
-                share(t.overlappingPresses, t.presses));
+    std::printf(
+        "| %-2s | %-6s | %-5s | %-10s | %4.0f | %6d | %6d %5.1f%% | %6d %5.1f%% | %5d %5.1f%% | %5d | %5d %5.1f%% | "
+        "%5.0f | %5.0f | %3.0f%% |\n",
+        run.language.c_str(), run.layouts.c_str(), std::string(nameOf(target)).c_str(),
+        std::string(nameOf(pattern)).c_str(), pace, t.words, t.meant, share(t.meant, t.words), t.typed,
+        share(t.typed, t.words), t.damaged, share(t.damaged, t.words), t.sentences, t.exact,
+        share(t.exact, t.sentences), percentile(t.latenciesMs, 0.5), percentile(t.latenciesMs, 0.9),
+        share(t.overlappingPresses, t.presses));
     std::fflush(stdout);
 }
 
@@ -184,8 +186,11 @@ int main(int argc, char** argv)
             for (const Pattern pattern : options.patterns) {
                 for (const double pace : options.paces) {
                     const CellResult cell = typeCell(typist, target, sentences, run->groups,
-                                                     {.pattern = pattern, .paceMs = pace, .seed = options.seed,
-                                                      .words = options.words, .quietMs = options.quietMs});
+                                                     {.pattern = pattern,
+                                                      .paceMs = pace,
+                                                      .seed = options.seed,
+                                                      .words = options.words,
+                                                      .quietMs = options.quietMs});
                     printRow(*run, kind, pattern, pace, cell.tally);
                     presses += cell.tally.presses;
                     for (std::size_t i = 0; i < cell.damage.size() && i < options.showDamage; ++i)

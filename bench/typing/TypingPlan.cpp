@@ -117,8 +117,8 @@ TypingPlan TypingPlan::build(const std::vector<PlannedWord>& words, Groups group
                 LayoutKeys::shiftKeycode);
         add(press.at, KeyEvent::Kind::press, press.stroke.keycode, press.space ? press.word : -1);
 
-        const double gapAfter = k + 1 < presses.size() ? presses[k + 1].at - press.at
-                                                       : std::numeric_limits<double>::infinity();
+        const double gapAfter =
+            k + 1 < presses.size() ? presses[k + 1].at - press.at : std::numeric_limits<double>::infinity();
         double hold = dice.between(20, 80);
         if (dice.next() < rolloverShare && k + 1 < presses.size())
             hold = std::max(hold, gapAfter + dice.between(5, 30));
@@ -131,8 +131,9 @@ TypingPlan TypingPlan::build(const std::vector<PlannedWord>& words, Groups group
         }
         add(press.at + hold, KeyEvent::Kind::release, press.stroke.keycode);
         if (press.stroke.shift && (k + 1 == presses.size() || !presses[k + 1].stroke.shift)) {
-            const double shiftUp = k + 1 < presses.size() ? presses[k + 1].at - std::min(dice.between(3, 15), 0.4 * gapAfter)
-                                                          : press.at + hold + 10;
+            const double shiftUp = k + 1 < presses.size()
+                                       ? presses[k + 1].at - std::min(dice.between(3, 15), 0.4 * gapAfter)
+                                       : press.at + hold + 10;
             add(shiftUp, KeyEvent::Kind::release, LayoutKeys::shiftKeycode);
         }
     }

@@ -45,10 +45,10 @@ struct KeyEvent {
 };
 
 struct TypingPlan {
-    std::vector<KeyEvent> events;  ///< in time order, from 0
+    std::vector<KeyEvent> events;     ///< in time order, from 0
     std::vector<bool> onWrongLayout;  ///< per word: whether the typist selected the wrong layout for it
-    int presses = 0;             ///< character and Space presses
-    int overlappingPresses = 0;  ///< of those, the ones made while another such key was down
+    int presses = 0;                  ///< character and Space presses
+    int overlappingPresses = 0;       ///< of those, the ones made while another such key was down
 
     struct Groups {
         unsigned meant = 0;

@@ -77,8 +77,8 @@ CellResult typeCell(Typist& typist, TextTarget& target, const std::vector<Senten
     FieldJournal& journal = target.journal();
     for (std::size_t index = 0; index < sentences.size() && result.tally.words < options.words; ++index) {
         const Sentence& sentence = sentences[index];
-        const TypingPlan plan =
-            TypingPlan::build(sentence.words, groups, options.pattern, options.paceMs, options.seed * 1'000'003 + index);
+        const TypingPlan plan = TypingPlan::build(sentence.words, groups, options.pattern, options.paceMs,
+                                                  options.seed * 1'000'003 + index);
         journal.poll();
         journal.take();
         const std::vector<std::int64_t> spaceAt = typist.play(plan);

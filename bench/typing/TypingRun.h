@@ -5,8 +5,8 @@
 
 #include "LayoutKeys.h"
 #include "TextTarget.h"
-#include "Typist.h"
 #include "TypingPlan.h"
+#include "Typist.h"
 #include "WordScore.h"
 
 #include <cstdint>

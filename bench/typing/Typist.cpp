@@ -16,7 +16,8 @@ constexpr unsigned backSpaceKeycode = 22;
 
 void sleepUntil(std::int64_t nanoseconds)
 {
-    const timespec until{static_cast<time_t>(nanoseconds / 1'000'000'000), static_cast<long>(nanoseconds % 1'000'000'000)};
+    const timespec until{static_cast<time_t>(nanoseconds / 1'000'000'000),
+                         static_cast<long>(nanoseconds % 1'000'000'000)};
     while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
     }
 }

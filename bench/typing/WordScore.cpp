@@ -49,8 +49,8 @@ SentenceScore scoreSentence(const std::vector<ExpectedWord>& words, std::string_
         cost[0][j] = static_cast<int>(j);
     for (std::size_t i = 1; i <= n; ++i) {
         for (std::size_t j = 1; j <= m; ++j) {
-            cost[i][j] = std::min({cost[i - 1][j - 1] + (matches(i - 1, j - 1) ? 0 : 1), cost[i - 1][j] + 1,
-                                   cost[i][j - 1] + 1});
+            cost[i][j] = std::min(
+                {cost[i - 1][j - 1] + (matches(i - 1, j - 1) ? 0 : 1), cost[i - 1][j] + 1, cost[i][j - 1] + 1});
         }
     }
 

@@ -5,6 +5,7 @@
 #include "controller/AppController.h"
 #include "controller/LaunchOptions.h"
 #include "controller/Permissions.h"
+#include "engine/NgramModel.h"
 #include "onboarding/DrillView.h"
 #include "onboarding/OnboardingServices.h"
 #include "onboarding/QtWindowPresenter.h"
@@ -23,14 +24,13 @@
 #include "platform/x11/QtPointer.h"
 #include "platform/x11/X11EventPoster.h"
 #include "platform/x11/X11EventTap.h"
-#include "platform/x11/X11InstanceLock.h"
 #include "platform/x11/X11InputSources.h"
+#include "platform/x11/X11InstanceLock.h"
 #include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11Permissions.h"
 #include "platform/x11/X11SecureInput.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XConnection.h"
-#include "engine/NgramModel.h"
 #include "ui/HistoryWindow.h"
 #include "ui/MessageAlert.h"
 #include "ui/SuggestionPrompt.h"
@@ -131,9 +131,8 @@ int Application::run(int argc, char** argv)
     std::unique_ptr<QSocketNotifier> instanceRequests;
     if (instanceLock.fd() >= 0) {
         instanceRequests = std::make_unique<QSocketNotifier>(instanceLock.fd(), QSocketNotifier::Read);
-        QObject::connect(instanceRequests.get(), &QSocketNotifier::activated, [&instanceLock] {
-            instanceLock.answerRequests();
-        });
+        QObject::connect(instanceRequests.get(), &QSocketNotifier::activated,
+                         [&instanceLock] { instanceLock.answerRequests(); });
         // What Xlib read while claiming is queued already: the socket will not say so again.
         instanceLock.answerRequests();
     }

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace kx {
 

@@ -9,8 +9,7 @@ namespace kx {
 
 AXCaret::AXCaret(platform::Accessibility& accessibility, SerialQueue& queue, MainQueue& main)
     : m_accessibility(accessibility), m_queue(queue), m_main(main)
-{
-}
+{}
 
 void AXCaret::readTail(int count, double timeout, std::function<void(std::optional<std::string>)> then)
 {
@@ -34,8 +33,8 @@ std::optional<std::string> AXCaret::textBefore(platform::Accessibility& accessib
     // A caret reported past the end of the text reads as the end.
     const auto end = std::min<std::int64_t>(static_cast<std::int64_t>(units.size()), range->location);
     const auto start = std::max<std::int64_t>(0, end - std::max(count, 0));
-    return text::fromUtf16(std::u16string_view(units).substr(static_cast<std::size_t>(start),
-                                                             static_cast<std::size_t>(end - start)));
+    return text::fromUtf16(
+        std::u16string_view(units).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
 
 }  // namespace kx

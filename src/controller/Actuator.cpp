@@ -20,8 +20,7 @@ void PasteboardSnapshot::restore(platform::Pasteboard& pasteboard) const
 Actuator::Actuator(platform::EventPoster& poster, platform::Pasteboard& pasteboard, platform::InputSources& sources,
                    MainQueue& main, Sleeper sleeper)
     : m_poster(poster), m_pasteboard(pasteboard), m_sources(sources), m_main(main), m_sleep(std::move(sleeper))
-{
-}
+{}
 
 bool Actuator::post(const platform::SyntheticKey& event)
 {
@@ -49,8 +48,14 @@ bool Actuator::tapKey(std::uint16_t code, std::uint64_t flags, int sourceHandle)
 {
     if (sourceHandle < 0)
         return keyPair(code, flags);
-    return post({.code = code, .flags = flags, .down = true, .text = {}, .marked = true, .sourceHandle = sourceHandle}) &&
-           post({.code = code, .flags = flags, .down = false, .text = {}, .marked = true, .sourceHandle = sourceHandle});
+    return post({.code = code,
+                 .flags = flags,
+                 .down = true,
+                 .text = {},
+                 .marked = true,
+                 .sourceHandle = sourceHandle}) &&
+           post(
+               {.code = code, .flags = flags, .down = false, .text = {}, .marked = true, .sourceHandle = sourceHandle});
 }
 
 bool Actuator::insert(const std::string& text)

@@ -74,8 +74,7 @@ AppController::AppController(AppServices services)
       m_actuator(*m_services.eventPoster, *m_services.pasteboard, *m_services.inputSources, *m_services.main,
                  m_services.sleeper),
       m_caret(*m_services.accessibility, *m_services.axQueue, *m_services.main)
-{
-}
+{}
 
 AppController::~AppController()
 {
@@ -144,14 +143,33 @@ void AppController::forgetTyping(TypingBreak reason)
         bool wordInProgress, undo, orphan, repairs, context, suggestionAfterEvent;
     };
     static constexpr Forget forgets[] = {
-        /* discontinuity */ {.wordInProgress = false, .undo = true, .orphan = true, .repairs = true, .context = false,
+        /* discontinuity */ {.wordInProgress = false,
+                             .undo = true,
+                             .orphan = true,
+                             .repairs = true,
+                             .context = false,
                              .suggestionAfterEvent = false},
-        /* appSwitch */ {.wordInProgress = false, .undo = false, .orphan = false, .repairs = true, .context = true,
-                         .suggestionAfterEvent = false},
-        /* mouseDown */ {.wordInProgress = true, .undo = true, .orphan = false, .repairs = true, .context = true,
-                         .suggestionAfterEvent = true},
-        /* secureInput */ {.wordInProgress = true, .undo = false, .orphan = false, .repairs = false, .context = false,
-                           .suggestionAfterEvent = true},
+        /* appSwitch */
+        {.wordInProgress = false,
+         .undo = false,
+         .orphan = false,
+         .repairs = true,
+         .context = true,
+         .suggestionAfterEvent = false},
+        /* mouseDown */
+        {.wordInProgress = true,
+         .undo = true,
+         .orphan = false,
+         .repairs = true,
+         .context = true,
+         .suggestionAfterEvent = true},
+        /* secureInput */
+        {.wordInProgress = true,
+         .undo = false,
+         .orphan = false,
+         .repairs = false,
+         .context = false,
+         .suggestionAfterEvent = true},
     };
     const Forget& forget = forgets[static_cast<int>(reason)];
     if (forget.wordInProgress)

@@ -28,9 +28,9 @@
 #include "controller/KeyLayoutFollower.h"
 #include "controller/LanguageLoad.h"
 #include "controller/LayoutRepairs.h"
+#include "controller/PageOpener.h"
 #include "controller/RuntimeStatus.h"
 #include "controller/SecureInputWatch.h"
-#include "controller/PageOpener.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
 #include "controller/SuggestionSlot.h"
@@ -87,7 +87,6 @@ public:
         static ScreenVerdict stale() { return {Kind::stale, std::nullopt}; }
         bool operator==(const ScreenVerdict&) const = default;
     };
-
 
     explicit AppController(AppServices services);
     ~AppController() override;
@@ -240,12 +239,12 @@ public:
     void captureOrphanAtLayoutChange(double at);
     /// Replaces orphan.text + word on screen by replacement, unless the screen already reads right.
     void fixOrphan(const PendingOrphan& orphan, const std::string& word, const std::string& replacement,
-                   const WordAssembler::Terminator& terminator, ActuationStrategy strategy,
-                   const std::string& frontID, const KeyboardLayoutInfo& layout);
+                   const WordAssembler::Terminator& terminator, ActuationStrategy strategy, const std::string& frontID,
+                   const KeyboardLayoutInfo& layout);
     /// Retypes typed with a space before it when the application glued it to the paste.
     void checkSpaceAfterPaste(const std::string& typed, const WordAssembler::Terminator& terminator,
-                              ActuationStrategy strategy, const std::string& frontID,
-                              const KeyboardLayoutInfo& layout, const LastPaste& paste);
+                              ActuationStrategy strategy, const std::string& frontID, const KeyboardLayoutInfo& layout,
+                              const LastPaste& paste);
 
     // The stores and collaborators the controller owns, for the windows it opens and the tests.
     LayoutRegistry& registry() { return m_registry; }

@@ -27,7 +27,6 @@ constexpr double testCorrectionDelay = 3.0;
 constexpr double testCorrectionTail = 0.2;
 constexpr std::string_view testWord = "שלום ";
 
-
 // The system line of the report: the kernel the desktop runs on.
 std::string systemVersion()
 {
@@ -87,7 +86,7 @@ void AppController::checkForUpdates()
 void AppController::reportMiss()
 {
     m_pages.openPage(std::string(siteAddress) + "/report/?v=" + PageOpener::percentEncoded(appVersion()) +
-                   "&mode=" + PageOpener::percentEncoded(m_behavior.correctionMode().rawValue()));
+                     "&mode=" + PageOpener::percentEncoded(m_behavior.correctionMode().rawValue()));
 }
 
 bool AppController::blockedForField() const
@@ -104,8 +103,8 @@ std::string AppController::reportText()
     const std::string header =
         "Kestrelix report · " + timetext::local(now, "%b %-d, %Y at %H:%M") + "\n" + "build " +
         (m_services.version.empty() ? std::string("dev") : m_services.version) + " · " + systemVersion() + "\n" +
-        "layouts: " + layouts + "\n" + "permissions: ax=" +
-        boolText(m_services.permissions->isGranted(platform::Permission::accessibility)) +
+        "layouts: " + layouts + "\n" +
+        "permissions: ax=" + boolText(m_services.permissions->isGranted(platform::Permission::accessibility)) +
         " im=" + boolText(m_services.permissions->isGranted(platform::Permission::inputMonitoring)) +
         " · mode=" + std::string(m_behavior.correctionMode().rawValue());
     return m_history.report(header);
@@ -116,8 +115,8 @@ std::string AppController::secureInputHolderText() const
     if (!m_services.secureInput->isEnabled())
         return "-";
     const SecureInputWatch::Holder holder = secureWatch.secureInputHolder();
-    return (holder.name.empty() ? "?" : holder.name) + " pid=" +
-           (holder.pid ? std::to_string(*holder.pid) : "?") + (holder.alive ? "" : " STUCK(holder gone)");
+    return (holder.name.empty() ? "?" : holder.name) + " pid=" + (holder.pid ? std::to_string(*holder.pid) : "?") +
+           (holder.alive ? "" : " STUCK(holder gone)");
 }
 
 void AppController::runDiagnostics()
@@ -191,12 +190,12 @@ void AppController::showFeedback()
                                          address + ". Thanks.",
                       .buttons = {std::string(copyAddressTitle), "Close"}};
     m_services.alerts->show(alert, whileAlive([this, address](auto chosen) {
-        if (chosen != 0)
-            return;
-        m_services.pasteboard->clearContents();
-        m_services.pasteboard->setString(address);
-        flash("↺ " + address + " copied");
-    }));
+                                if (chosen != 0)
+                                    return;
+                                m_services.pasteboard->clearContents();
+                                m_services.pasteboard->setString(address);
+                                flash("↺ " + address + " copied");
+                            }));
 }
 
 }  // namespace kx

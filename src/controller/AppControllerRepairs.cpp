@@ -60,8 +60,8 @@ void AppController::repairAfterWord(const std::vector<KeyStroke>& keys, const st
         return;
     }
     if (suspect && !typed.empty()) {
-        const PendingOrphan oneKey{{suspect->key}, suspect->text, Script::forLanguage(suspect->old.language()),
-                                   suspect->at, suspect->armedBy};
+        const PendingOrphan oneKey{
+            {suspect->key}, suspect->text, Script::forLanguage(suspect->old.language()), suspect->at, suspect->armedBy};
         const auto characters = text::characters(typed);
         std::string rest;
         for (std::size_t i = 1; i < characters.size(); ++i)

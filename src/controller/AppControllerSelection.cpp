@@ -178,8 +178,8 @@ void AppController::convertSelection()
         Log::line("manual convert  " + names);
 
     const auto frontID = frontApplicationID();
-    const auto strategy = frontID && m_policy.usesClipboard(*frontID) ? ActuationStrategy::clipboard
-                                                                     : ActuationStrategy::synthetic;
+    const auto strategy =
+        frontID && m_policy.usesClipboard(*frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
     beginActuating();
     switchLayoutOurselves(target);
     if (strategy == ActuationStrategy::clipboard && from.id != target.id)
@@ -187,22 +187,22 @@ void AppController::convertSelection()
     else
         m_repairs.endStaleWatch();
 
-    postRewrite(whileAlive([this, converted, strategy,
-                            complete = [this, text, converted, from, target, strategy, frontID] {
-                                pushUndo({converted, text, from, strategy, m_services.main->now()}, true);
-                                m_typing.forget();
-                                m_assembler.lastEmitted.reset();
-                                recordCorrection(frontID.value_or("?"), text, converted, from.localizedName,
-                                                 target.localizedName, CorrectionKind::manual, 0);
-                                flash("↺ → " + target.localizedName);
-                                finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
-                            }] {
-        // The text typed or pasted replaces the selection: nothing to delete first.
-        if (m_actuator.replace(0, converted, strategy))
-            soon(complete);
-        else
-            soon([this] { rewriteNotPosted("manual convert"); });
-    }));
+    postRewrite(
+        whileAlive([this, converted, strategy, complete = [this, text, converted, from, target, strategy, frontID] {
+            pushUndo({converted, text, from, strategy, m_services.main->now()}, true);
+            m_typing.forget();
+            m_assembler.lastEmitted.reset();
+            recordCorrection(frontID.value_or("?"), text, converted, from.localizedName, target.localizedName,
+                             CorrectionKind::manual, 0);
+            flash("↺ → " + target.localizedName);
+            finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+        }] {
+            // The text typed or pasted replaces the selection: nothing to delete first.
+            if (m_actuator.replace(0, converted, strategy))
+                soon(complete);
+            else
+                soon([this] { rewriteNotPosted("manual convert"); });
+        }));
 }
 
 }  // namespace kx

@@ -52,43 +52,42 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
 {
     const std::string takenBack = m_actuation.hold().takenBack();
     const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
-    m_caret.readTail(count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](
-                                                   const std::optional<std::string>& shown) {
-        // A key taken back may or may not be gone from the screen yet.
-        if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
-            if (attempt < landedReads) {
-                later(landedRereadDelay, [this, span, attempt] { checkLandedThenRewrite(span, attempt + 1); });
+    m_caret.readTail(
+        count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](const std::optional<std::string>& shown) {
+            // A key taken back may or may not be gone from the screen yet.
+            if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
+                if (attempt < landedReads) {
+                    later(landedRereadDelay, [this, span, attempt] { checkLandedThenRewrite(span, attempt + 1); });
+                    return;
+                }
+                Log::line("rewrite abandoned: the text before the caret reads '…" +
+                          lastCharacters(*shown, screenQuoteLength) + "', not '…" +
+                          lastCharacters(span.originalText, screenQuoteLength) + "'");
+                m_typing.forget();
+                m_assembler.lastEmitted.reset();
+                finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
                 return;
             }
-            Log::line("rewrite abandoned: the text before the caret reads '…" +
-                      lastCharacters(*shown, screenQuoteLength) + "', not '…" +
-                      lastCharacters(span.originalText, screenQuoteLength) + "'");
-            m_typing.forget();
-            m_assembler.lastEmitted.reset();
-            finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
-            return;
-        }
-        switchNow(span.target, span.from, span.frontID);
-        postRewrite(whileAlive([this, span] {
-            const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
-            soon([this, span, posted] {
-                if (posted)
-                    completeSpan(span);
-                else
-                    rewriteNotPosted("rewrite");
-            });
+            switchNow(span.target, span.from, span.frontID);
+            postRewrite(whileAlive([this, span] {
+                const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
+                soon([this, span, posted] {
+                    if (posted)
+                        completeSpan(span);
+                    else
+                        rewriteNotPosted("rewrite");
+                });
+            }));
         }));
-    }));
 }
 
 void AppController::completeSpan(const SpanCorrection& span)
 {
     pushUndo({span.insertText, span.originalText, span.from, span.strategy, m_services.main->now()}, true);
 
-    const Uuid recordID = recordCorrection(span.frontID, span.originalText, span.insertText, span.from.localizedName,
-                                           span.target.localizedName,
-                                           span.retroCount > 0 ? CorrectionKind::retro : CorrectionKind::auto_,
-                                           span.retroCount);
+    const Uuid recordID = recordCorrection(
+        span.frontID, span.originalText, span.insertText, span.from.localizedName, span.target.localizedName,
+        span.retroCount > 0 ? CorrectionKind::retro : CorrectionKind::auto_, span.retroCount);
     m_context.attach(recordID);
 
     m_actuation.setSwapSoundDue(m_sound.enabled());
@@ -201,15 +200,15 @@ void AppController::verifyPasteLanded(const std::string& text, const std::string
     if (!debugLogging())
         return;
     const int count = static_cast<int>(text::utf16Count(text)) + 2;
-    m_caret.readTail(count, screenReadTimeout, whileAlive([this, expected](
-                                                   std::optional<std::string> read) {
-        if (!read)
-            return;
-        const std::string shown = trimTrailingSpaces(*read);
-        if (!shown.ends_with(expected))
-            debugLine("screen after paste reads '…" + lastCharacters(shown, screenQuoteLength) + "', expected '…" +
-                      lastCharacters(expected, screenQuoteLength) + "' (may not be updated yet)");
-    }));
+    m_caret.readTail(count, screenReadTimeout, whileAlive([this, expected](std::optional<std::string> read) {
+                         if (!read)
+                             return;
+                         const std::string shown = trimTrailingSpaces(*read);
+                         if (!shown.ends_with(expected))
+                             debugLine("screen after paste reads '…" + lastCharacters(shown, screenQuoteLength) +
+                                       "', expected '…" + lastCharacters(expected, screenQuoteLength) +
+                                       "' (may not be updated yet)");
+                     }));
 }
 
 void AppController::judgeScreen(const std::string& correct, const std::string& stale, int attempt,
@@ -218,31 +217,30 @@ void AppController::judgeScreen(const std::string& correct, const std::string& s
     const std::string c = trimTrailingSpaces(correct);
     const std::string s = trimTrailingSpaces(stale);
     const int count = static_cast<int>(std::max(text::utf16Count(correct), text::utf16Count(stale))) + 2;
-    m_caret.readTail(count, screenReadTimeout,
-                     whileAlive([this, c, s, correct, stale, attempt,
-                                 then = std::move(then)](std::optional<std::string> read) {
-                         const auto shown = read ? std::optional<std::string>(trimTrailingSpaces(*read)) : std::nullopt;
-                         // When the right text is the end of the stale one (keys typed again after
-                         // an orphan), only the longer text tells them apart.
-                         if (shown && s.size() > c.size() && s.ends_with(c) && shown->ends_with(s)) {
-                             then(ScreenVerdict::stale());
-                             return;
-                         }
-                         if (shown && shown->ends_with(c)) {
-                             then(ScreenVerdict::correct());
-                             return;
-                         }
-                         if (shown && shown->ends_with(s)) {
-                             then(ScreenVerdict::stale());
-                             return;
-                         }
-                         if (attempt > 1) {
-                             then(ScreenVerdict::undecided(shown));
-                             return;
-                         }
-                         later(screenRetryDelay,
-                               [this, correct, stale, then] { judgeScreen(correct, stale, 2, then); });
-                     }));
+    m_caret.readTail(
+        count, screenReadTimeout,
+        whileAlive([this, c, s, correct, stale, attempt, then = std::move(then)](std::optional<std::string> read) {
+            const auto shown = read ? std::optional<std::string>(trimTrailingSpaces(*read)) : std::nullopt;
+            // When the right text is the end of the stale one (keys typed again after
+            // an orphan), only the longer text tells them apart.
+            if (shown && s.size() > c.size() && s.ends_with(c) && shown->ends_with(s)) {
+                then(ScreenVerdict::stale());
+                return;
+            }
+            if (shown && shown->ends_with(c)) {
+                then(ScreenVerdict::correct());
+                return;
+            }
+            if (shown && shown->ends_with(s)) {
+                then(ScreenVerdict::stale());
+                return;
+            }
+            if (attempt > 1) {
+                then(ScreenVerdict::undecided(shown));
+                return;
+            }
+            later(screenRetryDelay, [this, correct, stale, then] { judgeScreen(correct, stale, 2, then); });
+        }));
 }
 
 }  // namespace kx

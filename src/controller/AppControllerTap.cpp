@@ -236,7 +236,8 @@ std::vector<HeldKey> AppController::replayHeldKeys(std::vector<HeldKey> held)
     return left;
 }
 
-void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const std::optional<KeyboardLayoutInfo>& current)
+void AppController::observeKey(std::uint16_t code, std::uint64_t flags,
+                               const std::optional<KeyboardLayoutInfo>& current)
 {
     m_keyLayout.keyObservedIn(current);
 
@@ -246,8 +247,7 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags, const st
                       " may read '" + suspect->text + "' on screen — checking when the word completes");
     }
 
-    const auto producedChar =
-        current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
+    const auto producedChar = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
 
     bool letterElsewhere = false;
     for (const auto& layout : m_registry.layouts) {

@@ -21,41 +21,41 @@ void AppController::performUndo()
     // Keys typed while the screen is read wait, as during the rewrite itself.
     beginActuating();
     const int count = static_cast<int>(text::utf16Count(last.insertedText));
-    m_caret.readTail(count, screenReadTimeout, whileAlive([this, last](
-                                                   const std::optional<std::string>& before) {
-        if (before && !before->ends_with(last.insertedText)) {
-            Log::line("undo — the text before the caret is not the last correction's; left alone  (" +
-                      std::to_string(m_undoStack.size()) + " left)");
-            finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
-            return;
-        }
-        m_undoStack.pop();
-        const std::string left = "  (" + std::to_string(m_undoStack.size()) + " left)";
-        Log::line(debugLogging() ? "undo — restoring '" + loggable(last.originalText) + "'" + left
-                                 : "undo — restoring last correction" + left);
+    m_caret.readTail(
+        count, screenReadTimeout, whileAlive([this, last](const std::optional<std::string>& before) {
+            if (before && !before->ends_with(last.insertedText)) {
+                Log::line("undo — the text before the caret is not the last correction's; left alone  (" +
+                          std::to_string(m_undoStack.size()) + " left)");
+                finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
+                return;
+            }
+            m_undoStack.pop();
+            const std::string left = "  (" + std::to_string(m_undoStack.size()) + " left)";
+            Log::line(debugLogging() ? "undo — restoring '" + loggable(last.originalText) + "'" + left
+                                     : "undo — restoring last correction" + left);
 
-        const auto current = m_registry.currentLayout();
-        switchLayoutOurselves(last.previousLayout);
-        if (last.strategy == ActuationStrategy::clipboard && current && current->id != last.previousLayout.id)
-            expectStaleKeys(*current, last.previousLayout, StaleArm::ownSwitch);
-        else
-            m_repairs.endStaleWatch();
+            const auto current = m_registry.currentLayout();
+            switchLayoutOurselves(last.previousLayout);
+            if (last.strategy == ActuationStrategy::clipboard && current && current->id != last.previousLayout.id)
+                expectStaleKeys(*current, last.previousLayout, StaleArm::ownSwitch);
+            else
+                m_repairs.endStaleWatch();
 
-        postRewrite(whileAlive([this, last] {
-            const bool posted = m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)),
-                                                   last.originalText, last.strategy);
-            soon([this, posted] {
-                if (!posted) {
-                    rewriteNotPosted("undo");
-                    return;
-                }
-                flash("undo");
-                // A Backspace must not bring back a word from before the undo.
-                m_assembler.lastEmitted.reset();
-                finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
-            });
+            postRewrite(whileAlive([this, last] {
+                const bool posted = m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)),
+                                                       last.originalText, last.strategy);
+                soon([this, posted] {
+                    if (!posted) {
+                        rewriteNotPosted("undo");
+                        return;
+                    }
+                    flash("undo");
+                    // A Backspace must not bring back a word from before the undo.
+                    m_assembler.lastEmitted.reset();
+                    finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+                });
+            }));
         }));
-    }));
 }
 
 }  // namespace kx

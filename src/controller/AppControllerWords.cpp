@@ -159,9 +159,9 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
             std::vector<std::string> alts;
             for (const auto& other : others)
                 alts.push_back(other.language() + ":'" + TranslationEngine::reconstruct(keys, other.layoutData) + "'");
-            Log::line("no correction for '" + loggable(typed) + "' — misspelledHere=" +
-                      (frequency().isMisspelled(typed, currentLanguage) ? "true" : "false") + " alts=[" +
-                      loggable(joined(alts, ", ")) + "]");
+            Log::line("no correction for '" + loggable(typed) +
+                      "' — misspelledHere=" + (frequency().isMisspelled(typed, currentLanguage) ? "true" : "false") +
+                      " alts=[" + loggable(joined(alts, ", ")) + "]");
         }
         m_typing.remember(std::move(word));
         repairAfterWord(keys, typed, terminator, orphan, suspect, strategy, frontID, current);
@@ -176,8 +176,8 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
     std::vector<RecentWord> run;
     if (runDecision) {
         const auto& recent = m_typing.words();
-        const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(runDecision->wordCount - 1, 0)),
-                                                 recent.size());
+        const auto count =
+            std::min<std::size_t>(static_cast<std::size_t>(std::max(runDecision->wordCount - 1, 0)), recent.size());
         run.assign(recent.end() - static_cast<std::ptrdiff_t>(count), recent.end());
     } else {
         run = reachBack(current, target);
@@ -289,9 +289,10 @@ void AppController::extendRetroPastValidWords(std::vector<RecentWord>& run, cons
 
         std::vector<RecentWord> candidate;
         const std::string asTyped = TranslationEngine::reconstruct(core, current.layoutData);
-        const bool convertsAlone = converted != asTyped &&
-                                   DecisionEngine::acceptableToken(DecisionEngine::strippingTrailingPunctuation(converted)) &&
-                                   passesTargetWordTest(converted, core, current, target);
+        const bool convertsAlone =
+            converted != asTyped &&
+            DecisionEngine::acceptableToken(DecisionEngine::strippingTrailingPunctuation(converted)) &&
+            passesTargetWordTest(converted, core, current, target);
         if (convertsAlone && !frequency().frequency(asTyped, currentLanguage).isRanked()) {
             candidate = {w};
         } else {

@@ -9,8 +9,7 @@ namespace kx {
 CorrectionContext::CorrectionContext(MainQueue& main, HistoryStore& history,
                                      std::function<void(const std::string&)> debugLine)
     : m_main(main), m_history(history), m_debugLine(std::move(debugLine))
-{
-}
+{}
 
 void CorrectionContext::begin(std::string label)
 {

@@ -55,20 +55,42 @@ bool sameText(std::string_view a, std::string_view b)
 
 }  // namespace
 
-const std::vector<std::string> Drill::hebrew = {
-    "אני רוצה ללכת הביתה", "מה שלומך", "זה לא טוב", "אני לא יודע", "בוא נלך", "תודה רבה", "מה קורה",
-    "הכל בסדר", "אני צריך עזרה", "איפה אתה", "אין בעיה", "לילה טוב", "מה השעה", "אני מבין",
-    "תן לי רגע", "אני כבר בא", "למה לא", "זה מה שיש", "אני חוזר הביתה", "שברתי את החלון",
-    "אני לא רוצה", "בסדר גמור", "מה אתה עושה", "יש לי רעיון", "הכל טוב", "אני אוהב אותך",
-    "צריך לדבר", "מחר בבוקר"};
-const std::vector<std::string> Drill::hebrewPunctKeys = {
-    "אני צריך ללכת", "את הבית", "לרוץ מהר", "שברתי את החלון", "תודה לך", "בבקשה תן לי", "את זה לא", "אני רץ"};
+const std::vector<std::string> Drill::hebrew = {"אני רוצה ללכת הביתה",
+                                                "מה שלומך",
+                                                "זה לא טוב",
+                                                "אני לא יודע",
+                                                "בוא נלך",
+                                                "תודה רבה",
+                                                "מה קורה",
+                                                "הכל בסדר",
+                                                "אני צריך עזרה",
+                                                "איפה אתה",
+                                                "אין בעיה",
+                                                "לילה טוב",
+                                                "מה השעה",
+                                                "אני מבין",
+                                                "תן לי רגע",
+                                                "אני כבר בא",
+                                                "למה לא",
+                                                "זה מה שיש",
+                                                "אני חוזר הביתה",
+                                                "שברתי את החלון",
+                                                "אני לא רוצה",
+                                                "בסדר גמור",
+                                                "מה אתה עושה",
+                                                "יש לי רעיון",
+                                                "הכל טוב",
+                                                "אני אוהב אותך",
+                                                "צריך לדבר",
+                                                "מחר בבוקר"};
+const std::vector<std::string> Drill::hebrewPunctKeys = {"אני צריך ללכת", "את הבית",     "לרוץ מהר", "שברתי את החלון",
+                                                         "תודה לך",       "בבקשה תן לי", "את זה לא", "אני רץ"};
 const std::vector<std::string> Drill::hebrewAcronyms = {"ז\u05F4א", "תנ\u05F4ך", "צה\u05F4ל", "בד\u05F4כ"};
 const std::vector<std::string> Drill::english = {
-    "i want to go home", "how are you", "this is not good", "i do not know", "lets go now",
-    "thank you very much", "what is happening", "everything is fine", "i need some help", "where are you",
-    "no problem at all", "good night", "what is the time", "i understand", "give me a second", "i am coming",
-    "why not", "that is what i have", "i am going back", "i broke the window"};
+    "i want to go home",   "how are you",       "this is not good",    "i do not know",    "lets go now",
+    "thank you very much", "what is happening", "everything is fine",  "i need some help", "where are you",
+    "no problem at all",   "good night",        "what is the time",    "i understand",     "give me a second",
+    "i am coming",         "why not",           "that is what i have", "i am going back",  "i broke the window"};
 const std::vector<std::string> Drill::englishCaps = {"Hello there",   "Thank You",    "Good Morning",
                                                      "See You Later", "I Understand", "Come Here Now"};
 const std::vector<std::string> Drill::englishApostrophes = {"dont worry", "it is fine", "we cant wait",
@@ -179,8 +201,8 @@ void Drill::setPace(Pace pace)
 
 int Drill::passed() const
 {
-    return static_cast<int>(std::count_if(m_outcomes.begin(), m_outcomes.end(),
-                                          [](const Outcome& outcome) { return outcome.passed(); }));
+    return static_cast<int>(
+        std::count_if(m_outcomes.begin(), m_outcomes.end(), [](const Outcome& outcome) { return outcome.passed(); }));
 }
 
 std::vector<Drill::PlanEntry> Drill::plan(const KeyboardLayoutInfo& english, const KeyboardLayoutInfo& other)
@@ -203,8 +225,8 @@ std::vector<Drill::PlanEntry> Drill::plan(const KeyboardLayoutInfo& english, con
         std::vector<std::string> shuffled = table.sentences;
         std::shuffle(shuffled.begin(), shuffled.end(), random);
         for (const auto& sentence : shuffled) {
-            entries.push_back({table.group, sentence, table.hebrewKeys ? english : other,
-                               table.hebrewKeys ? other : english});
+            entries.push_back(
+                {table.group, sentence, table.hebrewKeys ? english : other, table.hebrewKeys ? other : english});
         }
     }
     return entries;
@@ -221,9 +243,8 @@ void Drill::start(const LayoutRegistry& registry)
     });
     if (english == layouts.end())
         return;
-    const auto other = std::find_if(layouts.begin(), layouts.end(), [&](const KeyboardLayoutInfo& layout) {
-        return layout.id != english->id;
-    });
+    const auto other = std::find_if(layouts.begin(), layouts.end(),
+                                    [&](const KeyboardLayoutInfo& layout) { return layout.id != english->id; });
     if (other == layouts.end())
         return;
 

@@ -40,8 +40,8 @@ CommandLineRun LaunchOptions::commandLineRun(const std::vector<std::string>& arg
 
 std::optional<std::string> LaunchOptions::unknownArgument(const std::vector<std::string>& arguments)
 {
-    static const std::vector<std::string> switches = {"--help",     "-h",      "--version", "--corpus",
-                                                      "--check-resources", "--selftest", "--drill", "--setup"};
+    static const std::vector<std::string> switches = {
+        "--help", "-h", "--version", "--corpus", "--check-resources", "--selftest", "--drill", "--setup"};
     const bool corpus = contains(arguments, "--corpus");
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -93,10 +93,17 @@ std::string LaunchOptions::usage(const Paths& paths)
            "\n"
            "Files (the session log is emptied at each start, the history is kept only\n"
            "in troubleshooting mode):\n"
-           "  settings      " + paths.defaultsFile().string() + "\n"
-           "  session log   " + paths.logFile().string() + "\n"
-           "  drill report  " + paths.drillReportFile().string() + "\n"
-           "  history       " + paths.historyFile().string() + "\n";
+           "  settings      " +
+           paths.defaultsFile().string() +
+           "\n"
+           "  session log   " +
+           paths.logFile().string() +
+           "\n"
+           "  drill report  " +
+           paths.drillReportFile().string() +
+           "\n"
+           "  history       " +
+           paths.historyFile().string() + "\n";
 }
 
 LaunchOptions& LaunchOptions::shared()

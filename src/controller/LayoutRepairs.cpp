@@ -30,8 +30,8 @@ std::optional<PendingOrphan> LayoutRepairs::consumeOrphan(const std::string& typ
     return orphan;
 }
 
-void LayoutRepairs::expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected,
-                                    StaleArm armedBy, double now)
+void LayoutRepairs::expectStaleKeys(const KeyboardLayoutInfo& old, const KeyboardLayoutInfo& selected, StaleArm armedBy,
+                                    double now)
 {
     m_stale = StaleExpectation{old, selected, armedBy, now + staleKeyWindow, staleKeyWordStarts};
 }

@@ -5,9 +5,9 @@
 // the last paste, whose following space the application may swallow. Every verb takes the time
 // now; nothing here reads a clock. Main thread only.
 
-#include "platform/KeyStroke.h"
 #include "engine/KeyboardLayoutInfo.h"
 #include "engine/Script.h"
+#include "platform/KeyStroke.h"
 
 #include <cstddef>
 #include <optional>

@@ -10,8 +10,7 @@ namespace kx {
 
 PageOpener::PageOpener(platform::Workspace& workspace, platform::Pasteboard& pasteboard, AlertView* alerts)
     : m_workspace(workspace), m_pasteboard(pasteboard), m_alerts(alerts)
-{
-}
+{}
 
 void PageOpener::openPage(const std::string& url)
 {

@@ -15,8 +15,7 @@ namespace kx {
 SecureInputWatch::SecureInputWatch(platform::SecureInput& secureInput, platform::Workspace& workspace,
                                    platform::Permissions& permissions, MainQueue& mainQueue)
     : m_secureInput(secureInput), m_workspace(workspace), m_permissions(permissions), m_mainQueue(mainQueue)
-{
-}
+{}
 
 SecureInputWatch::Holder SecureInputWatch::secureInputHolder() const
 {

@@ -65,8 +65,8 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
         items.push_back(separator());
     }
     items.push_back(header("CORRECTION"));
-    items.push_back({.kind = MenuItem::Kind::modeSelector, .action = MenuAction::setCorrectionMode,
-                     .mode = state.correctionMode});
+    items.push_back(
+        {.kind = MenuItem::Kind::modeSelector, .action = MenuAction::setCorrectionMode, .mode = state.correctionMode});
     items.push_back(separator());
     MenuItem swap = action("Swap Selection", MenuAction::convertSelection, "edit-find-replace");
     swap.keyEquivalent = std::string(convertHotKeyText);
@@ -77,8 +77,7 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
         MenuItem item = action(layout.localizedName, MenuAction::selectLayout, "");
         item.argument = layout.id;
         item.checked = state.currentLayoutID == layout.id;
-        item.badge = layout.canCheck ? StatusMenu::scriptSample(Script::forLanguage(layout.language))
-                                     : "no dictionary";
+        item.badge = layout.canCheck ? StatusMenu::scriptSample(Script::forLanguage(layout.language)) : "no dictionary";
         items.push_back(std::move(item));
     }
     items.push_back(separator());
@@ -111,10 +110,9 @@ void addFullForm(std::vector<MenuItem>& items, const StatusMenuState& state)
 }  // namespace
 
 StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform::Workspace& workspace,
-                                    const LayoutRegistry& registry, LanguageOracle* frequency,
-                                    PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
-                                    const std::string& secureInputHolder, bool secureInputStuck, int ownPid,
-                                    bool frontAppReadable)
+                                    const LayoutRegistry& registry, LanguageOracle* frequency, PolicyStore& policy,
+                                    CorrectionMode mode, bool secureInputActive, const std::string& secureInputHolder,
+                                    bool secureInputStuck, int ownPid, bool frontAppReadable)
 {
     StatusMenuState state{
         .accessibility = permissions.isGranted(platform::Permission::accessibility),
@@ -130,8 +128,8 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
         return state;
 
     for (const auto& layout : registry.layouts)
-        state.layouts.push_back({layout.id, layout.localizedName, layout.language(),
-                                 frequency && frequency->canCheck(layout.language())});
+        state.layouts.push_back(
+            {layout.id, layout.localizedName, layout.language(), frequency && frequency->canCheck(layout.language())});
     if (const auto current = registry.currentLayout())
         state.currentLayoutID = current->id;
 
@@ -141,9 +139,8 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
         const std::string name = front->name.empty() ? front->id : front->name;
         policy.note(front->id, name);
         const bool alwaysOff = policy.isAlwaysOff(front->id);
-        state.frontApp = StatusMenuState::FrontApp{front->id, name, alwaysOff,
-                                                   !alwaysOff && policy.isCorrectionAllowed(front->id),
-                                                   frontAppReadable};
+        state.frontApp = StatusMenuState::FrontApp{
+            front->id, name, alwaysOff, !alwaysOff && policy.isCorrectionAllowed(front->id), frontAppReadable};
     }
     return state;
 }

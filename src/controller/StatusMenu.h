@@ -26,7 +26,7 @@ enum class MenuAction {
     none,
     openSetup,
     convertSelection,
-    selectLayout,       // argument: the layout's id
+    selectLayout,  // argument: the layout's id
     openWalkthrough,
     checkForUpdates,
     reportMiss,
@@ -78,8 +78,8 @@ struct StatusMenuState {
     struct Layout {
         std::string id;
         std::string localizedName;
-        std::string language;  // the first of its languages; empty when none
-        bool canCheck = false; // the frequency oracle can judge words of the language
+        std::string language;   // the first of its languages; empty when none
+        bool canCheck = false;  // the frequency oracle can judge words of the language
     };
     struct FrontApp {
         std::string id;
@@ -109,10 +109,9 @@ public:
     /// no layout counts as checkable. frontAppReadable: the front application's password fields
     /// can be recognised.
     static StatusMenuState capture(platform::Permissions& permissions, platform::Workspace& workspace,
-                                   const LayoutRegistry& registry, LanguageOracle* frequency,
-                                   PolicyStore& policy, CorrectionMode mode, bool secureInputActive,
-                                   const std::string& secureInputHolder, bool secureInputStuck, int ownPid,
-                                   bool frontAppReadable = true);
+                                   const LayoutRegistry& registry, LanguageOracle* frequency, PolicyStore& policy,
+                                   CorrectionMode mode, bool secureInputActive, const std::string& secureInputHolder,
+                                   bool secureInputStuck, int ownPid, bool frontAppReadable = true);
     /// The permissions form when either permission is missing, else the full menu.
     static StatusMenu build(const StatusMenuState& state);
     /// Two letters of a script ("AB", "אב"), the badge of a layout whose language has a dictionary.

@@ -2,8 +2,8 @@
 // The words finished lately, oldest first: what the reach-back and the conversion hot key work
 // on, and the words a correction's log gives as context. Main thread only.
 
-#include "platform/KeyStroke.h"
 #include "engine/WordAssembler.h"
+#include "platform/KeyStroke.h"
 
 #include <cstddef>
 #include <functional>

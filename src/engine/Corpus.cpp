@@ -60,8 +60,8 @@ std::string rightAligned(const std::string& s, std::size_t width)
 std::string row(const std::string& group, int n, int pass, int missed, int wrong)
 {
     const std::string rate = n == 0 ? "0%" : std::to_string(std::lround(100.0 * pass / n)) + "%";
-    return padded(group, 30) + rightAligned(std::to_string(n), 6) + rightAligned(rate, 7)
-        + rightAligned(std::to_string(missed), 9) + rightAligned(std::to_string(wrong), 8);
+    return padded(group, 30) + rightAligned(std::to_string(n), 6) + rightAligned(rate, 7) +
+           rightAligned(std::to_string(missed), 9) + rightAligned(std::to_string(wrong), 8);
 }
 
 std::string rule()
@@ -247,9 +247,11 @@ std::vector<Corpus::RunCase> Corpus::buildRuns(const LayoutRegistry& registry)
                         continue;
                     const std::string n = std::to_string(length);
                     if (onEnglish)
-                        cases.push_back({lo + " run of " + n + " on ABC", joined(typed), run, *english, lo, joined(chunk)});
+                        cases.push_back(
+                            {lo + " run of " + n + " on ABC", joined(typed), run, *english, lo, joined(chunk)});
                     else
-                        cases.push_back({"genuine " + lo + " run of " + n, joined(chunk), run, other, std::nullopt, "correct"});
+                        cases.push_back(
+                            {"genuine " + lo + " run of " + n, joined(chunk), run, other, std::nullopt, "correct"});
                 }
             }
         }
@@ -340,8 +342,7 @@ void Corpus::run(std::ostream& out, platform::InputSources& sources, int scale)
             total.wrong += tally.wrong;
         }
         out << rule() << "\n";
-        out << row("RUN TOTAL", total.pass + total.missed + total.wrong, total.pass, total.missed, total.wrong)
-            << "\n";
+        out << row("RUN TOTAL", total.pass + total.missed + total.wrong, total.pass, total.missed, total.wrong) << "\n";
     }
 
     for (const auto& [group, result] : results) {

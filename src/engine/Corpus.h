@@ -40,7 +40,7 @@ public:
 
     struct RunCase {
         std::string group;
-        std::string shown;  // the typed words joined by single spaces
+        std::string shown;                           // the typed words joined by single spaces
         std::vector<DecisionEngine::RunWord> words;  // oldest first
         KeyboardLayoutInfo current;
         std::optional<std::string> expect;  // the language the run was meant for; none: leave it alone

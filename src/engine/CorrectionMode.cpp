@@ -2,7 +2,8 @@
 
 namespace kx {
 
-std::string_view CorrectionMode::rawValue() const {
+std::string_view CorrectionMode::rawValue() const
+{
     switch (m_value) {
     case automatic:
         return "automatic";
@@ -14,17 +15,22 @@ std::string_view CorrectionMode::rawValue() const {
     return "automatic";
 }
 
-std::optional<CorrectionMode> CorrectionMode::fromRawValue(std::string_view raw) {
+std::optional<CorrectionMode> CorrectionMode::fromRawValue(std::string_view raw)
+{
     for (const CorrectionMode mode : allCases()) {
-        if (mode.rawValue() == raw) return mode;
+        if (mode.rawValue() == raw)
+            return mode;
     }
     return std::nullopt;
 }
 
-CorrectionMode CorrectionMode::fromStored(std::optional<std::string_view> stored) {
-    if (stored == "off") return manual;
+CorrectionMode CorrectionMode::fromStored(std::optional<std::string_view> stored)
+{
+    if (stored == "off")
+        return manual;
     if (stored) {
-        if (const auto mode = fromRawValue(*stored)) return *mode;
+        if (const auto mode = fromRawValue(*stored))
+            return *mode;
     }
     return automatic;
 }

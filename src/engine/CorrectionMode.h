@@ -34,7 +34,8 @@ private:
 
 template <>
 struct std::hash<kx::CorrectionMode> {
-    std::size_t operator()(kx::CorrectionMode mode) const noexcept {
+    std::size_t operator()(kx::CorrectionMode mode) const noexcept
+    {
         return std::hash<int>()(static_cast<int>(static_cast<kx::CorrectionMode::Value>(mode)));
     }
 };

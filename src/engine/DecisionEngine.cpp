@@ -30,8 +30,8 @@ bool closesLetter(char32_t c)
 
 bool needsOpenLetter(char32_t c)
 {
-    return closesLetter(c)
-        || u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_INDIC_SYLLABIC_CATEGORY) == U_INSC_NUKTA;
+    return closesLetter(c) ||
+           u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_INDIC_SYLLABIC_CATEGORY) == U_INSC_NUKTA;
 }
 
 // Characters as the text shows them. The grapheme rules join every mark to the cluster before it,
@@ -112,8 +112,8 @@ bool isCommonShort(Script script, std::string_view word)
 // there must also be on the frequency list.
 bool needsRank(Script script)
 {
-    return script == Script::hebrew || script == Script::arabic || script == Script::devanagari
-        || script == Script::other;
+    return script == Script::hebrew || script == Script::arabic || script == Script::devanagari ||
+           script == Script::other;
 }
 
 // A short word is real when its list ranks it, or, without a list, when it is a common short word.
@@ -186,8 +186,8 @@ bool longWordIsReal(const std::string& word, std::span<const KeyStroke> keys, co
                     const KeyboardLayoutInfo& target, LanguageOracle& oracle)
 {
     const std::string language = target.language();
-    if (needsRank(Script::forLanguage(language)) && !DecisionEngine::isAcronymShaped(word)
-        && !DecisionEngine::typedIsForeignLetters(keys, current, target, true))
+    if (needsRank(Script::forLanguage(language)) && !DecisionEngine::isAcronymShaped(word) &&
+        !DecisionEngine::typedIsForeignLetters(keys, current, target, true))
         return oracle.frequency(word, language).isRanked();
     return !oracle.isMisspelled(word, language);
 }
@@ -211,21 +211,19 @@ int shortWordLetters(const std::string& typed, const std::string& corrected, Scr
 const std::map<Script::Value, std::unordered_set<std::string>>& DecisionEngine::commonShort()
 {
     static const std::map<Script::Value, std::unordered_set<std::string>> table{
-        {Script::latin,
-         {"a",  "i",  "an", "am", "as", "at", "be", "by", "do", "go", "he", "hi", "if", "in",
-          "is", "it", "me", "my", "no", "of", "ok", "on", "or", "so", "to", "up", "us", "we"}},
+        {Script::latin, {"a",  "i",  "an", "am", "as", "at", "be", "by", "do", "go", "he", "hi", "if", "in",
+                         "is", "it", "me", "my", "no", "of", "ok", "on", "or", "so", "to", "up", "us", "we"}},
         {Script::hebrew,
-         {"אב", "אח", "אש", "אם", "את", "אל", "אז", "או", "בא", "בו", "בה", "בן", "בת",
-          "גם", "גן", "דם", "הם", "הן", "זה", "זו", "חג", "חי", "ים", "יד", "יה", "יש",
-          "כל", "כך", "כי", "כן", "לא", "לו", "לי", "לה", "לך", "מה", "מי", "מן", "מת",
-          "סע", "על", "עם", "עד", "פה", "רק", "רץ", "שם", "של", "שר", "קם", "תה"}},
+         {"אב", "אח", "אש", "אם", "את", "אל", "אז", "או", "בא", "בו", "בה", "בן", "בת", "גם", "גן", "דם", "הם",
+          "הן", "זה", "זו", "חג", "חי", "ים", "יד", "יה", "יש", "כל", "כך", "כי", "כן", "לא", "לו", "לי", "לה",
+          "לך", "מה", "מי", "מן", "מת", "סע", "על", "עם", "עד", "פה", "רק", "רץ", "שם", "של", "שר", "קם", "תה"}},
         // Hindi's commonest short words. A run judges a short typed word by this table alone, so
         // without them a sentence of short Hindi words reads as English typed on the Hindi layout.
         {Script::devanagari,
-         {"है", "हैं", "के", "का", "की", "को", "में", "से", "ने", "पर", "तक", "और", "या", "व",
-          "तो", "भी", "ही", "न", "कि", "जो", "जब", "तब", "अब", "यह", "वह", "ये", "वे", "इस",
-          "उस", "इन", "उन", "एक", "दो", "हम", "मैं", "आप", "कर", "हो", "था", "थे", "थी", "गया",
-          "जा", "ले", "दे", "नहीं", "कुछ", "लिए", "किया", "कोई", "क्या", "यदि", "तथा", "साथ", "बाद"}},
+         {"है",  "हैं",  "के",  "का",  "की", "को",  "में",    "से",   "ने",   "पर",  "तक",  "और",  "या", "व",
+          "तो", "भी", "ही", "न",   "कि", "जो",  "जब",   "तब",  "अब",  "यह",  "वह",  "ये",   "वे",  "इस",
+          "उस", "इन", "उन", "एक",  "दो", "हम",  "मैं",    "आप",  "कर",  "हो",  "था",  "थे",   "थी", "गया",
+          "जा", "ले",  "दे",  "नहीं", "कुछ", "लिए", "किया", "कोई", "क्या", "यदि", "तथा", "साथ", "बाद"}},
     };
     return table;
 }
@@ -299,9 +297,8 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
         const Script targetScript = Script::forLanguage(targetLanguage);
         if (!targetScript.matches(*conv, scriptShare) || !oracle.isReliable(targetLanguage))
             continue;
-        const bool real = characterCount(*conv) < 3
-            ? shortWordIsReal(*conv, targetLanguage, targetScript, oracle)
-            : longWordIsReal(*conv, keys, current, target, oracle);
+        const bool real = characterCount(*conv) < 3 ? shortWordIsReal(*conv, targetLanguage, targetScript, oracle)
+                                                    : longWordIsReal(*conv, keys, current, target, oracle);
         if (real)
             candidates.push_back(Decision{typed, *conv, target});
     }
@@ -317,8 +314,7 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
             if (frequency.isRanked())
                 ranked.emplace_back(frequency.rank, &candidate);
         }
-        std::stable_sort(ranked.begin(), ranked.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         if (ranked.size() == 1)
             chosen = *ranked[0].second;
         else if (ranked.size() > 1 && static_cast<long long>(ranked[1].first) > 4LL * ranked[0].first)
@@ -329,9 +325,8 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
 
     // Short words make real words on several layouts by chance; convert one only when a key
     // typed punctuation here and a letter there.
-    if (shortWordLetters(typed, chosen->corrected, Script::forLanguage(current.language())) <= 4
-        && !isAcronymShaped(chosen->corrected)
-        && !typedIsForeignLetters(keys, current, chosen->target, false))
+    if (shortWordLetters(typed, chosen->corrected, Script::forLanguage(current.language())) <= 4 &&
+        !isAcronymShaped(chosen->corrected) && !typedIsForeignLetters(keys, current, chosen->target, false))
         return std::nullopt;
     return chosen;
 }
@@ -418,8 +413,8 @@ bool DecisionEngine::typedIsForeignLetters(std::span<const KeyStroke> keys, cons
             continue;
         const std::u32string sa = text::toScalars(*a);
         const std::u32string sb = text::toScalars(*b);
-        if (sa.size() == 1 && sb.size() == 1 && (text::isPunctuation(sa[0]) || text::isSymbol(sa[0]))
-            && text::isLetter(sb[0]))
+        if (sa.size() == 1 && sb.size() == 1 && (text::isPunctuation(sa[0]) || text::isSymbol(sa[0])) &&
+            text::isLetter(sb[0]))
             return true;
     }
     return false;
@@ -471,8 +466,7 @@ bool DecisionEngine::hasFinalLetterMidWord(std::string_view s)
     if (letters.empty())
         return false;
     letters.pop_back();
-    return std::any_of(letters.begin(), letters.end(),
-                       [](const std::string& c) { return finalForms.contains(c); });
+    return std::any_of(letters.begin(), letters.end(), [](const std::string& c) { return finalForms.contains(c); });
 }
 
 std::optional<std::string> DecisionEngine::retroConvertible(std::span<const KeyStroke> keys, const std::string& typed,
@@ -514,8 +508,8 @@ std::optional<std::string> DecisionEngine::retroConvertible(std::span<const KeyS
         if (longWordIsReal(s, keys, current, target, oracle))
             return conv;
         // Not confirmed on the target, but the typed word is itself a misspelling where it was typed.
-        if (currentLanguage && acceptableAsTyped(typed) && oracle.canCheck(*currentLanguage)
-            && !isWordAsTyped(typed, *currentLanguage, oracle))
+        if (currentLanguage && acceptableAsTyped(typed) && oracle.canCheck(*currentLanguage) &&
+            !isWordAsTyped(typed, *currentLanguage, oracle))
             return conv;
         return std::nullopt;
     }

@@ -21,9 +21,9 @@ namespace kx {
 
 /// A word typed on the wrong layout.
 struct Decision {
-    std::string original;        // the word as typed on the current layout
-    std::string corrected;       // the same keys on the target layout, trailing marks kept
-    KeyboardLayoutInfo target;   // the layout the word was meant for
+    std::string original;       // the word as typed on the current layout
+    std::string corrected;      // the same keys on the target layout, trailing marks kept
+    KeyboardLayoutInfo target;  // the layout the word was meant for
 };
 
 class DecisionEngine {

@@ -110,9 +110,8 @@ std::optional<FrequencyList> FrequencyList::load(const std::string& language, co
 
 std::optional<int> FrequencyList::rank(std::string_view word) const
 {
-    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), word, [this](const Entry& entry, auto w) {
-        return this->word(entry) < w;
-    });
+    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), word,
+                                        [this](const Entry& entry, auto w) { return this->word(entry) < w; });
     if (found == m_entries.end() || this->word(*found) != word)
         return std::nullopt;
     return found->rank;

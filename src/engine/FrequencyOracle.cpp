@@ -28,8 +28,7 @@ ProcessBundle& processBundle()
 
 FrequencyOracle::FrequencyOracle(LanguageOracle& fallback, std::optional<std::filesystem::path> bundle)
     : m_fallback(fallback), m_bundle(std::move(bundle))
-{
-}
+{}
 
 std::optional<std::filesystem::path> FrequencyOracle::resourceBundle()
 {

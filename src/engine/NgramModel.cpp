@@ -60,7 +60,6 @@ void flatten(const std::unordered_map<std::uint64_t, std::uint32_t>& counted, st
     }
 }
 
-
 }  // namespace
 
 double NgramModel::Counts::of(std::uint64_t key) const

@@ -11,13 +11,27 @@ std::string quoted(const std::string& item)
     std::string result = "\"";
     for (const char c : item) {
         switch (c) {
-        case '"': result += "\\\""; break;
-        case '\'': result += "\\'"; break;
-        case '\\': result += "\\\\"; break;
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
-        case '\0': result += "\\0"; break;
+        case '"':
+            result += "\\\"";
+            break;
+        case '\'':
+            result += "\\'";
+            break;
+        case '\\':
+            result += "\\\\";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\t':
+            result += "\\t";
+            break;
+        case '\0':
+            result += "\\0";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                 char escaped[16];

@@ -175,8 +175,8 @@ void SelfTest::runScenario(std::ostream& out, const KeyboardLayoutInfo& current,
     }
     std::string converted;
     for (std::size_t i = run.size() - static_cast<std::size_t>(decision->wordCount); i < run.size(); ++i)
-        converted += (converted.empty() ? "" : " ")
-            + TranslationEngine::reconstruct(run[i].keys, decision->target.layoutData);
+        converted +=
+            (converted.empty() ? "" : " ") + TranslationEngine::reconstruct(run[i].keys, decision->target.layoutData);
     out << "  RUN DECISION: " << decision->wordCount << " words -> '" << converted << "'  (switch to "
         << decision->target.localizedName << ")\n";
 }

@@ -10,45 +10,54 @@ namespace kx {
 namespace {
 
 // The translator's state counts Shift as 2, Caps Lock 4, Option 8; the table's columns as 1, 2, 4.
-std::string_view typed(std::uint16_t keyCode, std::uint64_t flags, const platform::KeyTable& layoutData) {
+std::string_view typed(std::uint16_t keyCode, std::uint64_t flags, const platform::KeyTable& layoutData)
+{
     return layoutData.text(keyCode, translatorModifiers(flags) >> 1);
 }
 
 }  // namespace
 
 std::optional<std::string> TranslationEngine::character(std::uint16_t keyCode, std::uint64_t flags,
-                                                        const platform::KeyTable& layoutData) {
+                                                        const platform::KeyTable& layoutData)
+{
     const std::string_view text = typed(keyCode, flags, layoutData);
-    if (text.empty()) return std::nullopt;
+    if (text.empty())
+        return std::nullopt;
     return std::string(text);
 }
 
-std::string TranslationEngine::reconstruct(std::span<const KeyStroke> keys, const platform::KeyTable& layoutData) {
+std::string TranslationEngine::reconstruct(std::span<const KeyStroke> keys, const platform::KeyTable& layoutData)
+{
     std::string result;
-    for (const KeyStroke& key : keys) result += typed(key.code, key.flags, layoutData);
+    for (const KeyStroke& key : keys)
+        result += typed(key.code, key.flags, layoutData);
     return result;
 }
 
 std::optional<std::string> TranslationEngine::reconstructFaithful(std::span<const KeyStroke> keys,
-                                                                  const platform::KeyTable& layoutData) {
+                                                                  const platform::KeyTable& layoutData)
+{
     std::string result;
     for (const KeyStroke& key : keys) {
         const std::string_view text = typed(key.code, key.flags, layoutData);
-        if (text.empty()) return std::nullopt;
+        if (text.empty())
+            return std::nullopt;
         result += text;
     }
     return result;
 }
 
-std::map<std::string, KeyStroke> TranslationEngine::inverseMap(const platform::KeyTable& layoutData) {
-    static constexpr std::array<std::uint64_t, 4> kFlagOrder{
-        0, EventFlags::shift, EventFlags::option, EventFlags::shift | EventFlags::option};
+std::map<std::string, KeyStroke> TranslationEngine::inverseMap(const platform::KeyTable& layoutData)
+{
+    static constexpr std::array<std::uint64_t, 4> kFlagOrder{0, EventFlags::shift, EventFlags::option,
+                                                             EventFlags::shift | EventFlags::option};
     std::map<std::string, KeyStroke> map;
     for (const std::uint64_t flags : kFlagOrder) {
         for (std::uint16_t code = 0; code < platform::KeyTable::keyCount; ++code) {
             const std::string_view text = typed(code, flags, layoutData);
             // One scalar is always one character; only longer texts need the grapheme rules.
-            if (text.empty() || (text::scalarCount(text) != 1 && text::characterCount(text) != 1)) continue;
+            if (text.empty() || (text::scalarCount(text) != 1 && text::characterCount(text) != 1))
+                continue;
             map.try_emplace(std::string(text), KeyStroke{code, flags});
         }
     }
@@ -56,7 +65,8 @@ std::map<std::string, KeyStroke> TranslationEngine::inverseMap(const platform::K
 }
 
 std::string TranslationEngine::transliterate(std::string_view text, const platform::KeyTable& from,
-                                             const platform::KeyTable& to) {
+                                             const platform::KeyTable& to)
+{
     const auto map = inverseMap(from);
     std::string result;
     for (const std::string& character : text::characters(text)) {

@@ -12,7 +12,8 @@ constexpr std::uint64_t kShortcutMask = EventFlags::control | EventFlags::comman
 
 }  // namespace
 
-const std::unordered_set<char32_t>& WordAssembler::quoteFamily() {
+const std::unordered_set<char32_t>& WordAssembler::quoteFamily()
+{
     static const std::unordered_set<char32_t> quotes{0x0027, 0x0022, 0x05F3, 0x05F4};
     return quotes;
 }
@@ -21,7 +22,8 @@ WordAssembler::WordAssembler(const MainQueue& clock) : m_clock(clock) {}
 
 void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
                                   const std::optional<std::string>& producedChar, bool letterElsewhere,
-                                  bool endsWordMark, bool quoteElsewhere) {
+                                  bool endsWordMark, bool quoteElsewhere)
+{
     // Only the key-down right after a word may bring it back.
     const std::optional<Emitted> previous = std::move(lastEmitted);
     lastEmitted.reset();
@@ -49,7 +51,8 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
     case KeyCode::tab:
     case KeyCode::space:
         if (keys.empty()) {
-            if (onOrphanBreak) onOrphanBreak();
+            if (onOrphanBreak)
+                onOrphanBreak();
         } else {
             finishWord(code == KeyCode::tab ? Terminator(Tab{}) : Terminator(Space{}));
             keys.clear();
@@ -61,7 +64,8 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
         } else if (previous && m_clock.now() - previous->at < restoreWindow) {
             keys = previous->keys;
             m_edgeKeys = 0;
-            if (onRestoreLastWord) onRestoreLastWord(keys);
+            if (onRestoreLastWord)
+                onRestoreLastWord(keys);
         } else {
             discontinuity();
         }
@@ -102,41 +106,53 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
                 append(stroke, true);
                 return;
             }
-            if (endsWordMark) finishWord(Mark{stroke, *producedChar});
+            if (endsWordMark)
+                finishWord(Mark{stroke, *producedChar});
             keys.clear();
             discontinuity();
             return;
         }
     }
-    if (letterElsewhere) append(stroke, false);
+    if (letterElsewhere)
+        append(stroke, false);
 }
 
-void WordAssembler::append(const KeyStroke& stroke, bool edge) {
+void WordAssembler::append(const KeyStroke& stroke, bool edge)
+{
     // The controller may have emptied keys since the last key.
-    if (keys.empty()) m_edgeKeys = 0;
-    if (edge && m_edgeKeys == keys.size()) ++m_edgeKeys;
+    if (keys.empty())
+        m_edgeKeys = 0;
+    if (edge && m_edgeKeys == keys.size())
+        ++m_edgeKeys;
     keys.push_back(stroke);
 }
 
-void WordAssembler::dropLastKey() {
+void WordAssembler::dropLastKey()
+{
     keys.pop_back();
     m_edgeKeys = std::min(m_edgeKeys, keys.size());
 }
 
-bool WordAssembler::onlyEdgeKeys() const {
+bool WordAssembler::onlyEdgeKeys() const
+{
     return keys.empty() || keys.size() <= m_edgeKeys;
 }
 
-void WordAssembler::finishWord(const Terminator& terminator) {
-    if (keys.empty()) return;
+void WordAssembler::finishWord(const Terminator& terminator)
+{
+    if (keys.empty())
+        return;
     // The callback may change keys; the word it was handed is the one remembered.
     std::vector<KeyStroke> word = keys;
-    if (onWord) onWord(word, terminator);
+    if (onWord)
+        onWord(word, terminator);
     lastEmitted = Emitted{std::move(word), m_clock.now()};
 }
 
-void WordAssembler::discontinuity() {
-    if (onDiscontinuity) onDiscontinuity();
+void WordAssembler::discontinuity()
+{
+    if (onDiscontinuity)
+        onDiscontinuity();
 }
 
 }  // namespace kx

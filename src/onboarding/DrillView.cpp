@@ -162,8 +162,7 @@ private:
 
 DrillView::DrillView(const LayoutRegistry& registry, QWidget* parent)
     : DrillView(registry, servicesOf(OnboardingServices::shared()), parent)
-{
-}
+{}
 
 DrillView::DrillView(const LayoutRegistry& registry, const Drill::Services& services, QWidget* parent)
     : QWidget(parent), m_registry(registry), m_drill(services)
@@ -212,8 +211,8 @@ QWidget* DrillView::makeControlBar()
     returnKey->setContext(Qt::WidgetWithChildrenShortcut);
     connect(returnKey, &QShortcut::activated, m_run, &QPushButton::click);
 
-    m_score = label(QString(), Typography::rounded(Typography::callout, QFont::DemiBold), SystemColors::label(this),
-                    bar);
+    m_score =
+        label(QString(), Typography::rounded(Typography::callout, QFont::DemiBold), SystemColors::label(this), bar);
     row->addWidget(m_score);
     m_spinner = new Spinner(14, bar);
     row->addWidget(m_spinner);
@@ -315,8 +314,8 @@ void DrillView::follow()
     const bool running = m_drill.running();
     const auto& outcomes = m_drill.outcomes();
     m_run->setText(running ? QStringLiteral("Stop") : QStringLiteral("Run"));
-    m_run->setIcon(QIcon::fromTheme(running ? QStringLiteral("media-playback-stop")
-                                            : QStringLiteral("media-playback-start")));
+    m_run->setIcon(
+        QIcon::fromTheme(running ? QStringLiteral("media-playback-stop") : QStringLiteral("media-playback-start")));
 
     m_score->setVisible(!outcomes.empty());
     m_score->setText(QStringLiteral("%1/%2").arg(m_drill.passed()).arg(outcomes.size()));

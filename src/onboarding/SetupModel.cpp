@@ -10,8 +10,7 @@ SetupModel::SetupModel(MainQueue& main, platform::Permissions& permissions)
       m_accessibility(permissions.isGranted(Permission::accessibility)),
       m_inputMonitoring(permissions.isGranted(Permission::inputMonitoring)),
       m_missingForKeyboard(permissions.missingParts(Permission::inputMonitoring))
-{
-}
+{}
 
 void SetupModel::startPolling()
 {

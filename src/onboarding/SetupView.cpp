@@ -22,8 +22,14 @@ namespace kx {
 
 namespace {
 
-QFont callout(QFont::Weight weight = QFont::Normal) { return Typography::font(Typography::callout, weight); }
-QFont caption() { return Typography::font(Typography::caption); }
+QFont callout(QFont::Weight weight = QFont::Normal)
+{
+    return Typography::font(Typography::callout, weight);
+}
+QFont caption()
+{
+    return Typography::font(Typography::caption);
+}
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
 {
@@ -142,8 +148,7 @@ protected:
 // One permission: its number or check mark, what it is for, and the button to its page.
 class SetupStepRow : public QWidget {
 public:
-    SetupStepRow(int index, const QString& title, const QString& button, std::function<void()> explain,
-                 QWidget* parent)
+    SetupStepRow(int index, const QString& title, const QString& button, std::function<void()> explain, QWidget* parent)
         : QWidget(parent)
     {
         auto* layout = new QHBoxLayout(this);
@@ -262,12 +267,14 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
                           callout(), SystemColors::secondaryLabel(this), this);
     intro->setWordWrap(true);
     content->addWidget(intro);
-    m_accessibilityRow = new SetupStepRow(1, QStringLiteral("Accessibility"), QString::fromUtf8("How to Turn On…"),
-                                          [this] { m_explain(platform::Permission::accessibility); }, this);
+    m_accessibilityRow = new SetupStepRow(
+        1, QStringLiteral("Accessibility"), QString::fromUtf8("How to Turn On…"),
+        [this] { m_explain(platform::Permission::accessibility); }, this);
     m_accessibilityRow->setObjectName(QStringLiteral("accessibilityStep"));
     content->addWidget(m_accessibilityRow);
-    m_inputMonitoringRow = new SetupStepRow(2, QStringLiteral("Keyboard access"), QString::fromUtf8("What to Do…"),
-                                            [this] { m_explain(platform::Permission::inputMonitoring); }, this);
+    m_inputMonitoringRow = new SetupStepRow(
+        2, QStringLiteral("Keyboard access"), QString::fromUtf8("What to Do…"),
+        [this] { m_explain(platform::Permission::inputMonitoring); }, this);
     m_inputMonitoringRow->setObjectName(QStringLiteral("keyboardStep"));
     content->addWidget(m_inputMonitoringRow);
     content->addWidget(makeInstructions());
@@ -337,7 +344,8 @@ QWidget* SetupView::makeHeader()
     wordmarkRow->addWidget(new BetaBadge(bar), 0, Qt::AlignVCenter);
     wordmarkRow->addStretch(1);
     titles->addLayout(wordmarkRow);
-    titles->addWidget(label(QStringLiteral("What Kestrelix needs"), caption(), SystemColors::secondaryLabel(this), bar));
+    titles->addWidget(
+        label(QStringLiteral("What Kestrelix needs"), caption(), SystemColors::secondaryLabel(this), bar));
     row->addLayout(titles, 1);
     return bar;
 }

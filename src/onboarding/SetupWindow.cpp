@@ -18,8 +18,7 @@ SetupWindow& SetupWindow::shared()
 
 SetupWindow::SetupWindow(MainQueue& main, platform::Permissions& permissions, PageOpener& pages)
     : m_model(main, permissions), m_pages(pages)
-{
-}
+{}
 
 SetupWindow::~SetupWindow() = default;
 

@@ -3,10 +3,10 @@
 // the process's life; while it is open it re-reads the permissions every 0.8 s. It only reports:
 // the corrector starts from the controller's own permission polling. Main thread only.
 
+#include "controller/PageOpener.h"
 #include "onboarding/SetupModel.h"
 #include "platform/MainQueue.h"
 #include "platform/Permissions.h"
-#include "controller/PageOpener.h"
 
 #include <QObject>
 

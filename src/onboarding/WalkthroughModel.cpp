@@ -24,8 +24,7 @@ const std::string sendOff = "You're all set!";
 
 WalkthroughModel::WalkthroughModel(MainQueue& main, platform::Permissions& permissions)
     : m_main(main), m_permissions(permissions)
-{
-}
+{}
 
 std::vector<std::string> WalkthroughModel::lineWords() const
 {

@@ -237,7 +237,7 @@ void WalkthroughStage::press(int item)
         m_model.go(modeButtons[std::size_t(item)].first);
     else
         m_explain(item == int(modeButtons.size()) ? platform::Permission::accessibility
-                                                   : platform::Permission::inputMonitoring);
+                                                  : platform::Permission::inputMonitoring);
 }
 
 void WalkthroughStage::focusInEvent(QFocusEvent* event)
@@ -459,8 +459,8 @@ void WalkthroughStage::paintCapsule(QPainter& painter, const QRectF& box)
 
 void WalkthroughStage::paintKeycaps(QPainter& painter, const QRectF& box)
 {
-    const QStringList caps = QString::fromUtf8(convertHotKeyText.data(), static_cast<int>(convertHotKeyText.size()))
-                                 .split(QLatin1Char('+'));
+    const QStringList caps =
+        QString::fromUtf8(convertHotKeyText.data(), static_cast<int>(convertHotKeyText.size())).split(QLatin1Char('+'));
     const QFont capFont = Typography::font(12, QFont::DemiBold);
     const QFontMetricsF metrics(capFont);
     const double height = metrics.height() + 8;
@@ -523,7 +523,8 @@ void WalkthroughStage::paintPermissionRow(QPainter& painter, const QRectF& row, 
                      Qt::AlignLeft | Qt::AlignVCenter, title);
     painter.setFont(detailFont);
     painter.setPen(secondary());
-    const QRectF detailRect(textLeft, inner.top() + titleHeight, inner.right() - textLeft, inner.height() - titleHeight);
+    const QRectF detailRect(textLeft, inner.top() + titleHeight, inner.right() - textLeft,
+                            inner.height() - titleHeight);
     painter.drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter, detail);
     if (granted < 1) {
         const QFont openFont = Typography::font(12, QFont::DemiBold);

@@ -18,11 +18,10 @@ WalkthroughWindow& WalkthroughWindow::shared()
     return *window;
 }
 
-WalkthroughWindow::WalkthroughWindow(MainQueue& main, platform::Permissions& permissions,
-                                     PageOpener& pages, Defaults& defaults)
+WalkthroughWindow::WalkthroughWindow(MainQueue& main, platform::Permissions& permissions, PageOpener& pages,
+                                     Defaults& defaults)
     : m_model(main, permissions), m_permissions(permissions), m_pages(pages), m_defaults(defaults)
-{
-}
+{}
 
 WalkthroughWindow::~WalkthroughWindow()
 {
@@ -32,10 +31,9 @@ WalkthroughWindow::~WalkthroughWindow()
 void WalkthroughWindow::show()
 {
     if (!m_view) {
-        m_view = std::make_unique<WalkthroughView>(
-            m_model, [this](platform::Permission permission) {
-                m_pages.explainPermission(permission, m_permissions.missingParts(permission));
-            });
+        m_view = std::make_unique<WalkthroughView>(m_model, [this](platform::Permission permission) {
+            m_pages.explainPermission(permission, m_permissions.missingParts(permission));
+        });
         m_view->setWindowTitle(QStringLiteral("Kestrelix"));
         // Larger text takes more room than the usual size, as far as the screen has it.
         WindowPlacement::prepare(

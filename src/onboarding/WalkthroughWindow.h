@@ -2,11 +2,11 @@
 // The walkthrough's window: made on the first show() and kept for the process's life. Every show()
 // starts the walkthrough over at its first step and notes that it was seen. Main thread only.
 
+#include "controller/PageOpener.h"
 #include "onboarding/WalkthroughModel.h"
 #include "platform/Defaults.h"
 #include "platform/MainQueue.h"
 #include "platform/Permissions.h"
-#include "controller/PageOpener.h"
 
 #include <QObject>
 
@@ -28,8 +28,7 @@ public:
     static WalkthroughWindow& shared();
 
     /// Everything must outlive the window.
-    WalkthroughWindow(MainQueue& main, platform::Permissions& permissions, PageOpener& pages,
-                      Defaults& defaults);
+    WalkthroughWindow(MainQueue& main, platform::Permissions& permissions, PageOpener& pages, Defaults& defaults);
     ~WalkthroughWindow() override;
 
     /// Makes the window on first use, restarts the walkthrough, notes it as seen and brings the

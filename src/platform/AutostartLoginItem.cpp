@@ -45,13 +45,9 @@ std::optional<Error> systemError(const std::string& what, const std::error_code&
 
 AutostartLoginItem::AutostartLoginItem(std::filesystem::path entry, std::filesystem::path executable)
     : m_entry(std::move(entry)), m_executable(std::move(executable))
-{
-}
+{}
 
-AutostartLoginItem::AutostartLoginItem()
-    : AutostartLoginItem(Paths::shared().autostartFile(), ownExecutable())
-{
-}
+AutostartLoginItem::AutostartLoginItem() : AutostartLoginItem(Paths::shared().autostartFile(), ownExecutable()) {}
 
 LoginItem::Status AutostartLoginItem::status() const
 {
@@ -73,7 +69,9 @@ std::optional<Error> AutostartLoginItem::register_()
                               "Name=Kestrelix\n"
                               "Comment=Fixes words typed on the wrong keyboard layout\n"
                               "Icon=kestrelix\n"
-                              "Exec=" + execValue(m_executable) + "\n"
+                              "Exec=" +
+                              execValue(m_executable) +
+                              "\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n";
     // A generated entry: a link in its place is replaced, never written through.

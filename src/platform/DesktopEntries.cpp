@@ -89,8 +89,7 @@ bool hasCategory(std::string_view categories, std::string_view category)
 
 DesktopEntries::DesktopEntries(std::vector<std::filesystem::path> folders, std::string locale)
     : m_folders(std::move(folders)), m_locale(std::move(locale))
-{
-}
+{}
 
 std::string DesktopEntries::read(const std::filesystem::path& file)
 {
@@ -132,8 +131,7 @@ std::string DesktopEntries::currentLocale()
     return locale == "C" || locale == "POSIX" ? std::string() : locale;
 }
 
-std::optional<DesktopEntry> DesktopEntries::parse(std::string_view contents, std::string id,
-                                                  std::string_view locale)
+std::optional<DesktopEntry> DesktopEntries::parse(std::string_view contents, std::string id, std::string_view locale)
 {
     std::map<std::string, std::string, std::less<>> keys;
     bool inMainGroup = false;

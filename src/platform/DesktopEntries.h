@@ -29,9 +29,9 @@ struct DesktopEntry {
 
 /// What is known about a window's application, matched against the entries in this order.
 struct ApplicationClues {
-    std::string gtkApplicationId;   // _GTK_APPLICATION_ID
-    std::string wmClass;            // WM_CLASS class
-    std::string wmInstance;         // WM_CLASS instance
+    std::string gtkApplicationId;       // _GTK_APPLICATION_ID
+    std::string wmClass;                // WM_CLASS class
+    std::string wmInstance;             // WM_CLASS instance
     std::vector<std::string> programs;  // file names of the running program (executable, argv[0])
 };
 

@@ -134,8 +134,8 @@ std::optional<std::size_t> EnchantSpellChecker::checkSpelling(std::string_view t
         while (end > i + 1 && !isWordCharacter(scalars[end - 1], wordEnd))
             --end;
         const std::u32string_view scalarsOfWord = std::u32string_view(scalars).substr(i, end - i);
-        const bool foreign = dictionary.hebrewOnly &&
-                             std::any_of(scalarsOfWord.begin(), scalarsOfWord.end(), isForeignToHebrew);
+        const bool foreign =
+            dictionary.hebrewOnly && std::any_of(scalarsOfWord.begin(), scalarsOfWord.end(), isForeignToHebrew);
         const std::string word = text::fromScalars(scalarsOfWord);
         if (foreign || enchant_dict_check(dict, word.data(), static_cast<ssize_t>(word.size())) != 0)
             return text::fromScalars(std::u32string_view(scalars).substr(0, i)).size();

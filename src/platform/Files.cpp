@@ -118,7 +118,7 @@ std::filesystem::path moveAside(const std::filesystem::path& original, std::erro
     if (error)
         return {};
     // The copy holds what the user typed, whatever mode the file had.
-    if (struct stat info {}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (struct stat info{}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         ::chmod(aside.c_str(), 0600);
     return aside;
 }

@@ -6,18 +6,21 @@ namespace kx::platform {
 
 namespace {
 
-std::vector<std::string> commaSeparated(std::string_view list) {
+std::vector<std::string> commaSeparated(std::string_view list)
+{
     std::vector<std::string> items;
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = list.find(',', start);
         items.emplace_back(list.substr(start, comma == std::string_view::npos ? comma : comma - start));
-        if (comma == std::string_view::npos) return items;
+        if (comma == std::string_view::npos)
+            return items;
         start = comma + 1;
     }
 }
 
-std::string_view environment(const char* name) {
+std::string_view environment(const char* name)
+{
     const char* value = std::getenv(name);
     return value ? value : "";
 }
@@ -27,9 +30,12 @@ std::string_view environment(const char* name) {
 class HeadlessInputSources::Token final : public Subscription {
 public:
     Token(std::weak_ptr<std::map<int, std::function<void()>>> subscribers, int id)
-        : m_subscribers(std::move(subscribers)), m_id(id) {}
-    ~Token() override {
-        if (auto subscribers = m_subscribers.lock()) subscribers->erase(m_id);
+        : m_subscribers(std::move(subscribers)), m_id(id)
+    {}
+    ~Token() override
+    {
+        if (auto subscribers = m_subscribers.lock())
+            subscribers->erase(m_id);
     }
 
 private:
@@ -38,10 +44,12 @@ private:
 };
 
 HeadlessInputSources::HeadlessInputSources()
-    : HeadlessInputSources(environment("XKB_DEFAULT_LAYOUT"), environment("XKB_DEFAULT_VARIANT")) {}
+    : HeadlessInputSources(environment("XKB_DEFAULT_LAYOUT"), environment("XKB_DEFAULT_VARIANT"))
+{}
 
 HeadlessInputSources::HeadlessInputSources(std::string_view layouts, std::string_view variants)
-    : m_subscribers(std::make_shared<std::map<int, std::function<void()>>>()) {
+    : m_subscribers(std::make_shared<std::map<int, std::function<void()>>>())
+{
     // xkbcommon's own default when nothing is named.
     const std::vector<std::string> names = commaSeparated(layouts.empty() ? "us" : layouts);
     const std::vector<std::string> variantNames = commaSeparated(variants);
@@ -50,20 +58,31 @@ HeadlessInputSources::HeadlessInputSources(std::string_view layouts, std::string
     }
 }
 
-std::vector<InputSource> HeadlessInputSources::enabled() const { return m_sources; }
+std::vector<InputSource> HeadlessInputSources::enabled() const
+{
+    return m_sources;
+}
 
-std::optional<InputSource> HeadlessInputSources::current() const { return m_sources[m_current]; }
+std::optional<InputSource> HeadlessInputSources::current() const
+{
+    return m_sources[m_current];
+}
 
-void HeadlessInputSources::select(const InputSource& source) {
-    if (source.handle < 0 || std::size_t(source.handle) >= m_sources.size()) return;
-    if (std::size_t(source.handle) == m_current) return;
+void HeadlessInputSources::select(const InputSource& source)
+{
+    if (source.handle < 0 || std::size_t(source.handle) >= m_sources.size())
+        return;
+    if (std::size_t(source.handle) == m_current)
+        return;
     m_current = std::size_t(source.handle);
     // A subscriber may unsubscribe while being told, so tell a copy.
     const auto subscribers = *m_subscribers;
-    for (const auto& [id, onChange] : subscribers) onChange();
+    for (const auto& [id, onChange] : subscribers)
+        onChange();
 }
 
-std::unique_ptr<InputSources::Subscription> HeadlessInputSources::subscribe(std::function<void()> onChange) {
+std::unique_ptr<InputSources::Subscription> HeadlessInputSources::subscribe(std::function<void()> onChange)
+{
     const int id = m_nextToken++;
     m_subscribers->emplace(id, std::move(onChange));
     return std::make_unique<Token>(m_subscribers, id);

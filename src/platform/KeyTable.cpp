@@ -18,10 +18,10 @@ namespace {
 constexpr std::size_t kCells = std::size_t(KeyTable::keyCount) * KeyTable::modifierCombinations;
 
 // Layout and variant names reach xkbcommon's include paths, so only plain names are accepted.
-bool isPlainName(std::string_view name) {
+bool isPlainName(std::string_view name)
+{
     return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-               c == '-';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
     });
 }
 
@@ -36,7 +36,8 @@ struct KeymapDeleter {
 template <typename T>
 using XkbPtr = std::unique_ptr<T, KeymapDeleter>;
 
-std::vector<KeyTable::Entry> keysOf(xkb_keymap* keymap) {
+std::vector<KeyTable::Entry> keysOf(xkb_keymap* keymap)
+{
     const xkb_mod_index_t shiftMod = xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
     const xkb_mod_index_t capsMod = xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CAPS);
     // lv3:ralt_switch puts LevelThree on Mod5.
@@ -47,15 +48,17 @@ std::vector<KeyTable::Entry> keysOf(xkb_keymap* keymap) {
 
     std::vector<KeyTable::Entry> entries;
     XkbPtr<xkb_state> state(xkb_state_new(keymap));
-    if (!state) return entries;
+    if (!state)
+        return entries;
     for (unsigned modifiers = 0; modifiers < KeyTable::modifierCombinations; ++modifiers) {
-        const xkb_mod_mask_t depressed = ((modifiers & KeyTable::shift) ? bit(shiftMod) : 0) |
-                                         ((modifiers & KeyTable::option) ? bit(level3Mod) : 0);
+        const xkb_mod_mask_t depressed =
+            ((modifiers & KeyTable::shift) ? bit(shiftMod) : 0) | ((modifiers & KeyTable::option) ? bit(level3Mod) : 0);
         const xkb_mod_mask_t locked = (modifiers & KeyTable::capsLock) ? bit(capsMod) : 0;
         xkb_state_update_mask(state.get(), depressed, 0, locked, 0, 0, 0);
         for (std::uint16_t code = 0; code < KeyTable::keyCount; ++code) {
             const auto evdev = VirtualKeys::evdevCode(code);
-            if (!evdev) continue;
+            if (!evdev)
+                continue;
             // Dead keys have no text of their own, so they come out empty here.
             char buffer[64];
             const int length = xkb_state_key_get_utf8(state.get(), *evdev + 8, buffer, sizeof buffer);
@@ -66,7 +69,8 @@ std::vector<KeyTable::Entry> keysOf(xkb_keymap* keymap) {
     return entries;
 }
 
-KeyTable compile(const std::string& layout, const std::string& variant, const std::string& shown) {
+KeyTable compile(const std::string& layout, const std::string& variant, const std::string& shown)
+{
     XkbPtr<xkb_context> context(xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
     if (!context) {
         Log::line("keyboard layout " + shown + ": xkbcommon is unavailable; left out");
@@ -80,7 +84,8 @@ KeyTable compile(const std::string& layout, const std::string& variant, const st
         return {};
     }
     KeyTable table = KeyTable::fromEntries(keysOf(keymap.get()));
-    if (table.empty()) Log::line("keyboard layout " + shown + " types nothing; left out");
+    if (table.empty())
+        Log::line("keyboard layout " + shown + " types nothing; left out");
     return table;
 }
 
@@ -91,16 +96,19 @@ struct KeyTable::Data {
     std::string blob;
 };
 
-KeyTable KeyTable::fromEntries(const std::vector<Entry>& entries) {
+KeyTable KeyTable::fromEntries(const std::vector<Entry>& entries)
+{
     std::array<std::string_view, kCells> cells{};
     bool any = false;
     for (const Entry& entry : entries) {
-        if (entry.code >= keyCount || entry.modifiers >= modifierCombinations) continue;
+        if (entry.code >= keyCount || entry.modifiers >= modifierCombinations)
+            continue;
         cells[std::size_t(entry.code) * modifierCombinations + entry.modifiers] = entry.text;
         any = any || !entry.text.empty();
     }
     KeyTable table;
-    if (!any) return table;
+    if (!any)
+        return table;
     auto data = std::make_shared<Data>();
     for (std::size_t i = 0; i < kCells; ++i) {
         data->offsets[i] = std::uint32_t(data->blob.size());
@@ -111,7 +119,8 @@ KeyTable KeyTable::fromEntries(const std::vector<Entry>& entries) {
     return table;
 }
 
-KeyTable KeyTable::forLayout(std::string_view layout, std::string_view variant) {
+KeyTable KeyTable::forLayout(std::string_view layout, std::string_view variant)
+{
     static std::mutex mutex;
     static std::map<std::string, KeyTable, std::less<>> compiled;
 
@@ -122,14 +131,17 @@ KeyTable KeyTable::forLayout(std::string_view layout, std::string_view variant) 
     const std::string shown =
         "'" + std::string(layout) + (variant.empty() ? "" : "(" + std::string(variant) + ")") + "'";
     std::lock_guard lock(mutex);
-    if (auto found = compiled.find(shown); found != compiled.end()) return found->second;
+    if (auto found = compiled.find(shown); found != compiled.end())
+        return found->second;
     KeyTable table = compile(std::string(layout), std::string(variant), shown);
     compiled.emplace(shown, table);
     return table;
 }
 
-std::string_view KeyTable::text(std::uint16_t code, unsigned modifiers) const {
-    if (!m_data || code >= keyCount || modifiers >= modifierCombinations) return {};
+std::string_view KeyTable::text(std::uint16_t code, unsigned modifiers) const
+{
+    if (!m_data || code >= keyCount || modifiers >= modifierCombinations)
+        return {};
     const std::size_t cell = std::size_t(code) * modifierCombinations + modifiers;
     const std::uint32_t begin = m_data->offsets[cell];
     return {m_data->blob.data() + begin, m_data->offsets[cell + 1] - begin};

@@ -12,20 +12,23 @@ namespace kx::platform {
 namespace {
 
 // ISO 639-2 code -> ISO 639-1 code, for every language that has both.
-const std::map<std::string, std::string>& twoLetterCodes() {
+const std::map<std::string, std::string>& twoLetterCodes()
+{
     static const std::map<std::string, std::string> codes = [] {
         std::map<std::string, std::string> map;
         for (const char* const* code = uloc_getISOLanguages(); *code; ++code) {
             const std::string two = *code;
             const std::string three = uloc_getISO3Language(*code);
-            if (two.size() == 2 && three.size() == 3) map.emplace(three, two);
+            if (two.size() == 2 && three.size() == 3)
+                map.emplace(three, two);
         }
         return map;
     }();
     return codes;
 }
 
-std::string twoLetterWhereKnown(const std::string& code) {
+std::string twoLetterWhereKnown(const std::string& code)
+{
     const auto& codes = twoLetterCodes();
     const auto found = codes.find(code);
     return found == codes.end() ? code : found->second;
@@ -34,16 +37,20 @@ std::string twoLetterWhereKnown(const std::string& code) {
 // "layout" or "layout(variant)" -> description, read from the registry once.
 using Catalog = std::map<std::string, LayoutDescription, std::less<>>;
 
-std::string keyOf(std::string_view layout, std::string_view variant) {
+std::string keyOf(std::string_view layout, std::string_view variant)
+{
     std::string key(layout);
-    if (!variant.empty()) key += "(" + std::string(variant) + ")";
+    if (!variant.empty())
+        key += "(" + std::string(variant) + ")";
     return key;
 }
 
-Catalog readCatalog() {
+Catalog readCatalog()
+{
     Catalog catalog;
     rxkb_context* context = rxkb_context_new(RXKB_CONTEXT_NO_FLAGS);
-    if (!context) return catalog;
+    if (!context)
+        return catalog;
     if (rxkb_context_parse_default_ruleset(context)) {
         for (rxkb_layout* layout = rxkb_layout_first(context); layout; layout = rxkb_layout_next(layout)) {
             const char* variant = rxkb_layout_get_variant(layout);
@@ -62,12 +69,14 @@ Catalog readCatalog() {
 
 }  // namespace
 
-std::optional<LayoutDescription> LayoutCatalog::describe(std::string_view layout, std::string_view variant) {
+std::optional<LayoutDescription> LayoutCatalog::describe(std::string_view layout, std::string_view variant)
+{
     static std::once_flag once;
     static Catalog catalog;
     std::call_once(once, [] { catalog = readCatalog(); });
     const auto found = catalog.find(keyOf(layout, variant));
-    if (found == catalog.end()) return std::nullopt;
+    if (found == catalog.end())
+        return std::nullopt;
     return found->second;
 }
 

@@ -47,8 +47,7 @@ LogState& state()
 // 2026-03-01T09:15:02.347Z
 std::string timeStamp(std::chrono::system_clock::time_point time)
 {
-    const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
     auto seconds = static_cast<std::time_t>(milliseconds / 1000);
     auto fraction = static_cast<int>(milliseconds % 1000);
     if (fraction < 0) {

@@ -53,8 +53,7 @@ private:
     public:
         Handle(std::weak_ptr<Slots> slots, std::shared_ptr<Slot> slot)
             : m_slots(std::move(slots)), m_slot(std::move(slot))
-        {
-        }
+        {}
         ~Handle() override
         {
             m_slot->active = false;

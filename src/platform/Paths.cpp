@@ -49,8 +49,8 @@ Paths Paths::fromEnvironment()
     paths.m_state = absoluteVariable("XDG_STATE_HOME").value_or(home / ".local" / "state");
     paths.m_data = absoluteVariable("XDG_DATA_HOME").value_or(home / ".local" / "share");
     // XDG names no default for the runtime folder; the per-user one systemd makes is the usual.
-    paths.m_runtime = absoluteVariable("XDG_RUNTIME_DIR")
-                          .value_or(std::filesystem::path("/run/user") / std::to_string(getuid()));
+    paths.m_runtime =
+        absoluteVariable("XDG_RUNTIME_DIR").value_or(std::filesystem::path("/run/user") / std::to_string(getuid()));
     return paths;
 }
 

@@ -15,11 +15,7 @@ namespace {
 
 class ThreadedQueue final : public SerialQueue {
 public:
-    explicit ThreadedQueue(std::string label)
-        : m_label(std::move(label))
-        , m_thread([this] { run(); })
-    {
-    }
+    explicit ThreadedQueue(std::string label) : m_label(std::move(label)), m_thread([this] { run(); }) {}
 
     ~ThreadedQueue() override
     {

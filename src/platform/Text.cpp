@@ -78,8 +78,7 @@ UBreakIterator* graphemeIterator()
     return iterator.get();
 }
 
-using CaseMapping = std::int32_t (*)(UChar*, std::int32_t, const UChar*, std::int32_t, const char*,
-                                     UErrorCode*);
+using CaseMapping = std::int32_t (*)(UChar*, std::int32_t, const UChar*, std::int32_t, const char*, UErrorCode*);
 
 std::string caseMapped(std::string_view s, CaseMapping mapping)
 {
@@ -89,15 +88,15 @@ std::string caseMapped(std::string_view s, CaseMapping mapping)
     // Full case mapping can grow a string (ß → SS); retry once with the size ICU asks for.
     std::u16string result(source.size() + 8, u'\0');
     UErrorCode status = U_ZERO_ERROR;
-    auto length = mapping(reinterpret_cast<UChar*>(result.data()), static_cast<std::int32_t>(result.size()),
-                          reinterpret_cast<const UChar*>(source.data()),
-                          static_cast<std::int32_t>(source.size()), "", &status);
+    auto length =
+        mapping(reinterpret_cast<UChar*>(result.data()), static_cast<std::int32_t>(result.size()),
+                reinterpret_cast<const UChar*>(source.data()), static_cast<std::int32_t>(source.size()), "", &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         result.assign(static_cast<std::size_t>(length), u'\0');
         status = U_ZERO_ERROR;
         length = mapping(reinterpret_cast<UChar*>(result.data()), static_cast<std::int32_t>(result.size()),
-                         reinterpret_cast<const UChar*>(source.data()),
-                         static_cast<std::int32_t>(source.size()), "", &status);
+                         reinterpret_cast<const UChar*>(source.data()), static_cast<std::int32_t>(source.size()), "",
+                         &status);
     }
     if (U_FAILURE(status))
         return fromUtf16(source);
@@ -236,8 +235,8 @@ std::vector<std::string> characters(std::string_view s)
     UBreakIterator* iterator = graphemeIterator();
     UErrorCode status = U_ZERO_ERROR;
     if (iterator != nullptr)
-        ubrk_setText(iterator, reinterpret_cast<const UChar*>(units.data()),
-                     static_cast<std::int32_t>(units.size()), &status);
+        ubrk_setText(iterator, reinterpret_cast<const UChar*>(units.data()), static_cast<std::int32_t>(units.size()),
+                     &status);
     if (iterator == nullptr || U_FAILURE(status)) {
         // Without ICU's rules every scalar stands alone rather than losing text.
         for (char32_t c : toScalars(s))
@@ -246,8 +245,8 @@ std::vector<std::string> characters(std::string_view s)
     }
     std::int32_t start = ubrk_first(iterator);
     for (std::int32_t end = ubrk_next(iterator); end != UBRK_DONE; start = end, end = ubrk_next(iterator))
-        out.push_back(fromUtf16(std::u16string_view(units).substr(static_cast<std::size_t>(start),
-                                                                  static_cast<std::size_t>(end - start))));
+        out.push_back(fromUtf16(
+            std::u16string_view(units).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start))));
     // The iterator keeps a pointer to the text; detach it before the text goes away.
     ubrk_setText(iterator, nullptr, 0, &status);
     return out;
@@ -341,15 +340,13 @@ std::string normalized(std::string_view s, const UNormalizer2* (*instance)(UErro
         return fromUtf16(source);
     std::u16string result(source.size() + 8, u'\0');
     auto length = unorm2_normalize(normalizer, reinterpret_cast<const UChar*>(source.data()),
-                                   static_cast<std::int32_t>(source.size()),
-                                   reinterpret_cast<UChar*>(result.data()),
+                                   static_cast<std::int32_t>(source.size()), reinterpret_cast<UChar*>(result.data()),
                                    static_cast<std::int32_t>(result.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         result.assign(static_cast<std::size_t>(length), u'\0');
         status = U_ZERO_ERROR;
         length = unorm2_normalize(normalizer, reinterpret_cast<const UChar*>(source.data()),
-                                  static_cast<std::int32_t>(source.size()),
-                                  reinterpret_cast<UChar*>(result.data()),
+                                  static_cast<std::int32_t>(source.size()), reinterpret_cast<UChar*>(result.data()),
                                   static_cast<std::int32_t>(result.size()), &status);
     }
     if (U_FAILURE(status))

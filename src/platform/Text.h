@@ -21,20 +21,20 @@ std::u16string toUtf16(std::string_view s);
 std::string fromUtf16(std::u16string_view units);
 
 // Lengths, counted the three ways the program needs.
-std::size_t scalarCount(std::string_view s);      // Unicode scalars (Backspace counts)
-std::size_t utf16Count(std::string_view s);       // UTF-16 units (Accessibility text windows)
-std::size_t characterCount(std::string_view s);   // grapheme clusters ("characters")
+std::size_t scalarCount(std::string_view s);     // Unicode scalars (Backspace counts)
+std::size_t utf16Count(std::string_view s);      // UTF-16 units (Accessibility text windows)
+std::size_t characterCount(std::string_view s);  // grapheme clusters ("characters")
 /// The grapheme clusters of s, in order.
 std::vector<std::string> characters(std::string_view s);
 
 // Character sets on Unicode scalars.
-bool isLetter(char32_t c);                 // general categories L* and M*
-bool isMark(char32_t c);                   // M*: combining marks, such as accents and vowel signs
-bool isPunctuation(char32_t c);            // P*
-bool isSymbol(char32_t c);                 // S*
-bool isDecimalDigit(char32_t c);           // Nd
-bool isWhitespace(char32_t c);             // Zs and tab
-bool isWhitespaceOrNewline(char32_t c);    // the above, plus line and paragraph separators
+bool isLetter(char32_t c);               // general categories L* and M*
+bool isMark(char32_t c);                 // M*: combining marks, such as accents and vowel signs
+bool isPunctuation(char32_t c);          // P*
+bool isSymbol(char32_t c);               // S*
+bool isDecimalDigit(char32_t c);         // Nd
+bool isWhitespace(char32_t c);           // Zs and tab
+bool isWhitespaceOrNewline(char32_t c);  // the above, plus line and paragraph separators
 
 // Properties of one character (a grapheme cluster), as a user sees it.
 bool characterIsLetter(std::string_view character);     // its first scalar is a letter (L*)

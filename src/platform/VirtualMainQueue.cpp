@@ -46,10 +46,7 @@ struct VirtualMainQueue::Shared {
     // Keyed by due time, then by scheduling order, which settles ties.
     std::map<std::pair<Ticks, std::uint64_t>, Entry> entries;
 
-    void schedule(Ticks due, Entry entry)
-    {
-        entries.emplace(std::make_pair(due, nextSequence++), std::move(entry));
-    }
+    void schedule(Ticks due, Entry entry) { entries.emplace(std::make_pair(due, nextSequence++), std::move(entry)); }
 
     void cancel(const TimerState* timer)
     {
@@ -82,10 +79,7 @@ namespace {
 
 class VirtualTimerHandle final : public TimerHandle {
 public:
-    explicit VirtualTimerHandle(std::function<void()> cancel)
-        : m_cancel(std::move(cancel))
-    {
-    }
+    explicit VirtualTimerHandle(std::function<void()> cancel) : m_cancel(std::move(cancel)) {}
     ~VirtualTimerHandle() override { m_cancel(); }
 
 private:
@@ -94,10 +88,7 @@ private:
 
 }  // namespace
 
-VirtualMainQueue::VirtualMainQueue()
-    : m_shared(std::make_shared<Shared>())
-{
-}
+VirtualMainQueue::VirtualMainQueue() : m_shared(std::make_shared<Shared>()) {}
 
 VirtualMainQueue::~VirtualMainQueue() = default;
 
@@ -144,8 +135,8 @@ double VirtualMainQueue::now() const
 std::chrono::system_clock::time_point VirtualMainQueue::wallNow() const
 {
     std::lock_guard lock(m_shared->mutex);
-    return wallClockOrigin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                                 std::chrono::nanoseconds(m_shared->now));
+    return wallClockOrigin +
+           std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(m_shared->now));
 }
 
 void VirtualMainQueue::advance(double seconds)

@@ -13,8 +13,7 @@ BehaviorPrefs::BehaviorPrefs(Defaults& defaults)
     : m_defaults(defaults),
       m_correctionMode(CorrectionMode::fromStored(defaults.string(correctionModeKey))),
       m_troubleshooting(defaults.boolean(troubleshootingKey).value_or(false))
-{
-}
+{}
 
 void BehaviorPrefs::setCorrectionMode(CorrectionMode mode)
 {

@@ -33,8 +33,8 @@ std::optional<std::chrono::system_clock::time_point> parseIsoDate(const std::str
                     &consumed) != 6 ||
         consumed != 19)
         return std::nullopt;
-    if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
-        second < 0 || second > 60)
+    if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 60)
         return std::nullopt;
     std::size_t at = 19;
     std::chrono::nanoseconds fraction{0};
@@ -122,9 +122,8 @@ std::optional<CorrectionRecord> fromJson(const Json& object)
     record.rating = *ratingValue;
 
     const std::pair<const char*, std::string*> texts[] = {
-        {"appName", &record.appName},       {"appBundleID", &record.appBundleID},
-        {"original", &record.original},     {"corrected", &record.corrected},
-        {"fromLayout", &record.fromLayout}, {"toLayout", &record.toLayout},
+        {"appName", &record.appName},     {"appBundleID", &record.appBundleID}, {"original", &record.original},
+        {"corrected", &record.corrected}, {"fromLayout", &record.fromLayout},   {"toLayout", &record.toLayout},
     };
     for (const auto& [key, field] : texts) {
         auto text = stringAt(object, key);

@@ -32,8 +32,8 @@ FileContents readFile(const std::filesystem::path& url, std::size_t byteLimit)
     // Whatever this is, the program did not write it: a link to it goes aside as the link.
     const auto foreign = [&url](std::string detail) {
         return FileContents{.exists = true,
-                            .problem = HistoryStore::SetAsideReason{"cannot read " + url.string(), std::move(detail),
-                                                                    false}};
+                            .problem =
+                                HistoryStore::SetAsideReason{"cannot read " + url.string(), std::move(detail), false}};
     };
     const Result<std::string> contents = files::readRegular(url, byteLimit);
     if (!contents)
@@ -89,8 +89,7 @@ std::string localStamp(std::chrono::system_clock::time_point at)
 
 }  // namespace
 
-HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::size_t byteLimit,
-                           UnsavedFiles& unsaved)
+HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::size_t byteLimit, UnsavedFiles& unsaved)
     : m_defaults(defaults), m_unsaved(unsaved), m_url(std::move(url)), m_byteLimit(byteLimit)
 {
     files::makeParentFolder(m_url);
@@ -238,8 +237,8 @@ void HistoryStore::add(CorrectionRecord record)
 
 void HistoryStore::setRating(Rating rating, const Uuid& id)
 {
-    const auto found = std::find_if(m_records.begin(), m_records.end(),
-                                    [&](const CorrectionRecord& r) { return r.id == id; });
+    const auto found =
+        std::find_if(m_records.begin(), m_records.end(), [&](const CorrectionRecord& r) { return r.id == id; });
     if (found == m_records.end())
         return;
     if (rating == Rating::down && found->rating != Rating::down) {
@@ -253,8 +252,8 @@ void HistoryStore::setRating(Rating rating, const Uuid& id)
 
 void HistoryStore::setContextAfter(std::vector<std::string> words, const Uuid& id)
 {
-    const auto found = std::find_if(m_records.begin(), m_records.end(),
-                                    [&](const CorrectionRecord& r) { return r.id == id; });
+    const auto found =
+        std::find_if(m_records.begin(), m_records.end(), [&](const CorrectionRecord& r) { return r.id == id; });
     if (found == m_records.end())
         return;
     found->contextAfter = std::move(words);

@@ -12,40 +12,62 @@ namespace kx {
 
 const std::set<std::string> PolicyStore::hardDeny = {
     // Terminals.
-    "org.gnome.Terminal", "Gnome-terminal",
-    "org.gnome.Console", "kgx",
-    "org.kde.konsole", "konsole",
-    "xterm", "XTerm", "debian-xterm", "UXTerm", "debian-uxterm",
+    "org.gnome.Terminal",
+    "Gnome-terminal",
+    "org.gnome.Console",
+    "kgx",
+    "org.kde.konsole",
+    "konsole",
+    "xterm",
+    "XTerm",
+    "debian-xterm",
+    "UXTerm",
+    "debian-uxterm",
     "kitty",
     "Alacritty",
     "org.wezfurlong.wezterm",
     "dev.warp.Warp",
-    "com.gexperts.Tilix", "Tilix",
-    "terminator", "Terminator",
-    "xfce4-terminal", "Xfce4-terminal",
-    "rxvt-unicode", "URxvt",
+    "com.gexperts.Tilix",
+    "Tilix",
+    "terminator",
+    "Terminator",
+    "xfce4-terminal",
+    "Xfce4-terminal",
+    "rxvt-unicode",
+    "URxvt",
     "foot",
-    "st", "St", "st-256color", "stterm",
-    "lxterminal", "Lxterminal",
-    "sakura", "Sakura",
-    "mate-terminal", "Mate-terminal",
-    "terminology", "Terminology",
-    "qterminal", "QTerminal",
-    "org.gnome.Ptyxis", "ptyxis", "Ptyxis",
+    "st",
+    "St",
+    "st-256color",
+    "stterm",
+    "lxterminal",
+    "Lxterminal",
+    "sakura",
+    "Sakura",
+    "mate-terminal",
+    "Mate-terminal",
+    "terminology",
+    "Terminology",
+    "qterminal",
+    "QTerminal",
+    "org.gnome.Ptyxis",
+    "ptyxis",
+    "Ptyxis",
     // Screen sharing and remote desktops.
-    "org.remmina.Remmina", "Remmina",
+    "org.remmina.Remmina",
+    "Remmina",
     "org.gnome.Connections",
-    "org.kde.krdc", "krdc",
-    "vncviewer", "Vncviewer",
-    "xfreerdp", "xfreerdp3",
+    "org.kde.krdc",
+    "krdc",
+    "vncviewer",
+    "Vncviewer",
+    "xfreerdp",
+    "xfreerdp3",
 };
 
 const std::set<std::string> PolicyStore::clipboardApps = {
-    "chromium", "Chromium", "chromium-browser", "Chromium-browser",
-    "google-chrome", "Google-chrome",
-    "brave-browser", "Brave-browser",
-    "firefox", "Firefox",
-    "firefox-esr", "Firefox-esr",
+    "chromium",      "Chromium",      "chromium-browser", "Chromium-browser", "google-chrome", "Google-chrome",
+    "brave-browser", "Brave-browser", "firefox",          "Firefox",          "firefox-esr",   "Firefox-esr",
 };
 
 namespace {
@@ -87,12 +109,12 @@ std::string nameFromID(const std::string& id)
 
 PolicyStore::PolicyStore(Defaults& defaults, platform::Workspace& workspace,
                          std::shared_ptr<platform::DesktopEntries> entries)
-    : m_defaults(defaults), m_workspace(workspace),
+    : m_defaults(defaults),
+      m_workspace(workspace),
       m_entries(entries ? std::move(entries)
                         : std::make_shared<platform::DesktopEntries>(platform::DesktopEntries::standardFolders(),
                                                                      platform::DesktopEntries::currentLocale()))
-{
-}
+{}
 
 StringDictionary PolicyStore::appNames() const
 {

@@ -10,8 +10,7 @@ SoundPrefs::SoundPrefs(Defaults& defaults, platform::Sound& sound)
       m_sound(sound),
       m_enabled(defaults.boolean(enabledKey).value_or(true)),
       m_name(defaults.string(nameKey).value_or(defaultName))
-{
-}
+{}
 
 void SoundPrefs::setEnabled(bool enabled)
 {

@@ -36,7 +36,10 @@ QPixmap appIcon(const std::string& appID, bool dimmed)
 }  // namespace
 
 AppsView::AppsView(PolicyStore& policy, BehaviorPrefs& behavior, AppsListing::EntryLookup entries, QWidget* parent)
-    : QWidget(parent), m_policy(policy), m_behavior(behavior), m_entries(std::move(entries)),
+    : QWidget(parent),
+      m_policy(policy),
+      m_behavior(behavior),
+      m_entries(std::move(entries)),
       m_layout(new QVBoxLayout(this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
@@ -99,7 +102,8 @@ void AppsView::setEnabled(bool on, const std::vector<std::string>& ids)
     for (const std::string& id : ids)
         m_policy.setEnabled(on, id);
     // The switch that called is inside the list being replaced; replace it once its click is over.
-    QMetaObject::invokeMethod(this, [this] { load(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { load(); }, Qt::QueuedConnection);
 }
 
 QWidget* AppsView::row(const ListedApp& listed, QWidget* trailing)

@@ -95,14 +95,13 @@ CorrectionRow::CorrectionRow(const CorrectionRecord& rec, bool showThumbs, std::
     lines->addLayout(top);
 
     // The texts are the user's own typing: escaped, never read as markup.
-    const QString words =
-        QStringLiteral("<span style=\"color:%1; text-decoration:line-through\">%2</span>"
-                       "&nbsp;&nbsp;<span style=\"color:%3\">→</span>&nbsp;&nbsp;"
-                       "<span style=\"font-weight:600\">%4</span>")
-            .arg(SystemColors::secondaryLabel(this).name(QColor::HexArgb),
-                 QString::fromStdString(rec.original).toHtmlEscaped(),
-                 SystemColors::tertiaryLabel(this).name(QColor::HexArgb),
-                 QString::fromStdString(rec.corrected).toHtmlEscaped());
+    const QString words = QStringLiteral("<span style=\"color:%1; text-decoration:line-through\">%2</span>"
+                                         "&nbsp;&nbsp;<span style=\"color:%3\">→</span>&nbsp;&nbsp;"
+                                         "<span style=\"font-weight:600\">%4</span>")
+                              .arg(SystemColors::secondaryLabel(this).name(QColor::HexArgb),
+                                   QString::fromStdString(rec.original).toHtmlEscaped(),
+                                   SystemColors::tertiaryLabel(this).name(QColor::HexArgb),
+                                   QString::fromStdString(rec.corrected).toHtmlEscaped());
     m_words = new QLabel(words, this);
     m_words->setTextFormat(Qt::RichText);
     m_words->setFont(Typography::rounded(Typography::callout));

@@ -22,7 +22,7 @@ void EmptyState::paintEvent(QPaintEvent*)
     const QFont textFont = Typography::font(Typography::body);
     const int titleHeight = QFontMetrics(titleFont).height();
     const QRect textBounds = QFontMetrics(textFont).boundingRect(QRect(0, 0, width() - 48, 1000),
-                                                                  Qt::AlignHCenter | Qt::TextWordWrap, m_description);
+                                                                 Qt::AlignHCenter | Qt::TextWordWrap, m_description);
     const int symbolSide = 40;
     const int total = symbolSide + 12 + titleHeight + 6 + textBounds.height();
     int y = (height() - total) / 2;
@@ -35,7 +35,8 @@ void EmptyState::paintEvent(QPaintEvent*)
     y += titleHeight + 6;
     painter.setFont(textFont);
     painter.setPen(SystemColors::secondaryLabel(this));
-    painter.drawText(QRect(24, y, width() - 48, textBounds.height()), Qt::AlignHCenter | Qt::TextWordWrap, m_description);
+    painter.drawText(QRect(24, y, width() - 48, textBounds.height()), Qt::AlignHCenter | Qt::TextWordWrap,
+                     m_description);
 }
 
 }  // namespace kx

@@ -20,8 +20,7 @@ constexpr int pointerOffset = 18;
 }  // namespace
 
 FlashLabel::FlashLabel()
-    : QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowDoesNotAcceptFocus)
+    : QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
     setObjectName(QStringLiteral("flashLabel"));
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -38,8 +37,8 @@ void FlashLabel::flash(const QString& text, const QRect& anchor)
 {
     setText(text);
     adjustSize();
-    const QRect around = anchor.isEmpty() ? QRect(QCursor::pos() + QPoint(pointerOffset, pointerOffset), QSize(1, 1))
-                                          : anchor;
+    const QRect around =
+        anchor.isEmpty() ? QRect(QCursor::pos() + QPoint(pointerOffset, pointerOffset), QSize(1, 1)) : anchor;
     const QScreen* screen = QGuiApplication::screenAt(around.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
@@ -52,8 +51,8 @@ void FlashLabel::flash(const QString& text, const QRect& anchor)
 QPoint FlashLabel::placement(QSize size, const QRect& anchor, const QRect& screen)
 {
     const int x = anchor.x() + (anchor.width() - size.width()) / 2;
-    const int y = anchor.center().y() < screen.center().y() ? anchor.bottom() + 1 + gap
-                                                             : anchor.top() - gap - size.height();
+    const int y =
+        anchor.center().y() < screen.center().y() ? anchor.bottom() + 1 + gap : anchor.top() - gap - size.height();
     // Kept on the screen; the left and top edges win when it is too small.
     return {std::max(screen.left(), std::min(x, screen.right() + 1 - size.width())),
             std::max(screen.top(), std::min(y, screen.bottom() + 1 - size.height()))};

@@ -12,7 +12,7 @@ namespace kx {
 namespace {
 constexpr double ringWidth = 2;
 constexpr double ringRadius = 4;
-}
+}  // namespace
 
 void FocusStyle::install()
 {
@@ -25,7 +25,8 @@ void FocusStyle::drawControl(ControlElement element, const QStyleOption* option,
                              const QWidget* widget) const
 {
     QProxyStyle::drawControl(element, option, painter, widget);
-    const bool keyboardFocus = option->state.testFlag(State_HasFocus) && option->state.testFlag(State_KeyboardFocusChange);
+    const bool keyboardFocus =
+        option->state.testFlag(State_HasFocus) && option->state.testFlag(State_KeyboardFocusChange);
     if (element != CE_PushButton || !keyboardFocus)
         return;
     painter->save();

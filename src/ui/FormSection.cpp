@@ -45,7 +45,10 @@ protected:
 }  // namespace
 
 FormSection::FormSection(const QString& header, QWidget* parent)
-    : QWidget(parent), m_header(header), m_panel(new Panel(this)), m_rows(new QVBoxLayout(m_panel)),
+    : QWidget(parent),
+      m_header(header),
+      m_panel(new Panel(this)),
+      m_rows(new QVBoxLayout(m_panel)),
       m_footer(new QLabel(this))
 {
     auto* layout = new QVBoxLayout(this);

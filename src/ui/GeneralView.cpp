@@ -14,8 +14,8 @@
 #include "ui/FormSection.h"
 #include "ui/ModeSelectorRow.h"
 #include "ui/ScrollToFocus.h"
-#include "ui/Symbols.h"
 #include "ui/SwitchButton.h"
+#include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/Typography.h"
 #include "ui/WheelGuard.h"
@@ -203,9 +203,10 @@ QWidget* GeneralView::buildForm()
     m_preview = formButton(QStringLiteral("Preview"), "speaker.wave.2", SystemColors::blue());
     connect(m_preview, &QPushButton::clicked, this, [&sound] { sound.preview(); });
     soundSection->addRow(FormSection::labeledRow({}, m_preview));
-    soundSection->setFooter(QStringLiteral("Plays whenever Kestrelix automatically rewrites a word. Manual swaps "
-                                           "(%1) stay silent.")
-                                .arg(QString::fromLatin1(convertHotKeyText.data(), qsizetype(convertHotKeyText.size()))));
+    soundSection->setFooter(
+        QStringLiteral("Plays whenever Kestrelix automatically rewrites a word. Manual swaps "
+                       "(%1) stay silent.")
+            .arg(QString::fromLatin1(convertHotKeyText.data(), qsizetype(convertHotKeyText.size()))));
     sections->addWidget(soundSection);
 
     // Troubleshooting.
@@ -213,7 +214,8 @@ QWidget* GeneralView::buildForm()
     m_troubleshootingSwitch = new SwitchButton(QStringLiteral("Troubleshooting mode"));
     connect(m_troubleshootingSwitch, &QAbstractButton::clicked, this,
             [this](bool on) { setTroubleshootingRequested(on); });
-    m_troubleshooting->addRow(FormSection::labeledRow(m_troubleshootingSwitch->accessibleName(), m_troubleshootingSwitch));
+    m_troubleshooting->addRow(
+        FormSection::labeledRow(m_troubleshootingSwitch->accessibleName(), m_troubleshootingSwitch));
 
     auto* drill = formButton(QString::fromUtf8("Open Drill…"), "play.rectangle", SystemColors::blue());
     connect(drill, &QPushButton::clicked, this, [this] { openDrill(); });
@@ -227,7 +229,8 @@ QWidget* GeneralView::buildForm()
     connect(test, &QPushButton::clicked, this, [&actions] { actions.testCorrection(); });
     auto* erase = formButton(QStringLiteral("Erase All Data"), "trash", SystemColors::red());
     connect(erase, &QPushButton::clicked, this, [this] { confirmErase(); });
-    m_tools = {drill, FormSection::labeledRow(m_verbose->accessibleName(), m_verbose), openLog, diagnostics, test, erase};
+    m_tools = {drill, FormSection::labeledRow(m_verbose->accessibleName(), m_verbose), openLog, diagnostics, test,
+               erase};
     for (QWidget* tool : m_tools)
         m_troubleshooting->addRow(tool);
     sections->addWidget(m_troubleshooting);
@@ -418,9 +421,9 @@ void GeneralView::openDrill()
     m_drillSheet = new DrillSheet(*m_context.registry, m_makeDrillView, window());
     m_drillSheet->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_drillSheet, &QDialog::finished, this, [this] { m_drillSheet = nullptr; });
-    WindowPlacement::fit(*m_drillSheet,
-                         QSize(DrillSheet::sheetWidth, DrillSheet::sheetHeight).expandedTo(m_drillSheet->minimumSizeHint()),
-                         true);
+    WindowPlacement::fit(
+        *m_drillSheet,
+        QSize(DrillSheet::sheetWidth, DrillSheet::sheetHeight).expandedTo(m_drillSheet->minimumSizeHint()), true);
     m_drillSheet->open();
 }
 

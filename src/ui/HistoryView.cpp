@@ -22,10 +22,10 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 
-#include <optional>
-#include <utility>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
+#include <utility>
 
 #include <map>
 
@@ -88,8 +88,12 @@ void HistoryView::StatTile::paintEvent(QPaintEvent*)
 
 HistoryView::HistoryView(HistoryStore& store, BehaviorPrefs& behavior, std::function<std::string()> makeReport,
                          QWidget* parent)
-    : QWidget(parent), m_store(store), m_behavior(behavior), m_makeReport(std::move(makeReport)),
-      m_tileRow(new QHBoxLayout), m_listHolder(new QVBoxLayout),
+    : QWidget(parent),
+      m_store(store),
+      m_behavior(behavior),
+      m_makeReport(std::move(makeReport)),
+      m_tileRow(new QHBoxLayout),
+      m_listHolder(new QVBoxLayout),
       m_clear(barButton(QStringLiteral("Clear"), "trash", SystemColors::red())),
       m_copy(barButton(QStringLiteral("Copy report"), "doc.on.clipboard", SystemColors::blue()))
 {
@@ -192,7 +196,8 @@ void HistoryView::scheduleRebuild()
     if (m_rebuildScheduled)
         return;
     m_rebuildScheduled = true;
-    QMetaObject::invokeMethod(this, [this] { rebuild(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { rebuild(); }, Qt::QueuedConnection);
 }
 
 void HistoryView::rebuild()
@@ -247,13 +252,13 @@ void HistoryView::rebuildList()
         // The totals count every fix, the list only those made in troubleshooting mode: after
         // earlier fixes "No corrections yet" would contradict the tiles above it.
         const bool fixedBefore = m_store.lifetimeWordsFixed() > 0;
-        m_list = fixedBefore ? new EmptyState("text.cursor", QStringLiteral("No corrections recorded"),
-                                              QStringLiteral("The totals above count every fix. This list keeps "
-                                                             "the fixes made while Troubleshooting mode is on."),
-                                              this)
-                             : new EmptyState("text.cursor", QStringLiteral("No corrections yet"),
-                                              QStringLiteral("Every layout fix Kestrelix makes will appear here."),
-                                              this);
+        m_list = fixedBefore
+                     ? new EmptyState("text.cursor", QStringLiteral("No corrections recorded"),
+                                      QStringLiteral("The totals above count every fix. This list keeps "
+                                                     "the fixes made while Troubleshooting mode is on."),
+                                      this)
+                     : new EmptyState("text.cursor", QStringLiteral("No corrections yet"),
+                                      QStringLiteral("Every layout fix Kestrelix makes will appear here."), this);
         m_listHolder->addWidget(m_list);
         return;
     }

@@ -1,8 +1,8 @@
 #include "ui/RootView.h"
 
 #include "stores/BehaviorPrefs.h"
-#include "ui/Assets.h"
 #include "ui/AppsView.h"
+#include "ui/Assets.h"
 #include "ui/BetaBadge.h"
 #include "ui/Divider.h"
 #include "ui/FocusRing.h"
@@ -30,7 +30,7 @@ constexpr QSize logoSize(40, 31);
 constexpr double symbolPixels = 17;
 constexpr int titlePadding = 8;
 constexpr int verticalPadding = 6;
-}
+}  // namespace
 
 void RootView::Model::setTab(Tab tab)
 {
@@ -106,7 +106,10 @@ void RootView::TabButton::leaveEvent(QEvent* event)
 }
 
 RootView::RootView(Model& model, const SettingsContext& context, DrillViewFactory makeDrillView, QWidget* parent)
-    : QWidget(parent), m_model(model), m_context(context), m_makeDrillView(std::move(makeDrillView)),
+    : QWidget(parent),
+      m_model(model),
+      m_context(context),
+      m_makeDrillView(std::move(makeDrillView)),
       m_layout(new QVBoxLayout(this))
 {
     setFont(Typography::font(Typography::body));
@@ -184,9 +187,9 @@ QPixmap RootView::logoPixmap(const QImage& logo, double dpr)
     const QRectF frame(QPointF(0, 0), QSizeF(logoSize));
     if (!logo.isNull()) {
         QSizeF fitted = QSizeF(logo.size()).scaled(frame.size(), Qt::KeepAspectRatio);
-        painter.drawImage(QRectF(QPointF(frame.center().x() - fitted.width() / 2, frame.center().y() - fitted.height() / 2),
-                                 fitted),
-                          logo);
+        painter.drawImage(
+            QRectF(QPointF(frame.center().x() - fitted.width() / 2, frame.center().y() - fitted.height() / 2), fitted),
+            logo);
         return pixmap;
     }
     painter.setPen(Qt::NoPen);
@@ -213,7 +216,8 @@ void RootView::showTab(Tab tab)
         m_current = new AppsView(*c.policy, *c.behavior, AppsListing::installedEntries(), this);
         break;
     case Tab::history:
-        m_current = new HistoryView(*c.store, *c.behavior, [actions = c.actions] { return actions->reportText(); }, this);
+        m_current = new HistoryView(
+            *c.store, *c.behavior, [actions = c.actions] { return actions->reportText(); }, this);
         break;
     }
     m_body->addWidget(m_current, 1);

@@ -38,7 +38,8 @@ void insertSymbol(QTextCursor& cursor, std::string_view name, const QColor& colo
 {
     QTextDocument& document = *cursor.document();
     if (!document.resource(QTextDocument::ImageResource, QUrl(emoji)).isValid())
-        document.addResource(QTextDocument::ImageResource, QUrl(emoji), Symbols::pixmap(name, symbolSide, color).toImage());
+        document.addResource(QTextDocument::ImageResource, QUrl(emoji),
+                             Symbols::pixmap(name, symbolSide, color).toImage());
     QTextImageFormat image;
     image.merge(around);
     image.setName(emoji);

@@ -15,10 +15,14 @@
 
 namespace kx {
 
-StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent,
-                           UnsavedFiles& unsaved)
-    : QWidget(parent), m_actions(actions), m_unsaved(unsaved), m_symbol(new QLabel(this)), m_title(new QLabel(this)),
-      m_text(new QLabel(this)), m_setup(new QPushButton(QStringLiteral("Open Setup"), this))
+StatusBanner::StatusBanner(SettingsActions& actions, WindowPresenter& windows, QWidget* parent, UnsavedFiles& unsaved)
+    : QWidget(parent),
+      m_actions(actions),
+      m_unsaved(unsaved),
+      m_symbol(new QLabel(this)),
+      m_title(new QLabel(this)),
+      m_text(new QLabel(this)),
+      m_setup(new QPushButton(QStringLiteral("Open Setup"), this))
 {
     auto* row = new QHBoxLayout(this);
     // One pixel more at the bottom for the divider under the banner.
@@ -81,11 +85,12 @@ StatusBanner::Content StatusBanner::content(Kind kind, const RuntimeStatus& stat
                     " left the keyboard held, and it blocks Kestrelix in every app. To clear it: log out of "
                     "your desktop session, then log back in."};
     case Kind::field:
-        return {"lock.fill", SystemColors::red(), "Off for this text field",
-                (name.isEmpty() ? QStringLiteral("Paused while a password field or another program holds the keyboard")
-                                : "Paused while " + name +
-                                      " holds the keyboard (a password field, or a program that took the keyboard)") +
-                    QString::fromUtf8(". Kestrelix gets no keystrokes here and can’t change anything in it, by design.")};
+        return {
+            "lock.fill", SystemColors::red(), "Off for this text field",
+            (name.isEmpty() ? QStringLiteral("Paused while a password field or another program holds the keyboard")
+                            : "Paused while " + name +
+                                  " holds the keyboard (a password field, or a program that took the keyboard)") +
+                QString::fromUtf8(". Kestrelix gets no keystrokes here and can’t change anything in it, by design.")};
     case Kind::unsaved: {
         // The first file is enough: the others are nearly always on the same full or locked disk.
         const UnsavedFiles::Failure first = unsaved.empty() ? UnsavedFiles::Failure{} : unsaved.front();

@@ -49,8 +49,8 @@ QPointF toLogical(platform::ScreenPoint p)
 class SuggestionPrompt::Panel final : public QWidget {
 public:
     explicit Panel(SuggestionPrompt& owner)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowDoesNotAcceptFocus),
+        : QWidget(nullptr,
+                  Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
           m_owner(owner)
     {
         setAttribute(Qt::WA_ShowWithoutActivating);
@@ -104,7 +104,10 @@ protected:
 private:
     static QFont swapFont() { return Typography::font(Typography::body, QFont::DemiBold); }
     static QFont keyFont() { return Typography::font(Typography::callout); }
-    static QString keyText() { return QString::fromUtf8(convertHotKeyText.data(), qsizetype(convertHotKeyText.size())); }
+    static QString keyText()
+    {
+        return QString::fromUtf8(convertHotKeyText.data(), qsizetype(convertHotKeyText.size()));
+    }
 
     SuggestionPrompt& m_owner;
 };
@@ -125,7 +128,8 @@ QPoint SuggestionPrompt::placement(QPointF pointer, QSize size, const std::vecto
     double x = pointer.x() + offset;
     double y = pointer.y() - offset - size.height();
     std::optional<QRect> area = mainAvailable;
-    const auto holding = std::ranges::find_if(screens, [&](const Screen& s) { return QRectF(s.frame).contains(pointer); });
+    const auto holding =
+        std::ranges::find_if(screens, [&](const Screen& s) { return QRectF(s.frame).contains(pointer); });
     if (holding != screens.end())
         area = holding->available;
     if (area) {

@@ -119,7 +119,8 @@ using Painter = std::function<void(QPainter&, const QColor&)>;
 const std::map<std::string_view, Painter>& painters()
 {
     static const std::map<std::string_view, Painter> table = {
-        {"gearshape", [](QPainter& p, const QColor& c) {
+        {"gearshape",
+         [](QPainter& p, const QColor& c) {
              QPainterPath gear;
              constexpr int teeth = 8;
              for (int i = 0; i < teeth * 4; ++i) {
@@ -135,7 +136,8 @@ const std::map<std::string_view, Painter>& painters()
              stroke(p, c, gear);
              stroke(p, c, circle(0.5, 0.5, 0.12));
          }},
-        {"clock.arrow.circlepath", [](QPainter& p, const QColor& c) {
+        {"clock.arrow.circlepath",
+         [](QPainter& p, const QColor& c) {
              QPainterPath arc;
              arc.arcMoveTo(QRectF(0.1, 0.1, 0.8, 0.8), 200);
              arc.arcTo(QRectF(0.1, 0.1, 0.8, 0.8), 200, -300);
@@ -143,16 +145,19 @@ const std::map<std::string_view, Painter>& painters()
              stroke(p, c, lines({{{0.04, 0.5}, {0.13, 0.62}, {0.25, 0.52}}}));
              stroke(p, c, lines({{{0.5, 0.3}, {0.5, 0.52}, {0.64, 0.6}}}));
          }},
-        {"square.grid.2x2", [](QPainter& p, const QColor& c) {
+        {"square.grid.2x2",
+         [](QPainter& p, const QColor& c) {
              for (double x : {0.12, 0.56})
                  for (double y : {0.12, 0.56})
                      stroke(p, c, roundedRect(x, y, 0.32, 0.32, 0.07));
          }},
-        {"keyboard.fill", [](QPainter& p, const QColor& c) {
+        {"keyboard.fill",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, roundedRect(0.06, 0.22, 0.88, 0.56, 0.1));
              fill(p, c, keyboardKeys(0.06, 0.22, 0.88, 0.56));
          }},
-        {"exclamationmark.triangle.fill", [](QPainter& p, const QColor& c) {
+        {"exclamationmark.triangle.fill",
+         [](QPainter& p, const QColor& c) {
              QPainterPath triangle;
              triangle.moveTo(0.5, 0.08);
              triangle.lineTo(0.95, 0.88);
@@ -162,7 +167,8 @@ const std::map<std::string_view, Painter>& painters()
              mark.addEllipse(QPointF(0.5, 0.75), 0.01, 0.01);
              fill(p, c, cutOut(triangle, mark, 0.1));
          }},
-        {"lock.fill", [](QPainter& p, const QColor& c) {
+        {"lock.fill",
+         [](QPainter& p, const QColor& c) {
              QPainterPath shackle;
              shackle.moveTo(0.3, 0.46);
              shackle.lineTo(0.3, 0.32);
@@ -171,7 +177,8 @@ const std::map<std::string_view, Painter>& painters()
              stroke(p, c, shackle);
              fill(p, c, roundedRect(0.18, 0.44, 0.64, 0.48, 0.08));
          }},
-        {"face.smiling", [](QPainter& p, const QColor& c) {
+        {"face.smiling",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, circle(0.5, 0.5, 0.42));
              fill(p, c, circle(0.36, 0.4, 0.055));
              fill(p, c, circle(0.64, 0.4, 0.055));
@@ -180,13 +187,15 @@ const std::map<std::string_view, Painter>& painters()
              smile.arcTo(QRectF(0.28, 0.3, 0.44, 0.42), 200, 140);
              stroke(p, c, smile);
          }},
-        {"app.dashed", [](QPainter& p, const QColor& c) {
+        {"app.dashed",
+         [](QPainter& p, const QColor& c) {
              QPen pen = strokePen(c);
              pen.setDashPattern({1.5, 1.8});
              pen.setCapStyle(Qt::FlatCap);
              p.strokePath(roundedRect(0.1, 0.1, 0.8, 0.8, 0.2), pen);
          }},
-        {"speaker.wave.2", [](QPainter& p, const QColor& c) {
+        {"speaker.wave.2",
+         [](QPainter& p, const QColor& c) {
              QPainterPath speaker;
              speaker.moveTo(0.06, 0.38);
              speaker.lineTo(0.22, 0.38);
@@ -203,7 +212,8 @@ const std::map<std::string_view, Painter>& painters()
                  stroke(p, c, wave.translated(0.08, 0));
              }
          }},
-        {"play.rectangle", [](QPainter& p, const QColor& c) {
+        {"play.rectangle",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, roundedRect(0.06, 0.18, 0.88, 0.64, 0.12));
              QPainterPath play;
              play.moveTo(0.42, 0.35);
@@ -212,12 +222,16 @@ const std::map<std::string_view, Painter>& painters()
              play.closeSubpath();
              fill(p, c, play);
          }},
-        {"doc.text", [](QPainter& p, const QColor& c) {
-             stroke(p, c, lines({{{0.2, 0.06}, {0.6, 0.06}, {0.8, 0.26}, {0.8, 0.94}, {0.2, 0.94}, {0.2, 0.06}},
-                                 {{0.6, 0.06}, {0.6, 0.26}, {0.8, 0.26}}}));
-             stroke(p, c, lines({{{0.34, 0.46}, {0.66, 0.46}}, {{0.34, 0.62}, {0.66, 0.62}}, {{0.34, 0.78}, {0.56, 0.78}}}));
+        {"doc.text",
+         [](QPainter& p, const QColor& c) {
+             stroke(p, c,
+                    lines({{{0.2, 0.06}, {0.6, 0.06}, {0.8, 0.26}, {0.8, 0.94}, {0.2, 0.94}, {0.2, 0.06}},
+                           {{0.6, 0.06}, {0.6, 0.26}, {0.8, 0.26}}}));
+             stroke(p, c,
+                    lines({{{0.34, 0.46}, {0.66, 0.46}}, {{0.34, 0.62}, {0.66, 0.62}}, {{0.34, 0.78}, {0.56, 0.78}}}));
          }},
-        {"stethoscope", [](QPainter& p, const QColor& c) {
+        {"stethoscope",
+         [](QPainter& p, const QColor& c) {
              QPainterPath tube;
              tube.moveTo(0.18, 0.08);
              tube.lineTo(0.18, 0.36);
@@ -228,7 +242,8 @@ const std::map<std::string_view, Painter>& painters()
              stroke(p, c, tube);
              stroke(p, c, circle(0.76, 0.56, 0.1));
          }},
-        {"keyboard.badge.eye", [](QPainter& p, const QColor& c) {
+        {"keyboard.badge.eye",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, roundedRect(0.04, 0.3, 0.66, 0.44, 0.08));
              fill(p, c, keyboardKeys(0.04, 0.3, 0.66, 0.44));
              QPainterPath eye;
@@ -238,12 +253,14 @@ const std::map<std::string_view, Painter>& painters()
              stroke(p, c, eye);
              fill(p, c, circle(0.8, 0.78, 0.05));
          }},
-        {"trash", [](QPainter& p, const QColor& c) {
+        {"trash",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, lines({{{0.12, 0.22}, {0.88, 0.22}}, {{0.38, 0.22}, {0.4, 0.1}, {0.6, 0.1}, {0.62, 0.22}}}));
              stroke(p, c, lines({{{0.2, 0.22}, {0.26, 0.92}, {0.74, 0.92}, {0.8, 0.22}}}));
              stroke(p, c, lines({{{0.42, 0.38}, {0.43, 0.76}}, {{0.58, 0.38}, {0.57, 0.76}}}));
          }},
-        {"sparkles", [](QPainter& p, const QColor& c) {
+        {"sparkles",
+         [](QPainter& p, const QColor& c) {
              const auto star = [](double cx, double cy, double r) {
                  QPainterPath s;
                  s.moveTo(cx, cy - r);
@@ -256,44 +273,57 @@ const std::map<std::string_view, Painter>& painters()
              fill(p, c, star(0.42, 0.56, 0.36));
              fill(p, c, star(0.8, 0.2, 0.16));
          }},
-        {"arrow.down.circle", [](QPainter& p, const QColor& c) {
+        {"arrow.down.circle",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, circle(0.5, 0.5, 0.42));
              stroke(p, c, lines({{{0.5, 0.26}, {0.5, 0.72}}, {{0.32, 0.54}, {0.5, 0.72}, {0.68, 0.54}}}));
          }},
-        {"envelope", [](QPainter& p, const QColor& c) {
+        {"envelope",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, roundedRect(0.06, 0.2, 0.88, 0.6, 0.08));
              stroke(p, c, lines({{{0.1, 0.26}, {0.5, 0.56}, {0.9, 0.26}}}));
          }},
-        {"checkmark.circle.fill", [](QPainter& p, const QColor& c) {
+        {"checkmark.circle.fill",
+         [](QPainter& p, const QColor& c) {
              fill(p, c, cutOut(circle(0.5, 0.5, 0.46), lines({{{0.3, 0.52}, {0.44, 0.66}, {0.7, 0.36}}}), 0.1));
          }},
-        {"macwindow", [](QPainter& p, const QColor& c) {
+        {"macwindow",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, roundedRect(0.06, 0.14, 0.88, 0.72, 0.1));
              stroke(p, c, lines({{{0.06, 0.34}, {0.94, 0.34}}}));
          }},
         {"hand.thumbsup", [](QPainter& p, const QColor& c) { stroke(p, c, thumbUp()); }},
-        {"hand.thumbsup.fill", [](QPainter& p, const QColor& c) {
+        {"hand.thumbsup.fill",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, thumbUp());
              fill(p, c, thumbUp());
          }},
         {"hand.thumbsdown", [](QPainter& p, const QColor& c) { stroke(p, c, flipped(thumbUp())); }},
-        {"hand.thumbsdown.fill", [](QPainter& p, const QColor& c) {
+        {"hand.thumbsdown.fill",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, flipped(thumbUp()));
              fill(p, c, flipped(thumbUp()));
          }},
-        {"text.cursor", [](QPainter& p, const QColor& c) {
-             stroke(p, c, lines({{{0.5, 0.12}, {0.5, 0.88}}, {{0.34, 0.1}, {0.5, 0.16}, {0.66, 0.1}},
-                                 {{0.34, 0.9}, {0.5, 0.84}, {0.66, 0.9}}}));
+        {"text.cursor",
+         [](QPainter& p, const QColor& c) {
+             stroke(p, c,
+                    lines({{{0.5, 0.12}, {0.5, 0.88}},
+                           {{0.34, 0.1}, {0.5, 0.16}, {0.66, 0.1}},
+                           {{0.34, 0.9}, {0.5, 0.84}, {0.66, 0.9}}}));
          }},
-        {"checkmark", [](QPainter& p, const QColor& c) {
+        {"checkmark",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, lines({{{0.16, 0.52}, {0.4, 0.76}, {0.84, 0.26}}}));
          }},
-        {"doc.on.clipboard", [](QPainter& p, const QColor& c) {
+        {"doc.on.clipboard",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, roundedRect(0.18, 0.14, 0.64, 0.8, 0.08));
              fill(p, c, roundedRect(0.34, 0.06, 0.32, 0.16, 0.05));
-             stroke(p, c, lines({{{0.32, 0.46}, {0.68, 0.46}}, {{0.32, 0.62}, {0.68, 0.62}}, {{0.32, 0.78}, {0.56, 0.78}}}));
+             stroke(p, c,
+                    lines({{{0.32, 0.46}, {0.68, 0.46}}, {{0.32, 0.62}, {0.68, 0.62}}, {{0.32, 0.78}, {0.56, 0.78}}}));
          }},
-        {"arrow.right", [](QPainter& p, const QColor& c) {
+        {"arrow.right",
+         [](QPainter& p, const QColor& c) {
              stroke(p, c, lines({{{0.1, 0.5}, {0.88, 0.5}}, {{0.6, 0.24}, {0.88, 0.5}, {0.6, 0.76}}}));
          }},
     };

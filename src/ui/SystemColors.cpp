@@ -44,8 +44,8 @@ QColor SystemColors::withAlpha(QColor c, double alpha)
 QColor SystemColors::blend(const QColor& from, const QColor& to, double fraction)
 {
     const auto mix = [fraction](float a, float b) { return a + (b - a) * float(fraction); };
-    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()),
-                            mix(from.blueF(), to.blueF()), mix(from.alphaF(), to.alphaF()));
+    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()), mix(from.blueF(), to.blueF()),
+                            mix(from.alphaF(), to.alphaF()));
 }
 
 }  // namespace kx

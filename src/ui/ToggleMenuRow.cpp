@@ -43,8 +43,8 @@ QIcon ellipsisCircle(const QColor& color)
 
 }  // namespace
 
-ToggleMenuRow::ToggleMenuRow(const QString& title, const std::optional<QString>& subtitle, const QIcon& icon,
-                             bool isOn, bool showDisclosure, QWidget* parent)
+ToggleMenuRow::ToggleMenuRow(const QString& title, const std::optional<QString>& subtitle, const QIcon& icon, bool isOn,
+                             bool showDisclosure, QWidget* parent)
     : QWidget(parent), m_title(title), m_subtitle(subtitle), m_icon(icon), m_toggle(new MiniToggle(isOn, this))
 {
     // Taller with larger text, so the title and subtitle keep their room.

@@ -1,9 +1,8 @@
 #pragma once
-// A menu row, 300 wide unless the menu is wider: an optional icon, a title with an optional subtitle, an optional button
-// that opens the application list, and a switch at the right end. Only the switch and the button
-// react to clicks; the menu stays open when the switch is clicked. The menu's arrow keys reach the
-// switch, and Space flips it; Left reaches the button, which Space or Return presses. Taller with
-// larger text.
+// A menu row, 300 wide unless the menu is wider: an optional icon, a title with an optional subtitle, an optional
+// button that opens the application list, and a switch at the right end. Only the switch and the button react to
+// clicks; the menu stays open when the switch is clicked. The menu's arrow keys reach the switch, and Space flips it;
+// Left reaches the button, which Space or Return presses. Taller with larger text.
 
 #include <QIcon>
 #include <QString>

@@ -101,9 +101,10 @@ QImage TrayGlyph::render(const QImage& source, const StatusGlyph& glyph, std::op
     const double height = glyphHeight(side, outline, aspect);
     // Drawn at four times the size, then reduced by area: the painter's own scaling samples, and
     // blurs some rows of keys while leaving others sharp.
-    QImage shape = Assets::menuGlyph(source, glyph.slashed, 4 * height / size.height())
-                       .scaled(QSize(static_cast<int>(std::lround(height * aspect)), static_cast<int>(std::lround(height))),
-                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage shape =
+        Assets::menuGlyph(source, glyph.slashed, 4 * height / size.height())
+            .scaled(QSize(static_cast<int>(std::lround(height * aspect)), static_cast<int>(std::lround(height))),
+                    Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     shape.setDevicePixelRatio(1);
 
     const QColor fill = tinted(glyph.tint, ink(background));

@@ -34,8 +34,7 @@ public:
     /// The glyph as glyph asks for it (tint, slash, dimmed) on a panel of colour background, or
     /// outlined for any panel when that is unknown or the tint too close to it; side pixels
     /// square, drawn from source (the monochrome image); null when source is.
-    static QImage render(const QImage& source, const StatusGlyph& glyph, std::optional<QColor> background,
-                         int side);
+    static QImage render(const QImage& source, const StatusGlyph& glyph, std::optional<QColor> background, int side);
     /// The same at every side of sides; a null icon when source is null.
     static QIcon icon(const QImage& source, const StatusGlyph& glyph, std::optional<QColor> background);
 };

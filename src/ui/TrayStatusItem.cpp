@@ -48,10 +48,13 @@ TrayStatusItem::TrayStatusItem(QObject* parent) : QObject(parent)
             onMenuNeedsUpdate();
     });
     // Queued: the item just clicked is triggered after the menu hides, and must still exist.
-    connect(&m_menu, &QMenu::aboutToHide, this, [this] {
-        if (m_pending)
-            rebuild(*std::exchange(m_pending, std::nullopt));
-    }, Qt::QueuedConnection);
+    connect(
+        &m_menu, &QMenu::aboutToHide, this,
+        [this] {
+            if (m_pending)
+                rebuild(*std::exchange(m_pending, std::nullopt));
+        },
+        Qt::QueuedConnection);
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
             m_menu.popup(QCursor::pos());
@@ -232,10 +235,9 @@ QAction* TrayStatusItem::addItem(const MenuItem& item)
             (group ? group : new QActionGroup(action))->addAction(action);
         }
         if (item.action != MenuAction::none)
-            connect(action, &QAction::triggered, this,
-                    [this, command = MenuCommand{.action = item.action, .argument = item.argument}] {
-                        perform(command);
-                    });
+            connect(
+                action, &QAction::triggered, this,
+                [this, command = MenuCommand{.action = item.action, .argument = item.argument}] { perform(command); });
         return action;
     }
     }

@@ -3,10 +3,10 @@
 // a short text shown beside it for a moment, and the status menu, which the controller rebuilds
 // just before it opens. The icon follows the panel: where the tray embeds it as a window of ours
 // (XEmbed), the panel's colour is read under it and the glyph inked to stand out, and the window
-// is kept square; where the tray draws it (StatusNotifierItem), the outlined glyph reads on both. The menu is popped up by the program itself rather than handed to the
-// tray, because a menu exported to the desktop's tray host loses the custom rows. While the menu is
-// open it is never rebuilt, which would close it under the pointer: its items are brought up to
-// date in place, and a change of its shape waits until it closes.
+// is kept square; where the tray draws it (StatusNotifierItem), the outlined glyph reads on both. The menu is popped up
+// by the program itself rather than handed to the tray, because a menu exported to the desktop's tray host loses the
+// custom rows. While the menu is open it is never rebuilt, which would close it under the pointer: its items are
+// brought up to date in place, and a change of its shape waits until it closes.
 
 #include "controller/StatusItemView.h"
 #include "controller/StatusMenu.h"

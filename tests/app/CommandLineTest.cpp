@@ -79,8 +79,9 @@ TEST(CommandLine, ResourceCheckNamesWhatIsMissingInOrder)
 TEST(CommandLine, InstalledCopyFindsItsResources)
 {
     const test::TempFolder root{"kx-install"};
-    const Outcome install = test::runCommand("DESTDIR='" + root.path().string() + "' '" KX_CMAKE_COMMAND
-                                             "' --install '" KX_BUILD_DIR "' --prefix /opt/kx >/dev/null 2>&1");
+    const Outcome install =
+        test::runCommand("DESTDIR='" + root.path().string() +
+                         "' '" KX_CMAKE_COMMAND "' --install '" KX_BUILD_DIR "' --prefix /opt/kx >/dev/null 2>&1");
     ASSERT_EQ(install.status, 0);
     const fs::path prefix = root / "opt/kx";
     std::ostringstream entry;
@@ -136,12 +137,12 @@ TEST(CommandLine, HelpAndVersionAnswerAndExit)
 {
     const std::string exe = "'" + std::string(KX_EXECUTABLE) + "'";
     for (const char* environment : {"env -u DISPLAY", "DISPLAY=:kx-none"}) {
-        const Outcome help = test::runCommand(std::string(environment) + " XDG_STATE_HOME=/kx/state " + exe +
-                                              " --setup --help 2>&1");
+        const Outcome help =
+            test::runCommand(std::string(environment) + " XDG_STATE_HOME=/kx/state " + exe + " --setup --help 2>&1");
         EXPECT_EQ(help.status, 0) << environment;
         EXPECT_TRUE(help.output.starts_with("Usage: kestrelix")) << help.output;
-        for (const char* part : {"--corpus", "--check-resources", "--selftest", "--drill", "--setup",
-                                 "/kx/state/kestrelix/kestrelix.log"})
+        for (const char* part :
+             {"--corpus", "--check-resources", "--selftest", "--drill", "--setup", "/kx/state/kestrelix/kestrelix.log"})
             EXPECT_NE(help.output.find(part), std::string::npos) << part;
 
         const Outcome version = test::runCommand(std::string(environment) + " " + exe + " --version 2>&1");
@@ -189,7 +190,8 @@ TEST(LaunchOptionsTest, UnknownArgument)
         {{"--setup", "extra"}, "extra"},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(LaunchOptions::unknownArgument(row.arguments), row.unknown) << ::testing::PrintToString(row.arguments);
+        EXPECT_EQ(LaunchOptions::unknownArgument(row.arguments), row.unknown)
+            << ::testing::PrintToString(row.arguments);
     EXPECT_EQ(LaunchOptions::commandLineRun({"--corpus", "--version", "-h"}), CommandLineRun::help);
     EXPECT_EQ(LaunchOptions::commandLineRun({"--selftest", "--version"}), CommandLineRun::version);
 }
@@ -211,7 +213,8 @@ TEST(LaunchOptionsTest, DrillPaceAndSetup)
     };
     for (const Row& row : rows)
         EXPECT_EQ(LaunchOptions::fromArguments(row.arguments), row.expected) << ::testing::PrintToString(row.arguments);
-    EXPECT_EQ(LaunchOptions::commandLineRun({"--setup", "--selftest", "--check-resources"}), CommandLineRun::checkResources);
+    EXPECT_EQ(LaunchOptions::commandLineRun({"--setup", "--selftest", "--check-resources"}),
+              CommandLineRun::checkResources);
     EXPECT_EQ(LaunchOptions::commandLineRun({"--drill", "fluent"}), CommandLineRun::none);
 }
 

@@ -1,7 +1,7 @@
 // The actuator's events and pastes, and the caret reader, on the simulated desktop.
 
-#include "controller/AXCaret.h"
 #include "controller/Actuator.h"
+#include "controller/AXCaret.h"
 #include "platform/KeyStroke.h"
 #include "platform/sim/SimDesktop.h"
 
@@ -44,7 +44,7 @@ TEST_F(ActuatorTest, ClipboardReplaceTypesTrailingBlankAsKey)
 {
     struct Row {
         const char* text;
-        const char* pasted;      // what reached the pasteboard for the paste
+        const char* pasted;     // what reached the pasteboard for the paste
         std::uint16_t lastKey;  // the last key posted
     };
     const Row rows[] = {
@@ -208,12 +208,12 @@ TEST(AXCaretTest, ReadsTailBeforeCaret)
     const Row rows[] = {
         {"hello world", 11, 5, "world"},
         {"hello world", 5, 3, "llo"},
-        {"hello world", 0, 5, ""},                 // caret at the start of the field
-        {"שלום", 4, 10, "שלום"},                   // fewer units than asked
-        {"ab👍", 4, 2, "👍"},                       // counted in UTF-16 units
-        {"abc", 40, 2, "bc"},                       // caret reported past the end
-        {"abc", -1, 2, std::nullopt},               // no valid caret
-        {std::nullopt, 0, 2, std::nullopt},         // not a text element
+        {"hello world", 0, 5, ""},           // caret at the start of the field
+        {"שלום", 4, 10, "שלום"},             // fewer units than asked
+        {"ab👍", 4, 2, "👍"},                  // counted in UTF-16 units
+        {"abc", 40, 2, "bc"},                // caret reported past the end
+        {"abc", -1, 2, std::nullopt},        // no valid caret
+        {std::nullopt, 0, 2, std::nullopt},  // not a text element
     };
     for (const auto& row : rows) {
         VirtualMainQueue queue;

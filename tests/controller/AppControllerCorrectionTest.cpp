@@ -71,8 +71,8 @@ TEST_F(CorrectionTest, HebrewSentenceIsFixedWordByWord)
     typeMeantFor("il", "החברים שלך היום ");
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "מה שלום החברים שלך היום |");
-    EXPECT_EQ(corrections(),
-              std::vector<std::string>{"[automatic] 'nv akuo' -> 'מה שלום'  switch → Hebrew  retro=1  del=8  [synthetic]"});
+    EXPECT_EQ(corrections(), std::vector<std::string>{
+                                 "[automatic] 'nv akuo' -> 'מה שלום'  switch → Hebrew  retro=1  del=8  [synthetic]"});
     EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ fixed 2 words → Hebrew"});
     EXPECT_EQ(app.history().records()[0].kind, CorrectionKind::retro);
     EXPECT_EQ(app.history().records()[0].contextAfter, (std::vector<std::string>{"החברים", "שלך", "היום"}));
@@ -85,8 +85,9 @@ TEST_F(CorrectionTest, ReachBackTakesShortWordsAndFigures)
     typeMeantFor("il", "כן 30 זה בבקשה ");
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "כן 30 זה בבקשה |");
-    EXPECT_EQ(corrections(), std::vector<std::string>{
-                                 "[automatic] 'fi 30 zv cceav' -> 'כן 30 זה בבקשה'  switch → Hebrew  retro=3  del=15  [synthetic]"});
+    EXPECT_EQ(corrections(),
+              std::vector<std::string>{
+                  "[automatic] 'fi 30 zv cceav' -> 'כן 30 זה בבקשה'  switch → Hebrew  retro=3  del=15  [synthetic]"});
     EXPECT_EQ(app.history().records()[0].retroCount, 3);
 
     // The rewritten words are gone from memory: the next word cannot reach back over them.
@@ -106,8 +107,8 @@ TEST_F(CorrectionTest, EnglishTypedOnHebrewComesBack)
     EXPECT_EQ(backspaces, 6);
     EXPECT_EQ(field().withCaret(), "hello world |");
     EXPECT_EQ(desk.inputSources().currentName(), "us");
-    EXPECT_EQ(corrections(),
-              std::vector<std::string>{"[automatic] 'יקךךם' -> 'hello'  switch → English (US)  retro=0  del=6  [synthetic]"});
+    EXPECT_EQ(corrections(), std::vector<std::string>{
+                                 "[automatic] 'יקךךם' -> 'hello'  switch → English (US)  retro=0  del=6  [synthetic]"});
 }
 
 // Real words on the layout they were typed on are never touched.
@@ -141,11 +142,9 @@ TEST(LooksSecret, ByLengthAndCharacterClasses)
         bool secret;
     };
     const Row rows[] = {
-        {"1234", true},           {"٣٤٥٦", true},   // numbers of any script
-        {"123", false},           {"passwordpass", false},
-        {"password1abc", false},  // lowercase and digits only
-        {"password1ab!", true},   {"Password1abc", true},
-        {"Password1ab", false},   // 11 characters
+        {"1234", true},           {"٣٤٥٦", true},                                    // numbers of any script
+        {"123", false},           {"passwordpass", false}, {"password1abc", false},  // lowercase and digits only
+        {"password1ab!", true},   {"Password1abc", true},  {"Password1ab", false},   // 11 characters
         {"סיסמהסיסמה12!", false},  // letters without case are neither lower nor upper
     };
     for (const auto& row : rows)
@@ -191,7 +190,8 @@ TEST_F(CorrectionTest, BrowserGetsPasteThenSpaceKeyThenShift)
     ASSERT_EQ(posted.size(), 12u + 2 + 2 + 2);
     EXPECT_EQ(posted[12].code, Actuator::vKey);
     EXPECT_EQ(posted[14].code, Actuator::spaceKey);
-    EXPECT_EQ(posted[16], (platform::SyntheticKey{.code = 56, .flags = EventFlags::shift, .down = true, .text = {}, .marked = true}));
+    EXPECT_EQ(posted[16], (platform::SyntheticKey{
+                              .code = 56, .flags = EventFlags::shift, .down = true, .text = {}, .marked = true}));
     EXPECT_EQ(posted[17], (platform::SyntheticKey{.code = 56, .flags = 0, .down = false, .text = {}, .marked = true}));
     ASSERT_TRUE(app.repairs().lastPaste());
     EXPECT_EQ(app.repairs().lastPaste()->text, "בבקשה");

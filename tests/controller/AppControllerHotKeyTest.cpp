@@ -21,8 +21,9 @@ TEST_F(HotKeyTest, ManualModeRunOfThreeWordsIsRewritten)
     queue.advance(0.2);
     EXPECT_EQ(field().withCaret(), "מה שלום חברים |");
     EXPECT_EQ(desk.inputSources().currentName(), "il");
-    EXPECT_EQ(corrections(), std::vector<std::string>{
-                                 "[manual] manual run 'nv akuo jcrho' -> 'מה שלום חברים'  → Hebrew  words=3  [synthetic]"});
+    EXPECT_EQ(corrections(),
+              std::vector<std::string>{
+                  "[manual] manual run 'nv akuo jcrho' -> 'מה שלום חברים'  → Hebrew  words=3  [synthetic]"});
     EXPECT_EQ(logLines().back(), "⌥⌘K → reach-back");
 }
 

@@ -16,12 +16,11 @@ struct Word {
 // Everyday words of five letters or more, or with a key that types a mark on the other layout: the
 // corrector takes other short words only as part of a run.
 constexpr Word vocabulary[] = {
-    {"us", "people"}, {"us", "world"},   {"us", "house"},   {"us", "water"},   {"us", "little"},
-    {"us", "never"},  {"us", "always"},  {"us", "really"},  {"us", "think"},   {"us", "about"},
-    {"us", "would"},  {"us", "there"},   {"us", "right"},   {"us", "maybe"},   {"us", "because"},
-    {"il", "בבקשה"},  {"il", "עכשיו"},   {"il", "אנחנו"},   {"il", "יכולים"}, {"il", "הולכים"},
-    {"il", "מישהו"},  {"il", "כמובן"},   {"il", "לעשות"},   {"il", "להיות"},  {"il", "לראות"},
-    {"il", "רוצים"},  {"il", "צריכים"},  {"il", "אמרתי"},   {"il", "תודה"},
+    {"us", "people"}, {"us", "world"},  {"us", "house"},   {"us", "water"}, {"us", "little"}, {"us", "never"},
+    {"us", "always"}, {"us", "really"}, {"us", "think"},   {"us", "about"}, {"us", "would"},  {"us", "there"},
+    {"us", "right"},  {"us", "maybe"},  {"us", "because"}, {"il", "בבקשה"}, {"il", "עכשיו"},  {"il", "אנחנו"},
+    {"il", "יכולים"}, {"il", "הולכים"}, {"il", "מישהו"},   {"il", "כמובן"}, {"il", "לעשות"},  {"il", "להיות"},
+    {"il", "לראות"},  {"il", "רוצים"},  {"il", "צריכים"},  {"il", "אמרתי"}, {"il", "תודה"},
 };
 
 class LongTextTest : public ControllerHarness {};

@@ -22,8 +22,8 @@ TEST_F(RepairsTest, OrphanKeysAreJoinedToTheWord)
     desk.type("ום ");
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "שלום |");
-    EXPECT_EQ(corrections(),
-              std::vector<std::string>{"[automatic] orphan 'ak' + 'ום' -> 'שלום'  del=5  [synthetic]  screen confirmed"});
+    EXPECT_EQ(corrections(), std::vector<std::string>{
+                                 "[automatic] orphan 'ak' + 'ום' -> 'שלום'  del=5  [synthetic]  screen confirmed"});
     EXPECT_EQ(statusItem.texts, std::vector<std::string>{"↺ שלום"});
     ASSERT_EQ(app.history().records().size(), 1u);
     EXPECT_EQ(app.history().records()[0].kind, CorrectionKind::orphan);
@@ -41,8 +41,8 @@ TEST_F(RepairsTest, OrphanOfASwitchWhoseNoticeComesLate)
     desk.type("ום ");
     queue.advance(0.5);
     EXPECT_EQ(field().withCaret(), "שלום |");
-    EXPECT_EQ(corrections(),
-              std::vector<std::string>{"[automatic] orphan 'ak' + 'ום' -> 'שלום'  del=5  [synthetic]  screen confirmed"});
+    EXPECT_EQ(corrections(), std::vector<std::string>{
+                                 "[automatic] orphan 'ak' + 'ום' -> 'שלום'  del=5  [synthetic]  screen confirmed"});
 }
 
 // Retyping the orphan's keys at the start of the word removes the orphan.

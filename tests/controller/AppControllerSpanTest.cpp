@@ -62,10 +62,8 @@ TEST_F(SpanTest, JudgeScreenComparesTheEndOfTheField)
         Verdict expected;
     };
     const Row rows[] = {
-        {"x abc   ", "abc ", "ab", Verdict::correct()},
-        {"x ab", "abc ", "ab", Verdict::stale()},
-        {"ab abc", "abc", "abc", Verdict::correct()},
-        {"xyz  ", "abc", "ab", Verdict::undecided("xyz")},
+        {"x abc   ", "abc ", "ab", Verdict::correct()}, {"x ab", "abc ", "ab", Verdict::stale()},
+        {"ab abc", "abc", "abc", Verdict::correct()},   {"xyz  ", "abc", "ab", Verdict::undecided("xyz")},
         {"x ccab ", "ab ", "ccab ", Verdict::stale()},  // the right text ends the stale one
         {"x ab ", "ab ", "ccab ", Verdict::correct()},
     };

@@ -56,7 +56,10 @@ TEST_F(SuggestionTest, EverythingElseDropsIt)
     desk.launch(firefox);
     const std::vector<std::pair<const char*, std::function<void()>>> drops = {
         {"key", [&] { desk.type("x"); }},
-        {"click elsewhere", [&] { desk.click(sim::MouseButton::left, {500, 500}); }},
+        {"click elsewhere",
+         [&] {
+             desk.click(sim::MouseButton::left, {500, 500});
+         }},
         {"another application", [&] { desk.activate(firefox.id); }},
         {"5.0 s", [&] { queue.advance(0.01); }},
         {"mode change", [&] { app.behavior().setCorrectionMode(CorrectionMode::manual); }},

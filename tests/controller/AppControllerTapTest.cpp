@@ -15,7 +15,10 @@ constexpr std::uint16_t keyA = 0, keyK = 40;
 class TapTest : public ControllerHarness {
 protected:
     TapVerdict route(TapEvent event) { return desk.eventTap().route(event); }
-    static TapEvent key(std::uint16_t code, std::uint64_t flags = 0) { return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}}; }
+    static TapEvent key(std::uint16_t code, std::uint64_t flags = 0)
+    {
+        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}};
+    }
 
     /// In the browser, which gets its rewrites pasted: a rewrite to undo with its paste and its
     /// context, a word to reach back to, keys left in the old layout by a switch, a word in
@@ -180,7 +183,8 @@ TEST_F(TapTest, ShortcutsAndOwnEventsPass)
     app.beginActuating();
     desk.type("a");
     const int keyGen = app.keyGeneration();
-    EXPECT_EQ(route({.type = TapEventType::keyDown, .code = keyA, .flags = 0, .marked = true, .location = {}}), TapVerdict::pass);
+    EXPECT_EQ(route({.type = TapEventType::keyDown, .code = keyA, .flags = 0, .marked = true, .location = {}}),
+              TapVerdict::pass);
     EXPECT_EQ(route(key(keyA, EventFlags::control)), TapVerdict::pass);
     const auto optionCommand = EventFlags::option | EventFlags::command;
     EXPECT_EQ(route(key(keyK, optionCommand | EventFlags::capsLock)), TapVerdict::swallow);

@@ -21,8 +21,11 @@ protected:
     /// Ctrl+Z as the tap sees it: swallowed, or passed on to the application.
     TapVerdict commandZ()
     {
-        return desk.eventTap().route({.type = platform::TapEventType::keyDown, .code = 6,
-                                      .flags = EventFlags::command, .marked = false, .location = {}});
+        return desk.eventTap().route({.type = platform::TapEventType::keyDown,
+                                      .code = 6,
+                                      .flags = EventFlags::command,
+                                      .marked = false,
+                                      .location = {}});
     }
 };
 
@@ -47,8 +50,10 @@ TEST_F(UndoTest, CommandZRightAfterCorrectionUndoesIt)
 TEST_F(UndoTest, UndoHotKeyWithNothingToUndoReachesTheApplication)
 {
     startIn(CorrectionMode::automatic);
-    const platform::TapEvent undoKey{.type = platform::TapEventType::keyDown, .code = 6,
-                                     .flags = EventFlags::option | EventFlags::command, .marked = false,
+    const platform::TapEvent undoKey{.type = platform::TapEventType::keyDown,
+                                     .code = 6,
+                                     .flags = EventFlags::option | EventFlags::command,
+                                     .marked = false,
                                      .location = {}};
     EXPECT_EQ(desk.eventTap().route(undoKey), TapVerdict::pass);
     correctOneWord();

@@ -88,9 +88,10 @@ TEST_F(WordEdgesTest, EnclosedWordConvertsAloneWithItsMarks)
     desk.switchLayout("il");
     typeKeysOf("us", "\"people\" ");
     EXPECT_EQ(field().withCaret(), "(בבקשה) \n\"people\" |");
-    EXPECT_EQ(corrections(), (std::vector<std::string>{
-                                 "[automatic] ')cceav(' -> '(בבקשה)'  switch → Hebrew  retro=0  del=7  [synthetic]",
-                                 "[automatic] '\"פקםפךק\"' -> '\"people\"'  switch → English (US)  retro=0  del=9  [synthetic]"}));
+    EXPECT_EQ(corrections(),
+              (std::vector<std::string>{
+                  "[automatic] ')cceav(' -> '(בבקשה)'  switch → Hebrew  retro=0  del=7  [synthetic]",
+                  "[automatic] '\"פקםפךק\"' -> '\"people\"'  switch → English (US)  retro=0  del=9  [synthetic]"}));
     ASSERT_EQ(app.history().records().size(), 2u);
     EXPECT_EQ(app.history().records()[1].original, ")cceav(");
     EXPECT_EQ(app.history().records()[1].corrected, "(בבקשה)");

@@ -100,8 +100,8 @@ TEST_F(WordsTest, ReachBackStopsAtAGenuineWord)
     desk.type("fi hello cceav ");
     queue.advance(0.2);
     EXPECT_EQ(field().text(), "fi hello בבקשה ");
-    EXPECT_EQ(corrections(), std::vector<std::string>{
-                                 "[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"});
+    EXPECT_EQ(corrections(),
+              std::vector<std::string>{"[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"});
 }
 
 // The reach-back takes at most twelve earlier words into a rewrite.

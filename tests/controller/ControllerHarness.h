@@ -82,7 +82,8 @@ public:
 
 inline const sim::SimApplication editor{.id = "org.gnome.gedit", .name = "Text Editor", .pid = 400, .electron = false};
 inline const sim::SimApplication firefox{.id = "firefox", .name = "Firefox", .pid = 500, .electron = false};
-inline const sim::SimApplication terminal{.id = "org.gnome.Terminal", .name = "Terminal", .pid = 600, .electron = false};
+inline const sim::SimApplication terminal{
+    .id = "org.gnome.Terminal", .name = "Terminal", .pid = 600, .electron = false};
 
 class ControllerHarness : public ::testing::Test {
 protected:

@@ -1,8 +1,8 @@
 // The context after a correction: collected into the record it belongs to, closed by the third
 // word, by the next correction or by its own timer, never by an older correction's.
 
-#include "ControllerHarness.h"
 #include "controller/CorrectionContext.h"
+#include "ControllerHarness.h"
 #include "stores/HistoryStore.h"
 
 namespace kx::test {
@@ -42,11 +42,41 @@ TEST_F(CorrectionContextTest, Verbs)
         bool open;
     };
     const Row rows[] = {
-        {"two words wait", [&] { context.noteWord("a"); context.noteWord("b"); }, {}, true},
-        {"the third flushes", [&] { for (auto w : {"a", "b", "c"}) context.noteWord(w); }, {"a", "b", "c"}, false},
-        {"flushed by hand", [&] { context.noteWord("a"); context.flush(); }, {"a"}, false},
-        {"just before 15 s", [&] { context.noteWord("a"); queue.advance(14.99); }, {}, true},
-        {"at 15 s", [&] { context.noteWord("a"); queue.advance(15.0); }, {"a"}, false},
+        {"two words wait",
+         [&] {
+             context.noteWord("a");
+             context.noteWord("b");
+         },
+         {},
+         true},
+        {"the third flushes",
+         [&] {
+             for (auto w : {"a", "b", "c"})
+                 context.noteWord(w);
+         },
+         {"a", "b", "c"},
+         false},
+        {"flushed by hand",
+         [&] {
+             context.noteWord("a");
+             context.flush();
+         },
+         {"a"},
+         false},
+        {"just before 15 s",
+         [&] {
+             context.noteWord("a");
+             queue.advance(14.99);
+         },
+         {},
+         true},
+        {"at 15 s",
+         [&] {
+             context.noteWord("a");
+             queue.advance(15.0);
+         },
+         {"a"},
+         false},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const Uuid id = addRecord();

@@ -1,8 +1,8 @@
 // The typing drill against the real corrector on the simulated desktop, and its timing, report and
 // bookkeeping against a recording desktop.
 
-#include "ControllerHarness.h"
 #include "controller/Drill.h"
+#include "ControllerHarness.h"
 #include "ScopedLog.h"
 #include "TempFolder.h"
 
@@ -54,9 +54,10 @@ protected:
 
     Drill& makeDrill()
     {
-        drill = std::make_unique<Drill>(Drill::Services{
-            .main = &queue, .poster = &desk.eventPoster(), .inputSources = &desk.inputSources(),
-            .history = &controller->history()});
+        drill = std::make_unique<Drill>(Drill::Services{.main = &queue,
+                                                        .poster = &desk.eventPoster(),
+                                                        .inputSources = &desk.inputSources(),
+                                                        .history = &controller->history()});
         drill->setField(&drillField);
         return *drill;
     }
@@ -135,9 +136,9 @@ TEST_F(DrillOnDesktop, SentencesAreTypedOnTheOtherLayout)
     for (const auto& outcome : drill.outcomes()) {
         // Manual mode leaves the text as typed: the intended sentence's keys on the other layout.
         const bool hebrew = outcome.group.starts_with("hebrew");
-        const auto expected = TranslationEngine::transliterate(
-            outcome.intended, platform::KeyTable::forLayout(hebrew ? "il" : "us"),
-            platform::KeyTable::forLayout(hebrew ? "us" : "il"));
+        const auto expected =
+            TranslationEngine::transliterate(outcome.intended, platform::KeyTable::forLayout(hebrew ? "il" : "us"),
+                                             platform::KeyTable::forLayout(hebrew ? "us" : "il"));
         EXPECT_EQ(outcome.got, text::trimmed(expected)) << outcome.intended;
         EXPECT_FALSE(outcome.passed());
         EXPECT_TRUE(outcome.fired.empty());
@@ -358,8 +359,8 @@ TEST_F(DrillTiming, EmptyRunWritesNothing)
 
 Drill::Outcome outcome(std::string group, std::string intended, std::string got, std::vector<Drill::Fire> fired = {})
 {
-    return {.group = std::move(group), .intended = std::move(intended), .got = std::move(got),
-            .fired = std::move(fired)};
+    return {
+        .group = std::move(group), .intended = std::move(intended), .got = std::move(got), .fired = std::move(fired)};
 }
 
 // The report lists groups by name, the corrections, the failures and every phrase in the order typed.

@@ -95,9 +95,9 @@ TEST(LoginItem, UnwritableAutostartFolderFails)
 TEST(Permissions, OpensOnlyUrls)
 {
     test::FakeWorkspace workspace;
-    for (const std::string& text : {std::string(Permissions::accessibilityPane), std::string("https://example.org/a?b=c"),
-                                   std::string(""), std::string("no scheme"), std::string("-x:y"),
-                                   std::string("help:two words"), std::string("file:/tmp/a\"b")})
+    for (const std::string& text :
+         {std::string(Permissions::accessibilityPane), std::string("https://example.org/a?b=c"), std::string(""),
+          std::string("no scheme"), std::string("-x:y"), std::string("help:two words"), std::string("file:/tmp/a\"b")})
         Permissions::open(workspace, text);
 
     EXPECT_EQ(workspace.opened, (std::vector<std::string>{"help:gnome-help/a11y", "https://example.org/a?b=c"}));

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace kx::test {

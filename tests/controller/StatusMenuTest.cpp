@@ -49,10 +49,9 @@ std::vector<std::string> lines(const StatusMenu& menu)
         else if (item.kind == Kind::toggleRow)
             out.push_back("<" + item.title + (item.isOn ? " on>" : " off>"));
         else
-            out.push_back((item.checked ? "✔ " : "") + item.title +
-                          (item.badge.empty() ? "" : " {" + item.badge + "}") +
-                          (item.keyEquivalent.empty() ? "" : " <" + item.keyEquivalent + ">") +
-                          (item.enabled ? "" : " (off)"));
+            out.push_back(
+                (item.checked ? "✔ " : "") + item.title + (item.badge.empty() ? "" : " {" + item.badge + "}") +
+                (item.keyEquivalent.empty() ? "" : " <" + item.keyEquivalent + ">") + (item.enabled ? "" : " (off)"));
     }
     return out;
 }
@@ -64,9 +63,9 @@ protected:
     std::vector<std::string> menu(bool secureInput = false, bool stuck = false)
     {
         registry.refresh();
-        return lines(StatusMenu::build(StatusMenu::capture(desk.permissions(), desk.workspace(), registry, &oracle,
-                                                           policy, CorrectionMode::ask, secureInput, "Passwords",
-                                                           stuck, ownPid)));
+        return lines(
+            StatusMenu::build(StatusMenu::capture(desk.permissions(), desk.workspace(), registry, &oracle, policy,
+                                                  CorrectionMode::ask, secureInput, "Passwords", stuck, ownPid)));
     }
 
     void bringToFront(const sim::SimApplication& app)
@@ -109,12 +108,12 @@ TEST_F(StatusMenuTest, FullFormListsEverythingInOrder)
 {
     desk.switchLayout("il");
     bringToFront({.id = "org.gnome.gedit", .name = "Text Editor", .pid = 400});
-    EXPECT_EQ(menu(true, true),
-              (std::vector<std::string>{"<banner Passwords stuck>", "---", "[CORRECTION]", "<mode ask>", "---",
-                                        "Swap Selection <Ctrl+Alt+K>", "[LANGUAGES]", "English (US) {AB}",
-                                        "✔ Hebrew {אב}", "Russian {no dictionary}", "---", "How It Works",
-                                        "Check for Updates…", "Report a Miss…", "Settings", "Quit Kestrelix", "---",
-                                        "<Swap in Text Editor on>"}));
+    EXPECT_EQ(
+        menu(true, true),
+        (std::vector<std::string>{"<banner Passwords stuck>", "---", "[CORRECTION]", "<mode ask>", "---",
+                                  "Swap Selection <Ctrl+Alt+K>", "[LANGUAGES]", "English (US) {AB}", "✔ Hebrew {אב}",
+                                  "Russian {no dictionary}", "---", "How It Works", "Check for Updates…",
+                                  "Report a Miss…", "Settings", "Quit Kestrelix", "---", "<Swap in Text Editor on>"}));
     // Showing the application remembers its name for the Apps tab.
     const auto known = policy.knownApps();
     EXPECT_TRUE(std::ranges::any_of(known, [](const AppInfo& app) { return app.name == "Text Editor"; }));

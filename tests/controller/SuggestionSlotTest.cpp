@@ -1,8 +1,8 @@
 // The pending suggestion: taken only while no key came since it was armed, dropped with its
 // prompt, and expired by its own timer, never by an older suggestion's.
 
-#include "ControllerHarness.h"
 #include "controller/SuggestionSlot.h"
+#include "ControllerHarness.h"
 
 namespace kx::test {
 namespace {

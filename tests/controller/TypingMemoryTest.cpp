@@ -62,8 +62,11 @@ TEST(TypingMemory, ReachBack)
         {"another layout ends it", {word("a"), word("b", 0, "il"), word("c")}, 1.0, {}, {"c"}},
         {"19.9 s old is in reach", {word("a", 0), word("b", 10)}, 19.9, {}, {"a", "b"}},
         {"20 s old is not", {word("a", 0), word("b", 10)}, 20.0, {}, {"b"}},
-        {"turned down ends it", {word("a"), word("no"), word("c")}, 1.0,
-         [](const RecentWord& w) { return w.typed != "no"; }, {"c"}},
+        {"turned down ends it",
+         {word("a"), word("no"), word("c")},
+         1.0,
+         [](const RecentWord& w) { return w.typed != "no"; },
+         {"c"}},
         {"twelve at most", fourteen, 1.0, {}, {"2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13"}},
     };
     for (const Row& row : rows) {

@@ -26,10 +26,10 @@ public:
     {
         std::filesystem::remove(m_socket);
         // The registry the bus starts must find this bus, not the session's own.
-        m_pid = DesktopSession::shared().start(
-            {"dbus-daemon", "--config-file=/usr/share/defaults/at-spi2/accessibility.conf", "--address=" + m_address,
-             "--nofork"},
-            {variable()});
+        m_pid = DesktopSession::shared().start({"dbus-daemon",
+                                                "--config-file=/usr/share/defaults/at-spi2/accessibility.conf",
+                                                "--address=" + m_address, "--nofork"},
+                                               {variable()});
         return m_pid > 0 && DesktopSession::waitFor([&] { return std::filesystem::exists(m_socket); }, 5);
     }
     void stop()
@@ -97,9 +97,8 @@ protected:
             DesktopSession::shared().stop(*pid);
             delete pid;
         };
-        const pid_t pid =
-            DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, "--password", file.string()},
-                                           {m_bus.variable()}, true);
+        const pid_t pid = DesktopSession::shared().start(
+            {"/usr/bin/python3", KX_GTK_PROBE, "--password", file.string()}, {m_bus.variable()}, true);
         if (pid <= 0)
             return {nullptr, stop};
         const bool front = DesktopSession::waitFor(

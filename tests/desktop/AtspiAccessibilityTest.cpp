@@ -115,9 +115,10 @@ TEST_F(AtspiAccessibilityTest, ReadsTailOfGtkEntry)
     if (::access("/usr/bin/python3", X_OK) != 0)
         GTEST_SKIP() << "no system Python for the GTK entry";
     const std::string text = "héllo 😀 wörld";
-    const pid_t entry = started(
-        DesktopSession::shared().start({"/usr/bin/python3", "-c", test::gtkEntryScript, "KxGtk", "-", text, "7"}, {}, true),
-        text);
+    const pid_t entry =
+        started(DesktopSession::shared().start(
+                    {"/usr/bin/python3", "-c", test::gtkEntryScript, "KxGtk", "-", text, "7"}, {}, true),
+                text);
     if (entry <= 0)
         GTEST_SKIP() << "GTK 3 with Python bindings is not available";
     EXPECT_EQ(m_accessibility->selectedRange(0.25), (TextRange{8, 0}));

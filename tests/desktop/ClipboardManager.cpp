@@ -156,8 +156,8 @@ void ClipboardManager::run()
             } else {
                 char* name = XGetAtomName(c.display, request.target);
                 if (const auto it = saved.find(name ? name : ""); it != saved.end()) {
-                    XChangeProperty(c.display, request.requestor, request.property, request.target, 8,
-                                    PropModeReplace, reinterpret_cast<const unsigned char*>(it->second.data()),
+                    XChangeProperty(c.display, request.requestor, request.property, request.target, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(it->second.data()),
                                     static_cast<int>(it->second.size()));
                     reply.xselection.property = request.property;
                 }

@@ -3,13 +3,13 @@
 // gtest goes first: X11 defines None, which gtest uses as a name.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QApplication>
 
-#include <gtest/gtest.h>
 #include <QThread>
+#include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -19,8 +19,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -80,8 +80,8 @@ DesktopSession::DesktopSession()
 {
     // The display: Xvfb picks a free number and tells it on a pipe. -noreset: without it the
     // server resets whenever its last client leaves, dropping properties and the keymap.
-    const std::string number = startPrinting({"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp",
-                                              "-screen", "0", "1280x1024x24"});
+    const std::string number =
+        startPrinting({"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
     if (number.empty()) {
         m_why = "Xvfb did not start";
         return;

@@ -44,8 +44,7 @@ private:
     DesktopSession();
     /// Deletes the application and ends the programs started; once.
     void end();
-    pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
-                int stdoutPipe);
+    pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment, int stdoutPipe);
 
     std::string m_why;
     std::string m_display;

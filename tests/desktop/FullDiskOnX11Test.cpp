@@ -69,10 +69,10 @@ TEST_F(FullDiskOnX11Test, CorrectingGoesOnAndOneLineSaysNothingIsSaved)
 
     // The first start offers the login item, which writes a setting: the first failing write.
     const auto errors = m_home / "stderr.txt";
-    m_app = DesktopSession::shared().start(
-        {"sh", "-c", "exec \"$0\" 2>\"$1\"", KX_EXECUTABLE, errors.string()},
-        {"XDG_CONFIG_HOME=" + (m_home / "full/config").string(), "XDG_DATA_HOME=" + (m_home / "full/data").string(),
-         "XDG_STATE_HOME=" + (m_home / "state").string()});
+    m_app = DesktopSession::shared().start({"sh", "-c", "exec \"$0\" 2>\"$1\"", KX_EXECUTABLE, errors.string()},
+                                           {"XDG_CONFIG_HOME=" + (m_home / "full/config").string(),
+                                            "XDG_DATA_HOME=" + (m_home / "full/data").string(),
+                                            "XDG_STATE_HOME=" + (m_home / "state").string()});
     ASSERT_GT(m_app, 0);
     ASSERT_TRUE(DesktopSession::waitFor([&] { return log().find("ready — correction mode") != std::string::npos; }, 5))
         << log();

@@ -76,8 +76,7 @@ TEST_F(InstanceLockTest, ClaimIsAnnouncedAndRequestsAreRefused)
     XEvent event{};
     bool announced = false;
     while (!announced && XCheckTypedWindowEvent(observer, root, ClientMessage, &event))
-        announced = event.xclient.message_type == manager &&
-                    static_cast<Atom>(event.xclient.data.l[1]) == selection &&
+        announced = event.xclient.message_type == manager && static_cast<Atom>(event.xclient.data.l[1]) == selection &&
                     static_cast<Window>(event.xclient.data.l[2]) == XGetSelectionOwner(observer, selection);
     EXPECT_TRUE(announced);
 
@@ -135,7 +134,8 @@ TEST_F(SecondInstanceTest, AnotherUserIsRefused)
         GTEST_SKIP() << "needs root to start Kestrelix as a second user";
     constexpr const char* second = "kxsecond";
     if (!::getpwnam(second)) {
-        const auto added = test::runCommand(std::string("useradd --no-create-home --shell /usr/sbin/nologin ") + second);
+        const auto added =
+            test::runCommand(std::string("useradd --no-create-home --shell /usr/sbin/nologin ") + second);
         ASSERT_EQ(added.status, 0);
     }
     const passwd* user = ::getpwnam(second);
@@ -156,8 +156,7 @@ TEST_F(SecondInstanceTest, AnotherUserIsRefused)
         variables, std::string("setpriv --reuid=") + second + " --regid=" + second + " --clear-groups", theirCopy);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.output.rfind(refusal, 0), 0u) << outcome.output;
-    EXPECT_NE(outcome.output.find(holderLine() + ::getpwuid(::getuid())->pw_name), std::string::npos)
-        << outcome.output;
+    EXPECT_NE(outcome.output.find(holderLine() + ::getpwuid(::getuid())->pw_name), std::string::npos) << outcome.output;
     EXPECT_TRUE(appRunning());
 }
 

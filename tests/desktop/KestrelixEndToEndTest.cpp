@@ -105,8 +105,8 @@ protected:
     // Another X server, with these options added; its display name, empty when it did not start.
     static std::string startOtherDisplay(const std::vector<std::string>& options = {})
     {
-        std::vector<std::string> command = {"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp",
-                                            "-screen", "0", "800x600x24"};
+        std::vector<std::string> command = {"Xvfb", "-displayfd", "{fd}", "-noreset",  "-nolisten",
+                                            "tcp",  "-screen",    "0",    "800x600x24"};
         command.insert(command.end(), options.begin(), options.end());
         const std::string number = DesktopSession::shared().startPrinting(command);
         return number.empty() ? std::string() : ":" + number;
@@ -349,8 +349,8 @@ class GtkField {
 public:
     GtkField()
     {
-        m_pid = DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, (m_folder / "text").string()}, {},
-                                               true);
+        m_pid =
+            DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, (m_folder / "text").string()}, {}, true);
     }
     ~GtkField()
     {
@@ -404,10 +404,10 @@ TEST_F(KestrelixEndToEndTest, ConvertHotKeyLeavesATerminalsProgramRunning)
     const test::TempFolder folder("kx-xterm");
     const auto pidFile = folder / "pid";
     const auto lineFile = folder / "line";
-    const pid_t terminal = DesktopSession::shared().start(
-        {"xterm", "-e", "sh", "-c",
-         "echo $$ > '" + pidFile.string() + "'; read -r line; echo \"$line\" > '" + lineFile.string() +
-             "'; exec sleep 60"});
+    const pid_t terminal =
+        DesktopSession::shared().start({"xterm", "-e", "sh", "-c",
+                                        "echo $$ > '" + pidFile.string() + "'; read -r line; echo \"$line\" > '" +
+                                            lineFile.string() + "'; exec sleep 60"});
     ASSERT_GT(terminal, 0) << "xterm is needed (scripts/bootstrap installs it)";
     ASSERT_TRUE(DesktopSession::waitFor(
         [&] {
@@ -514,11 +514,13 @@ TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
 
     m_user->typeKeys("cceav ");
     ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.changeCount() != before; }, 3))
-        << "the rewrite went through the clipboard\n" << log();
+        << "the rewrite went through the clipboard\n"
+        << log();
     ::kill(m_app, SIGTERM);
     int status = -1;
     ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
-        << "kestrelix did not quit\n" << log();
+        << "kestrelix did not quit\n"
+        << log();
     m_app = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     EXPECT_NE(log().find("quitting on SIGTERM"), std::string::npos) << log();
@@ -558,7 +560,8 @@ TEST_F(KestrelixEndToEndTest, QuickQuitAfterReadyExitsCleanly)
         ::kill(m_app, SIGTERM);
         int status = -1;
         ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
-            << "kestrelix did not quit\n" << log();
+            << "kestrelix did not quit\n"
+            << log();
         m_app = -1;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round << ", status " << status;
         EXPECT_EQ(coreKeymap(), keymap) << "round " << round;
@@ -571,7 +574,8 @@ TEST_F(KestrelixEndToEndTest, SecondInstanceLeavesTheFirstRunning)
 {
     startKestrelix();
     const Outcome second = runToEnd(homeVariables(m_home.path()));
-    EXPECT_EQ(second.output.rfind("Kestrelix: another instance is already running — exiting\n", 0), 0u) << second.output;
+    EXPECT_EQ(second.output.rfind("Kestrelix: another instance is already running — exiting\n", 0), 0u)
+        << second.output;
     EXPECT_EQ(second.status, 0);
     ASSERT_TRUE(appRunning());
 
@@ -593,7 +597,8 @@ TEST_F(KestrelixEndToEndTest, EachDisplayRunsItsOwnInstance)
     ASSERT_GT(other, 0);
     const auto otherLog = [&] { return fileText(otherHome / "state/kestrelix/kestrelix.log"); };
     EXPECT_TRUE(DesktopSession::waitFor([&] { return otherLog().find("launch — build") != std::string::npos; }, 10))
-        << "the instance on " << display << " did not start:\n" << otherLog();
+        << "the instance on " << display << " did not start:\n"
+        << otherLog();
     EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the instance on " << display << " exited";
 
     std::vector<std::string> onOtherDisplay = homeVariables(otherHome.path());

@@ -99,8 +99,8 @@ protected:
     {
         m_app = DesktopSession::shared().start({KX_EXECUTABLE}, homeVariables(m_home.path()));
         ASSERT_GT(m_app, 0);
-        DesktopSession::waitFor([&] { return !appRunning() || log().find("ready — correction mode") != std::string::npos; },
-                                5);
+        DesktopSession::waitFor(
+            [&] { return !appRunning() || log().find("ready — correction mode") != std::string::npos; }, 5);
         ASSERT_TRUE(appRunning()) << "kestrelix exited (is another instance of this user running?)\n" << log();
         ASSERT_NE(log().find("ready — correction mode"), std::string::npos) << log();
     }

@@ -191,8 +191,8 @@ TextField::TextField(Toolkit toolkit, const std::string& title)
         m_pid = DesktopSession::shared().start({KX_DESKTOP_PROBE, "--class", title, "--report", m_file.string()},
                                                {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"}, true);
     else
-        m_pid = DesktopSession::shared().start({"/usr/bin/python3", "-c", gtkEntryScript, title, m_file.string()},
-                                               {}, true);
+        m_pid = DesktopSession::shared().start({"/usr/bin/python3", "-c", gtkEntryScript, title, m_file.string()}, {},
+                                               true);
 }
 
 TextField::~TextField()

@@ -73,8 +73,8 @@ private:
 };
 
 /// A GTK 3 entry for the system's Python with GObject introspection (python3 -c); it prints "ready"
-/// once its window is active and the entry has the keyboard focus. Arguments: title, a file to leave the text in after every change or "-", and
-/// optionally the text to start with and the caret's offset.
+/// once its window is active and the entry has the keyboard focus. Arguments: title, a file to leave the text in after
+/// every change or "-", and optionally the text to start with and the caret's offset.
 extern const char* const gtkEntryScript;
 
 /// The desktop probe's window in front, its text field focused; it leaves its text in a file.

@@ -7,18 +7,18 @@
 #include "TempFolder.h"
 #include "controller/SecureInputWatch.h"
 // Before Qt, whose "slots" keyword the observable's code would meet.
-#include "platform/x11/X11Workspace.h"
+#include "onboarding/WalkthroughWindow.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/QtMainQueue.h"
+#include "platform/x11/QtPasteboard.h"
 #include "platform/x11/X11Permissions.h"
 #include "platform/x11/X11SecureInput.h"
+#include "platform/x11/X11Workspace.h"
 #include "platform/x11/XErrors.h"
-#include "onboarding/WalkthroughWindow.h"
-#include "platform/x11/QtPasteboard.h"
 #include "ui/TrayStatusItem.h"
 
-#include <QWidget>
 #include <QTimer>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -142,8 +142,8 @@ TEST_F(MenuAndWindowsOnX11Test, VanishedWindowIsNoError)
     XSync(display, False);
     EXPECT_EQ(log.text().find("x11: error"), std::string::npos) << log.text();
 
-    XGetWindowProperty(display, DefaultRootWindow(display), static_cast<Atom>(0x7FFFFFF), 0, 64, False,
-                       AnyPropertyType, &type, &format, &count, &after, &data);
+    XGetWindowProperty(display, DefaultRootWindow(display), static_cast<Atom>(0x7FFFFFF), 0, 64, False, AnyPropertyType,
+                       &type, &format, &count, &after, &data);
     XSync(display, False);
     EXPECT_NE(log.text().find("x11: error 5 "), std::string::npos) << "BadAtom is still a fault: " << log.text();
     XCloseDisplay(display);

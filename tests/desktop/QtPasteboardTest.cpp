@@ -29,8 +29,8 @@ std::optional<std::string> pasteAs(const char* target)
         return std::nullopt;
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom property = XInternAtom(display, "KX_TEST_PASTE", False);
-    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False),
-                      property, window, CurrentTime);
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False), property,
+                      window, CurrentTime);
     XFlush(display);
     std::optional<std::string> result;
     bool answered = false;
@@ -50,8 +50,8 @@ std::optional<std::string> pasteAs(const char* target)
                 unsigned long count = 0;
                 unsigned long remaining = 0;
                 unsigned char* data = nullptr;
-                XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type, &format,
-                                   &count, &remaining, &data);
+                XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type, &format, &count,
+                                   &remaining, &data);
                 if (data)
                     result = std::string(reinterpret_cast<char*>(data), count);
                 XFree(data);
@@ -92,8 +92,8 @@ protected:
     void copyElsewhereWhileBusy(const std::string& text)
     {
         const auto before = m_pasteboard->changeCount();
-        m_started.push_back(
-            DesktopSession::shared().start({KX_DESKTOP_PROBE, "--class", "KxCopier", "--copy", text, "<b>" + text + "</b>"}, {}, true));
+        m_started.push_back(DesktopSession::shared().start(
+            {KX_DESKTOP_PROBE, "--class", "KxCopier", "--copy", text, "<b>" + text + "</b>"}, {}, true));
         bool moved = false;
         for (int i = 0; i < 500 && !moved; ++i) {
             moved = m_pasteboard->changeCount() > before;

@@ -68,7 +68,8 @@ double contrast(const QColor& a, const QColor& b)
 
 bool near(const QColor& a, const QColor& b)
 {
-    return std::abs(a.red() - b.red()) <= 6 && std::abs(a.green() - b.green()) <= 6 && std::abs(a.blue() - b.blue()) <= 6;
+    return std::abs(a.red() - b.red()) <= 6 && std::abs(a.green() - b.green()) <= 6 &&
+           std::abs(a.blue() - b.blue()) <= 6;
 }
 
 QImage grab(const QRect& area)
@@ -98,9 +99,11 @@ bool busNameOwned(const QString& name)
 // The sizes of the pictures the program's status notifier item hands the panel.
 std::vector<QSize> statusNotifierPixmaps(pid_t pid)
 {
-    const QDBusMessage list = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-        "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get")
-        << "org.kde.StatusNotifierWatcher" << "RegisteredStatusNotifierItems");
+    const QDBusMessage list = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                       "org.freedesktop.DBus.Properties", "Get")
+        << "org.kde.StatusNotifierWatcher"
+        << "RegisteredStatusNotifierItems");
     if (list.type() != QDBusMessage::ReplyMessage)
         return {};
     std::vector<QSize> sizes;
@@ -114,7 +117,8 @@ std::vector<QSize> statusNotifierPixmaps(pid_t pid)
             continue;
         const QDBusMessage reply = QDBusConnection::sessionBus().call(
             QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "Get")
-            << "org.kde.StatusNotifierItem" << "IconPixmap");
+            << "org.kde.StatusNotifierItem"
+            << "IconPixmap");
         if (reply.type() != QDBusMessage::ReplyMessage)
             continue;
         const QDBusArgument pixmaps = reply.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>();
@@ -248,10 +252,27 @@ protected:
         const QRect strip(0, 0, 200, 24);
         char tint[16];
         std::snprintf(tint, sizeof tint, "0x%02x%02x%02x", c.red(), c.green(), c.blue());
-        m_started.push_back(DesktopSession::shared().start(
-            {"trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
-             std::to_string(strip.width()), "--heighttype", "pixel", "--height", std::to_string(strip.height()),
-             "--tint", tint, "--transparent", "true", "--alpha", "0", "--SetDockType", "true"}));
+        m_started.push_back(DesktopSession::shared().start({"trayer",
+                                                            "--edge",
+                                                            "top",
+                                                            "--align",
+                                                            "left",
+                                                            "--widthtype",
+                                                            "pixel",
+                                                            "--width",
+                                                            std::to_string(strip.width()),
+                                                            "--heighttype",
+                                                            "pixel",
+                                                            "--height",
+                                                            std::to_string(strip.height()),
+                                                            "--tint",
+                                                            tint,
+                                                            "--transparent",
+                                                            "true",
+                                                            "--alpha",
+                                                            "0",
+                                                            "--SetDockType",
+                                                            "true"}));
         if (!waitForTray(strip, c))
             return std::nullopt;
         return strip;
@@ -282,8 +303,10 @@ protected:
       <property name="background-style" type="uint" value="1"/>
       <property name="background-rgba" type="array">
         <value type="double" value=")" << c.redF() << R"("/>
-        <value type="double" value=")" << c.greenF() << R"("/>
-        <value type="double" value=")" << c.blueF() << R"("/>
+        <value type="double" value=")" << c.greenF()
+                                                  << R"("/>
+        <value type="double" value=")" << c.blueF()
+                                                  << R"("/>
         <value type="double" value="1"/>
       </property>
       <property name="plugin-ids" type="array">
@@ -398,7 +421,8 @@ TEST_P(TrayOnPanelTest, IconStandsOutAndIsSquare)
         const IconPixels icon = iconPixels(empty, *shown);
         keepPicture(*shown, icon.box, std::string("tray-") + setting.name + "-x" + std::to_string(scale));
 
-        const auto standing = std::ranges::count_if(icon.colours, [&](const QColor& c) { return contrast(c, panel) >= 3.0; });
+        const auto standing =
+            std::ranges::count_if(icon.colours, [&](const QColor& c) { return contrast(c, panel) >= 3.0; });
         const double share = static_cast<double>(standing) / static_cast<double>(icon.colours.size());
         const double needed = setting.tray == Tray::xembed ? 0.8 : 0.25;
         EXPECT_GE(share, needed) << standing << " of " << icon.colours.size() << " pixels stand out";

@@ -96,7 +96,8 @@ protected:
         std::cout << meantWords.size() << " words: " << asMeant << " as meant, " << damaged.size() << " damaged\n";
         EXPECT_EQ(shownWords.size(), meantWords.size()) << shown;
         EXPECT_TRUE(damaged.empty()) << damaged.size() << " damaged, first " << damaged.front() << "\nshown: " << shown
-                                     << "\n" << log();
+                                     << "\n"
+                                     << log();
     }
 };
 

@@ -32,8 +32,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -91,9 +91,10 @@ std::vector<std::string> cutOff(QWidget& window)
                                                 : size.width() >= label->minimumSizeHint().width() &&
                                                       size.height() >= label->minimumSizeHint().height();
             if (!fits)
-                found.push_back(describe(label) + " needs " + describe(QRect({}, label->minimumSizeHint())) +
-                                ", has " + describe(widget->rect()));
-        } else if ((qobject_cast<QAbstractButton*>(widget) && !static_cast<QAbstractButton*>(widget)->text().isEmpty()) ||
+                found.push_back(describe(label) + " needs " + describe(QRect({}, label->minimumSizeHint())) + ", has " +
+                                describe(widget->rect()));
+        } else if ((qobject_cast<QAbstractButton*>(widget) &&
+                    !static_cast<QAbstractButton*>(widget)->text().isEmpty()) ||
                    qobject_cast<QComboBox*>(widget)) {
             const QSize needed = qobject_cast<QComboBox*>(widget) ? widget->minimumSizeHint() : widget->sizeHint();
             if (size.width() < needed.width() || size.height() < needed.height())
@@ -116,8 +117,8 @@ std::vector<std::string> cutOff(QWidget& window)
             scrolled = scrolled || isViewport(outer);
             const bool inside = scrolled ? r.left() >= box.left() && r.right() <= box.right() : box.contains(r);
             if (!inside) {
-                found.push_back(describe(widget) + " at " + describe(r) + " sticks out of " + describe(outer) +
-                                " " + describe(outer->rect()));
+                found.push_back(describe(widget) + " at " + describe(r) + " sticks out of " + describe(outer) + " " +
+                                describe(outer->rect()));
                 break;
             }
             if (outer->isWindow())
@@ -149,8 +150,8 @@ int clearlyDifferent(const QImage& a, const QImage& b)
         for (int x = 0; x < a.width(); ++x) {
             const QColor p = a.pixelColor(x, y);
             const QColor q = b.pixelColor(x, y);
-            const int difference = std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
-                                             std::abs(p.blue() - q.blue())});
+            const int difference =
+                std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()), std::abs(p.blue() - q.blue())});
             count += difference >= 64;
         }
     return count;
@@ -235,8 +236,8 @@ protected:
             return;
         DesktopSession::waitFor([] { return false; }, 0.3);
         std::filesystem::create_directories(folder);
-        const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, rect.x(), rect.y(), rect.width(),
-                                                                          rect.height());
+        const QPixmap shot =
+            QGuiApplication::primaryScreen()->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height());
         shot.save(QString::fromStdString((std::filesystem::path(folder) / (name + "-" + setting() + ".png")).string()));
     }
 
@@ -287,11 +288,12 @@ protected:
         }
         int backwards = 0;
         for (const Stop& stop : stops) {
-            const bool inOrder = sameRow(stop.previousAt, stop.at) ? stop.at.left() > stop.previousAt.left()
-                                                                   : stop.at.center().y() > stop.previousAt.center().y();
+            const bool inOrder = sameRow(stop.previousAt, stop.at)
+                                     ? stop.at.left() > stop.previousAt.left()
+                                     : stop.at.center().y() > stop.previousAt.center().y();
             if (!inOrder && ++backwards > 1)
-                ADD_FAILURE() << name << ": Tab goes back up to " << describe(stop.widget) << " at " << describe(stop.at)
-                              << " from " << describe(stop.previousAt);
+                ADD_FAILURE() << name << ": Tab goes back up to " << describe(stop.widget) << " at "
+                              << describe(stop.at) << " from " << describe(stop.previousAt);
         }
         std::set<QWidget*> reached;
         for (const Stop& stop : stops) {
@@ -346,9 +348,9 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     open(RootView::Tab::general);
     QWidget& window = *owner.window();
     ASSERT_TRUE(shownAndActive(window));
-    for (const auto& [tab, name] : {std::pair{RootView::Tab::general, "settings-general"},
-                                    std::pair{RootView::Tab::history, "settings-history"},
-                                    std::pair{RootView::Tab::apps, "settings-apps"}}) {
+    for (const auto& [tab, name] :
+         {std::pair{RootView::Tab::general, "settings-general"}, std::pair{RootView::Tab::history, "settings-history"},
+          std::pair{RootView::Tab::apps, "settings-apps"}}) {
         open(tab);
         ASSERT_TRUE(shownAndActive(window));
         settle();
@@ -365,7 +367,8 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     const ModeSelectorRow& picker = *general->modePicker();
     for (int i = 0; i < 3; ++i)
         EXPECT_GE(picker.segmentRect(i).width(),
-                  QFontMetricsF(ModeSelectorRow::titleFont(true)).horizontalAdvance(ModeSelectorRow::title(ModeSelectorRow::modes[i])))
+                  QFontMetricsF(ModeSelectorRow::titleFont(true))
+                      .horizontalAdvance(ModeSelectorRow::title(ModeSelectorRow::modes[i])))
             << "the mode selector's title is wider than its segment";
 
     buttonNamed(*general, QString::fromUtf8("Open Drill…"))->click();
@@ -386,9 +389,11 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     ASSERT_TRUE(shownAndActive(*prompt));
     expectFitsTheScreen(*prompt, "password-prompt");
     press(m_display, XK_Escape);
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return !shownDialog<QDialog>(QStringLiteral("troubleshootingPassword")); }, 5));
+    EXPECT_TRUE(
+        DesktopSession::waitFor([&] { return !shownDialog<QDialog>(QStringLiteral("troubleshootingPassword")); }, 5));
 
-    expectClosesOnKeys(window, [&] { open(RootView::Tab::general); }, "settings");
+    expectClosesOnKeys(
+        window, [&] { open(RootView::Tab::general); }, "settings");
 }
 
 // The setup window, waiting for both permissions, then with both granted.
@@ -412,7 +417,8 @@ TEST_F(WindowsOnScreenTest, SetupWindow)
     ASSERT_TRUE(DesktopSession::waitFor([&] { return buttonNamed(window, "Done")->isVisible(); }, 5));
     expectFitsTheScreen(window, "setup");
     expectTabWalksInReadingOrder(window, "setup");
-    expectClosesOnKeys(window, [&] { setup.show(); }, "setup");
+    expectClosesOnKeys(
+        window, [&] { setup.show(); }, "setup");
 }
 
 // The walkthrough, on its first step and on the permissions step.
@@ -443,7 +449,8 @@ TEST_F(WindowsOnScreenTest, Walkthrough)
     walkthrough.model().go(WalkStep::permissions);
     settle();
     expectFitsTheScreen(window, "walkthrough-permissions");
-    expectClosesOnKeys(window, [&] { walkthrough.show(); }, "walkthrough");
+    expectClosesOnKeys(
+        window, [&] { walkthrough.show(); }, "walkthrough");
 }
 
 // The tray menu: inside the screen, its mode selector reached by the arrow keys and switched with
@@ -451,12 +458,12 @@ TEST_F(WindowsOnScreenTest, Walkthrough)
 TEST_F(WindowsOnScreenTest, TrayMenu)
 {
     TrayStatusItem tray;
-    tray.setMenu(StatusMenu::build({.accessibility = true,
-                                    .inputMonitoring = true,
-                                    .layouts = {{"us", "English (US)", "en", true}, {"il", "Hebrew", "he", true}},
-                                    .currentLayoutID = "us",
-                                    .frontApp = StatusMenuState::FrontApp{.id = "org.gnome.TextEditor",
-                                                                          .name = "Text Editor"}}));
+    tray.setMenu(StatusMenu::build(
+        {.accessibility = true,
+         .inputMonitoring = true,
+         .layouts = {{"us", "English (US)", "en", true}, {"il", "Hebrew", "he", true}},
+         .currentLayoutID = "us",
+         .frontApp = StatusMenuState::FrontApp{.id = "org.gnome.TextEditor", .name = "Text Editor"}}));
     std::optional<CorrectionMode> chosen;
     tray.onCommand = [&](const MenuCommand& command) { chosen = command.mode; };
     QMenu& menu = tray.menu();

@@ -89,8 +89,8 @@ KeycodeCensus census()
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_KESTRELIX_LENT_KEYCODES", False),
-                       0, 256, False, AnyPropertyType, &type, &format, &count, &after, &data);
+    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_KESTRELIX_LENT_KEYCODES", False), 0,
+                       256, False, AnyPropertyType, &type, &format, &count, &after, &data);
     counted.lent = static_cast<int>(count);
     if (data)
         XFree(data);

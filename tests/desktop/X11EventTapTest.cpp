@@ -25,8 +25,8 @@ namespace kx::platform {
 static void PrintTo(const TapEvent& event, std::ostream* out)
 {
     *out << "{type " << static_cast<std::uint32_t>(event.type) << ", code " << event.code << ", flags 0x" << std::hex
-         << event.flags << std::dec << (event.marked ? ", marked" : "") << (event.delivered ? ", delivered" : "") << ", at " << event.location.x << ","
-         << event.location.y << "}";
+         << event.flags << std::dec << (event.marked ? ", marked" : "") << (event.delivered ? ", delivered" : "")
+         << ", at " << event.location.x << "," << event.location.y << "}";
 }
 
 namespace x11 {
@@ -61,14 +61,19 @@ protected:
     // Another client's key outside any grab has reached the application by the time the tap sees it.
     static TapEvent key(std::uint16_t code, std::uint64_t flags = 0, bool marked = false)
     {
-        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .sourceHandle = 0, .marked = marked,
-                .delivered = !marked, .location = {}};
+        return {.type = TapEventType::keyDown,
+                .code = code,
+                .flags = flags,
+                .sourceHandle = 0,
+                .marked = marked,
+                .delivered = !marked,
+                .location = {}};
     }
     // A key kept from the application, by the hold or a chord grab.
     static TapEvent caught(std::uint16_t code, std::uint64_t flags = 0, int sourceHandle = 0)
     {
-        return {.type = TapEventType::keyDown, .code = code, .flags = flags, .sourceHandle = sourceHandle,
-                .location = {}};
+        return {
+            .type = TapEventType::keyDown, .code = code, .flags = flags, .sourceHandle = sourceHandle, .location = {}};
     }
 
     std::unique_ptr<X11EventTap> tap;
@@ -181,8 +186,7 @@ TEST_F(X11EventTapTest, ChordTypedWhileTheKeyboardIsStoppedIsStillDecided)
     user->tap(Keycode::z, {Keycode::control, Keycode::alt});
     user->tap(Keycode::a);
     EXPECT_TRUE(field.waitForText("a")) << field.text();
-    EXPECT_TRUE(DesktopSession::waitFor(
-        [&] { return std::ranges::count(seen, caught(6, optionCommand)) == 1; }, 3.0))
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return std::ranges::count(seen, caught(6, optionCommand)) == 1; }, 3.0))
         << ::testing::PrintToString(seen);
     EXPECT_EQ(std::ranges::count(seen, caught(40, optionCommand)), 1) << ::testing::PrintToString(seen);
 }
@@ -245,7 +249,8 @@ TEST_F(X11EventTapTest, HeldKeysDoNotReachTheFieldAndAreNotLost)
 
     tap->setHolding(false);
     for (const bool down : {true, false})
-        ASSERT_TRUE(poster->post({.code = held[0].code, .flags = held[0].flags, .down = down, .text = {}, .marked = true}));
+        ASSERT_TRUE(
+            poster->post({.code = held[0].code, .flags = held[0].flags, .down = down, .text = {}, .marked = true}));
     EXPECT_TRUE(field.waitForText("abx"));
     EXPECT_EQ(held, (std::vector<TapEvent>{caught(7)}));
 }

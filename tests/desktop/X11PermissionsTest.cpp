@@ -1,5 +1,6 @@
 // First: Qt's slots keyword would spoil the Signal of the setup model.
 #include "onboarding/SetupModel.h"
+
 #include "onboarding/SetupView.h"
 #include "onboarding/Spinner.h"
 #include "platform/VirtualMainQueue.h"

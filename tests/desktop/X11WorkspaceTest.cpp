@@ -44,8 +44,8 @@ protected:
     }
     std::unique_ptr<X11Workspace> makeWorkspace()
     {
-        return std::make_unique<X11Workspace>(nullptr, std::make_unique<DesktopEntries>(
-                                                           std::vector{m_entries.path()}, std::string()));
+        return std::make_unique<X11Workspace>(
+            nullptr, std::make_unique<DesktopEntries>(std::vector{m_entries.path()}, std::string()));
     }
     // Asks the window manager to bring the window of that class to the front, as a pager does.
     static void activate(const std::string& wmClass)

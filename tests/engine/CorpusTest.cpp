@@ -121,12 +121,9 @@ TEST_F(CorpusWithLists, typesSignsKeyByKeyAndLeavesDeadKeyAccentsOut)
     for (const Corpus::Case& c : Corpus::build(registry, 1))
         cases.push_back(c.group + ": " + c.typed + " (" + c.note + ") " + std::to_string(c.keys.size()));
     const std::vector<std::string> expected{
-        "hi typed on ABC: kfleysx (meant किताबें) 7",
-        "hi typed correctly: किताबें (genuine hi) 7",
-        "hi typed on ABC: vcmdls (meant नमस्ते) 6",
-        "hi typed correctly: नमस्ते (genuine hi) 6",
-        "el typed correctly: καλημέρα (genuine el) 8",
-        "el typed on ABC: keraia (meant κεραια) 6",
+        "hi typed on ABC: kfleysx (meant किताबें) 7",    "hi typed correctly: किताबें (genuine hi) 7",
+        "hi typed on ABC: vcmdls (meant नमस्ते) 6",      "hi typed correctly: नमस्ते (genuine hi) 6",
+        "el typed correctly: καλημέρα (genuine el) 8", "el typed on ABC: keraia (meant κεραια) 6",
         "el typed correctly: κεραια (genuine el) 6",
     };
     EXPECT_EQ(cases, expected);
@@ -163,8 +160,8 @@ TEST_F(CorpusWithLists, scaleOfZeroOrLessTakesEveryWord)
 TEST_F(CorpusWithLists, printsTablesAndListsCases)
 {
     // Russian words typed on the English layout, capitalised so the English list never ranks them.
-    writeList("en", {"Ghbdtn", "Ujhjl", "Dhtvz", "Xtkjdtr", "Vtcnj", "Cnhfyf", "Djghjc", "Cnjhjyf", "Ljhjuf",
-                     "Ujkjdf", "Ptvkz", "Gthdsq", "Yjdsq"});
+    writeList("en", {"Ghbdtn", "Ujhjl", "Dhtvz", "Xtkjdtr", "Vtcnj", "Cnhfyf", "Djghjc", "Cnjhjyf", "Ljhjuf", "Ujkjdf",
+                     "Ptvkz", "Gthdsq", "Yjdsq"});
     const std::vector<std::string> lines = linesOf(corpusOutput("us,ru"));
     ASSERT_EQ(lines.size(), 39u);
     const std::string rule = [] {

@@ -67,8 +67,8 @@ std::vector<KeyStroke> keysOf(const std::string& text, const KeyboardLayoutInfo&
     return keys;
 }
 
-std::string decided(const std::string& typed, const KeyboardLayoutInfo& current,
-                    std::vector<KeyboardLayoutInfo> others, LanguageOracle& oracle)
+std::string decided(const std::string& typed, const KeyboardLayoutInfo& current, std::vector<KeyboardLayoutInfo> others,
+                    LanguageOracle& oracle)
 {
     const auto decision = DecisionEngine::decide(keysOf(typed, current), current, others, oracle);
     return decision ? decision->corrected + " @" + decision->target.language() : "none";
@@ -129,10 +129,9 @@ TEST(DecisionTokens, hebrewJoinedByGeresh)
         bool joined;
     };
     const Row rows[] = {
-        {"ע\"ד", true},        {"צה\"ל.", true},   {"ה\"סטרא", true},  {"צה״ל", true},
-        {"ג׳ינס", true},        {"מס׳", true},       {"\"שלום\"", false}, {"אחרא\".", false},
-        {"ג'ינס", false},       {"מק'", false},      {"שלום", false},     {"ל\"س", false},
-        {"a\"b", false},        {"\"ע", false},
+        {"ע\"ד", true},  {"צה\"ל.", true},    {"ה\"סטרא", true},  {"צה״ל", true},   {"ג׳ינס", true},
+        {"מס׳", true},   {"\"שלום\"", false}, {"אחרא\".", false}, {"ג'ינס", false}, {"מק'", false},
+        {"שלום", false}, {"ל\"س", false},     {"a\"b", false},    {"\"ע", false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(DecisionEngine::isHebrewJoinedByGeresh(row.text), row.joined) << row.text;
@@ -148,15 +147,15 @@ TEST(DecisionTokens, devanagariMarksCountAsTyped)
         bool asTyped;
     };
     const Row rows[] = {
-        {"नमस्ते", true, true},       // a word: marks after letters
-        {"ैपगमप", false, true},       // which: a vowel sign first
-        {"्हीगलु", false, true},      // during: a virama first
-        {"ोिूाी", false, true},       // after: five marks, one grapheme cluster, five characters
-        {"ो", false, false},          // one mark alone is one character
-        {"बाोीे", true, true},        // years: one letter, four vowel signs, four characters
-        {"में", false, false},         // a bindu sits with the vowel sign: one character
-        {"क़ि", false, false},          // a vowel sign after a nukta: one character
-        {"कि्", true, true},          // a virama after the vowel sign stands alone
+        {"नमस्ते", true, true},   // a word: marks after letters
+        {"ैपगमप", false, true},  // which: a vowel sign first
+        {"्हीगलु", false, true},  // during: a virama first
+        {"ोिूाी", false, true},  // after: five marks, one grapheme cluster, five characters
+        {"ो", false, false},    // one mark alone is one character
+        {"बाोीे", true, true},   // years: one letter, four vowel signs, four characters
+        {"में", false, false},    // a bindu sits with the vowel sign: one character
+        {"क़ि", false, false},   // a vowel sign after a nukta: one character
+        {"कि्", true, true},     // a virama after the vowel sign stands alone
     };
     for (const Row& row : rows) {
         EXPECT_EQ(DecisionEngine::acceptableToken(row.text), row.token) << row.text;
@@ -211,12 +210,12 @@ TEST(DecideWord, leavesTypedWordsAlone)
         const char* typed;
         const char* expected;
     } rows[] = {
-        {"cceav", "none"},        // a real word as typed
-        {"cceav.", "none"},       // a real word before a full stop
-        {"CCEAV", "none"},        // all capitals
-        {"cc1av", "none"},        // a digit
-        {"d.", "none"},           // one letter
-        {"do,", "none"},          // its stripped form is ranked
+        {"cceav", "none"},   // a real word as typed
+        {"cceav.", "none"},  // a real word before a full stop
+        {"CCEAV", "none"},   // all capitals
+        {"cc1av", "none"},   // a digit
+        {"d.", "none"},      // one letter
+        {"do,", "none"},     // its stripped form is ranked
     };
     for (const Row& row : rows)
         EXPECT_EQ(decided(row.typed, us, {il}, oracle), row.expected) << row.typed;
@@ -234,7 +233,7 @@ TEST(DecideWord, shortStrippedFormsStayByRankOrCommonWords)
     oracle.ranks["en"] = {{"the", 1}};
     EXPECT_EQ(decided("do,", us, {il}, oracle), "גםת @he");  // listed language lacks "do"
     oracle.ranks.erase("en");
-    EXPECT_EQ(decided("do,", us, {il}, oracle), "none");    // no list: a common short word
+    EXPECT_EQ(decided("do,", us, {il}, oracle), "none");  // no list: a common short word
     EXPECT_EQ(decided("sj,", us, {il}, oracle), "דחת @he");
 }
 
@@ -244,9 +243,9 @@ TEST(DecideWord, candidatesMustBeRealWordsOfTheTarget)
     FakeOracle oracle;
     oracle.ranks["he"] = {};
     oracle.words["he"] = {"בבקשה", "אתה", "צה\"ל"};
-    EXPECT_EQ(decided("cceav", us, {il}, oracle), "none");     // Hebrew needs a rank
-    EXPECT_EQ(decided("t,v", us, {il}, oracle), "אתה @he");    // unless a typed mark is a Hebrew letter
-    EXPECT_EQ(decided("mv\"k", us, {il}, oracle), "צה\"ל @he"); // or it is an acronym
+    EXPECT_EQ(decided("cceav", us, {il}, oracle), "none");       // Hebrew needs a rank
+    EXPECT_EQ(decided("t,v", us, {il}, oracle), "אתה @he");      // unless a typed mark is a Hebrew letter
+    EXPECT_EQ(decided("mv\"k", us, {il}, oracle), "צה\"ל @he");  // or it is an acronym
     oracle.ranks["he"]["בבקשה"] = 103;
     EXPECT_EQ(decided("cceav", us, {il}, oracle), "בבקשה @he");
     oracle.reliable.erase("he");
@@ -260,11 +259,8 @@ TEST(DecideWord, competingLayoutsNeedAClearWinner)
         int hebrew, russian;  // 0: not ranked
         const char* expected;
     } rows[] = {
-        {100, 400, "none"},
-        {100, 401, "עינגאמ @he"},
-        {401, 100, "привет @ru"},
-        {100, 100, "none"},
-        {100, 0, "עינגאמ @he"},
+        {100, 400, "none"}, {100, 401, "עינגאמ @he"}, {401, 100, "привет @ru"},
+        {100, 100, "none"}, {100, 0, "עינגאמ @he"},
     };
     for (const Row& row : rows) {
         FakeOracle oracle;
@@ -301,8 +297,8 @@ TEST(DecideWord, marksInFrontGoOverWithTheWord)
         const char* typed;
         const char* expected;
     } rows[] = {
-        {")cceav", "(בבקשה @he"},     // the Hebrew layout's "(" is the U.S. layout's ")"
-        {"\"(cceav", "\")בבקשה @he"},   // two marks
+        {")cceav", "(בבקשה @he"},      // the Hebrew layout's "(" is the U.S. layout's ")"
+        {"\"(cceav", "\")בבקשה @he"},  // two marks
         {")hello", "none"},            // real inside its marks
         {"'cceav", "none"},            // real with its marks
         {".cceav", "none"},            // "." is a Hebrew letter: not a mark there
@@ -326,18 +322,17 @@ TEST(RetroConvertible, judgesTheWordAsTheRulesSay)
     oracle.ranks["en"] = {};
     oracle.words["en"] = {"akuo"};
     const auto convert = [&](const std::string& typed, std::optional<std::string> language) {
-        return DecisionEngine::retroConvertible(keysOf(typed, us), typed, us, il, oracle, language)
-            .value_or("none");
+        return DecisionEngine::retroConvertible(keysOf(typed, us), typed, us, il, oracle, language).value_or("none");
     };
     EXPECT_EQ(convert("\"akuo\"", std::nullopt), "\"שלום\"");
     EXPECT_EQ(convert("\"\"", std::nullopt), "none");
     EXPECT_EQ(convert("akuo", std::nullopt), "שלום");
-    EXPECT_EQ(convert("akuo", "en"), "none");            // genuine where it was typed
-    EXPECT_EQ(convert("nv", std::nullopt), "מה");        // ranked short word
-    EXPECT_EQ(convert("bh", std::nullopt), "none");      // absent short word
-    EXPECT_EQ(convert("bh", "en"), "ני");                // any token when reaching back
-    EXPECT_EQ(convert("cceav", std::nullopt), "none");   // not confirmed on the target
-    EXPECT_EQ(convert("cceav", "en"), "בבקשה");          // but the typed word is a misspelling
+    EXPECT_EQ(convert("akuo", "en"), "none");           // genuine where it was typed
+    EXPECT_EQ(convert("nv", std::nullopt), "מה");       // ranked short word
+    EXPECT_EQ(convert("bh", std::nullopt), "none");     // absent short word
+    EXPECT_EQ(convert("bh", "en"), "ני");               // any token when reaching back
+    EXPECT_EQ(convert("cceav", std::nullopt), "none");  // not confirmed on the target
+    EXPECT_EQ(convert("cceav", "en"), "בבקשה");         // but the typed word is a misspelling
 
     const auto lower = platform::KeyTable::fromEntries({{0, 0, "a"}, {1, 0, "b"}, {2, 0, "c"}});
     const auto upper = platform::KeyTable::fromEntries({{0, 0, "A"}, {1, 0, "B"}, {2, 0, "C"}});
@@ -376,9 +371,9 @@ TEST(HindiTypedRight, shortWordsStayInRunsAndReachBacks)
         return DecisionEngine::decideRun(run(typed, hindi), hindi, std::vector{us}, oracle).has_value();
     };
     EXPECT_FALSE(decideRun({"से", "पहले", "इस"}));  // ms huns Fm
-    EXPECT_FALSE(decideRun({"जो", "आप", "इस"}));    // pa Eh Fm
+    EXPECT_FALSE(decideRun({"जो", "आप", "इस"}));  // pa Eh Fm
     // A short word that is no common word, as English typed there is, still makes a run.
-    EXPECT_TRUE(decideRun({"हज", "हज", "हज"}));     // up up up
+    EXPECT_TRUE(decideRun({"हज", "हज", "हज"}));  // up up up
 
     for (const char* word : {"इस", "से", "आप", "जो", "क्या", "नहीं"})
         EXPECT_TRUE(DecisionEngine::genuineAsTyped(word, "hi", oracle)) << word;

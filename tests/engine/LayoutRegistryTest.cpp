@@ -19,9 +19,11 @@ public:
     std::unique_ptr<Subscription> subscribe(std::function<void()>) override { return nullptr; }
 };
 
-std::vector<std::string> idsOf(const std::vector<KeyboardLayoutInfo>& layouts) {
+std::vector<std::string> idsOf(const std::vector<KeyboardLayoutInfo>& layouts)
+{
     std::vector<std::string> ids;
-    for (const auto& layout : layouts) ids.push_back(layout.id);
+    for (const auto& layout : layouts)
+        ids.push_back(layout.id);
     return ids;
 }
 
@@ -32,7 +34,8 @@ protected:
 };
 
 // Refresh lists the layouts in the desktop's order with their names, languages, keys and handles.
-TEST_F(LayoutRegistryTest, RefreshBuildsEachLayout) {
+TEST_F(LayoutRegistryTest, RefreshBuildsEachLayout)
+{
     sources.list = {{"us", "dvorak", 0}, {"il", "", 1}, {"ru", "", 2}};
     EXPECT_TRUE(registry.layouts.empty());
     registry.refresh();
@@ -47,7 +50,8 @@ TEST_F(LayoutRegistryTest, RefreshBuildsEachLayout) {
 
 // Layouts whose keys cannot be compiled are left out; a layout in two places is kept at the first;
 // one the xkb-data registry does not list is named by its id.
-TEST_F(LayoutRegistryTest, RefreshFiltersAndDeduplicates) {
+TEST_F(LayoutRegistryTest, RefreshFiltersAndDeduplicates)
+{
     sources.list = {{"zz", "", 0}, {"il", "", 1}, {"", "", 2}, {"latin", "", 3}, {"il", "", 4}, {"us", "nope", 5}};
     registry.refresh();
     EXPECT_EQ(idsOf(registry.layouts), (std::vector<std::string>{"xkb:il", "xkb:latin"}));
@@ -62,7 +66,8 @@ TEST_F(LayoutRegistryTest, RefreshFiltersAndDeduplicates) {
 }
 
 // The current layout is the registry's own entry when listed, otherwise built without being added.
-TEST_F(LayoutRegistryTest, CurrentLayout) {
+TEST_F(LayoutRegistryTest, CurrentLayout)
+{
     EXPECT_FALSE(registry.currentLayout());
 
     sources.list = {{"us", "", 0}, {"il", "", 1}};

@@ -1,7 +1,7 @@
 #include "engine/NgramModel.h"
 
-#include "engine/FrequencyOracle.h"
 #include "TempFolder.h"
+#include "engine/FrequencyOracle.h"
 
 #include <gtest/gtest.h>
 

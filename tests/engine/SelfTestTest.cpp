@@ -52,10 +52,23 @@ TEST(SelfTest, runsEveryStepInOrder)
             blocks.push_back(line.substr(0, line.find_first_of("]'") + 1));
     }
     const std::vector<std::string> expected{
-        "[A→other]",         "[other→A]",       "[retro]",   "[manual]", "[manual]",
-        "[mark-terminated]", "[mark-terminated-2]", "  terminator '", "[retro]",  "[proper-noun]",
-        "[run]",             "[run]",           "[run]",     "[run]",    "[run]",
-        "[punct-as-letter]", "[retro]",
+        "[A→other]",
+        "[other→A]",
+        "[retro]",
+        "[manual]",
+        "[manual]",
+        "[mark-terminated]",
+        "[mark-terminated-2]",
+        "  terminator '",
+        "[retro]",
+        "[proper-noun]",
+        "[run]",
+        "[run]",
+        "[run]",
+        "[run]",
+        "[run]",
+        "[punct-as-letter]",
+        "[retro]",
     };
     EXPECT_EQ(blocks, expected);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "  DECISION: 'יקךךם' -> 'hello'  (switch to English (US))"),

@@ -14,8 +14,7 @@ class FakeSpellChecker final : public platform::SpellChecker {
 public:
     explicit FakeSpellChecker(std::vector<std::string> languages, std::set<std::string> words = {})
         : m_languages(std::move(languages)), m_words(std::move(words))
-    {
-    }
+    {}
 
     std::vector<std::string> availableLanguages() override { return m_languages; }
     std::optional<std::size_t> checkSpelling(std::string_view text, const std::string& language) override

@@ -1,5 +1,5 @@
-#include "engine/EnclosingPunctuation.h"
 #include "engine/TranslationEngine.h"
+#include "engine/EnclosingPunctuation.h"
 #include "engine/TranslatorModifiers.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +9,12 @@ namespace {
 
 using platform::KeyTable;
 
-constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kOne = 18, kEquals = 24, kSpace = 49,
-                        kQuote = 39, kPeriod = 47, kComma = 43, kSlash = 44;
+constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kOne = 18, kEquals = 24, kSpace = 49, kQuote = 39,
+                        kPeriod = 47, kComma = 43, kSlash = 44;
 
 // Only Shift, Caps Lock and Option reach the translator, as 2, 4 and 8.
-TEST(TranslatorModifiersTest, ModifierStateTable) {
+TEST(TranslatorModifiersTest, ModifierStateTable)
+{
     const struct {
         std::uint64_t flags;
         std::uint32_t state;
@@ -25,7 +26,8 @@ TEST(TranslatorModifiersTest, ModifierStateTable) {
         {EventFlags::command | EventFlags::control | 0x800000 | 0x100, 0},  // Function and device bits
         {EventFlags::shift | (std::uint64_t(1) << 40), 2},                  // above the low 32 bits
     };
-    for (const auto& row : rows) EXPECT_EQ(translatorModifiers(row.flags), row.state) << std::hex << row.flags;
+    for (const auto& row : rows)
+        EXPECT_EQ(translatorModifiers(row.flags), row.state) << std::hex << row.flags;
 }
 
 class TranslationEngineTest : public ::testing::Test {
@@ -37,7 +39,8 @@ protected:
 };
 
 // The same keys rebuild what each layout types; Command and Control never change a character.
-TEST_F(TranslationEngineTest, KeysTypeOnEveryLayout) {
+TEST_F(TranslationEngineTest, KeysTypeOnEveryLayout)
+{
     const std::vector<KeyStroke> hello{{kH, 0}, {kE, 0}, {kL, EventFlags::command}, {kL, 0}, {kO, EventFlags::control}};
     EXPECT_EQ(TranslationEngine::reconstruct(hello, us), "hello");
     EXPECT_EQ(TranslationEngine::reconstructFaithful(hello, il), "יקךךם");
@@ -47,7 +50,8 @@ TEST_F(TranslationEngineTest, KeysTypeOnEveryLayout) {
 }
 
 // Each key is translated alone: a dead key before a vowel adds nothing, and the faithful form fails.
-TEST_F(TranslationEngineTest, DeadKeyBeforeAVowel) {
+TEST_F(TranslationEngineTest, DeadKeyBeforeAVowel)
+{
     const std::vector<KeyStroke> keys{{kEquals, 0}, {kE, 0}};
     EXPECT_EQ(TranslationEngine::reconstruct(keys, de), "e");
     EXPECT_EQ(TranslationEngine::reconstructFaithful(keys, de), std::nullopt);
@@ -56,7 +60,8 @@ TEST_F(TranslationEngineTest, DeadKeyBeforeAVowel) {
 }
 
 // The first stroke wins: no modifier before Shift before Option, lower key codes first.
-TEST_F(TranslationEngineTest, InverseMapTieRules) {
+TEST_F(TranslationEngineTest, InverseMapTieRules)
+{
     const auto map = TranslationEngine::inverseMap(us);
     EXPECT_EQ(map.at("a"), (KeyStroke{kA, 0}));
     EXPECT_EQ(map.at("A"), (KeyStroke{kA, EventFlags::shift}));
@@ -67,8 +72,8 @@ TEST_F(TranslationEngineTest, InverseMapTieRules) {
         {3, 0, "x"},
         {2, KeyTable::option, "y"},
         {1, KeyTable::shift | KeyTable::option, "y"},
-        {4, 0, "ab"},        // two characters
-        {5, 0, "e\u0301"},   // two scalars, one character
+        {4, 0, "ab"},       // two characters
+        {5, 0, "e\u0301"},  // two scalars, one character
         {6, KeyTable::capsLock, "z"},
     }));
     EXPECT_EQ(small.at("x"), (KeyStroke{3, 0}));
@@ -78,7 +83,8 @@ TEST_F(TranslationEngineTest, InverseMapTieRules) {
 }
 
 // Text is retyped on another layout; what either cannot type stays as it is.
-TEST_F(TranslationEngineTest, Transliterate) {
+TEST_F(TranslationEngineTest, Transliterate)
+{
     EXPECT_EQ(TranslationEngine::transliterate("akuo", us, il), "שלום");
     EXPECT_EQ(TranslationEngine::transliterate("שלום", il, us), "akuo");
     EXPECT_EQ(TranslationEngine::transliterate("hello 42 ☃", us, KeyTable::forLayout("ru")), "руддщ 42 ☃");
@@ -86,9 +92,11 @@ TEST_F(TranslationEngineTest, Transliterate) {
 }
 
 // Punctuation that stays one non-letter scalar on both layouts wraps a word.
-TEST_F(TranslationEngineTest, EnclosingPunctuationSplit) {
+TEST_F(TranslationEngineTest, EnclosingPunctuationSplit)
+{
     const std::vector<KeyStroke> quoted{{kQuote, EventFlags::shift}, {kH, 0}, {kE, 0}, {kL, 0}, {kPeriod, 0}};
-    EXPECT_EQ(EnclosingPunctuation::split(quoted, us, fr), (EnclosingPunctuation::Split{1, 1}));  // '"' and '.' are '%' and ':'
+    EXPECT_EQ(EnclosingPunctuation::split(quoted, us, fr),
+              (EnclosingPunctuation::Split{1, 1}));  // '"' and '.' are '%' and ':'
     EXPECT_EQ(EnclosingPunctuation::split(quoted, us, il), (EnclosingPunctuation::Split{1, 0}));  // '.' is 'ץ'
     const std::vector<KeyStroke> onlyPunctuation{{kComma, EventFlags::shift}, {kSlash, EventFlags::shift}};
     EXPECT_EQ(EnclosingPunctuation::split(onlyPunctuation, us, fr), (EnclosingPunctuation::Split{2, 0}));

@@ -1,5 +1,5 @@
-#include "engine/TranslationEngine.h"
 #include "engine/WordAssembler.h"
+#include "engine/TranslationEngine.h"
 #include "platform/VirtualMainQueue.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +12,14 @@ using Events = std::vector<std::string>;
 // The user types on the U.S. layout; events read back as text on it.
 class WordAssemblerTest : public ::testing::Test {
 protected:
-    WordAssemblerTest() {
+    WordAssemblerTest()
+    {
         assembler.onWord = [this](const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& end) {
             const auto* mark = std::get_if<WordAssembler::Mark>(&end);
             events.push_back("word " + spelled(keys) + " / " +
-                             (mark ? mark->text : std::holds_alternative<WordAssembler::Tab>(end) ? "tab" : "space"));
+                             (mark                                              ? mark->text
+                              : std::holds_alternative<WordAssembler::Tab>(end) ? "tab"
+                                                                                : "space"));
         };
         assembler.onRestoreLastWord = [this](const std::vector<KeyStroke>& keys) {
             events.push_back("restore " + spelled(keys));
@@ -28,12 +31,15 @@ protected:
     std::string spelled(const std::vector<KeyStroke>& keys) const { return TranslationEngine::reconstruct(keys, us); }
     std::string word() const { return spelled(assembler.keys); }
     void press(std::uint16_t code, std::uint64_t flags = 0, bool letterElsewhere = false, bool endsWordMark = false,
-               bool quoteElsewhere = false) {
+               bool quoteElsewhere = false)
+    {
         assembler.handleKeyDown(code, flags, TranslationEngine::character(code, flags, us), letterElsewhere,
                                 endsWordMark, quoteElsewhere);
     }
-    void type(std::string_view text) {
-        for (char c : text) press(usKeys.at(std::string(1, c)).code, usKeys.at(std::string(1, c)).flags);
+    void type(std::string_view text)
+    {
+        for (char c : text)
+            press(usKeys.at(std::string(1, c)).code, usKeys.at(std::string(1, c)).flags);
     }
     KeyStroke key(const char* c) const { return usKeys.at(c); }
 
@@ -45,7 +51,8 @@ protected:
 };
 
 // Space and Tab finish words; with nothing typed they are orphan breaks, never words.
-TEST_F(WordAssemblerTest, SpaceAndTabFinishWords) {
+TEST_F(WordAssemblerTest, SpaceAndTabFinishWords)
+{
     type("hello ");
     type("world");
     press(KeyCode::tab);
@@ -54,7 +61,8 @@ TEST_F(WordAssemblerTest, SpaceAndTabFinishWords) {
 }
 
 // Delete right after a word brings it back within 8 seconds; Delete and Forward Delete then edit it.
-TEST_F(WordAssemblerTest, DeleteRestoresTheLastWord) {
+TEST_F(WordAssemblerTest, DeleteRestoresTheLastWord)
+{
     type("hello ");
     clock.advance(7.9);
     press(KeyCode::delete_);
@@ -65,7 +73,8 @@ TEST_F(WordAssemblerTest, DeleteRestoresTheLastWord) {
 }
 
 // Another key in between, or 8 seconds, and Delete only breaks typing, as Forward Delete does.
-TEST_F(WordAssemblerTest, RestoreNeedsTheNextKeyWithinEightSeconds) {
+TEST_F(WordAssemblerTest, RestoreNeedsTheNextKeyWithinEightSeconds)
+{
     type("hello  ");
     press(KeyCode::delete_);
     type("again ");
@@ -77,9 +86,9 @@ TEST_F(WordAssemblerTest, RestoreNeedsTheNextKeyWithinEightSeconds) {
     EXPECT_TRUE(assembler.keys.empty());
 }
 
-
 // Hyphens, digits and quotes stay inside; a symbol that ends nothing drops the word.
-TEST_F(WordAssemblerTest, WhatStaysInsideAWord) {
+TEST_F(WordAssemblerTest, WhatStaysInsideAWord)
+{
     type("x-ray2 don't ");
     type("one+");
     EXPECT_EQ(events, (Events{"word x-ray2 / space", "word don't / space", "discontinuity"}));
@@ -87,7 +96,8 @@ TEST_F(WordAssemblerTest, WhatStaysInsideAWord) {
 }
 
 // A word-ending full stop finishes the word with its text, then breaks typing.
-TEST_F(WordAssemblerTest, FullStopEndsTheWord) {
+TEST_F(WordAssemblerTest, FullStopEndsTheWord)
+{
     type("end");
     press(key(".").code, 0, false, true);
     EXPECT_EQ(events, (Events{"word end / .", "discontinuity"}));
@@ -96,7 +106,8 @@ TEST_F(WordAssemblerTest, FullStopEndsTheWord) {
 // Before any letter or digit a word-ending mark breaks typing but stays with the keys around it: a
 // closing bracket that opens the word on another layout, a colon between quotes. After a letter or
 // a digit it ends the word as before.
-TEST_F(WordAssemblerTest, MarksBeforeAnyLetterStayWithTheWord) {
+TEST_F(WordAssemblerTest, MarksBeforeAnyLetterStayWithTheWord)
+{
     const auto mark = [this](const char* c) { press(key(c).code, key(c).flags, false, true); };
     const auto quote = [this] { press(key("'").code, 0, false, false, true); };
     mark(")");
@@ -128,7 +139,8 @@ TEST_F(WordAssemblerTest, MarksBeforeAnyLetterStayWithTheWord) {
 }
 
 // A key that is a letter or quote on another layout joins the word; a silent key only as a letter.
-TEST_F(WordAssemblerTest, KeysThatMeanSomethingElsewhereJoin) {
+TEST_F(WordAssemblerTest, KeysThatMeanSomethingElsewhereJoin)
+{
     type("ab");
     press(key(",").code, 0, true, true);
     press(key("`").code, 0, false, false, true);
@@ -140,8 +152,9 @@ TEST_F(WordAssemblerTest, KeysThatMeanSomethingElsewhereJoin) {
 }
 
 // Shortcuts, Return, Escape and navigation drop the word in progress and break typing.
-TEST_F(WordAssemblerTest, ShortcutsAndNavigationBreak) {
-    const std::uint16_t breaking[] = {KeyCode::return_, KeyCode::enter, KeyCode::escape, KeyCode::home,
+TEST_F(WordAssemblerTest, ShortcutsAndNavigationBreak)
+{
+    const std::uint16_t breaking[] = {KeyCode::return_, KeyCode::enter, KeyCode::escape,   KeyCode::home,
                                       KeyCode::pageUp,  KeyCode::end,   KeyCode::pageDown, KeyCode::left,
                                       KeyCode::right,   KeyCode::down,  KeyCode::up};
     for (std::uint16_t code : breaking) {
@@ -157,7 +170,8 @@ TEST_F(WordAssemblerTest, ShortcutsAndNavigationBreak) {
 }
 
 // The word remembered for Delete is the one handed out, even when the callback empties the keys.
-TEST_F(WordAssemblerTest, RemembersTheWordHandedOut) {
+TEST_F(WordAssemblerTest, RemembersTheWordHandedOut)
+{
     assembler.onWord = [this](const std::vector<KeyStroke>&, const WordAssembler::Terminator&) {
         assembler.keys.clear();
     };

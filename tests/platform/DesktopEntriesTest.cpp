@@ -42,8 +42,8 @@ TEST(DesktopEntries, ParsesTheMainGroup)
 TEST(DesktopEntries, TerminalEmulatorCategoryMarksATerminal)
 {
     const auto terminal = [](const std::string& categories) {
-        return DesktopEntries::parse("[Desktop Entry]\nType=Application\nName=T\nCategories=" + categories + "\n",
-                                     "t", "")
+        return DesktopEntries::parse("[Desktop Entry]\nType=Application\nName=T\nCategories=" + categories + "\n", "t",
+                                     "")
             ->terminal;
     };
     EXPECT_TRUE(terminal("System;TerminalEmulator;"));

@@ -6,7 +6,8 @@ namespace kx::platform {
 namespace {
 
 // Layouts pair with variants by position, the first is current; no layouts mean xkbcommon's "us".
-TEST(HeadlessInputSourcesTest, ReadsLayoutsAndVariantsByPosition) {
+TEST(HeadlessInputSourcesTest, ReadsLayoutsAndVariantsByPosition)
+{
     HeadlessInputSources sources("us,il,ru", "dvorak,,phonetic");
     const std::vector<InputSource> expected{{"us", "dvorak", 0}, {"il", "", 1}, {"ru", "phonetic", 2}};
     EXPECT_EQ(sources.enabled(), expected);
@@ -17,7 +18,8 @@ TEST(HeadlessInputSourcesTest, ReadsLayoutsAndVariantsByPosition) {
 
 // A change of layout tells each live subscriber once; no change, or an unknown handle, is silent,
 // and a subscriber may drop its subscription while being told.
-TEST(HeadlessInputSourcesTest, SelectNotifiesSubscribersOfChanges) {
+TEST(HeadlessInputSourcesTest, SelectNotifiesSubscribersOfChanges)
+{
     HeadlessInputSources sources("us,il", "");
     int kept = 0, selfDropped = 0;
     auto keep = sources.subscribe([&] { ++kept; });

@@ -14,14 +14,17 @@ namespace {
 // macOS virtual key codes.
 constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kEquals = 24, kLeftBracket = 33, kGrave = 50;
 
-std::string typed(const KeyTable& table, unsigned modifiers = 0) {
+std::string typed(const KeyTable& table, unsigned modifiers = 0)
+{
     std::string text;
-    for (std::uint16_t code : {kH, kE, kL, kL, kO}) text += table.text(code, modifiers);
+    for (std::uint16_t code : {kH, kE, kL, kL, kO})
+        text += table.text(code, modifiers);
     return text;
 }
 
 // The keys of "hello" type each layout's own letters in the same places.
-TEST(KeyTableTest, RealLayoutsTypeTheirOwnLetters) {
+TEST(KeyTableTest, RealLayoutsTypeTheirOwnLetters)
+{
     EXPECT_EQ(typed(KeyTable::forLayout("us")), "hello");
     EXPECT_EQ(typed(KeyTable::forLayout("us"), KeyTable::shift), "HELLO");
     EXPECT_EQ(typed(KeyTable::forLayout("il")), "יקךךם");
@@ -31,7 +34,8 @@ TEST(KeyTableTest, RealLayoutsTypeTheirOwnLetters) {
 
 // Caps Lock and Option follow xkb-data (Latin capitals under Caps Lock on Hebrew, level 3 for
 // Option); dead keys type nothing, alone or shifted.
-TEST(KeyTableTest, ModifierColumnsAndDeadKeys) {
+TEST(KeyTableTest, ModifierColumnsAndDeadKeys)
+{
     const KeyTable il = KeyTable::forLayout("il");
     EXPECT_EQ(il.text(kA, KeyTable::capsLock), "A");
     EXPECT_EQ(il.text(kA, KeyTable::capsLock | KeyTable::shift), "ש");
@@ -49,7 +53,8 @@ TEST(KeyTableTest, ModifierColumnsAndDeadKeys) {
 }
 
 // A layout xkb-data lacks, or a name that is not a plain XKB name, is left out with a log line.
-TEST(KeyTableTest, UnknownLayoutsAreEmptyAndLogged) {
+TEST(KeyTableTest, UnknownLayoutsAreEmptyAndLogged)
+{
     const test::TempFolder folder{"kx-keytable"};
     const test::ScopedLog scoped(folder / "kestrelix.log");
     EXPECT_TRUE(KeyTable::forLayout("zz").empty());
@@ -65,12 +70,16 @@ TEST(KeyTableTest, UnknownLayoutsAreEmptyAndLogged) {
 }
 
 // The registry gives each layout its human name and two-letter language where one exists.
-TEST(LayoutCatalogTest, NamesAndLanguages) {
+TEST(LayoutCatalogTest, NamesAndLanguages)
+{
     const struct {
         const char *layout, *variant, *name, *language;
     } rows[] = {
-        {"us", "dvorak", "English (Dvorak)", "en"}, {"il", "", "Hebrew", "he"},
-        {"ara", "", "Arabic", "ar"}, {"in", "", "Indian", "hi"}, {"gr", "", "Greek", "el"},
+        {"us", "dvorak", "English (Dvorak)", "en"},
+        {"il", "", "Hebrew", "he"},
+        {"ara", "", "Arabic", "ar"},
+        {"in", "", "Indian", "hi"},
+        {"gr", "", "Greek", "el"},
     };
     for (const auto& row : rows) {
         const auto description = LayoutCatalog::describe(row.layout, row.variant);

@@ -58,7 +58,11 @@ struct RepairRow {
 TEST(TextTest, repairsInvalidUtf8)
 {
     const RepairRow rows[] = {
-        {"stray byte", "a\xFF" "b", "a\uFFFD" "b"},
+        {"stray byte",
+         "a\xFF"
+         "b",
+         "a\uFFFD"
+         "b"},
         {"truncated at end", "a\xC3", "a\uFFFD"},
         {"truncated three-byte", "\xE2\x82z", "\uFFFDz"},
         {"overlong slash", "\xC0\xAF", "\uFFFD\uFFFD"},
@@ -91,30 +95,30 @@ TEST(TextTest, classifiesScalarsIntoCharacterSets)
 {
     const CategoryRow rows[] = {
         //  scalar     letter punct  symbol digit  white  white+newline
-        {U'a',         true,  false, false, false, false, false},
-        {U'\u05DA',    true,  false, false, false, false, false},  // Hebrew final kaf
-        {U'\u05B8',    true,  false, false, false, false, false},  // Hebrew point (Mn)
-        {U'\u0301',    true,  false, false, false, false, false},  // combining acute
-        {U'\u0644',    true,  false, false, false, false, false},  // Arabic lam
-        {U'\u03C2',    true,  false, false, false, false, false},  // Greek final sigma
-        {U'-',         false, true,  false, false, false, false},
-        {U'\u2019',    false, true,  false, false, false, false},  // right single quote
-        {U'\u05F4',    false, true,  false, false, false, false},  // Hebrew gershayim
-        {U'\u060C',    false, true,  false, false, false, false},  // Arabic comma
-        {U'+',         false, false, true,  false, false, false},
-        {U'$',         false, false, true,  false, false, false},
+        {U'a', true, false, false, false, false, false},
+        {U'\u05DA', true, false, false, false, false, false},  // Hebrew final kaf
+        {U'\u05B8', true, false, false, false, false, false},  // Hebrew point (Mn)
+        {U'\u0301', true, false, false, false, false, false},  // combining acute
+        {U'\u0644', true, false, false, false, false, false},  // Arabic lam
+        {U'\u03C2', true, false, false, false, false, false},  // Greek final sigma
+        {U'-', false, true, false, false, false, false},
+        {U'\u2019', false, true, false, false, false, false},  // right single quote
+        {U'\u05F4', false, true, false, false, false, false},  // Hebrew gershayim
+        {U'\u060C', false, true, false, false, false, false},  // Arabic comma
+        {U'+', false, false, true, false, false, false},
+        {U'$', false, false, true, false, false, false},
         {U'\U0001F44D', false, false, true, false, false, false},
-        {U'7',         false, false, false, true,  false, false},
-        {U'\u0663',    false, false, false, true,  false, false},  // Arabic-Indic three
-        {U'\u00BD',    false, false, false, false, false, false},  // one half: a number, not a digit
-        {U' ',         false, false, false, false, true,  true},
-        {U'\t',        false, false, false, false, true,  true},
-        {U'\u00A0',    false, false, false, false, true,  true},
-        {U'\n',        false, false, false, false, false, true},
-        {U'\r',        false, false, false, false, false, true},
-        {U'\u0085',    false, false, false, false, false, true},
-        {U'\u2028',    false, false, false, false, false, true},
-        {U'\u2029',    false, false, false, false, false, true},
+        {U'7', false, false, false, true, false, false},
+        {U'\u0663', false, false, false, true, false, false},   // Arabic-Indic three
+        {U'\u00BD', false, false, false, false, false, false},  // one half: a number, not a digit
+        {U' ', false, false, false, false, true, true},
+        {U'\t', false, false, false, false, true, true},
+        {U'\u00A0', false, false, false, false, true, true},
+        {U'\n', false, false, false, false, false, true},
+        {U'\r', false, false, false, false, false, true},
+        {U'\u0085', false, false, false, false, false, true},
+        {U'\u2028', false, false, false, false, false, true},
+        {U'\u2029', false, false, false, false, false, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(static_cast<unsigned>(row.c));
@@ -142,22 +146,16 @@ TEST(TextTest, judgesWholeCharacters)
 {
     const CharacterRow rows[] = {
         // character        letter upper  lower  number
-        {"A",               true,  true,  false, false},
-        {"a",               true,  false, true,  false},
-        {"e\u0301",         true,  false, true,  false},
-        {"E\u0301",         true,  true,  false, false},
-        {"\u0301",          false, false, false, false},  // a lone mark is no letter
-        {"\u00DF",          true,  false, true,  false},  // ß upper-cases to SS
-        {"\u01C5",          true,  false, false, false},  // titlecase Dž
-        {"\u03A3",          true,  true,  false, false},
-        {"\u05E9\u05B8",    true,  false, false, false},  // uncased script
-        {"\u0645",          true,  false, false, false},
-        {"7",               false, false, false, true},
-        {"\u0663",          false, false, false, true},
-        {"\u00BD",          false, false, false, true},
-        {"\u2167",          false, true,  false, true},   // Roman numeral eight (Nl, cased)
-        {"",                false, false, false, false},
-        {"\xFF",            false, false, false, false},
+        {"A", true, true, false, false},        {"a", true, false, true, false},
+        {"e\u0301", true, false, true, false},  {"E\u0301", true, true, false, false},
+        {"\u0301", false, false, false, false},  // a lone mark is no letter
+        {"\u00DF", true, false, true, false},    // ß upper-cases to SS
+        {"\u01C5", true, false, false, false},   // titlecase Dž
+        {"\u03A3", true, true, false, false},   {"\u05E9\u05B8", true, false, false, false},  // uncased script
+        {"\u0645", true, false, false, false},  {"7", false, false, false, true},
+        {"\u0663", false, false, false, true},  {"\u00BD", false, false, false, true},
+        {"\u2167", false, true, false, true},  // Roman numeral eight (Nl, cased)
+        {"", false, false, false, false},       {"\xFF", false, false, false, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.character);
@@ -180,8 +178,8 @@ TEST(TextTest, mapsCaseOfWholeStrings)
         {"ascii", "Ghbdtn", "ghbdtn", "GHBDTN"},
         {"sharp s grows", "Stra\u00DFe", "stra\u00DFe", "STRASSE"},
         {"final sigma", "\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C2", "\u039F\u0394\u039F\u03A3"},
-        {"sigma inside and at word ends", "\u03A3\u0391\u03A3 \u03A3",
-         "\u03C3\u03B1\u03C2 \u03C3", "\u03A3\u0391\u03A3 \u03A3"},
+        {"sigma inside and at word ends", "\u03A3\u0391\u03A3 \u03A3", "\u03C3\u03B1\u03C2 \u03C3",
+         "\u03A3\u0391\u03A3 \u03A3"},
         {"dotted capital I", "\u0130", "i\u0307", "\u0130"},
         {"hebrew unchanged", "\u05E9\u05B8\u05DC\u05D5\u05DD", "\u05E9\u05B8\u05DC\u05D5\u05DD",
          "\u05E9\u05B8\u05DC\u05D5\u05DD"},

@@ -39,7 +39,8 @@ TEST_F(UserLockFileTest, FileIsFreedWhenItsHolderGoes)
     EXPECT_EQ(second.holderPid(), ::getpid());
     first.reset();
     EXPECT_EQ(second.tryAcquire(lockName), LockResult::acquired);
-    EXPECT_EQ(fs::status(m_runtime / lockName).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(m_runtime / lockName).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // Another process holding the file keeps us out, named by its pid, until it dies, even by SIGKILL.

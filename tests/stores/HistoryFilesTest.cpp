@@ -70,13 +70,15 @@ TEST_F(HistoryFilesTest, UnreadableSettingsKeepTheHistory)
         EXPECT_TRUE(history.records().empty());
         EXPECT_EQ(test::StoreFolder::readText(file), hundred);
         EXPECT_EQ(history.lifetimeWordsFixed(), 100);
-        EXPECT_TRUE(logged("history: the settings cannot be read, so " + file.string() +
-                           " is kept as it is, not loaded"));
+        EXPECT_TRUE(
+            logged("history: the settings cannot be read, so " + file.string() + " is kept as it is, not loaded"));
     }
 
     test::StoreFolder::writeText(settings, R"({"kestrelix.troubleshooting": false})");
     JsonDefaults defaults(settings);
-    { const HistoryStore history(defaults, file); }
+    {
+        const HistoryStore history(defaults, file);
+    }
     EXPECT_FALSE(fs::exists(file));
 }
 
@@ -152,8 +154,8 @@ TEST_F(HistoryFilesTest, OddOrOversizedFilesAreSetAside)
     }
     ASSERT_EQ(setAside().size(), 1u);
     EXPECT_TRUE(fs::is_fifo(setAside()[0]));
-    EXPECT_TRUE(logged("history: cannot read " + file.string() + "; set aside as " +
-                       setAside()[0].filename().string() + " (not a regular file)"));
+    EXPECT_TRUE(logged("history: cannot read " + file.string() + "; set aside as " + setAside()[0].filename().string() +
+                       " (not a regular file)"));
 
     test::StoreFolder::writeText(file, hundred);
     const HistoryStore history(defaults, file, 1024);
@@ -225,9 +227,8 @@ TEST_F(HistoryFilesTest, LinkToAnotherFileIsSetAsideNotFollowed)
         ASSERT_EQ(aside.size(), 1u);
         EXPECT_TRUE(fs::is_symlink(aside[0]));
         EXPECT_EQ(fs::read_symlink(aside[0]), notes);
-        EXPECT_TRUE(logged("history: cannot read " + file.string() + "; set aside as " +
-                           aside[0].filename().string() + " (not a list of records; a link to " + notes.string() +
-                           ", left as it is)"));
+        EXPECT_TRUE(logged("history: cannot read " + file.string() + "; set aside as " + aside[0].filename().string() +
+                           " (not a list of records; a link to " + notes.string() + ", left as it is)"));
         EXPECT_EQ(fs::exists(file), troubleshooting);
         EXPECT_FALSE(fs::is_symlink(file));
     }
@@ -245,7 +246,9 @@ TEST_F(HistoryFilesTest, FileThatIsNoHistoryIsSetAsideNotDeleted)
         for (const fs::path& old : setAside())
             fs::remove(old);
         test::StoreFolder::writeText(file, contents);
-        { const HistoryStore history(defaults, file); }
+        {
+            const HistoryStore history(defaults, file);
+        }
         EXPECT_FALSE(fs::exists(file));
         const auto aside = setAside();
         ASSERT_EQ(aside.size(), 1u);
@@ -254,7 +257,9 @@ TEST_F(HistoryFilesTest, FileThatIsNoHistoryIsSetAsideNotDeleted)
     EXPECT_TRUE(logged("(none of its 1 records could be read)"));
 
     test::StoreFolder::writeText(file, hundred);
-    { const HistoryStore history(defaults, file); }
+    {
+        const HistoryStore history(defaults, file);
+    }
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(setAside().size(), 1u);
 }
@@ -371,7 +376,9 @@ TEST_F(HistoryFilesTest, OneDamagedRecordCostsOnlyItself)
 TEST_F(HistoryFilesTest, FoldersMadeAreOwnerOnly)
 {
     MemoryDefaults defaults;
-    { const HistoryStore history(defaults, file); }
+    {
+        const HistoryStore history(defaults, file);
+    }
     Log::line("made");
     Log::flush();
     for (const fs::path& made : {file.parent_path(), folder.paths.logFile().parent_path()})

@@ -191,7 +191,8 @@ TEST_F(HistoryFixture, ReportLayout)
               "Kestrelix 0.1\n\ncorrections: 2 total, 1 flagged 👎\n" + rule + "\n" +
                   "03-01 09:15:02  דפדפן־אינטרנ retro×12  English (US)→Russian  “akuo” → “שלום”  👎 MISSED\n"
                   "    then: “מה” “נשמע”\n"
-                  "03-01 09:15:02  👨‍👩‍👧 שָׁלוֹם       orphan    English (US)→Russian  “ghbdtn” → “привет”  👍\n");
+                  "03-01 09:15:02  👨‍👩‍👧 שָׁלוֹם       orphan    English (US)→Russian  “ghbdtn” → “привет”  "
+                  "👍\n");
 }
 
 // The report lists 200 records while its totals count all of them.

@@ -25,8 +25,10 @@ TEST_F(PolicyFixture, WhereCorrectionsAreAllowed)
         std::optional<std::string> id;
         bool allowed;
     } rows[] = {
-        {std::nullopt, false},       {"", false},           {"org.gnome.Terminal", false}, {"XTerm", false},
-        {"org.remmina.Remmina", false}, {"org.gnome.gedit", false}, {"org.kde.kate", true},
+        {std::nullopt, false},          {"", false},
+        {"org.gnome.Terminal", false},  {"XTerm", false},
+        {"org.remmina.Remmina", false}, {"org.gnome.gedit", false},
+        {"org.kde.kate", true},
     };
     for (const auto& row : rows)
         EXPECT_EQ(policy.isCorrectionAllowed(row.id), row.allowed) << row.id.value_or("<none>");
@@ -59,8 +61,8 @@ TEST(PolicyStoreTerminals, DesktopEntryMakesATerminalAlwaysOff)
                                  "StartupWMClass=FooEdit\nCategories=Utility;TextEditor;\n");
     test::CountingDefaults defaults;
     test::FakeWorkspace workspace;
-    PolicyStore policy{defaults, workspace, std::make_shared<platform::DesktopEntries>(
-                                                std::vector{applications}, std::string())};
+    PolicyStore policy{defaults, workspace,
+                       std::make_shared<platform::DesktopEntries>(std::vector{applications}, std::string())};
 
     policy.setEnabled(true, "Foo");
     policy.note("Foo", "Foo Terminal");
@@ -120,8 +122,8 @@ TEST_F(PolicyFixture, KnownAppNamesAndOrder)
         if (!app.hardDenied)
             mine.push_back(app.name + (app.enabled ? "" : " off") + (app.usesClipboard ? " paste" : ""));
     }
-    EXPECT_EQ(mine, (std::vector<std::string>{"Browser Éditions off", "chromium off paste", "id off", "kate",
-                                              "Zed off"}));
+    EXPECT_EQ(mine,
+              (std::vector<std::string>{"Browser Éditions off", "chromium off paste", "id off", "kate", "Zed off"}));
 }
 
 // The applications that ran: those remembered, those the user disabled, and those running now;

@@ -56,7 +56,8 @@ TEST(Prefs, StoredValuesAreReadTypeStrict)
     const Row rows[] = {
         {"legacy off", std::string("off"), true, false, CorrectionMode::manual, true, false},
         {"known mode", std::string("ask"), false, true, CorrectionMode::ask, false, true},
-        {"wrong case", std::string("Ask"), std::string("true"), std::string("no"), CorrectionMode::automatic, false, true},
+        {"wrong case", std::string("Ask"), std::string("true"), std::string("no"), CorrectionMode::automatic, false,
+         true},
         {"wrong types", std::int64_t{1}, std::int64_t{1}, std::int64_t{0}, CorrectionMode::automatic, false, true},
     };
     for (const Row& row : rows) {
@@ -80,7 +81,8 @@ TEST(Prefs, AssignmentsAreStoredAndAnnounced)
     BehaviorPrefs behavior(defaults);
     std::vector<std::string> heard;
     auto subscription = behavior.correctionModeChanged.subscribe([&](CorrectionMode mode) {
-        heard.push_back(std::string(mode.rawValue()) + " stored " + defaults.string(BehaviorPrefs::correctionModeKey).value());
+        heard.push_back(std::string(mode.rawValue()) + " stored " +
+                        defaults.string(BehaviorPrefs::correctionModeKey).value());
     });
 
     behavior.setCorrectionMode(CorrectionMode::ask);
@@ -108,7 +110,7 @@ TEST(Prefs, PreviewRestartsAndFollowsTheName)
     swap.setName("missing");
     swap.preview();
 
-    const std::vector<std::string> expected = {"load message", "volume 0.6", "stop", "play", "stop", "play",
+    const std::vector<std::string> expected = {"load message", "volume 0.6", "stop", "play", "stop",        "play",
                                                "load bell",    "volume 0.6", "stop", "play", "load missing"};
     EXPECT_EQ(sound.calls, expected);
     EXPECT_EQ(defaults.string(SoundPrefs::nameKey), "missing");

@@ -69,7 +69,8 @@ class FakeWorkspace final : public platform::Workspace {
 public:
     std::optional<platform::RunningApplication> frontApplication() const override { return front; }
     std::vector<platform::RunningApplication> runningApplications() const override { return running; }
-    std::unique_ptr<Subscription> subscribeActivation(std::function<void(const platform::RunningApplication&)> notice) override
+    std::unique_ptr<Subscription>
+    subscribeActivation(std::function<void(const platform::RunningApplication&)> notice) override
     {
         return activated.subscribe(std::move(notice));
     }

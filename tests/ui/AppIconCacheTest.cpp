@@ -47,7 +47,8 @@ TEST(AppIconCacheTest, LooksUpTheEntry)
     const QColor middle = QImage(QString::fromStdString(logo.string())).pixelColor(64, 64);
     const QColor drawn = pixelsOf(withLogo).pixelColor(32, 32);
     EXPECT_LE(std::abs(drawn.red() - middle.red()) + std::abs(drawn.green() - middle.green()) +
-                  std::abs(drawn.blue() - middle.blue()), 24);
+                  std::abs(drawn.blue() - middle.blue()),
+              24);
     EXPECT_NE(pixelsOf(withLogo), pixelsOf(generic));
     EXPECT_EQ(pixelsOf(AppIconCache::lookUp("org.example.Bare", folders)), pixelsOf(generic));
     EXPECT_EQ(pixelsOf(AppIconCache::lookUp("../outside", {apps / "sub"})), pixelsOf(generic));

@@ -71,7 +71,8 @@ TEST_F(AppsViewTest, ListsInstalledOrRunAppsOnce)
     ASSERT_NE(view->toggle("firefox"), nullptr);
     EXPECT_TRUE(view->toggle("firefox")->isOn());
 
-    const auto xterm = std::ranges::find(view->apps(), std::string("XTerm"), [](const ListedApp& l) { return l.app.name; });
+    const auto xterm =
+        std::ranges::find(view->apps(), std::string("XTerm"), [](const ListedApp& l) { return l.app.name; });
     ASSERT_NE(xterm, view->apps().end());
     EXPECT_EQ(xterm->ids, (std::vector<std::string>{"debian-xterm", "XTerm", "xterm"}));
     EXPECT_EQ(xterm->iconID, "debian-xterm");

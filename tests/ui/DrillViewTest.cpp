@@ -1,9 +1,9 @@
 // The drill's view offscreen: the control bar through a run, the results, copying the report and
 // the start the drill option asks for.
 
+#include "onboarding/DrillView.h"
 #include "controller/LaunchOptions.h"
 #include "engine/TranslationEngine.h"
-#include "onboarding/DrillView.h"
 #include "platform/VirtualMainQueue.h"
 
 // Last: Qt's emit keyword would spoil the Signal of the headers above.

@@ -79,7 +79,8 @@ TEST_F(GeneralViewTest, ModePickerWritesTheMode)
     click(*picker, picker->segmentRect(1).center());
     EXPECT_EQ(bench.behavior.correctionMode(), CorrectionMode::ask);
     EXPECT_EQ(bench.defaults.string(BehaviorPrefs::correctionModeKey), "ask");
-    EXPECT_TRUE(view->correctionSection()->footer().startsWith("A small prompt appears by the mouse pointer. Ctrl+Alt+K"));
+    EXPECT_TRUE(
+        view->correctionSection()->footer().startsWith("A small prompt appears by the mouse pointer. Ctrl+Alt+K"));
 
     bench.behavior.setCorrectionMode(CorrectionMode::manual);
     EXPECT_EQ(view->modePicker()->selectedMode(), CorrectionMode::manual);
@@ -114,7 +115,8 @@ TEST_F(GeneralViewTest, StoredSoundOutsideTheListStaysShown)
     bench.sound.setName("phone-outgoing-busy");
     GeneralView again(bench.context(), {});
     EXPECT_EQ(again.soundPicker()->currentText(), "phone-outgoing-busy");
-    EXPECT_EQ(again.soundPicker()->findData(QStringLiteral("phone-outgoing-busy")), again.soundPicker()->currentIndex());
+    EXPECT_EQ(again.soundPicker()->findData(QStringLiteral("phone-outgoing-busy")),
+              again.soundPicker()->currentIndex());
 }
 
 /// A wheel turn over widget's centre, as the pointer gives it.

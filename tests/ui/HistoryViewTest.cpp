@@ -46,8 +46,7 @@ TEST_F(HistoryViewTest, GroupsByDayNewestFirst)
     auto view = makeView();
 
     const QDate threeDaysAgo = QDate::currentDate().addDays(-3);
-    EXPECT_EQ(view->sectionTitles(),
-              (std::vector<QString>{"Today", "Yesterday", HistoryView::dayLabel(threeDaysAgo)}));
+    EXPECT_EQ(view->sectionTitles(), (std::vector<QString>{"Today", "Yesterday", HistoryView::dayLabel(threeDaysAgo)}));
     EXPECT_FALSE(HistoryView::dayLabel(threeDaysAgo).contains("Today"));
     const auto rows = view->rows();
     ASSERT_EQ(rows.size(), 4u);

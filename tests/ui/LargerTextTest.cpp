@@ -63,7 +63,8 @@ TEST_F(LargerText, ControlsGrowAroundTheirTitles)
     const QFontMetricsF selected(ModeSelectorRow::titleFont(true));
     ModeSelectorRow row(CorrectionMode::automatic);
     for (int i = 0; i < 3; ++i)
-        EXPECT_GE(row.segmentRect(i).width(), selected.horizontalAdvance(ModeSelectorRow::title(ModeSelectorRow::modes[i])));
+        EXPECT_GE(row.segmentRect(i).width(),
+                  selected.horizontalAdvance(ModeSelectorRow::title(ModeSelectorRow::modes[i])));
     EXPECT_GE(row.trackRect().height(), selected.height());
     EXPECT_GE(row.height(), int(row.trackRect().height()));
 

@@ -217,7 +217,8 @@ TEST(SecureInputBannerTest, SymbolsAreDrawn)
 // Stuck variant: the whole name however long, "a program" for none, and a banner taller than 40.
 TEST(SecureInputBannerTest, StuckTextsGrowTheBanner)
 {
-    EXPECT_TRUE(SecureInputBanner("", true).text().startsWith("⚠️ Keyboard held ⚠️\nA bug in a program left the keyboard held"));
+    EXPECT_TRUE(SecureInputBanner("", true).text().startsWith(
+        "⚠️ Keyboard held ⚠️\nA bug in a program left the keyboard held"));
     const std::string longName = "A Very Long Application Name That Goes On And On";
     SecureInputBanner named(longName, true);
     EXPECT_TRUE(named.text().contains(QString::fromStdString(longName)));

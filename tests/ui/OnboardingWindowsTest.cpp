@@ -11,11 +11,11 @@
 #include "onboarding/WalkthroughStage.h"
 #include "onboarding/WalkthroughView.h"
 #include "onboarding/WalkthroughWindow.h"
-#include "ui/Symbols.h"
-#include "ui/SystemColors.h"
 #include "platform/Defaults.h"
 #include "platform/VirtualMainQueue.h"
 #include "platform/sim/SimPermissions.h"
+#include "ui/Symbols.h"
+#include "ui/SystemColors.h"
 
 // Last: Qt's emit keyword would spoil the Signal of the headers above.
 #include "SettingsTestSupport.h"
@@ -164,7 +164,8 @@ TEST_F(OnboardingWindows, SetupButtonsExplainWhatIsMissing)
     setup.show();
     ::setenv("XDG_CURRENT_DESKTOP", "Openbox", 1);
     for (QPushButton* button : setup.window()->findChildren<QPushButton*>())
-        if (button->text() == QString::fromUtf8("How to Turn On…") || button->text() == QString::fromUtf8("What to Do…"))
+        if (button->text() == QString::fromUtf8("How to Turn On…") ||
+            button->text() == QString::fromUtf8("What to Do…"))
             button->click();
     ASSERT_EQ(alerts.shown.size(), 2u);
     EXPECT_EQ(alerts.shown[0].informativeText, std::string(Permissions::accessibilitySteps));
@@ -241,8 +242,8 @@ TEST_F(WalkthroughWindows, FooterFollowsTheStep)
     EXPECT_EQ(model().state().step, WalkStep::permissions);
     EXPECT_EQ(view->forwardButton()->text(), "Skip for now");
     shot(*view, "walkthrough-5-permissions-missing");
-    auto* caption = labelWithText(*view, Symbols::withImages(QString::fromUtf8("Help me, help you. 🙂"), 17,
-                                                             SystemColors::label(view)));
+    auto* caption = labelWithText(
+        *view, Symbols::withImages(QString::fromUtf8("Help me, help you. 🙂"), 17, SystemColors::label(view)));
     ASSERT_NE(caption, nullptr) << "the smile is drawn, not left to an emoji font";
     EXPECT_TRUE(caption->text().contains("<img src=\"data:image/png;base64,"));
 

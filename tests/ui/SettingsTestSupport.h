@@ -3,12 +3,12 @@
 // temporary folder, and stand-ins for the controller, the other windows and the desktop that
 // record what they were asked.
 
+#include "controller/AlertView.h"
 #include "controller/SettingsActions.h"
 #include "controller/WindowPresenter.h"
 #include "engine/LayoutRegistry.h"
 #include "platform/Defaults.h"
 #include "platform/HeadlessInputSources.h"
-#include "controller/AlertView.h"
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 #include "platform/sim/SimLoginItem.h"
@@ -184,7 +184,8 @@ template <typename T>
 T* shownDialog(const QString& objectName)
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<T*>(widget); dialog && dialog->isVisible() && dialog->objectName() == objectName)
+        if (auto* dialog = qobject_cast<T*>(widget);
+            dialog && dialog->isVisible() && dialog->objectName() == objectName)
             return dialog;
     return nullptr;
 }

@@ -146,10 +146,11 @@ TEST(UnsavedFilesBannerTest, SaysWhatCannotBeSavedUntilItIs)
     unsaved.note("defaults", file, std::make_error_code(std::errc::no_space_on_device));
     EXPECT_FALSE(banner.isHidden());
     EXPECT_EQ(banner.title(), QString::fromUtf8("Settings and history aren’t being saved"));
-    EXPECT_EQ(banner.text(), QString::fromUtf8("Kestrelix can’t write /home/u/.config/kestrelix/defaults.json (No space "
-                                               "left on device). It goes on correcting, but changes to its settings "
-                                               "and history last only until it quits. Free some disk space or make "
-                                               "the folder writable."));
+    EXPECT_EQ(banner.text(),
+              QString::fromUtf8("Kestrelix can’t write /home/u/.config/kestrelix/defaults.json (No space "
+                                "left on device). It goes on correcting, but changes to its settings "
+                                "and history last only until it quits. Free some disk space or make "
+                                "the folder writable."));
     EXPECT_TRUE(banner.setupButton()->isHidden());
 
     unsaved.note("defaults", file, {});

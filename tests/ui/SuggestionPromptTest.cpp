@@ -23,8 +23,7 @@ const SuggestionPrompt::Screen right{QRect(1920, 0, 1280, 1024), QRect(1920, 0, 
 // Up and to the right of the pointer, 4 inside the available area of the pointer's own display.
 TEST(SuggestionPromptPlacementTest, StaysInsideThePointersScreen)
 {
-    EXPECT_EQ(SuggestionPrompt::placement({500, 500}, size, {left, right}, left.available),
-              QPoint(514, 500 - 14 - 28));
+    EXPECT_EQ(SuggestionPrompt::placement({500, 500}, size, {left, right}, left.available), QPoint(514, 500 - 14 - 28));
     // Near the right edge: the right edge sits 4 inside.
     EXPECT_EQ(SuggestionPrompt::placement({1900, 500}, size, {left, right}, left.available).x(), 1920 - 104 - 4);
     // Near the top: under the panel, not above the pointer.

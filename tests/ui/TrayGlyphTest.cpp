@@ -2,8 +2,8 @@
 // keeps the glyph readable where the panel is unknown, the square at every size, and the panel's
 // colour read from around an icon.
 
-#include "ui/Assets.h"
 #include "ui/TrayGlyph.h"
+#include "ui/Assets.h"
 
 #include <QPainter>
 

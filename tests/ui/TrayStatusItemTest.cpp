@@ -24,7 +24,8 @@ StatusMenuState fullState()
             .secureInputActive = true,
             .secureInputHolder = "Passwords",
             .correctionMode = CorrectionMode::automatic,
-            .layouts = {{"xkb:us", "English (US)", "en", true}, {"xkb:il", "Hebrew (SI & Lyx)", "he", true},
+            .layouts = {{"xkb:us", "English (US)", "en", true},
+                        {"xkb:il", "Hebrew (SI & Lyx)", "he", true},
                         {"xkb:ru", "Russian", "ru", false}},
             .currentLayoutID = "xkb:il",
             .frontApp = StatusMenuState::FrontApp{"org.example.Tom", "Tom & Jerry", false, true}};

@@ -36,7 +36,8 @@ inline QImage shot(QWidget& widget, const std::string& name)
 
 inline void sendMouse(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton)
 {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ? Qt::NoButton : button;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ? Qt::NoButton : button;
     QMouseEvent event(type, at, widget.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, held,
                       Qt::NoModifier);
     QCoreApplication::sendEvent(&widget, &event);

@@ -64,8 +64,7 @@ void SimDesktop::type(std::string_view text)
         const auto& keys = keysOfCurrentLayout();
         const auto found = keys.find(character);
         if (found == keys.end()) {
-            m_faults.push_back("no key types '" + character + "' on layout '" +
-                               m_inputSources.currentName() + "'");
+            m_faults.push_back("no key types '" + character + "' on layout '" + m_inputSources.currentName() + "'");
             continue;
         }
         press(found->second.code, found->second.flags);
@@ -111,8 +110,8 @@ void SimDesktop::click(MouseButton button, platform::ScreenPoint at)
 {
     settle();
     m_pointer.where = at;
-    const auto type = button == MouseButton::left ? platform::TapEventType::leftMouseDown
-                                                   : platform::TapEventType::rightMouseDown;
+    const auto type =
+        button == MouseButton::left ? platform::TapEventType::leftMouseDown : platform::TapEventType::rightMouseDown;
     m_eventTap.route({.type = type, .code = 0, .flags = 0, .marked = false, .location = at});
     settle();
 }
@@ -185,8 +184,7 @@ const std::map<std::string, KeyStroke>& SimDesktop::keysOfCurrentLayout()
     const std::string name = m_inputSources.currentName();
     auto found = m_inverseMaps.find(name);
     if (found == m_inverseMaps.end())
-        found = m_inverseMaps.emplace(name, TranslationEngine::inverseMap(m_inputSources.currentTable()))
-                    .first;
+        found = m_inverseMaps.emplace(name, TranslationEngine::inverseMap(m_inputSources.currentTable())).first;
     return found->second;
 }
 

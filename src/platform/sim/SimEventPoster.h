@@ -14,10 +14,8 @@ namespace kx::sim {
 class SimEventPoster final : public platform::EventPoster {
 public:
     /// deliver takes each event into the desktop.
-    explicit SimEventPoster(std::function<void(const platform::SyntheticKey&)> deliver)
-        : m_deliver(std::move(deliver))
-    {
-    }
+    explicit SimEventPoster(std::function<void(const platform::SyntheticKey&)> deliver) : m_deliver(std::move(deliver))
+    {}
 
     /// Recorded, then delivered; false while refusesPosting is set (nothing is recorded then).
     bool post(const platform::SyntheticKey& event) override

@@ -52,8 +52,7 @@ void SimInputSources::select(const platform::InputSource& source)
         onProgramSelect(source.handle);
 }
 
-std::unique_ptr<platform::InputSources::Subscription>
-SimInputSources::subscribe(std::function<void()> onChange)
+std::unique_ptr<platform::InputSources::Subscription> SimInputSources::subscribe(std::function<void()> onChange)
 {
     return std::make_unique<Token>(m_changed->subscribe(std::move(onChange)));
 }

@@ -40,8 +40,7 @@ public:
     static bool typesThroughLayout(const platform::SyntheticKey& key);
     /// What a key-down that reached the field does. Text keys type what layout gives for the key;
     /// Command+V pastes, Command+C copies a non-empty selection; Control chords type nothing.
-    void keyDown(const platform::SyntheticKey& key, const platform::KeyTable& layout,
-                 SimPasteboard& pasteboard);
+    void keyDown(const platform::SyntheticKey& key, const platform::KeyTable& layout, SimPasteboard& pasteboard);
 
     // The accessibility view.
     platform::TextRange selectedRange() const;  // UTF-16 units

@@ -20,7 +20,7 @@ constexpr double callsPerRead = 4.0;
 
 struct AtspiAccessibility::Reading {
     std::u32string text;
-    std::int64_t caret = 0;  // scalars
+    std::int64_t caret = 0;                                          // scalars
     std::optional<std::pair<std::int64_t, std::int64_t>> selection;  // scalars, start and end
 };
 
@@ -123,8 +123,8 @@ std::optional<std::string> AtspiAccessibility::selectedText(double timeout)
     const auto size = static_cast<std::int64_t>(reading->text.size());
     const auto start = std::clamp<std::int64_t>(reading->selection->first, 0, size);
     const auto end = std::clamp<std::int64_t>(reading->selection->second, start, size);
-    return text::fromScalars(std::u32string_view(reading->text).substr(static_cast<std::size_t>(start),
-                                                                        static_cast<std::size_t>(end - start)));
+    return text::fromScalars(std::u32string_view(reading->text)
+                                 .substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
 
 bool AtspiAccessibility::isReachable()

@@ -57,8 +57,8 @@ std::string registryOwner(DBusConnection* bus, int timeoutMs)
 {
     if (!connected(bus))
         return {};
-    DBusMessage* message = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS,
-                                                        "GetNameOwner");
+    DBusMessage* message =
+        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "GetNameOwner");
     if (!message)
         return {};
     const char* name = registryName;
@@ -78,11 +78,10 @@ bool registryListsUs(DBusConnection* bus, int timeoutMs)
     if (!ourName)
         return false;
     bool unknownMethod = false;
-    const MessagePtr reply =
-        call(bus,
-             dbus_message_new_method_call(registryName, "/org/a11y/atspi/registry", registryName,
-                                          "GetRegisteredEvents"),
-             timeoutMs, &unknownMethod);
+    const MessagePtr reply = call(
+        bus,
+        dbus_message_new_method_call(registryName, "/org/a11y/atspi/registry", registryName, "GetRegisteredEvents"),
+        timeoutMs, &unknownMethod);
     // A registry that cannot list its listeners answered all the same: it runs, and libatspi
     // registered us when it came.
     if (!reply)

@@ -88,13 +88,13 @@ struct AtspiSession::State {
     // Session thread only.
     AtspiEventListener* listener = nullptr;
     GPtr<AtspiAccessible> focused;
-    bool initialized = false;         // libatspi holds a bus connection, perhaps a dead one
-    DBusConnection* bus = nullptr;    // that connection, referenced while initialized
-    std::string registryOwner;        // the registry's unique name when it last listed us
+    bool initialized = false;       // libatspi holds a bus connection, perhaps a dead one
+    DBusConnection* bus = nullptr;  // that connection, referenced while initialized
+    std::string registryOwner;      // the registry's unique name when it last listed us
     int checksWithoutBus = 0;
     int settleChecksLeft = 0;
     int checksSinceApplications = 0;
-    std::string problem;              // the last reason logged for the bus being unusable
+    std::string problem;  // the last reason logged for the bus being unusable
 
     std::atomic<bool> focusPassword = false;
     std::atomic<int> focusPid = 0;
@@ -325,8 +325,8 @@ struct AtspiSession::State {
         g_main_context_push_thread_default(context);
         // Each attempt on a bus that is not there makes libatspi warn on standard error; while
         // the attempts go on every second, the log's one line says it instead.
-        g_log_set_handler("dbind", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
-                          nullptr);
+        g_log_set_handler(
+            "dbind", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
         check(firstCheckTimeoutMs);
         GSource* timer = g_timeout_source_new(healthIntervalMs);
         g_source_set_callback(

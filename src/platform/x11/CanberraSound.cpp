@@ -58,8 +58,8 @@ struct CanberraSound::Player {
             Log::line(std::string("sound: no sound system: ") + ca_strerror(error));
             return nullptr;
         }
-        ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Kestrelix", CA_PROP_APPLICATION_ID,
-                                "app.kestrelix", nullptr);
+        ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Kestrelix", CA_PROP_APPLICATION_ID, "app.kestrelix",
+                                nullptr);
         // Without a card ALSA can play nothing, yet writes eight lines to standard error at every
         // sound; a sound server may still play elsewhere.
         if (!hasSoundCard())
@@ -95,8 +95,7 @@ class CanberraClip final : public SoundClip {
 public:
     CanberraClip(std::shared_ptr<CanberraSound::Player> player, std::string name)
         : m_player(std::move(player)), m_id(m_player->nextID++), m_name(std::move(name))
-    {
-    }
+    {}
 
     void setVolume(double volume) override { m_volume = volume; }
 
@@ -125,8 +124,7 @@ private:
 
 CanberraSound::CanberraSound(std::filesystem::path folder)
     : m_folder(std::move(folder)), m_player(std::make_shared<Player>())
-{
-}
+{}
 
 CanberraSound::~CanberraSound() = default;
 

@@ -31,8 +31,8 @@ constexpr const char* writeTagProperty = "kxPasteboardWrite";
 // Targets of the selection protocol itself, never data to save.
 bool isProtocolTarget(const QString& format)
 {
-    static const std::set<QString> targets = {"TARGETS", "TIMESTAMP", "MULTIPLE", "SAVE_TARGETS", "DELETE",
-                                              "INSERT_SELECTION", "INSERT_PROPERTY"};
+    static const std::set<QString> targets = {"TARGETS", "TIMESTAMP",        "MULTIPLE",       "SAVE_TARGETS",
+                                              "DELETE",  "INSERT_SELECTION", "INSERT_PROPERTY"};
     return targets.contains(format);
 }
 

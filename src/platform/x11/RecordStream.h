@@ -14,9 +14,9 @@ namespace kx::platform::x11 {
 
 /// One intercepted record, as XRecordInterceptData gives it.
 struct Intercept {
-    int category = 0;             // XRecordFromServer, XRecordFromClient, ...
-    std::uint32_t idBase = 0;     // resource-id base of the client the record belongs to
-    bool swapped = false;         // the record is in the other byte order
+    int category = 0;          // XRecordFromServer, XRecordFromClient, ...
+    std::uint32_t idBase = 0;  // resource-id base of the client the record belongs to
+    bool swapped = false;      // the record is in the other byte order
     std::span<const unsigned char> data;
 };
 
@@ -44,8 +44,7 @@ public:
     /// xtestOpcode and xkbOpcode: the major opcodes of XTEST and XKB.
     RecordStream(std::uint32_t ownBase, int xtestOpcode, int xkbOpcode)
         : m_ownBase(ownBase), m_xtestOpcode(xtestOpcode), m_xkbOpcode(xkbOpcode)
-    {
-    }
+    {}
 
     /// Takes the next record; the press it is, if it is one.
     std::optional<DeviceInput> feed(const Intercept& record);

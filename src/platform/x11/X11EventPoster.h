@@ -70,7 +70,7 @@ private:
     unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
     unsigned awaitChordRelease(const SyntheticKey& event);
     std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, unsigned modifiers,
-                                                            std::vector<X11Keyboard::FakeKey> keys);
+                                                             std::vector<X11Keyboard::FakeKey> keys);
     /// The X state bit the modifier keysym sets; 0 for others.
     unsigned modifierBit(std::uint32_t keysym) const;
     /// The Shift, Caps Lock and level-3 bits of flags.

@@ -56,8 +56,7 @@ X11EventTap::X11EventTap(std::shared_ptr<X11Keyboard> keyboard, EventPoster& pos
     : m_keyboard(std::move(keyboard)),
       m_stream(m_keyboard->clientBase(), m_keyboard->extensions().xtestOpcode, m_keyboard->extensions().xkbOpcode),
       m_poster(poster)
-{
-}
+{}
 
 X11EventTap::~X11EventTap()
 {
@@ -250,9 +249,8 @@ void X11EventTap::handle(const DeviceInput& input)
     if (m_rolesGeneration != m_keyboard->keymapGeneration())
         refreshRoles();
     // Kept from the application: by the hold, or stopped at one of our chord grabs.
-    const bool chord = !input.held && !input.ours && m_keyboard->with([&](Display*) {
-        return m_keyboard->isChordLocked(input.detail, input.state);
-    });
+    const bool chord = !input.held && !input.ours &&
+                       m_keyboard->with([&](Display*) { return m_keyboard->isChordLocked(input.detail, input.state); });
     const bool caught = input.held || chord;
     auto event = keyDownFromX(input.detail, input.state, m_roles);
     TapVerdict verdict = TapVerdict::pass;
@@ -263,17 +261,19 @@ void X11EventTap::handle(const DeviceInput& input)
         verdict = m_handler(*event);
     }
     if (chord) {
-        m_keyboard->with(
-            [&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
+        m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
     } else if (caught && verdict == TapVerdict::pass) {
         // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
         if (event && input.held) {
             for (const bool down : {true, false})
-                m_poster.post({.code = event->code, .flags = event->flags, .down = down, .text = {}, .marked = true,
+                m_poster.post({.code = event->code,
+                               .flags = event->flags,
+                               .down = down,
+                               .text = {},
+                               .marked = true,
                                .sourceHandle = event->sourceHandle});
         } else if (!isModifierKey(input.detail)) {
-            m_keyboard->with(
-                [&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
+            m_keyboard->with([&](Display* display) { m_keyboard->replayLocked(display, input.detail, input.state); });
         }
     } else if (!caught && !input.ours && event && verdict == TapVerdict::swallow) {
         Log::line("x11: key " + std::to_string(event->code) + " reached the application before the hold; taken back");
@@ -290,8 +290,8 @@ bool X11EventTap::isModifierKey(unsigned keycode) const
 void X11EventTap::answerOverdueChords()
 {
     readRecords();
-    while (const auto press =
-               m_keyboard->with([this](Display* display) { return m_keyboard->overdueChordLocked(display, recordGrace); })) {
+    while (const auto press = m_keyboard->with(
+               [this](Display* display) { return m_keyboard->overdueChordLocked(display, recordGrace); })) {
         if (m_rolesGeneration != m_keyboard->keymapGeneration())
             refreshRoles();
         auto event = keyDownFromX(press->keycode, press->state, m_roles);

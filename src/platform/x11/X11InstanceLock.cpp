@@ -98,8 +98,7 @@ Window ownerWindow(Display* display)
 X11InstanceLock::X11InstanceLock(const char* display, std::filesystem::path runtimeFolder)
     : m_displayName(display ? display : (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")),
       m_file(std::move(runtimeFolder))
-{
-}
+{}
 
 std::string X11InstanceLock::serverOf(const std::string& display)
 {

@@ -157,7 +157,7 @@ void X11Keyboard::allowChordLocked(Display* display, bool handOn)
 }
 
 std::optional<X11Keyboard::ChordPress> X11Keyboard::overdueChordLocked(Display* display,
-                                                                      std::chrono::milliseconds after)
+                                                                       std::chrono::milliseconds after)
 {
     drainLocked(display);
     if (m_unanswered.empty() || std::chrono::steady_clock::now() - m_unanswered.front().at < after)

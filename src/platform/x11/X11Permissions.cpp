@@ -33,8 +33,7 @@ X11Permissions::X11Permissions(QDBusConnection sessionBus) : m_bus(std::move(ses
     }
 }
 
-X11Permissions::X11Permissions(AtspiSession& atspi, QDBusConnection sessionBus)
-    : X11Permissions(std::move(sessionBus))
+X11Permissions::X11Permissions(AtspiSession& atspi, QDBusConnection sessionBus) : X11Permissions(std::move(sessionBus))
 {
     m_atspi = &atspi;
 }
@@ -59,8 +58,7 @@ bool X11Permissions::request(Permission permission)
 {
     if (permission == Permission::accessibility && !m_askedToEnable && m_bus.isConnected()) {
         m_askedToEnable = true;
-        auto message =
-            QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
+        auto message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
         message << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(true));
         const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
         if (reply.type() == QDBusMessage::ErrorMessage)

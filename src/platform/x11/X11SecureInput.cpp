@@ -84,8 +84,7 @@ void X11SecureInput::refresh()
         return;
     Display* display = m_state->display.get();
     const bool holdBefore = m_ownHold && m_ownHold();
-    const int status =
-        XGrabKeyboard(display, m_state->probeWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int status = XGrabKeyboard(display, m_state->probeWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (status == GrabSuccess)
         XUngrabKeyboard(display, CurrentTime);
     XFlush(display);

@@ -9,9 +9,9 @@
 #include <QMetaObject>
 #include <QProcess>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -128,9 +128,9 @@ X11Workspace::X11Workspace(const char* displayName, std::unique_ptr<DesktopEntri
     : m_state(std::make_unique<State>())
 {
     State& s = *m_state;
-    s.entries = entries ? std::move(entries)
-                        : std::make_unique<DesktopEntries>(DesktopEntries::standardFolders(),
-                                                           DesktopEntries::currentLocale());
+    s.entries =
+        entries ? std::move(entries)
+                : std::make_unique<DesktopEntries>(DesktopEntries::standardFolders(), DesktopEntries::currentLocale());
     s.display = openDisplay(displayName);
     if (!s.display) {
         Log::line("workspace: without the X display no front application will be known");
@@ -179,9 +179,8 @@ std::vector<RunningApplication> X11Workspace::runningApplications() const
     for (const auto window : longProperty(m_state->display.get(), m_state->root, m_state->clientList, XA_WINDOW)) {
         auto app = m_state->describe(window);
         // One entry per application, however many windows it has.
-        const bool known = std::ranges::any_of(apps, [&](const auto& other) {
-            return other.id == app.id && other.pid == app.pid;
-        });
+        const bool known =
+            std::ranges::any_of(apps, [&](const auto& other) { return other.id == app.id && other.pid == app.pid; });
         if (!known && (!app.id.empty() || app.pid > 0))
             apps.push_back(std::move(app));
     }
@@ -189,8 +188,7 @@ std::vector<RunningApplication> X11Workspace::runningApplications() const
     return apps;
 }
 
-std::unique_ptr<Subscription>
-X11Workspace::subscribeActivation(std::function<void(const RunningApplication&)> notice)
+std::unique_ptr<Subscription> X11Workspace::subscribeActivation(std::function<void(const RunningApplication&)> notice)
 {
     return m_state->activated->subscribe(std::move(notice));
 }

@@ -24,8 +24,7 @@ public:
     std::optional<RunningApplication> frontApplication() const override;
     std::vector<RunningApplication> runningApplications() const override;
     /// A notice only when the front application changes, not for another window of the same one.
-    std::unique_ptr<Subscription>
-    subscribeActivation(std::function<void(const RunningApplication&)> notice) override;
+    std::unique_ptr<Subscription> subscribeActivation(std::function<void(const RunningApplication&)> notice) override;
     /// Starts xdg-open detached. False for an empty text, one that xdg-open would take for an
     /// option ("-..."), or when it cannot be started.
     bool open(const std::string& url, std::function<void()> failed) override;

@@ -17,12 +17,8 @@ TEST(LayoutKeys, TypesTextOnTheMeantLayoutAndReadsItOnTheOther)
         const char* onTheOther;
     };
     const Row rows[] = {
-        {"us,ru", 1, "привет", "ghbdtn"},
-        {"us,il", 1, "שלום", "akuo"},
-        {"us,il", 1, "שלך.", "akl/"},
-        {"us,il", 0, "hello", "יקךךם"},
-        {"us,ara", 1, "مرحبا", "lvpfh"},
-        {"us,ru", 0, "Rhode,", "Крщвуб"},
+        {"us,ru", 1, "привет", "ghbdtn"}, {"us,il", 1, "שלום", "akuo"},    {"us,il", 1, "שלך.", "akl/"},
+        {"us,il", 0, "hello", "יקךךם"},   {"us,ara", 1, "مرحبا", "lvpfh"}, {"us,ru", 0, "Rhode,", "Крщвуб"},
     };
     for (const Row& row : rows) {
         const auto keys = LayoutKeys::compile(row.layouts);

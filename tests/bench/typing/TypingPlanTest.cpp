@@ -101,7 +101,8 @@ TEST_F(TypingPlanTest, SelectsTheLayoutAsThePatternSays)
     ASSERT_EQ(groups.size(), 7u);
     for (std::size_t word = 0; word < groups.size(); ++word)
         EXPECT_EQ(groups[word], mixed.onWrongLayout[word] ? 1u : 0u);
-    EXPECT_TRUE(std::ranges::count(mixed.onWrongLayout, true) > 0 && std::ranges::count(mixed.onWrongLayout, false) > 0);
+    EXPECT_TRUE(std::ranges::count(mixed.onWrongLayout, true) > 0 &&
+                std::ranges::count(mixed.onWrongLayout, false) > 0);
     // The layout is selected before the word's first key.
     EXPECT_EQ(mixed.events.front().kind, Kind::lockGroup);
 }

@@ -11,8 +11,7 @@ namespace {
 using enum WordOutcome;
 
 // "Little can be done" and what its keys type on the Hebrew layout.
-const std::vector<ExpectedWord> sentence = {
-    {"Little", "Lןאאךק"}, {"can", "בשמ"}, {"be", "נק"}, {"done", "גםמק"}};
+const std::vector<ExpectedWord> sentence = {{"Little", "Lןאאךק"}, {"can", "בשמ"}, {"be", "נק"}, {"done", "גםמק"}};
 
 struct Row {
     const char* what;
@@ -68,13 +67,9 @@ TEST(WordScore, TimesEachRewriteFromTheSpaceThatSetItOff)
     const std::vector<bool> wrong = {true, true, true};
     const std::vector<std::int64_t> spaces = {100 * ms, 400 * ms, 700 * ms};
     const std::vector<Snapshot> snapshots = {
-        {90 * ms, "בשמ"},
-        {100 * ms, "בשמ "},
-        {180 * ms, "can "},        // 80 ms after its Space
-        {390 * ms, "can be"},      // typed on the right layout after the switch
-        {400 * ms, "can be "},
-        {690 * ms, "can be גםמק"},
-        {700 * ms, "can be גםמק "},  // never rewritten
+        {90 * ms, "בשמ"},      {100 * ms, "בשמ "},        {180 * ms, "can "},  // 80 ms after its Space
+        {390 * ms, "can be"},  // typed on the right layout after the switch
+        {400 * ms, "can be "}, {690 * ms, "can be גםמק"}, {700 * ms, "can be גםמק "},  // never rewritten
     };
     EXPECT_EQ(fixLatencies(words, wrong, spaces, snapshots), std::vector<double>{80});
 

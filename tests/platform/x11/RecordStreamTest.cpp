@@ -84,9 +84,12 @@ protected:
 TEST_F(RecordStreamTest, OwnFakeInputIsOurs)
 {
     const auto presses = feed({
-        records.fake(ours, KeyPress, 38),    records.event(KeyPress, 38),
-        records.fake(ours, KeyRelease, 38),  records.event(KeyRelease, 38),
-        records.fake(xdotool, KeyPress, 38), records.event(KeyPress, 38),
+        records.fake(ours, KeyPress, 38),
+        records.event(KeyPress, 38),
+        records.fake(ours, KeyRelease, 38),
+        records.event(KeyRelease, 38),
+        records.fake(xdotool, KeyPress, 38),
+        records.event(KeyPress, 38),
         records.event(KeyPress, 39),
     });
     ASSERT_EQ(presses.size(), 3u);

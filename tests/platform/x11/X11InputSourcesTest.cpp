@@ -12,8 +12,7 @@ using namespace std::string_literals;
 // The rules-names property gives the layouts and variants in group order, variants padded to match.
 TEST(RulesNames, LayoutsAndVariantsInGroupOrder)
 {
-    EXPECT_EQ(parseRulesNames("evdev\0pc105\0us,il\0,\0grp:alt_shift_toggle\0"s),
-              (RulesNames{{"us", "il"}, {"", ""}}));
+    EXPECT_EQ(parseRulesNames("evdev\0pc105\0us,il\0,\0grp:alt_shift_toggle\0"s), (RulesNames{{"us", "il"}, {"", ""}}));
     EXPECT_EQ(parseRulesNames("evdev\0pc105\0us,ru,il\0dvorak,,phonetic\0\0"s),
               (RulesNames{{"us", "ru", "il"}, {"dvorak", "", "phonetic"}}));
     EXPECT_EQ(parseRulesNames("evdev\0pc105\0us,il\0\0\0"s), (RulesNames{{"us", "il"}, {"", ""}}));
