@@ -249,16 +249,10 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
 
     // The steps scroll when the window is shorter than they are (a small screen, large text); the
     // footer stays in view under them.
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
+    const ScrollToFocus::Page steps = ScrollToFocus::makePage(this);
+    QScrollArea* scroll = steps.area;
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    ScrollToFocus::install(*scroll);
-    auto* page = new QWidget(scroll);
-    page->setAutoFillBackground(false);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* content = new QVBoxLayout(page);
+    QVBoxLayout* content = steps.column;
     content->setContentsMargins(20, 20, 20, 14);
     content->setSpacing(14);
     QLabel* intro = label(QStringLiteral("Kestrelix watches your typing and rewrites words you started in the wrong "
@@ -279,7 +273,6 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
     content->addWidget(m_inputMonitoringRow);
     content->addWidget(makeInstructions());
     content->addStretch(1);
-    scroll->setWidget(page);
     root->addWidget(scroll, 1);
     auto* footer = new QVBoxLayout;
     footer->setContentsMargins(20, 0, 20, 20);

@@ -169,17 +169,10 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(pla
     column->setSpacing(0);
     // The stage and its caption scroll where the screen is too small for them (large text on a
     // small screen); the footer's buttons stay in view.
-    auto* scroll = new QScrollArea(walk);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    ScrollToFocus::install(*scroll);
-    auto* scene = new QWidget(scroll);
-    scene->setAutoFillBackground(false);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* sceneColumn = new QVBoxLayout(scene);
-    sceneColumn->setContentsMargins(0, 0, 0, 0);
-    sceneColumn->setSpacing(0);
+    const ScrollToFocus::Page page = ScrollToFocus::makePage(walk);
+    QScrollArea* scroll = page.area;
+    QWidget* scene = page.page;
+    QVBoxLayout* sceneColumn = page.column;
     m_stage = new WalkthroughStage(model, std::move(explain), scene);
     sceneColumn->addWidget(m_stage);
     auto* divider = new QFrame(scene);
@@ -195,7 +188,6 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(pla
     m_caption->setContentsMargins(28, 20, 28, 0);
     sceneColumn->addWidget(m_caption);
     sceneColumn->addStretch(1);
-    scroll->setWidget(scene);
     column->addWidget(scroll, 1);
     column->addSpacing(12);
 

@@ -143,21 +143,13 @@ RootView::RootView(Model& model, const SettingsContext& context, DrillViewFactor
 
     // Under the header, the banner and the tab fill the window; where the window is shorter than
     // they can be (a small screen, large text), they scroll as one page.
-    m_bodyScroll = new QScrollArea(this);
-    m_bodyScroll->setFrameShape(QFrame::NoFrame);
-    m_bodyScroll->setWidgetResizable(true);
-    m_bodyScroll->setFocusPolicy(Qt::NoFocus);
-    ScrollToFocus::install(*m_bodyScroll);
-    auto* page = new QWidget(m_bodyScroll);
-    page->setAutoFillBackground(false);
-    m_bodyScroll->viewport()->setAutoFillBackground(false);
-    m_body = new QVBoxLayout(page);
-    m_body->setContentsMargins(0, 0, 0, 0);
-    m_body->setSpacing(0);
+    const ScrollToFocus::Page body = ScrollToFocus::makePage(this);
+    m_bodyScroll = body.area;
+    QWidget* page = body.page;
+    m_body = body.column;
     // Made after the header, so Tab reaches its button after the tab buttons, as it shows.
     m_banner = new StatusBanner(*context.actions, *context.windows, page);
     m_body->addWidget(m_banner);
-    m_bodyScroll->setWidget(page);
     m_layout->addWidget(m_bodyScroll, 1);
 
     m_historyButton->setVisible(context.behavior->troubleshooting());
