@@ -142,35 +142,15 @@ void AppController::forgetTyping(TypingBreak reason)
     struct Forget {
         bool wordInProgress, undo, orphan, repairs, context, suggestionAfterEvent;
     };
+    // clang-format off
     static constexpr Forget forgets[] = {
-        /* discontinuity */ {.wordInProgress = false,
-                             .undo = true,
-                             .orphan = true,
-                             .repairs = true,
-                             .context = false,
-                             .suggestionAfterEvent = false},
-        /* appSwitch */
-        {.wordInProgress = false,
-         .undo = false,
-         .orphan = false,
-         .repairs = true,
-         .context = true,
-         .suggestionAfterEvent = false},
-        /* mouseDown */
-        {.wordInProgress = true,
-         .undo = true,
-         .orphan = false,
-         .repairs = true,
-         .context = true,
-         .suggestionAfterEvent = true},
-        /* secureInput */
-        {.wordInProgress = true,
-         .undo = false,
-         .orphan = false,
-         .repairs = false,
-         .context = false,
-         .suggestionAfterEvent = true},
+        //                  word   undo   orphan repairs context suggestionAfterEvent
+        /* discontinuity */ {false, true,  true,  true,  false,  false},
+        /* appSwitch */     {false, false, false, true,  true,   false},
+        /* mouseDown */     {true,  true,  false, true,  true,   true},
+        /* secureInput */   {true,  false, false, false, false,  true},
     };
+    // clang-format on
     const Forget& forget = forgets[static_cast<int>(reason)];
     if (forget.wordInProgress)
         m_assembler.keys.clear();

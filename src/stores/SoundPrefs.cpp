@@ -43,7 +43,7 @@ void SoundPrefs::preview()
 
 const std::vector<SoundChoice>& SoundPrefs::eventSounds()
 {
-    // Short notices of the freedesktop naming spec, the default first.
+    // Short notices of the freedesktop sound theme's names, the default first.
     static const std::vector<SoundChoice> sounds = {
         {"message", "Message"},
         {"complete", "Complete"},

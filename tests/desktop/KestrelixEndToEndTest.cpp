@@ -516,12 +516,9 @@ TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
     ASSERT_TRUE(DesktopSession::waitFor([&] { return pasteboard.changeCount() != before; }, 3))
         << "the rewrite went through the clipboard\n"
         << log();
-    ::kill(m_app, SIGTERM);
-    int status = -1;
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
-        << "kestrelix did not quit\n"
-        << log();
-    m_app = -1;
+    const std::optional<int> quit = quitKestrelix();
+    ASSERT_TRUE(quit) << "kestrelix did not quit\n" << log();
+    const int status = *quit;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     EXPECT_NE(log().find("quitting on SIGTERM"), std::string::npos) << log();
 
@@ -557,12 +554,9 @@ TEST_F(KestrelixEndToEndTest, QuickQuitAfterReadyExitsCleanly)
         // The last round's "ready" must not be taken for this one's.
         std::filesystem::remove(m_home / "state/kestrelix/kestrelix.log");
         startKestrelix();
-        ::kill(m_app, SIGTERM);
-        int status = -1;
-        ASSERT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
-            << "kestrelix did not quit\n"
-            << log();
-        m_app = -1;
+        const std::optional<int> quit = quitKestrelix();
+        ASSERT_TRUE(quit) << "kestrelix did not quit\n" << log();
+        const int status = *quit;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round << ", status " << status;
         EXPECT_EQ(coreKeymap(), keymap) << "round " << round;
         EXPECT_FALSE(rootHasProperty("_KESTRELIX_LENT_KEYCODES")) << "round " << round;

@@ -13,9 +13,11 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -123,6 +125,17 @@ protected:
         if (!front)
             ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
         return front ? std::move(field) : nullptr;
+    }
+    // Sends SIGTERM and waits for the program to end; its wait status, or none when it is still
+    // running after 10 s.
+    std::optional<int> quitKestrelix()
+    {
+        ::kill(m_app, SIGTERM);
+        int status = -1;
+        if (!DesktopSession::waitFor([&] { return ::waitpid(m_app, &status, WNOHANG) == m_app; }, 10))
+            return std::nullopt;
+        m_app = -1;
+        return status;
     }
     bool appRunning()
     {
