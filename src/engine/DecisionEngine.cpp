@@ -180,15 +180,66 @@ bool standsAsTyped(const std::string& word, const std::string& language, Script 
     return DecisionEngine::acceptableToken(word) && isWordAsTyped(word, language, oracle);
 }
 
+// Marks that open a quotation or a bracket before a word.
+bool isOpeningMark(const std::string& c)
+{
+    static const std::unordered_set<std::string> marks{"\"", "(", "[", "{", "«", "„", "“", "‘"};
+    return marks.contains(c);
+}
+
+// The word as a frequency list holds it: without the marks that open or close it.
+std::string bareWord(std::string_view s)
+{
+    const std::vector<std::string> characters = text::characters(DecisionEngine::strippingTrailingPunctuation(s));
+    auto first = characters.begin();
+    while (first != characters.end() && isOpeningMark(*first))
+        ++first;
+    std::string result;
+    for (auto c = first; c != characters.end(); ++c)
+        result += *c;
+    return result;
+}
+
+// How many keys at the end of keys type one closing mark on the layout.
+std::size_t closingKeys(std::span<const KeyStroke> keys, const platform::KeyTable& layout)
+{
+    std::size_t n = 0;
+    while (n < keys.size()) {
+        const KeyStroke& key = keys[keys.size() - 1 - n];
+        const auto mark = TranslationEngine::character(key.code, key.flags, layout);
+        if (!mark || !DecisionEngine::closingMarks().contains(*mark))
+            break;
+        ++n;
+    }
+    return n;
+}
+
+// word, the keys' text on target, has the shape of an acronym of its own. A quote that closed the
+// typed word, with the marks after it, is no acronym on a layout where those marks are letters: a
+// Hebrew word typed right and closed with a quote and a full stop reads there as a quote before a
+// last letter.
+bool isAcronymOnTarget(const std::string& word, std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
+                       const KeyboardLayoutInfo& target)
+{
+    if (!DecisionEngine::isAcronymShaped(word))
+        return false;
+    const std::size_t closing = closingKeys(keys, current.layoutData);
+    if (closing < 2)
+        return true;
+    const auto inside = TranslationEngine::reconstructFaithful(keys.first(keys.size() - closing), target.layoutData);
+    return inside && DecisionEngine::isAcronymShaped(*inside);
+}
+
 // A word of 3 characters or more is real on target: in rank-only scripts it needs a rank unless
-// its shape or its keys vouch for it; elsewhere the spell checker's word is enough.
+// its shape or its keys vouch for it; elsewhere the spell checker's word is enough. Ranks are
+// looked up without the marks around the word.
 bool longWordIsReal(const std::string& word, std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
                     const KeyboardLayoutInfo& target, LanguageOracle& oracle)
 {
     const std::string language = target.language();
-    if (needsRank(Script::forLanguage(language)) && !DecisionEngine::isAcronymShaped(word) &&
+    if (needsRank(Script::forLanguage(language)) && !isAcronymOnTarget(word, keys, current, target) &&
         !DecisionEngine::typedIsForeignLetters(keys, current, target, true))
-        return oracle.frequency(word, language).isRanked();
+        return oracle.frequency(bareWord(word), language).isRanked();
     return !oracle.isMisspelled(word, language);
 }
 
@@ -297,8 +348,9 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
         const Script targetScript = Script::forLanguage(targetLanguage);
         if (!targetScript.matches(*conv, scriptShare) || !oracle.isReliable(targetLanguage))
             continue;
-        const bool real = characterCount(*conv) < 3 ? shortWordIsReal(*conv, targetLanguage, targetScript, oracle)
-                                                    : longWordIsReal(*conv, keys, current, target, oracle);
+        const std::string bare = bareWord(*conv);
+        const bool real = characterCount(bare) < 3 ? shortWordIsReal(bare, targetLanguage, targetScript, oracle)
+                                                   : longWordIsReal(*conv, keys, current, target, oracle);
         if (real)
             candidates.push_back(Decision{typed, *conv, target});
     }
@@ -310,7 +362,7 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
         // Several layouts make words: only a clearly more frequent one wins.
         std::vector<std::pair<int, const Decision*>> ranked;
         for (const Decision& candidate : candidates) {
-            const Frequency frequency = oracle.frequency(candidate.corrected, candidate.target.language());
+            const Frequency frequency = oracle.frequency(bareWord(candidate.corrected), candidate.target.language());
             if (frequency.isRanked())
                 ranked.emplace_back(frequency.rank, &candidate);
         }
@@ -326,7 +378,8 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
     // Short words make real words on several layouts by chance; convert one only when a key
     // typed punctuation here and a letter there.
     if (shortWordLetters(typed, chosen->corrected, Script::forLanguage(current.language())) <= 4 &&
-        !isAcronymShaped(chosen->corrected) && !typedIsForeignLetters(keys, current, chosen->target, false))
+        !isAcronymOnTarget(chosen->corrected, keys, current, chosen->target) &&
+        !typedIsForeignLetters(keys, current, chosen->target, false))
         return std::nullopt;
     return chosen;
 }

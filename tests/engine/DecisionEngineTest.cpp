@@ -275,6 +275,46 @@ TEST(DecideWord, competingLayoutsNeedAClearWinner)
     }
 }
 
+// Ranks are looked up without the marks around the word: a comma, a full stop or a quote typed
+// with the word neither drops its own layout from the choice nor hands the word to a rarer one.
+TEST(DecideWord, marksAroundTheWordDoNotHideItsRank)
+{
+    FakeOracle oracle;
+    oracle.ranks["en"] = {{"fact", 662}};
+    oracle.words["en"] = {"fact,"};
+    oracle.ranks["he"] = {{"כשבאת", 14101}, {"אחר", 133}};
+    oracle.ranks["ar"] = {};
+    oracle.words["ar"] = {"فتقظ"};
+    oracle.ranks["ru"] = {{"эфлгщф", 500}};
+    oracle.checkable.insert("ar");
+    oracle.reliable.insert("ar");
+    EXPECT_EQ(decided("афсеб", ru, {us, il}, oracle), "fact, @en");  // the comma key is a Hebrew letter
+    // The Hebrew word before its full stop outranks the Arabic one the full-stop key makes, and
+    // being short it stays.
+    EXPECT_EQ(decided("tjr/", us, {il, ara}, oracle), "none");
+    EXPECT_EQ(decided("\"akuoa", us, {il, ru}, oracle), "Эфлгщф @ru");  // no Hebrew word after the quote
+    oracle.ranks["he"]["שלוםש"] = 100;
+    EXPECT_EQ(decided("\"akuoa", us, {il, ru}, oracle), "\"שלוםש @he");
+}
+
+// A Hebrew word typed right and closed by a quote and a mark stays, though on the Arabic layout the
+// closing keys read as a quote before a last letter, the shape of an acronym.
+TEST(DecideWord, closingQuoteIsNoAcronymElsewhere)
+{
+    FakeOracle oracle;
+    oracle.checkable.insert("ar");
+    oracle.reliable.insert("ar");
+    oracle.ranks["ar"] = {};
+    oracle.ranks["he"] = {};
+    oracle.words["ar"] = {"سعفن\"ظ", "سعفن\"ط", "وخ\"ظ"};
+    EXPECT_EQ(decided("דואל\".", il, {ara}, oracle), "none");
+    EXPECT_EQ(decided("דואל\",", il, {ara}, oracle), "none");
+    EXPECT_EQ(decided("תם\".", il, {ara}, oracle), "none");
+    // A quote before the last letter as typed is still an acronym's.
+    oracle.words["he"] = {"צה\"ל"};
+    EXPECT_EQ(decided("mv\"k", us, {il}, oracle), "צה\"ל @he");
+}
+
 // Words of 4 letters or fewer convert only when a key typed a mark here and a letter there.
 TEST(DecideWord, shortWordsNeedAForeignLetterKey)
 {
