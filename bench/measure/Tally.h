@@ -14,6 +14,8 @@ struct Tally {
     int wrong = 0;  // changed, but not into the meant word (or, typed right, changed at all)
     /// Each meant word not right, with how often, and one text it came out as.
     std::map<std::string, std::pair<int, std::string>> misses;
+    /// The same for the words that came out as neither meant nor typed.
+    std::map<std::string, std::pair<int, std::string>> wrongs;
 
     int words() const { return right + left + wrong; }
 
@@ -22,8 +24,9 @@ struct Tally {
     void add(const std::string& meant, const std::string& asTyped, const std::string& result);
     void merge(const Tally& other);
 
-    /// The most frequent misses, most first (ties in word order).
+    /// The most frequent misses, or of the wrong words, most first (ties in word order).
     std::vector<std::pair<std::string, std::pair<int, std::string>>> topMisses(std::size_t count) const;
+    std::vector<std::pair<std::string, std::pair<int, std::string>>> topWrongs(std::size_t count) const;
 
     /// A line-based form to pass a tally between processes.
     std::string serialize() const;

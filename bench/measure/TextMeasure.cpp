@@ -3,7 +3,7 @@
 // English, Hebrew, Russian and Arabic, and between English and each of Greek and Hindi, in two
 // patterns, and typed on the right layout. Prints how many words came out right, were left as
 // typed or came out wrong, the false corrections per 1,000 words typed right, and the most
-// frequent misses of each pair.
+// frequent misses of each pair, then of the words that came out wrong.
 //
 //   kx_text_measure [--words N] [--jobs N] [--misses N] [--only LANG[:LANG]]
 //
@@ -260,6 +260,14 @@ int main(int argc, char** argv)
         if (top.empty())
             continue;
         std::cout << "\n▸ " << jobs[i].label() << (jobs[i].typedRight() ? ": changed" : ": missed") << "\n";
+        for (const auto& [word, miss] : top)
+            std::cout << "    " << miss.first << "  " << word << "  → " << miss.second << "\n";
+    }
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const auto top = tallies[i].topWrongs(options->misses);
+        if (top.empty() || jobs[i].typedRight())
+            continue;
+        std::cout << "\n▸ " << jobs[i].label() << ": wrong\n";
         for (const auto& [word, miss] : top)
             std::cout << "    " << miss.first << "  " << word << "  → " << miss.second << "\n";
     }
