@@ -144,7 +144,11 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 
     const auto strategy = m_policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
 
-    const auto decision = DecisionEngine::decide(keys, current, others, frequency());
+    const auto previous = std::ranges::find_if(others, [&](const KeyboardLayoutInfo& layout) {
+        return layout.source.handle == m_keyLayout.selectedBeforeHandle();
+    });
+    const auto decision =
+        DecisionEngine::decide(keys, current, others, frequency(), previous != others.end() ? previous->id : "");
     std::optional<DecisionEngine::RunDecision> runDecision;
     if (!decision) {
         std::vector<DecisionEngine::RunWord> words;

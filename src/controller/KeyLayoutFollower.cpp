@@ -15,6 +15,8 @@ void KeyLayoutFollower::ownSwitchMade()
 
 KeyLayoutFollower::Notice KeyLayoutFollower::layoutChanged(int currentHandle, double now)
 {
+    if (currentHandle >= 0 && currentHandle != m_selectedHandle)
+        m_selectedBeforeHandle = std::exchange(m_selectedHandle, currentHandle);
     if (std::exchange(m_ownSwitchPending, false))
         return Notice::ownSwitch;
     if (m_keyLayoutHandle < 0)

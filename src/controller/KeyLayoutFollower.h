@@ -42,11 +42,16 @@ public:
     const std::optional<KeyboardLayoutInfo>& lastKnownLayout() const { return m_lastKnownLayout; }
     /// The input source the keys are typed in; -1 until a key tells.
     int keyLayoutHandle() const { return m_keyLayoutHandle; }
+    /// The input source selected before the current one, by the user or by us; -1 until the
+    /// desktop told of a second one. A user back on a wrong layout most likely meant this one.
+    int selectedBeforeHandle() const { return m_selectedBeforeHandle; }
 
 private:
     MainQueue& m_main;
     std::optional<KeyboardLayoutInfo> m_lastKnownLayout;
     int m_keyLayoutHandle = -1;
+    int m_selectedHandle = -1;
+    int m_selectedBeforeHandle = -1;
     /// When the desktop told of a switch of the user's that no key has shown yet.
     std::optional<double> m_userSwitchNoticedAt;
     bool m_ownSwitchPending = false;

@@ -288,12 +288,13 @@ const std::unordered_set<std::string>& DecisionEngine::closingMarks()
 }
 
 std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
-                                               std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle)
+                                               std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle,
+                                               const std::string& previousLayoutID)
 {
     const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
     if (!mayBeMistyped(typed, current, oracle))
         return std::nullopt;
-    if (auto chosen = chooseTarget(keys, typed, current, others, oracle))
+    if (auto chosen = chooseTarget(keys, typed, current, others, oracle, previousLayoutID))
         return chosen;
 
     // Marks in front of the word (an opening bracket or quote typed with the key that types it on
@@ -309,7 +310,7 @@ std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, 
     const std::string innerTyped = TranslationEngine::reconstruct(inner, current.layoutData);
     if (!mayBeMistyped(innerTyped, current, oracle))
         return std::nullopt;
-    const auto chosen = chooseTarget(inner, innerTyped, current, others, oracle);
+    const auto chosen = chooseTarget(inner, innerTyped, current, others, oracle, previousLayoutID);
     if (!chosen || !std::ranges::all_of(marks, [&](const KeyStroke& key) {
             return EnclosingPunctuation::isEnclosingKey(key, current.layoutData, chosen->target.layoutData);
         }))
@@ -334,7 +335,8 @@ bool DecisionEngine::mayBeMistyped(const std::string& typed, const KeyboardLayou
 
 std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> keys, const std::string& typed,
                                                      const KeyboardLayoutInfo& current,
-                                                     std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle)
+                                                     std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle,
+                                                     const std::string& previousLayoutID)
 {
     std::vector<Decision> candidates;
     for (const KeyboardLayoutInfo& target : others) {
@@ -367,7 +369,13 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
                 ranked.emplace_back(frequency.rank, &candidate);
         }
         std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        if (ranked.size() == 1)
+        // Ranks of different languages' lists weigh little against each other; the layout the user
+        // just left is the likelier one to have been meant, when its word is ranked at all.
+        const auto previous = std::ranges::find_if(
+            ranked, [&](const auto& entry) { return entry.second->target.id == previousLayoutID; });
+        if (!previousLayoutID.empty() && previous != ranked.end())
+            chosen = *previous->second;
+        else if (ranked.size() == 1)
             chosen = *ranked[0].second;
         else if (ranked.size() > 1 && static_cast<long long>(ranked[1].first) > 4LL * ranked[0].first)
             chosen = *ranked[0].second;

@@ -43,9 +43,12 @@ public:
     /// The layout the keys were meant for, tried over others in the caller's order; none when the
     /// typed word stands or no single layout clearly wins. When the keys make no word as they are,
     /// marks in front of them (an opening bracket, a quote) are set aside: the word after them
-    /// decides, and they go over to its target when they are marks there too.
+    /// decides, and they go over to its target when they are marks there too. previousLayoutID
+    /// names the layout the user had selected before current, if any: where several layouts make
+    /// words, its ranked word wins.
     static std::optional<Decision> decide(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
-                                          std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle);
+                                          std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle,
+                                          const std::string& previousLayoutID = {});
 
     /// Whether the newest words of a run (oldest first) were all typed on the wrong layout; none
     /// unless exactly one of others qualifies.
@@ -106,7 +109,8 @@ private:
     /// key typed a mark here and a letter there.
     static std::optional<Decision> chooseTarget(std::span<const KeyStroke> keys, const std::string& typed,
                                                 const KeyboardLayoutInfo& current,
-                                                std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle);
+                                                std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle,
+                                                const std::string& previousLayoutID);
 };
 
 }  // namespace kx

@@ -68,6 +68,20 @@ TEST_F(WordEdgesTest, ArabicOpeningBracketGoesOverWithItsWord)
     expectBothWaysAsMeant("us", "ara", "كلمات (أو سرقت) من هذا الموقع ");
 }
 
+// "אתר" typed on the U.S. layout is also an Arabic word the Arabic list ranks higher; the user
+// came from the Hebrew layout, so Hebrew it is.
+TEST_F(WordEdgesTest, WordOfTwoLayoutsGoesToTheOneJustLeft)
+{
+    desk.setLayouts({"us", "il", "ara"});
+    startIn(CorrectionMode::automatic);
+    desk.switchLayout("il");
+    queue.advance(0.5);
+    desk.switchLayout("us");
+    queue.advance(0.5);
+    typeKeysOf("il", "אתר ");
+    EXPECT_EQ(field().text(), "אתר ");
+}
+
 // A colon between quotes typed on the Hebrew layout reads ",:,"; the colon no longer splits it, so
 // both quote keys go over to the U.S. layout with the word after them.
 TEST_F(WordEdgesTest, ColonBetweenQuotesGoesOverWhole)

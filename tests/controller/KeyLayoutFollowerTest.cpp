@@ -62,5 +62,22 @@ TEST_F(KeyLayoutFollowerTest, KeysTellTheUsersSwitch)
     EXPECT_FALSE(follower.followKey(0, 7.0)) << "placed among the keys: no switch of the user's";
 }
 
+// The layout selected before the current one follows every notice that names another layout, ours
+// and the user's alike.
+TEST_F(KeyLayoutFollowerTest, RemembersTheLayoutSelectedBefore)
+{
+    EXPECT_EQ(follower.selectedBeforeHandle(), -1);
+    follower.layoutChanged(0, 1.0);
+    EXPECT_EQ(follower.selectedBeforeHandle(), -1) << "only one layout told of";
+    follower.ownSwitchMade();
+    follower.layoutChanged(2, 2.0);
+    EXPECT_EQ(follower.selectedBeforeHandle(), 0) << "our own switch";
+    follower.layoutChanged(2, 3.0);
+    follower.layoutChanged(-1, 3.5);
+    EXPECT_EQ(follower.selectedBeforeHandle(), 0) << "a notice of the same layout, or of none";
+    follower.layoutChanged(0, 4.0);
+    EXPECT_EQ(follower.selectedBeforeHandle(), 2) << "the user went back";
+}
+
 }  // namespace
 }  // namespace kx::test

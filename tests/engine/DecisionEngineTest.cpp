@@ -315,6 +315,28 @@ TEST(DecideWord, closingQuoteIsNoAcronymElsewhere)
     EXPECT_EQ(decided("mv\"k", us, {il}, oracle), "צה\"ל @he");
 }
 
+// Where several layouts make words, the ranked word of the layout the user just left wins, however
+// the lists rank the others; without one of its own the ranks decide.
+TEST(DecideWord, theLayoutJustLeftWinsCompetingWords)
+{
+    FakeOracle oracle;
+    oracle.checkable.insert("ar");
+    oracle.reliable.insert("ar");
+    oracle.ranks["he"] = {{"אתר", 3830}};
+    oracle.ranks["ar"] = {{"فوق", 539}};
+    oracle.ranks["ru"] = {};
+    const auto decide = [&](const std::string& previous) {
+        const auto decision = DecisionEngine::decide(keysOf("t,r", us), us, std::vector{ru, il, ara}, oracle, previous);
+        return decision ? decision->corrected : "none";
+    };
+    EXPECT_EQ(decide(""), "فوق");
+    EXPECT_EQ(decide(il.id), "אתר");
+    EXPECT_EQ(decide(ara.id), "فوق");
+    EXPECT_EQ(decide(ru.id), "فوق");  // no word of its own
+    oracle.ranks["he"].clear();
+    EXPECT_EQ(decide(il.id), "فوق");
+}
+
 // Words of 4 letters or fewer convert only when a key typed a mark here and a letter there.
 TEST(DecideWord, shortWordsNeedAForeignLetterKey)
 {
