@@ -96,6 +96,24 @@ bool typesOneMark(const KeyStroke& key, const platform::KeyTable& layout)
     return scalars.size() == 1 && (text::isPunctuation(scalars.front()) || text::isSymbol(scalars.front()));
 }
 
+// Marks that open a quotation or a bracket before a word.
+bool isOpeningMark(const std::string& c)
+{
+    static const std::unordered_set<std::string> marks{"\"", "(", "[", "{", "«", "„", "“", "‘"};
+    return marks.contains(c);
+}
+
+// The key types a letter on current and, on target, a mark that opens a quotation or a bracket.
+bool opensWordOn(const KeyStroke& key, const platform::KeyTable& current, const platform::KeyTable& target)
+{
+    const auto here = TranslationEngine::character(key.code, key.flags, current);
+    const auto there = TranslationEngine::character(key.code, key.flags, target);
+    if (!here || !there || !isOpeningMark(*there))
+        return false;
+    const std::u32string scalars = text::toScalars(*here);
+    return scalars.size() == 1 && text::isLetter(scalars.front());
+}
+
 bool startsWithGeresh(std::string_view s)
 {
     return s.starts_with(geresh) || s.starts_with(gershayim);
@@ -178,13 +196,6 @@ bool standsAsTyped(const std::string& word, const std::string& language, Script 
     if (characterCount(word) < 3)
         return shortWordIsReal(word, language, script, oracle);
     return DecisionEngine::acceptableToken(word) && isWordAsTyped(word, language, oracle);
-}
-
-// Marks that open a quotation or a bracket before a word.
-bool isOpeningMark(const std::string& c)
-{
-    static const std::unordered_set<std::string> marks{"\"", "(", "[", "{", "«", "„", "“", "‘"};
-    return marks.contains(c);
 }
 
 // The word as a frequency list holds it: without the marks that open or close it.
@@ -294,9 +305,19 @@ std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, 
     const std::string typed = TranslationEngine::reconstruct(keys, current.layoutData);
     if (!mayBeMistyped(typed, current, oracle))
         return std::nullopt;
-    if (auto chosen = chooseTarget(keys, typed, current, others, oracle, previousLayoutID))
+    if (auto chosen = chooseTarget(keys, typed, current, others, oracle, previousLayoutID);
+        chosen && !isShortByChance(keys, typed, *chosen, current))
         return chosen;
+    if (auto chosen = withMarksInFront(keys, current, others, oracle, previousLayoutID))
+        return Decision{typed, chosen->corrected, chosen->target};
+    return withQuoteMeantInFront(keys, typed, current, others, oracle, previousLayoutID);
+}
 
+std::optional<Decision> DecisionEngine::withMarksInFront(std::span<const KeyStroke> keys,
+                                                         const KeyboardLayoutInfo& current,
+                                                         std::span<const KeyboardLayoutInfo> others,
+                                                         LanguageOracle& oracle, const std::string& previousLayoutID)
+{
     // Marks in front of the word (an opening bracket or quote typed with the key that types it on
     // the layout meant) hide the word from the tests above: the word inside them decides, and the
     // marks go over with it.
@@ -311,12 +332,53 @@ std::optional<Decision> DecisionEngine::decide(std::span<const KeyStroke> keys, 
     if (!mayBeMistyped(innerTyped, current, oracle))
         return std::nullopt;
     const auto chosen = chooseTarget(inner, innerTyped, current, others, oracle, previousLayoutID);
-    if (!chosen || !std::ranges::all_of(marks, [&](const KeyStroke& key) {
+    if (!chosen || isShortByChance(inner, innerTyped, *chosen, current) ||
+        !std::ranges::all_of(marks, [&](const KeyStroke& key) {
             return EnclosingPunctuation::isEnclosingKey(key, current.layoutData, chosen->target.layoutData);
         }))
         return std::nullopt;
-    return Decision{typed, TranslationEngine::reconstruct(marks, chosen->target.layoutData) + chosen->corrected,
-                    chosen->target};
+    return Decision{
+        {}, TranslationEngine::reconstruct(marks, chosen->target.layoutData) + chosen->corrected, chosen->target};
+}
+
+std::optional<Decision> DecisionEngine::withQuoteMeantInFront(std::span<const KeyStroke> keys, const std::string& typed,
+                                                              const KeyboardLayoutInfo& current,
+                                                              std::span<const KeyboardLayoutInfo> others,
+                                                              LanguageOracle& oracle,
+                                                              const std::string& previousLayoutID)
+{
+    // The key of a quote or bracket meant before the word may type a letter here (the Russian
+    // layout types "Э" with the key of the U.S. layout's quotation mark): the word after it
+    // decides, and the whole word, letters counted as typed, must pass the short-word test.
+    for (const KeyboardLayoutInfo& target : others) {
+        std::size_t lead = 0;
+        while (lead < keys.size() && opensWordOn(keys[lead], current.layoutData, target.layoutData))
+            ++lead;
+        if (lead == 0 || lead == keys.size())
+            continue;
+        const auto inner = keys.subspan(lead);
+        const std::string innerTyped = TranslationEngine::reconstruct(inner, current.layoutData);
+        if (!mayBeMistyped(innerTyped, current, oracle))
+            continue;
+        const auto chosen = chooseTarget(inner, innerTyped, current, others, oracle, previousLayoutID);
+        if (!chosen || chosen->target.id != target.id)
+            continue;
+        Decision decision{
+            typed, TranslationEngine::reconstruct(keys.first(lead), target.layoutData) + chosen->corrected, target};
+        if (!isShortByChance(keys, typed, decision, current))
+            return decision;
+    }
+    return std::nullopt;
+}
+
+bool DecisionEngine::isShortByChance(std::span<const KeyStroke> keys, const std::string& typed, const Decision& chosen,
+                                     const KeyboardLayoutInfo& current)
+{
+    // Short words make real words on several layouts by chance; convert one only when a key
+    // typed punctuation here and a letter there.
+    return shortWordLetters(typed, chosen.corrected, Script::forLanguage(current.language())) <= 4 &&
+           !isAcronymOnTarget(chosen.corrected, keys, current, chosen.target) &&
+           !typedIsForeignLetters(keys, current, chosen.target, false);
 }
 
 bool DecisionEngine::mayBeMistyped(const std::string& typed, const KeyboardLayoutInfo& current, LanguageOracle& oracle)
@@ -380,15 +442,6 @@ std::optional<Decision> DecisionEngine::chooseTarget(std::span<const KeyStroke> 
         else if (ranked.size() > 1 && static_cast<long long>(ranked[1].first) > 4LL * ranked[0].first)
             chosen = *ranked[0].second;
     }
-    if (!chosen)
-        return std::nullopt;
-
-    // Short words make real words on several layouts by chance; convert one only when a key
-    // typed punctuation here and a letter there.
-    if (shortWordLetters(typed, chosen->corrected, Script::forLanguage(current.language())) <= 4 &&
-        !isAcronymOnTarget(chosen->corrected, keys, current, chosen->target) &&
-        !typedIsForeignLetters(keys, current, chosen->target, false))
-        return std::nullopt;
     return chosen;
 }
 

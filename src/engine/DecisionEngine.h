@@ -105,8 +105,20 @@ private:
     /// typed may be judged at all and is not a real word of current's language, whole or without
     /// its closing marks.
     static bool mayBeMistyped(const std::string& typed, const KeyboardLayoutInfo& current, LanguageOracle& oracle);
-    /// The one layout of others on which keys clearly make a real word, short words only when a
-    /// key typed a mark here and a letter there.
+    /// decide for words behind marks: marks here and on the target, or keys that are letters here
+    /// and a quote or bracket on the target. The first leaves the decision's original empty.
+    static std::optional<Decision> withMarksInFront(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
+                                                    std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle,
+                                                    const std::string& previousLayoutID);
+    static std::optional<Decision> withQuoteMeantInFront(std::span<const KeyStroke> keys, const std::string& typed,
+                                                         const KeyboardLayoutInfo& current,
+                                                         std::span<const KeyboardLayoutInfo> others,
+                                                         LanguageOracle& oracle, const std::string& previousLayoutID);
+    /// chosen, from keys that typed typed, is short enough to be a word on its target by chance,
+    /// and no key typed a mark here and a letter there.
+    static bool isShortByChance(std::span<const KeyStroke> keys, const std::string& typed, const Decision& chosen,
+                                const KeyboardLayoutInfo& current);
+    /// The one layout of others on which keys clearly make a real word.
     static std::optional<Decision> chooseTarget(std::span<const KeyStroke> keys, const std::string& typed,
                                                 const KeyboardLayoutInfo& current,
                                                 std::span<const KeyboardLayoutInfo> others, LanguageOracle& oracle,

@@ -82,6 +82,15 @@ TEST_F(WordEdgesTest, WordOfTwoLayoutsGoesToTheOneJustLeft)
     EXPECT_EQ(field().text(), "אתר ");
 }
 
+// The Russian layout types "Э" with the key of the U.S. quotation mark: a quoted English word
+// typed there converts with its quotes.
+TEST_F(WordEdgesTest, QuoteThatIsALetterOnTheWrongLayoutGoesOverWithItsWord)
+{
+    desk.setLayouts({"us", "ru"});
+    startIn(CorrectionMode::automatic);
+    expectBothWaysAsMeant("ru", "us", "Press \"Reload\" again ");
+}
+
 // A colon between quotes typed on the Hebrew layout reads ",:,"; the colon no longer splits it, so
 // both quote keys go over to the U.S. layout with the word after them.
 TEST_F(WordEdgesTest, ColonBetweenQuotesGoesOverWhole)

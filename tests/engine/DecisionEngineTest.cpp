@@ -376,6 +376,27 @@ TEST(DecideWord, marksInFrontGoOverWithTheWord)
     EXPECT_EQ(decision->original, ")cceav");
 }
 
+// A quote meant before a word can be a letter where it was typed: the Russian layout types "Э"
+// with the key of the U.S. quotation mark. The word after it decides; the whole word counts its
+// letters as typed for the short-word test.
+TEST(DecideWord, quoteMeantBeforeTheWordMayBeALetterHere)
+{
+    FakeOracle oracle;
+    oracle.words["en"] = {"Tell", "the", "Hello"};
+    oracle.words["ru"] = {"Эхо"};
+    struct Row {
+        const char* typed;
+        const char* expected;
+    } rows[] = {
+        {"ЭЕудд", "\"Tell @en"},    // 5 letters typed
+        {"ЭРуддщ", "\"Hello @en"},  //
+        {"Эеру", "none"},           // 4 letters typed, and no key typed a mark here
+        {"Эхо", "none"},            // a word as typed
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(decided(row.typed, ru, {us, il}, oracle), row.expected) << row.typed;
+}
+
 // The wrapper keys around a word, case-only differences and the current language's say.
 TEST(RetroConvertible, judgesTheWordAsTheRulesSay)
 {
