@@ -1,9 +1,10 @@
 // The running-text measure: real sentences typed key by key on the simulated desktop, with the
 // real controller, engine and word lists, for every ordered pair of meant and selected layout among
 // English, Hebrew, Russian and Arabic, and between English and each of Greek and Hindi, in two
-// patterns, and typed on the right layout. Prints how many words came out right, were left as
-// typed or came out wrong, the false corrections per 1,000 words typed right, and the most
-// frequent misses of each pair, then of the words that came out wrong.
+// patterns, and typed on the right layout: in one go, and word by word coming back to it from
+// another layout before every word. Prints how many words came out right, were left as typed or
+// came out wrong, the false corrections per 1,000 words typed right, and the most frequent misses
+// of each pair, then of the words that came out wrong.
 //
 //   kx_text_measure [--words N] [--jobs N] [--misses N] [--only LANG[:LANG]]
 //
@@ -54,6 +55,8 @@ struct Job {
     {
         if (!typedRight())
             return meant.code + " on " + active.layout + (pattern == Pattern::sentence ? ", sentence" : ", per word");
+        if (pattern == Pattern::backFromOther)
+            return meant.code + " typed right, per word";
         if (layouts == enabledLayouts)
             return meant.code + " typed right";
         return meant.code + " typed right, " + layouts[0] + "+" + layouts[1];
@@ -218,6 +221,7 @@ int main(int argc, char** argv)
             jobs.push_back({meant, active, Pattern::perWord});
         }
         jobs.push_back({meant, meant, Pattern::sentence});
+        jobs.push_back({meant, meant, Pattern::backFromOther});
     }
     for (const Language& other : besideEnglish) {
         const std::vector<std::string> layouts = {english.layout, other.layout};

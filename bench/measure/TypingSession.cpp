@@ -27,7 +27,7 @@ constexpr double betweenSentences = 30.0;
 
 }  // namespace
 
-TypingSession::TypingSession(const std::vector<std::string>& layouts)
+TypingSession::TypingSession(const std::vector<std::string>& layouts) : m_layouts(layouts)
 {
     m_root = std::filesystem::temp_directory_path() / ("kx-measure-" + std::to_string(::getpid()));
     std::filesystem::create_directories(m_root);
@@ -116,6 +116,15 @@ std::string TypingSession::type(const std::vector<KeyStroke>& keys, const std::s
     for (const KeyStroke& key : keys) {
         const bool space = key.code == KeyCode::space;
         if (wordStart && !space && pattern == Pattern::perWord && m_desk.inputSources().currentName() != active) {
+            m_queue.advance(switchPause);
+            m_desk.switchLayout(active);
+        }
+        if (wordStart && !space && pattern == Pattern::backFromOther && m_layouts.size() > 1) {
+            std::string other;
+            while ((other = m_layouts[m_nextOther++ % m_layouts.size()]) == active) {
+            }
+            m_queue.advance(switchPause);
+            m_desk.switchLayout(other);
             m_queue.advance(switchPause);
             m_desk.switchLayout(active);
         }

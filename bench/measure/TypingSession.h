@@ -23,6 +23,9 @@ namespace kx::bench {
 enum class Pattern {
     sentence,  // selected once; the whole sentence is typed on it unless the program switches
     perWord,   // the user selects it again before every word
+    // typed on the right layout, the user coming back to it before every word from another one,
+    // each of the others in turn
+    backFromOther,
 };
 
 class TypingSession {
@@ -65,6 +68,8 @@ private:
     const std::map<std::string, KeyStroke>& keysOf(const std::string& layout);
     const std::map<char32_t, KeyStroke>& deadKeysOf(const std::string& layout);
 
+    std::vector<std::string> m_layouts;
+    std::size_t m_nextOther = 0;
     std::filesystem::path m_root;
     VirtualMainQueue m_queue;
     sim::SimDesktop m_desk{m_queue};
