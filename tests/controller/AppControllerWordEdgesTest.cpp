@@ -91,6 +91,19 @@ TEST_F(WordEdgesTest, QuoteThatIsALetterOnTheWrongLayoutGoesOverWithItsWord)
     expectBothWaysAsMeant("ru", "us", "Press \"Reload\" again ");
 }
 
+// Hebrew typed right and closed by a quote and a full stop or comma stays Hebrew, though those
+// keys type a quote before a letter on the Arabic layout, as an acronym is written.
+TEST_F(WordEdgesTest, HebrewClosedByAQuoteStays)
+{
+    desk.setLayouts({"us", "il", "ara"});
+    startIn(CorrectionMode::automatic);
+    desk.switchLayout("il");
+    const std::string sentence = "שלחו \"דואל\". ושוב \"דואל\", לא ";
+    typeKeysOf("il", sentence);
+    EXPECT_EQ(field().text(), sentence);
+    EXPECT_TRUE(corrections().empty());
+}
+
 // A colon between quotes typed on the Hebrew layout reads ",:,"; the colon no longer splits it, so
 // both quote keys go over to the U.S. layout with the word after them.
 TEST_F(WordEdgesTest, ColonBetweenQuotesGoesOverWhole)
