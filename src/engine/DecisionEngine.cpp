@@ -292,8 +292,11 @@ const std::map<Script::Value, std::unordered_set<std::string>>& DecisionEngine::
 
 const std::unordered_set<std::string>& DecisionEngine::closingMarks()
 {
+    // The Arabic comma, semicolon, question mark and full stop close an Arabic word as the Latin
+    // marks close others: without them an Arabic word typed with its comma made no word at all.
     static const std::unordered_set<std::string> marks{
-        ",", ".", ";", ":", "!", "?", ")", "\"", "'", "\u201D", "\u2019", "\u05F3", "\u05F4",
+        ",",      ".",      ";",      ":",      "!",      "?",      ")",      "\"",     "'",
+        "\u201D", "\u2019", "\u05F3", "\u05F4", "\u060C", "\u061B", "\u061F", "\u06D4",
     };
     return marks;
 }

@@ -98,7 +98,7 @@ public:
     /// Real words shorter than 3 characters, by script: for languages without a frequency list,
     /// and for a run's words typed right. Scripts not listed have none. Looked up lower-cased.
     static const std::map<Script::Value, std::unordered_set<std::string>>& commonShort();
-    /// The 13 characters that may trail a word.
+    /// The 17 characters that may trail a word.
     static const std::unordered_set<std::string>& closingMarks();
 
 private:

@@ -104,6 +104,14 @@ TEST_F(WordEdgesTest, HebrewClosedByAQuoteStays)
     EXPECT_TRUE(corrections().empty());
 }
 
+// An Arabic word ended by the Arabic comma converts with it, word by word as well.
+TEST_F(WordEdgesTest, ArabicCommaGoesOverWithItsWord)
+{
+    desk.setLayouts({"us", "ara"});
+    startIn(CorrectionMode::automatic);
+    expectBothWaysAsMeant("us", "ara", "استخدام الملف، نوصي بحذفه ");
+}
+
 // A colon between quotes typed on the Hebrew layout reads ",:,"; the colon no longer splits it, so
 // both quote keys go over to the U.S. layout with the word after them.
 TEST_F(WordEdgesTest, ColonBetweenQuotesGoesOverWhole)

@@ -104,7 +104,8 @@ TEST(DecisionTokens, classifyTextAsTheRulesSay)
     EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("(word"), "(word");
     EXPECT_TRUE(DecisionEngine::isAcronymShaped("a\"b"));
     EXPECT_FALSE(DecisionEngine::isAcronymShaped("a\"'"));
-    EXPECT_EQ(DecisionEngine::closingMarks().size(), 13u);
+    EXPECT_EQ(DecisionEngine::closingMarks().size(), 17u);
+    EXPECT_EQ(DecisionEngine::strippingTrailingPunctuation("شيء،"), "شيء");
     EXPECT_EQ(DecisionEngine::commonShort().at(Script::latin).size(), 28u);
     EXPECT_EQ(DecisionEngine::commonShort().at(Script::hebrew).size(), 51u);
 }
