@@ -12,6 +12,14 @@ namespace kx {
 
 namespace {
 
+// The word with each ё written as е.
+std::string withoutYo(std::string word)
+{
+    for (std::size_t at = word.find("ё"); at != std::string::npos; at = word.find("ё", at))
+        word.replace(at, std::string("ё").size(), "е");
+    return word;
+}
+
 struct ProcessBundle {
     std::mutex mutex;
     bool known = false;
@@ -80,6 +88,11 @@ Frequency FrequencyOracle::frequency(const std::string& word, const std::string&
     const std::string lowered = text::lowercased(word);
     if (const auto rank = words->rank(lowered))
         return Frequency::ranked(*rank);
+    // Russian text mostly writes ё as е, and so do the lists: "ещё" is listed as "еще".
+    if (std::string plain = withoutYo(lowered); plain != lowered) {
+        if (const auto rank = words->rank(plain))
+            return Frequency::ranked(*rank);
+    }
     // A ranked word behind joined prefixes makes the form ranked, when the spell checker knows the
     // whole form: the prefixes alone would make words of many a letter string. It ranks after
     // every listed word, so that a plain word of another layout still outweighs it.

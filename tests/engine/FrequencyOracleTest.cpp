@@ -139,6 +139,17 @@ TEST_F(FrequencyOracleTest, lowerCasesTheWordButNotTheList)
     EXPECT_EQ(oracle.frequency("paris", "en"), Frequency::absent());
 }
 
+// A list that writes ё as е still ranks the word written with ё; one that lists ё finds it as is.
+TEST_F(FrequencyOracleTest, findsYoWrittenAsYe)
+{
+    writeList("ru", "еще\nвсё\nее\n");
+    FrequencyOracle oracle(m_fallback, m_folder);
+    EXPECT_EQ(oracle.frequency("ещё", "ru"), Frequency::ranked(1));
+    EXPECT_EQ(oracle.frequency("Её", "ru"), Frequency::ranked(3));
+    EXPECT_EQ(oracle.frequency("всё", "ru"), Frequency::ranked(2));
+    EXPECT_EQ(oracle.frequency("все", "ru"), Frequency::absent()) << "е is not read as ё";
+}
+
 // A language with a list is checkable and reliable; its ranked words skip the fallback.
 TEST_F(FrequencyOracleTest, answersFromTheListWhereOneLoads)
 {
