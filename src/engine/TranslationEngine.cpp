@@ -15,6 +15,54 @@ std::string_view typed(std::uint16_t keyCode, std::uint64_t flags, const platfor
     return layoutData.text(keyCode, translatorModifiers(flags) >> 1);
 }
 
+// The character with the accents on it, when they make one precomposed character (a Greek vowel
+// with its tonos); none otherwise, as a text field composes nothing then.
+std::optional<std::string> accented(std::string_view character, std::u32string_view accents)
+{
+    if (text::scalarCount(character) != 1)
+        return std::nullopt;
+    std::string decomposed(character);
+    for (const char32_t accent : accents)
+        decomposed += text::fromScalar(accent);
+    std::string composed = text::nfc(decomposed);
+    if (text::scalarCount(composed) != 1)
+        return std::nullopt;
+    return composed;
+}
+
+// What the keys type. Faithful: none when a key types nothing and is no dead key, or when a dead
+// key's accent makes no single character with the next key's; otherwise such keys are skipped.
+std::optional<std::string> typedText(std::span<const KeyStroke> keys, const platform::KeyTable& layoutData,
+                                     bool faithful)
+{
+    std::string result;
+    std::u32string accents;  // of the dead keys since the last key that typed something
+    for (const KeyStroke& key : keys) {
+        const std::string_view text = typed(key.code, key.flags, layoutData);
+        if (text.empty()) {
+            if (const char32_t accent = TranslationEngine::deadAccent(key.code, key.flags, layoutData))
+                accents += accent;
+            else if (faithful)
+                return std::nullopt;
+            continue;
+        }
+        if (!accents.empty()) {
+            const std::optional<std::string> composed = accented(text, accents);
+            accents.clear();
+            if (composed) {
+                result += *composed;
+                continue;
+            }
+            if (faithful)
+                return std::nullopt;
+        }
+        result += text;
+    }
+    if (faithful && !accents.empty())
+        return std::nullopt;
+    return result;
+}
+
 }  // namespace
 
 std::optional<std::string> TranslationEngine::character(std::uint16_t keyCode, std::uint64_t flags,
@@ -26,25 +74,21 @@ std::optional<std::string> TranslationEngine::character(std::uint16_t keyCode, s
     return std::string(text);
 }
 
+char32_t TranslationEngine::deadAccent(std::uint16_t keyCode, std::uint64_t flags,
+                                       const platform::KeyTable& layoutData)
+{
+    return layoutData.deadAccent(keyCode, translatorModifiers(flags) >> 1);
+}
+
 std::string TranslationEngine::reconstruct(std::span<const KeyStroke> keys, const platform::KeyTable& layoutData)
 {
-    std::string result;
-    for (const KeyStroke& key : keys)
-        result += typed(key.code, key.flags, layoutData);
-    return result;
+    return *typedText(keys, layoutData, false);
 }
 
 std::optional<std::string> TranslationEngine::reconstructFaithful(std::span<const KeyStroke> keys,
                                                                   const platform::KeyTable& layoutData)
 {
-    std::string result;
-    for (const KeyStroke& key : keys) {
-        const std::string_view text = typed(key.code, key.flags, layoutData);
-        if (text.empty())
-            return std::nullopt;
-        result += text;
-    }
-    return result;
+    return typedText(keys, layoutData, true);
 }
 
 std::map<std::string, KeyStroke> TranslationEngine::inverseMap(const platform::KeyTable& layoutData)
