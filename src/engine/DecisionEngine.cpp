@@ -408,13 +408,19 @@ bool DecisionEngine::typedIsForeignLetters(std::span<const KeyStroke> keys, cons
     }
     for (std::size_t i = 0; i < n; ++i) {
         const auto a = TranslationEngine::character(keys[i].code, keys[i].flags, current.layoutData);
-        const auto b = TranslationEngine::character(keys[i].code, keys[i].flags, target.layoutData);
-        if (!a || !b)
+        if (!a)
             continue;
         const std::u32string sa = text::toScalars(*a);
+        if (sa.size() != 1 || !(text::isPunctuation(sa[0]) || text::isSymbol(sa[0])))
+            continue;
+        // A dead key on target puts its accent on the letter typed after it (the Greek tonos).
+        if (i + 1 < keys.size() && TranslationEngine::deadAccent(keys[i].code, keys[i].flags, target.layoutData) != 0)
+            return true;
+        const auto b = TranslationEngine::character(keys[i].code, keys[i].flags, target.layoutData);
+        if (!b)
+            continue;
         const std::u32string sb = text::toScalars(*b);
-        if (sa.size() == 1 && sb.size() == 1 && (text::isPunctuation(sa[0]) || text::isSymbol(sa[0])) &&
-            text::isLetter(sb[0]))
+        if (sb.size() == 1 && text::isLetter(sb[0]))
             return true;
     }
     return false;
