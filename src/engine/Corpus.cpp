@@ -93,20 +93,6 @@ void printCases(std::ostream& out, const std::vector<std::pair<Corpus::Case, std
         out << "    … " << cases.size() - listedCases << " more\n";
 }
 
-// Each accent a dead key of the layout puts on a letter, to its key: no modifier before Shift,
-// lower key codes first.
-std::map<char32_t, KeyStroke> deadKeysOf(const platform::KeyTable& layoutData)
-{
-    std::map<char32_t, KeyStroke> keys;
-    for (const std::uint64_t flags : {std::uint64_t{0}, EventFlags::shift}) {
-        for (std::uint16_t code = 0; code < platform::KeyTable::keyCount; ++code) {
-            if (const char32_t accent = TranslationEngine::deadAccent(code, flags, layoutData))
-                keys.try_emplace(accent, KeyStroke{code, flags});
-        }
-    }
-    return keys;
-}
-
 }  // namespace
 
 int Corpus::scale(const std::vector<std::string>& arguments)
@@ -164,7 +150,7 @@ std::vector<std::string> Corpus::words(const std::string& lang, int skip, int ta
 std::optional<std::vector<KeyStroke>> Corpus::keystrokes(const std::string& text, const KeyboardLayoutInfo& layout)
 {
     const auto inverse = TranslationEngine::inverseMap(layout.layoutData);
-    const auto deadKeys = deadKeysOf(layout.layoutData);
+    const auto deadKeys = TranslationEngine::deadKeyMap(layout.layoutData);
     std::vector<KeyStroke> keys;
     for (const std::string& c : text::characters(text)) {
         if (const auto key = inverse.find(c); key != inverse.end()) {

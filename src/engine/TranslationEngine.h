@@ -32,8 +32,13 @@ public:
     /// Each single character the layout types, to the first key stroke that types it, trying no
     /// modifier, Shift, Option, then Shift+Option, and lower key codes first within each.
     static std::map<std::string, KeyStroke> inverseMap(const platform::KeyTable& layoutData);
-    /// text retyped on `to` with the keys that type it on `from`; characters `from` cannot type,
-    /// or whose key types nothing on `to`, stay as they are.
+    /// Each accent a dead key of the layout puts on a letter, to the first key stroke that does
+    /// it: no modifier before Shift, lower key codes first.
+    static std::map<char32_t, KeyStroke> deadKeyMap(const platform::KeyTable& layoutData);
+    /// text retyped on `to` with the keys that type it on `from`, an accented letter that has no
+    /// key of its own as its accents' dead keys and its letter; a key that is a dead key on `to`
+    /// puts its accent on the next character there. Characters `from` cannot type, or whose keys
+    /// type nothing on `to`, stay as they are.
     static std::string transliterate(std::string_view text, const platform::KeyTable& from,
                                      const platform::KeyTable& to);
 };

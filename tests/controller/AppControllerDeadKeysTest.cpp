@@ -46,5 +46,17 @@ TEST_F(DeadKeysTest, EnglishSemicolonStaysEnglish)
     EXPECT_EQ(desk.inputSources().currentName(), "us");
 }
 
+// Selected Greek typed on the English layout converts with its accents.
+TEST_F(DeadKeysTest, SelectionTakesTheAccents)
+{
+    startIn(CorrectionMode::automatic);
+    field().setText("kalhm;era ;ola");
+    field().select(0, 14);
+    pressConvertKey();
+    queue.advance(0.2);
+    EXPECT_EQ(field().withCaret(), "καλημέρα όλα|");
+    EXPECT_EQ(desk.inputSources().currentName(), "gr");
+}
+
 }  // namespace
 }  // namespace kx::test

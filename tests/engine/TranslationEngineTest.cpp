@@ -113,6 +113,23 @@ TEST_F(TranslationEngineTest, Transliterate)
     EXPECT_EQ(TranslationEngine::transliterate("ab", us, KeyTable()), "ab");
 }
 
+// Greek's accented vowels have no key of their own: they go over as the tonos key and the vowel,
+// and come back composed; a tonos key with no vowel after it stays the ";" it was.
+TEST_F(TranslationEngineTest, TransliterateThroughDeadKeys)
+{
+    const KeyTable gr = KeyTable::forLayout("gr");
+    EXPECT_EQ(TranslationEngine::transliterate("καλημέρα Έλα ΐ", gr, us), "kalhm;era ;Ela :;i");
+    EXPECT_EQ(TranslationEngine::transliterate("kalhm;era ;Ela :;i", us, gr), "καλημέρα Έλα ΐ");
+    EXPECT_EQ(TranslationEngine::transliterate("a; b;", us, gr), "α; β;");
+    EXPECT_EQ(TranslationEngine::transliterate(";p", us, gr), ";π");  // π takes no tonos
+    EXPECT_EQ(TranslationEngine::transliterate("ǎ", gr, us), "ǎ");   // no dead key for the caron
+
+    const auto deadKeys = TranslationEngine::deadKeyMap(gr);
+    EXPECT_EQ(deadKeys.at(U'\u0301'), (KeyStroke{kSemicolon, 0}));
+    EXPECT_EQ(deadKeys.at(U'\u0308'), (KeyStroke{kSemicolon, EventFlags::shift}));
+    EXPECT_TRUE(TranslationEngine::deadKeyMap(us).empty());
+}
+
 // Punctuation that stays one non-letter scalar on both layouts wraps a word.
 TEST_F(TranslationEngineTest, EnclosingPunctuationSplit)
 {
