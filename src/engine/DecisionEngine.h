@@ -79,8 +79,8 @@ public:
     /// The shape of a Hebrew acronym: a double geresh (or its ASCII stand-in) before the last letter.
     static bool isAcronymShaped(std::string_view s);
     /// One of the keys types punctuation or a symbol on current and a letter on target, or is a
-    /// dead key there with a key after it, so the typed text is not a plain word of current. With ignoringTrailingPunctuation, keys at the end
-    /// that type a closing mark on current are left out.
+    /// dead key there with a key after it, so the typed text is not a plain word of current. With
+    /// ignoringTrailingPunctuation, keys at the end that type a closing mark on current are left out.
     static bool typedIsForeignLetters(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
                                       const KeyboardLayoutInfo& target, bool ignoringTrailingPunctuation);
     /// A geresh or apostrophe that neither ends s nor follows a letter that takes one.

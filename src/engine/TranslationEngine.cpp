@@ -77,8 +77,7 @@ std::optional<std::string> TranslationEngine::character(std::uint16_t keyCode, s
     return std::string(text);
 }
 
-char32_t TranslationEngine::deadAccent(std::uint16_t keyCode, std::uint64_t flags,
-                                       const platform::KeyTable& layoutData)
+char32_t TranslationEngine::deadAccent(std::uint16_t keyCode, std::uint64_t flags, const platform::KeyTable& layoutData)
 {
     return layoutData.deadAccent(keyCode, translatorModifiers(flags) >> 1);
 }

@@ -121,8 +121,8 @@ TEST_F(CorpusWithLists, typesSignsKeyByKeyAndAccentsWithTheirDeadKeys)
     for (const Corpus::Case& c : Corpus::build(registry, 1))
         cases.push_back(c.group + ": " + c.typed + " (" + c.note + ") " + std::to_string(c.keys.size()));
     const std::vector<std::string> expected{
-        "hi typed on ABC: kfleysx (meant किताबें) 7",    "hi typed correctly: किताबें (genuine hi) 7",
-        "hi typed on ABC: vcmdls (meant नमस्ते) 6",      "hi typed correctly: नमस्ते (genuine hi) 6",
+        "hi typed on ABC: kfleysx (meant किताबें) 7",      "hi typed correctly: किताबें (genuine hi) 7",
+        "hi typed on ABC: vcmdls (meant नमस्ते) 6",        "hi typed correctly: नमस्ते (genuine hi) 6",
         "el typed on ABC: kalhm;era (meant καλημέρα) 9", "el typed correctly: καλημέρα (genuine el) 9",
         "el typed on ABC: keraia (meant κεραια) 6",      "el typed correctly: κεραια (genuine el) 6",
     };

@@ -469,7 +469,7 @@ TEST(GreekTonosKey, readsAsTheAccentOfTheNextVowel)
     oracle.words["en"] = {"programma"};
     EXPECT_EQ(decided("ap;o", us, {gr}, oracle), "από @el");
     EXPECT_EQ(decided("e;inai", us, {gr}, oracle), "είναι @el");
-    EXPECT_EQ(decided("apo", us, {gr}, oracle), "none");  // 3 letters, and no key vouches for Greek
+    EXPECT_EQ(decided("apo", us, {gr}, oracle), "none");   // 3 letters, and no key vouches for Greek
     EXPECT_EQ(decided("apo;", us, {gr}, oracle), "none");  // the tonos with no vowel after it
 
     EXPECT_TRUE(DecisionEngine::typedIsForeignLetters(keysOf("ap;o", us), us, gr, false));

@@ -122,7 +122,7 @@ TEST_F(TranslationEngineTest, TransliterateThroughDeadKeys)
     EXPECT_EQ(TranslationEngine::transliterate("kalhm;era ;Ela :;i", us, gr), "καλημέρα Έλα ΐ");
     EXPECT_EQ(TranslationEngine::transliterate("a; b;", us, gr), "α; β;");
     EXPECT_EQ(TranslationEngine::transliterate(";p", us, gr), ";π");  // π takes no tonos
-    EXPECT_EQ(TranslationEngine::transliterate("ǎ", gr, us), "ǎ");   // no dead key for the caron
+    EXPECT_EQ(TranslationEngine::transliterate("ǎ", gr, us), "ǎ");    // no dead key for the caron
 
     const auto deadKeys = TranslationEngine::deadKeyMap(gr);
     EXPECT_EQ(deadKeys.at(U'\u0301'), (KeyStroke{kSemicolon, 0}));

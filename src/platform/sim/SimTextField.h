@@ -68,8 +68,8 @@ private:
 
     std::u32string m_text;
     std::size_t m_caret = 0;
-    std::size_t m_anchor = 0;  // the other end of the selection; equal to m_caret when none
-    bool m_pasted = false;     // the last key was a paste
+    std::size_t m_anchor = 0;           // the other end of the selection; equal to m_caret when none
+    bool m_pasted = false;              // the last key was a paste
     std::vector<KeyStroke> m_deadKeys;  // dead keys waiting for the key their accent goes on
 };
 
