@@ -62,7 +62,9 @@ public:
                                                        const KeyboardLayoutInfo& target, LanguageOracle& oracle,
                                                        const std::optional<std::string>& currentLanguage);
 
-    /// word, less its trailing marks, is a real word of language.
+    /// word, less its trailing marks, is a real word of language; never when a mark (other than an
+    /// apostrophe, hyphen or quote, or an opening bracket or quote before it) comes before one of
+    /// its letters.
     static bool genuineAsTyped(const std::string& word, const std::string& language, LanguageOracle& oracle);
 
     /// The share, 0 to 1, of the words of 2 characters or more in text that language's spell

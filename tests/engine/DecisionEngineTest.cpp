@@ -476,6 +476,18 @@ TEST(GreekTonosKey, readsAsTheAccentOfTheNextVowel)
     EXPECT_FALSE(DecisionEngine::typedIsForeignLetters(keysOf("apo;", us), us, gr, false));
     EXPECT_FALSE(DecisionEngine::typedIsForeignLetters(keysOf("ap;o", us), us, us, false));
 
+    // The spell checker passes a text whose pieces are words; with a mark inside, it is no word.
+    oracle.words["en"] = {"kat;a", "pol;y", ";ergo", "hello", "(hello", "don't", "well-known"};
+    const struct {
+        const char* typed;
+        bool genuine;
+    } rows[] = {
+        {"kat;a", false}, {"pol;y", false},     {";ergo", false}, {"hello.", true},
+        {"(hello", true}, {"well-known", true}, {"don't", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(DecisionEngine::genuineAsTyped(row.typed, "en", oracle), row.genuine) << row.typed;
+
     std::vector<KeyStroke> typedRight = keysOf("προγραμμα", gr);
     typedRight.insert(typedRight.begin() + 2, keysOf(";", us).front());
     EXPECT_FALSE(DecisionEngine::decide(typedRight, gr, std::vector{us}, oracle));
