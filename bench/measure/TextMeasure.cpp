@@ -95,8 +95,8 @@ Tally runJob(const Job& job, std::size_t wordCap)
     for (const std::string& sentence : sentences(job.meant.code, wordCap)) {
         const std::vector<KeyStroke> keys = session.strokes(sentence, job.meant.layout);
         const std::string result = session.type(keys, job.active.layout, job.pattern);
-        // Meant is what the keys type on the meant layout here: the simulated field composes no
-        // dead keys, so a Greek accent is typed but not shown, whichever layout is selected.
+        // Meant is what the keys type on the meant layout, a Greek accent composed from its dead
+        // key as the field composes it.
         tally.add(TranslationEngine::reconstruct(keys, meantTable), TranslationEngine::reconstruct(keys, activeTable),
                   result);
     }

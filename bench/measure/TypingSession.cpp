@@ -1,6 +1,5 @@
 #include "TypingSession.h"
 
-#include "DeadKeys.h"
 #include "SimServices.h"
 
 #include "engine/FrequencyOracle.h"
@@ -77,7 +76,7 @@ const std::map<char32_t, KeyStroke>& TypingSession::deadKeysOf(const std::string
 {
     auto found = m_deadKeys.find(layout);
     if (found == m_deadKeys.end())
-        found = m_deadKeys.emplace(layout, bench::deadKeysOf(layout)).first;
+        found = m_deadKeys.emplace(layout, TranslationEngine::deadKeyMap(platform::KeyTable::forLayout(layout))).first;
     return found->second;
 }
 

@@ -249,12 +249,16 @@ void AppController::observeKey(std::uint16_t code, std::uint64_t flags,
 
     const auto producedChar = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
 
-    bool letterElsewhere = false;
+    // A dead key's accent belongs to the letter after it, so on its layout, the current one
+    // included, the key is part of the word (the Greek tonos, on the key of ";" elsewhere).
+    bool letterElsewhere = current && TranslationEngine::deadAccent(code, flags, current->layoutData) != 0;
     for (const auto& layout : m_registry.layouts) {
+        if (letterElsewhere)
+            break;
         if (current && layout.id == current->id)
             continue;
         const char32_t c = singleCharacter(TranslationEngine::character(code, flags, layout.layoutData));
-        if (c != 0 && text::isLetter(c)) {
+        if ((c != 0 && text::isLetter(c)) || TranslationEngine::deadAccent(code, flags, layout.layoutData) != 0) {
             letterElsewhere = true;
             break;
         }

@@ -150,6 +150,7 @@ std::vector<std::string> Corpus::words(const std::string& lang, int skip, int ta
 std::optional<std::vector<KeyStroke>> Corpus::keystrokes(const std::string& text, const KeyboardLayoutInfo& layout)
 {
     const auto inverse = TranslationEngine::inverseMap(layout.layoutData);
+    const auto deadKeys = TranslationEngine::deadKeyMap(layout.layoutData);
     std::vector<KeyStroke> keys;
     for (const std::string& c : text::characters(text)) {
         if (const auto key = inverse.find(c); key != inverse.end()) {
@@ -157,13 +158,16 @@ std::optional<std::vector<KeyStroke>> Corpus::keystrokes(const std::string& text
             continue;
         }
         // A Devanagari letter and its vowel sign are one character but two keys. An accent that
-        // only a dead key types is left out: dead keys type nothing, so a Greek word typed right
-        // reaches the decisions without its tonos.
+        // a dead key types goes before its letter, as a Greek typist types the tonos; one that no
+        // key types is left out.
         bool typed = false;
+        std::size_t accents = keys.size();  // where the next dead key goes
         for (const char32_t scalar : text::toScalars(text::nfd(c))) {
             if (const auto key = inverse.find(text::fromScalar(scalar)); key != inverse.end()) {
                 keys.push_back(key->second);
                 typed = true;
+            } else if (const auto dead = deadKeys.find(scalar); dead != deadKeys.end()) {
+                keys.insert(keys.begin() + static_cast<std::ptrdiff_t>(accents++), dead->second);
             } else if (!text::isMark(scalar)) {
                 return std::nullopt;
             }
@@ -193,8 +197,8 @@ std::vector<Corpus::Case> Corpus::build(const LayoutRegistry& registry, int scal
             if (t.empty() || t == w)
                 continue;
             // Long enough to convert without a punctuation key, counted as the decisions count
-            // letters: a Devanagari vowel sign or virama is one of its own. A word whose accent
-            // needs a dead key cannot be typed as one word on another layout.
+            // letters: a Devanagari vowel sign or virama is one of its own. A word with an accent
+            // that no key types cannot be typed whole on another layout.
             if (text::scalarCount(w) >= 5 && TranslationEngine::reconstruct(*keys, other.layoutData) == w)
                 cases.push_back({lo + " typed on ABC", t, *keys, *english, Expect::converts(w), "meant " + w});
             cases.push_back({lo + " typed correctly", w, *keys, other, Expect::noChange(), "genuine " + lo});

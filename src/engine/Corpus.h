@@ -69,8 +69,8 @@ private:
     /// lines of the language's list; all of them when take is 0 or less.
     static std::vector<std::string> words(const std::string& lang, int skip, int take, int minLen);
     /// The keys that type text on layout, a character with no key of its own as the keys of its
-    /// canonical decomposition, leaving out accents that only a dead key types; none when a
-    /// character cannot be typed.
+    /// canonical decomposition, its accents' dead keys first, leaving out accents that no key
+    /// types; none when a character cannot be typed.
     static std::optional<std::vector<KeyStroke>> keystrokes(const std::string& text, const KeyboardLayoutInfo& layout);
 };
 

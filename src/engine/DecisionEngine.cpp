@@ -119,6 +119,30 @@ bool startsWithGeresh(std::string_view s)
     return s.starts_with(geresh) || s.starts_with(gershayim);
 }
 
+// A mark before one of the word's letters splits it: the spell checker judges the pieces on each
+// side, so "kat;a" (the Greek κατά typed on the English layout) would pass as two English words.
+// Marks that belong inside words, and an opening bracket or quote before the word, do not split it.
+bool hasMarkBeforeALetter(std::string_view s)
+{
+    static const std::u32string opening = U"([{\u00AB\u201C\u2018\u201E";
+    const std::u32string scalars = text::toScalars(s);
+    std::size_t i = 0;
+    while (i < scalars.size() && opening.find(scalars[i]) != std::u32string::npos)
+        ++i;
+    bool mark = false;
+    for (; i < scalars.size(); ++i) {
+        const char32_t c = scalars[i];
+        if (text::isLetter(c)) {
+            if (mark)
+                return true;
+        } else if ((text::isPunctuation(c) || text::isSymbol(c)) && c != U'\'' && c != U'-' &&
+                   !WordAssembler::quoteFamily().contains(c)) {
+            mark = true;
+        }
+    }
+    return false;
+}
+
 bool isCommonShort(Script script, std::string_view word)
 {
     const auto& table = DecisionEngine::commonShort();
@@ -525,13 +549,19 @@ bool DecisionEngine::typedIsForeignLetters(std::span<const KeyStroke> keys, cons
     }
     for (std::size_t i = 0; i < n; ++i) {
         const auto a = TranslationEngine::character(keys[i].code, keys[i].flags, current.layoutData);
-        const auto b = TranslationEngine::character(keys[i].code, keys[i].flags, target.layoutData);
-        if (!a || !b)
+        if (!a)
             continue;
         const std::u32string sa = text::toScalars(*a);
+        if (sa.size() != 1 || !(text::isPunctuation(sa[0]) || text::isSymbol(sa[0])))
+            continue;
+        // A dead key on target puts its accent on the letter typed after it (the Greek tonos).
+        if (i + 1 < keys.size() && TranslationEngine::deadAccent(keys[i].code, keys[i].flags, target.layoutData) != 0)
+            return true;
+        const auto b = TranslationEngine::character(keys[i].code, keys[i].flags, target.layoutData);
+        if (!b)
+            continue;
         const std::u32string sb = text::toScalars(*b);
-        if (sa.size() == 1 && sb.size() == 1 && (text::isPunctuation(sa[0]) || text::isSymbol(sa[0])) &&
-            text::isLetter(sb[0]))
+        if (sb.size() == 1 && text::isLetter(sb[0]))
             return true;
     }
     return false;
@@ -641,7 +671,7 @@ bool DecisionEngine::genuineAsTyped(const std::string& word, const std::string& 
 {
     const std::string s = strippingTrailingPunctuation(word);
     const Script script = Script::forLanguage(language);
-    if (!script.matches(s, scriptShare) || startsWithGeresh(s))
+    if (!script.matches(s, scriptShare) || startsWithGeresh(s) || hasMarkBeforeALetter(s))
         return false;
     if (script == Script::hebrew && (hasStrayGeresh(s) || hasFinalLetterMidWord(s)))
         return false;

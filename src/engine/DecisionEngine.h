@@ -65,7 +65,9 @@ public:
                                                        const KeyboardLayoutInfo& target, LanguageOracle& oracle,
                                                        const std::optional<std::string>& currentLanguage);
 
-    /// word, less its trailing marks, is a real word of language.
+    /// word, less its trailing marks, is a real word of language; never when a mark (other than an
+    /// apostrophe, hyphen or quote, or an opening bracket or quote before it) comes before one of
+    /// its letters.
     static bool genuineAsTyped(const std::string& word, const std::string& language, LanguageOracle& oracle);
 
     /// The share, 0 to 1, of the words of 2 characters or more in text that language's spell
@@ -81,9 +83,9 @@ public:
     static std::string strippingTrailingPunctuation(std::string_view s);
     /// The shape of a Hebrew acronym: a double geresh (or its ASCII stand-in) before the last letter.
     static bool isAcronymShaped(std::string_view s);
-    /// One of the keys types punctuation or a symbol on current and a letter on target, so the
-    /// typed text is not a plain word of current. With ignoringTrailingPunctuation, keys at the end
-    /// that type a closing mark on current are left out.
+    /// One of the keys types punctuation or a symbol on current and a letter on target, or is a
+    /// dead key there with a key after it, so the typed text is not a plain word of current. With
+    /// ignoringTrailingPunctuation, keys at the end that type a closing mark on current are left out.
     static bool typedIsForeignLetters(std::span<const KeyStroke> keys, const KeyboardLayoutInfo& current,
                                       const KeyboardLayoutInfo& target, bool ignoringTrailingPunctuation);
     /// A geresh or apostrophe that neither ends s nor follows a letter that takes one.

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/VirtualKeys.h"
 
+#include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
@@ -36,6 +37,24 @@ struct KeymapDeleter {
 template <typename T>
 using XkbPtr = std::unique_ptr<T, KeymapDeleter>;
 
+// The combining accent of each dead key that puts one accent on the letter after it.
+char32_t accentOfDeadKey(xkb_keysym_t sym)
+{
+    static const std::map<xkb_keysym_t, char32_t> accents{
+        {XKB_KEY_dead_grave, U'\u0300'},      {XKB_KEY_dead_acute, U'\u0301'},
+        {XKB_KEY_dead_circumflex, U'\u0302'}, {XKB_KEY_dead_tilde, U'\u0303'},
+        {XKB_KEY_dead_macron, U'\u0304'},     {XKB_KEY_dead_breve, U'\u0306'},
+        {XKB_KEY_dead_abovedot, U'\u0307'},   {XKB_KEY_dead_diaeresis, U'\u0308'},
+        {XKB_KEY_dead_abovering, U'\u030A'},  {XKB_KEY_dead_doubleacute, U'\u030B'},
+        {XKB_KEY_dead_caron, U'\u030C'},      {XKB_KEY_dead_psili, U'\u0313'},
+        {XKB_KEY_dead_dasia, U'\u0314'},      {XKB_KEY_dead_belowdot, U'\u0323'},
+        {XKB_KEY_dead_cedilla, U'\u0327'},    {XKB_KEY_dead_ogonek, U'\u0328'},
+        {XKB_KEY_dead_iota, U'\u0345'},
+    };
+    const auto found = accents.find(sym);
+    return found == accents.end() ? 0 : found->second;
+}
+
 std::vector<KeyTable::Entry> keysOf(xkb_keymap* keymap)
 {
     const xkb_mod_index_t shiftMod = xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
@@ -64,6 +83,8 @@ std::vector<KeyTable::Entry> keysOf(xkb_keymap* keymap)
             const int length = xkb_state_key_get_utf8(state.get(), *evdev + 8, buffer, sizeof buffer);
             if (length > 0 && std::size_t(length) < sizeof buffer)
                 entries.push_back({code, modifiers, std::string(buffer, std::size_t(length))});
+            else if (const char32_t accent = accentOfDeadKey(xkb_state_key_get_one_sym(state.get(), *evdev + 8)))
+                entries.push_back({code, modifiers, {}, accent});
         }
     }
     return entries;
@@ -94,22 +115,25 @@ KeyTable compile(const std::string& layout, const std::string& variant, const st
 struct KeyTable::Data {
     std::array<std::uint32_t, kCells + 1> offsets{};  // cell i is blob[offsets[i], offsets[i + 1])
     std::string blob;
+    std::array<char32_t, kCells> deadAccents{};
 };
 
 KeyTable KeyTable::fromEntries(const std::vector<Entry>& entries)
 {
     std::array<std::string_view, kCells> cells{};
+    auto data = std::make_shared<Data>();
     bool any = false;
     for (const Entry& entry : entries) {
         if (entry.code >= keyCount || entry.modifiers >= modifierCombinations)
             continue;
-        cells[std::size_t(entry.code) * modifierCombinations + entry.modifiers] = entry.text;
-        any = any || !entry.text.empty();
+        const std::size_t cell = std::size_t(entry.code) * modifierCombinations + entry.modifiers;
+        cells[cell] = entry.text;
+        data->deadAccents[cell] = entry.deadAccent;
+        any = any || !entry.text.empty() || entry.deadAccent != 0;
     }
     KeyTable table;
     if (!any)
         return table;
-    auto data = std::make_shared<Data>();
     for (std::size_t i = 0; i < kCells; ++i) {
         data->offsets[i] = std::uint32_t(data->blob.size());
         data->blob += cells[i];
@@ -145,6 +169,13 @@ std::string_view KeyTable::text(std::uint16_t code, unsigned modifiers) const
     const std::size_t cell = std::size_t(code) * modifierCombinations + modifiers;
     const std::uint32_t begin = m_data->offsets[cell];
     return {m_data->blob.data() + begin, m_data->offsets[cell + 1] - begin};
+}
+
+char32_t KeyTable::deadAccent(std::uint16_t code, unsigned modifiers) const
+{
+    if (!m_data || code >= keyCount || modifiers >= modifierCombinations)
+        return 0;
+    return m_data->deadAccents[std::size_t(code) * modifierCombinations + modifiers];
 }
 
 }  // namespace kx::platform

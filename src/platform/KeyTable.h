@@ -1,7 +1,8 @@
 #pragma once
 // What every key of one keyboard layout types, compiled once with xkbcommon from xkb-data: for each
 // macOS virtual key code 0-127 and each combination of Shift, Caps Lock and Option (level 3), the
-// text of the key, or nothing (no symbol, or a dead key). Translating a key is then a look-up.
+// text of the key, or nothing (no symbol, or a dead key), and for a dead key the combining accent it
+// puts on the next letter. Translating a key is then a look-up.
 // A table is immutable; copies share one block of data, so passing it by value is cheap.
 
 #include <cstdint>
@@ -23,6 +24,7 @@ public:
         std::uint16_t code = 0;
         unsigned modifiers = 0;
         std::string text;
+        char32_t deadAccent = 0;  // a dead key's combining accent; 0 for any other key
     };
 
     /// The empty table: every key types nothing.
@@ -38,6 +40,9 @@ public:
     bool empty() const { return m_data == nullptr; }
     /// What the key types with these modifiers; empty when it types nothing or is out of range.
     std::string_view text(std::uint16_t code, unsigned modifiers) const;
+    /// The combining accent that the key, a dead key with these modifiers, puts on the next
+    /// letter; 0 when it is no dead key with an accent we know, or is out of range.
+    char32_t deadAccent(std::uint16_t code, unsigned modifiers) const;
 
 private:
     struct Data;

@@ -150,6 +150,42 @@ TEST_F(KestrelixEndToEndTest, RewritesWrongLayoutWordsAndSwitchesLayout)
     EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 0; }, 2)) << "group " << currentGroup();
 }
 
+// Greek typed on the English layout comes back with its tonos, typed on the key of ";" there, and
+// the keyboard goes over to Greek.
+TEST_F(KestrelixEndToEndTest, RewritesGreekWithItsAccents)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "gr"}));
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    constexpr unsigned semicolon = 47;
+    m_user->typeKeys("kalhm");
+    m_user->tap(semicolon);
+    m_user->typeKeys("era ");
+    EXPECT_TRUE(field->waitForText("καλημέρα ")) << field->text() << '\n' << log();
+    EXPECT_TRUE(DesktopSession::waitFor([] { return currentGroup() == 1; }, 2)) << "group " << currentGroup();
+}
+
+// Greek typed right, its tonos composed by the field, is left as typed; the English word typed
+// on the Greek layout after it proves the words were judged.
+TEST_F(KestrelixEndToEndTest, LeavesGreekTypedRightAlone)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "gr"}));
+    startKestrelix();
+    const auto field = frontField("KxEditor");
+    ASSERT_TRUE(field);
+
+    m_user->lockGroup(1);
+    constexpr unsigned semicolon = 47;
+    ASSERT_TRUE(m_user->typeOverlapping("καλημ", "gr", {}));
+    m_user->tap(semicolon);
+    ASSERT_TRUE(m_user->typeOverlapping("ερα ", "gr", {}));
+    ASSERT_TRUE(field->waitForText("καλημέρα ")) << field->text() << '\n' << log();
+    m_user->typeKeys("hello ");
+    EXPECT_TRUE(field->waitForText("καλημέρα hello ")) << field->text() << '\n' << log();
+}
+
 // Genuine English stays as typed; the wrong-layout word after it proves the words were judged.
 TEST_F(KestrelixEndToEndTest, LeavesGenuineTextAlone)
 {

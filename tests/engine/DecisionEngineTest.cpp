@@ -543,6 +543,42 @@ TEST(GreekTypedRight, isTheWordWithItsTonos)
     EXPECT_EQ(DecisionEngine::retroConvertible(keysOf("απο", gr), "απο", gr, us, oracle, "el"), "apo");
 }
 
+// On the English layout the Greek tonos key types ";": a dead key on the Greek layout, part of the
+// vowel typed after it, so the word converts with its accent and even a short one is no plain
+// English word. Typed right, the same key reads as the accent, never as a ";" inside the word.
+TEST(GreekTonosKey, readsAsTheAccentOfTheNextVowel)
+{
+    FakeOracle oracle;
+    oracle.words["el"] = {"από", "απο", "είναι", "πρόγραμμα"};
+    oracle.words["en"] = {"programma"};
+    EXPECT_EQ(decided("ap;o", us, {gr}, oracle), "από @el");
+    EXPECT_EQ(decided("e;inai", us, {gr}, oracle), "είναι @el");
+    EXPECT_EQ(decided("apo", us, {gr}, oracle), "none");   // 3 letters, and no key vouches for Greek
+    EXPECT_EQ(decided("apo;", us, {gr}, oracle), "none");  // the tonos with no vowel after it
+
+    EXPECT_TRUE(DecisionEngine::typedIsForeignLetters(keysOf("ap;o", us), us, gr, false));
+    EXPECT_FALSE(DecisionEngine::typedIsForeignLetters(keysOf("apo;", us), us, gr, false));
+    EXPECT_FALSE(DecisionEngine::typedIsForeignLetters(keysOf("ap;o", us), us, us, false));
+
+    // The spell checker passes a text whose pieces are words; with a mark inside, it is no word.
+    oracle.words["en"] = {"kat;a", "pol;y", ";ergo", "hello", "(hello", "don't", "well-known"};
+    const struct {
+        const char* typed;
+        bool genuine;
+    } rows[] = {
+        {"kat;a", false}, {"pol;y", false},     {";ergo", false}, {"hello.", true},
+        {"(hello", true}, {"well-known", true}, {"don't", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(DecisionEngine::genuineAsTyped(row.typed, "en", oracle), row.genuine) << row.typed;
+
+    std::vector<KeyStroke> typedRight = keysOf("προγραμμα", gr);
+    typedRight.insert(typedRight.begin() + 2, keysOf(";", us).front());
+    EXPECT_FALSE(DecisionEngine::decide(typedRight, gr, std::vector{us}, oracle));
+    oracle.words["el"].clear();
+    EXPECT_FALSE(DecisionEngine::decide(typedRight, gr, std::vector{us}, oracle));  // not "pr;ogramma"
+}
+
 // The share of words of 2 characters or more that the checker accepts.
 TEST(SpellScore, countsWordsOfTwoCharactersOrMore)
 {

@@ -10,7 +10,7 @@ namespace {
 using platform::KeyTable;
 
 constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kOne = 18, kEquals = 24, kSpace = 49, kQuote = 39,
-                        kPeriod = 47, kComma = 43, kSlash = 44;
+                        kPeriod = 47, kComma = 43, kSlash = 44, kSemicolon = 41, kI = 34, kP = 35;
 
 // Only Shift, Caps Lock and Option reach the translator, as 2, 4 and 8.
 TEST(TranslatorModifiersTest, ModifierStateTable)
@@ -49,14 +49,36 @@ TEST_F(TranslationEngineTest, KeysTypeOnEveryLayout)
     EXPECT_EQ(TranslationEngine::character(kA, 0, KeyTable()), std::nullopt);
 }
 
-// Each key is translated alone: a dead key before a vowel adds nothing, and the faithful form fails.
+// A dead key types nothing alone; in a run of keys its accent goes onto the next key's character
+// when the two make one, and is dropped (or fails the faithful form) when they do not.
 TEST_F(TranslationEngineTest, DeadKeyBeforeAVowel)
 {
-    const std::vector<KeyStroke> keys{{kEquals, 0}, {kE, 0}};
-    EXPECT_EQ(TranslationEngine::reconstruct(keys, de), "e");
-    EXPECT_EQ(TranslationEngine::reconstructFaithful(keys, de), std::nullopt);
-    EXPECT_EQ(TranslationEngine::reconstructFaithful(std::span(keys).first(1), de), std::nullopt);
-    EXPECT_EQ(TranslationEngine::reconstructFaithful({}, de), "");
+    const KeyTable gr = KeyTable::forLayout("gr");
+    const KeyStroke acute{kEquals, 0}, tonos{kSemicolon, 0}, dialytika{kSemicolon, EventFlags::shift};
+    EXPECT_EQ(TranslationEngine::character(acute.code, acute.flags, de), std::nullopt);
+    EXPECT_EQ(TranslationEngine::deadAccent(acute.code, acute.flags, de), U'\u0301');
+    EXPECT_EQ(TranslationEngine::deadAccent(kE, 0, de), 0U);
+
+    const struct {
+        std::vector<KeyStroke> keys;
+        const KeyTable& layout;
+        std::string typed;
+        std::optional<std::string> faithful;
+    } rows[] = {
+        {{acute, {kE, 0}}, de, "é", "é"},
+        {{{kH, 0}, tonos, {kA, 0}}, gr, "ηά", "ηά"},
+        {{tonos, {kE, EventFlags::shift}}, gr, "Έ", "Έ"},         // the capital takes the tonos too
+        {{dialytika, tonos, {kI, 0}}, gr, "ΐ", "ΐ"},              // two accents on one vowel
+        {{tonos, {kP, 0}, {kA, 0}}, gr, "πα", std::nullopt},      // a consonant takes no tonos
+        {{{kA, 0}, tonos}, gr, "α", std::nullopt},                // nothing after the dead key
+        {{tonos, {kSpace, 0}, {kA, 0}}, gr, " α", std::nullopt},  // a space takes no accent
+        {{acute}, de, "", std::nullopt},
+        {{}, de, "", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(TranslationEngine::reconstruct(row.keys, row.layout), row.typed) << row.typed;
+        EXPECT_EQ(TranslationEngine::reconstructFaithful(row.keys, row.layout), row.faithful) << row.typed;
+    }
 }
 
 // The first stroke wins: no modifier before Shift before Option, lower key codes first.
@@ -89,6 +111,23 @@ TEST_F(TranslationEngineTest, Transliterate)
     EXPECT_EQ(TranslationEngine::transliterate("שלום", il, us), "akuo");
     EXPECT_EQ(TranslationEngine::transliterate("hello 42 ☃", us, KeyTable::forLayout("ru")), "руддщ 42 ☃");
     EXPECT_EQ(TranslationEngine::transliterate("ab", us, KeyTable()), "ab");
+}
+
+// Greek's accented vowels have no key of their own: they go over as the tonos key and the vowel,
+// and come back composed; a tonos key with no vowel after it stays the ";" it was.
+TEST_F(TranslationEngineTest, TransliterateThroughDeadKeys)
+{
+    const KeyTable gr = KeyTable::forLayout("gr");
+    EXPECT_EQ(TranslationEngine::transliterate("καλημέρα Έλα ΐ", gr, us), "kalhm;era ;Ela :;i");
+    EXPECT_EQ(TranslationEngine::transliterate("kalhm;era ;Ela :;i", us, gr), "καλημέρα Έλα ΐ");
+    EXPECT_EQ(TranslationEngine::transliterate("a; b;", us, gr), "α; β;");
+    EXPECT_EQ(TranslationEngine::transliterate(";p", us, gr), ";π");  // π takes no tonos
+    EXPECT_EQ(TranslationEngine::transliterate("ǎ", gr, us), "ǎ");    // no dead key for the caron
+
+    const auto deadKeys = TranslationEngine::deadKeyMap(gr);
+    EXPECT_EQ(deadKeys.at(U'\u0301'), (KeyStroke{kSemicolon, 0}));
+    EXPECT_EQ(deadKeys.at(U'\u0308'), (KeyStroke{kSemicolon, EventFlags::shift}));
+    EXPECT_TRUE(TranslationEngine::deadKeyMap(us).empty());
 }
 
 // Punctuation that stays one non-letter scalar on both layouts wraps a word.

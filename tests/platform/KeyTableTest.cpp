@@ -12,7 +12,8 @@ namespace kx::platform {
 namespace {
 
 // macOS virtual key codes.
-constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kEquals = 24, kLeftBracket = 33, kGrave = 50;
+constexpr std::uint16_t kA = 0, kE = 14, kH = 4, kL = 37, kO = 31, kEquals = 24, kLeftBracket = 33, kGrave = 50,
+                        kSemicolon = 41;
 
 std::string typed(const KeyTable& table, unsigned modifiers = 0)
 {
@@ -33,7 +34,7 @@ TEST(KeyTableTest, RealLayoutsTypeTheirOwnLetters)
 }
 
 // Caps Lock and Option follow xkb-data (Latin capitals under Caps Lock on Hebrew, level 3 for
-// Option); dead keys type nothing, alone or shifted.
+// Option); dead keys type nothing, alone or shifted, and carry the accent they put on a letter.
 TEST(KeyTableTest, ModifierColumnsAndDeadKeys)
 {
     const KeyTable il = KeyTable::forLayout("il");
@@ -50,6 +51,16 @@ TEST(KeyTableTest, ModifierColumnsAndDeadKeys)
     EXPECT_EQ(fr.text(kLeftBracket, 0), "");
     EXPECT_EQ(fr.text(kLeftBracket, KeyTable::shift), "");
     EXPECT_EQ(fr.text(kA, 0), "q");
+
+    EXPECT_EQ(de.deadAccent(kEquals, 0), U'\u0301');
+    EXPECT_EQ(de.deadAccent(kGrave, 0), U'\u0302');
+    EXPECT_EQ(fr.deadAccent(kLeftBracket, KeyTable::shift), U'\u0308');
+    EXPECT_EQ(de.deadAccent(kE, 0), 0U);  // a key that types text
+    EXPECT_EQ(de.deadAccent(200, 0), 0U);
+    const KeyTable gr = KeyTable::forLayout("gr");
+    EXPECT_EQ(gr.deadAccent(kSemicolon, 0), U'\u0301');  // the tonos
+    EXPECT_EQ(gr.deadAccent(kSemicolon, KeyTable::shift), U'\u0308');
+    EXPECT_EQ(KeyTable::fromEntries({{kA, 0, {}, U'\u0301'}}).deadAccent(kA, 0), U'\u0301');
 }
 
 // A layout xkb-data lacks, or a name that is not a plain XKB name, is left out with a log line.

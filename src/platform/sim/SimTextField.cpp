@@ -104,6 +104,8 @@ void SimTextField::keyDown(const platform::SyntheticKey& key, const platform::Ke
                            SimPasteboard& pasteboard)
 {
     const bool afterPaste = std::exchange(m_pasted, false);
+    // Any key ends a dead key's wait; one that types through the layout takes its accent.
+    std::vector<KeyStroke> sequence = std::exchange(m_deadKeys, {});
     if (!key.text.empty()) {
         insert(key.text);
         return;
@@ -140,8 +142,14 @@ void SimTextField::keyDown(const platform::SyntheticKey& key, const platform::Ke
         break;
     }
     auto typed = TranslationEngine::character(key.code, key.flags, layout);
-    if (!typed)
+    sequence.push_back({key.code, key.flags});
+    if (!typed) {
+        if (TranslationEngine::deadAccent(key.code, key.flags, layout) != 0)
+            m_deadKeys = std::move(sequence);
         return;
+    }
+    if (sequence.size() > 1)
+        typed = TranslationEngine::reconstruct(sequence, layout);
     // Return types a carriage return; the field keeps lines the Unix way.
     if (*typed == "\r")
         typed = "\n";

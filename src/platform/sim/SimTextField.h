@@ -4,12 +4,14 @@
 
 #include "platform/Accessibility.h"
 #include "platform/EventPoster.h"
+#include "platform/KeyStroke.h"
 #include "platform/KeyTable.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kx::sim {
 
@@ -38,7 +40,8 @@ public:
     /// Whether key types through the layout (rather than editing, inserting its own text or
     /// being a shortcut).
     static bool typesThroughLayout(const platform::SyntheticKey& key);
-    /// What a key-down that reached the field does. Text keys type what layout gives for the key;
+    /// What a key-down that reached the field does. Text keys type what layout gives for the key,
+    /// a dead key's accent composed onto the next key's character as a real field does;
     /// Command+V pastes, Command+C copies a non-empty selection; Control chords type nothing.
     void keyDown(const platform::SyntheticKey& key, const platform::KeyTable& layout, SimPasteboard& pasteboard);
 
@@ -65,8 +68,9 @@ private:
 
     std::u32string m_text;
     std::size_t m_caret = 0;
-    std::size_t m_anchor = 0;  // the other end of the selection; equal to m_caret when none
-    bool m_pasted = false;     // the last key was a paste
+    std::size_t m_anchor = 0;           // the other end of the selection; equal to m_caret when none
+    bool m_pasted = false;              // the last key was a paste
+    std::vector<KeyStroke> m_deadKeys;  // dead keys waiting for the key their accent goes on
 };
 
 }  // namespace kx::sim
