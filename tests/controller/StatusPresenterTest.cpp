@@ -53,11 +53,11 @@ protected:
             services.permissions = &permissions;
             services.statusItem = &item;
             services.windows = &windows;
-            m_presenter = std::make_unique<StatusPresenter>(
-                services, behavior,
-                StatusPresenter::Hooks{.menu = [] { return StatusMenu{}; },
-                                       .startCorrector = [this] { starts += 1; },
-                                       .refreshed = [this] { refreshes += 1; }});
+            m_presenter =
+                std::make_unique<StatusPresenter>(services, behavior,
+                                                  StatusPresenter::Hooks{.menu = [] { return StatusMenu{}; },
+                                                                         .startCorrector = [this] { starts += 1; },
+                                                                         .refreshed = [this] { refreshes += 1; }});
         }
         return *m_presenter;
     }

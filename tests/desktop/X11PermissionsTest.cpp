@@ -52,16 +52,16 @@ TEST_F(X11PermissionsTest, AccessibilityFollowsTheDesktopsSwitch)
     ASSERT_TRUE(permissions.request(Permission::accessibility));
     const auto setEnabled = [](bool on) {
         auto other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "kx-desktop-setting");
-        auto message = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus",
-                                                      "org.freedesktop.DBus.Properties", "Set");
-        message << "org.a11y.Status" << "IsEnabled" << QVariant::fromValue(QDBusVariant(on));
+        auto message =
+            QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set");
+        message << "org.a11y.Status"
+                << "IsEnabled" << QVariant::fromValue(QDBusVariant(on));
         const bool answered = other.call(message).type() == QDBusMessage::ReplyMessage;
         QDBusConnection::disconnectFromBus("kx-desktop-setting");
         return answered;
     };
     ASSERT_TRUE(setEnabled(false));
-    EXPECT_TRUE(
-        DesktopSession::waitFor([&] { return !permissions.isGranted(Permission::accessibility); }, 5));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !permissions.isGranted(Permission::accessibility); }, 5));
     ASSERT_TRUE(setEnabled(true));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return permissions.isGranted(Permission::accessibility); }, 5));
 }

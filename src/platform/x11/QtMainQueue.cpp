@@ -83,8 +83,7 @@ std::unique_ptr<TimerHandle> QtMainQueue::after(double seconds, Block block)
     // singleShot from another thread would start the timer there; hop to the main thread first.
     QObject* context = m_context.get();
     QMetaObject::invokeMethod(
-        context, [context, ms, run] { QTimer::singleShot(ms, Qt::PreciseTimer, context, run); },
-        Qt::QueuedConnection);
+        context, [context, ms, run] { QTimer::singleShot(ms, Qt::PreciseTimer, context, run); }, Qt::QueuedConnection);
     return std::make_unique<DelayedBlockHandle>(state);
 }
 
