@@ -87,13 +87,10 @@ bool Actuator::paste(const std::string& text)
     const auto written = m_pasteboard.changeCount();
     m_sleep(pasteSettle);
     const bool pasted = keyPair(vKey, EventFlags::command);
-    platform::Pasteboard* pasteboard = &m_pasteboard;
-    *m_restoresDue += 1;
-    m_main.after(restoreDelay, [pasteboard, snapshot, written, due = m_restoresDue] {
+    m_restores.after(restoreDelay, [this, snapshot, written] {
         // Something the user copied meanwhile wins over what we saved.
-        if (pasteboard->changeCount() == written)
-            snapshot->restore(*pasteboard);
-        *due -= 1;
+        if (m_pasteboard.changeCount() == written)
+            snapshot->restore(m_pasteboard);
     });
     return pasted;
 }

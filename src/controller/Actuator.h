@@ -8,13 +8,13 @@
 
 #include "controller/ActuationStrategy.h"
 #include "engine/KeyboardLayoutInfo.h"
+#include "platform/DelayedBlocks.h"
 #include "platform/EventPoster.h"
 #include "platform/InputSources.h"
 #include "platform/MainQueue.h"
 #include "platform/Pasteboard.h"
 #include "platform/SerialQueue.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -81,7 +81,7 @@ public:
     bool postKey(std::uint16_t code, std::uint64_t flags, bool down);
 
     /// Whether a paste's restore of the user's pasteboard has yet to run. Any thread.
-    bool restorePending() const { return *m_restoresDue > 0; }
+    bool restorePending() const { return m_restores.pending() > 0; }
 
 private:
     bool post(const platform::SyntheticKey& event);
@@ -93,7 +93,10 @@ private:
     MainQueue& m_main;
     Sleeper m_sleep;
     std::thread::id m_mainThread = std::this_thread::get_id();
-    std::shared_ptr<std::atomic<int>> m_restoresDue = std::make_shared<std::atomic<int>>(0);
+    // The pastes' restores, asked for on the actuation queue and run on the main thread. One
+    // still waiting when the actuator goes is dropped with it: the program waits for
+    // restorePending() before it quits.
+    DelayedBlocks m_restores{m_main};
 };
 
 }  // namespace kx

@@ -19,7 +19,6 @@ constexpr const char* loginItemOfferedKey = "kestrelix.loginItemOffered";
 
 // The walkthrough opens once the status item has settled on screen.
 constexpr double walkthroughDelay = 0.4;
-constexpr double permissionPollInterval = 2.0;
 // A drill asked for on the command line opens the settings window once the corrector is up; the
 // drill starts itself from there.
 constexpr double drillWindowDelay = 1.0;
@@ -55,7 +54,6 @@ AppController::AppController(AppServices services)
       m_policy(*services.defaults, *services.workspace),
       m_history(*services.defaults, Paths::shared().historyFile()),
       m_pages(*services.workspace, *services.pasteboard, services.alerts),
-      statusItem(services.statusItem),
       actuationQueue(*services.actuationQueue),
       m_actuation(*services.main,
                   [this] {
@@ -65,7 +63,19 @@ AppController::AppController(AppServices services)
                   }),
       m_sound(*services.defaults, *services.sound),
       m_behavior(*services.defaults),
-      secureWatch(*services.secureInput, *services.workspace, *services.permissions, *services.main),
+      m_status(services, m_behavior,
+               {.menu = [this] { return currentMenu(); },
+                .startCorrector = [this] { startCorrector(); },
+                .refreshed =
+                    [this] {
+                        // The lists load with the corrector, off the main thread; until they are
+                        // in every list would read as missing, and asking would wait for them.
+                        // Their arrival refreshes the status.
+                        if (m_status.started() && !m_languageLoad.loading())
+                            m_status.noteMissingWordLists(missingWordLists());
+                        if (m_behavior.correctionMode() != CorrectionMode::ask)
+                            dropPendingSuggestion();
+                    }}),
       m_suggestion(*services.main, *services.suggestionPrompt),
       m_context(*services.main, m_history, [this](const std::string& line) { debugLine(line); }),
       m_keyLayout(*services.main),
@@ -95,19 +105,12 @@ LanguageOracle& AppController::frequency()
 
 void AppController::later(double seconds, std::function<void()> block)
 {
-    // A timer is let go only outside its own block, at the next call.
-    for (const std::uint64_t id : std::exchange(m_delayedDone, {}))
-        m_delayed.erase(id);
-    const std::uint64_t id = m_nextDelayed++;
-    m_delayed.emplace(id, m_services.main->timer(seconds, false, [this, id, block = std::move(block)] {
-        block();
-        m_delayedDone.push_back(id);
-    }));
+    m_delayed.after(seconds, std::move(block));
 }
 
 void AppController::soon(std::function<void()> block)
 {
-    m_services.main->async(whileAlive(std::move(block)));
+    m_delayed.after(0, std::move(block));
 }
 
 void AppController::debugLine(const std::string& line) const
@@ -211,34 +214,11 @@ void AppController::start()
     m_services.permissions->request(platform::Permission::accessibility);
     m_services.permissions->request(platform::Permission::inputMonitoring);
 
-    evaluatePermissions();
-    // Once started the runtime status watches the permissions; a setup window opened then would
-    // take the focus from what the user is typing in.
-    if (!started)
-        permTimer = m_services.main->timer(permissionPollInterval, true, [this] { evaluatePermissions(); });
+    m_status.watchPermissions();
 }
 
-void AppController::evaluatePermissions()
+void AppController::startCorrector()
 {
-    const bool ax = m_services.permissions->isGranted(platform::Permission::accessibility);
-    const bool im = m_services.permissions->isGranted(platform::Permission::inputMonitoring);
-    logPermissions(ax, im);
-    updateStatusGlyph();
-    rebuildMenu();
-
-    if (!(ax && im)) {
-        if (!didPromptPermissions) {
-            didPromptPermissions = true;
-            m_services.windows->showSetup();
-        }
-        return;
-    }
-
-    permTimer.reset();
-    if (started)
-        return;
-    started = true;
-
     m_registry.refresh();
     std::vector<std::string> languages;
     std::vector<std::pair<std::string, std::string>> namesAndLanguages;
@@ -267,17 +247,6 @@ void AppController::evaluatePermissions()
     }
     if (m_services.launchOptions.drillPace)
         later(drillWindowDelay, [this] { openWindow(SettingsTab::general); });
-    refreshRuntimeStatus();
-    statusTimer = m_services.main->timer(2.0, true, [this] { refreshRuntimeStatus(); });
-}
-
-void AppController::logPermissions(bool ax, bool im)
-{
-    const std::string state = std::string("ax=") + boolText(ax) + " im=" + boolText(im);
-    if (state == lastPermLog)
-        return;
-    lastPermLog = state;
-    Log::line("permissions " + state + "  bundlePath=" + m_services.bundlePath);
 }
 
 void AppController::logEnabledLayouts(const std::vector<std::pair<std::string, std::string>>& namesAndLanguages)

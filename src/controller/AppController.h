@@ -4,14 +4,16 @@
 // mechanism lives in a part that owns it and offers a few verbs: UndoStack (the rewrites to take
 // back), SuggestionSlot (ask mode's pending suggestion), TypingMemory (the words finished lately),
 // CorrectionContext (the words after a correction), LayoutRepairs (what the repairs watch for),
-// KeyLayoutFollower (the layout the keys are typed in) and Actuation (a rewrite in progress and
-// the keys held meanwhile). Every member is touched on the main thread only; the actuation and
+// KeyLayoutFollower (the layout the keys are typed in), Actuation (a rewrite in progress and
+// the keys held meanwhile) and StatusPresenter (the status item, the run state and the polls that
+// start the corrector and keep both current). Every member is touched on the main thread only; the actuation and
 // Accessibility work runs on the serial queues it is given and reports back through the main queue.
 //
 // The work is split by job: AppController.cpp (state and start-up), AppControllerTap.cpp (the
 // event tap and key observation), AppControllerWords.cpp (word handling and the reach-back),
 // AppControllerSpan.cpp (span correction and layout switching), AppControllerStatus.cpp (the status
-// item's text), AppControllerSuggestion.cpp (ask mode's prompt), AppControllerHotKey.cpp (the
+// menu's content and what the accessibility service lets the corrector do; StatusPresenter shows
+// it and keeps it current), AppControllerSuggestion.cpp (ask mode's prompt), AppControllerHotKey.cpp (the
 // conversion hot key and the reach-back over the run just typed), AppControllerSelection.cpp (the
 // selected text converted), AppControllerUndo.cpp (taking rewrites back),
 // AppControllerRepairs.cpp (keys left in the old layout, a space lost after a paste) and
@@ -30,9 +32,9 @@
 #include "controller/LayoutRepairs.h"
 #include "controller/PageOpener.h"
 #include "controller/RuntimeStatus.h"
-#include "controller/SecureInputWatch.h"
 #include "controller/SettingsActions.h"
 #include "controller/StatusMenu.h"
+#include "controller/StatusPresenter.h"
 #include "controller/SuggestionSlot.h"
 #include "controller/TypingMemory.h"
 #include "controller/UndoStack.h"
@@ -41,6 +43,7 @@
 #include "engine/Script.h"
 #include "engine/SystemSpellOracle.h"
 #include "engine/WordAssembler.h"
+#include "platform/DelayedBlocks.h"
 #include "platform/EventTap.h"
 #include "platform/KeyStroke.h"
 #include "platform/Observable.h"
@@ -52,7 +55,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -94,7 +96,8 @@ public:
     AppController& operator=(const AppController&) = delete;
 
     void start();
-    void evaluatePermissions();
+    /// One look at the permissions; the corrector starts the first time both are granted.
+    void evaluatePermissions() { m_status.evaluatePermissions(); }
     void installTap();
     /// Built on first use, then kept. While the start-up load runs, waits for it to be over, so no
     /// word is judged with half the data.
@@ -160,21 +163,22 @@ public:
 
     /// Whether the accessibility service answers; logs and shows the change when it stops or comes
     /// back. While it does not, password fields cannot be recognised and the corrector is off.
-    bool noteAccessibility(bool reachable);
+    bool noteAccessibility(bool reachable) { return m_status.noteAccessibility(reachable); }
     /// Whether what is typed in the front application may be written down (log, history): only
     /// where its password fields can be recognised. True with nothing in front.
     bool frontAppReadable() const;
     /// text as log lines may quote it: "…" where the front application cannot be read.
     std::string loggable(const std::string& text) const;
 
-    void updateStatusGlyph();
-    void rebuildMenu();
+    void updateStatusGlyph() { m_status.showGlyph(); }
+    void rebuildMenu() { m_status.rebuildMenu(); }
     void performMenuCommand(const MenuCommand& command);
     /// Refreshes the run state, then tells runtimeStatusChanged().
-    void refreshRuntimeStatus();
+    void refreshRuntimeStatus() { m_status.refresh(); }
     /// The languages of the enabled layouts that have no usable word list, in layout order.
     std::vector<std::string> missingWordLists();
-    void flash(const std::string& text);
+    /// Shows text in place of the status item's glyph for a moment.
+    void flash(const std::string& text) { m_status.flash(text); }
 
     /// Opens the settings window on tab, with the run state refreshed first.
     void openWindow(SettingsTab tab);
@@ -185,9 +189,9 @@ public:
     void reportMiss();
 
     // What the settings window asks for.
-    const RuntimeStatus& runtimeStatus() const override { return status; }
-    bool blockedForField() const override;
-    Signal<>& runtimeStatusChanged() override { return m_runtimeStatusChanged; }
+    const RuntimeStatus& runtimeStatus() const override { return m_status.status(); }
+    bool blockedForField() const override { return m_status.blockedForField(); }
+    Signal<>& runtimeStatusChanged() override { return m_status.changed(); }
     std::string reportText() override;
     bool debugLogging() const override { return m_debugLogging; }
     void setDebugLogging(bool on) override { m_debugLogging = on; }
@@ -263,7 +267,7 @@ public:
     /// Every key-down the tap handed on or held, the program's own excepted.
     int keysSeenCount() const { return keysSeen; }
     /// The corrector is up: both permissions were granted once.
-    bool hasStarted() const { return started; }
+    bool hasStarted() const { return m_status.started(); }
     /// What the repairs are watching for.
     const LayoutRepairs& repairs() const { return m_repairs; }
 
@@ -277,27 +281,17 @@ private:
     /// setup window and the walkthrough use it too.
     PageOpener m_pages;
     std::vector<std::unique_ptr<Subscription>> cancellables;
-    StatusItemView* statusItem = nullptr;
     platform::EventTap* tap = nullptr;  // set once the tap is installed
     static constexpr double correctionDelay = 0.04;
     SerialQueue& actuationQueue;
     Actuation m_actuation;
-    std::unique_ptr<TimerHandle> permTimer;
-    std::unique_ptr<TimerHandle> statusTimer;
-    bool didPromptPermissions = false;
-    bool started = false;
     bool sawFirstKey = false;
     int keysSeen = 0;
-    bool secureInputActive = false;
-    RuntimeStatus status;
-    std::string secureInputHolder;
     SoundPrefs m_sound;
     BehaviorPrefs m_behavior;
     int keyGen = 0;
-    std::string lastPermLog;
-    SecureInputWatch secureWatch;
-    /// The accessibility service stopped answering after the corrector started.
-    bool accessibilityLost = false;
+    /// The status item, the run state and the polls behind them.
+    StatusPresenter m_status;
 
     /// A rewrite ends this long after its posting.
     static constexpr double actuationTail = 0.12;
@@ -383,8 +377,10 @@ private:
     /// ["a", "b"], quotes and backslashes escaped: how the log lists layouts.
     static std::string arrayNotation(const std::vector<std::string>& items);
     static const char* boolText(bool value);
-    /// The permissions line, when the answer differs from the last one logged.
-    void logPermissions(bool ax, bool im);
+    /// Brings the corrector up, once both permissions are granted.
+    void startCorrector();
+    /// What the status menu shows now.
+    StatusMenu currentMenu();
     /// The "enabled layouts = …" line: each layout with what the oracles know of its language.
     void logEnabledLayouts(const std::vector<std::pair<std::string, std::string>>& namesAndLanguages);
     /// The holder part of the diagnostics line: "-" while Secure Input is off.
@@ -398,17 +394,14 @@ private:
     KeyLayoutFollower m_keyLayout;
     /// The session log's debug lines are written; the General tab's "Verbose logging" switch.
     bool m_debugLogging = false;
-    Signal<> m_runtimeStatusChanged;
     AppServices m_services;
     std::unique_ptr<platform::InputSources::Subscription> m_layoutObserver;
     Actuator m_actuator;
     AXCaret m_caret;
     std::unique_ptr<FrequencyOracle> m_frequency;
     LanguageLoad m_languageLoad;
-    /// The delayed blocks of later(), by number; those that have run wait in m_delayedDone to be let go.
-    std::map<std::uint64_t, std::unique_ptr<TimerHandle>> m_delayed;
-    std::vector<std::uint64_t> m_delayedDone;
-    std::uint64_t m_nextDelayed = 0;
+    /// The blocks of later() and soon().
+    DelayedBlocks m_delayed{*m_services.main};
     std::shared_ptr<char> m_life = std::make_shared<char>(0);
 };
 

@@ -89,11 +89,6 @@ void AppController::reportMiss()
                      "&mode=" + PageOpener::percentEncoded(m_behavior.correctionMode().rawValue()));
 }
 
-bool AppController::blockedForField() const
-{
-    return SecureInputWatch::blockedForField(status, m_services.main->now());
-}
-
 std::string AppController::reportText()
 {
     const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -114,7 +109,7 @@ std::string AppController::secureInputHolderText() const
 {
     if (!m_services.secureInput->isEnabled())
         return "-";
-    const SecureInputWatch::Holder holder = secureWatch.secureInputHolder();
+    const SecureInputWatch::Holder holder = m_status.secureInputWatch().secureInputHolder();
     return (holder.name.empty() ? "?" : holder.name) + " pid=" + (holder.pid ? std::to_string(*holder.pid) : "?") +
            (holder.alive ? "" : " STUCK(holder gone)");
 }
@@ -135,7 +130,7 @@ void AppController::runDiagnostics()
     };
     field("accessibility", boolText(m_services.permissions->isGranted(platform::Permission::accessibility)));
     field("inputMonitoring", boolText(m_services.permissions->isGranted(platform::Permission::inputMonitoring)));
-    field("started", boolText(started));
+    field("started", boolText(m_status.started()));
     field("tapInstalled", boolText(tap != nullptr));
     field("keysSeenByTap", std::to_string(keysSeen));
     field("mode", std::string(m_behavior.correctionMode().rawValue()));

@@ -1,52 +1,14 @@
-// The status item's button: the keyboard glyph that shows whether correction runs, and the short
-// texts that replace it for a moment; and what the accessibility service lets the corrector do.
+// What the status menu holds and the menu's commands; the word lists the run state names; and what
+// the accessibility service lets the corrector do.
 
 #include "controller/AppController.h"
 
-#include "controller/HotKeyText.h"
-#include "controller/Permissions.h"
-#include "controller/StatusItemView.h"
 #include "controller/WindowPresenter.h"
-#include "platform/Log.h"
 
 #include <algorithm>
 #include <unistd.h>
 
 namespace kx {
-
-namespace {
-
-constexpr double flashDuration = 1.4;
-
-// On X11 the two permissions are parts of the desktop: the tooltip names the one that is missing.
-std::string offTooltip(bool accessibility, bool inputMonitoring, const std::vector<std::string>& missingForKeyboard)
-{
-    if (!accessibility && !inputMonitoring)
-        return "Kestrelix is off — it needs keyboard access and accessibility";
-    if (!inputMonitoring)
-        return missingForKeyboard.empty()
-                   ? "Kestrelix is off — it has no keyboard access on this display"
-                   : "Kestrelix is off — this display lacks " + Permissions::joinedNames(missingForKeyboard);
-    return "Kestrelix is off — turn on accessibility (Set Up Kestrelix… in this menu)";
-}
-
-}  // namespace
-
-bool AppController::noteAccessibility(bool reachable)
-{
-    if (!started || reachable != accessibilityLost)
-        return reachable;
-    accessibilityLost = !reachable;
-    Log::line(reachable ? "accessibility is back — Kestrelix is on again"
-                        : "accessibility lost — password fields cannot be recognised; Kestrelix is off until it "
-                          "is back");
-    // Not from inside the tap, which must hand the key back at once.
-    soon([this] {
-        updateStatusGlyph();
-        rebuildMenu();
-    });
-    return reachable;
-}
 
 bool AppController::frontAppReadable() const
 {
@@ -62,50 +24,14 @@ std::string AppController::loggable(const std::string& text) const
     return frontAppReadable() ? text : "…";
 }
 
-void AppController::updateStatusGlyph()
+StatusMenu AppController::currentMenu()
 {
-    if (!statusItem)
-        return;
-    const bool accessibility = m_services.permissions->isGranted(platform::Permission::accessibility);
-    const bool inputMonitoring = m_services.permissions->isGranted(platform::Permission::inputMonitoring);
-    StatusGlyph glyph;
-    if (!accessibility || !inputMonitoring) {
-        glyph = {true, GlyphTint::orange, secureInputActive,
-                 offTooltip(accessibility, inputMonitoring,
-                            m_services.permissions->missingParts(platform::Permission::inputMonitoring))};
-    } else if (secureInputActive && status.secureInputStuck) {
-        glyph = {false, GlyphTint::tertiaryLabel, true,
-                 "The keyboard is held by a program that has quit — log out and back in to clear it"};
-    } else if (secureInputActive) {
-        glyph = {false, GlyphTint::tertiaryLabel, true,
-                 "Kestrelix is paused here — a password field, or another program holding the keyboard"};
-    } else {
-        switch (m_behavior.correctionMode()) {
-        case CorrectionMode::automatic:
-            glyph = {false, GlyphTint::none, false, "Kestrelix is on"};
-            break;
-        case CorrectionMode::ask:
-            glyph = {false, GlyphTint::none, false,
-                     "Ask mode — " + std::string(convertHotKeyText) + " applies a suggested swap"};
-            break;
-        case CorrectionMode::manual:
-            glyph = {false, GlyphTint::none, false,
-                     "Manual mode — " + std::string(convertHotKeyText) + " fixes the run you just typed"};
-            break;
-        }
-    }
-    statusItem->showGlyph(glyph);
-}
-
-void AppController::rebuildMenu()
-{
-    if (!statusItem)
-        return;
     // The menu never waits for the languages: it is built again when they arrive.
     LanguageOracle* oracle = m_languageLoad.loading() ? nullptr : &frequency();
-    statusItem->setMenu(StatusMenu::build(StatusMenu::capture(
-        *m_services.permissions, *m_services.workspace, m_registry, oracle, m_policy, m_behavior.correctionMode(),
-        secureInputActive, secureInputHolder, status.secureInputStuck, ::getpid(), frontAppReadable())));
+    return StatusMenu::build(StatusMenu::capture(*m_services.permissions, *m_services.workspace, m_registry, oracle,
+                                                 m_policy, m_behavior.correctionMode(), m_status.secureInputActive(),
+                                                 m_status.secureInputHolder(), m_status.status().secureInputStuck,
+                                                 ::getpid(), frontAppReadable()));
 }
 
 void AppController::performMenuCommand(const MenuCommand& command)
@@ -161,33 +87,6 @@ std::vector<std::string> AppController::missingWordLists()
             missing.push_back(language);
     }
     return missing;
-}
-
-void AppController::refreshRuntimeStatus()
-{
-    // The lists load with the corrector, off the main thread; until they are in every list would
-    // read as missing, and asking would wait for them. Their arrival refreshes the status.
-    if (started && !m_languageLoad.loading())
-        status.missingWordLists = missingWordLists();
-    logPermissions(m_services.permissions->isGranted(platform::Permission::accessibility),
-                   m_services.permissions->isGranted(platform::Permission::inputMonitoring));
-    noteAccessibility(m_services.accessibility->isReachable());
-    secureWatch.refresh(status, m_behavior.correctionMode());
-    secureInputActive = secureWatch.active();
-    secureInputHolder = secureWatch.holder();
-    if (m_behavior.correctionMode() != CorrectionMode::ask)
-        dropPendingSuggestion();
-    updateStatusGlyph();
-    rebuildMenu();
-    m_runtimeStatusChanged.notify();
-}
-
-void AppController::flash(const std::string& text)
-{
-    if (!statusItem)
-        return;
-    statusItem->showText(text);
-    later(flashDuration, [this] { updateStatusGlyph(); });
 }
 
 }  // namespace kx

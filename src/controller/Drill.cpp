@@ -96,7 +96,7 @@ const std::vector<std::string> Drill::englishCaps = {"Hello there",   "Thank You
 const std::vector<std::string> Drill::englishApostrophes = {"dont worry", "it is fine", "we cant wait",
                                                             "that isnt right"};
 
-struct Drill::Run {
+struct Drill::Run : std::enable_shared_from_this<Run> {
     using Step = void (Drill::*)(const std::shared_ptr<Run>&);
 
     std::vector<PlanEntry> plan;
@@ -110,9 +110,9 @@ struct Drill::Run {
     std::size_t word = 0;
     std::size_t character = 0;
 
-    // The pause under way: a cancel resumes it at once, and the block it scheduled is then inert.
+    // The pause under way: a cancel resumes it at once. Its block lives no longer than the run.
     std::optional<Step> pending;
-    int pauseGeneration = 0;
+    std::unique_ptr<TimerHandle> pauseTimer;
 
     // The settle wait.
     double waitStart = 0;
@@ -255,25 +255,15 @@ void Drill::start(const LayoutRegistry& registry)
     run->plan = plan(*english, *other);
     m_run = run;
     changed.notify();
-    m_services.main->async([this, weak = std::weak_ptr<Run>(run)] {
-        if (const auto run = weak.lock())
-            nextSentence(run);
-    });
+    pause(run, 0, &Drill::nextSentence);
 }
 
 void Drill::stop()
 {
     if (m_run) {
-        const auto run = m_run;
-        run->cancelled = true;
-        if (const auto next = run->pending) {
-            run->pending.reset();
-            run->pauseGeneration += 1;
-            m_services.main->async([this, weak = std::weak_ptr<Run>(run), next = *next] {
-                if (const auto run = weak.lock())
-                    (this->*next)(run);
-            });
-        }
+        m_run->cancelled = true;
+        if (const auto next = m_run->pending)
+            pause(m_run, 0, *next);
     }
     m_running = false;
     changed.notify();
@@ -285,13 +275,10 @@ void Drill::pause(const std::shared_ptr<Run>& run, double seconds, Run::Step nex
     if (run->cancelled)
         seconds = 0;
     run->pending = next;
-    const int generation = ++run->pauseGeneration;
-    m_services.main->after(seconds, [this, weak = std::weak_ptr<Run>(run), generation, next] {
-        const auto run = weak.lock();
-        if (!run || run->pauseGeneration != generation)
-            return;
-        run->pending.reset();
-        (this->*next)(run);
+    // The run owns the timer, so the block runs only while the run lives; the drill owns the run.
+    run->pauseTimer = m_services.main->after(seconds, [this, owner = run.get(), next] {
+        owner->pending.reset();
+        (this->*next)(owner->shared_from_this());
     });
 }
 

@@ -2,7 +2,6 @@
 
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
-#include "platform/Permissions.h"
 #include "platform/SecureInput.h"
 #include "platform/Workspace.h"
 
@@ -13,8 +12,8 @@
 namespace kx {
 
 SecureInputWatch::SecureInputWatch(platform::SecureInput& secureInput, platform::Workspace& workspace,
-                                   platform::Permissions& permissions, MainQueue& mainQueue)
-    : m_secureInput(secureInput), m_workspace(workspace), m_permissions(permissions), m_mainQueue(mainQueue)
+                                   MainQueue& mainQueue)
+    : m_secureInput(secureInput), m_workspace(workspace), m_mainQueue(mainQueue)
 {}
 
 SecureInputWatch::Holder SecureInputWatch::secureInputHolder() const
@@ -29,7 +28,7 @@ SecureInputWatch::Holder SecureInputWatch::secureInputHolder() const
     return {"", pid, m_secureInput.isProcessAlive(*pid)};
 }
 
-void SecureInputWatch::refresh(RuntimeStatus& status, CorrectionMode mode)
+void SecureInputWatch::refresh(RuntimeStatus& status, CorrectionMode mode, bool permissionsOK)
 {
     // A password field in one of this program's own windows (the troubleshooting prompt) hides its
     // keys from the corrector like any other, as the tap asks at every key; but it is nobody's
@@ -68,8 +67,7 @@ void SecureInputWatch::refresh(RuntimeStatus& status, CorrectionMode mode)
     status.secureInputActive = on;
     status.secureInputStuck = stuck;
     status.secureInputHolder = m_holder;
-    status.permissionsOK = m_permissions.isGranted(platform::Permission::accessibility) &&
-                           m_permissions.isGranted(platform::Permission::inputMonitoring);
+    status.permissionsOK = permissionsOK;
     status.correctionMode = mode;
     status.refreshedAt = m_mainQueue.now();
 }

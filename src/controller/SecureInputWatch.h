@@ -16,7 +16,6 @@ namespace kx {
 
 class MainQueue;
 namespace platform {
-class Permissions;
 class SecureInput;
 class Workspace;
 }  // namespace platform
@@ -34,14 +33,14 @@ public:
     };
 
     /// Everything must outlive the watch.
-    SecureInputWatch(platform::SecureInput& secureInput, platform::Workspace& workspace,
-                     platform::Permissions& permissions, MainQueue& mainQueue);
+    SecureInputWatch(platform::SecureInput& secureInput, platform::Workspace& workspace, MainQueue& mainQueue);
 
     /// Who holds Secure Input now. A holder that cannot be found is "an app we couldn't identify"
     /// and counts as alive, so an unknown holder never reads as stuck.
     Holder secureInputHolder() const;
-    /// Looks again, logs a change of state, and publishes into status with the user's mode.
-    void refresh(RuntimeStatus& status, CorrectionMode mode);
+    /// Looks again, logs a change of state, and publishes into status with the user's mode and
+    /// whether both permissions are granted.
+    void refresh(RuntimeStatus& status, CorrectionMode mode, bool permissionsOK);
 
     /// Secure Input is on, or ended less than the grace period before now.
     static bool blockedForField(const RuntimeStatus& status, double now);
@@ -59,7 +58,6 @@ private:
 
     platform::SecureInput& m_secureInput;
     platform::Workspace& m_workspace;
-    platform::Permissions& m_permissions;
     MainQueue& m_mainQueue;
     bool m_active = false;
     std::string m_holder;

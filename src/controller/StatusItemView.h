@@ -28,6 +28,9 @@ public:
     virtual void showText(const std::string& text) = 0;
     /// Replaces the menu's items; called at every rebuild.
     virtual void setMenu(const StatusMenu& menu) = 0;
+    /// Whether the menu is on screen, where a change must reach it at once; a closed menu is
+    /// built as it opens. A view that cannot tell says true.
+    virtual bool menuShown() const { return true; }
 };
 
 }  // namespace kx

@@ -82,7 +82,7 @@ void WalkthroughModel::next()
 void WalkthroughModel::stop()
 {
     // A loop restart still pending would otherwise start the script again in a closed window.
-    m_generation += 1;
+    m_loopRestart.reset();
     m_ticker.reset();
     m_poller.reset();
 }
@@ -97,20 +97,11 @@ void WalkthroughModel::run(std::vector<Op> ops, bool loop, double pause)
 {
     m_ops = std::move(ops);
     m_opIndex = 0;
-    m_ticker.reset();
-    const int generation = m_generation;
-    m_ticker = m_main.timer(tick, true, [self = std::weak_ptr<WalkthroughModel*>(m_self), generation, loop, pause] {
-        if (const auto model = self.lock())
-            (*model)->fire(generation, loop, pause);
-    });
+    m_ticker = m_main.timer(tick, true, [this, loop, pause] { fire(loop, pause); });
 }
 
-void WalkthroughModel::fire(int generation, bool loop, double pause)
+void WalkthroughModel::fire(bool loop, double pause)
 {
-    if (generation != m_generation) {
-        m_ticker.reset();
-        return;
-    }
     if (m_opIndex < m_ops.size()) {
         // The op may clear the stage, which empties m_ops; keep it alive while it runs.
         const Op op = m_ops[m_opIndex];
@@ -122,22 +113,18 @@ void WalkthroughModel::fire(int generation, bool loop, double pause)
     m_ticker.reset();
     if (!loop)
         return;
-    m_main.after(pause, [self = std::weak_ptr<WalkthroughModel*>(m_self), generation] {
-        const auto model = self.lock();
-        if (!model)
+    m_loopRestart = m_main.after(pause, [this] {
+        if (m_state.finished)
             return;
-        WalkthroughModel& m = **model;
-        if (m.m_generation != generation || m.m_state.finished)
-            return;
-        m.clearStage();
-        m.playStep();
-        m.changed.notify();
+        clearStage();
+        playStep();
+        changed.notify();
     });
 }
 
 void WalkthroughModel::clearStage()
 {
-    m_generation += 1;
+    m_loopRestart.reset();
     m_ticker.reset();
     m_ops.clear();
     m_opIndex = 0;
@@ -155,11 +142,9 @@ void WalkthroughModel::clearStage()
 
 void WalkthroughModel::startPolling()
 {
-    m_poller = m_main.timer(pollInterval, true, [self = std::weak_ptr<WalkthroughModel*>(m_self)] {
-        if (const auto model = self.lock()) {
-            (*model)->readPermissions();
-            (*model)->changed.notify();
-        }
+    m_poller = m_main.timer(pollInterval, true, [this] {
+        readPermissions();
+        changed.notify();
     });
 }
 
@@ -192,10 +177,8 @@ void WalkthroughModel::playStep()
 
 WalkthroughModel::Op WalkthroughModel::op(std::function<void(WalkthroughModel&)> body)
 {
-    return [self = std::weak_ptr<WalkthroughModel*>(m_self), body = std::move(body)] {
-        if (const auto model = self.lock())
-            body(**model);
-    };
+    // Ops run only from the model's own ticker.
+    return [this, body = std::move(body)] { body(*this); };
 }
 
 void WalkthroughModel::typing(const std::string& text, std::vector<Op>& ops)
@@ -222,11 +205,9 @@ void WalkthroughModel::flipLanguage(const std::string& language)
 {
     m_state.language = language;
     m_state.languageLifted = true;
-    m_main.after(liftDuration, [self = std::weak_ptr<WalkthroughModel*>(m_self)] {
-        if (const auto model = self.lock()) {
-            (*model)->m_state.languageLifted = false;
-            (*model)->changed.notify();
-        }
+    m_lift = m_main.after(liftDuration, [this] {
+        m_state.languageLifted = false;
+        changed.notify();
     });
 }
 

@@ -2,8 +2,8 @@
 // The walkthrough's scene: a fixed script of small state changes, played one a tick, that shows
 // what the corrector does in each mode, that it leaves sensitive fields alone, and which two
 // permissions it needs; it ends with a typed send-off. Nothing here touches the real keyboard or
-// layouts. Timers run on the main queue; every block holds the model weakly, and a generation
-// counter keeps an earlier script's timer or loop restart off a newer stage. Main thread only.
+// layouts. Timers run on the main queue and belong to the model: a new stage drops the previous
+// stage's ticker and loop restart, so none of them plays on it. Main thread only.
 
 #include "platform/MainQueue.h"
 #include "platform/Observable.h"
@@ -74,12 +74,12 @@ private:
     using Op = std::function<void()>;
 
     void run(std::vector<Op> ops, bool loop, double pause);
-    void fire(int generation, bool loop, double pause);
+    void fire(bool loop, double pause);
     void clearStage();
     void startPolling();
     void readPermissions();
     void playStep();
-    /// An op that holds the model weakly.
+    /// An op that works on the model.
     Op op(std::function<void(WalkthroughModel&)> body);
     void typing(const std::string& text, std::vector<Op>& ops);
     void space(std::vector<Op>& ops);
@@ -99,10 +99,10 @@ private:
     State m_state;
     std::unique_ptr<TimerHandle> m_ticker;
     std::unique_ptr<TimerHandle> m_poller;
+    std::unique_ptr<TimerHandle> m_loopRestart;
+    std::unique_ptr<TimerHandle> m_lift;
     std::vector<Op> m_ops;
     std::size_t m_opIndex = 0;
-    int m_generation = 0;
-    std::shared_ptr<WalkthroughModel*> m_self = std::make_shared<WalkthroughModel*>(this);
 };
 
 }  // namespace kx

@@ -10,7 +10,8 @@ namespace kx {
 
 using Block = std::function<void()>;
 
-/// A scheduled timer. Destroying the handle cancels it.
+/// A scheduled timer or delayed block. Destroying the handle cancels it; it may be destroyed from
+/// inside its own block.
 class TimerHandle {
 public:
     virtual ~TimerHandle() = default;
@@ -22,11 +23,13 @@ public:
 
     /// Runs block on the main thread after what is already queued. Callable from any thread.
     virtual void async(Block block) = 0;
-    /// Runs block on the main thread once, seconds from now. Callable from any thread.
-    virtual void after(double seconds, Block block) = 0;
+    /// Runs block on the main thread once, seconds from now, unless the handle is dropped first.
+    /// Callable from any thread, and the handle may be dropped on any thread: once the drop has
+    /// returned the block does not start, though a run already begun on the main thread finishes.
+    [[nodiscard]] virtual std::unique_ptr<TimerHandle> after(double seconds, Block block) = 0;
     /// Runs block every interval seconds (or once when repeats is false) until the handle is dropped.
     /// Main thread only.
-    virtual std::unique_ptr<TimerHandle> timer(double interval, bool repeats, Block block) = 0;
+    [[nodiscard]] virtual std::unique_ptr<TimerHandle> timer(double interval, bool repeats, Block block) = 0;
     /// Monotonic seconds, for deadlines and ages.
     virtual double now() const = 0;
     /// Wall-clock time, for time stamps of records.

@@ -98,10 +98,9 @@ void VirtualMainQueue::async(Block block)
     m_shared->schedule(m_shared->now, Entry{std::move(block), nullptr});
 }
 
-void VirtualMainQueue::after(double seconds, Block block)
+std::unique_ptr<TimerHandle> VirtualMainQueue::after(double seconds, Block block)
 {
-    std::lock_guard lock(m_shared->mutex);
-    m_shared->schedule(m_shared->now + toTicks(seconds), Entry{std::move(block), nullptr});
+    return timer(seconds, false, std::move(block));
 }
 
 std::unique_ptr<TimerHandle> VirtualMainQueue::timer(double interval, bool repeats, Block block)

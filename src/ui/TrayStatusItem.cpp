@@ -65,9 +65,15 @@ TrayStatusItem::~TrayStatusItem() = default;
 
 void TrayStatusItem::showGlyph(const StatusGlyph& glyph)
 {
-    m_glyph = glyph;
-    refreshIcon();
-    m_tray.setToolTip(QString::fromStdString(glyph.tooltip));
+    // The controller shows the glyph at every refresh, mostly unchanged; only a change is drawn. The
+    // panel's colour is read again when the tray moves the icon (eventFilter).
+    if (!m_drawn || glyph != m_glyph) {
+        m_glyph = glyph;
+        refreshIcon();
+    }
+    // A tray that draws the icon itself is told of every new tooltip over D-Bus.
+    if (const QString tooltip = QString::fromStdString(glyph.tooltip); m_tray.toolTip() != tooltip)
+        m_tray.setToolTip(tooltip);
     if (!m_tray.isVisible())
         m_tray.show();
     watchEmbeddedWindow();
@@ -110,6 +116,8 @@ void TrayStatusItem::watchEmbeddedWindow()
         if (window->objectName() == QLatin1String("QSystemTrayIconSys")) {
             m_embedded = window;
             window->installEventFilter(this);
+            // The tray may have placed it already: read the panel under it now.
+            QTimer::singleShot(0, this, &TrayStatusItem::refreshIcon);
             return;
         }
     }
@@ -139,6 +147,11 @@ bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return false;
+}
+
+bool TrayStatusItem::menuShown() const
+{
+    return m_menu.isVisible();
 }
 
 void TrayStatusItem::setMenu(const StatusMenu& menu)

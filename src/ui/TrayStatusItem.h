@@ -43,6 +43,7 @@ public:
 
     /// Replaces the menu's items with menu's; while the menu is open, updates them in place.
     void setMenu(const StatusMenu& menu) override;
+    bool menuShown() const override;
     QMenu& menu() { return m_menu; }
     QSystemTrayIcon& trayIcon() { return m_tray; }
     /// The label that shows a flash's text beside the icon.
@@ -72,8 +73,8 @@ private:
     std::vector<QAction*> m_actions;  // one per item of m_shown
     std::optional<StatusMenu> m_pending;
     StatusGlyph m_glyph;
-    // The glyph and the panel's colour the icon was drawn for, so the regular refreshes leave an
-    // unchanged icon alone.
+    // The glyph and the panel's colour the icon was drawn for, so a move that leaves both as they
+    // were leaves the icon alone.
     std::optional<std::pair<StatusGlyph, std::optional<QRgb>>> m_drawn;
     QPointer<QWidget> m_embedded;
 };

@@ -6,7 +6,6 @@
 #include "controller/SecureInputWatch.h"
 #include "platform/Log.h"
 #include "platform/VirtualMainQueue.h"
-#include "platform/sim/SimPermissions.h"
 #include "platform/sim/SimSecureInput.h"
 #include "platform/sim/SimWorkspace.h"
 
@@ -32,7 +31,7 @@ protected:
     }
     ~SecureInputWatchTest() override { Log::flush(); }
 
-    void refresh() { watch.refresh(status, CorrectionMode::ask); }
+    void refresh() { watch.refresh(status, CorrectionMode::ask, permissionsOK); }
 
     std::vector<std::string> logLines()
     {
@@ -48,8 +47,8 @@ protected:
     VirtualMainQueue queue;
     sim::SimWorkspace workspace{queue};
     sim::SimSecureInput secureInput{workspace};
-    sim::SimPermissions permissions;
-    SecureInputWatch watch{secureInput, workspace, permissions, queue};
+    bool permissionsOK = true;
+    SecureInputWatch watch{secureInput, workspace, queue};
     RuntimeStatus status;
 };
 
@@ -76,7 +75,7 @@ TEST_F(SecureInputWatchTest, LogsEachPeriodOnceAndKeepsTheGrace)
     secureInput.turnOn(700);
     refresh();
     queue.advance(2.0);
-    permissions.inputMonitoring = false;
+    permissionsOK = false;
     refresh();
     EXPECT_TRUE(watch.active());
     EXPECT_EQ(watch.holder(), "Passwords");

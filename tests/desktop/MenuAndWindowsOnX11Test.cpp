@@ -51,9 +51,8 @@ TEST_F(MenuAndWindowsOnX11Test, StaysOpenWhileTheSecureInputWatchRuns)
     platform::x11::AtspiSession atspi;
     platform::x11::X11Workspace workspace;
     platform::x11::X11SecureInput secureInput(atspi, workspace);
-    platform::x11::X11Permissions permissions;
     platform::x11::QtMainQueue mainQueue;
-    SecureInputWatch watch(secureInput, workspace, permissions, mainQueue);
+    SecureInputWatch watch(secureInput, workspace, mainQueue);
     RuntimeStatus status;
 
     TrayStatusItem tray;
@@ -70,7 +69,7 @@ TEST_F(MenuAndWindowsOnX11Test, StaysOpenWhileTheSecureInputWatchRuns)
     int refreshes = 0;
     QObject::connect(&refresh, &QTimer::timeout, [&] {
         ++refreshes;
-        watch.refresh(status, CorrectionMode::automatic);
+        watch.refresh(status, CorrectionMode::automatic, true);
         tray.setMenu(StatusMenu::build(menuState()));
     });
     refresh.start(2000);

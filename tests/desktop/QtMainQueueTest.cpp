@@ -45,15 +45,30 @@ TEST_F(QtMainQueueTest, AsyncFromAnotherThreadRunsOnMainInOrder)
     EXPECT_TRUE(allOnMain);
 }
 
-// A delayed block from a worker fires on the main thread, and not before its delay.
+// A delayed block from a worker fires on the main thread, and not before its delay; one whose
+// handle the worker dropped, or that dropped its own, runs no more.
 TEST_F(QtMainQueueTest, AfterFromAnotherThreadWaitsItsDelay)
 {
     QtMainQueue queue;
     std::atomic<double> firedAt = -1;
+    std::atomic<int> dropped = 0;
     const double start = queue.now();
-    std::thread([&] { queue.after(0.05, [&] { firedAt = queue.now(); }); }).join();
+    std::unique_ptr<TimerHandle> kept;
+    std::thread([&] {
+        kept = queue.after(0.05, [&] { firedAt = queue.now(); });
+        auto cancelled = queue.after(0.01, [&] { ++dropped; });
+        auto atOnce = queue.after(0, [&] { ++dropped; });
+    }).join();
+    bool ranToItsEnd = false;
+    std::unique_ptr<TimerHandle> self;
+    self = queue.after(0.02, [&] {
+        self.reset();
+        ranToItsEnd = true;
+    });
     ASSERT_TRUE(DesktopSession::waitFor([&] { return firedAt >= 0; }, 5));
     EXPECT_GE(firedAt - start, 0.049);
+    EXPECT_EQ(dropped, 0);
+    EXPECT_TRUE(ranToItsEnd);
 }
 
 // Dropping a timer's handle stops it; a repeating timer repeats until then.
@@ -66,7 +81,7 @@ TEST_F(QtMainQueueTest, TimerStopsWithItsHandle)
     handle.reset();
     const int stoppedAt = ticks;
     int afterwards = 0;
-    queue.after(0.05, [&] { afterwards = 1; });
+    const auto later = queue.after(0.05, [&] { afterwards = 1; });
     ASSERT_TRUE(DesktopSession::waitFor([&] { return afterwards == 1; }, 5));
     EXPECT_EQ(ticks, stoppedAt);
 }
@@ -75,15 +90,17 @@ TEST_F(QtMainQueueTest, TimerStopsWithItsHandle)
 TEST_F(QtMainQueueTest, QueuedBlocksDieWithTheQueue)
 {
     bool ran = false;
+    std::unique_ptr<TimerHandle> outlivesQueue;
     {
         QtMainQueue queue;
         queue.async([&] { ran = true; });
-        queue.after(0.01, [&] { ran = true; });
+        outlivesQueue = queue.after(0.01, [&] { ran = true; });
     }
+    outlivesQueue.reset();
     // A later block of another queue runs after the moment the dropped ones were due.
     QtMainQueue other;
     bool passed = false;
-    other.after(0.02, [&] { passed = true; });
+    const auto later = other.after(0.02, [&] { passed = true; });
     ASSERT_TRUE(DesktopSession::waitFor([&] { return passed; }, 5));
     EXPECT_FALSE(ran);
 }

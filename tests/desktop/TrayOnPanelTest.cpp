@@ -366,7 +366,7 @@ protected:
     }
 
     // Waits for the icon to appear in strip and to stay the same for longer than the program's
-    // 2 s refresh, which redraws it for the panel it finds; the strip then.
+    // 2 s refresh; the strip then.
     static std::optional<QImage> settledIcon(const QRect& strip, const QImage& empty)
     {
         QImage last;

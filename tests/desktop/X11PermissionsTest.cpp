@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QLabel>
 
 namespace kx::platform::x11 {
@@ -40,6 +42,28 @@ TEST_F(X11PermissionsTest, AccessibilityGrantedOnceEnabled)
     EXPECT_TRUE(permissions.isGranted(Permission::accessibility));
     EXPECT_TRUE(permissions.isGranted(Permission::inputMonitoring)) << "Xvfb offers XKB, XTEST and RECORD";
     EXPECT_TRUE(permissions.missingParts(Permission::inputMonitoring).empty());
+}
+
+// Accessibility turned off and on again by another program (the desktop's own setting) is seen as
+// the bus announces it, without asking the bus at every question.
+TEST_F(X11PermissionsTest, AccessibilityFollowsTheDesktopsSwitch)
+{
+    X11Permissions permissions;
+    ASSERT_TRUE(permissions.request(Permission::accessibility));
+    const auto setEnabled = [](bool on) {
+        auto other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "kx-desktop-setting");
+        auto message =
+            QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set");
+        message << "org.a11y.Status"
+                << "IsEnabled" << QVariant::fromValue(QDBusVariant(on));
+        const bool answered = other.call(message).type() == QDBusMessage::ReplyMessage;
+        QDBusConnection::disconnectFromBus("kx-desktop-setting");
+        return answered;
+    };
+    ASSERT_TRUE(setEnabled(false));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !permissions.isGranted(Permission::accessibility); }, 5));
+    ASSERT_TRUE(setEnabled(true));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return permissions.isGranted(Permission::accessibility); }, 5));
 }
 
 // A session bus without the accessibility bus, or no bus at all: not granted, and asking fails.

@@ -24,10 +24,10 @@ protected:
 // Blocks run by due time, ties in the order they were scheduled, and none runs early.
 TEST_F(VirtualMainQueueTest, runsBlocksInDueOrderWithTiesInSchedulingOrder)
 {
-    queue.after(0.2, note("late"));
-    queue.after(0.1, note("first"));
+    const auto late = queue.after(0.2, note("late"));
+    const auto first = queue.after(0.1, note("first"));
     queue.async(note("now"));
-    queue.after(0.1, note("second"));
+    const auto second = queue.after(0.1, note("second"));
     queue.advance(0.099);
     EXPECT_EQ(ran, (std::vector<std::string>{"now@0"}));
     queue.advance(0.001);
@@ -40,7 +40,7 @@ TEST_F(VirtualMainQueueTest, runsBlocksInDueOrderWithTiesInSchedulingOrder)
 // Many small steps reach a due time exactly; floating-point drift must not skip or delay a block.
 TEST_F(VirtualMainQueueTest, smallStepsReachDueTimesExactly)
 {
-    queue.after(0.3, note("due"));
+    const auto due = queue.after(0.3, note("due"));
     queue.advance(0.1);
     queue.advance(0.1);
     queue.advance(0.1);
@@ -50,11 +50,12 @@ TEST_F(VirtualMainQueueTest, smallStepsReachDueTimesExactly)
 // A block may schedule more work; what falls inside the advanced span runs at its own time.
 TEST_F(VirtualMainQueueTest, honoursBlocksScheduledWhileRunning)
 {
-    queue.after(0.1, [this] {
+    std::vector<std::unique_ptr<TimerHandle>> inner;
+    const auto outer = queue.after(0.1, [&] {
         ran.push_back("outer");
         queue.async(note("async"));
-        queue.after(0.05, note("after"));
-        queue.after(0.5, note("beyond"));
+        inner.push_back(queue.after(0.05, note("after")));
+        inner.push_back(queue.after(0.5, note("beyond")));
     });
     queue.advance(0.2);
     EXPECT_EQ(ran, (std::vector<std::string>{"outer", "async@100", "after@150"}));
@@ -65,7 +66,7 @@ TEST_F(VirtualMainQueueTest, honoursBlocksScheduledWhileRunning)
 TEST_F(VirtualMainQueueTest, runUntilIdleRunsOnlyWhatIsDueNow)
 {
     queue.async([this] { queue.async(note("chained")); });
-    queue.after(0.01, note("later"));
+    const auto later = queue.after(0.01, note("later"));
     queue.runUntilIdle();
     EXPECT_EQ(ran, (std::vector<std::string>{"chained@0"}));
     EXPECT_EQ(queue.now(), 0.0);
@@ -97,6 +98,27 @@ TEST_F(VirtualMainQueueTest, timersRepeatUntilTheirHandleIsDropped)
     queue.advance(5);
     EXPECT_EQ(ran.back(), "once@12600");
     EXPECT_EQ(ran.size(), 4u);
+}
+
+// A delayed block runs only while its handle is held: dropped before its time, from another thread
+// or from inside the block itself, it is gone.
+TEST_F(VirtualMainQueueTest, delayedBlocksRunOnlyWhileTheirHandleIsHeld)
+{
+    auto dropped = queue.after(0.1, note("dropped"));
+    dropped.reset();
+    std::unique_ptr<TimerHandle> fromWorker;
+    std::thread([&] { fromWorker = queue.after(0.1, note("worker's")); }).join();
+    std::unique_ptr<TimerHandle> droppedByOther;
+    std::thread([&] { droppedByOther = queue.after(0.1, note("never")); }).join();
+    std::thread([&] { droppedByOther.reset(); }).join();
+    std::unique_ptr<TimerHandle> self;
+    self = queue.after(0.2, [&] {
+        self.reset();
+        ran.push_back("self");
+    });
+    queue.advance(1);
+    EXPECT_EQ(ran, (std::vector<std::string>{"worker's@100", "self"}));
+    EXPECT_EQ(queue.pending(), 0u);
 }
 
 // A handle that outlives its queue is dropped quietly.

@@ -28,7 +28,7 @@ platform::InputSource parse(std::string_view name, int handle)
 
 }  // namespace
 
-SimInputSources::SimInputSources(MainQueue& mainQueue) : m_mainQueue(mainQueue) {}
+SimInputSources::SimInputSources(MainQueue& mainQueue) : m_notices(mainQueue) {}
 
 std::vector<platform::InputSource> SimInputSources::enabled() const
 {
@@ -112,14 +112,7 @@ void SimInputSources::change(std::size_t index, double noticeAfter)
     m_previous = m_current;
     m_current = index;
     // The desktop announces a change through its event loop, never inside the call that made it.
-    auto notify = [changed = std::weak_ptr<Signal<>>(m_changed)] {
-        if (const auto signal = changed.lock())
-            signal->notify();
-    };
-    if (noticeAfter > 0)
-        m_mainQueue.after(noticeAfter, std::move(notify));
-    else
-        m_mainQueue.async(std::move(notify));
+    m_notices.after(noticeAfter, [this] { m_changed->notify(); });
 }
 
 }  // namespace kx::sim

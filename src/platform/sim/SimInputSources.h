@@ -3,6 +3,7 @@
 // "us(dvorak)"), each with its real key table. Change notices come on the main queue, after the
 // change, whether the user or the program selected the layout.
 
+#include "platform/DelayedBlocks.h"
 #include "platform/InputSources.h"
 #include "platform/KeyTable.h"
 #include "platform/MainQueue.h"
@@ -48,13 +49,14 @@ public:
 private:
     void change(std::size_t index, double noticeAfter = 0);
 
-    MainQueue& m_mainQueue;
     std::vector<platform::InputSource> m_sources;
     std::vector<platform::KeyTable> m_tables;
     std::size_t m_current = 0;
     std::size_t m_previous = 0;
     std::vector<std::string> m_selections;
     std::shared_ptr<Signal<>> m_changed = std::make_shared<Signal<>>();
+    // Change notices on their way; dropped with the sources.
+    DelayedBlocks m_notices;
 };
 
 }  // namespace kx::sim

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -37,6 +38,25 @@ private:
     std::unique_ptr<QTimer> m_timer;
 };
 
+// A delayed block may be asked for and dropped on any thread, so the handle never touches the Qt
+// timer, which lives on the main thread: it marks the block cancelled, and the timer, when it
+// fires, runs nothing. The block itself is let go with the timer, never by the handle, so a block
+// may drop its own handle while it runs.
+struct DelayedBlock {
+    explicit DelayedBlock(Block b) : block(std::move(b)) {}
+    Block block;
+    std::atomic<bool> cancelled = false;
+};
+
+class DelayedBlockHandle final : public TimerHandle {
+public:
+    explicit DelayedBlockHandle(std::shared_ptr<DelayedBlock> state) : m_state(std::move(state)) {}
+    ~DelayedBlockHandle() override { m_state->cancelled = true; }
+
+private:
+    std::shared_ptr<DelayedBlock> m_state;
+};
+
 }  // namespace
 
 QtMainQueue::QtMainQueue() : m_context(std::make_unique<QObject>()) {}
@@ -48,21 +68,23 @@ void QtMainQueue::async(Block block)
     QMetaObject::invokeMethod(m_context.get(), std::move(block), Qt::QueuedConnection);
 }
 
-void QtMainQueue::after(double seconds, Block block)
+std::unique_ptr<TimerHandle> QtMainQueue::after(double seconds, Block block)
 {
+    auto state = std::make_shared<DelayedBlock>(std::move(block));
+    const auto run = [state] {
+        if (!state->cancelled)
+            state->block();
+    };
     const int ms = toMilliseconds(seconds);
     if (ms == 0) {
-        async(std::move(block));
-        return;
+        async(run);
+        return std::make_unique<DelayedBlockHandle>(state);
     }
     // singleShot from another thread would start the timer there; hop to the main thread first.
     QObject* context = m_context.get();
     QMetaObject::invokeMethod(
-        context,
-        [context, ms, block = std::move(block)]() mutable {
-            QTimer::singleShot(ms, Qt::PreciseTimer, context, std::move(block));
-        },
-        Qt::QueuedConnection);
+        context, [context, ms, run] { QTimer::singleShot(ms, Qt::PreciseTimer, context, run); }, Qt::QueuedConnection);
+    return std::make_unique<DelayedBlockHandle>(state);
 }
 
 std::unique_ptr<TimerHandle> QtMainQueue::timer(double interval, bool repeats, Block block)

@@ -20,8 +20,8 @@ public:
     QtMainQueue& operator=(const QtMainQueue&) = delete;
 
     void async(Block block) override;
-    void after(double seconds, Block block) override;
-    std::unique_ptr<TimerHandle> timer(double interval, bool repeats, Block block) override;
+    [[nodiscard]] std::unique_ptr<TimerHandle> after(double seconds, Block block) override;
+    [[nodiscard]] std::unique_ptr<TimerHandle> timer(double interval, bool repeats, Block block) override;
     /// Seconds of the monotonic clock since this queue was made.
     double now() const override;
     std::chrono::system_clock::time_point wallNow() const override;

@@ -1,6 +1,7 @@
 #include "platform/x11/X11Permissions.h"
 
 #include "platform/Log.h"
+#include "platform/x11/A11yStatusWatch.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/XConnection.h"
 
@@ -18,14 +19,15 @@ const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString enabledProperty = QStringLiteral("IsEnabled");
 
-// Asked every 2 s on the GUI thread: a bus that does not answer must not hold it up.
+// Asked on the GUI thread: a bus that does not answer must not hold it up.
 constexpr int busTimeoutMs = 500;
 // At launch the session is still reaching the bus; the first answer waits for it.
 constexpr double firstAttemptWait = 4.0;
 
 }  // namespace
 
-X11Permissions::X11Permissions(QDBusConnection sessionBus) : m_bus(std::move(sessionBus))
+X11Permissions::X11Permissions(QDBusConnection sessionBus)
+    : m_bus(std::move(sessionBus)), m_enabled(std::make_unique<A11yStatusWatch>(m_bus))
 {
     if (const auto display = openDisplay()) {
         m_missingExtensions = missingExtensions(display.get());
@@ -38,18 +40,13 @@ X11Permissions::X11Permissions(AtspiSession& atspi, QDBusConnection sessionBus) 
     m_atspi = &atspi;
 }
 
+X11Permissions::~X11Permissions() = default;
+
 bool X11Permissions::isGranted(Permission permission)
 {
     if (permission == Permission::inputMonitoring)
         return m_inputMonitoring;
-    if (!m_bus.isConnected())
-        return false;
-    auto message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Get"));
-    message << statusInterface << enabledProperty;
-    const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return false;
-    if (!reply.arguments().constFirst().value<QDBusVariant>().variant().toBool())
+    if (!m_bus.isConnected() || !m_enabled->enabled())
         return false;
     return !m_atspi || m_atspi->connected(firstAttemptWait);
 }
@@ -63,6 +60,7 @@ bool X11Permissions::request(Permission permission)
         const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
         if (reply.type() == QDBusMessage::ErrorMessage)
             Log::line("accessibility: cannot enable it: " + reply.errorMessage().toStdString());
+        m_enabled->forget();
     }
     return isGranted(permission);
 }
