@@ -75,22 +75,39 @@ bool Actuator::paste(const std::string& text)
 {
     if (text.empty())
         return true;
-    auto saved = m_pasteboard.itemsWithin(snapshotTimeout);
-    if (!saved) {
-        // Pasting would lose the user's copy, and waiting for it would hold the keyboard.
-        Log::line("pasteboard: the clipboard could not be saved in time — typing instead of pasting");
-        return insert(text);
+    // While an earlier paste's text is still on the pasteboard, the user's copy is the one that
+    // paste saved: saving again would keep our own text and lose theirs.
+    std::shared_ptr<const PasteboardSnapshot> snapshot;
+    {
+        const std::lock_guard lock(m_unrestoredMutex);
+        if (m_unrestored && m_pasteboard.changeCount() == m_unrestored->written)
+            snapshot = m_unrestored->snapshot;
     }
-    auto snapshot = std::make_shared<PasteboardSnapshot>(std::move(*saved));
+    if (!snapshot) {
+        auto saved = m_pasteboard.itemsWithin(snapshotTimeout);
+        if (!saved) {
+            // Pasting would lose the user's copy, and waiting for it would hold the keyboard.
+            Log::line("pasteboard: the clipboard could not be saved in time — typing instead of pasting");
+            return insert(text);
+        }
+        snapshot = std::make_shared<const PasteboardSnapshot>(std::move(*saved));
+    }
     m_pasteboard.clearContents();
     m_pasteboard.setString(text);
     const auto written = m_pasteboard.changeCount();
+    {
+        const std::lock_guard lock(m_unrestoredMutex);
+        m_unrestored = Unrestored{snapshot, written};
+    }
     m_sleep(pasteSettle);
     const bool pasted = keyPair(vKey, EventFlags::command);
     m_restores.after(restoreDelay, [this, snapshot, written] {
-        // Something the user copied meanwhile wins over what we saved.
+        // Something the user copied meanwhile, or a later paste, wins over what we saved.
         if (m_pasteboard.changeCount() == written)
             snapshot->restore(m_pasteboard);
+        const std::lock_guard lock(m_unrestoredMutex);
+        if (m_unrestored && m_unrestored->written == written)
+            m_unrestored.reset();
     });
     return pasted;
 }

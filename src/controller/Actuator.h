@@ -17,6 +17,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,6 +95,13 @@ private:
     MainQueue& m_main;
     Sleeper m_sleep;
     std::thread::id m_mainThread = std::this_thread::get_id();
+    // The newest paste whose restore has yet to run: what it saved and the change it wrote.
+    struct Unrestored {
+        std::shared_ptr<const PasteboardSnapshot> snapshot;
+        std::int64_t written = 0;
+    };
+    std::mutex m_unrestoredMutex;
+    std::optional<Unrestored> m_unrestored;
     // The pastes' restores, asked for on the actuation queue and run on the main thread. One
     // still waiting when the actuator goes is dropped with it: the program waits for
     // restorePending() before it quits.

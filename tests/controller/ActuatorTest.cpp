@@ -117,6 +117,19 @@ TEST_F(ActuatorTest, PasteRestoresPasteboardUnlessChanged)
     EXPECT_EQ(desk.pasteboard().items(), std::vector<PasteboardItem>{copied});
 }
 
+// A second paste before the first one's restore keeps the user's copy, not our first text.
+TEST_F(ActuatorTest, PastesInQuickSuccessionRestoreTheUsersCopy)
+{
+    actuator.paste("שלום");
+    queue.advance(0.1);
+    actuator.paste("עולם");
+    queue.advance(0.1);
+    EXPECT_EQ(desk.pasteboard().string(), "עולם");
+    queue.advance(0.1);
+    EXPECT_FALSE(actuator.restorePending());
+    EXPECT_EQ(desk.pasteboard().items(), std::vector<PasteboardItem>{userItem});
+}
+
 // Every event is marked and followed by its pause; Backspaces come as down-up pairs.
 TEST_F(ActuatorTest, SyntheticReplaceMarksEveryEventAndPauses)
 {
