@@ -95,6 +95,11 @@ X11SecureInput::~X11SecureInput()
 void X11SecureInput::refresh()
 {
     m_state->session.lookUpFocus();
+    probeGrab();
+}
+
+void X11SecureInput::probeGrab()
+{
     if (!m_state->display)
         return;
     m_state->probedAt = std::chrono::steady_clock::now();
@@ -146,16 +151,16 @@ void X11SecureInput::lookUpFocusNow()
 bool X11SecureInput::isEnabled()
 {
     const auto now = std::chrono::steady_clock::now();
-    if (m_state->frontChanged || now - m_state->askedAt >= burstGap) {
-        m_state->frontChanged = false;
-        lookUpFocusNow();
-    }
+    const bool afterPause = m_state->frontChanged || now - m_state->askedAt >= burstGap;
+    m_state->frontChanged = false;
     m_state->askedAt = now;
+    if (afterPause)
+        lookUpFocusNow();
     const bool password = m_state->session.focus().password;
-    if (now - m_state->probedAt >= probeInterval)
-        refresh();
-    else
+    if (!afterPause)
         m_state->session.lookUpFocus();
+    if (now - m_state->probedAt >= probeInterval)
+        probeGrab();
     return password || m_state->grabHeld;
 }
 

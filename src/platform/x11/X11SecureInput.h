@@ -48,6 +48,8 @@ public:
     void ignoreOwnHold(std::function<bool()> holding) { m_ownHold = std::move(holding); }
 
 private:
+    /// Probes whether another client holds the keyboard grabbed; one round trip to the X server.
+    void probeGrab();
     /// Looks the focus up and waits for it (a moment more when the application in front is not on
     /// the accessibility bus yet).
     void lookUpFocusNow();
