@@ -5,10 +5,12 @@
 #include "platform/Workspace.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/XConnection.h"
+#include "platform/x11/XProperty.h"
 
 #include <QGuiApplication>
 #include <QWindow>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -54,8 +56,9 @@ struct X11SecureInput::State {
     Window probeWindow = 0;
     std::chrono::steady_clock::time_point probedAt;
     std::chrono::steady_clock::time_point askedAt;
-    bool frontChanged = false;
-    int frontPid = 0;  // the application last seen in front, and since when
+    Atom activeWindowAtom = 0;
+    unsigned long activeWindow = 0;  // the window in front at the last question
+    int frontPid = 0;                // the application last seen in front, and since when
     std::chrono::steady_clock::time_point frontSince;
     bool grabSeenLastTime = false;
     bool ownGrabLastTime = false;
@@ -64,18 +67,16 @@ struct X11SecureInput::State {
     State(AtspiSession& s, const Workspace& w) : session(s), workspace(w) {}
 };
 
-X11SecureInput::X11SecureInput(AtspiSession& session, Workspace& workspace, const char* displayName)
+X11SecureInput::X11SecureInput(AtspiSession& session, const Workspace& workspace, const char* displayName)
     : m_state(std::make_unique<State>(session, workspace))
 {
-    // Another application in front: the next key may be typed into a field of it.
-    m_activation = workspace.subscribeActivation(
-        [state = m_state.get()](const RunningApplication&) { state->frontChanged = true; });
     m_state->display = openDisplay(displayName);
     if (!m_state->display) {
         Log::line("secure input: without the X display keyboard grabs go unseen");
         return;
     }
     Display* display = m_state->display.get();
+    m_state->activeWindowAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
     // Never mapped: a grab on an unviewable window is refused with GrabNotViewable, unless someone
     // else holds the keyboard (AlreadyGrabbed is checked first). So the probe never takes the
     // keyboard and cannot swallow a key the user types meanwhile.
@@ -151,8 +152,18 @@ void X11SecureInput::lookUpFocusNow()
 bool X11SecureInput::isEnabled()
 {
     const auto now = std::chrono::steady_clock::now();
-    const bool afterPause = m_state->frontChanged || now - m_state->askedAt >= burstGap;
-    m_state->frontChanged = false;
+    // Another window in front, however soon after the last key: the next key may be typed into a
+    // field of it. One property read on the X server, which the window manager sets before the
+    // window gets keys.
+    bool frontChanged = false;
+    if (m_state->display) {
+        const auto windows = longProperty(m_state->display.get(), DefaultRootWindow(m_state->display.get()),
+                                          m_state->activeWindowAtom, XA_WINDOW);
+        const unsigned long active = windows.empty() ? 0 : windows.front();
+        frontChanged = active != m_state->activeWindow;
+        m_state->activeWindow = active;
+    }
+    const bool afterPause = frontChanged || now - m_state->askedAt >= burstGap;
     m_state->askedAt = now;
     if (afterPause)
         lookUpFocusNow();
@@ -169,7 +180,8 @@ std::optional<std::int32_t> X11SecureInput::holderPid()
     const auto focus = m_state->session.focus();
     if (focus.password && focus.pid > 0)
         return focus.pid;
-    if (!isEnabled())
+    // What the question before this one found: asked right after it, as the watch asks.
+    if (!focus.password && !m_state->grabHeld)
         return std::nullopt;
     const auto front = m_state->workspace.frontApplication();
     if (!front || front->pid <= 0)

@@ -7,7 +7,6 @@
 // Nothing here runs by itself: whoever asks whether it is on (the tap at every key, the status
 // watch every 2 s) has the focus looked up and, at most twice a second, the grab probed.
 
-#include "platform/Observable.h"
 #include "platform/SecureInput.h"
 
 #include <functional>
@@ -25,19 +24,19 @@ class X11SecureInput final : public SecureInput {
 public:
     /// Create and ask it on the thread that runs the Qt event loop; the grab is probed on its own
     /// connection to displayName (null: $DISPLAY).
-    X11SecureInput(AtspiSession& session, Workspace& workspace, const char* displayName = nullptr);
+    X11SecureInput(AtspiSession& session, const Workspace& workspace, const char* displayName = nullptr);
     ~X11SecureInput() override;
     X11SecureInput(const X11SecureInput&) = delete;
     X11SecureInput& operator=(const X11SecureInput&) = delete;
 
-    /// What the last focus look-up and the last probes found. The first question after a pause
-    /// waits for a look-up of its own (up to a second when the application in front has just
-    /// come and is not on the accessibility bus yet); any question has the focus looked
-    /// up again for the next one, and probes the grab when the last probe is half a second old
-    /// (one round trip to the X server).
+    /// What the last focus look-up and the last probes found. The first question after a pause or
+    /// after another window came to the front waits for a look-up of its own (up to a second when the application in
+    /// front has just come and is not on the accessibility bus yet); any question has the focus looked up again for the
+    /// next one, and probes the grab when the last probe is half a second old (one round trip to the X server).
     bool isEnabled() override;
     /// The password field's application, else the front application (a grab's holder is not told
-    /// by the server; the prompt that grabs is the window in front).
+    /// by the server; the prompt that grabs is the window in front); none when the last
+    /// isEnabled() found it off. Asks the bus nothing.
     std::optional<std::int32_t> holderPid() override;
     bool isProcessAlive(std::int32_t pid) override;
 
@@ -57,7 +56,6 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
     std::function<bool()> m_ownHold;
-    std::unique_ptr<Subscription> m_activation;
 };
 
 }  // namespace kx::platform::x11
