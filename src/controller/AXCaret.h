@@ -24,8 +24,6 @@ public:
     void readTail(int count, double timeout, std::function<void(std::optional<std::string>)> then);
 
 private:
-    static std::optional<std::string> textBefore(platform::Accessibility& accessibility, int count, double timeout);
-
     platform::Accessibility& m_accessibility;
     SerialQueue& m_queue;
     MainQueue& m_main;

@@ -202,6 +202,12 @@ public:
     std::optional<std::string> focusedValue(double) override { return value; }
     std::optional<platform::TextRange> selectedRange(double) override { return range; }
     std::optional<std::string> selectedText(double) override { return std::nullopt; }
+    std::optional<std::string> textBeforeCaret(int count, double) override
+    {
+        if (!value || !range)
+            return std::nullopt;
+        return unitsBefore(*value, range->location, count);
+    }
     bool isReachable() override { return true; }
     bool offersAccessibility(std::int32_t) override { return true; }
 

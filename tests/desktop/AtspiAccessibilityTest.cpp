@@ -160,6 +160,41 @@ TEST_F(X11SecureInputTest, PasswordFieldTurnsItOn)
     EXPECT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabled(); }, 15)) << "off when the field is gone";
 }
 
+// A GTK password entry is seen at the first key typed into it, the moment its window comes to the
+// front, however soon after a key typed elsewhere, and before its application has registered on
+// the bus: no focus event tells of it.
+TEST_F(X11SecureInputTest, GtkPasswordEntryIsSeenAtOnce)
+{
+    if (::access("/usr/bin/python3", X_OK) != 0)
+        GTEST_SKIP() << "no system Python for the GTK entry";
+    X11Workspace workspace;
+    X11SecureInput secure(*m_session, workspace);
+    const pid_t plain = startField("KxPlain", {}, "visible");
+    ASSERT_GT(plain, 0);
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const auto front = workspace.frontApplication();
+            return front && front->pid == plain;
+        },
+        5));
+    EXPECT_FALSE(secure.isEnabled());
+
+    const pid_t entry = DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, "--password"});
+    if (entry <= 0)
+        GTEST_SKIP() << "GTK 3 with Python bindings is not available";
+    m_started.push_back(entry);
+    // Keys typed all along into the plain field while the entry opens: no pause before its first.
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            secure.isEnabled();
+            const auto front = workspace.frontApplication();
+            return front && front->pid == entry;
+        },
+        10));
+    EXPECT_TRUE(secure.isEnabled());
+    EXPECT_EQ(secure.holderPid(), entry);
+}
+
 // The program's own hold of the keyboard during a rewrite never turns it on, however long.
 TEST_F(X11SecureInputTest, OwnHoldIsNotSecureInput)
 {

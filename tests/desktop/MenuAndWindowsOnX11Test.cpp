@@ -43,9 +43,9 @@ protected:
     ScopedLog log{folder / "kestrelix.log"};
 };
 
-// The menu opened from the tray stays open through two refreshes of the watch, 2 s apart, while
-// the probe runs twice a second, as in the program: the menu's grab is not Secure Input, no banner
-// is pushed in, and the refreshes leave the open menu in place.
+// The menu opened from the tray stays open through two refreshes of the watch, 2 s apart, each
+// probing the keyboard grab, as in the program: the menu's grab is not Secure Input, no banner is
+// pushed in, and the refreshes leave the open menu in place.
 TEST_F(MenuAndWindowsOnX11Test, StaysOpenWhileTheSecureInputWatchRuns)
 {
     platform::x11::AtspiSession atspi;

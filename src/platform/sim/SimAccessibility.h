@@ -30,6 +30,13 @@ public:
         const SimTextField* field = answering(timeout);
         return field ? std::optional(field->selectedText()) : std::nullopt;
     }
+    std::optional<std::string> textBeforeCaret(int count, double timeout) override
+    {
+        const SimTextField* field = answering(timeout);
+        if (!field)
+            return std::nullopt;
+        return unitsBefore(field->text(), field->selectedRange().location, count);
+    }
     bool isReachable() override { return reachable; }
     bool offersAccessibility(std::int32_t pid) override { return reachable && !withoutAccessibility.contains(pid); }
 

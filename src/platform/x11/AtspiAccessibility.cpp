@@ -1,9 +1,10 @@
 #include "platform/x11/AtspiAccessibility.h"
 
 #include "platform/Text.h"
+#include "platform/x11/AtspiObject.h"
 #include "platform/x11/AtspiSession.h"
 
-#include <atspi/atspi.h>
+#include <atspi/atspi-constants.h>
 
 #include <algorithm>
 #include <memory>
@@ -46,42 +47,25 @@ std::optional<AtspiAccessibility::Reading> AtspiAccessibility::read(double timeo
     };
     auto shared = std::make_shared<Shared>();
     const bool finished = m_session.run(
-        [shared](AtspiAccessible* focused) {
+        [shared](DBusConnection* bus, const AtspiObject* focused, int timeoutMs) {
             // A password field's text never enters this process, not even as bullets.
-            if (!focused || atspi_accessible_get_role(focused, nullptr) == ATSPI_ROLE_PASSWORD_TEXT)
+            if (!focused || focused->role(bus, timeoutMs) == ATSPI_ROLE_PASSWORD_TEXT)
                 return;
-            AtspiText* textInterface = atspi_accessible_get_text_iface(focused);
-            if (!textInterface)
+            const auto count = focused->characterCount(bus, timeoutMs);
+            const auto caret = focused->caretOffset(bus, timeoutMs);
+            if (!count || !caret)
                 return;
-            const std::unique_ptr<AtspiText, void (*)(void*)> text(textInterface, g_object_unref);
-            GError* error = nullptr;
-            const int count = atspi_text_get_character_count(text.get(), &error);
-            if (error) {
-                g_error_free(error);
+            const auto text = focused->text(bus, 0, *count, timeoutMs);
+            if (!text)
                 return;
-            }
-            gchar* raw = atspi_text_get_text(text.get(), 0, count, &error);
-            if (error || !raw) {
-                g_clear_error(&error);
-                g_free(raw);
-                return;
-            }
             Reading reading;
-            reading.text = text::toScalars(raw);
-            g_free(raw);
-            reading.caret = atspi_text_get_caret_offset(text.get(), &error);
-            if (error) {
-                g_error_free(error);
-                return;
-            }
-            if (atspi_text_get_n_selections(text.get(), nullptr) > 0) {
-                if (AtspiRange* range = atspi_text_get_selection(text.get(), 0, nullptr)) {
-                    const auto start = std::min(range->start_offset, range->end_offset);
-                    const auto end = std::max(range->start_offset, range->end_offset);
-                    if (end > start)
-                        reading.selection = std::pair<std::int64_t, std::int64_t>(start, end);
-                    g_free(range);
-                }
+            reading.text = text::toScalars(*text);
+            reading.caret = *caret;
+            if (const auto range = focused->firstSelection(bus, timeoutMs)) {
+                const auto start = std::min(range->first, range->second);
+                const auto end = std::max(range->first, range->second);
+                if (end > start)
+                    reading.selection = std::pair<std::int64_t, std::int64_t>(start, end);
             }
             std::lock_guard lock(shared->mutex);
             shared->reading = std::move(reading);
@@ -127,6 +111,42 @@ std::optional<std::string> AtspiAccessibility::selectedText(double timeout)
                                  .substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
 
+std::optional<std::string> AtspiAccessibility::textBeforeCaret(int count, double timeout)
+{
+    struct Shared {
+        std::mutex mutex;
+        std::optional<std::string> text;
+    };
+    auto shared = std::make_shared<Shared>();
+    const bool finished = m_session.run(
+        [shared, count](DBusConnection* bus, const AtspiObject* focused, int timeoutMs) {
+            if (!focused || focused->role(bus, timeoutMs) == ATSPI_ROLE_PASSWORD_TEXT)
+                return;
+            auto end = focused->caretOffset(bus, timeoutMs);
+            if (!end || *end < 0)
+                return;
+            if (const auto range = focused->firstSelection(bus, timeoutMs); range && range->first != range->second)
+                end = std::min(range->first, range->second);
+            const auto characters = focused->characterCount(bus, timeoutMs);
+            if (!characters)
+                return;
+            end = std::min(*end, *characters);
+            // AT-SPI counts characters as Unicode scalars, each one or two UTF-16 units: count
+            // scalars always hold count units when the text has them.
+            const int start = std::max(0, *end - std::max(count, 0));
+            const auto piece = focused->text(bus, start, *end, timeoutMs);
+            if (!piece)
+                return;
+            std::lock_guard lock(shared->mutex);
+            shared->text = unitsBefore(*piece, static_cast<std::int64_t>(text::toUtf16(*piece).size()), count);
+        },
+        timeout, timeout * callsPerRead);
+    if (!finished)
+        return std::nullopt;
+    std::lock_guard lock(shared->mutex);
+    return std::move(shared->text);
+}
+
 bool AtspiAccessibility::isReachable()
 {
     return m_session.connected(0);
@@ -134,7 +154,13 @@ bool AtspiAccessibility::isReachable()
 
 bool AtspiAccessibility::offersAccessibility(std::int32_t pid)
 {
-    return pid > 0 && m_session.applications().contains(pid);
+    if (pid <= 0)
+        return false;
+    if (m_session.applications().contains(pid))
+        return true;
+    // An application that started a moment ago may be registered by now.
+    m_session.lookUpApplications();
+    return false;
 }
 
 }  // namespace kx::platform::x11

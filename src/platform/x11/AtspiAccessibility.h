@@ -19,9 +19,12 @@ public:
     std::optional<std::string> focusedValue(double timeout) override;
     std::optional<TextRange> selectedRange(double timeout) override;
     std::optional<std::string> selectedText(double timeout) override;
-    /// The session can use the bus: it is up and its registry lists our listeners.
+    /// Asks only for the characters before the caret that can make up count units.
+    std::optional<std::string> textBeforeCaret(int count, double timeout) override;
+    /// The session can use the bus: it is up and its registry answers.
     bool isReachable() override;
-    /// pid is among the applications registered on the bus.
+    /// pid is among the applications registered on the bus, as last looked up; a pid not among
+    /// them has them looked up again for the next question.
     bool offersAccessibility(std::int32_t pid) override;
 
     /// The UTF-16 offset of the scalar offset in text. An offset past the end counts one unit per

@@ -2,6 +2,7 @@
 
 #include <dbus/dbus.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -16,9 +17,8 @@ struct MessageUnref {
 };
 using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
 
-// The reply to message, or null on an error or time-out; unknownMethod, when given, tells whether
-// the receiver has no such method.
-MessagePtr call(DBusConnection* bus, DBusMessage* message, int timeoutMs, bool* unknownMethod = nullptr)
+// The reply to message, or null on an error or time-out.
+MessagePtr call(DBusConnection* bus, DBusMessage* message, int timeoutMs)
 {
     if (!message)
         return nullptr;
@@ -26,13 +26,35 @@ MessagePtr call(DBusConnection* bus, DBusMessage* message, int timeoutMs, bool* 
     DBusError error;
     dbus_error_init(&error);
     MessagePtr reply(dbus_connection_send_with_reply_and_block(bus, request.get(), timeoutMs, &error));
-    if (unknownMethod)
-        *unknownMethod = dbus_error_has_name(&error, DBUS_ERROR_UNKNOWN_METHOD);
     dbus_error_free(&error);
     return reply;
 }
 
 }  // namespace
+
+std::string address(int timeoutMs)
+{
+    if (const char* variable = std::getenv("AT_SPI_BUS_ADDRESS"); variable && *variable)
+        return variable;
+    DBusError error;
+    dbus_error_init(&error);
+    // A connection of our own, closed at once: the shared one may belong to someone else.
+    DBusConnection* session = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    dbus_error_free(&error);
+    if (!session)
+        return {};
+    dbus_connection_set_exit_on_disconnect(session, FALSE);
+    const MessagePtr reply =
+        call(session, dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"),
+             timeoutMs);
+    const char* found = nullptr;
+    std::string result;
+    if (reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &found, DBUS_TYPE_INVALID) && found)
+        result = found;
+    dbus_connection_close(session);
+    dbus_connection_unref(session);
+    return result;
+}
 
 bool isRegistryName(const char* name)
 {
@@ -53,56 +75,14 @@ bool connected(DBusConnection* bus)
     return bus && dbus_connection_get_is_connected(bus);
 }
 
-std::string registryOwner(DBusConnection* bus, int timeoutMs)
-{
-    if (!connected(bus))
-        return {};
-    DBusMessage* message =
-        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "GetNameOwner");
-    if (!message)
-        return {};
-    const char* name = registryName;
-    dbus_message_append_args(message, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
-    const MessagePtr reply = call(bus, message, timeoutMs);
-    const char* owner = nullptr;
-    if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &owner, DBUS_TYPE_INVALID))
-        return {};
-    return owner ? owner : "";
-}
-
-bool registryListsUs(DBusConnection* bus, int timeoutMs)
+bool registryAnswers(DBusConnection* bus, int timeoutMs)
 {
     if (!connected(bus))
         return false;
-    const char* ourName = dbus_bus_get_unique_name(bus);
-    if (!ourName)
-        return false;
-    bool unknownMethod = false;
-    const MessagePtr reply = call(
-        bus,
-        dbus_message_new_method_call(registryName, "/org/a11y/atspi/registry", registryName, "GetRegisteredEvents"),
-        timeoutMs, &unknownMethod);
-    // A registry that cannot list its listeners answered all the same: it runs, and libatspi
-    // registered us when it came.
-    if (!reply)
-        return unknownMethod;
-    // a(ss): the listener's bus name and the event it listens for.
-    DBusMessageIter top;
-    DBusMessageIter array;
-    if (!dbus_message_iter_init(reply.get(), &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
-        return false;
-    dbus_message_iter_recurse(&top, &array);
-    for (; dbus_message_iter_get_arg_type(&array) == DBUS_TYPE_STRUCT; dbus_message_iter_next(&array)) {
-        DBusMessageIter entry;
-        dbus_message_iter_recurse(&array, &entry);
-        if (dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_STRING)
-            continue;
-        const char* listener = nullptr;
-        dbus_message_iter_get_basic(&entry, &listener);
-        if (listener && std::strcmp(listener, ourName) == 0)
-            return true;
-    }
-    return false;
+    // Every D-Bus peer answers Ping, and a message to the registry's name starts the registry.
+    return call(bus,
+                dbus_message_new_method_call(registryName, "/org/a11y/atspi/registry", DBUS_INTERFACE_PEER, "Ping"),
+                timeoutMs) != nullptr;
 }
 
 }  // namespace kx::platform::x11::atspibus

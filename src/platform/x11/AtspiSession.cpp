@@ -2,8 +2,13 @@
 
 #include "platform/Log.h"
 #include "platform/x11/AtspiBusHealth.h"
+#include "platform/x11/AtspiObject.h"
 
-#include <atspi/atspi.h>
+#include <dbus/dbus.h>
+#include <glib.h>
+// libatspi's headers take D-Bus and GLib as declared.
+#include <atspi/atspi-constants.h>
+#include <atspi/atspi-gmain.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,65 +16,61 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace kx::platform::x11 {
 
 namespace {
 
-// The fallback search for the focused element stops after this many elements, so that a huge
-// application (a spreadsheet, a web page) cannot keep the session busy.
+// The search for the focused element in an application that cannot be asked for it in one call
+// stops after this many elements, so that a huge one (a spreadsheet, a web page) cannot keep the
+// session busy.
 constexpr int searchLimit = 2000;
 
-constexpr const char* focusEvent = "object:state-changed:focused";
-// How often the bus is checked: a key typed after the bus went away should find it known.
-constexpr guint healthIntervalMs = 250;
 constexpr int healthCallTimeoutMs = 250;
 // The first check waits for a registry that the bus is still starting.
 constexpr int firstCheckTimeoutMs = 3000;
-// A bus that cannot be reached is tried again every this many checks.
-constexpr int reconnectEveryChecks = 4;
-// Each application's process is a question to the bus: the list is renewed once a second.
-constexpr int applicationsEveryChecks = 4;
-// After the registry knows us again, applications that started meanwhile may still be learning
-// that we listen: for this many checks the focus is looked up at each check, and the session stays
-// unusable, so that no key typed into such an application's password field is taken for text.
-constexpr int settleChecks = 4;
+// While the bus cannot be used it is tried again this often; once it answers, the session waits
+// as long again before it trusts it: applications that started meanwhile register with the new
+// registry only as they notice it, and an unregistered one's password field could not be found.
+constexpr guint retryIntervalMs = 1000;
+// The registered applications are looked up again at most this often.
+constexpr auto applicationsInterval = std::chrono::seconds(1);
 
 int toMilliseconds(double seconds)
 {
     return static_cast<int>(std::clamp(std::ceil(seconds * 1000.0), 1.0, 60000.0));
 }
 
-struct ObjectUnref {
-    void operator()(void* object) const { g_object_unref(object); }
-};
-template <typename T>
-using GPtr = std::unique_ptr<T, ObjectUnref>;
-
-bool hasState(AtspiAccessible* accessible, AtspiStateType state)
+bool has(std::uint64_t states, int state)
 {
-    const GPtr<AtspiStateSet> states(atspi_accessible_get_state_set(accessible));
-    return states && atspi_state_set_contains(states.get(), state);
+    return (states >> state & 1U) != 0;
 }
 
-// Depth first through the showing elements below root; a new reference, or null.
-AtspiAccessible* focusedBelow(AtspiAccessible* root, int& budget)
+// Depth first through the showing elements from element down; none past the budget.
+std::optional<AtspiObject> searchFocused(DBusConnection* bus, const AtspiObject& element, bool top, int& budget,
+                                         int timeoutMs)
 {
     if (--budget < 0)
-        return nullptr;
-    if (hasState(root, ATSPI_STATE_FOCUSED))
-        return static_cast<AtspiAccessible*>(g_object_ref(root));
-    const int count = atspi_accessible_get_child_count(root, nullptr);
-    for (int i = 0; i < count && budget >= 0; ++i) {
-        const GPtr<AtspiAccessible> child(atspi_accessible_get_child_at_index(root, i, nullptr));
-        if (!child || !hasState(child.get(), ATSPI_STATE_SHOWING))
-            continue;
-        if (AtspiAccessible* found = focusedBelow(child.get(), budget))
+        return std::nullopt;
+    const auto states = element.states(bus, timeoutMs);
+    if (!states)
+        return std::nullopt;
+    if (has(*states, ATSPI_STATE_FOCUSED))
+        return element;
+    if (!top && !has(*states, ATSPI_STATE_SHOWING))
+        return std::nullopt;
+    for (const auto& child : element.children(bus, timeoutMs)) {
+        if (auto found = searchFocused(bus, child, false, budget, timeoutMs))
             return found;
+        if (budget < 0)
+            break;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -86,18 +87,19 @@ struct AtspiSession::State {
     Connection connection = Connection::pending;
 
     // Session thread only.
-    AtspiEventListener* listener = nullptr;
-    GPtr<AtspiAccessible> focused;
-    bool initialized = false;       // libatspi holds a bus connection, perhaps a dead one
-    DBusConnection* bus = nullptr;  // that connection, referenced while initialized
-    std::string registryOwner;      // the registry's unique name when it last listed us
-    int checksWithoutBus = 0;
-    int settleChecksLeft = 0;
-    int checksSinceApplications = 0;
-    std::string problem;  // the last reason logged for the bus being unusable
+    DBusConnection* bus = nullptr;  // our connection to the accessibility bus, perhaps a dead one
+    std::optional<AtspiObject> focused;
+    int timeoutMs = healthCallTimeoutMs;  // for each call of the current job
+    GSource* retry = nullptr;             // the check again while the bus cannot be used
+    bool settling = false;                // the registry answers again; trusted at the next check
+    std::string problem;                  // the last reason logged for the bus being unusable
+    std::chrono::steady_clock::time_point applicationsAt;
 
     std::atomic<bool> focusPassword = false;
     std::atomic<int> focusPid = 0;
+    std::atomic<int> frontPid = 0;
+    std::atomic<bool> focusAsked = false;
+    std::atomic<bool> applicationsAsked = false;
 
     mutable std::mutex applicationsMutex;
     std::set<int> applicationPids;
@@ -120,57 +122,64 @@ struct AtspiSession::State {
         return connection == Connection::connected;
     }
 
-    void setFocused(AtspiAccessible* accessible)
+    void setFocused(std::optional<AtspiObject> element)
     {
-        focused.reset(accessible ? static_cast<AtspiAccessible*>(g_object_ref(accessible)) : nullptr);
-        if (!accessible) {
-            focusPassword = false;
-            focusPid = 0;
-            return;
-        }
-        focusPassword = atspi_accessible_get_role(accessible, nullptr) == ATSPI_ROLE_PASSWORD_TEXT;
-        focusPid = static_cast<int>(atspi_accessible_get_process_id(accessible, nullptr));
+        focused = std::move(element);
+        focusPassword = focused && focused->role(bus, timeoutMs) == ATSPI_ROLE_PASSWORD_TEXT;
+        focusPid = focused ? focused->pid(bus, timeoutMs) : 0;
     }
 
-    static void onFocusEvent(AtspiEvent* event, void* data)
+    // The focused element: the last one found while it keeps the focus (one question to its
+    // application), else the one found in the active windows, the front application's first.
+    const AtspiObject* currentFocus()
     {
-        auto* state = static_cast<State*>(data);
-        if (event->source) {
-            if (event->detail1)
-                state->setFocused(event->source);
-            else if (state->focused.get() == event->source)
-                state->setFocused(nullptr);
-        }
-        g_boxed_free(ATSPI_TYPE_EVENT, event);
-    }
-
-    // The focused element, checked: the last one told, or when that lost focus without telling
-    // (or nothing was told since we started), the one found in the active windows.
-    AtspiAccessible* currentFocus()
-    {
-        if (focused && hasState(focused.get(), ATSPI_STATE_FOCUSED))
-            return focused.get();
-        const GPtr<AtspiAccessible> desktop(atspi_get_desktop(0));
-        AtspiAccessible* found = nullptr;
+        const int front = frontPid;
+        if (focused && (front <= 0 || focusPid == front) && focused->has(bus, ATSPI_STATE_FOCUSED, timeoutMs))
+            return &*focused;
+        std::vector<std::pair<int, AtspiObject>> apps;
+        for (auto& app : AtspiObject::desktop().children(bus, timeoutMs))
+            apps.emplace_back(app.pid(bus, timeoutMs), std::move(app));
+        std::ranges::stable_partition(apps, [front](const auto& app) { return app.first == front; });
+        std::set<int> pids;
+        std::optional<AtspiObject> found;
         int budget = searchLimit;
-        const int apps = desktop ? atspi_accessible_get_child_count(desktop.get(), nullptr) : 0;
-        for (int a = 0; a < apps && !found; ++a) {
-            const GPtr<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), a, nullptr));
-            const int windows = app ? atspi_accessible_get_child_count(app.get(), nullptr) : 0;
-            for (int w = 0; w < windows && !found; ++w) {
-                const GPtr<AtspiAccessible> window(atspi_accessible_get_child_at_index(app.get(), w, nullptr));
-                if (window && hasState(window.get(), ATSPI_STATE_ACTIVE))
-                    found = focusedBelow(window.get(), budget);
+        for (const auto& [pid, app] : apps) {
+            pids.insert(pid);
+            if (found)
+                continue;
+            for (const auto& window : app.children(bus, timeoutMs)) {
+                if (!window.has(bus, ATSPI_STATE_ACTIVE, timeoutMs))
+                    continue;
+                bool answered = false;
+                found = window.focusedBelow(bus, timeoutMs, answered);
+                if (!answered)
+                    found = searchFocused(bus, window, true, budget, timeoutMs);
+                if (found)
+                    break;
             }
         }
-        setFocused(found);
-        if (found)
-            g_object_unref(found);
-        return focused.get();
+        setApplications(std::move(pids));
+        setFocused(std::move(found));
+        return focused ? &*focused : nullptr;
     }
 
-    // The bus tells at once when the registry leaves or the connection drops: the next check could
-    // come after the first key typed into a window that opened meanwhile.
+    void setApplications(std::set<int> pids)
+    {
+        applicationsAt = std::chrono::steady_clock::now();
+        std::lock_guard lock(applicationsMutex);
+        applicationPids = std::move(pids);
+    }
+
+    void refreshApplications()
+    {
+        std::set<int> pids;
+        for (const auto& app : AtspiObject::desktop().children(bus, timeoutMs))
+            pids.insert(app.pid(bus, timeoutMs));
+        setApplications(std::move(pids));
+    }
+
+    // The bus tells at once when the registry leaves or the connection drops. A registry that
+    // only arrives is the one our first question started.
     static DBusHandlerResult onBusMessage(DBusConnection*, DBusMessage* message, void* data)
     {
         auto* state = static_cast<State*>(data);
@@ -182,67 +191,52 @@ struct AtspiSession::State {
             const char* newOwner = nullptr;
             if (dbus_message_get_args(message, nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING, &oldOwner,
                                       DBUS_TYPE_STRING, &newOwner, DBUS_TYPE_INVALID) &&
-                atspibus::isRegistryName(name) && state->usable())
+                atspibus::isRegistryName(name) && *oldOwner && state->usable())
                 state->unusable("the accessibility registry restarted");
         }
         return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
     }
 
-    // Connects libatspi to the bus and listens for focus; false when the bus cannot be reached.
-    bool attach()
+    // Connects to the bus; false when it cannot be reached.
+    bool attach(int timeoutMs)
     {
-        const int result = atspi_init();
-        if (result != 0 && result != 1) {
-            // libatspi counts a failed start as done; its end lets the next attempt try again.
-            atspi_exit();
+        const std::string address = atspibus::address(timeoutMs);
+        if (address.empty())
             return false;
+        DBusError error;
+        dbus_error_init(&error);
+        bus = dbus_connection_open_private(address.c_str(), &error);
+        if (bus && !dbus_bus_register(bus, &error)) {
+            dbus_connection_close(bus);
+            dbus_connection_unref(bus);
+            bus = nullptr;
         }
-        initialized = true;
-        // atspi_init() puts the bus on the default context, which the GUI thread runs; bring
-        // it here at once, where every other call happens.
-        atspi_set_main_context(context);
-        // The checks look the focus up too: no application may stall them for long.
-        atspi_set_timeout(healthCallTimeoutMs, -1);
-        bus = dbus_connection_ref(atspi_get_a11y_bus());
+        dbus_error_free(&error);
+        if (!bus)
+            return false;
+        dbus_connection_set_exit_on_disconnect(bus, FALSE);
+        atspi_dbus_connection_setup_with_g_main(bus, context);
         atspibus::watchRegistry(bus);
         dbus_connection_add_filter(bus, &State::onBusMessage, this, nullptr);
-        listener = atspi_event_listener_new(&State::onFocusEvent, this, nullptr);
-        listen();
         return true;
-    }
-
-    void listen()
-    {
-        GError* error = nullptr;
-        if (!atspi_event_listener_register(listener, focusEvent, &error)) {
-            Log::line(std::string("accessibility: no focus events: ") + (error ? error->message : "?"));
-            g_clear_error(&error);
-        }
     }
 
     // Lets go of a bus that went away, so that the next attach() reaches the new one.
     void detach()
     {
-        setFocused(nullptr);
-        if (listener) {
-            atspi_event_listener_deregister(listener, focusEvent, nullptr);
-            g_object_unref(listener);
-            listener = nullptr;
-        }
-        if (bus) {
-            dbus_connection_remove_filter(bus, &State::onBusMessage, this);
-            dbus_connection_unref(bus);
-            bus = nullptr;
-        }
-        atspi_exit();
-        initialized = false;
-        registryOwner.clear();
+        setFocused(std::nullopt);
+        if (!bus)
+            return;
+        dbus_connection_remove_filter(bus, &State::onBusMessage, this);
+        dbus_connection_close(bus);
+        dbus_connection_unref(bus);
+        bus = nullptr;
     }
 
     void unusable(const std::string& reason)
     {
-        settleChecksLeft = 0;
-        setFocused(nullptr);
+        settling = false;
+        setFocused(std::nullopt);
         {
             std::lock_guard lock(applicationsMutex);
             applicationPids.clear();
@@ -252,97 +246,79 @@ struct AtspiSession::State {
             problem = reason;
             Log::line("accessibility: " + reason);
         }
+        retryEverySecond();
     }
 
-    void refreshApplications()
+    void retryEverySecond()
     {
-        std::set<int> pids;
-        const GPtr<AtspiAccessible> desktop(atspi_get_desktop(0));
-        const int count = desktop ? atspi_accessible_get_child_count(desktop.get(), nullptr) : 0;
-        for (int i = 0; i < count; ++i) {
-            const GPtr<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
-            if (app)
-                pids.insert(static_cast<int>(atspi_accessible_get_process_id(app.get(), nullptr)));
-        }
-        std::lock_guard lock(applicationsMutex);
-        applicationPids = std::move(pids);
-    }
-
-    // Whether the bus can be trusted with the focus now; brings the session back when it can.
-    void check(int timeoutMs)
-    {
-        if (initialized && !atspibus::connected(bus)) {
-            detach();
-            unusable("the AT-SPI bus went away");
-        }
-        if (!initialized) {
-            if (checksWithoutBus++ % reconnectEveryChecks != 0 || !attach()) {
-                unusable("the AT-SPI bus cannot be reached");
-                return;
-            }
-            checksWithoutBus = 0;
-        }
-        const bool wasUsable = usable();
-        // No answer is no news (a busy bus): the bus tells of a registry that leaves.
-        const std::string owner = wasUsable ? atspibus::registryOwner(bus, healthCallTimeoutMs) : std::string();
-        if (!owner.empty() && owner != registryOwner)
-            unusable("the accessibility registry restarted");
-        if (!wasUsable || !usable()) {
-            if (!atspibus::registryListsUs(bus, timeoutMs)) {
-                // libatspi registers again when it sees the new registry; ask as well, in case
-                // it missed the old one leaving.
-                atspi_event_listener_deregister(listener, focusEvent, nullptr);
-                listen();
-                unusable("the accessibility registry does not know us yet");
-                return;
-            }
-            registryOwner = atspibus::registryOwner(bus, healthCallTimeoutMs);
-            // Focus events sent while the registry did not list us never came: look it up.
-            setFocused(nullptr);
-            currentFocus();
-            refreshApplications();
-            if (problem.empty()) {
-                setConnection(Connection::connected);
-                return;
-            }
-            if (settleChecksLeft == 0)
-                settleChecksLeft = settleChecks;
-            if (--settleChecksLeft > 0)
-                return;
-            Log::line("accessibility: the AT-SPI bus answers again");
-            problem.clear();
-            setConnection(Connection::connected);
+        if (retry)
             return;
-        }
-        if (++checksSinceApplications >= applicationsEveryChecks) {
-            checksSinceApplications = 0;
-            refreshApplications();
-        }
-    }
-
-    void main()
-    {
-        g_main_context_push_thread_default(context);
-        // Each attempt on a bus that is not there makes libatspi warn on standard error; while
-        // the attempts go on every second, the log's one line says it instead.
-        g_log_set_handler(
-            "dbind", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-        check(firstCheckTimeoutMs);
-        GSource* timer = g_timeout_source_new(healthIntervalMs);
+        retry = g_timeout_source_new(retryIntervalMs);
         g_source_set_callback(
-            timer,
+            retry,
             [](gpointer data) -> gboolean {
                 static_cast<State*>(data)->check(healthCallTimeoutMs);
                 return G_SOURCE_CONTINUE;
             },
             this, nullptr);
-        g_source_attach(timer, context);
-        g_main_loop_run(loop);
-        g_source_destroy(timer);
-        g_source_unref(timer);
-        if (initialized)
+        g_source_attach(retry, context);
+    }
+    void stopRetrying()
+    {
+        if (!retry)
+            return;
+        g_source_destroy(retry);
+        g_source_unref(retry);
+        retry = nullptr;
+    }
+
+    // Whether the bus can be trusted with the focus now; brings the session back when it can.
+    void check(int checkTimeoutMs)
+    {
+        if (bus && !atspibus::connected(bus)) {
             detach();
+            unusable("the AT-SPI bus went away");
+        }
+        if (!bus && !attach(checkTimeoutMs)) {
+            unusable("the AT-SPI bus cannot be reached");
+            return;
+        }
+        if (!atspibus::registryAnswers(bus, checkTimeoutMs)) {
+            unusable("the accessibility registry does not answer");
+            return;
+        }
+        if (!problem.empty() && !settling) {
+            settling = true;
+            retryEverySecond();
+            return;
+        }
+        if (!problem.empty())
+            Log::line("accessibility: the AT-SPI bus answers again");
+        problem.clear();
+        settling = false;
+        stopRetrying();
+        setFocused(std::nullopt);
+        timeoutMs = healthCallTimeoutMs;
+        currentFocus();
+        setConnection(Connection::connected);
+    }
+
+    void main()
+    {
+        g_main_context_push_thread_default(context);
+        check(firstCheckTimeoutMs);
+        g_main_loop_run(loop);
+        stopRetrying();
+        detach();
         g_main_context_pop_thread_default(context);
+    }
+
+    // Runs call on the session's thread soon, unless a request flagged by asked still waits there.
+    void askOnce(std::atomic<bool>& asked, GSourceFunc call)
+    {
+        if (asked.exchange(true))
+            return;
+        g_main_context_invoke(context, call, this);
     }
 };
 
@@ -377,19 +353,57 @@ AtspiSession::Focus AtspiSession::focus() const
     return {m_state->focusPassword.load(), m_state->focusPid.load()};
 }
 
+void AtspiSession::lookUpFocus()
+{
+    m_state->askOnce(m_state->focusAsked, [](gpointer data) -> gboolean {
+        auto* state = static_cast<State*>(data);
+        state->focusAsked = false;
+        if (state->usable()) {
+            state->timeoutMs = healthCallTimeoutMs;
+            state->currentFocus();
+        }
+        return G_SOURCE_REMOVE;
+    });
+}
+
+void AtspiSession::setFrontProcess(int pid)
+{
+    m_state->frontPid = pid;
+}
+
 std::set<int> AtspiSession::applications() const
 {
     std::lock_guard lock(m_state->applicationsMutex);
     return m_state->applicationPids;
 }
 
-bool AtspiSession::run(std::function<void(AtspiAccessible*)> work, double callTimeout, double wait)
+void AtspiSession::lookUpApplications()
+{
+    m_state->askOnce(m_state->applicationsAsked, [](gpointer data) -> gboolean {
+        auto* state = static_cast<State*>(data);
+        state->applicationsAsked = false;
+        if (state->usable() && std::chrono::steady_clock::now() - state->applicationsAt >= applicationsInterval) {
+            state->timeoutMs = healthCallTimeoutMs;
+            state->refreshApplications();
+        }
+        return G_SOURCE_REMOVE;
+    });
+}
+
+std::set<int> AtspiSession::applicationsNow(double wait)
+{
+    run([state = m_state.get()](DBusConnection*, const AtspiObject*, int) { state->refreshApplications(); }, wait,
+        wait);
+    return applications();
+}
+
+bool AtspiSession::run(Work work, double callTimeout, double wait)
 {
     if (!connected(wait))
         return false;
     struct Job {
         State* state = nullptr;
-        std::function<void(AtspiAccessible*)> work;
+        Work work;
         int timeout = 0;
         std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
         std::shared_ptr<std::mutex> mutex = std::make_shared<std::mutex>();
@@ -403,10 +417,11 @@ bool AtspiSession::run(std::function<void(AtspiAccessible*)> work, double callTi
         m_state->context, G_PRIORITY_DEFAULT,
         [](gpointer data) -> gboolean {
             auto* job = static_cast<Job*>(data);
-            // The start-up grace libatspi gives new applications would let one stall us for 15 s.
-            atspi_set_timeout(job->timeout, -1);
-            // The bus may have gone since the job was queued; libatspi must not be asked then.
-            job->work(job->state->usable() ? job->state->currentFocus() : nullptr);
+            State& state = *job->state;
+            state.timeoutMs = job->timeout;
+            // The bus may have gone since the job was queued; it must not be asked then.
+            if (state.usable())
+                job->work(state.bus, state.currentFocus(), job->timeout);
             std::lock_guard lock(*job->mutex);
             *job->done = true;
             job->finished->notify_all();

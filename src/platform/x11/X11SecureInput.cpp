@@ -5,23 +5,37 @@
 #include "platform/Workspace.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/XConnection.h"
+#include "platform/x11/XProperty.h"
 
 #include <QGuiApplication>
-#include <QObject>
-#include <QTimer>
 #include <QWindow>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <unistd.h>
 
 namespace kx::platform::x11 {
 
 namespace {
 
-constexpr int probeIntervalMs = 500;
+// A grab counts once two probes see it; while keys are typed they come this far apart, so a
+// password prompt that grabs the keyboard is seen within a second of typing into it.
+constexpr auto probeInterval = std::chrono::milliseconds(500);
+// Keys closer together than this are one burst of typing: each is answered by the look-up that the
+// one before asked for, which is in long before the next key. The first key after a pause may go
+// to a window that opened or a field clicked meanwhile, so it waits for a look-up of its own.
+constexpr auto burstGap = std::chrono::milliseconds(300);
 constexpr double focusCheckTimeout = 0.25;
+// An application that has just come to the front registers on the accessibility bus a moment
+// after its window shows; until it has, its password field cannot be found. For this long after
+// it is first seen in front, a look-up of the focus waits for it.
+constexpr auto registrationWait = std::chrono::milliseconds(1000);
+constexpr auto registrationPoll = std::chrono::milliseconds(20);
 
 // Qt grabs the keyboard for as long as one of this process's popups (a menu, a list that drops
 // down) is shown. Such a grab is ours, never Secure Input.
@@ -40,10 +54,15 @@ struct X11SecureInput::State {
     const Workspace& workspace;
     DisplayPtr display;
     Window probeWindow = 0;
-    QTimer timer;
+    std::chrono::steady_clock::time_point probedAt;
+    std::chrono::steady_clock::time_point askedAt;
+    Atom activeWindowAtom = 0;
+    unsigned long activeWindow = 0;  // the window in front at the last question
+    int frontPid = 0;                // the application last seen in front, and since when
+    std::chrono::steady_clock::time_point frontSince;
     bool grabSeenLastTime = false;
     bool ownGrabLastTime = false;
-    std::atomic<bool> grabHeld = false;
+    bool grabHeld = false;
 
     State(AtspiSession& s, const Workspace& w) : session(s), workspace(w) {}
 };
@@ -51,14 +70,13 @@ struct X11SecureInput::State {
 X11SecureInput::X11SecureInput(AtspiSession& session, const Workspace& workspace, const char* displayName)
     : m_state(std::make_unique<State>(session, workspace))
 {
-    QObject::connect(&m_state->timer, &QTimer::timeout, &m_state->timer, [this] { refresh(); });
-    m_state->timer.start(probeIntervalMs);
     m_state->display = openDisplay(displayName);
     if (!m_state->display) {
         Log::line("secure input: without the X display keyboard grabs go unseen");
         return;
     }
     Display* display = m_state->display.get();
+    m_state->activeWindowAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
     // Never mapped: a grab on an unviewable window is refused with GrabNotViewable, unless someone
     // else holds the keyboard (AlreadyGrabbed is checked first). So the probe never takes the
     // keyboard and cannot swallow a key the user types meanwhile.
@@ -77,11 +95,15 @@ X11SecureInput::~X11SecureInput()
 
 void X11SecureInput::refresh()
 {
-    // Without waiting: the session's thread asks whether the field still has focus.
-    if (m_state->session.focus().password)
-        m_state->session.run([](AtspiAccessible*) {}, focusCheckTimeout, 0);
+    m_state->session.lookUpFocus();
+    probeGrab();
+}
+
+void X11SecureInput::probeGrab()
+{
     if (!m_state->display)
         return;
+    m_state->probedAt = std::chrono::steady_clock::now();
     Display* display = m_state->display.get();
     const bool holdBefore = m_ownHold && m_ownHold();
     const int status = XGrabKeyboard(display, m_state->probeWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime);
@@ -100,9 +122,57 @@ void X11SecureInput::refresh()
     m_state->ownGrabLastTime = ownGrab;
 }
 
+void X11SecureInput::lookUpFocusNow()
+{
+    const auto lookUp = [this] {
+        m_state->session.run([](DBusConnection*, const AtspiObject*, int) {}, focusCheckTimeout, 2 * focusCheckTimeout);
+    };
+    const auto front = m_state->workspace.frontApplication();
+    const int pid = front ? front->pid : 0;
+    m_state->session.setFrontProcess(pid);
+    lookUp();
+    if (pid <= 0 || pid == ::getpid())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (pid != m_state->frontPid) {
+        m_state->frontPid = pid;
+        m_state->frontSince = now;
+    }
+    if (m_state->session.applications().contains(pid) || !m_state->session.connected(0))
+        return;
+    while (std::chrono::steady_clock::now() - m_state->frontSince < registrationWait) {
+        std::this_thread::sleep_for(registrationPoll);
+        if (m_state->session.applicationsNow(focusCheckTimeout).contains(pid)) {
+            lookUp();
+            return;
+        }
+    }
+}
+
 bool X11SecureInput::isEnabled()
 {
-    return m_state->session.focus().password || m_state->grabHeld;
+    const auto now = std::chrono::steady_clock::now();
+    // Another window in front, however soon after the last key: the next key may be typed into a
+    // field of it. One property read on the X server, which the window manager sets before the
+    // window gets keys.
+    bool frontChanged = false;
+    if (m_state->display) {
+        const auto windows = longProperty(m_state->display.get(), DefaultRootWindow(m_state->display.get()),
+                                          m_state->activeWindowAtom, XA_WINDOW);
+        const unsigned long active = windows.empty() ? 0 : windows.front();
+        frontChanged = active != m_state->activeWindow;
+        m_state->activeWindow = active;
+    }
+    const bool afterPause = frontChanged || now - m_state->askedAt >= burstGap;
+    m_state->askedAt = now;
+    if (afterPause)
+        lookUpFocusNow();
+    const bool password = m_state->session.focus().password;
+    if (!afterPause)
+        m_state->session.lookUpFocus();
+    if (now - m_state->probedAt >= probeInterval)
+        probeGrab();
+    return password || m_state->grabHeld;
 }
 
 std::optional<std::int32_t> X11SecureInput::holderPid()
@@ -110,7 +180,8 @@ std::optional<std::int32_t> X11SecureInput::holderPid()
     const auto focus = m_state->session.focus();
     if (focus.password && focus.pid > 0)
         return focus.pid;
-    if (!isEnabled())
+    // What the question before this one found: asked right after it, as the watch asks.
+    if (!focus.password && !m_state->grabHeld)
         return std::nullopt;
     const auto front = m_state->workspace.frontApplication();
     if (!front || front->pid <= 0)

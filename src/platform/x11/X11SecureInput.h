@@ -3,6 +3,9 @@
 // another client holds the keyboard grabbed (a password prompt or screen lock grabs it for as long
 // as it asks; one that crashed mid-grab leaves it held). The grab of this process's own menus, and
 // its own hold of the keyboard during a rewrite, are never Secure Input.
+//
+// Nothing here runs by itself: whoever asks whether it is on (the tap at every key, the status
+// watch every 2 s) has the focus looked up and, at most twice a second, the grab probed.
 
 #include "platform/SecureInput.h"
 
@@ -19,28 +22,37 @@ class AtspiSession;
 
 class X11SecureInput final : public SecureInput {
 public:
-    /// Create it on the thread that runs the Qt event loop: refresh() runs there twice a second;
-    /// the grab is probed on its own connection to displayName (null: $DISPLAY).
+    /// Create and ask it on the thread that runs the Qt event loop; the grab is probed on its own
+    /// connection to displayName (null: $DISPLAY).
     X11SecureInput(AtspiSession& session, const Workspace& workspace, const char* displayName = nullptr);
     ~X11SecureInput() override;
     X11SecureInput(const X11SecureInput&) = delete;
     X11SecureInput& operator=(const X11SecureInput&) = delete;
 
-    /// Reads what the focus events and the last probes found; never waits.
+    /// What the last focus look-up and the last probes found. The first question after a pause or
+    /// after another window came to the front waits for a look-up of its own (up to a second when the application in
+    /// front has just come and is not on the accessibility bus yet); any question has the focus looked up again for the
+    /// next one, and probes the grab when the last probe is half a second old (one round trip to the X server).
     bool isEnabled() override;
     /// The password field's application, else the front application (a grab's holder is not told
-    /// by the server; the prompt that grabs is the window in front).
+    /// by the server; the prompt that grabs is the window in front); none when the last
+    /// isEnabled() found it off. Asks the bus nothing.
     std::optional<std::int32_t> holderPid() override;
     bool isProcessAlive(std::int32_t pid) override;
 
-    /// Probes the grab now, as the timer does, and has a password field's focus checked again (an
-    /// application that quits tells nothing).
+    /// Probes the grab now and has the focus looked up again.
     void refresh();
     /// The program's own hold of the keyboard while it types a rewrite is not Secure Input
     /// either; holding says whether it is on. Main thread.
     void ignoreOwnHold(std::function<bool()> holding) { m_ownHold = std::move(holding); }
 
 private:
+    /// Probes whether another client holds the keyboard grabbed; one round trip to the X server.
+    void probeGrab();
+    /// Looks the focus up and waits for it (a moment more when the application in front is not on
+    /// the accessibility bus yet).
+    void lookUpFocusNow();
+
     struct State;
     std::unique_ptr<State> m_state;
     std::function<bool()> m_ownHold;
