@@ -65,7 +65,7 @@ bool AppController::swapRecentRun()
     // Newest first, typed on any layout.
     std::vector<const RecentWord*> collected;
     for (auto it = recentWords.rbegin(); it != recentWords.rend(); ++it) {
-        if (collected.size() >= TypingMemory::retroMaxWords || now - it->at >= hotKeyRunAge)
+        if (collected.size() >= TypingMemory::retroMaxWords || now - it->at >= hotKeyRunAge || it->appID != frontID)
             break;
         collected.push_back(&*it);
     }

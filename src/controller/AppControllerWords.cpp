@@ -119,8 +119,12 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
 
     m_context.noteWord(typed);
     const std::string frontID = frontBundleID();
+    // The desktop may tell of a switch late or not at all: words typed in another application are
+    // no part of this one's text.
+    if (!m_typing.words().empty() && m_typing.words().back().appID != frontID)
+        forgetTyping(TypingBreak::appSwitch);
     const double now = m_services.main->now();
-    RecentWord word{keys, terminator, typed, current.id, now};
+    RecentWord word{keys, terminator, typed, current.id, now, frontID};
 
     if (m_behavior.correctionMode() == CorrectionMode::manual) {
         m_typing.remember(std::move(word));

@@ -19,6 +19,7 @@ struct RecentWord {
     std::string typed;     // the word as the current layout typed it
     std::string layoutID;  // the layout current when the word ended
     double at = 0;         // main-queue seconds
+    std::string appID;     // the application in front when the word ended
 };
 
 class TypingMemory {

@@ -116,6 +116,26 @@ TEST_F(WordsTest, ReachBackTakesAtMostTwelveWords)
                                                       "retro=12  del=34  [synthetic]"});
 }
 
+// Words typed in another application are no part of a run, even when the desktop never told of
+// the switch; nor does the hot key reach back to them.
+TEST_F(WordsTest, UnannouncedSwitchEndsTheRun)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("1 2 ");
+    desk.launch(firefox);
+    desk.workspace().announcesActivation = false;
+    desk.activate(firefox.id);
+    desk.type("cceav ");
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "בבקשה ");
+    EXPECT_EQ(corrections(),
+              std::vector<std::string>{"[automatic] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [clipboard]"});
+
+    desk.activate(editor.id);
+    EXPECT_FALSE(app.swapRecentRun());
+    EXPECT_EQ(field().text(), "1 2 ");
+}
+
 // A word Backspace brings back is the word in progress again, no longer a finished one: typed
 // to its end once more, it is remembered once.
 TEST_F(WordsTest, WordRestoredByBackspaceIsRememberedOnce)

@@ -59,6 +59,8 @@ void SimWorkspace::activate(const std::string& id)
     if (found == m_running.end() || m_front == id)
         return;
     m_front = id;
+    if (!announcesActivation)
+        return;
     // Activation is announced through the event loop, as the window manager's property change is.
     m_mainQueue.async([activated = std::weak_ptr(m_activated), app = *found] {
         if (const auto signal = activated.lock())

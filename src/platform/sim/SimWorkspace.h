@@ -45,6 +45,8 @@ public:
     const std::vector<std::string>& openedUrls() const { return m_opened; }
     /// The desktop has no handler for what is opened.
     bool opensFail = false;
+    /// Whether activate() is announced; a window manager may tell of a switch late or never.
+    bool announcesActivation = true;
 
 private:
     std::filesystem::path programFile(const SimApplication& app);
