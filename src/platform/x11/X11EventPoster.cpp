@@ -65,6 +65,11 @@ bool X11EventPoster::KeysDown::contains(unsigned keycode) const
     return keycode < 256 && (static_cast<unsigned char>(m_bits[keycode / 8]) >> (keycode % 8)) & 1u;
 }
 
+bool X11EventPoster::KeysDown::empty() const
+{
+    return std::all_of(m_bits.begin(), m_bits.end(), [](char bits) { return bits == 0; });
+}
+
 bool X11EventPoster::KeysDown::intersects(const KeysDown& other) const
 {
     for (std::size_t i = 0; i < m_bits.size(); ++i)
@@ -218,7 +223,9 @@ void X11EventPoster::awaitHeldKeys(const std::vector<SyntheticKey>& events)
     for (;;) {
         const auto [lends, down] = m_keyboard->with([&](Display* display) {
             refreshIfChanged(display);
-            return std::pair{lendsNewCharacter(display, events), KeysDown(display)};
+            const KeysDown down(display);
+            // Nothing held, nothing to wait for: the common case costs one round trip.
+            return std::pair{!down.empty() && lendsNewCharacter(display, events), down};
         });
         if (m_outwaited && !m_outwaited->intersects(down))
             m_outwaited.reset();

@@ -53,6 +53,7 @@ private:
     public:
         explicit KeysDown(_XDisplay* display);
         bool contains(unsigned keycode) const;
+        bool empty() const;
         /// Whether a key is down in both.
         bool intersects(const KeysDown& other) const;
 
