@@ -13,6 +13,7 @@
 #include "DesktopSession.h"
 #include "KestrelixProcess.h"
 #include "KeyboardScene.h"
+#include "KeymapWatch.h"
 #include "TypingRun.h"
 
 #include <algorithm>
@@ -109,6 +110,15 @@ Options parse(int argc, char** argv)
     return options;
 }
 
+// Rewrites made in automatic mode, from the program's log.
+int corrections(const std::string& log)
+{
+    int count = 0;
+    for (auto at = log.find("[automatic] "); at != std::string::npos; at = log.find("[automatic] ", at + 1))
+        ++count;
+    return count;
+}
+
 double share(int part, int whole)
 {
     return whole > 0 ? 100.0 * part / whole : 0;
@@ -174,6 +184,7 @@ int main(int argc, char** argv)
             return 1;
         }
         const double cpuBefore = app.cpuSeconds();
+        kx::test::KeymapWatch keymap;
         int presses = 0;
         Typist typist;
         for (const TargetKind kind : options.targets) {
@@ -211,6 +222,10 @@ int main(int argc, char** argv)
                       sentences.size(), skipped, presses > 0 ? 1000 * (app.cpuSeconds() - cpuBefore) / presses : 0.0,
                       app.peakResidentKb() / 1024);
         footnotes.push_back(run->language + usage);
+        const kx::test::KeymapChanges changes = keymap.take();
+        footnotes.push_back(run->language + ": " + std::to_string(changes.core) + " core and " +
+                            std::to_string(changes.xkb) + " XKB keymap changes in " +
+                            std::to_string(corrections(app.log())) + " corrections");
         if (!app.running()) {
             std::fprintf(stderr, "kx_typing_bench: kestrelix exited:\n%s\n", app.log().c_str());
             status = 1;

@@ -25,6 +25,7 @@ inline constexpr unsigned k = 45;
 inline constexpr unsigned x = 53;
 inline constexpr unsigned z = 52;
 inline constexpr unsigned return_ = 36;
+inline constexpr unsigned space = 65;
 inline constexpr unsigned shift = 50;
 inline constexpr unsigned control = 37;
 inline constexpr unsigned alt = 64;

@@ -2,6 +2,7 @@
 
 #include "KeyboardFixture.h"
 #include "KeyboardScene.h"
+#include "KeymapWatch.h"
 #include "platform/KeyStroke.h"
 #include "platform/Text.h"
 
@@ -13,6 +14,7 @@
 #include <X11/extensions/XInput2.h>
 
 #include <algorithm>
+#include <future>
 #include <utility>
 #include <vector>
 
@@ -240,6 +242,64 @@ TEST_F(X11EventPosterTest, KeyIsTypedWithItsOwnShift)
     ASSERT_TRUE(poster->post({.code = 11, .flags = 0, .down = false, .text = {}, .marked = true}));
     tapKey(1);
     EXPECT_TRUE(field.waitForText("aAs")) << field.text();
+}
+
+// A character lent to a spare key stays there: typing it again in a later rewrite reuses the key
+// without another keymap change, which every client on the desktop would have to reload.
+TEST_F(X11EventPosterTest, LentCharactersAreReusedWithoutKeymapChanges)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::KeymapWatch keymap;
+    insert("✓✔");
+    ASSERT_TRUE(field.waitForText("✓✔")) << field.text();
+    EXPECT_GT(keymap.take().core, 0);
+    insert("✔✓");
+    tapKey(KeyCode::delete_);
+    insert("✓");
+    EXPECT_TRUE(field.waitForText("✓✔✔✓")) << field.text();
+    EXPECT_EQ(keymap.take().core, 0);
+}
+
+// While the keyboard is held for a rewrite, a key the user holds for a moment (the Space that
+// ended a word, the next letter) is waited out and then typed by its own key: no spare is given
+// a character for it.
+TEST_F(X11EventPosterTest, KeyLetGoOfSoonIsTypedByItsOwnKey)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::OtherClient user;
+    test::KeymapWatch keymap;
+    // The user holds keycode and lets go of it once the first character of text has landed.
+    const auto insertWhileHeld = [&](unsigned keycode, const std::string& text, const std::string& landed) {
+        user.setKey(keycode, true);
+        keyboard->setHolding(true);
+        auto posted = std::async(std::launch::async, [&] { insert(text); });
+        EXPECT_TRUE(field.waitForText(landed)) << field.text();
+        user.setKey(keycode, false);
+        posted.get();
+        keyboard->setHolding(false);
+    };
+    insertWhileHeld(test::Keycode::a, "ba", "ab");
+    ASSERT_TRUE(field.waitForText("aba")) << field.text();
+    insertWhileHeld(test::Keycode::space, "b ", "aba b");
+    EXPECT_TRUE(field.waitForText("aba b ")) << field.text();
+    EXPECT_EQ(keymap.take().core, 0);
+}
+
+// Under the Shift the user holds, capitals and the Space are typed by their own keys, as that
+// Shift makes them type: no spare key, and the user's Shift is not touched.
+TEST_F(X11EventPosterTest, ShiftTheUserHoldsTypesItsOwnLevel)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::OtherClient user;
+    user.setKey(test::Keycode::shift, true);
+    test::KeymapWatch keymap;
+    insert("AB C");
+    EXPECT_TRUE(field.waitForText("AB C")) << field.text();
+    EXPECT_EQ(keymap.take().core, 0);
+    user.setKey(test::Keycode::shift, false);
 }
 
 // Every key press and release the server takes from any device, in order, as keycode and

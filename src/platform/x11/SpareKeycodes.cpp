@@ -62,14 +62,28 @@ void SpareKeycodes::refresh(Display* display)
     m_spares = std::move(spares);
 }
 
+std::size_t SpareKeycodes::chosenFor(std::uint32_t keysym) const
+{
+    auto chosen = std::find_if(m_spares.begin(), m_spares.end(), [&](const Spare& s) { return s.keysym == keysym; });
+    if (chosen == m_spares.end())
+        chosen = std::min_element(m_spares.begin(), m_spares.end(),
+                                  [](const Spare& a, const Spare& b) { return a.lastUse < b.lastUse; });
+    return static_cast<std::size_t>(chosen - m_spares.begin());
+}
+
+std::optional<unsigned> SpareKeycodes::candidate(std::uint32_t keysym) const
+{
+    if (m_spares.empty())
+        return std::nullopt;
+    return m_spares[chosenFor(keysym)].keycode;
+}
+
 std::optional<unsigned> SpareKeycodes::lend(Display* display, std::uint32_t keysym)
 {
     if (m_spares.empty())
         return std::nullopt;
-    auto chosen = std::find_if(m_spares.begin(), m_spares.end(), [&](const Spare& s) { return s.keysym == keysym; });
-    if (chosen == m_spares.end()) {
-        chosen = std::min_element(m_spares.begin(), m_spares.end(),
-                                  [](const Spare& a, const Spare& b) { return a.lastUse < b.lastUse; });
+    Spare* chosen = &m_spares[chosenFor(keysym)];
+    if (chosen->keysym != keysym) {
         KeySym keysyms[2] = {keysym, keysym};
         XErrorTrap trap(display);
         XChangeKeyboardMapping(display, static_cast<int>(chosen->keycode), 2, keysyms, 1);

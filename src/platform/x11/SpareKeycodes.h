@@ -1,10 +1,12 @@
 #pragma once
-// The keycodes with no symbols of their own, lent out to type characters that no key of the
-// current layout types. A spare keeps its character for reuse and gets a new one least recently
-// used first, so that an application still behind on earlier characters does not find their keys
-// changed under it. Which keycodes hold a character of ours is written on the root window, so a
-// run that ended without giving them back (a crash, a kill) leaves them to the next run rather
-// than losing them for the rest of the X session. Call every method inside X11Keyboard::with().
+// The keycodes with no symbols of their own, lent out to type characters that no key of the current
+// layout types. A spare keeps its character for reuse for as long as the run lasts, since every
+// change of the keymap makes each client on the desktop reload it, and gets a new one least
+// recently used first, so that an application still behind on earlier characters does not find
+// their keys changed under it. Which keycodes hold a character of ours is written on the root
+// window, so a run that ended without giving them back (a crash, a kill) leaves them to the next
+// run rather than losing them for the rest of the X session. Call every method inside
+// X11Keyboard::with().
 
 #include <cstdint>
 #include <optional>
@@ -29,6 +31,9 @@ public:
     /// The spare that types keysym, lending one for it when none does; none when there is no
     /// spare or the server refuses the change (logged).
     std::optional<unsigned> lend(_XDisplay* display, std::uint32_t keysym);
+    /// The spare lend() would give keysym, changing nothing: the one that types it, else the one
+    /// used longest ago; none when there is no spare.
+    std::optional<unsigned> candidate(std::uint32_t keysym) const;
     /// Grows each time lend() gives a spare a new character: the applications must read the new
     /// keymap before a press of it reaches them.
     std::uint64_t changes() const { return m_changes; }
@@ -46,6 +51,8 @@ private:
         std::uint64_t lastUse = 0;
     };
 
+    /// Of a non-empty list: the index of the spare that types keysym, else of the one used longest ago.
+    std::size_t chosenFor(std::uint32_t keysym) const;
     std::set<unsigned> markedLent(_XDisplay* display) const;
     void markLent(_XDisplay* display) const;
 

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace kx::platform::x11 {
 
@@ -31,6 +32,11 @@ constexpr std::chrono::milliseconds modifierPoll{10};
 // needs more than two new spares at once is pressed after the last change without a pause.
 constexpr std::chrono::milliseconds spareSettle{30};
 constexpr int spareSettleAttempts = 3;
+// A typist's key is down for up to a tenth of a second or so: a key the user holds, or a Shift
+// that would change what ours type, is waited out that long before a spare is given a new
+// character for it. Every such change makes each client on the desktop reload its keymap.
+constexpr std::chrono::milliseconds heldKeyWait{150};
+constexpr std::chrono::milliseconds heldKeyPoll{5};
 
 void press(FakeKeys& keys, unsigned keycode, bool down)
 {
@@ -57,6 +63,19 @@ X11EventPoster::KeysDown::KeysDown(Display* display)
 bool X11EventPoster::KeysDown::contains(unsigned keycode) const
 {
     return keycode < 256 && (static_cast<unsigned char>(m_bits[keycode / 8]) >> (keycode % 8)) & 1u;
+}
+
+bool X11EventPoster::KeysDown::empty() const
+{
+    return std::all_of(m_bits.begin(), m_bits.end(), [](char bits) { return bits == 0; });
+}
+
+bool X11EventPoster::KeysDown::intersects(const KeysDown& other) const
+{
+    for (std::size_t i = 0; i < m_bits.size(); ++i)
+        if (m_bits[i] & other.m_bits[i])
+            return true;
+    return false;
 }
 
 X11EventPoster::X11EventPoster(std::shared_ptr<X11Keyboard> keyboard) : m_keyboard(std::move(keyboard)) {}
@@ -121,6 +140,7 @@ bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events)
     for (const auto& event : events)
         if (event.down)
             chord |= awaitChordRelease(event);
+    awaitHeldKeys(events);
     for (int attempt = 1;; ++attempt) {
         const auto pressedKeys = m_pressedKeys;
         const auto pressedText = m_pressedText;
@@ -189,6 +209,57 @@ unsigned X11EventPoster::awaitChordRelease(const SyntheticKey& event)
             return held;
         std::this_thread::sleep_for(modifierPoll);
     }
+}
+
+// Waits out, for a moment, what the user holds down that would make events give a spare a new
+// character. Only while the keyboard is held: the keys the user types meanwhile then come after
+// ours; otherwise they would reach the application first. Once a hold outlasted the wait, the
+// posts that follow do not wait again until the keys down then are let go.
+void X11EventPoster::awaitHeldKeys(const std::vector<SyntheticKey>& events)
+{
+    if (!m_keyboard->holding())
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + heldKeyWait;
+    for (;;) {
+        const auto [lends, down] = m_keyboard->with([&](Display* display) {
+            refreshIfChanged(display);
+            const KeysDown down(display);
+            // Nothing held, nothing to wait for: the common case costs one round trip.
+            return std::pair{!down.empty() && lendsNewCharacter(display, events), down};
+        });
+        if (m_outwaited && !m_outwaited->intersects(down))
+            m_outwaited.reset();
+        if (!lends || m_outwaited)
+            return;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            m_outwaited = down;
+            return;
+        }
+        std::this_thread::sleep_for(heldKeyPoll);
+    }
+}
+
+// Works out the keys of events as posting them now would, without posting or lending anything.
+bool X11EventPoster::lendsNewCharacter(Display* display, const std::vector<SyntheticKey>& events)
+{
+    const auto pressedKeys = m_pressedKeys;
+    const auto pressedText = m_pressedText;
+    m_probe = Probe{.active = true, .lends = false};
+    for (const auto& event : events)
+        keysFor(display, event);
+    const bool lends = m_probe.lends;
+    m_probe = {};
+    m_pressedKeys = pressedKeys;
+    m_pressedText = pressedText;
+    return lends;
+}
+
+std::optional<unsigned> X11EventPoster::spareFor(Display* display, std::uint32_t keysym)
+{
+    if (!m_probe.active)
+        return m_spares.lend(display, keysym);
+    m_probe.lends = m_probe.lends || !m_spares.holds(keysym);
+    return m_spares.candidate(keysym);
 }
 
 // The chord modifiers still held are let go around our keys and pressed again after them, so
@@ -286,7 +357,7 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
         if (down.contains(*keycode) || wanted != typedKeysym(*keycode, now & levels, state.group)) {
             if (!wanted || isModifierKeysym(*wanted))
                 return std::nullopt;
-            const auto spare = m_spares.lend(display, *wanted);
+            const auto spare = spareFor(display, *wanted);
             if (!spare)
                 return std::nullopt;
             press(keys, *spare, true);
@@ -382,16 +453,17 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::strokeForKeysym(Display* d
 {
     if (const auto stroke = typingKey(display, keysym, down))
         return stroke;
-    if (const auto spare = m_spares.lend(display, keysym))
+    if (const auto spare = spareFor(display, keysym))
         return Stroke{*spare, false};
-    Log::line("x11: no key can type keysym " + std::to_string(keysym));
+    if (!m_probe.active)
+        Log::line("x11: no key can type keysym " + std::to_string(keysym));
     return std::nullopt;
 }
 
-// The key of the current group that types the character of keysym with at most Shift, under the
-// locks that are on (Caps Lock changes what Shift does), and that the user is not holding down.
-// None while the user holds Shift or AltGr: our key would type something else under them, and we
-// do not let go of the user's keys, so a spare types it.
+// The key of the current group that types the character of keysym under the Shift and AltGr the
+// user holds and the locks that are on (Caps Lock changes what Shift does), with our own Shift
+// added when the user holds none, and that the user is not holding down. We never let go of the
+// user's keys: what no key types under them is left to a spare.
 std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display, std::uint32_t keysym,
                                                                 const KeysDown& down)
 {
@@ -400,16 +472,17 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display
     XkbStateRec state{};
     if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
         return std::nullopt;
-    if ((state.base_mods | state.latched_mods) & (m_roles.shift | m_roles.level3))
-        return std::nullopt;
+    const unsigned held = (state.base_mods | state.latched_mods) & (m_roles.shift | m_roles.level3);
     const unsigned locks = state.locked_mods & (LockMask | m_roles.numLock);
     for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode) {
         if (m_spares.contains(static_cast<unsigned>(keycode)) || down.contains(static_cast<unsigned>(keycode)))
             continue;
         for (const bool shift : {false, true}) {
+            if (shift && (held & m_roles.shift))
+                continue;
             unsigned consumed = 0;
             KeySym typed = NoSymbol;
-            const unsigned modifiers = XkbBuildCoreState((shift ? ShiftMask : 0) | locks, state.group);
+            const unsigned modifiers = XkbBuildCoreState((shift ? m_roles.shift : 0) | held | locks, state.group);
             if (XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), modifiers, &consumed, &typed) &&
                 typed != NoSymbol && typesSameCharacter(static_cast<std::uint32_t>(typed), keysym))
                 return Stroke{static_cast<unsigned>(keycode), shift};

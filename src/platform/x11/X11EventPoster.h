@@ -2,10 +2,12 @@
 // Posts keys through XTEST. A key code goes to the key in the same place (evdev + 8) with the
 // modifier keys its flags name held around it; text is typed by the key of the current layout
 // that types the same character (hebrew_shin types U+05E9), else by a spare keycode lent the
-// character (SpareKeycodes); the spares are given back when the poster goes. The user's keys are
-// left as they are: a key the user holds is not pressed, and what the user's Shift or AltGr would
-// change is typed by a spare. Ctrl, Alt or Super still held, which would make our key a chord, are
-// waited out briefly, then let go around our keys.
+// character (SpareKeycodes); the spares keep their characters and are given back when the poster
+// goes. The user's keys are left as they are: a key the user holds is not pressed, and what no key
+// types under the user's Shift or AltGr is typed by a spare. Such a hold is waited out briefly
+// before a spare is given a new character, since every client reloads the keymap then. Ctrl, Alt
+// or Super still held, which would make our key a chord, are waited out briefly, then let go
+// around our keys.
 //
 // Marked events go out on the keyboard connection, whose events the tap knows for ours; unmarked
 // ones (the drill) on a connection of their own, so that they count as the user's typing.
@@ -51,6 +53,9 @@ private:
     public:
         explicit KeysDown(_XDisplay* display);
         bool contains(unsigned keycode) const;
+        bool empty() const;
+        /// Whether a key is down in both.
+        bool intersects(const KeysDown& other) const;
 
     private:
         std::array<char, 32> m_bits{};
@@ -69,6 +74,11 @@ private:
     /// Of mask, the modifiers whose keys are held down now.
     unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
     unsigned awaitChordRelease(const SyntheticKey& event);
+    void awaitHeldKeys(const std::vector<SyntheticKey>& events);
+    /// Whether posting events now would give a spare a character it does not type yet.
+    bool lendsNewCharacter(_XDisplay* display, const std::vector<SyntheticKey>& events);
+    /// The spare that types keysym, lent it when none does; while probing, only noted.
+    std::optional<unsigned> spareFor(_XDisplay* display, std::uint32_t keysym);
     std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, unsigned modifiers,
                                                              std::vector<X11Keyboard::FakeKey> keys);
     /// The X state bit the modifier keysym sets; 0 for others.
@@ -97,6 +107,14 @@ private:
     std::map<std::uint16_t, Pressed> m_pressedKeys;
     /// A key-down of ours that goes out with its key-up.
     std::optional<SyntheticKey> m_pendingDown;
+    /// Working out keys without lending: whether a spare would get a new character.
+    struct Probe {
+        bool active = false;
+        bool lends = false;
+    };
+    Probe m_probe;
+    /// The keys down when a hold outlasted our wait: while one of them is, posts do not wait again.
+    std::optional<KeysDown> m_outwaited;
 };
 
 }  // namespace kx::platform::x11
