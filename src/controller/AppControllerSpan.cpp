@@ -3,6 +3,7 @@
 // an actuation, the check that a paste landed and the judgement of what the screen shows.
 
 #include "controller/AppController.h"
+#include "controller/ExactDeletion.h"
 
 #include "platform/Log.h"
 #include "platform/Text.h"
@@ -51,7 +52,7 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
 void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt)
 {
     const std::string takenBack = m_actuation.hold().takenBack();
-    const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
+    const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack)) + ExactDeletion::contextUnits;
     m_caret.readTail(
         count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](const std::optional<std::string>& shown) {
             // A key taken back may or may not be gone from the screen yet.
@@ -69,15 +70,16 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
                 return;
             }
             switchNow(span.target, span.from, span.frontID);
-            postRewrite(whileAlive([this, span] {
-                const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
-                soon([this, span, posted] {
-                    if (posted)
-                        completeSpan(span);
-                    else
-                        rewriteNotPosted("rewrite");
-                });
-            }));
+            // A key taken back is deleted on its own ahead of the rewrite.
+            auto before = shown;
+            if (before && !before->ends_with(span.originalText))
+                before->resize(before->size() - takenBack.size());
+            replaceExactly(before, span.originalText, span.insertText, span.strategy, [this, span](bool posted) {
+                if (posted)
+                    completeSpan(span);
+                else
+                    rewriteNotPosted("rewrite");
+            });
         }));
 }
 
