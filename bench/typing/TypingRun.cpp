@@ -44,6 +44,11 @@ const std::vector<LanguageRun>& languageRuns()
         {"en", "us,il", {.meant = 0, .wrong = 1}},
         {"ru", "us,ru", {.meant = 1, .wrong = 0}},
         {"ar", "us,ara", {.meant = 1, .wrong = 0}},
+        // Shift types a combining mark on these wrong layouts; Hindi's rewrite types vowel signs.
+        {"en-ara", "us,ara", {.meant = 0, .wrong = 1}},
+        {"ru-ara", "us,ru,ara", {.meant = 1, .wrong = 2}},
+        {"en-lyx", "us,il(lyx)", {.meant = 0, .wrong = 1}},
+        {"hi", "us,in", {.meant = 1, .wrong = 0}},
     };
     return runs;
 }

@@ -20,6 +20,26 @@ constexpr double landedRereadDelay = 0.06;
 constexpr std::uint16_t shiftKey = 56;
 constexpr std::size_t screenQuoteLength = 12;
 
+// The text before the caret up to the stale text's end, and the stale text as the field keeps it.
+struct StaleOnScreen {
+    std::string before;
+    std::string stale;
+};
+
+// A key taken back may or may not be gone from the screen yet. Some fields keep a key's
+// compatibility character (the Arabic layout's lam-alef ligature) as the letters it stands for:
+// those letters are then what is deleted. None when shown ends with neither form.
+std::optional<StaleOnScreen> findStale(const std::string& shown, const std::string& typed, const std::string& takenBack)
+{
+    for (const std::string& stale : {typed, text::nfkc(typed)}) {
+        for (const std::string& after : {std::string(), takenBack, text::nfkc(takenBack)}) {
+            if (shown.ends_with(stale + after))
+                return StaleOnScreen{shown.substr(0, shown.size() - after.size()), stale};
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string AppController::lastCharacters(const std::string& s, std::size_t count)
@@ -52,11 +72,12 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
 void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt)
 {
     const std::string takenBack = m_actuation.hold().takenBack();
-    const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack)) + ExactDeletion::contextUnits;
+    const int count =
+        static_cast<int>(text::utf16Count(text::nfkc(span.originalText + takenBack))) + ExactDeletion::contextUnits;
     m_caret.readTail(
         count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](const std::optional<std::string>& shown) {
-            // A key taken back may or may not be gone from the screen yet.
-            if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
+            const auto found = shown ? findStale(*shown, span.originalText, takenBack) : std::nullopt;
+            if (shown && !found) {
                 if (attempt < landedReads) {
                     later(landedRereadDelay, [this, span, attempt] { checkLandedThenRewrite(span, attempt + 1); });
                     return;
@@ -71,10 +92,9 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
             }
             switchNow(span.target, span.from, span.frontID);
             // A key taken back is deleted on its own ahead of the rewrite.
-            auto before = shown;
-            if (before && !before->ends_with(span.originalText))
-                before->resize(before->size() - takenBack.size());
-            replaceExactly(before, span.originalText, span.insertText, span.strategy, [this, span](bool posted) {
+            const auto before = found ? std::optional(found->before) : std::nullopt;
+            const std::string stale = found ? found->stale : span.originalText;
+            replaceExactly(before, stale, span.insertText, span.strategy, [this, span](bool posted) {
                 if (posted)
                     completeSpan(span);
                 else

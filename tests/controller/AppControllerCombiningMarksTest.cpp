@@ -125,6 +125,17 @@ TEST_P(CombiningMarksInFieldTest, UndoOfACapitalOnTheArabicLayoutKeepsTheSpace)
     EXPECT_EQ(field().withCaret(), "we have gotten " + typedOn("ara", "us", "Wally ") + "|");
 }
 
+// The Arabic layout types a lam-alef ligature with the key of the Russian "и"; a field that keeps
+// it as lam and alef still has its word rewritten, the two letters deleted.
+TEST_P(CombiningMarksInFieldTest, LigatureKeptAsLettersIsRewritten)
+{
+    startWith({"us", "ru", "ara"}, GetParam());
+    field().keepsLigaturesAsLetters = true;
+    field().setText("ok ");
+    typeEveryWordOn("ara", "ru", "мы видели книги ");
+    EXPECT_EQ(field().text(), "ok мы видели книги ");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backspaces, CombiningMarksInFieldTest,
                          ::testing::Values(Backspace::scalar, Backspace::cluster),
                          [](const auto& info) { return info.param == Backspace::scalar ? "scalar" : "cluster"; });

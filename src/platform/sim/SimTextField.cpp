@@ -76,7 +76,7 @@ std::string SimTextField::withCaret() const
 
 void SimTextField::insert(std::string_view text)
 {
-    const std::u32string scalars = text::toScalars(text);
+    const std::u32string scalars = text::toScalars(keepsLigaturesAsLetters ? text::nfkc(text) : std::string(text));
     const std::size_t start = selectionStart();
     m_text.replace(start, selectionEnd() - start, scalars);
     m_caret = m_anchor = start + scalars.size();

@@ -58,6 +58,9 @@ public:
     /// before the caret, combining marks with their base (GTK's fields, terminals).
     enum class Backspace { scalar, cluster };
     Backspace backspaceTakes = Backspace::scalar;
+    /// Typed ligatures and presentation forms are kept as the letters they stand for (Qt's
+    /// fields keep the Arabic layout's lam-alef as lam and alef).
+    bool keepsLigaturesAsLetters = false;
 
 private:
     std::size_t selectionStart() const { return std::min(m_anchor, m_caret); }
