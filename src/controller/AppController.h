@@ -136,8 +136,9 @@ public:
     /// read), by text: Backspaces that remove exactly stale, even where one Backspace takes a
     /// whole character cluster, then text typed or pasted. done runs on the main thread with
     /// whether every event went out.
+    /// alreadyPosted: Backspaces queued ahead for the end of stale (a key taken back).
     void replaceExactly(const std::optional<std::string>& before, const std::string& stale, const std::string& text,
-                        ActuationStrategy strategy, std::function<void(bool)> done);
+                        ActuationStrategy strategy, std::function<void(bool)> done, int alreadyPosted = 0);
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);

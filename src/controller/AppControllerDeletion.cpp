@@ -18,9 +18,10 @@ constexpr double deletionRereadDelay = 0.015;
 }  // namespace
 
 void AppController::replaceExactly(const std::optional<std::string>& before, const std::string& stale,
-                                   const std::string& text, ActuationStrategy strategy, std::function<void(bool)> done)
+                                   const std::string& text, ActuationStrategy strategy, std::function<void(bool)> done,
+                                   int alreadyPosted)
 {
-    auto plan = std::make_shared<ExactDeletion>(before, stale);
+    auto plan = std::make_shared<ExactDeletion>(before, stale, alreadyPosted);
     if (!plan->readable() || plan->plain()) {
         postRewrite(whileAlive([this, backspaces = plan->firstBackspaces(), text, strategy, done = std::move(done)] {
             const bool posted = m_actuator.replace(backspaces, text, strategy);

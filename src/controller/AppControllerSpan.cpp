@@ -20,10 +20,12 @@ constexpr double landedRereadDelay = 0.06;
 constexpr std::uint16_t shiftKey = 56;
 constexpr std::size_t screenQuoteLength = 12;
 
-// The text before the caret up to the stale text's end, and the stale text as the field keeps it.
+// The text before the caret and the stale text as the field keeps it, with the key taken back
+// when it is still there: its Backspace, queued ahead, may take a character of the stale text
+// with it (a mark typed after the Space joins it).
 struct StaleOnScreen {
-    std::string before;
     std::string stale;
+    std::string takenBack;
 };
 
 // A key taken back may or may not be gone from the screen yet. Some fields keep a key's
@@ -34,7 +36,7 @@ std::optional<StaleOnScreen> findStale(const std::string& shown, const std::stri
     for (const std::string& stale : {typed, text::nfkc(typed)}) {
         for (const std::string& after : {std::string(), takenBack, text::nfkc(takenBack)}) {
             if (shown.ends_with(stale + after))
-                return StaleOnScreen{shown.substr(0, shown.size() - after.size()), stale};
+                return StaleOnScreen{stale, after};
         }
     }
     return std::nullopt;
@@ -92,14 +94,18 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
             }
             switchNow(span.target, span.from, span.frontID);
             // A key taken back is deleted on its own ahead of the rewrite.
-            const auto before = found ? std::optional(found->before) : std::nullopt;
-            const std::string stale = found ? found->stale : span.originalText;
-            replaceExactly(before, stale, span.insertText, span.strategy, [this, span](bool posted) {
-                if (posted)
-                    completeSpan(span);
-                else
-                    rewriteNotPosted("rewrite");
-            });
+            const std::string stale = found ? found->stale + found->takenBack : span.originalText;
+            const int alreadyPosted =
+                found && !found->takenBack.empty() ? static_cast<int>(text::scalarCount(takenBack)) : 0;
+            replaceExactly(
+                shown, stale, span.insertText, span.strategy,
+                [this, span](bool posted) {
+                    if (posted)
+                        completeSpan(span);
+                    else
+                        rewriteNotPosted("rewrite");
+                },
+                alreadyPosted);
         }));
 }
 

@@ -26,7 +26,7 @@ bool endsWith(const std::u32string& s, std::u32string_view end)
 
 }  // namespace
 
-ExactDeletion::ExactDeletion(const std::optional<std::string>& before, const std::string& stale)
+ExactDeletion::ExactDeletion(const std::optional<std::string>& before, const std::string& stale, int alreadyPosted)
 {
     const std::u32string staleScalars = text::toScalars(stale);
     m_stale = staleScalars.size();
@@ -61,7 +61,8 @@ ExactDeletion::ExactDeletion(const std::optional<std::string>& before, const std
     }
     if (m_plain)
         m_first = static_cast<int>(m_stale);
-    m_posted = m_first;
+    m_first = std::max(0, m_first - alreadyPosted);
+    m_posted = m_first + alreadyPosted;
 }
 
 int ExactDeletion::readCount() const

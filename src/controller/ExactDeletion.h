@@ -24,7 +24,9 @@ public:
     /// before: the text before the caret as read (its last part is enough, with at least the
     /// character before the stale text), or none when the field cannot be read; stale: what is to
     /// go, the end of before. A before that does not end with stale counts as unreadable.
-    ExactDeletion(const std::optional<std::string>& before, const std::string& stale);
+    /// alreadyPosted: Backspaces posted ahead of ours for the end of stale (a key of the user's
+    /// taken back), one per scalar.
+    ExactDeletion(const std::optional<std::string>& before, const std::string& stale, int alreadyPosted = 0);
 
     /// Whether one Backspace per scalar removes exactly the stale text in any field: no character
     /// of several scalars is in it or straddles its start. Then nothing needs to be read.

@@ -30,13 +30,13 @@ const Row rows[] = {
 // Posts and reads as the controller does, against a field holding before that takes what its
 // Backspace takes;
 // the field gets lag Backspaces of each batch only at the second read, as a busy application would.
-std::string rewrite(const Row& row, Backspace takes, int lag = 0)
+std::string rewrite(const Row& row, Backspace takes, int lag = 0, int alreadyPosted = 0)
 {
     sim::SimTextField field;
     field.backspaceTakes = takes;
     field.setText(row.before);
-    ExactDeletion plan(row.before, row.stale);
-    int pending = plan.firstBackspaces();
+    ExactDeletion plan(row.before, row.stale, alreadyPosted);
+    int pending = plan.firstBackspaces() + alreadyPosted;
     std::string restore;
     for (int reads = 0; reads < 40; ++reads) {
         const int now = std::max(0, pending - (reads == 0 ? lag : 0));
@@ -67,6 +67,17 @@ TEST(ExactDeletionTest, RemovesExactlyTheStaleTextWhateverOneBackspaceTakes)
             EXPECT_EQ(rewrite(row, takes, 2), kept + "NEW ")
                 << row.name << (takes == Backspace::cluster ? " (clusters, late)" : " (late)");
         }
+    }
+}
+
+// A key typed after the Space and taken back ahead of the rewrite: a haraka that joined the
+// Space, whose own Backspace may take the Space with it.
+TEST(ExactDeletionTest, KeyTakenBackAheadCountsAmongTheBackspaces)
+{
+    const Row row{"haraka taken back", "gotten \u0634\u0645 \u064B", "\u0634\u0645 \u064B"};
+    for (const Backspace takes : {Backspace::scalar, Backspace::cluster}) {
+        EXPECT_EQ(rewrite(row, takes, 0, 1), "gotten NEW ") << (takes == Backspace::cluster ? "clusters" : "scalars");
+        EXPECT_EQ(rewrite(row, takes, 2, 1), "gotten NEW ") << (takes == Backspace::cluster ? "clusters" : "scalars");
     }
 }
 
