@@ -164,7 +164,8 @@ int main(int argc, char** argv)
         }
         int skipped = 0;
         const auto textFile = options.texts / (run->textLanguage() + ".txt");
-        const auto sentences = typeableSentences(textFile, *keys, run->groups, skipped);
+        const auto typeable = typeableSentences(textFile, *keys, run->groups, skipped);
+        const auto sentences = joined(typeable, run->sentencesPerLine);
         if (sentences.empty()) {
             std::fprintf(stderr, "kx_typing_bench: no sentence of %s can be typed\n", textFile.c_str());
             return 1;
@@ -209,7 +210,7 @@ int main(int argc, char** argv)
         std::snprintf(usage, sizeof usage,
                       ": %zu sentences typeable, %d left out (characters beyond Shift); kestrelix %.2f ms CPU a key, "
                       "peak resident %ld MB",
-                      sentences.size(), skipped, presses > 0 ? 1000 * (app.cpuSeconds() - cpuBefore) / presses : 0.0,
+                      typeable.size(), skipped, presses > 0 ? 1000 * (app.cpuSeconds() - cpuBefore) / presses : 0.0,
                       app.peakResidentKb() / 1024);
         footnotes.push_back(run->language + usage);
         if (!app.running()) {

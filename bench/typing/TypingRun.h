@@ -22,6 +22,9 @@ struct LanguageRun {
     std::string language;
     std::string layouts;
     TypingPlan::Groups groups;
+    /// Sentences typed one after another into the field before it is emptied: a sentence's
+    /// capital then follows a Space, which a combining mark typed by it joins.
+    int sentencesPerLine = 1;
     /// The language of the text typed: the name up to its "-".
     std::string textLanguage() const { return language.substr(0, language.find('-')); }
 };
@@ -57,6 +60,9 @@ struct CellResult {
     /// Empty, or why the cell stopped early (the field would not clear, ...).
     std::string failure;
 };
+
+/// The sentences perLine at a time as one.
+std::vector<Sentence> joined(const std::vector<Sentence>& sentences, int perLine);
 
 CellResult typeCell(Typist& typist, TextTarget& target, const std::vector<Sentence>& sentences,
                     TypingPlan::Groups groups, const CellOptions& options);

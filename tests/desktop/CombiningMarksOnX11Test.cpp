@@ -118,7 +118,8 @@ TEST_P(CombiningMarksOnX11Test, SentencesOnLayoutsThatTypeMarks)
         ASSERT_TRUE(keys) << name;
         int skipped = 0;
         const auto sentences =
-            typeableSentences(KX_TEXTS_DIR "/" + run.textLanguage() + ".txt", *keys, run.groups, skipped);
+            joined(typeableSentences(KX_TEXTS_DIR "/" + run.textLanguage() + ".txt", *keys, run.groups, skipped),
+                   run.sentencesPerLine);
         ASSERT_FALSE(sentences.empty()) << name;
         KestrelixProcess app;
         ASSERT_TRUE(app.ok()) << "kestrelix did not get ready\n" << app.log();
