@@ -118,20 +118,5 @@ TEST(ExactDeletionTest, UnreadableFieldIsNeverDeletedPastTheStaleText)
     EXPECT_FALSE(ExactDeletion("something else", "\u064B\u0634").readable());
 }
 
-// A field whose text no longer follows from the Backspaces, or that stops answering, is left as
-// it is: the new text goes in without more Backspaces.
-TEST(ExactDeletionTest, FieldThatCannotBeFollowedIsLost)
-{
-    ExactDeletion plan("gotten \u064B\u0634 ", "\u064B\u0634 ");
-    EXPECT_EQ(plan.next(std::nullopt).kind, Kind::lost);
-    ExactDeletion other("gotten \u064B\u0634 ", "\u064B\u0634 ");
-    EXPECT_EQ(other.next("entirely different").kind, Kind::lost);
-    ExactDeletion stuck("gotten \u064B\u0634 ", "\u064B\u0634 ");
-    Kind kind = Kind::reread;
-    for (int i = 0; i < 20 && kind == Kind::reread; ++i)
-        kind = stuck.next("gotten \u064B\u0634 ").kind;
-    EXPECT_EQ(kind, Kind::lost) << "a field that never takes the Backspaces is not read for ever";
-}
-
 }  // namespace
 }  // namespace kx
