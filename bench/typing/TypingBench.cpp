@@ -3,7 +3,8 @@
 // pace what became of the words: as meant, as typed, or damaged; how many sentences came out
 // exactly; and how long a rewrite took to show after its Space.
 //
-//   kx_typing_bench [--languages he,en,ru,ar] [--targets gtk,qt,xterm] [--patterns whole,every-word,mixed]
+//   kx_typing_bench [--languages he,en,ru,ar,en-ara,ru-ara,en-lyx,hi] [--targets gtk,qt,xterm]
+//                   [--patterns whole,every-word,mixed]
 //                   [--paces 40,60,100,150] [--words N] [--seed N] [--quiet MS] [--texts DIR] [--show-damage N]
 //                   [--kestrelix PATH]
 //
@@ -38,7 +39,7 @@ std::vector<std::string> listOf(const std::string& text)
 }
 
 struct Options {
-    std::vector<std::string> languages = {"he", "en", "ru", "ar"};
+    std::vector<std::string> languages = {"he", "en", "ru", "ar", "en-ara", "ru-ara", "en-lyx", "hi"};
     std::vector<TargetKind> targets = {TargetKind::gtk, TargetKind::qt, TargetKind::terminal};
     std::vector<Pattern> patterns = {Pattern::wholeSentence, Pattern::everyWord, Pattern::mixed};
     std::vector<double> paces = {40, 60, 100, 150};
@@ -54,7 +55,7 @@ struct Options {
 {
     std::fprintf(stderr,
                  "kx_typing_bench: %s\n"
-                 "usage: kx_typing_bench [--languages he,en,ru,ar] [--targets gtk,qt,xterm]\n"
+                 "usage: kx_typing_bench [--languages he,en,ru,ar,en-ara,ru-ara,en-lyx,hi] [--targets gtk,qt,xterm]\n"
                  "         [--patterns whole,every-word,mixed] [--paces 40,60,100,150] [--words N]\n"
                  "         [--seed N] [--quiet MS] [--texts DIR] [--show-damage N] [--kestrelix PATH]\n",
                  why);
@@ -127,7 +128,7 @@ double share(int part, int whole)
 void printRow(const LanguageRun& run, TargetKind target, Pattern pattern, double pace, const TypingTally& t)
 {
     std::printf(
-        "| %-2s | %-6s | %-5s | %-10s | %4.0f | %6d | %6d %5.1f%% | %6d %5.1f%% | %5d %5.1f%% | %5d | %5d %5.1f%% | "
+        "| %-6s | %-10s | %-5s | %-10s | %4.0f | %6d | %6d %5.1f%% | %6d %5.1f%% | %5d %5.1f%% | %5d | %5d %5.1f%% | "
         "%5.0f | %5.0f | %3.0f%% |\n",
         run.language.c_str(), run.layouts.c_str(), std::string(nameOf(target)).c_str(),
         std::string(nameOf(pattern)).c_str(), pace, t.words, t.meant, share(t.meant, t.words), t.typed,
@@ -172,10 +173,11 @@ int main(int argc, char** argv)
             return 1;
         }
         int skipped = 0;
-        const auto sentences = typeableSentences(options.texts / (language + ".txt"), *keys, run->groups, skipped);
+        const auto textFile = options.texts / (run->textLanguage() + ".txt");
+        const auto typeable = typeableSentences(textFile, *keys, run->groups, skipped);
+        const auto sentences = joined(typeable, run->sentencesPerLine);
         if (sentences.empty()) {
-            std::fprintf(stderr, "kx_typing_bench: no sentence of %s can be typed\n",
-                         (options.texts / (language + ".txt")).c_str());
+            std::fprintf(stderr, "kx_typing_bench: no sentence of %s can be typed\n", textFile.c_str());
             return 1;
         }
         KestrelixProcess app(options.kestrelix);
@@ -219,7 +221,7 @@ int main(int argc, char** argv)
         std::snprintf(usage, sizeof usage,
                       ": %zu sentences typeable, %d left out (characters beyond Shift); kestrelix %.2f ms CPU a key, "
                       "peak resident %ld MB",
-                      sentences.size(), skipped, presses > 0 ? 1000 * (app.cpuSeconds() - cpuBefore) / presses : 0.0,
+                      typeable.size(), skipped, presses > 0 ? 1000 * (app.cpuSeconds() - cpuBefore) / presses : 0.0,
                       app.peakResidentKb() / 1024);
         footnotes.push_back(run->language + usage);
         const kx::test::KeymapChanges changes = keymap.take();

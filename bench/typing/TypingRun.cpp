@@ -44,6 +44,11 @@ const std::vector<LanguageRun>& languageRuns()
         {"en", "us,il", {.meant = 0, .wrong = 1}},
         {"ru", "us,ru", {.meant = 1, .wrong = 0}},
         {"ar", "us,ara", {.meant = 1, .wrong = 0}},
+        // Shift types a combining mark on these wrong layouts; Hindi's rewrite types vowel signs.
+        {"en-ara", "us,ara", {.meant = 0, .wrong = 1}, 2},
+        {"ru-ara", "us,ru,ara", {.meant = 1, .wrong = 2}, 2},
+        {"en-lyx", "us,il(lyx)", {.meant = 0, .wrong = 1}, 2},
+        {"hi", "us,in", {.meant = 1, .wrong = 0}},
     };
     return runs;
 }
@@ -68,6 +73,19 @@ std::vector<Sentence> typeableSentences(const std::filesystem::path& text, const
         sentences.push_back(std::move(sentence));
     }
     return sentences;
+}
+
+std::vector<Sentence> joined(const std::vector<Sentence>& sentences, int perLine)
+{
+    std::vector<Sentence> lines;
+    for (std::size_t i = 0; i < sentences.size(); ++i) {
+        if (i % static_cast<std::size_t>(std::max(perLine, 1)) == 0)
+            lines.emplace_back();
+        Sentence& line = lines.back();
+        line.words.insert(line.words.end(), sentences[i].words.begin(), sentences[i].words.end());
+        line.expected.insert(line.expected.end(), sentences[i].expected.begin(), sentences[i].expected.end());
+    }
+    return lines;
 }
 
 CellResult typeCell(Typist& typist, TextTarget& target, const std::vector<Sentence>& sentences,

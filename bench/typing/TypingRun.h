@@ -16,13 +16,22 @@
 
 namespace kx::bench {
 
-/// A language, the layouts set for it, and the groups its text is meant for and typed on.
+/// A language, the layouts set for it, and the groups its text is meant for and typed on. A run
+/// named "<language>-<layout>" types the language's text on that other layout.
 struct LanguageRun {
     std::string language;
     std::string layouts;
     TypingPlan::Groups groups;
+    /// Sentences typed one after another into the field before it is emptied: a sentence's
+    /// capital then follows a Space, which a combining mark typed by it joins.
+    int sentencesPerLine = 1;
+    /// The language of the text typed: the name up to its "-".
+    std::string textLanguage() const { return language.substr(0, language.find('-')); }
 };
 /// he on us,il typed on us; en on us,il typed on il; ru on us,ru and ar on us,ara typed on us.
+/// Layouts whose Shift types combining marks, which join the space before them: en on us,ara and
+/// ru on us,ru,ara typed on ara (harakat), en on us,il(lyx) typed on il(lyx) (niqqud); and hi on
+/// us,in typed on us (the rewrite types Devanagari vowel signs).
 const std::vector<LanguageRun>& languageRuns();
 
 struct Sentence {
@@ -51,6 +60,9 @@ struct CellResult {
     /// Empty, or why the cell stopped early (the field would not clear, ...).
     std::string failure;
 };
+
+/// The sentences perLine at a time as one.
+std::vector<Sentence> joined(const std::vector<Sentence>& sentences, int perLine);
 
 CellResult typeCell(Typist& typist, TextTarget& target, const std::vector<Sentence>& sentences,
                     TypingPlan::Groups groups, const CellOptions& options);

@@ -1,5 +1,7 @@
 #include "WordScore.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -38,7 +40,9 @@ SentenceScore scoreSentence(const std::vector<ExpectedWord>& words, std::string_
     auto matches = [&](std::size_t word, std::size_t token) {
         if (word == words.size())
             return got[token].empty();
-        return got[token] == words[word].meant || got[token] == words[word].typed;
+        // Some fields keep a key's compatibility character (the Arabic lam-alef ligature) as its letters.
+        return got[token] == words[word].meant || got[token] == words[word].typed ||
+               text::nfkc(got[token]) == text::nfkc(words[word].typed);
     };
 
     // Edit distance over words: 0 for a match, 1 for a changed, lost or extra word.

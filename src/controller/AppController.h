@@ -15,7 +15,8 @@
 // menu's content and what the accessibility service lets the corrector do; StatusPresenter shows
 // it and keeps it current), AppControllerSuggestion.cpp (ask mode's prompt), AppControllerHotKey.cpp (the
 // conversion hot key and the reach-back over the run just typed), AppControllerSelection.cpp (the
-// selected text converted), AppControllerUndo.cpp (taking rewrites back),
+// selected text converted), AppControllerUndo.cpp (taking rewrites back), AppControllerDeletion.cpp
+// (the Backspaces of a rewrite checked against the field, for text with combining marks),
 // AppControllerRepairs.cpp (keys left in the old layout, a space lost after a paste) and
 // AppControllerActions.cpp (what the menu and the settings window ask for: the window itself, the
 // product site's pages, a layout, the report, the diagnostics, the test word and the feedback note).
@@ -63,6 +64,7 @@
 
 namespace kx {
 
+class ExactDeletion;
 class FrequencyOracle;
 class LanguageOracle;
 
@@ -133,6 +135,13 @@ public:
     /// Ends an actuation whose keys did not all go out: nothing is recorded and no success is
     /// shown. Main thread.
     void rewriteNotPosted(const std::string& what);
+    /// Replaces stale, the end of before (the text read before the caret; none when it cannot be
+    /// read), by text: Backspaces that remove exactly stale, even where one Backspace takes a
+    /// whole character cluster, then text typed or pasted. done runs on the main thread with
+    /// whether every event went out.
+    /// alreadyPosted: Backspaces queued ahead for the end of stale (a key taken back).
+    void replaceExactly(const std::optional<std::string>& before, const std::string& stale, const std::string& text,
+                        ActuationStrategy strategy, std::function<void(bool)> done, int alreadyPosted = 0);
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
@@ -332,6 +341,11 @@ private:
     }
     void debugLine(const std::string& line) const;
     std::string frontBundleID() const;
+    /// Posts backspaces, reads what the field shows and goes on as plan says, until text can go in.
+    void followDeletion(const std::shared_ptr<ExactDeletion>& plan, int backspaces, const std::string& text,
+                        ActuationStrategy strategy, std::function<void(bool)> done);
+    void checkDeletion(const std::shared_ptr<ExactDeletion>& plan, const std::string& text, ActuationStrategy strategy,
+                       std::function<void(bool)> done);
 
     void handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator);
     std::vector<RecentWord> reachBack(const KeyboardLayoutInfo& current, const KeyboardLayoutInfo& target);

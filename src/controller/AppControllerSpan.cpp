@@ -3,6 +3,7 @@
 // an actuation, the check that a paste landed and the judgement of what the screen shows.
 
 #include "controller/AppController.h"
+#include "controller/ExactDeletion.h"
 
 #include "platform/Log.h"
 #include "platform/Text.h"
@@ -18,6 +19,28 @@ constexpr int landedReads = 3;
 constexpr double landedRereadDelay = 0.06;
 constexpr std::uint16_t shiftKey = 56;
 constexpr std::size_t screenQuoteLength = 12;
+
+// The text before the caret and the stale text as the field keeps it, with the key taken back
+// when it is still there: its Backspace, queued ahead, may take a character of the stale text
+// with it (a mark typed after the Space joins it).
+struct StaleOnScreen {
+    std::string stale;
+    std::string takenBack;
+};
+
+// A key taken back may or may not be gone from the screen yet. Some fields keep a key's
+// compatibility character (the Arabic layout's lam-alef ligature) as the letters it stands for:
+// those letters are then what is deleted. None when shown ends with neither form.
+std::optional<StaleOnScreen> findStale(const std::string& shown, const std::string& typed, const std::string& takenBack)
+{
+    for (const std::string& stale : {typed, text::nfkc(typed)}) {
+        for (const std::string& after : {std::string(), takenBack, text::nfkc(takenBack)}) {
+            if (shown.ends_with(stale + after))
+                return StaleOnScreen{stale, after};
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -51,11 +74,12 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
 void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt)
 {
     const std::string takenBack = m_actuation.hold().takenBack();
-    const int count = static_cast<int>(text::utf16Count(span.originalText + takenBack));
+    const int count =
+        static_cast<int>(text::utf16Count(text::nfkc(span.originalText + takenBack))) + ExactDeletion::contextUnits;
     m_caret.readTail(
         count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](const std::optional<std::string>& shown) {
-            // A key taken back may or may not be gone from the screen yet.
-            if (shown && !shown->ends_with(span.originalText) && !shown->ends_with(span.originalText + takenBack)) {
+            const auto found = shown ? findStale(*shown, span.originalText, takenBack) : std::nullopt;
+            if (shown && !found) {
                 if (attempt < landedReads) {
                     later(landedRereadDelay, [this, span, attempt] { checkLandedThenRewrite(span, attempt + 1); });
                     return;
@@ -69,15 +93,19 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
                 return;
             }
             switchNow(span.target, span.from, span.frontID);
-            postRewrite(whileAlive([this, span] {
-                const bool posted = m_actuator.replace(span.deleteCount, span.insertText, span.strategy);
-                soon([this, span, posted] {
+            // A key taken back is deleted on its own ahead of the rewrite.
+            const std::string stale = found ? found->stale + found->takenBack : span.originalText;
+            const int alreadyPosted =
+                found && !found->takenBack.empty() ? static_cast<int>(text::scalarCount(takenBack)) : 0;
+            replaceExactly(
+                shown, stale, span.insertText, span.strategy,
+                [this, span](bool posted) {
                     if (posted)
                         completeSpan(span);
                     else
                         rewriteNotPosted("rewrite");
-                });
-            }));
+                },
+                alreadyPosted);
         }));
 }
 

@@ -7,6 +7,7 @@
 // the caret. A field that cannot be read is undone as it stands.
 
 #include "controller/AppController.h"
+#include "controller/ExactDeletion.h"
 
 #include "platform/Log.h"
 #include "platform/Text.h"
@@ -20,7 +21,7 @@ void AppController::performUndo()
     const LastCorrection last = m_undoStack.top();
     // Keys typed while the screen is read wait, as during the rewrite itself.
     beginActuating();
-    const int count = static_cast<int>(text::utf16Count(last.insertedText));
+    const int count = static_cast<int>(text::utf16Count(last.insertedText)) + ExactDeletion::contextUnits;
     m_caret.readTail(
         count, screenReadTimeout, whileAlive([this, last](const std::optional<std::string>& before) {
             if (before && !before->ends_with(last.insertedText)) {
@@ -41,20 +42,16 @@ void AppController::performUndo()
             else
                 m_repairs.endStaleWatch();
 
-            postRewrite(whileAlive([this, last] {
-                const bool posted = m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)),
-                                                       last.originalText, last.strategy);
-                soon([this, posted] {
-                    if (!posted) {
-                        rewriteNotPosted("undo");
-                        return;
-                    }
-                    flash("undo");
-                    // A Backspace must not bring back a word from before the undo.
-                    m_assembler.lastEmitted.reset();
-                    finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
-                });
-            }));
+            replaceExactly(before, last.insertedText, last.originalText, last.strategy, [this](bool posted) {
+                if (!posted) {
+                    rewriteNotPosted("undo");
+                    return;
+                }
+                flash("undo");
+                // A Backspace must not bring back a word from before the undo.
+                m_assembler.lastEmitted.reset();
+                finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+            });
         }));
 }
 

@@ -367,4 +367,9 @@ std::string nfd(std::string_view s)
     return normalized(s, unorm2_getNFDInstance);
 }
 
+std::string nfkc(std::string_view s)
+{
+    return normalized(s, unorm2_getNFKCInstance);
+}
+
 }  // namespace kx::text

@@ -55,5 +55,7 @@ std::string trimmedWhitespace(std::string_view s);
 std::string nfc(std::string_view s);
 /// Canonical decomposition (NFD): an accented letter as its letter and combining accent.
 std::string nfd(std::string_view s);
+/// Compatibility composition (NFKC): a ligature or presentation form as the letters it stands for.
+std::string nfkc(std::string_view s);
 
 }  // namespace kx::text

@@ -23,10 +23,17 @@ namespace kx::test {
 
 bool setLayouts(const std::vector<std::string>& layouts)
 {
-    std::string joined;
-    for (const auto& layout : layouts)
-        joined += (joined.empty() ? "" : ",") + layout;
-    if (std::system(("setxkbmap -layout " + joined).c_str()) != 0)
+    // A variant named in brackets ("il(lyx)") goes to -variant, where desktops put it.
+    std::string names;
+    std::string variants;
+    for (std::size_t i = 0; i < layouts.size(); ++i) {
+        const std::string& layout = layouts[i];
+        const auto open = layout.find('(');
+        names += (i > 0 ? "," : "") + layout.substr(0, open);
+        variants +=
+            (i > 0 ? "," : "") + (open == std::string::npos ? "" : layout.substr(open + 1, layout.size() - open - 2));
+    }
+    if (std::system(("setxkbmap -layout '" + names + "' -variant '" + variants + "'").c_str()) != 0)
         return false;
     Display* display = XOpenDisplay(nullptr);
     if (!display)

@@ -41,7 +41,8 @@ protected:
     {
         const auto& run = *std::ranges::find(languageRuns(), language, &LanguageRun::language);
         int skipped = 0;
-        const auto sentences = typeableSentences(KX_TEXTS_DIR "/" + language + ".txt", *m_keys, run.groups, skipped);
+        const auto sentences =
+            typeableSentences(KX_TEXTS_DIR "/" + run.textLanguage() + ".txt", *m_keys, run.groups, skipped);
         ASSERT_FALSE(sentences.empty());
         const CellResult cell = typeCell(*m_typist, target, sentences, run.groups,
                                          {.pattern = pattern, .paceMs = quickPaceMs, .words = words});

@@ -76,7 +76,7 @@ std::string SimTextField::withCaret() const
 
 void SimTextField::insert(std::string_view text)
 {
-    const std::u32string scalars = text::toScalars(text);
+    const std::u32string scalars = text::toScalars(keepsLigaturesAsLetters ? text::nfkc(text) : std::string(text));
     const std::size_t start = selectionStart();
     m_text.replace(start, selectionEnd() - start, scalars);
     m_caret = m_anchor = start + scalars.size();
@@ -90,8 +90,12 @@ void SimTextField::backspace()
     }
     if (m_caret == 0)
         return;
-    m_text.erase(m_caret - 1, 1);
-    m_caret = m_anchor = m_caret - 1;
+    std::size_t taken = 1;
+    if (backspaceTakes == Backspace::cluster)
+        taken = text::scalarCount(
+            text::characters(text::fromScalars(std::u32string_view(m_text).substr(0, m_caret))).back());
+    m_text.erase(m_caret - taken, taken);
+    m_caret = m_anchor = m_caret - taken;
 }
 
 bool SimTextField::typesThroughLayout(const platform::SyntheticKey& key)

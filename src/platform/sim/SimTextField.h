@@ -34,7 +34,7 @@ public:
 
     /// Types text over the selection.
     void insert(std::string_view text);
-    /// Deletes the selection, or else the one scalar before the caret.
+    /// Deletes the selection, or else what one Backspace takes before the caret (backspaceTakes).
     void backspace();
 
     /// Whether key types through the layout (rather than editing, inserting its own text or
@@ -57,6 +57,13 @@ public:
     /// next keys that type through the layout still type on the layout selected before.
     bool swallowsSpaceAfterPaste = false;
     int keysOnOldLayout = 0;
+    /// What one Backspace takes: a Unicode scalar (Qt's fields), or the whole character cluster
+    /// before the caret, combining marks with their base (GTK's fields, terminals).
+    enum class Backspace { scalar, cluster };
+    Backspace backspaceTakes = Backspace::scalar;
+    /// Typed ligatures and presentation forms are kept as the letters they stand for (Qt's
+    /// fields keep the Arabic layout's lam-alef as lam and alef).
+    bool keepsLigaturesAsLetters = false;
 
 private:
     std::size_t selectionStart() const { return std::min(m_anchor, m_caret); }
