@@ -44,7 +44,7 @@ void AppController::performUndo()
             postRewrite(whileAlive([this, last] {
                 const bool posted = m_actuator.replace(static_cast<int>(text::scalarCount(last.insertedText)),
                                                        last.originalText, last.strategy);
-                soon([this, posted] {
+                soon([this, posted, strategy = last.strategy] {
                     if (!posted) {
                         rewriteNotPosted("undo");
                         return;
@@ -52,7 +52,7 @@ void AppController::performUndo()
                     flash("undo");
                     // A Backspace must not bring back a word from before the undo.
                     m_assembler.lastEmitted.reset();
-                    finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+                    finishActuation(tailAfter(strategy), std::nullopt, ActuationStrategy::synthetic, "?", false);
                 });
             }));
         }));
