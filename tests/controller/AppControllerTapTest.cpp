@@ -188,6 +188,24 @@ TEST_F(TapTest, DesktopTapHoldsForTheWholeRewrite)
     EXPECT_EQ(holdingTap.holding, (std::vector<bool>{true, false}));
 }
 
+// A key kept back that reaches the tap only after the rewrite let the keyboard go holds it again
+// while it is handed on, then lets it go; the key lands after the rewritten word.
+TEST_F(TapTest, KeyKeptBackAfterTheHoldHoldsTheKeyboardAgain)
+{
+    HoldingTap holdingTap(desk.eventTap());
+    eventTap = &holdingTap;
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    queue.advance(0.2);
+    ASSERT_EQ(holdingTap.holding, (std::vector<bool>{true, false}));
+    TapEvent late = key(keyA);
+    late.keptBack = true;
+    EXPECT_EQ(route(late), TapVerdict::pass);
+    EXPECT_EQ(holdingTap.holding, (std::vector<bool>{true, false, true, false}));
+    EXPECT_FALSE(app.actuating());
+    EXPECT_EQ(app.assembler().keys.size(), 1u) << "observed as typed";
+}
+
 // The hold keeps 24 keys; the 25th goes through at once; the watchdog frees the rest after 2 s.
 TEST_F(TapTest, HoldIsBoundedAndReleasedByWatchdog)
 {

@@ -26,8 +26,7 @@ static void PrintTo(const TapEvent& event, std::ostream* out)
 {
     *out << "{type " << static_cast<std::uint32_t>(event.type) << ", code " << event.code << ", flags 0x" << std::hex
          << event.flags << std::dec << (event.marked ? ", marked" : "") << (event.delivered ? ", delivered" : "")
-         << (event.keptBack ? ", kept back" : "")
-         << ", at " << event.location.x << "," << event.location.y << "}";
+         << (event.keptBack ? ", kept back" : "") << ", at " << event.location.x << "," << event.location.y << "}";
 }
 
 namespace x11 {
