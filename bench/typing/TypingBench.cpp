@@ -129,11 +129,12 @@ void printRow(const LanguageRun& run, TargetKind target, Pattern pattern, double
 {
     std::printf(
         "| %-6s | %-10s | %-5s | %-10s | %4.0f | %6d | %6d %5.1f%% | %6d %5.1f%% | %5d %5.1f%% | %5d | %5d %5.1f%% | "
-        "%5.0f | %5.0f | %3.0f%% |\n",
+        "%5.0f | %5.0f | %5.1f | %5.0f | %5.0f | %3.0f%% |\n",
         run.language.c_str(), run.layouts.c_str(), std::string(nameOf(target)).c_str(),
         std::string(nameOf(pattern)).c_str(), pace, t.words, t.meant, share(t.meant, t.words), t.typed,
         share(t.typed, t.words), t.damaged, share(t.damaged, t.words), t.sentences, t.exact,
         share(t.exact, t.sentences), percentile(t.latenciesMs, 0.5), percentile(t.latenciesMs, 0.9),
+        percentile(t.keyLatenciesMs, 0.5), percentile(t.keyLatenciesMs, 0.95), percentile(t.keyLatenciesMs, 1.0),
         share(t.overlappingPresses, t.presses));
     std::fflush(stdout);
 }
@@ -154,7 +155,8 @@ int main(int argc, char** argv)
                 "overlap: presses made while another key was down.\n\n",
                 options.words, static_cast<unsigned long long>(options.seed));
     std::printf("| lang | layouts | field | pattern | pace | words | meant | typed | damaged | sentences | exact | "
-                "fix p50 | fix p90 | overlap |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "fix p50 | fix p90 | key p50 | key p95 | key max | overlap |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
 
     int status = 0;
     std::vector<std::string> footnotes;

@@ -35,6 +35,35 @@ bool waitForRest(FieldJournal& journal, std::int64_t notBefore, double quietMs, 
         seconds);
 }
 
+std::size_t scalars(const std::string& text)
+{
+    return static_cast<std::size_t>(
+        std::ranges::count_if(text, [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
+}
+
+// Each press and what the field holds at least once it landed: a key types one scalar or more,
+// and a word done may still be rewritten, to the shorter of its two forms.
+std::vector<KeyPress> keyPresses(const Sentence& sentence, const std::vector<bool>& onWrongLayout,
+                                 const std::vector<std::int64_t>& pressAt)
+{
+    std::vector<KeyPress> presses;
+    std::size_t before = 0;
+    for (std::size_t word = 0; word < sentence.words.size() && word < onWrongLayout.size(); ++word) {
+        const ExpectedWord& expected = sentence.expected[word];
+        const std::size_t shown = scalars(onWrongLayout[word] ? expected.typed : expected.meant);
+        const std::size_t strokes = sentence.words[word].strokes.size();
+        for (std::size_t i = 0; i < strokes; ++i)
+            presses.push_back({0, before + std::min(i + 1, shown)});
+        before += std::min({strokes, shown, scalars(expected.meant)}) + 1;
+        presses.push_back({0, before});
+    }
+    if (presses.size() != pressAt.size())
+        return {};
+    for (std::size_t i = 0; i < presses.size(); ++i)
+        presses[i].at = pressAt[i];
+    return presses;
+}
+
 }  // namespace
 
 const std::vector<LanguageRun>& languageRuns()
@@ -110,6 +139,8 @@ CellResult typeCell(Typist& typist, TextTarget& target, const std::vector<Senten
         result.tally.overlappingPresses += plan.overlappingPresses;
         const auto latencies = fixLatencies(sentence.expected, plan.onWrongLayout, spaceAt, snapshots);
         result.tally.latenciesMs.insert(result.tally.latenciesMs.end(), latencies.begin(), latencies.end());
+        const auto keys = keyLatencies(keyPresses(sentence, plan.onWrongLayout, typist.pressTimes()), snapshots);
+        result.tally.keyLatenciesMs.insert(result.tally.keyLatenciesMs.end(), keys.begin(), keys.end());
         if (std::ranges::find(score.words, WordOutcome::damaged) != score.words.end()) {
             std::string meant;
             for (const ExpectedWord& word : sentence.expected)

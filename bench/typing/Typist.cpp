@@ -42,6 +42,7 @@ Typist::~Typist()
 std::vector<std::int64_t> Typist::play(const TypingPlan& plan)
 {
     std::vector<std::int64_t> spaceAt(plan.onWrongLayout.size(), -1);
+    m_pressAt.clear();
     const std::int64_t start = monotonicNanoseconds();
     for (const KeyEvent& event : plan.events) {
         sleepUntil(start + static_cast<std::int64_t>(event.atMs * 1e6));
@@ -51,8 +52,11 @@ std::vector<std::int64_t> Typist::play(const TypingPlan& plan)
             XTestFakeKeyEvent(m_display, event.value, event.kind == KeyEvent::Kind::press, CurrentTime);
         // The round trip puts the event in the server now, not whenever the buffer fills.
         XSync(m_display, False);
+        const std::int64_t now = monotonicNanoseconds();
+        if (event.kind == KeyEvent::Kind::press && event.value != LayoutKeys::shiftKeycode)
+            m_pressAt.push_back(now);
         if (event.endsWord >= 0)
-            spaceAt[event.endsWord] = monotonicNanoseconds();
+            spaceAt[event.endsWord] = now;
     }
     return spaceAt;
 }

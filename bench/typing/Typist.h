@@ -26,6 +26,8 @@ public:
     /// Plays the plan from now on; the moment each word's Space went down, by word (-1 for a
     /// word whose Space was never pressed).
     std::vector<std::int64_t> play(const TypingPlan& plan);
+    /// The moments the character and Space keys of the last play went down, in typing order.
+    const std::vector<std::int64_t>& pressTimes() const { return m_pressAt; }
     /// Selects the field's whole text and deletes it (Ctrl+A, BackSpace) on the first layout,
     /// then clicks in the focused window, as a user starting afresh.
     void clearField();
@@ -33,6 +35,7 @@ public:
 
 private:
     _XDisplay* m_display = nullptr;
+    std::vector<std::int64_t> m_pressAt;
 };
 
 }  // namespace kx::bench

@@ -28,6 +28,12 @@ const std::string* tokenAt(const std::vector<std::string>& split, std::size_t in
     return index < split.size() ? &split[index] : nullptr;
 }
 
+std::size_t scalarCount(std::string_view text)
+{
+    return static_cast<std::size_t>(
+        std::ranges::count_if(text, [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
+}
+
 }  // namespace
 
 SentenceScore scoreSentence(const std::vector<ExpectedWord>& words, std::string_view text)
@@ -123,6 +129,23 @@ std::vector<double> fixLatencies(const std::vector<ExpectedWord>& words, const s
                 trigger = spaceAt[later];
             latencies.push_back(static_cast<double>(snapshots[k].at - trigger) / 1e6);
             break;
+        }
+    }
+    return latencies;
+}
+
+std::vector<double> keyLatencies(const std::vector<KeyPress>& presses, const std::vector<Snapshot>& snapshots)
+{
+    std::vector<double> latencies;
+    std::size_t first = 0;
+    for (const KeyPress& press : presses) {
+        while (first < snapshots.size() && snapshots[first].at < press.at)
+            ++first;
+        for (std::size_t k = first; k < snapshots.size(); ++k) {
+            if (scalarCount(snapshots[k].text) >= press.shownScalars) {
+                latencies.push_back(static_cast<double>(snapshots[k].at - press.at) / 1e6);
+                break;
+            }
         }
     }
     return latencies;

@@ -4,6 +4,7 @@
 // or added, or the word lost or merged with its neighbour), and how long each rewrite took to
 // show after the Space that set it off. Pure.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,6 +46,18 @@ struct Snapshot {
 std::vector<double> fixLatencies(const std::vector<ExpectedWord>& words, const std::vector<bool>& onWrongLayout,
                                  const std::vector<std::int64_t>& spaceAt, const std::vector<Snapshot>& snapshots);
 
+/// A key press of the typist (a character or the Space) and how many Unicode scalars the field
+/// holds at least once that key has landed.
+struct KeyPress {
+    std::int64_t at = 0;
+    std::size_t shownScalars = 0;
+};
+
+/// For every press: the milliseconds from the press to the first snapshot after it that holds
+/// at least its scalars, a key held back during a rewrite counting until it is typed again.
+/// Presses never shown are left out. snapshots are in time order.
+std::vector<double> keyLatencies(const std::vector<KeyPress>& presses, const std::vector<Snapshot>& snapshots);
+
 /// Counts over many sentences.
 struct TypingTally {
     int words = 0;
@@ -56,6 +69,7 @@ struct TypingTally {
     int presses = 0;
     int overlappingPresses = 0;
     std::vector<double> latenciesMs;
+    std::vector<double> keyLatenciesMs;
 
     void add(const SentenceScore& score);
 };

@@ -32,43 +32,60 @@ bool Actuator::post(const platform::SyntheticKey& event)
     return true;
 }
 
+bool Actuator::postAll(const std::vector<platform::SyntheticKey>& events)
+{
+    if (events.empty())
+        return true;
+    // One acknowledgement for the lot, and no key of anyone else's in between.
+    if (m_poster.acknowledges())
+        return m_poster.postBatch(events);
+    bool all = true;
+    bool downSkipped = false;
+    for (const auto& event : events) {
+        // A key-down that did not go out must not be followed by its key-up: the application
+        // would see a release without a press.
+        if (!event.down && downSkipped) {
+            downSkipped = false;
+            continue;
+        }
+        const bool posted = post(event);
+        downSkipped = event.down && !posted;
+        all = posted && all;
+    }
+    return all;
+}
+
 bool Actuator::postKey(std::uint16_t code, std::uint64_t flags, bool down)
 {
     return post({.code = code, .flags = flags, .down = down, .text = {}, .marked = true});
 }
 
-// A key-down that did not go out must not be followed by its key-up: the application would see
-// a release without a press.
-bool Actuator::keyPair(std::uint16_t code, std::uint64_t flags)
+void Actuator::addPair(std::vector<platform::SyntheticKey>& events, const platform::SyntheticKey& down)
 {
-    return postKey(code, flags, true) && postKey(code, flags, false);
+    events.push_back(down);
+    events.push_back(down);
+    events.back().down = false;
 }
 
 bool Actuator::tapKey(std::uint16_t code, std::uint64_t flags, int sourceHandle)
 {
-    if (sourceHandle < 0)
-        return keyPair(code, flags);
-    return post({.code = code,
-                 .flags = flags,
-                 .down = true,
-                 .text = {},
-                 .marked = true,
-                 .sourceHandle = sourceHandle}) &&
-           post(
-               {.code = code, .flags = flags, .down = false, .text = {}, .marked = true, .sourceHandle = sourceHandle});
+    std::vector<platform::SyntheticKey> events;
+    addPair(events,
+            {.code = code, .flags = flags, .down = true, .text = {}, .marked = true, .sourceHandle = sourceHandle});
+    return postAll(events);
+}
+
+void Actuator::addText(std::vector<platform::SyntheticKey>& events, const std::string& text)
+{
+    for (const auto& character : text::characters(text))
+        addPair(events, {.code = 0, .flags = 0, .down = true, .text = character, .marked = true});
 }
 
 bool Actuator::insert(const std::string& text)
 {
-    bool all = true;
-    for (const auto& character : text::characters(text)) {
-        if (!post({.code = 0, .flags = 0, .down = true, .text = character, .marked = true})) {
-            all = false;
-            continue;
-        }
-        all = post({.code = 0, .flags = 0, .down = false, .text = character, .marked = true}) && all;
-    }
-    return all;
+    std::vector<platform::SyntheticKey> events;
+    addText(events, text);
+    return postAll(events);
 }
 
 bool Actuator::paste(const std::string& text)
@@ -100,7 +117,7 @@ bool Actuator::paste(const std::string& text)
         m_unrestored = Unrestored{snapshot, written};
     }
     m_sleep(pasteSettle);
-    const bool pasted = keyPair(vKey, EventFlags::command);
+    const bool pasted = tapKey(vKey, EventFlags::command);
     m_restores.after(restoreDelay, [this, snapshot, written] {
         // Something the user copied meanwhile, or a later paste, wins over what we saved.
         if (m_pasteboard.changeCount() == written)
@@ -118,13 +135,15 @@ bool Actuator::replace(int deleteCount, const std::string& text, ActuationStrate
         Log::line("rewrite given up before it began: '" + text + "' cannot be typed on this keyboard");
         return false;
     }
-    bool all = true;
-    for (int i = 0; i < deleteCount; ++i) {
-        all = postKey(backspaceKey, 0, true) && all;
-        all = postKey(backspaceKey, 0, false) && all;
+    std::vector<platform::SyntheticKey> events;
+    for (int i = 0; i < deleteCount; ++i)
+        addPair(events, {.code = backspaceKey, .flags = 0, .down = true, .text = {}, .marked = true});
+    // Typed, the whole rewrite goes as one.
+    if (strategy == ActuationStrategy::synthetic) {
+        addText(events, text);
+        return postAll(events);
     }
-    if (strategy == ActuationStrategy::synthetic)
-        return insert(text) && all;
+    bool all = postAll(events);
     m_sleep(clipboardPause);
     auto characters = text::characters(text);
     const std::string last = characters.empty() ? std::string() : characters.back();
@@ -138,7 +157,7 @@ bool Actuator::replace(int deleteCount, const std::string& text, ActuationStrate
 
 bool Actuator::copySelection()
 {
-    return keyPair(cKey, EventFlags::command);
+    return tapKey(cKey, EventFlags::command);
 }
 
 void Actuator::selectLayout(const KeyboardLayoutInfo& layout)

@@ -2,7 +2,8 @@
 // The one writer into other applications: synthetic key events (Backspaces, Unicode text, single
 // keys), text pasted through the pasteboard, and the layout selection. Every event carries the
 // program's marker, so its own tap lets it through, and every post is followed by a 2.5 ms pause
-// unless the desktop acknowledges each post (X11: the server has taken it when post returns).
+// unless the desktop acknowledges each post (X11: the server has taken it when post returns);
+// there the events of one operation (a whole typed rewrite) go as one batch.
 // The typing operations block their thread for their pauses and are meant for the serial
 // actuation queue; the pauses go through the sleeper given at creation.
 
@@ -82,12 +83,21 @@ public:
     /// Posts one marked event and pauses; an event that cannot be posted is skipped (false).
     bool postKey(std::uint16_t code, std::uint64_t flags, bool down);
 
+    /// Whether the desktop has taken each event once it is posted.
+    bool acknowledged() const { return m_poster.acknowledges(); }
+
     /// Whether a paste's restore of the user's pasteboard has yet to run. Any thread.
     bool restorePending() const { return m_restores.pending() > 0; }
 
 private:
     bool post(const platform::SyntheticKey& event);
-    bool keyPair(std::uint16_t code, std::uint64_t flags);
+    /// Posts events in order: as one batch where the desktop acknowledges, else one by one with
+    /// a pause after each. Whether every event went out.
+    bool postAll(const std::vector<platform::SyntheticKey>& events);
+    /// Appends the key-down down and its key-up.
+    static void addPair(std::vector<platform::SyntheticKey>& events, const platform::SyntheticKey& down);
+    /// Appends a key pair per character of text, each carrying all the character's units.
+    static void addText(std::vector<platform::SyntheticKey>& events, const std::string& text);
 
     platform::EventPoster& m_poster;
     platform::Pasteboard& m_pasteboard;

@@ -302,8 +302,13 @@ private:
     /// The status item, the run state and the polls behind them.
     StatusPresenter m_status;
 
-    /// A rewrite ends this long after its posting.
+    /// A rewrite ends this long after its posting, so that the application has taken our keys
+    /// before the held ones follow.
     static constexpr double actuationTail = 0.12;
+    /// The wait after a rewrite posted with strategy: none where the desktop acknowledged our keys
+    /// (it delivers in order, so the held keys land after them); a paste keeps it, since the
+    /// application still has to read the pasteboard.
+    double tailAfter(ActuationStrategy strategy) const;
     /// A repair waits this long after word handling chose it.
     static constexpr double repairDelay = 0.08;
     /// An application gets this long to answer a read of its text.

@@ -159,7 +159,7 @@ void AppController::fixOrphan(const PendingOrphan& orphan, const std::string& wo
                 }
                 m_typing.forget();
                 m_assembler.lastEmitted.reset();
-                finishActuation(actuationTail, correct, strategy, frontID, false);
+                finishActuation(tailAfter(strategy), correct, strategy, frontID, false);
             });
         }));
     });
@@ -205,7 +205,7 @@ void AppController::checkSpaceAfterPaste(const std::string& typed, const WordAss
                                  CorrectionKind::orphan, 0);
                 flash("↺ space");
                 m_assembler.lastEmitted.reset();
-                finishActuation(actuationTail, insert, strategy, frontID, true);
+                finishActuation(tailAfter(strategy), insert, strategy, frontID, true);
             });
         }));
     });

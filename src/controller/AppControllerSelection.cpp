@@ -195,7 +195,7 @@ void AppController::convertSelection()
             recordCorrection(frontID.value_or("?"), text, converted, from.localizedName, target.localizedName,
                              CorrectionKind::manual, 0);
             flash("↺ → " + target.localizedName);
-            finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+            finishActuation(tailAfter(strategy), std::nullopt, ActuationStrategy::synthetic, "?", false);
         }] {
             // The text typed or pasted replaces the selection: nothing to delete first.
             if (m_actuator.replace(0, converted, strategy))

@@ -129,7 +129,7 @@ void AppController::completeSpan(const SpanCorrection& span)
     m_typing.forget();
     m_assembler.lastEmitted.reset();
 
-    finishActuation(actuationTail, span.insertText, span.strategy, span.frontID, false);
+    finishActuation(tailAfter(span.strategy), span.insertText, span.strategy, span.frontID, false);
 }
 
 Uuid AppController::recordCorrection(const std::string& frontID, const std::string& original,
@@ -204,6 +204,11 @@ void AppController::verifySwitch(const KeyboardLayoutInfo& target, const std::st
             Log::line("switch DID NOT hold after 300ms: wanted " + target.localizedName + ", have " +
                       current->localizedName + " in " + app);
     });
+}
+
+double AppController::tailAfter(ActuationStrategy strategy) const
+{
+    return strategy == ActuationStrategy::synthetic && m_actuator.acknowledged() ? 0 : actuationTail;
 }
 
 void AppController::finishActuation(double after, std::optional<std::string> verifying, ActuationStrategy strategy,

@@ -135,6 +135,8 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
     case TapStage::observeKey:
         keyGen += 1;
         m_actuation.hold().passed();
+        if (event.keptBack)
+            m_actuation.hold().keptBack();
         dropPendingSuggestionLater();
         followKeyLayout(event.sourceHandle);
         observeKey(code, flags, m_registry.layoutTypedIn(event.sourceHandle));

@@ -42,7 +42,7 @@ void AppController::performUndo()
             else
                 m_repairs.endStaleWatch();
 
-            replaceExactly(before, last.insertedText, last.originalText, last.strategy, [this](bool posted) {
+            replaceExactly(before, last.insertedText, last.originalText, last.strategy, [this, strategy = last.strategy](bool posted) {
                 if (!posted) {
                     rewriteNotPosted("undo");
                     return;
@@ -50,7 +50,7 @@ void AppController::performUndo()
                 flash("undo");
                 // A Backspace must not bring back a word from before the undo.
                 m_assembler.lastEmitted.reset();
-                finishActuation(actuationTail, std::nullopt, ActuationStrategy::synthetic, "?", false);
+                finishActuation(tailAfter(strategy), std::nullopt, ActuationStrategy::synthetic, "?", false);
             });
         }));
 }

@@ -7,8 +7,19 @@ KeyHold::KeyHold(MainQueue& main, std::function<void()> expired) : m_main(main),
 void KeyHold::begin()
 {
     ++m_begins;
+    m_keyboardHeld = true;
     if (m_tap)
         m_tap->setHolding(true);
+}
+
+void KeyHold::keptBack()
+{
+    if (m_keyboardHeld)
+        return;
+    m_keyboardHeld = true;
+    if (m_tap)
+        m_tap->setHolding(true);
+    letGo(m_begins, [] {});
 }
 
 bool KeyHold::take(HeldKey key)
@@ -88,6 +99,7 @@ void KeyHold::letGo(int begins, const std::function<void()>& released)
             letGo(begins, released);
             return;
         }
+        m_keyboardHeld = false;
         if (m_tap)
             m_tap->setHolding(false);
         released();

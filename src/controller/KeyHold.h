@@ -57,6 +57,11 @@ public:
     bool rewriteQueuedOrTyping() const { return m_rewritesInFlight > 0; }
     /// A key of the user's went on to the application (not held).
     void passed() { ++m_passed; }
+    /// A key the desktop kept back goes on to the application. One taken in the instant the
+    /// keyboard was let go reaches us only after that, and is handed on later than a key typed
+    /// after it, which goes straight to the application: the keyboard is held again, so that the
+    /// keys after it wait their turn, and let go again once no key is on its way.
+    void keptBack();
 
     /// Ends the hold: once every key the desktop took so far has come through take(), the held
     /// keys go to replay; unless a replayed key began another rewrite, the desktop then lets the
@@ -75,6 +80,7 @@ private:
     std::string m_takenBack;
     int m_rewritesInFlight = 0;
     bool m_releasing = false;
+    bool m_keyboardHeld = false;
     int m_begins = 0;
     int m_passed = 0;
     std::unique_ptr<TimerHandle> m_watchdog;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kx::platform {
 
@@ -32,6 +33,18 @@ public:
     /// Whether post() returns only once the desktop has taken the event, so that no pause is
     /// needed after it for the next one to come after it.
     virtual bool acknowledges() const { return false; }
+    /// Posts events in order as one: where the desktop acknowledges, no other client's key comes
+    /// between them and this returns once it has taken the last. An event that cannot be made is
+    /// skipped, the others still go; false when one was. Here each is simply posted in turn: a
+    /// desktop that does not acknowledge needs a pause after every event, so its callers post
+    /// one by one instead. Callable from any thread.
+    virtual bool postBatch(const std::vector<SyntheticKey>& events)
+    {
+        bool all = true;
+        for (const auto& event : events)
+            all = post(event) && all;
+        return all;
+    }
     /// Whether every character of text can be typed as text events now; false (logged) when one
     /// cannot, so that a rewrite is given up before anything of it is posted. Any thread.
     virtual bool canType(const std::string& /*text*/) { return true; }

@@ -41,6 +41,9 @@ struct TapEvent {
     /// The application already has this key: the desktop showed it to the tap only after
     /// delivering it (X11 before the hold takes effect), so swallowing it cannot keep it back.
     bool delivered = false;
+    /// The hold (setHolding) kept this key from the applications: when it reaches the handler
+    /// after the hold ended, passing it hands it on only now, behind any key typed since.
+    bool keptBack = false;
     /// Mouse-downs: where the click happened.
     ScreenPoint location;
     bool operator==(const TapEvent&) const = default;

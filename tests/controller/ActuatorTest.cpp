@@ -144,6 +144,25 @@ TEST_F(ActuatorTest, SyntheticReplaceMarksEveryEventAndPauses)
     EXPECT_EQ(pauses, std::vector<double>(20, 0.0025));
 }
 
+// Where the desktop acknowledges each post, a typed rewrite goes as one batch with no pause; a
+// pasted one sends its Backspaces as one, then the paste key and the blank as their own, and
+// keeps the waits the application needs to read the pasteboard.
+TEST_F(ActuatorTest, AcknowledgedRewriteGoesAsOneBatch)
+{
+    desk.eventPoster().acknowledging = true;
+    field().setText("akuo ");
+    EXPECT_TRUE(actuator.replace(5, "שלום ", ActuationStrategy::synthetic));
+    EXPECT_EQ(field().text(), "שלום ");
+    EXPECT_EQ(desk.eventPoster().batches(), std::vector<std::size_t>{20});
+    EXPECT_TRUE(pauses.empty());
+
+    desk.eventPoster().clearPosted();
+    EXPECT_TRUE(actuator.replace(5, "akuo ", ActuationStrategy::clipboard));
+    EXPECT_EQ(field().text(), "akuo ");
+    EXPECT_EQ(desk.eventPoster().batches(), (std::vector<std::size_t>{10, 2, 2}));
+    EXPECT_EQ(pauses, (std::vector<double>{0.045, 0.015, 0.045}));
+}
+
 // A character of several scalars is typed as one key pair carrying all of it.
 TEST_F(ActuatorTest, InsertTypesWholeCharacters)
 {

@@ -20,6 +20,23 @@ protected:
         return {.type = TapEventType::keyDown, .code = code, .flags = flags, .marked = false, .location = {}};
     }
 
+    /// Whether keys typed during a rewrite into app are still held just after it was posted; checks
+    /// that they land in order in the end.
+    bool stillHoldingAfterRewrite(const sim::SimApplication& app, bool acknowledging)
+    {
+        desk.eventPoster().acknowledging = acknowledging;
+        auto& controller = startIn(CorrectionMode::automatic, app);
+        typeMeantFor("il", "בבקשה ");
+        desk.type("ok");
+        // The 0.04 s before the rewrite, and the rewrite itself.
+        queue.advance(0.1);
+        const bool holding = controller.actuating();
+        queue.advance(0.3);
+        EXPECT_EQ(field().withCaret(), "בבקשה םל|");
+        EXPECT_FALSE(controller.actuating());
+        return holding;
+    }
+
     /// In the browser, which gets its rewrites pasted: a rewrite to undo with its paste and its
     /// context, a word to reach back to, keys left in the old layout by a switch, a word in
     /// progress and a suggestion by the pointer.
@@ -53,6 +70,23 @@ TEST_F(TapTest, KeysDuringRewriteAreHeldAndReplayedInOrder)
     EXPECT_EQ(field().withCaret(), "בבקשה םל|");
     EXPECT_FALSE(app.actuating());
     EXPECT_TRUE(app.hold().keys().empty());
+}
+
+// Where the desktop acknowledges our keys, the held keys follow a typed rewrite at once; else,
+// and after a paste (the application has yet to read the pasteboard), 0.12 s later.
+TEST_F(TapTest, AcknowledgedTypedRewriteLetsTheHeldKeysGoAtOnce)
+{
+    EXPECT_FALSE(stillHoldingAfterRewrite(editor, true));
+}
+
+TEST_F(TapTest, UnacknowledgedRewriteKeepsTheHeldKeysForItsTail)
+{
+    EXPECT_TRUE(stillHoldingAfterRewrite(editor, false));
+}
+
+TEST_F(TapTest, PastedRewriteKeepsTheHeldKeysForItsTail)
+{
+    EXPECT_TRUE(stillHoldingAfterRewrite(firefox, true));
 }
 
 // A key that reached the field before the hold is taken back and typed again after the rewrite,
@@ -152,6 +186,24 @@ TEST_F(TapTest, DesktopTapHoldsForTheWholeRewrite)
     EXPECT_EQ(holdingTap.holding, std::vector<bool>{true});
     queue.advance(0.2);
     EXPECT_EQ(holdingTap.holding, (std::vector<bool>{true, false}));
+}
+
+// A key kept back that reaches the tap only after the rewrite let the keyboard go holds it again
+// while it is handed on, then lets it go; the key lands after the rewritten word.
+TEST_F(TapTest, KeyKeptBackAfterTheHoldHoldsTheKeyboardAgain)
+{
+    HoldingTap holdingTap(desk.eventTap());
+    eventTap = &holdingTap;
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    queue.advance(0.2);
+    ASSERT_EQ(holdingTap.holding, (std::vector<bool>{true, false}));
+    TapEvent late = key(keyA);
+    late.keptBack = true;
+    EXPECT_EQ(route(late), TapVerdict::pass);
+    EXPECT_EQ(holdingTap.holding, (std::vector<bool>{true, false, true, false}));
+    EXPECT_FALSE(app.actuating());
+    EXPECT_EQ(app.assembler().keys.size(), 1u) << "observed as typed";
 }
 
 // The hold keeps 24 keys; the 25th goes through at once; the watchdog frees the rest after 2 s.

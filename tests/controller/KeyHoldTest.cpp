@@ -88,6 +88,31 @@ TEST_F(KeyHoldTest, KeyHandedOnBeforeLettingGoAsksForAnotherBarrier)
               (std::vector<std::string>{"hold", "barrier", "replay 1", "barrier", "barrier", "let go", "released"}));
 }
 
+// A kept-back key that reaches the tap after the keyboard was let go holds it again, so the keys
+// typed after it wait behind it, until a barrier shows nothing more on its way; one that comes
+// while the keyboard is held changes nothing.
+TEST_F(KeyHoldTest, KeyKeptBackAfterLettingGoHoldsTheKeyboardAgain)
+{
+    hold.begin();
+    hold.release(recordingReplay(), [] {});
+    tap.passBarrier();
+    hold.passed();
+    hold.keptBack();
+    tap.passBarrier();
+    tap.passBarrier();
+    ASSERT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "replay 0", "barrier", "barrier", "let go"}));
+
+    tap.calls.clear();
+    hold.passed();
+    hold.keptBack();
+    EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier"}));
+    hold.passed();
+    hold.keptBack();
+    tap.passBarrier();
+    tap.passBarrier();
+    EXPECT_EQ(tap.calls, (std::vector<std::string>{"hold", "barrier", "barrier", "let go"}));
+}
+
 // A second release while the first waits for its barrier does not replay twice.
 TEST_F(KeyHoldTest, SecondReleaseDuringTheBarrierIsIgnored)
 {

@@ -213,6 +213,25 @@ TEST_F(X11EventPosterTest, SparesGivenNewCharactersTypeTheirNewOnes)
     EXPECT_TRUE(field.waitForText(typed)) << field.text();
 }
 
+// A rewrite posted as one batch lands in order, Backspaces first, its characters typed by the
+// layout's own keys and by spares alike.
+TEST_F(X11EventPosterTest, BatchLandsInOrder)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    insert("ghbdtn ");
+    ASSERT_TRUE(field.waitForText("ghbdtn ")) << field.text();
+    std::vector<SyntheticKey> batch;
+    for (int i = 0; i < 7; ++i)
+        for (const bool down : {true, false})
+            batch.push_back({.code = 51, .flags = 0, .down = down, .text = {}, .marked = true});
+    for (const auto& character : text::characters("привет, world "))
+        for (const bool down : {true, false})
+            batch.push_back({.code = 0, .flags = 0, .down = down, .text = character, .marked = true});
+    EXPECT_TRUE(poster->postBatch(batch));
+    EXPECT_TRUE(field.waitForText("привет, world ")) << field.text();
+}
+
 // A key of ours goes out whole: the user's press of the same key between our key-down and key-up
 // lands too (the server would drop a press of a key that is down).
 TEST_F(X11EventPosterTest, UsersPressBetweenOurKeyDownAndUpLands)

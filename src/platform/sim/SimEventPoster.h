@@ -5,6 +5,7 @@
 #include "platform/EventPoster.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,15 @@ public:
         return true;
     }
 
+    /// Recorded as one batch, then each event as post() does.
+    bool postBatch(const std::vector<platform::SyntheticKey>& events) override
+    {
+        m_batches.push_back(events.size());
+        return EventPoster::postBatch(events);
+    }
+
+    bool acknowledges() const override { return acknowledging; }
+
     /// False when text holds a character of untypeable.
     bool canType(const std::string& text) override
     {
@@ -36,15 +46,24 @@ public:
 
     /// Every event posted, in order.
     const std::vector<platform::SyntheticKey>& posted() const { return m_posted; }
-    void clearPosted() { m_posted.clear(); }
+    /// The size of every batch posted, in order.
+    const std::vector<std::size_t>& batches() const { return m_batches; }
+    void clearPosted()
+    {
+        m_posted.clear();
+        m_batches.clear();
+    }
 
     bool refusesPosting = false;
+    /// Acts as a desktop that has taken each event once it is posted (X11 does).
+    bool acknowledging = false;
     /// Characters this desktop's keyboard cannot type (none of its keys, no spare keycode).
     std::vector<std::string> untypeable;
 
 private:
     std::function<void(const platform::SyntheticKey&)> m_deliver;
     std::vector<platform::SyntheticKey> m_posted;
+    std::vector<std::size_t> m_batches;
 };
 
 }  // namespace kx::sim

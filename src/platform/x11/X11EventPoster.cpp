@@ -130,45 +130,88 @@ bool X11EventPoster::post(const SyntheticKey& event)
     return true;
 }
 
+bool X11EventPoster::postBatch(const std::vector<SyntheticKey>& events)
+{
+    if (!std::ranges::all_of(events, &SyntheticKey::marked))
+        return EventPoster::postBatch(events);
+    std::lock_guard lock(m_mutex);
+    std::vector<SyntheticKey> batch;
+    if (m_pendingDown)
+        batch.push_back(*std::exchange(m_pendingDown, std::nullopt));
+    batch.insert(batch.end(), events.begin(), events.end());
+    return postMarked(batch);
+}
+
 // The keys of events are worked out with the server grabbed, so that what they read of the
 // keyboard (the keys down, the modifiers) is still so when they go out. A spare given a new
 // character is not pressed at once: Qt reads the new keymap only once the server is free again,
-// and would type the spare's old character; the keys are worked out again after a pause.
+// and would type the spare's old character; the keys are worked out again after a pause. An
+// event whose keys cannot be made is left out; its key-up then finds nothing pressed. A spare
+// pressed earlier in the batch that is given another character would type the new one there
+// too: the batch goes in two, before that event and from it, a pause apart.
 bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events)
 {
-    unsigned chord = 0;
+    std::set<unsigned> chordMasks;
     for (const auto& event : events)
         if (event.down)
-            chord |= awaitChordRelease(event);
+            chordMasks.insert(chordModifiers(event));
+    unsigned chord = 0;
+    for (const unsigned mask : chordMasks)
+        chord |= awaitChordRelease(mask);
     awaitHeldKeys(events);
     for (int attempt = 1;; ++attempt) {
         const auto pressedKeys = m_pressedKeys;
         const auto pressedText = m_pressedText;
         bool spareChanged = false;
+        bool skipped = false;
+        std::size_t splitAt = 0;
         const bool posted = m_keyboard->with([&](Display* display) {
             return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
                 refreshIfChanged(display);
                 const std::uint64_t changes = m_spares.changes();
+                std::set<unsigned> sparesPressed;
                 FakeKeys keys;
-                for (const auto& event : events) {
-                    const auto more = keysFor(display, event);
-                    if (!more)
-                        return std::nullopt;
+                for (std::size_t index = 0; index < events.size(); ++index) {
+                    const std::uint64_t before = m_spares.changes();
+                    const auto more = keysFor(display, events[index]);
+                    if (!more) {
+                        skipped = true;
+                        continue;
+                    }
+                    for (const auto& key : *more) {
+                        if (!key.down || !m_spares.contains(key.keycode))
+                            continue;
+                        if (m_spares.changes() != before && sparesPressed.contains(key.keycode)) {
+                            splitAt = index;
+                            return std::nullopt;
+                        }
+                        sparesPressed.insert(key.keycode);
+                    }
                     keys.insert(keys.end(), more->begin(), more->end());
                 }
                 if (m_spares.changes() != changes && attempt < spareSettleAttempts) {
                     spareChanged = true;
                     return std::nullopt;
                 }
+                if (skipped && keys.empty())
+                    return std::nullopt;
                 if (chord != 0)
                     keys = clearedOfHeldModifiers(display, chord, std::move(keys));
                 return keys;
             });
         });
-        if (!spareChanged)
-            return posted;
+        if (!spareChanged && splitAt == 0)
+            return posted && !skipped;
         m_pressedKeys = pressedKeys;
         m_pressedText = pressedText;
+        if (splitAt > 0) {
+            const auto middle = events.begin() + static_cast<std::ptrdiff_t>(splitAt);
+            const bool first = postMarked({events.begin(), middle});
+            // The rest gives the spares of the first part new characters: the applications
+            // must be done with the first part's keys before the keymap changes under them.
+            std::this_thread::sleep_for(spareSettle);
+            return postMarked({middle, events.end()}) && first;
+        }
         std::this_thread::sleep_for(spareSettle);
     }
 }
@@ -197,13 +240,13 @@ unsigned X11EventPoster::heldModifiers(Display* display, unsigned mask) const
 // Right after a hot key the user usually still holds its Ctrl and Alt: what we post waits a
 // moment for them to be let go, since letting go of them for the user can mean something of its
 // own (a lone Alt opens some menus). The chord modifiers still held in the end.
-unsigned X11EventPoster::awaitChordRelease(const SyntheticKey& event)
+unsigned X11EventPoster::awaitChordRelease(unsigned mask)
 {
     const auto deadline = std::chrono::steady_clock::now() + modifierReleaseWait;
     for (;;) {
         const unsigned held = m_keyboard->with([&](Display* display) {
             refreshIfChanged(display);
-            return heldModifiers(display, chordModifiers(event));
+            return heldModifiers(display, mask);
         });
         if (held == 0 || std::chrono::steady_clock::now() >= deadline)
             return held;

@@ -38,6 +38,8 @@ public:
     ~X11EventPoster() override;
 
     bool post(const SyntheticKey& event) override;
+    /// Marked events go out together, under one grab of the server, with one acknowledgement.
+    bool postBatch(const std::vector<SyntheticKey>& events) override;
     bool canType(const std::string& text) override;
     /// Each post returns once the server has taken its events; a marked key-down goes out with
     /// its key-up, in one go.
@@ -73,7 +75,8 @@ private:
     unsigned chordModifiers(const SyntheticKey& event) const;
     /// Of mask, the modifiers whose keys are held down now.
     unsigned heldModifiers(_XDisplay* display, unsigned mask) const;
-    unsigned awaitChordRelease(const SyntheticKey& event);
+    /// Waits briefly for the modifiers of mask to be let go; those still held in the end.
+    unsigned awaitChordRelease(unsigned mask);
     void awaitHeldKeys(const std::vector<SyntheticKey>& events);
     /// Whether posting events now would give a spare a character it does not type yet.
     bool lendsNewCharacter(_XDisplay* display, const std::vector<SyntheticKey>& events);

@@ -257,6 +257,7 @@ void X11EventTap::handle(const DeviceInput& input)
     if (event) {
         event->marked = input.ours;
         event->delivered = !caught && !input.ours;
+        event->keptBack = input.held;
         event->sourceHandle = static_cast<int>(XkbGroupForCoreState(input.state));
         verdict = m_handler(*event);
     }

@@ -78,6 +78,23 @@ TEST(WordScore, TimesEachRewriteFromTheSpaceThatSetItOff)
     EXPECT_EQ(fixLatencies(words, wrong, spaces, reachBack), (std::vector<double>{50, 50}));
 }
 
+// A key is timed to the first change after it that shows enough text: a key held behind a
+// rewrite's Backspaces counts until it is typed again; a key never shown is not timed.
+TEST(WordScore, TimesEachKeyToItsCharacterOnScreen)
+{
+    const std::vector<KeyPress> presses = {
+        {10 * ms, 1},  // ש
+        {50 * ms, 2},  // the Space that sets off the rewrite
+        {60 * ms, 3},  // held during the rewrite
+        {90 * ms, 9},  // lost
+    };
+    const std::vector<Snapshot> snapshots = {
+        {5 * ms, ""},  {11 * ms, "ש"},  {51 * ms, "ש "},  {62 * ms, "a"},  // Backspaces under way
+        {63 * ms, ""}, {70 * ms, "a "}, {75 * ms, "a b"},
+    };
+    EXPECT_EQ(keyLatencies(presses, snapshots), (std::vector<double>{1, 1, 15}));
+}
+
 TEST(WordScore, Percentiles)
 {
     EXPECT_EQ(percentile({}, 0.5), 0);
