@@ -32,7 +32,6 @@ using RangePtr = std::unique_ptr<XRecordRange, RangeFree>;
 // A chord press's record comes within a few milliseconds of its grab; one that has not come by
 // then was recorded while the keyboard was stopped, without the modifiers it was typed with.
 constexpr std::chrono::milliseconds recordGrace{40};
-constexpr std::chrono::milliseconds answerBackstop{500};
 
 }  // namespace
 
@@ -60,6 +59,7 @@ X11EventTap::X11EventTap(std::shared_ptr<X11Keyboard> keyboard, EventPoster& pos
 
 X11EventTap::~X11EventTap()
 {
+    m_keyboard->with([this](Display*) { m_keyboard->setUnansweredNoticeLocked({}); });
     m_answerWatch.reset();
     m_dataNotifier.reset();
     m_keyboardNotifier.reset();
@@ -77,19 +77,19 @@ bool X11EventTap::install(TapHandler handler)
     m_handler = std::move(handler);
     refreshRoles();
     grabChords();
-    // The backstop for a chord press read from the keyboard connection by another thread.
+    // A chord press waits for its record; if none comes in time it is answered from its grab. The
+    // press may be read by any thread that uses the keyboard connection, so the read wakes this one.
     m_answerWatch = std::make_unique<QTimer>();
+    m_answerWatch->setSingleShot(true);
     QObject::connect(m_answerWatch.get(), &QTimer::timeout, m_answerWatch.get(), [this] { answerOverdueChords(); });
-    m_answerWatch->start(answerBackstop);
-    m_keyboardNotifier = std::make_unique<QSocketNotifier>(m_keyboard->fd(), QSocketNotifier::Read);
-    QObject::connect(m_keyboardNotifier.get(), &QSocketNotifier::activated, m_keyboardNotifier.get(), [this] {
-        const bool waiting = m_keyboard->with([this](Display* display) {
-            m_keyboard->drainLocked(display);
-            return m_keyboard->awaitingAnswerLocked();
+    m_keyboard->with([this](Display*) {
+        m_keyboard->setUnansweredNoticeLocked([watch = m_answerWatch.get()] {
+            QMetaObject::invokeMethod(watch, [watch] { watch->start(recordGrace); }, Qt::QueuedConnection);
         });
-        if (waiting)
-            QTimer::singleShot(recordGrace, m_keyboardNotifier.get(), [this] { answerOverdueChords(); });
     });
+    m_keyboardNotifier = std::make_unique<QSocketNotifier>(m_keyboard->fd(), QSocketNotifier::Read);
+    QObject::connect(m_keyboardNotifier.get(), &QSocketNotifier::activated, m_keyboardNotifier.get(),
+                     [this] { m_keyboard->with([this](Display* display) { m_keyboard->drainLocked(display); }); });
     return true;
 }
 
@@ -302,6 +302,8 @@ void X11EventTap::answerOverdueChords()
         m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
         Log::line("x11: chord on keycode " + std::to_string(press->keycode) + " decided from its grab");
     }
+    if (m_keyboard->with([this](Display*) { return m_keyboard->awaitingAnswerLocked(); }))
+        m_answerWatch->start(recordGrace);
 }
 
 void X11EventTap::setHolding(bool on)

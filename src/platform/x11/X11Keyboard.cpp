@@ -263,8 +263,11 @@ void X11Keyboard::drainLocked(Display* display)
                     m_answeredAhead.pop_front();
                 if (!m_answeredAhead.empty())
                     m_answeredAhead.pop_front();
-                else
+                else {
                     m_unanswered.push_back({event.xkey.keycode, event.xkey.state, now});
+                    if (m_unansweredNotice)
+                        m_unansweredNotice();
+                }
             }
         } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);

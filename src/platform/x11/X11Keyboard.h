@@ -69,6 +69,9 @@ public:
     std::optional<ChordPress> overdueChordLocked(_XDisplay* display, std::chrono::milliseconds after);
     /// Whether some chord press is waiting for its answer. Call inside with().
     bool awaitingAnswerLocked() const;
+    /// Called, inside with() on whichever thread read it, for each chord press that waits for an
+    /// answer: another thread's read must wake the one that answers. Call inside with().
+    void setUnansweredNoticeLocked(std::function<void()> notice) { m_unansweredNotice = std::move(notice); }
     /// Whether a press of keycode with this X state is one of our grabbed chords. Call inside with().
     bool isChordLocked(unsigned keycode, unsigned state) const;
     /// Lets go of every chord. Call inside with().
@@ -117,6 +120,7 @@ private:
     // Chord presses delivered here and not answered yet, oldest first; answers given before
     // their press was read from this connection are counted ahead.
     std::deque<ChordPress> m_unanswered;
+    std::function<void()> m_unansweredNotice;
     std::deque<std::chrono::steady_clock::time_point> m_answeredAhead;
 };
 
