@@ -56,6 +56,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -418,6 +419,9 @@ private:
     Actuator m_actuator;
     AXCaret m_caret;
     std::unique_ptr<FrequencyOracle> m_frequency;
+    // Whether each language's word list is missing: a list once loaded or failed stays so, and the
+    // status refresh asks every two seconds.
+    std::map<std::string, bool> m_listMissing;
     LanguageLoad m_languageLoad;
     /// The blocks of later() and soon().
     DelayedBlocks m_delayed{*m_services.main};

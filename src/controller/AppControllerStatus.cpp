@@ -83,7 +83,12 @@ std::vector<std::string> AppController::missingWordLists()
         const std::string language = layout.language();
         if (language.empty() || std::find(missing.begin(), missing.end(), language) != missing.end())
             continue;
-        if (frequency().frequency("probe", language).kind == Frequency::Kind::noList)
+        auto known = m_listMissing.find(language);
+        if (known == m_listMissing.end())
+            known = m_listMissing
+                        .emplace(language, frequency().frequency("probe", language).kind == Frequency::Kind::noList)
+                        .first;
+        if (known->second)
             missing.push_back(language);
     }
     return missing;

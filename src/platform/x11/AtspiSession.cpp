@@ -5,6 +5,7 @@
 #include "platform/x11/AtspiObject.h"
 
 #include <dbus/dbus.h>
+#include <unistd.h>
 #include <glib.h>
 // libatspi's headers take D-Bus and GLib as declared.
 #include <atspi/atspi-constants.h>
@@ -133,6 +134,7 @@ struct AtspiSession::State {
     // application), else the one found in the active windows, the front application's first.
     const AtspiObject* currentFocus()
     {
+        static const int ownPid = static_cast<int>(getpid());
         const int front = frontPid;
         if (focused && (front <= 0 || focusPid == front) && focused->has(bus, ATSPI_STATE_FOCUSED, timeoutMs))
             return &*focused;
@@ -145,7 +147,8 @@ struct AtspiSession::State {
         int budget = searchLimit;
         for (const auto& [pid, app] : apps) {
             pids.insert(pid);
-            if (found)
+            // Our own windows answer on the main thread, which may be the one waiting here.
+            if (found || pid == ownPid)
                 continue;
             for (const auto& window : app.children(bus, timeoutMs)) {
                 if (!window.has(bus, ATSPI_STATE_ACTIVE, timeoutMs))
