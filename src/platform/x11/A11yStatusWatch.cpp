@@ -1,5 +1,7 @@
 #include "platform/x11/A11yStatusWatch.h"
 
+#include "platform/Log.h"
+
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
@@ -46,6 +48,18 @@ bool A11yStatusWatch::enabled()
         return false;
     m_enabled = reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
     return *m_enabled;
+}
+
+void A11yStatusWatch::enable()
+{
+    if (!m_bus.isConnected())
+        return;
+    auto message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
+    message << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(true));
+    const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        Log::line("accessibility: cannot enable it: " + reply.errorMessage().toStdString());
+    forget();
 }
 
 void A11yStatusWatch::propertiesChanged(const QString& interface, const QVariantMap& changed,

@@ -25,13 +25,16 @@ public:
 
     /// IsEnabled; false when the bus does not answer in time (it is then asked again next time).
     bool enabled();
-    /// Drops the answer kept, so the next question goes to the bus.
-    void forget() { m_enabled.reset(); }
+    /// Asks the bus to turn accessibility on (logged when it refuses); the next question goes to
+    /// the bus.
+    void enable();
 
 private Q_SLOTS:
     void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
 
 private:
+    void forget() { m_enabled.reset(); }
+
     QDBusConnection m_bus;
     std::unique_ptr<QDBusServiceWatcher> m_owner;
     std::optional<bool> m_enabled;
