@@ -33,7 +33,7 @@ void SecureInputWatch::refresh(RuntimeStatus& status, CorrectionMode mode, bool 
     // A password field in one of this program's own windows (the troubleshooting prompt) hides its
     // keys from the corrector like any other, as the tap asks at every key; but it is nobody's
     // Secure Input to report: no log line, no banner, no dimmed glyph.
-    const bool on = m_secureInput.isEnabled() && m_secureInput.holderPid() != std::int32_t(::getpid());
+    const bool on = m_secureInput.isEnabledPolled() && m_secureInput.holderPid() != std::int32_t(::getpid());
     bool stuck = false;
     if (!on) {
         if (m_active) {

@@ -14,6 +14,9 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
+#include <thread>
+
 #include <unistd.h>
 
 namespace kx::platform::x11 {
@@ -235,6 +238,43 @@ TEST_F(X11SecureInputTest, KeyboardGrabTurnsItOn)
     secure.refresh();
     EXPECT_FALSE(secure.isEnabled());
     XCloseDisplay(other);
+}
+
+// The status watch's check asks the server and the bus again only once told of a change: it sees
+// a grab taken while no window comes to the front, its end, and a password field whose window does.
+TEST_F(X11SecureInputTest, PolledCheckSeesWhatTheServerTells)
+{
+    X11Workspace workspace;
+    X11SecureInput secure(*m_session, workspace);
+    ASSERT_GT(startField("KxPlain", {}, "visible"), 0);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabledPolled(); }, 5));
+    // Past the few seconds in which the field's coming to the front is checked for.
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    EXPECT_FALSE(secure.isEnabledPolled());
+
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    // Never managed: the window manager gives it no focus, so only the grab moves the focus.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const Window prompt = XCreateWindow(other, DefaultRootWindow(other), 0, 0, 50, 50, 0, CopyFromParent,
+                                        InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+    XMapRaised(other, prompt);
+    XSync(other, False);
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return XGrabKeyboard(other, prompt, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess; },
+        5));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return secure.isEnabledPolled(); }, 5)) << "the grab is told";
+    XUngrabKeyboard(other, CurrentTime);
+    XSync(other, False);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabledPolled(); }, 5)) << "and its end";
+    XCloseDisplay(other);
+
+    const pid_t password = DesktopSession::shared().start(
+        {KX_DESKTOP_PROBE, "--class", "KxPassword", "--password", "--text", "secret"}, qtAccessible, true);
+    m_started.push_back(password);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return secure.isEnabledPolled(); }, 15));
+    EXPECT_EQ(secure.holderPid(), password);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include <unistd.h>
 
@@ -36,6 +37,11 @@ constexpr double focusCheckTimeout = 0.25;
 // it is first seen in front, a look-up of the focus waits for it.
 constexpr auto registrationWait = std::chrono::milliseconds(1000);
 constexpr auto registrationPoll = std::chrono::milliseconds(20);
+// After the server told of a change, the checks of the status watch ask the bus for this long: a
+// window that has come to the front may be slow to register there and to focus its field.
+constexpr auto settleTime = std::chrono::seconds(3);
+// The focus may move while it is being followed; it is read again at most this often.
+constexpr int focusAttempts = 3;
 
 // Qt grabs the keyboard for as long as one of this process's popups (a menu, a list that drops
 // down) is shown. Such a grab is ours, never Secure Input.
@@ -58,6 +64,10 @@ struct X11SecureInput::State {
     std::chrono::steady_clock::time_point askedAt;
     Atom activeWindowAtom = 0;
     unsigned long activeWindow = 0;  // the window in front at the last question
+    Window focusWindow = None;       // the one with the keyboard focus, whose focus changes are told
+    bool focusMoved = false;         // told since it was last followed
+    bool probeDue = false;           // told of a change the grab has not been probed since
+    std::chrono::steady_clock::time_point toldAt;
     int frontPid = 0;                // the application last seen in front, and since when
     std::chrono::steady_clock::time_point frontSince;
     bool grabSeenLastTime = false;
@@ -84,6 +94,10 @@ X11SecureInput::X11SecureInput(AtspiSession& session, const Workspace& workspace
     attributes.override_redirect = True;
     m_state->probeWindow = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, InputOnly,
                                          CopyFromParent, CWOverrideRedirect, &attributes);
+    // Told without asking: the window in front, and focus changes while the focus is on the root
+    // (or on none), as they are on the window that has it.
+    XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask | FocusChangeMask);
+    followFocus();
     refresh();
 }
 
@@ -104,6 +118,7 @@ void X11SecureInput::probeGrab()
     if (!m_state->display)
         return;
     m_state->probedAt = std::chrono::steady_clock::now();
+    m_state->probeDue = false;
     Display* display = m_state->display.get();
     const bool holdBefore = m_ownHold && m_ownHold();
     const int status = XGrabKeyboard(display, m_state->probeWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime);
@@ -120,6 +135,51 @@ void X11SecureInput::probeGrab()
     m_state->grabHeld = grabbed && m_state->grabSeenLastTime && !ownGrab && !m_state->ownGrabLastTime;
     m_state->grabSeenLastTime = grabbed;
     m_state->ownGrabLastTime = ownGrab;
+}
+
+void X11SecureInput::readNotices()
+{
+    Display* display = m_state->display.get();
+    bool told = false;
+    // Takes what has come in without waiting for more.
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == FocusIn || event.type == FocusOut) {
+            m_state->focusMoved = true;
+            told = true;
+        } else if (event.type == PropertyNotify && event.xproperty.atom == m_state->activeWindowAtom) {
+            told = true;
+        }
+    }
+    if (told) {
+        m_state->probeDue = true;
+        m_state->toldAt = std::chrono::steady_clock::now();
+    }
+}
+
+void X11SecureInput::followFocus()
+{
+    Display* display = m_state->display.get();
+    const Window root = DefaultRootWindow(display);
+    // The root keeps its own selection; PointerRoot and None are no windows. A window that has
+    // gone meanwhile answers BadWindow, which says only that.
+    const auto client = [root](Window window) { return window != None && window != PointerRoot && window != root; };
+    for (int attempt = 0; attempt < focusAttempts; ++attempt) {
+        Window focus = None;
+        int revertTo = 0;
+        XGetInputFocus(display, &focus, &revertTo);
+        // Asked after the selection: still there, so any later move is told.
+        if (focus == m_state->focusWindow)
+            return;
+        if (client(m_state->focusWindow))
+            XSelectInput(display, m_state->focusWindow, NoEventMask);
+        if (client(focus))
+            XSelectInput(display, focus, FocusChangeMask);
+        m_state->focusWindow = focus;
+    }
+    // Still moving: the next question follows it again.
+    m_state->focusMoved = true;
 }
 
 void X11SecureInput::lookUpFocusNow()
@@ -157,11 +217,14 @@ bool X11SecureInput::isEnabled()
     // window gets keys.
     bool frontChanged = false;
     if (m_state->display) {
+        readNotices();
         const auto windows = longProperty(m_state->display.get(), DefaultRootWindow(m_state->display.get()),
                                           m_state->activeWindowAtom, XA_WINDOW);
         const unsigned long active = windows.empty() ? 0 : windows.front();
         frontChanged = active != m_state->activeWindow;
         m_state->activeWindow = active;
+        if (std::exchange(m_state->focusMoved, false) || frontChanged)
+            followFocus();
     }
     const bool afterPause = frontChanged || now - m_state->askedAt >= burstGap;
     m_state->askedAt = now;
@@ -173,6 +236,18 @@ bool X11SecureInput::isEnabled()
     if (now - m_state->probedAt >= probeInterval)
         probeGrab();
     return password || m_state->grabHeld;
+}
+
+bool X11SecureInput::isEnabledPolled()
+{
+    if (!m_state->display)
+        return isEnabled();
+    readNotices();
+    const bool settling =
+        m_state->probeDue || std::chrono::steady_clock::now() - m_state->toldAt < settleTime;
+    if (!settling && !m_state->grabSeenLastTime && !m_state->grabHeld && !m_state->session.focus().password)
+        return false;
+    return isEnabled();
 }
 
 std::optional<std::int32_t> X11SecureInput::holderPid()

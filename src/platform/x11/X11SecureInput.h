@@ -4,8 +4,11 @@
 // as it asks; one that crashed mid-grab leaves it held). The grab of this process's own menus, and
 // its own hold of the keyboard during a rewrite, are never Secure Input.
 //
-// Nothing here runs by itself: whoever asks whether it is on (the tap at every key, the status
-// watch every 2 s) has the focus looked up and, at most twice a second, the grab probed.
+// Nothing here runs by itself. The tap asks at every key: the focus is looked up and, at most twice
+// a second, the grab probed. The status watch asks every 2 s, and while all is off it is answered
+// from what the server told since: a new window in front, or the keyboard focus leaving or coming
+// back to its window, as any grab makes it do. A field that gets the focus inside the same window
+// tells nothing, so it is seen at the first key typed into it.
 
 #include "platform/SecureInput.h"
 
@@ -34,6 +37,9 @@ public:
     /// front has just come and is not on the accessibility bus yet); any question has the focus looked up again for the
     /// next one, and probes the grab when the last probe is half a second old (one round trip to the X server).
     bool isEnabled() override;
+    /// isEnabled() while something was on at the last question, or for a few seconds after the
+    /// server told of a change; else off, without a question to the server or the bus.
+    bool isEnabledPolled() override;
     /// The password field's application, else the front application (a grab's holder is not told
     /// by the server; the prompt that grabs is the window in front); none when the last
     /// isEnabled() found it off. Asks the bus nothing.
@@ -52,6 +58,11 @@ private:
     /// Looks the focus up and waits for it (a moment more when the application in front is not on
     /// the accessibility bus yet).
     void lookUpFocusNow();
+    /// Reads what the server told since the last question without waiting, and notes when any of
+    /// it could change the answer.
+    void readNotices();
+    /// Listens for the keyboard focus leaving the window that has it now.
+    void followFocus();
 
     struct State;
     std::unique_ptr<State> m_state;
