@@ -120,6 +120,24 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def thread_times(pid):
+    """Each thread of pid alive now, and its time on a CPU in seconds, to the nanosecond. Clock
+    ticks misread a process that wakes seldom and briefly: each wake-up that meets a tick is
+    charged all of it."""
+    times = {}
+    for task in pathlib.Path(f"/proc/{pid}/task").iterdir():
+        try:
+            times[int(task.name)] = int((task / "schedstat").read_text().split()[0]) / 1e9
+        except FileNotFoundError:
+            pass
+    return times
+
+
+def grown(before, after):
+    """What the threads in after added since before; a thread that ended meanwhile is not in it."""
+    return sum(value - before.get(key, 0) for key, value in after.items())
+
+
 def status_kb(pid, name):
     for line in pathlib.Path(f"/proc/{pid}/status").read_text().splitlines():
         if line.startswith(name + ":"):
@@ -140,13 +158,14 @@ def programs(build):
     return kestrelix, probe
 
 
-def start_kestrelix(desktop, kestrelix, home):
+def start_kestrelix(desktop, kestrelix, home, defaults=None):
     """Starts kestrelix with private settings of a user past the walkthrough (its window would take
-    the focus); returns the process, its session log and its error output."""
+    the focus) and with defaults; returns the process, its session log and its error output."""
     for name, value in (("XDG_CONFIG_HOME", "config"), ("XDG_STATE_HOME", "state"), ("XDG_DATA_HOME", "data")):
         desktop.env[name] = str(home / value)
     (home / "config/kestrelix").mkdir(parents=True)
-    (home / "config/kestrelix/defaults.json").write_text(json.dumps({"kestrelix.seenWalkthrough": True}))
+    (home / "config/kestrelix/defaults.json").write_text(json.dumps({"kestrelix.seenWalkthrough": True,
+                                                                     **(defaults or {})}))
     log = home / "state/kestrelix/kestrelix.log"
     errors = home / "kestrelix.err"
     with errors.open("w") as err:

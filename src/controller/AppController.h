@@ -158,7 +158,7 @@ public:
     void performSpanCorrection(const SpanCorrection& span);
     /// Reads the text before the caret; rewrites span when it ends with what is to be deleted,
     /// else abandons it with a log line.
-    void checkLandedThenRewrite(const SpanCorrection& span, int attempt);
+    void checkLandedThenRewrite(const SpanCorrection& span, int attempt, RewriteTiming timing);
     void logCorrection(const std::string& line, const std::vector<std::string>& before);
     void switchNow(const KeyboardLayoutInfo& target, const KeyboardLayoutInfo& from, const std::string& app);
     void switchLayoutOurselves(const KeyboardLayoutInfo& layout);

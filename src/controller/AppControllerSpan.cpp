@@ -8,6 +8,8 @@
 #include "platform/Log.h"
 #include "platform/Text.h"
 
+#include <cstdio>
+
 namespace kx {
 
 namespace {
@@ -42,6 +44,21 @@ std::optional<StaleOnScreen> findStale(const std::string& shown, const std::stri
     return std::nullopt;
 }
 
+std::string milliseconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", seconds * 1000);
+    return text;
+}
+
+// Where the time from the decision to the posted rewrite goes.
+std::string timingLine(const RewriteTiming& timing, double posted)
+{
+    return "rewrite timing: wait " + milliseconds(timing.reading - timing.decided) + ", read " +
+           milliseconds(timing.read - timing.reading) + ", switch " + milliseconds(timing.switched - timing.read) +
+           ", post " + milliseconds(posted - timing.switched);
+}
+
 }  // namespace
 
 std::string AppController::lastCharacters(const std::string& s, std::size_t count)
@@ -65,23 +82,29 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
         return;
     logCorrection(span.logLine, span.contextBefore);
     beginActuating();
-    later(correctionDelay, [this, span] { checkLandedThenRewrite(span, 1); });
+    later(correctionDelay, [this, span, timing = RewriteTiming{.decided = m_services.main->now()}] {
+        checkLandedThenRewrite(span, 1, timing);
+    });
 }
 
 // Only text that landed counts: a key the application never got would have the Backspaces take
 // a character before the word with them. An application still busy with the last keys shows them
 // a moment later: the screen is read again before the rewrite is given up.
-void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt)
+void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt, RewriteTiming timing)
 {
+    if (attempt == 1)
+        timing.reading = m_services.main->now();
     const std::string takenBack = m_actuation.hold().takenBack();
     const int count =
         static_cast<int>(text::utf16Count(text::nfkc(span.originalText + takenBack))) + ExactDeletion::contextUnits;
     m_caret.readTail(
-        count, screenReadTimeout, whileAlive([this, span, takenBack, attempt](const std::optional<std::string>& shown) {
+        count, screenReadTimeout,
+        whileAlive([this, span, takenBack, attempt, timing](const std::optional<std::string>& shown) {
             const auto found = shown ? findStale(*shown, span.originalText, takenBack) : std::nullopt;
             if (shown && !found) {
                 if (attempt < landedReads) {
-                    later(landedRereadDelay, [this, span, attempt] { checkLandedThenRewrite(span, attempt + 1); });
+                    later(landedRereadDelay,
+                          [this, span, attempt, timing] { checkLandedThenRewrite(span, attempt + 1, timing); });
                     return;
                 }
                 Log::line("rewrite abandoned: the text before the caret reads '…" +
@@ -92,16 +115,21 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
                 finishActuation(0, std::nullopt, ActuationStrategy::synthetic, "?", false);
                 return;
             }
+            RewriteTiming steps = timing;
+            steps.read = m_services.main->now();
             switchNow(span.target, span.from, span.frontID);
+            steps.switched = m_services.main->now();
             // A key taken back is deleted on its own ahead of the rewrite.
             const std::string stale = found ? found->stale + found->takenBack : span.originalText;
             const int alreadyPosted =
                 found && !found->takenBack.empty() ? static_cast<int>(text::scalarCount(takenBack)) : 0;
             replaceExactly(
                 shown, stale, span.insertText, span.strategy,
-                [this, span](bool posted) {
-                    if (posted)
+                [this, span, steps](bool posted) {
+                    if (posted) {
+                        debugLine(timingLine(steps, m_services.main->now()));
                         completeSpan(span);
+                    }
                     else
                         rewriteNotPosted("rewrite");
                 },

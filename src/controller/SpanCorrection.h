@@ -24,4 +24,12 @@ struct SpanCorrection {
     std::string decisionCorrected;
 };
 
+/// When the steps of one rewrite began, on the main queue's clock, for the debug log.
+struct RewriteTiming {
+    double decided = 0;    // the rewrite was planned; it waits for the word's keys to land
+    double reading = 0;    // the first read of the text before the caret was asked
+    double read = 0;       // the read that let it go ahead answered
+    double switched = 0;   // the layout switch was made
+};
+
 }  // namespace kx
