@@ -102,9 +102,9 @@ int Application::run(int argc, char** argv)
     // Our own windows (the drill's field above all) must be readable over the accessibility bus.
     qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     qputenv("QT_QPA_PLATFORM", "xcb");
-    // libatspi leaves D-Bus watches on GLib's default context; Qt's GLib dispatcher would run them
-    // on this thread while the accessibility thread uses the same connections, and libdbus
-    // aborts. Qt's own dispatcher leaves that context alone.
+    // Qt's own event dispatcher rather than GLib's: nothing of ours needs GLib's default context
+    // (the accessibility session runs a context of its own on its own thread), and the windows and
+    // the tray were proven on the desktop with it.
     qputenv("QT_NO_GLIB", "1");
 
     // Checked before Qt connects, which would abort on a display it cannot open.
