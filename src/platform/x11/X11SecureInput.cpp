@@ -40,7 +40,7 @@ constexpr auto registrationPoll = std::chrono::milliseconds(20);
 // After the server told of a change, the checks of the status watch ask the bus for this long: a
 // window that has come to the front may be slow to register there and to focus its field.
 constexpr auto settleTime = std::chrono::seconds(3);
-// The focus may move while it is being followed; it is read again at most this often.
+// The focus may move while it is being followed; it is read again at most this many times.
 constexpr int focusAttempts = 3;
 
 // Qt grabs the keyboard for as long as one of this process's popups (a menu, a list that drops
