@@ -274,6 +274,27 @@ TEST_F(X11EventTapTest, HeldKeyThatPassesIsHandedOn)
     tap->setHolding(false);
 }
 
+// A key caught in the instant before the keyboard is let go reaches the handler only afterwards:
+// it is handed on before the keys typed after it, and the keyboard is let go behind it.
+TEST_F(X11EventTapTest, KeyCaughtAsTheHoldEndsLandsBeforeTheKeysAfterIt)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    tap->setHolding(true);
+    bool released = false;
+    tap->afterPendingKeys([&] {
+        user->typeKeys("x");
+        tap->setHolding(false);
+        user->typeKeys("yz");
+        released = true;
+    });
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return released; }, 3.0));
+    EXPECT_TRUE(field.waitForText("xyz")) << field.text();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !keyboard->holding(); }, 3.0));
+    user->typeKeys("w");
+    EXPECT_TRUE(field.waitForText("xyzw")) << field.text();
+}
+
 // The barrier comes after every key the server took before it: keys typed while the keyboard is
 // held have all reached the handler when it runs.
 TEST_F(X11EventTapTest, BarrierComesAfterTheKeysTakenBeforeIt)

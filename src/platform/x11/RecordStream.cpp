@@ -15,6 +15,7 @@ namespace {
 
 // Offsets in the 32-byte core event and in the XTEST FakeInput request.
 constexpr std::size_t eventSize = 32;
+constexpr std::size_t timeOffset = 4;
 constexpr std::size_t rootXOffset = 20;
 constexpr std::size_t rootYOffset = 22;
 constexpr std::size_t stateOffset = 28;
@@ -31,6 +32,14 @@ std::uint16_t read16(std::span<const unsigned char> data, std::size_t at, bool s
     const unsigned second = data[at + 1];
     const bool littleEndian = std::endian::native == std::endian::little;
     return static_cast<std::uint16_t>(littleEndian != swapped ? (second << 8) | first : (first << 8) | second);
+}
+
+std::uint32_t read32(std::span<const unsigned char> data, std::size_t at, bool swapped)
+{
+    const std::uint32_t low = read16(data, at, swapped);
+    const std::uint32_t high = read16(data, at + 2, swapped);
+    const bool littleEndian = std::endian::native == std::endian::little;
+    return littleEndian != swapped ? (high << 16) | low : (low << 16) | high;
 }
 
 }  // namespace
@@ -54,6 +63,7 @@ std::optional<DeviceInput> RecordStream::feed(const Intercept& record)
     input.kind = type == KeyPress ? DeviceInput::Kind::keyPress : DeviceInput::Kind::buttonPress;
     input.detail = detail;
     input.state = read16(record.data, stateOffset, record.swapped);
+    input.time = read32(record.data, timeOffset, record.swapped);
     input.rootX = static_cast<std::int16_t>(read16(record.data, rootXOffset, record.swapped));
     input.rootY = static_cast<std::int16_t>(read16(record.data, rootYOffset, record.swapped));
     input.ours = fromFake && fake->ours;

@@ -26,8 +26,9 @@ struct DeviceInput {
     /// groupLocked: our own layout switch; presses before it were typed in the group it left.
     enum class Kind { keyPress, buttonPress, barrier, groupLocked };
     Kind kind = Kind::keyPress;
-    unsigned detail = 0;  // keycode, button or locked group
-    unsigned state = 0;   // X modifier state before the press
+    unsigned detail = 0;     // keycode, button or locked group
+    unsigned state = 0;      // X modifier state before the press
+    std::uint32_t time = 0;  // server time of the press, in milliseconds
     int rootX = 0;
     int rootY = 0;
     /// Made by our own XTEST request.

@@ -279,6 +279,8 @@ void X11EventTap::handle(const DeviceInput& input)
     } else if (!caught && !input.ours && event && verdict == TapVerdict::swallow) {
         Log::line("x11: key " + std::to_string(event->code) + " reached the application before the hold; taken back");
     }
+    if (!input.ours)
+        m_keyboard->with([&](Display*) { m_keyboard->handedOnLocked(input.detail, input.time); });
 }
 
 bool X11EventTap::isModifierKey(unsigned keycode) const
@@ -308,7 +310,20 @@ void X11EventTap::answerOverdueChords()
 
 void X11EventTap::setHolding(bool on)
 {
-    m_keyboard->setHolding(on);
+    m_letGoWanted = !on;
+    if (on || !m_dataNotifier)
+        m_keyboard->setHolding(on);
+    else
+        letGo();
+}
+
+// A key caught in the instant before the release is still on its way to the handler: it is
+// handed on first, and the keyboard let go after it.
+void X11EventTap::letGo()
+{
+    if (!m_letGoWanted || m_keyboard->letGoUnlessCaught())
+        return;
+    afterPendingKeys([this] { letGo(); });
 }
 
 }  // namespace kx::platform::x11

@@ -7,7 +7,8 @@
 // (setHolding). A caught key the handler lets pass is posted again, as ours, through the poster
 // (which never presses a key the user holds down); a caught modifier is not posted at all: the
 // server's state already has it, and posting it would release the user's. The barrier is a
-// NoOperation request of ours: XRecord shows it after every press the server took before it.
+// NoOperation request of ours: XRecord shows it after every press the server took before it. The
+// hold ends only once every key it caught has been handed on.
 
 #include "platform/EventPoster.h"
 #include "platform/EventTap.h"
@@ -59,6 +60,7 @@ private:
     /// Runs the waiting barriers up to the upTo-th since the start.
     void passBarriers(std::uint64_t upTo);
     bool isModifierKey(unsigned keycode) const;
+    void letGo();
     void answerOverdueChords();
 
     std::shared_ptr<X11Keyboard> m_keyboard;
@@ -78,6 +80,7 @@ private:
     std::deque<std::function<void()>> m_barriers;
     std::uint64_t m_barriersPassed = 0;
     std::uint64_t m_barriersRecorded = 0;
+    bool m_letGoWanted = false;
 };
 
 }  // namespace kx::platform::x11

@@ -8,6 +8,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace {
 
 // A chord press reaches this connection within milliseconds of its answer from the recording.
 constexpr std::chrono::seconds answerLifetime{1};
+// The tap handles a caught press within milliseconds of its delivery here; one it has not
+// handled by then never showed in the recording, and must not keep the keyboard held.
+constexpr std::chrono::seconds caughtLifetime{1};
 
 ModifierMap readModifierMap(Display* display)
 {
@@ -119,7 +123,45 @@ void X11Keyboard::setHolding(bool on)
         XUngrabKeyboard(display, CurrentTime);
         XFlush(display);
         m_holding = false;
+        m_caught.clear();
     }
+}
+
+// With the server grabbed no other client's key comes in between the look and the release, and
+// after the round trip every press the hold caught so far is in this connection's queue.
+bool X11Keyboard::letGoUnlessCaught()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_holding)
+        return true;
+    Display* display = m_display.get();
+    XGrabServer(display);
+    XSync(display, False);
+    drainLocked(display);
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_caught.empty() && now - m_caught.back().at > caughtLifetime) {
+        Log::line("x11: " + std::to_string(m_caught.size()) +
+                  " caught key(s) never reached the tap; letting the keyboard go");
+        m_caught.clear();
+    }
+    const bool letGo = m_caught.empty();
+    if (letGo) {
+        XUngrabKeyboard(display, CurrentTime);
+        m_holding = false;
+    }
+    XUngrabServer(display);
+    XFlush(display);
+    return letGo;
+}
+
+// Presses come here and to the tap in the same order: one caught before the press handled never
+// showed in the recording.
+void X11Keyboard::handedOnLocked(unsigned keycode, std::uint32_t time)
+{
+    const auto press = std::ranges::find_if(
+        m_caught, [&](const CaughtPress& caught) { return caught.keycode == keycode && caught.time == time; });
+    if (press != m_caught.end())
+        m_caught.erase(m_caught.begin(), press + 1);
 }
 
 bool X11Keyboard::grabChordLocked(Display* display, unsigned keycode, unsigned modifiers)
@@ -253,9 +295,12 @@ void X11Keyboard::drainLocked(Display* display)
         XEvent event;
         XNextEvent(display, &event);
         if (event.type == KeyPress) {
-            // A grabbed chord's own press: the keyboard is stopped until it is answered, which
-            // the tap may have done already from the press's record.
-            if (!m_holding && isChordLocked(event.xkey.keycode, event.xkey.state)) {
+            if (m_holding) {
+                m_caught.push_back({event.xkey.keycode, static_cast<std::uint32_t>(event.xkey.time),
+                                    std::chrono::steady_clock::now()});
+            } else if (isChordLocked(event.xkey.keycode, event.xkey.state)) {
+                // A grabbed chord's own press: the keyboard is stopped until it is answered, which
+                // the tap may have done already from the press's record.
                 const auto now = std::chrono::steady_clock::now();
                 // An answer whose press never showed here (the hold took over the grab) must not
                 // stand in for a later press.

@@ -49,6 +49,13 @@ public:
     /// is logged and not taken. Main thread.
     void setHolding(bool on);
     bool holding() const { return m_holding; }
+    /// Lets the hold go, as setHolding(false), unless a key it caught has not been handed on yet
+    /// (handedOnLocked): let go then, that key would land behind the keys typed after it, which go
+    /// straight to the application. True when the keyboard is free. Main thread.
+    bool letGoUnlessCaught();
+    /// The tap has handled the user's press of keycode at time (server milliseconds): if the hold
+    /// caught it, it is no longer on its way. Call inside with().
+    void handedOnLocked(unsigned keycode, std::uint32_t time);
 
     /// Grabs keycode with exactly these modifiers on the root window: its presses come to us and
     /// stop the keyboard until allowChordLocked() decides where they go. False, with a log line,
@@ -95,9 +102,9 @@ public:
     /// no longer held pressed around it; locks are left as they are. Call inside with().
     void replayLocked(_XDisplay* display, unsigned keycode, unsigned state);
 
-    /// Reads what the server sent this connection; counts the keymap changes among it (the
-    /// grabbed key events themselves are read from XRecord, in order, and dropped here). Call
-    /// inside with().
+    /// Reads what the server sent this connection; counts the keymap changes among it and notes
+    /// the presses the hold caught (the grabbed key events themselves are read from XRecord, in
+    /// order). Call inside with().
     void drainLocked(_XDisplay* display);
     /// The modifier roles of the server's modifier map now. Call inside with().
     static ModifierRoles modifierRolesLocked(_XDisplay* display);
@@ -122,6 +129,13 @@ private:
     std::deque<ChordPress> m_unanswered;
     std::function<void()> m_unansweredNotice;
     std::deque<std::chrono::steady_clock::time_point> m_answeredAhead;
+    // Presses the hold caught and the tap has not handled yet, oldest first.
+    struct CaughtPress {
+        unsigned keycode = 0;
+        std::uint32_t time = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::deque<CaughtPress> m_caught;
 };
 
 }  // namespace kx::platform::x11

@@ -22,7 +22,8 @@ constexpr int xkbOpcode = 135;
 struct Records {
     std::vector<std::vector<unsigned char>> bytes;
 
-    Intercept event(unsigned type, unsigned detail, unsigned state = 0, int x = 0, int y = 0, bool swapped = false)
+    Intercept event(unsigned type, unsigned detail, unsigned state = 0, int x = 0, int y = 0, bool swapped = false,
+                    std::uint32_t time = 0)
     {
         std::vector<unsigned char> data(32, 0);
         data[0] = static_cast<unsigned char>(type);
@@ -34,6 +35,8 @@ struct Records {
         put16(20, static_cast<unsigned>(x) & 0xFFFF);
         put16(22, static_cast<unsigned>(y) & 0xFFFF);
         put16(28, state);
+        put16(swapped ? 6 : 4, time & 0xFFFF);
+        put16(swapped ? 4 : 6, time >> 16);
         bytes.push_back(std::move(data));
         return {.category = XRecordFromServer, .idBase = 0, .swapped = swapped, .data = bytes.back()};
     }
@@ -179,8 +182,8 @@ TEST_F(RecordStreamTest, OwnGroupLockIsMarkedAmongThePresses)
 TEST_F(RecordStreamTest, DecodesPressFields)
 {
     const auto presses = feed({
-        records.event(KeyPress, 45, ControlMask | Mod1Mask | (1u << 13)),
-        records.event(ButtonPress, 3, 0, 1279, -3, true),
+        records.event(KeyPress, 45, ControlMask | Mod1Mask | (1u << 13), 0, 0, false, 0x89ABCDEF),
+        records.event(ButtonPress, 3, 0, 1279, -3, true, 0x01234567),
         records.event(KeyRelease, 45),
         records.event(MotionNotify, 0),
         {.category = XRecordStartOfData, .idBase = 0, .swapped = false, .data = {}},
@@ -189,10 +192,12 @@ TEST_F(RecordStreamTest, DecodesPressFields)
     EXPECT_EQ(presses[0].kind, DeviceInput::Kind::keyPress);
     EXPECT_EQ(presses[0].detail, 45u);
     EXPECT_EQ(presses[0].state, ControlMask | Mod1Mask | (1u << 13));
+    EXPECT_EQ(presses[0].time, 0x89ABCDEFu);
     EXPECT_EQ(presses[1].kind, DeviceInput::Kind::buttonPress);
     EXPECT_EQ(presses[1].detail, 3u);
     EXPECT_EQ(presses[1].rootX, 1279);
     EXPECT_EQ(presses[1].rootY, -3);
+    EXPECT_EQ(presses[1].time, 0x01234567u);
 }
 
 }  // namespace
