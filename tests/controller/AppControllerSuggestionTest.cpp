@@ -30,7 +30,7 @@ TEST_F(SuggestionTest, PromptAtPointerThenHotKeyApplies)
     EXPECT_FALSE(prompt.visible);
     EXPECT_FALSE(app.suggestionPending());
     EXPECT_TRUE(logHas("[ask] 'cceav' -> 'בבקשה'  switch → Hebrew  retro=0  del=6  [synthetic]"));
-    EXPECT_EQ(logLines().back(), "⌥⌘K → accepted the suggestion");
+    EXPECT_TRUE(logHas("⌥⌘K → accepted the suggestion"));
 }
 
 // A click on the prompt rewrites the run just typed when that reads better than the suggestion.
