@@ -114,12 +114,6 @@ def read(path):
         return ""
 
 
-def cpu_seconds(pid):
-    fields = pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
-    # utime and stime are the stat file's 14th and 15th fields; fields here start at the 3rd.
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
 def thread_times(pid):
     """Each thread of pid alive now, and its time on a CPU in seconds, to the nanosecond. Clock
     ticks misread a process that wakes seldom and briefly: each wake-up that meets a tick is
