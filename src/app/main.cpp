@@ -10,25 +10,39 @@
 #include "platform/HeadlessInputSources.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/x11/X11InputSources.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 namespace {
 
+// The session's layouts when there is a display, as the running program reads them; the
+// environment's otherwise.
+kx::platform::HeadlessInputSources commandLineSources()
+{
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display) {
+        if (auto onDisplay = kx::platform::x11::X11InputSources::enabledOnDisplay())
+            return kx::platform::HeadlessInputSources(std::move(*onDisplay));
+    }
+    return kx::platform::HeadlessInputSources();
+}
+
 int runCommandLine(kx::CommandLineRun run, const std::vector<std::string>& arguments)
 {
     switch (run) {
     case kx::CommandLineRun::corpus: {
-        kx::platform::HeadlessInputSources sources;
+        auto sources = commandLineSources();
         kx::Corpus::run(std::cout, sources, kx::Corpus::scale(arguments));
         return 0;
     }
     case kx::CommandLineRun::checkResources:
         return kx::ResourceCheck::run();
     case kx::CommandLineRun::selftest: {
-        kx::platform::HeadlessInputSources sources;
+        auto sources = commandLineSources();
         kx::SelfTest::run(std::cout, sources);
         return 0;
     }

@@ -58,6 +58,10 @@ HeadlessInputSources::HeadlessInputSources(std::string_view layouts, std::string
     }
 }
 
+HeadlessInputSources::HeadlessInputSources(std::vector<InputSource> sources)
+    : m_sources(std::move(sources)), m_subscribers(std::make_shared<std::map<int, std::function<void()>>>())
+{}
+
 std::vector<InputSource> HeadlessInputSources::enabled() const
 {
     return m_sources;

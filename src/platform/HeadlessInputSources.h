@@ -1,6 +1,7 @@
 #pragma once
-// Input sources without a display: the layouts named by XKB_DEFAULT_LAYOUT and XKB_DEFAULT_VARIANT
-// (comma-separated, as xkbcommon reads them; "us" when unset), the first one selected.
+// Input sources that nothing else selects: the layouts named by XKB_DEFAULT_LAYOUT and
+// XKB_DEFAULT_VARIANT (comma-separated, as xkbcommon reads them; "us" when unset), or a list read
+// elsewhere; the first one selected.
 
 #include "platform/InputSources.h"
 
@@ -15,6 +16,8 @@ public:
     HeadlessInputSources();
     /// The given comma-separated lists, as the environment would hold them.
     HeadlessInputSources(std::string_view layouts, std::string_view variants);
+    /// These sources, which must not be empty.
+    explicit HeadlessInputSources(std::vector<InputSource> sources);
 
     std::vector<InputSource> enabled() const override;
     std::optional<InputSource> current() const override;

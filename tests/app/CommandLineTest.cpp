@@ -20,10 +20,11 @@ namespace fs = std::filesystem;
 
 using Outcome = test::CommandOutcome;
 
-// Runs the executable through the shell with the given environment prefix, capturing stdout.
+// Runs the executable through the shell with the given environment prefix, capturing stdout. No
+// display: with one the layouts would be the session's, not the environment's.
 Outcome run(const std::string& environment, const std::string& executable, const std::string& arguments)
 {
-    return test::runCommand(environment + " '" + executable + "' " + arguments + " 2>/dev/null");
+    return test::runCommand("env -u DISPLAY " + environment + " '" + executable + "' " + arguments + " 2>/dev/null");
 }
 
 Outcome kestrelix(const std::string& layouts, const std::string& arguments)

@@ -2,6 +2,7 @@
 
 #include "DesktopSession.h"
 #include "KeyboardScene.h"
+#include "RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,18 @@ TEST_F(X11InputSourcesTest, NewKeymapIsReadAgain)
     ASSERT_TRUE(DesktopSession::waitFor([&] { return sources->enabled().size() == 3; }, 3.0));
     EXPECT_EQ(sources->enabled(), (std::vector<InputSource>{us, il, {"ru", "", 2}}));
     EXPECT_GE(notices, 1);
+}
+
+// The command-line runs use the session's layouts, not the environment's, when there is a display.
+TEST_F(X11InputSourcesTest, CommandLineRunsReadTheSessionsLayouts)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "ru"}));
+    const auto outcome = test::runCommand(std::string("XKB_DEFAULT_LAYOUT=us '") + KX_EXECUTABLE +
+                                          "' --selftest 2>/dev/null");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_NE(outcome.output.find("enabled layouts: [\"English (US)[en]\", \"Russian[ru]\"]"), std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(outcome.output.find("need >= 2"), std::string::npos) << outcome.output;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -29,6 +31,22 @@ std::vector<std::string> splitCommas(std::string_view list)
             return parts;
         start = comma + 1;
     }
+}
+
+// The keymap's groups, named by the rules names of the root window.
+std::vector<InputSource> readSources(Display* dpy, Atom rulesAtom)
+{
+    int groups = 0;
+    if (XkbDescPtr keymap = XkbAllocKeyboard()) {
+        if (XkbGetControls(dpy, XkbAllControlsMask, keymap) == Success && keymap->ctrls)
+            groups = keymap->ctrls->num_groups;
+        XkbFreeKeyboard(keymap, XkbAllComponentsMask, True);
+    }
+    const RulesNames names =
+        parseRulesNames(textProperty(dpy, DefaultRootWindow(dpy), rulesAtom, XA_STRING, rulesPropertyLength));
+    if (names.layouts.empty())
+        Log::line("x11: the keymap names no layouts (_XKB_RULES_NAMES is missing)");
+    return sourcesFromRulesNames(names, groups);
 }
 
 }  // namespace
@@ -88,6 +106,19 @@ std::unique_ptr<X11InputSources> X11InputSources::open(std::shared_ptr<X11Keyboa
         return nullptr;
     }
     return std::unique_ptr<X11InputSources>(new X11InputSources(std::move(display), *eventBase, std::move(keyboard)));
+}
+
+std::optional<std::vector<InputSource>> X11InputSources::enabledOnDisplay()
+{
+    const auto display = openDisplay();
+    if (!display || !queryXkb(display.get()))
+        return std::nullopt;
+    Display* dpy = display.get();
+    auto sources = readSources(dpy, XInternAtom(dpy, "_XKB_RULES_NAMES", False));
+    // A group the names leave out cannot be compiled into a key table.
+    if (sources.empty() || std::ranges::any_of(sources, [](const InputSource& s) { return s.layout.empty(); }))
+        return std::nullopt;
+    return sources;
 }
 
 X11InputSources::X11InputSources(DisplayPtr display, int xkbEventBase, std::shared_ptr<X11Keyboard> keyboard)
@@ -166,19 +197,7 @@ std::optional<int> X11InputSources::readGroup() const
 
 void X11InputSources::readLayouts()
 {
-    Display* dpy = m_display.get();
-    int groups = 0;
-    if (XkbDescPtr keymap = XkbAllocKeyboard()) {
-        if (XkbGetControls(dpy, XkbAllControlsMask, keymap) == Success && keymap->ctrls)
-            groups = keymap->ctrls->num_groups;
-        XkbFreeKeyboard(keymap, XkbAllComponentsMask, True);
-    }
-
-    const RulesNames names =
-        parseRulesNames(textProperty(dpy, DefaultRootWindow(dpy), m_rulesAtom, XA_STRING, rulesPropertyLength));
-    if (names.layouts.empty())
-        Log::line("x11: the keymap names no layouts (_XKB_RULES_NAMES is missing)");
-    m_sources = sourcesFromRulesNames(names, groups);
+    m_sources = readSources(m_display.get(), m_rulesAtom);
 }
 
 void X11InputSources::readEvents(bool askGroup)

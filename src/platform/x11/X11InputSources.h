@@ -39,6 +39,9 @@ public:
     /// for the notices. With keyboard, layouts are selected on its connection, where the tap's
     /// record sees the switch among the keys.
     static std::unique_ptr<X11InputSources> open(std::shared_ptr<X11Keyboard> keyboard = nullptr);
+    /// The layouts enabled on the display now, read once, for runs that neither watch nor select
+    /// (the command-line runs). None when there is no display or no XKB, or the keymap names none.
+    static std::optional<std::vector<InputSource>> enabledOnDisplay();
     X11InputSources(const X11InputSources&) = delete;
     X11InputSources& operator=(const X11InputSources&) = delete;
     ~X11InputSources() override;
