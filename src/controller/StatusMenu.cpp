@@ -40,7 +40,7 @@ MenuItem quitItem()
 void addPermissionsForm(std::vector<MenuItem>& items, const StatusMenuState& state)
 {
     // The program runs; what it lacks keeps the corrector off.
-    items.push_back(disabled("Kestrelix — off"));
+    items.push_back(disabled("Kestrelix — not running"));
     items.push_back(separator());
     items.push_back(disabled("What Kestrelix needs"));
     items.push_back(action("Set Up Kestrelix…", MenuAction::openSetup, "dialog-password"));

