@@ -10,6 +10,8 @@
 
 #include <utility>
 
+#include <unistd.h>
+
 namespace kx {
 
 namespace {
@@ -73,6 +75,9 @@ AppController::AppController(AppServices services)
                         // Their arrival refreshes the status.
                         if (m_status.started() && !m_languageLoad.loading())
                             m_status.noteMissingWordLists(missingWordLists());
+                        // The closed menu is not built, yet every application worked in belongs
+                        // in the Apps tab.
+                        StatusMenu::noteFront(*m_services.workspace, m_policy, ::getpid());
                         if (m_behavior.correctionMode() != CorrectionMode::ask)
                             dropPendingSuggestion();
                     }}),

@@ -133,16 +133,25 @@ StatusMenuState StatusMenu::capture(platform::Permissions& permissions, platform
     if (const auto current = registry.currentLayout())
         state.currentLayoutID = current->id;
 
-    // Our own window in front is no application to switch correction for.
-    const auto front = workspace.frontApplication();
-    if (front && !front->id.empty() && front->pid != ownPid) {
-        const std::string name = front->name.empty() ? front->id : front->name;
-        policy.note(front->id, name);
-        const bool alwaysOff = policy.isAlwaysOff(front->id);
-        state.frontApp = StatusMenuState::FrontApp{
-            front->id, name, alwaysOff, !alwaysOff && policy.isCorrectionAllowed(front->id), frontAppReadable};
+    if (const auto noted = noteFront(workspace, policy, ownPid)) {
+        const auto& [id, name] = *noted;
+        const bool alwaysOff = policy.isAlwaysOff(id);
+        state.frontApp = StatusMenuState::FrontApp{id, name, alwaysOff, !alwaysOff && policy.isCorrectionAllowed(id),
+                                                   frontAppReadable};
     }
     return state;
+}
+
+std::optional<std::pair<std::string, std::string>> StatusMenu::noteFront(
+    platform::Workspace& workspace, PolicyStore& policy, int ownPid)
+{
+    // Our own window in front is no application to switch correction for.
+    const auto front = workspace.frontApplication();
+    if (!front || front->id.empty() || front->pid == ownPid)
+        return std::nullopt;
+    std::string name = front->name.empty() ? front->id : front->name;
+    policy.note(front->id, name);
+    return std::make_pair(front->id, std::move(name));
 }
 
 StatusMenu StatusMenu::build(const StatusMenuState& state)

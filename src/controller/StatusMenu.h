@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kx {
@@ -112,6 +113,11 @@ public:
                                    const LayoutRegistry& registry, LanguageOracle* frequency, PolicyStore& policy,
                                    CorrectionMode mode, bool secureInputActive, const std::string& secureInputHolder,
                                    bool secureInputStuck, int ownPid, bool frontAppReadable = true);
+    /// Notes the front application's name in the policy store, so that the Apps tab lists every
+    /// application the user works in; a front window of ownPid (this process) is left out. The
+    /// application's id and the name noted; none when nothing was.
+    static std::optional<std::pair<std::string, std::string>> noteFront(
+        platform::Workspace& workspace, PolicyStore& policy, int ownPid);
     /// The permissions form when either permission is missing, else the full menu.
     static StatusMenu build(const StatusMenuState& state);
     /// Two letters of a script ("AB", "אב"), the badge of a layout whose language has a dictionary.

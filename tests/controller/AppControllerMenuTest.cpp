@@ -40,6 +40,20 @@ TEST_F(StatusMenuScenario, SecureInputReachesGlyphAndMenu)
     EXPECT_EQ(statusItem.glyph->tooltip, "Manual mode — Ctrl+Alt+K fixes the run you just typed");
 }
 
+// Every application worked in reaches the Apps tab at the next refresh, also while the menu stays
+// closed and is never built.
+TEST_F(StatusMenuScenario, FrontApplicationsAreNotedWithTheMenuClosed)
+{
+    statusItem.open = false;
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.launch(firefox);
+    desk.activate(firefox.id);
+    queue.advance(2.0);
+    const auto known = app.policy().knownApps();
+    EXPECT_TRUE(std::ranges::any_of(known, [](const AppInfo& info) { return info.name == "Firefox"; }));
+    EXPECT_EQ(statusItem.menu.items.back().title, "Swap in Text Editor") << "the closed menu was built again";
+}
+
 // The glyph's tooltip follows the mode and names the conversion hot key as the desktop spells it.
 TEST_F(StatusMenuScenario, GlyphTooltipFollowsTheMode)
 {
@@ -74,7 +88,7 @@ TEST_F(StatusMenuScenario, PermissionFormUntilGranted)
     desk.permissions().inputMonitoring = false;
     desk.permissions().accessibility = false;
     startIn(CorrectionMode::automatic);
-    EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — off");
+    EXPECT_EQ(statusItem.menu.items.front().title, "Kestrelix — not running");
     EXPECT_EQ(statusItem.glyph->tooltip, "Kestrelix is off — it needs keyboard access and accessibility");
     desk.permissions().accessibility = true;
     queue.advance(2.0);

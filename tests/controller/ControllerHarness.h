@@ -40,8 +40,11 @@ public:
         texts.push_back(text);
     }
     void setMenu(const StatusMenu& menu) override { this->menu = menu; }
+    bool menuShown() const override { return open; }
 
     StatusMenu menu;
+    /// Whether the menu is on screen; a closed one is built only as it opens.
+    bool open = true;
 
     std::optional<StatusGlyph> glyph;
     std::string title;
