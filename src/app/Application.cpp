@@ -43,9 +43,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <pthread.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 
 namespace kx {
 
@@ -191,6 +194,14 @@ int Application::run(int argc, char** argv)
     services.actuationQueue = actuationQueue.get();
     services.axQueue = axQueue.get();
     services.warmUpQueue = warmUpQueue.get();
+    // A dictionary load may never return (a personal word list that is a FIFO): quitting must not
+    // wait for it.
+    services.detach = [](Block block) {
+        std::thread([block = std::move(block)] {
+            pthread_setname_np(pthread_self(), "kx.dictionary");
+            block();
+        }).detach();
+    };
     services.sleeper = realSleeper();
     services.statusItem = &tray;
     services.suggestionPrompt = &prompt;

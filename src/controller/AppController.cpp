@@ -102,10 +102,20 @@ AppController::~AppController()
 
 LanguageOracle& AppController::frequency()
 {
-    m_languageLoad.wait();
-    if (!m_frequency)
+    if (!m_frequency) {
         m_frequency = std::make_unique<FrequencyOracle>(m_speller, FrequencyOracle::resourceBundle());
-    return *m_frequency;
+        m_loadedFrequency = std::make_unique<LoadedLanguagesOracle>(*m_frequency, m_languageLoad);
+    }
+    return *m_loadedFrequency;
+}
+
+bool AppController::languageLoaded(const std::string& language)
+{
+    if (m_languageLoad.ready(language))
+        return true;
+    if (m_languagesLoadingNoted.insert(language).second)
+        Log::line("language " + language + " is still loading — words that need it are left as typed");
+    return false;
 }
 
 void AppController::later(double seconds, std::function<void()> block)
@@ -233,8 +243,9 @@ void AppController::startCorrector()
     }
     // Dictionaries, lists and models load on workers while the tap goes in; the layouts line says
     // what they hold once they are in, and the status and the menu show it.
-    LanguageOracle& oracle = frequency();
-    m_languageLoad.start(*m_services.warmUpQueue, *m_services.main, oracle, languages,
+    frequency();
+    m_languageLoad.start(*m_services.warmUpQueue, m_services.detach, *m_services.main, *m_frequency,
+                         *m_services.spellChecker, languages,
                          whileAlive([this, namesAndLanguages] {
                              logEnabledLayouts(namesAndLanguages);
                              refreshRuntimeStatus();

@@ -30,6 +30,7 @@
 #include "controller/KeyHold.h"
 #include "controller/KeyLayoutFollower.h"
 #include "controller/LanguageLoad.h"
+#include "controller/LoadedLanguagesOracle.h"
 #include "controller/LayoutRepairs.h"
 #include "controller/PageOpener.h"
 #include "controller/RuntimeStatus.h"
@@ -59,6 +60,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -102,8 +104,8 @@ public:
     /// One look at the permissions; the corrector starts the first time both are granted.
     void evaluatePermissions() { m_status.evaluatePermissions(); }
     void installTap();
-    /// Built on first use, then kept. While the start-up load runs, waits for it to be over, so no
-    /// word is judged with half the data.
+    /// Built on first use, then kept. Never waits for the start-up load: a language still loading
+    /// is judged as one nobody can check.
     LanguageOracle& frequency();
 
     /// What the tap does with an event, in the order it is done; the first stage with a verdict
@@ -354,6 +356,8 @@ private:
                        std::function<void(bool)> done);
 
     void handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator);
+    /// Whether words may be judged in language now; logs once for a language still loading.
+    bool languageLoaded(const std::string& language);
     std::vector<RecentWord> reachBack(const KeyboardLayoutInfo& current, const KeyboardLayoutInfo& target);
     void extendRetroPastValidWords(std::vector<RecentWord>& run, const std::string& corrected,
                                    const KeyboardLayoutInfo& current, const KeyboardLayoutInfo& target);
@@ -423,6 +427,9 @@ private:
     // status refresh asks every two seconds.
     std::map<std::string, bool> m_listMissing;
     LanguageLoad m_languageLoad;
+    std::unique_ptr<LoadedLanguagesOracle> m_loadedFrequency;
+    // The languages found still loading when a word needed them, each logged once.
+    std::set<std::string> m_languagesLoadingNoted;
     /// The blocks of later() and soon().
     DelayedBlocks m_delayed{*m_services.main};
     std::shared_ptr<char> m_life = std::make_shared<char>(0);

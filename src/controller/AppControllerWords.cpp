@@ -146,6 +146,18 @@ void AppController::handleWord(const std::vector<KeyStroke>& keys, const WordAss
         return;
     }
 
+    // A language still loading is never waited for: the word is left as typed when it is the
+    // word's own, and is no candidate when it is another layout's.
+    if (!languageLoaded(currentLanguage)) {
+        m_typing.remember(std::move(word));
+        return;
+    }
+    std::erase_if(others, [this](const KeyboardLayoutInfo& layout) { return !languageLoaded(layout.language()); });
+    if (others.empty()) {
+        m_typing.remember(std::move(word));
+        return;
+    }
+
     const auto strategy = m_policy.usesClipboard(frontID) ? ActuationStrategy::clipboard : ActuationStrategy::synthetic;
 
     const auto previous = std::ranges::find_if(others, [&](const KeyboardLayoutInfo& layout) {

@@ -21,6 +21,7 @@
 #include "platform/SpellChecker.h"
 #include "platform/Workspace.h"
 
+#include <functional>
 #include <string>
 
 namespace kx {
@@ -54,6 +55,10 @@ struct AppServices {
     SerialQueue* axQueue = nullptr;
     /// The languages of the enabled layouts load here, off the main thread, at start-up.
     SerialQueue* warmUpQueue = nullptr;
+    /// Optional: runs a block on a thread of its own that is never joined, for the loads that may
+    /// never end (a dictionary whose personal word list is a FIFO). Without it the block runs at
+    /// once on the caller.
+    std::function<void(Block)> detach;
     /// The actuator's pauses between events.
     Sleeper sleeper;
 

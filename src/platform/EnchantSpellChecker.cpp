@@ -40,72 +40,84 @@ bool isForeignToHebrew(char32_t c)
 
 SpellChecker& SpellChecker::shared()
 {
-    static EnchantSpellChecker checker;
+    // Never destroyed: a dictionary load stuck in a read may still be inside it at exit.
+    static EnchantSpellChecker& checker = *new EnchantSpellChecker;
     return checker;
 }
 
-EnchantSpellChecker::EnchantSpellChecker() : m_broker(enchant_broker_init())
+EnchantSpellChecker::EnchantSpellChecker()
 {
-    if (!m_broker)
+    EnchantBroker* broker = enchant_broker_init();
+    if (!broker)
         return;
     enchant_broker_list_dicts(
-        m_broker,
+        broker,
         [](const char* tag, const char*, const char*, const char*, void* data) {
             auto& languages = *static_cast<std::vector<std::string>*>(data);
             if (std::find(languages.begin(), languages.end(), tag) == languages.end())
                 languages.emplace_back(tag);
         },
         &m_languages);
-    // The system ordering file names its own providers for some tags (aspell first for en_US),
-    // and a tag's own ordering beats the "*" default, so every tag gets the preference explicitly.
-    enchant_broker_set_ordering(m_broker, "*", preferredProviders);
-    for (const std::string& tag : m_languages) {
-        const std::string primary = tag.substr(0, tag.find_first_of("_-"));
-        const char* providers = isHebrewTag(primary) ? hebrewProviders : preferredProviders;
-        enchant_broker_set_ordering(m_broker, tag.c_str(), providers);
-        enchant_broker_set_ordering(m_broker, primary.c_str(), providers);
-    }
+    enchant_broker_free(broker);
 }
 
 EnchantSpellChecker::~EnchantSpellChecker()
 {
-    if (!m_broker)
-        return;
     for (auto& [language, dictionary] : m_dictionaries) {
-        if (dictionary.dict)
-            enchant_broker_free_dict(m_broker, dictionary.dict);
+        if (dictionary->dict)
+            enchant_broker_free_dict(dictionary->broker, dictionary->dict);
+        if (dictionary->broker)
+            enchant_broker_free(dictionary->broker);
     }
-    enchant_broker_free(m_broker);
 }
 
 std::vector<std::string> EnchantSpellChecker::availableLanguages()
 {
-    std::lock_guard lock(m_mutex);
     return m_languages;
 }
 
-const EnchantSpellChecker::Dictionary& EnchantSpellChecker::dictionary(const std::string& language)
+EnchantSpellChecker::Dictionary& EnchantSpellChecker::slot(const std::string& language)
 {
-    if (const auto found = m_dictionaries.find(language); found != m_dictionaries.end())
-        return found->second;
-    Dictionary dictionary;
-    if (m_broker && std::find(m_languages.begin(), m_languages.end(), language) != m_languages.end())
-        dictionary.dict = enchant_broker_request_dict(m_broker, language.c_str());
-    if (dictionary.dict) {
-        enchant_dict_describe(
-            dictionary.dict,
-            [](const char*, const char* provider, const char*, const char*, void* data) {
-                *static_cast<bool*>(data) = std::strcmp(provider, "hspell") == 0;
-            },
-            &dictionary.hebrewOnly);
-    }
-    return m_dictionaries.emplace(language, dictionary).first->second;
+    std::lock_guard lock(m_mutex);
+    auto& dictionary = m_dictionaries[language];
+    if (!dictionary)
+        dictionary = std::make_unique<Dictionary>();
+    return *dictionary;
+}
+
+void EnchantSpellChecker::request(Dictionary& dictionary, const std::string& language) const
+{
+    dictionary.requested = true;
+    if (std::find(m_languages.begin(), m_languages.end(), language) == m_languages.end())
+        return;
+    dictionary.broker = enchant_broker_init();
+    if (!dictionary.broker)
+        return;
+    // The system ordering file names its own providers for some tags (aspell first for en_US),
+    // and a tag's own ordering beats the "*" default, so the tag gets the preference explicitly.
+    const std::string primary = language.substr(0, language.find_first_of("_-"));
+    const char* providers = isHebrewTag(primary) ? hebrewProviders : preferredProviders;
+    enchant_broker_set_ordering(dictionary.broker, "*", preferredProviders);
+    enchant_broker_set_ordering(dictionary.broker, language.c_str(), providers);
+    enchant_broker_set_ordering(dictionary.broker, primary.c_str(), providers);
+    // Enchant reads the user's personal word list here.
+    dictionary.dict = enchant_broker_request_dict(dictionary.broker, language.c_str());
+    if (!dictionary.dict)
+        return;
+    enchant_dict_describe(
+        dictionary.dict,
+        [](const char*, const char* provider, const char*, const char*, void* data) {
+            *static_cast<bool*>(data) = std::strcmp(provider, "hspell") == 0;
+        },
+        &dictionary.hebrewOnly);
 }
 
 std::optional<std::size_t> EnchantSpellChecker::checkSpelling(std::string_view text, const std::string& language)
 {
-    std::lock_guard lock(m_mutex);
-    const Dictionary& dictionary = this->dictionary(language);
+    Dictionary& dictionary = slot(language);
+    std::lock_guard lock(dictionary.mutex);
+    if (!dictionary.requested)
+        request(dictionary, language);
     EnchantDict* dict = dictionary.dict;
     if (!dict)
         return std::nullopt;

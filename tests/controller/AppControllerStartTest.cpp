@@ -2,7 +2,9 @@
 
 #include "ControllerHarness.h"
 
+#include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -37,6 +39,11 @@ public:
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_open; });
+    }
+    bool waitFor(std::chrono::seconds limit)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, limit, [this] { return m_open; });
     }
 
 private:
@@ -73,34 +80,85 @@ TEST_F(StartTest, WithPermissionsLogsStartUpInOrder)
     EXPECT_EQ(logLines(), startedLines);
 }
 
-// "ready" comes with the tap, before the languages are in; a word typed meanwhile waits for them
-// and is judged with all of them, and the menu gains its badges when they arrive.
-TEST_F(StartTest, WordTypedWhileLanguagesLoadWaitsForThem)
+// "ready" comes with the tap, before the languages are in; a word typed meanwhile is left as
+// typed at once (one log line for the language, however many words), and the menu gains its
+// badges when they arrive.
+TEST_F(StartTest, WordTypedWhileLanguagesLoadIsLeftAsTyped)
 {
     Gate gate;
+    Gate typed;
     warmUpQueue = SerialQueue::threaded("test.languages");
     warmUpQueue->async([&gate] { gate.wait(); });
+    // Should a word wait for the load, this lets it through after a while, so the test fails
+    // rather than hangs.
+    std::thread valve([&] {
+        if (!typed.waitFor(std::chrono::seconds(5)))
+            gate.open();
+    });
     startIn(CorrectionMode::automatic);
     EXPECT_TRUE(desk.eventTap().installed());
     EXPECT_EQ(logLines(), std::vector<std::string>(startedLines.begin(), startedLines.end() - 1));
     EXPECT_EQ(layoutBadges(statusItem.menu), (std::vector<std::string>{"no dictionary", "no dictionary"}));
 
-    std::thread opener([&gate] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        gate.open();
-    });
     desk.type("cceav ");
-    // The word's end could not be judged before the load was let through.
-    EXPECT_TRUE(gate.isOpen());
-    opener.join();
+    desk.type("cceav ");
+    typed.open();
+    const bool waited = gate.isOpen();
+    gate.open();
+    valve.join();
+    EXPECT_FALSE(waited) << "a word waited for the languages";
     queue.advance(0.2);
-    EXPECT_EQ(field().withCaret(), "בבקשה |");
-    EXPECT_EQ(desk.inputSources().currentName(), "il");
+    EXPECT_EQ(field().withCaret(), "cceav cceav |");
+    EXPECT_EQ(logLinesStarting("language "),
+              std::vector<std::string>{"language en is still loading — words that need it are left as typed"});
 
     warmUpQueue->waitUntilIdle();
     queue.runUntilIdle();
     EXPECT_TRUE(logHas(startedLines.back()));
     EXPECT_EQ(layoutBadges(statusItem.menu), (std::vector<std::string>{"AB", "\u05D0\u05D1"}));
+    // The words left as typed are the reach-back's once the languages are in.
+    desk.type("cceav ");
+    queue.advance(0.2);
+    EXPECT_EQ(field().text(), "בבקשה בבקשה בבקשה ");
+}
+
+// A dictionary that never loads holds up its own language alone: words of the other layouts are
+// still corrected between themselves, words that could be the stuck language's are left as typed,
+// and when it loads at last it is used like the others.
+TEST_F(StartTest, StuckDictionaryHoldsUpItsLanguageAlone)
+{
+    std::map<std::string, Block> held;
+    detach = [&held](Block block) { held.emplace("load " + std::to_string(held.size()), std::move(block)); };
+    desk.setLayouts({"us", "il", "ru"});
+    startIn(CorrectionMode::automatic);
+    // One thread a language, in the languages' order: en, he, ru.
+    ASSERT_EQ(held.size(), 3u);
+    held["load 1"]();
+    held["load 2"]();
+    queue.runUntilIdle();
+
+    desk.switchLayout("il");
+    typeMeantFor("ru", "привет ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().text(), "привет ");
+    EXPECT_EQ(desk.inputSources().currentName(), "ru");
+
+    desk.switchLayout("us");
+    typeMeantFor("il", "בבקשה ");
+    desk.switchLayout("il");
+    typeMeantFor("us", "hello ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().text(), "привет cceav יקךךם ");
+    EXPECT_EQ(logLinesStarting("language "),
+              std::vector<std::string>{"language en is still loading — words that need it are left as typed"});
+    EXPECT_TRUE(logLinesStarting("enabled layouts").empty());
+
+    held["load 0"]();
+    queue.runUntilIdle();
+    EXPECT_EQ(logLinesStarting("enabled layouts").size(), 1u);
+    typeMeantFor("us", "hello ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().text(), "привет cceav hello hello ");
 }
 
 // A history set aside while the stores are made is logged after the launch empties the log (the

@@ -123,6 +123,7 @@ protected:
         services.actuationQueue = actuationQueue.get();
         services.axQueue = axQueue.get();
         services.warmUpQueue = warmUpQueue.get();
+        services.detach = detach;
         services.sleeper = [this](double seconds) { pauses.push_back(seconds); };
         services.statusItem = &statusItem;
         services.suggestionPrompt = &prompt;
@@ -198,6 +199,8 @@ protected:
     std::unique_ptr<SerialQueue> actuationQueue = SerialQueue::inlineQueue();
     std::unique_ptr<SerialQueue> axQueue = SerialQueue::inlineQueue();
     std::unique_ptr<SerialQueue> warmUpQueue = SerialQueue::inlineQueue();
+    /// Where the dictionary loads go; empty runs them at once.
+    std::function<void(Block)> detach;
     std::vector<double> pauses;
     /// Stands in for the desktop's tap when set.
     platform::EventTap* eventTap = nullptr;
