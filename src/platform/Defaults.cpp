@@ -103,9 +103,8 @@ void assign(Values& values, const std::string& key, std::optional<DefaultsValue>
 
 std::string Defaults::typeName(const DefaultsValue& value)
 {
-    constexpr const char* names[] = {"a Boolean",         "an integer",
-                                     "a number",          "a string",
-                                     "a list of strings", "a dictionary of strings"};
+    constexpr const char* names[] = {"a Boolean", "an integer",        "a number",
+                                     "a string",  "a list of strings", "a dictionary of strings"};
     static_assert(std::size(names) == std::variant_size_v<DefaultsValue>);
     return names[value.index()];
 }

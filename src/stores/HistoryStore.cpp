@@ -221,8 +221,7 @@ void HistoryStore::save()
         Log::line("history: the records are written to " + m_url.string() + ", a file of its own");
     }
     // A failed write leaves the previous file whole; the records stay in memory.
-    m_unsaved.note("history", m_url,
-                   files::replaceAtomically(m_url, encodeHistory(m_records), files::Links::replace));
+    m_unsaved.note("history", m_url, files::replaceAtomically(m_url, encodeHistory(m_records), files::Links::replace));
 }
 
 void HistoryStore::add(CorrectionRecord record)

@@ -261,9 +261,9 @@ TEST_F(JsonDefaultsTest, unreadableLinkedFileIsSetAsideAsTheLink)
         const fs::path aside = file.parent_path() / entries[1];
         ASSERT_TRUE(fs::is_symlink(aside));
         EXPECT_EQ(fs::read_symlink(aside), target);
-        EXPECT_NE(log.text().find("defaults: set aside unreadable " + file.string() + " (a link to " +
-                                  target.string() + ", left as it is) as " + entries[1].string() +
-                                  "; the settings are now in " + file.string()),
+        EXPECT_NE(log.text().find("defaults: set aside unreadable " + file.string() + " (a link to " + target.string() +
+                                  ", left as it is) as " + entries[1].string() + "; the settings are now in " +
+                                  file.string()),
                   std::string::npos)
             << log.text();
     }
