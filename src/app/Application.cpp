@@ -82,16 +82,13 @@ void finishWork(const AppController& controller)
         Log::line("quit: a rewrite did not finish in time");
 }
 
-// Says who keeps this launch out, on standard error and in the log (appended: the log is the
-// running instance's).
+// Says who keeps this launch out, on standard error only: the log is the running instance's, and
+// what this launch held back for it is dropped with the process.
 void refuseSecondInstance(const std::string& holder)
 {
     std::cerr << "Kestrelix: another instance is already running \u2014 exiting\n";
     if (!holder.empty())
         std::cerr << "Kestrelix: it is held by " << holder << '\n';
-    Log::line("another instance is already running \u2014 exiting; held by " +
-              (holder.empty() ? std::string("an unknown program") : holder));
-    Log::flush();
 }
 
 }  // namespace

@@ -70,19 +70,17 @@ int main(int argc, char** argv)
         return 2;
     }
     const auto run = kx::LaunchOptions::commandLineRun(arguments);
-    // A launch empties the log once it starts; what the settings log before that waits for it.
-    if (run == kx::CommandLineRun::none)
-        kx::Log::holdUntilReset();
-    kx::JsonDefaults defaults(kx::Paths::shared().defaultsFile());
-    kx::NgramModel::setDefaults(&defaults);
-
     if (run != kx::CommandLineRun::none) {
+        const kx::JsonDefaults defaults(kx::Paths::shared().defaultsFile());
+        kx::NgramModel::setDefaults(&defaults);
         const int status = runCommandLine(run, arguments);
         std::cout.flush();
         kx::Log::flush();
         return status;
     }
 
+    // A launch empties the log once it starts; what the settings log before that waits for it.
+    kx::Log::holdUntilReset();
     kx::LaunchOptions::shared() = kx::LaunchOptions::fromArguments(arguments);
     return kx::Application::run(argc, argv);
 }

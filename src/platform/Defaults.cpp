@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <iterator>
 #include <limits>
 #include <system_error>
 
@@ -15,16 +16,6 @@ namespace kx {
 using Json = nlohmann::json;
 
 namespace {
-
-template <typename T>
-std::optional<T> typed(const std::optional<DefaultsValue>& value)
-{
-    if (!value)
-        return std::nullopt;
-    if (const T* held = std::get_if<T>(&*value))
-        return *held;
-    return std::nullopt;
-}
 
 // The typed value a JSON value stands for, or none when no setting has that shape.
 std::optional<DefaultsValue> fromJson(const Json& json)
@@ -110,29 +101,65 @@ void assign(Values& values, const std::string& key, std::optional<DefaultsValue>
 
 }  // namespace
 
+std::string Defaults::typeName(const DefaultsValue& value)
+{
+    constexpr const char* names[] = {"a Boolean", "an integer",        "a number",
+                                     "a string",  "a list of strings", "a dictionary of strings"};
+    static_assert(std::size(names) == std::variant_size_v<DefaultsValue>);
+    return names[value.index()];
+}
+
+template <typename T>
+std::optional<T> Defaults::typed(const std::string& key, const char* expected) const
+{
+    const std::optional<DefaultsValue> stored = value(key);
+    if (stored) {
+        if (const T* held = std::get_if<T>(&*stored))
+            return *held;
+    }
+    const std::optional<std::string> held = stored ? typeName(*stored) : otherShape(key);
+    if (!held)
+        return std::nullopt;
+    // Read at every use by some (the n-gram switch): said once, not at every read.
+    bool first = false;
+    {
+        std::lock_guard lock(m_reportedMutex);
+        first = m_reported.insert(key).second;
+    }
+    if (first)
+        Log::line("defaults: " + key + " holds " + *held + ", not " + expected + "; it is ignored");
+    return std::nullopt;
+}
+
+void Defaults::forgetReported() const
+{
+    std::lock_guard lock(m_reportedMutex);
+    m_reported.clear();
+}
+
 std::optional<bool> Defaults::boolean(const std::string& key) const
 {
-    return typed<bool>(value(key));
+    return typed<bool>(key, "a Boolean");
 }
 
 std::optional<std::int64_t> Defaults::integer(const std::string& key) const
 {
-    return typed<std::int64_t>(value(key));
+    return typed<std::int64_t>(key, "an integer");
 }
 
 std::optional<std::string> Defaults::string(const std::string& key) const
 {
-    return typed<std::string>(value(key));
+    return typed<std::string>(key, "a string");
 }
 
 std::optional<StringArray> Defaults::stringArray(const std::string& key) const
 {
-    return typed<StringArray>(value(key));
+    return typed<StringArray>(key, "a list of strings");
 }
 
 std::optional<StringDictionary> Defaults::dictionary(const std::string& key) const
 {
-    return typed<StringDictionary>(value(key));
+    return typed<StringDictionary>(key, "a dictionary of strings");
 }
 
 void Defaults::set(const std::string& key, DefaultsValue value)
@@ -211,6 +238,7 @@ void JsonDefaults::load() const
     m_values.clear();
     m_foreign.clear();
     m_damaged = false;
+    forgetReported();
     for (const auto& [key, element] : json.items()) {
         if (auto typedValue = fromJson(element))
             m_values.emplace(key, std::move(*typedValue));
@@ -224,6 +252,24 @@ std::optional<DefaultsValue> JsonDefaults::value(const std::string& key) const
     std::lock_guard lock(m_mutex);
     refresh();
     return lookUp(m_values, key);
+}
+
+std::optional<std::string> JsonDefaults::otherShape(const std::string& key) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_foreign.find(key);
+    if (found == m_foreign.end())
+        return std::nullopt;
+    switch (Json::parse(found->second, nullptr, false).type()) {
+    case Json::value_t::array:
+        return "a list with other than strings";
+    case Json::value_t::object:
+        return "a dictionary with other than strings";
+    case Json::value_t::null:
+        return "null";
+    default:
+        return "a number out of range";
+    }
 }
 
 bool JsonDefaults::readable() const
@@ -256,10 +302,14 @@ bool JsonDefaults::write(std::error_code& error)
     const bool wasDamaged = m_damaged;
     if (m_damaged) {
         // Keep the unreadable file for the user instead of writing over it.
+        // A link goes aside as the link: the file it leads to is the user's, not settings of ours.
+        const auto linked = files::linkTarget(m_file);
         std::error_code asideError;
         const std::filesystem::path aside = files::setAside(m_file, asideError);
         if (!asideError) {
-            Log::line("defaults: set aside unreadable " + m_file.string() + " as " + aside.filename().string());
+            Log::line("defaults: set aside unreadable " + m_file.string() +
+                      (linked ? " (a link to " + linked->string() + ", left as it is)" : std::string()) + " as " +
+                      aside.filename().string() + "; the settings are now in " + m_file.string());
         } else if (std::error_code gone; std::filesystem::exists(m_file, gone) || gone) {
             // Settings are then kept in memory only, which the caller reports.
             error = asideError;

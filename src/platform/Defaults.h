@@ -1,6 +1,7 @@
 #pragma once
 // The user's settings: typed values under "kestrelix.*" keys. A value stored with another type
-// reads as absent ("only a Boolean counts"). Thread-safe: the n-gram model reads from a worker.
+// reads as absent ("only a Boolean counts"), with a log line. Thread-safe: the n-gram model reads
+// from a worker.
 
 #include "platform/Observable.h"
 #include "platform/UnsavedFiles.h"
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -45,9 +47,26 @@ public:
     /// old ones said no longer counts. Main thread, where settings are written.
     Signal<> unreadableReplaced;
 
+    /// What a stored value is, for a log line: "a Boolean", "a list of strings", ...
+    static std::string typeName(const DefaultsValue& value);
+
 protected:
     /// Stores value under key; no value removes the key.
     virtual void store(const std::string& key, std::optional<DefaultsValue> value) = 0;
+    /// What is stored under key in a shape no setting has ("a list"), for a log line; none when
+    /// nothing such is stored there.
+    virtual std::optional<std::string> otherShape(const std::string& /*key*/) const { return std::nullopt; }
+    /// The settings were read anew: a value of the wrong type found in them is logged again.
+    void forgetReported() const;
+
+private:
+    /// The value under key when it has type T. One of another type reads as absent and is logged,
+    /// once for each key until the settings are read anew.
+    template <typename T>
+    std::optional<T> typed(const std::string& key, const char* expected) const;
+
+    mutable std::mutex m_reportedMutex;
+    mutable std::set<std::string> m_reported;
 };
 
 /// Settings held in memory only (the simulated desktop).
@@ -83,6 +102,7 @@ public:
 
 protected:
     void store(const std::string& key, std::optional<DefaultsValue> value) override;
+    std::optional<std::string> otherShape(const std::string& key) const override;
 
 private:
     /// What tells one version of the file from another; a rewrite changes at least one field.

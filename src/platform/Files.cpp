@@ -53,15 +53,6 @@ std::optional<std::filesystem::path> linkEnd(const std::filesystem::path& file)
     return std::nullopt;
 }
 
-// The regular file that a chain of links starting at file leads to, else file itself: what the
-// link stands for when it is kept elsewhere (a dotfiles repository, say).
-std::filesystem::path regularLinkEnd(const std::filesystem::path& file)
-{
-    const auto end = linkEnd(file);
-    struct stat info {};
-    return end && ::lstat(end->c_str(), &info) == 0 && S_ISREG(info.st_mode) ? *end : file;
-}
-
 // The path a write of file replaces: the end of its links when that is a regular file or nothing
 // yet, else file itself.
 std::filesystem::path writtenPath(const std::filesystem::path& file, Links links)
@@ -100,27 +91,6 @@ Error readError(int code)
                            : code == EACCES || code == EPERM ? ErrorCode::denied
                                                              : ErrorCode::io;
     return {kind, std::error_code(code, std::generic_category()).message()};
-}
-
-// Renames original to "<name>.damaged-<UTC time>" beside it; a link is moved as the link.
-std::filesystem::path moveAside(const std::filesystem::path& original, std::error_code& error)
-{
-    // 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
-    const std::string stamp =
-        timetext::utc(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()), "%Y%m%dT%H%M%SZ");
-    std::filesystem::path aside = original;
-    aside += ".damaged-" + stamp;
-    for (int attempt = 2; std::filesystem::exists(std::filesystem::symlink_status(aside, error)); ++attempt) {
-        aside = original;
-        aside += ".damaged-" + stamp + "-" + std::to_string(attempt);
-    }
-    std::filesystem::rename(original, aside, error);
-    if (error)
-        return {};
-    // The copy holds what the user typed, whatever mode the file had.
-    if (struct stat info{}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-        ::chmod(aside.c_str(), 0600);
-    return aside;
 }
 
 }  // namespace
@@ -166,18 +136,37 @@ std::error_code replaceAtomically(const std::filesystem::path& file, std::string
 
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error)
 {
-    return moveAside(regularLinkEnd(file), error);
-}
-
-std::filesystem::path setAsideItself(const std::filesystem::path& file, std::error_code& error)
-{
-    return moveAside(file, error);
+    // 20260301T091502Z: sorts by time, and has no colons, which some file managers and shares refuse.
+    const std::string stamp =
+        timetext::utc(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()), "%Y%m%dT%H%M%SZ");
+    std::filesystem::path aside = file;
+    aside += ".damaged-" + stamp;
+    for (int attempt = 2; std::filesystem::exists(std::filesystem::symlink_status(aside, error)); ++attempt) {
+        aside = file;
+        aside += ".damaged-" + stamp + "-" + std::to_string(attempt);
+    }
+    std::filesystem::rename(file, aside, error);
+    if (error)
+        return {};
+    // The copy holds what the user typed, whatever mode the file had.
+    if (struct stat info{}; ::lstat(aside.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        ::chmod(aside.c_str(), 0600);
+    return aside;
 }
 
 void erase(const std::filesystem::path& file)
 {
     std::error_code ignored;
-    std::filesystem::remove(regularLinkEnd(file), ignored);
+    std::filesystem::remove(file, ignored);
+}
+
+std::optional<std::filesystem::path> linkTarget(const std::filesystem::path& file)
+{
+    std::error_code error;
+    std::filesystem::path target = std::filesystem::read_symlink(file, error);
+    if (error)
+        return std::nullopt;
+    return target;
 }
 
 Result<std::string> readRegular(const std::filesystem::path& file, std::size_t byteLimit)

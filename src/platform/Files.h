@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -34,19 +35,17 @@ enum class Links {
 std::error_code replaceAtomically(const std::filesystem::path& file, std::string_view contents,
                                   Links links = Links::writeThrough);
 
-/// Renames file to "<name>.damaged-<UTC time>" beside it (with a counter when that exists), mode
-/// 0600, and returns the new path; an empty path and the error when it cannot be renamed. A link
-/// to a regular file sets that file aside, so the link then leads to the file written next.
+/// Renames file itself to "<name>.damaged-<UTC time>" beside it (with a counter when that exists),
+/// mode 0600 when it is a regular file, and returns the new path; an empty path and the error when
+/// it cannot be renamed. A link goes aside as the link: what it leads to is the user's, and is left
+/// where and as it is.
 std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error);
 
-/// As setAside, but renames file itself: a link goes aside as the link, and what it leads to is
-/// left where it is, untouched. For a file that is not the program's own, so that nothing of the
-/// user's is moved, written or deleted on its account.
-std::filesystem::path setAsideItself(const std::filesystem::path& file, std::error_code& error);
-
-/// Deletes file. A link to a regular file deletes that file and keeps the link, as setAside does:
-/// what was kept behind the link is gone, wherever it was kept.
+/// Deletes file itself, errors ignored. A link is removed as the link: what it leads to is left.
 void erase(const std::filesystem::path& file);
+
+/// Where the link at file leads, as the link says it; none when file is no link (or cannot be read).
+std::optional<std::filesystem::path> linkTarget(const std::filesystem::path& file);
 
 /// The whole of file when it is a regular file (or a link to one) of at most byteLimit bytes.
 /// Never waits on a FIFO or device and never reads past byteLimit. Fails with ErrorCode::notFound

@@ -7,7 +7,6 @@
 #include "stores/BehaviorPrefs.h"
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -52,14 +51,6 @@ FileContents readFile(const std::filesystem::path& url, std::size_t byteLimit)
                         "the other " + kept + " are kept"};
     }
     return file;
-}
-
-// What a stored value is, for a log line about one of the wrong type.
-std::string typeName(const DefaultsValue& value)
-{
-    constexpr const char* names[] = {"a Boolean", "an integer", "a number", "a string", "a list", "a dictionary"};
-    static_assert(std::size(names) == std::variant_size_v<DefaultsValue>);
-    return names[value.index()];
 }
 
 // Pads with blanks or cuts to exactly width characters (grapheme clusters), so Hebrew with points
@@ -114,7 +105,9 @@ HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::s
                                     std::to_string(cap) + " of " + held + " are kept";
             m_records.resize(cap);
         }
-        if (file.problem && setAside(*file.problem) && !m_records.empty())
+        // A link in the history's place goes aside at once and the records read through it are
+        // written to a file of our own, so the user's file behind the link is never written.
+        if (file.problem ? setAside(*file.problem) && !m_records.empty() : files::linkTarget(m_url).has_value())
             save();
     } else if (file.exists && !m_defaults.readable()) {
         // Troubleshooting mode may well be on in the settings that cannot be read.
@@ -129,7 +122,7 @@ HistoryStore::HistoryStore(Defaults& defaults, std::filesystem::path url, std::s
     } else if (file.exists && troubleshooting && !std::holds_alternative<bool>(*troubleshooting)) {
         // Only a Boolean turns troubleshooting mode on, but "true" or 1 written by hand says what
         // the user meant well enough that their history must not go for it.
-        const std::string held = typeName(*troubleshooting);
+        const std::string held = Defaults::typeName(*troubleshooting);
         Log::line("history: " + std::string(BehaviorPrefs::troubleshootingKey) + " holds " + held +
                   ", not a Boolean, so troubleshooting mode is off and " + m_url.string() +
                   " is kept as it is, not loaded");
@@ -166,14 +159,11 @@ bool HistoryStore::troubleshootingOn() const
 bool HistoryStore::setAside(const SetAsideReason& reason)
 {
     std::string detail = reason.detail;
-    std::error_code linkError;
-    const std::filesystem::path linked = std::filesystem::read_symlink(m_url, linkError);
-    if (!reason.ours && !linkError)
-        detail += (detail.empty() ? "" : "; ") + std::string("a link to ") + linked.string() + ", left as it is";
+    if (const auto linked = files::linkTarget(m_url))
+        detail += (detail.empty() ? "" : "; ") + std::string("a link to ") + linked->string() + ", left as it is";
     detail = detail.empty() ? "" : " (" + detail + ")";
     std::error_code error;
-    const std::filesystem::path aside =
-        reason.ours ? files::setAside(m_url, error) : files::setAsideItself(m_url, error);
+    const std::filesystem::path aside = files::setAside(m_url, error);
     if (!error) {
         Log::line("history: " + reason.what + "; set aside as " + aside.filename().string() + detail);
         m_setAsideFirst.reset();
@@ -206,6 +196,14 @@ void HistoryStore::deleteFile()
         setAside(*m_setAsideFirst);
         return;
     }
+    // A link goes, never what it leads to: that is the user's, wherever it is kept.
+    if (const auto linked = files::linkTarget(m_url)) {
+        std::error_code error;
+        std::filesystem::remove(m_url, error);
+        Log::line("history: " + (error ? "cannot remove (" + error.message() + ") " : std::string("removed ")) +
+                  "the link " + m_url.string() + " to " + linked->string() + "; what it leads to is left as it is");
+        return;
+    }
     files::erase(m_url);
 }
 
@@ -216,8 +214,14 @@ void HistoryStore::save()
     // The file holds records that are not in memory: it is the user's only copy of them.
     if (m_setAsideFirst && !setAside(*m_setAsideFirst))
         return;
+    // Nothing is written through a link: it goes aside, and the records go to a file of our own.
+    if (files::linkTarget(m_url)) {
+        if (!setAside({m_url.string() + " is a link", "", false}))
+            return;
+        Log::line("history: the records are written to " + m_url.string() + ", a file of its own");
+    }
     // A failed write leaves the previous file whole; the records stay in memory.
-    m_unsaved.note("history", m_url, files::replaceAtomically(m_url, encodeHistory(m_records)));
+    m_unsaved.note("history", m_url, files::replaceAtomically(m_url, encodeHistory(m_records), files::Links::replace));
 }
 
 void HistoryStore::add(CorrectionRecord record)

@@ -33,15 +33,18 @@ public:
     struct SetAsideReason {
         std::string what;
         std::string detail;
-        /// The file reads as a history of ours, damaged perhaps: behind a link it is the target
-        /// that goes aside (a history kept in a dotfiles repository). Anything else goes aside as
-        /// the path itself, and what a link leads to is never moved, written or deleted.
+        /// The file reads as a history of ours, damaged perhaps; anything else counts for nothing.
+        /// Either goes aside as the path itself: what a link leads to is never moved, written or
+        /// deleted.
         bool ours = true;
     };
 
     /// Loads the file at url and computes the statistics. A file that does not read as a history
     /// of ours (a link to the user's notes, say) is set aside as "<name>.damaged-<time>" and
     /// logged, whatever the mode: it is never written over or deleted, neither now nor later.
+    /// Nothing is written or deleted through a link to a history either: with troubleshooting
+    /// mode off the link itself is removed, with it on the link goes aside and the records read
+    /// through it are written to a file of our own; each is logged.
     /// With troubleshooting mode off a history is deleted after it was counted, unless the
     /// settings cannot be read or hold troubleshooting mode as something other than a Boolean:
     /// then it is kept, not loaded, and set aside before anything would write over or delete it.
@@ -74,7 +77,8 @@ public:
 
 private:
     void save();
-    /// Deletes the file; one that is not ours, or holds records not in memory, goes aside instead.
+    /// Deletes the file (a link as the link); one that is not ours, or holds records not in memory,
+    /// goes aside instead.
     void deleteFile();
     /// Renames the file aside and logs why; false (and new records unsaved) when it cannot be moved.
     bool setAside(const SetAsideReason& reason);

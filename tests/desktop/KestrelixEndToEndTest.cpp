@@ -682,7 +682,9 @@ TEST_F(KestrelixEndToEndTest, DamagedSettingsKeepTheHistoryAndTheLogSaysWhy)
     EXPECT_EQ(fileText(m_home / "elsewhere"), "previous launch\n");
     EXPECT_FALSE(std::filesystem::is_symlink(m_home / "state/kestrelix/kestrelix.log"));
     const std::string logged = log();
-    EXPECT_NE(logged.find("defaults: cannot read"), std::string::npos) << logged;
+    const auto cannotRead = logged.find("defaults: cannot read");
+    EXPECT_NE(cannotRead, std::string::npos) << logged;
+    EXPECT_EQ(logged.find("defaults: cannot read", cannotRead + 1), std::string::npos) << logged;
     EXPECT_NE(logged.find("history: the settings cannot be read, so"), std::string::npos) << logged;
     EXPECT_LT(logged.find("history: the settings cannot be read"), logged.find("launch — build")) << logged;
 }

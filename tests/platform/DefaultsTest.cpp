@@ -214,23 +214,102 @@ TEST_F(JsonDefaultsTest, onlyRegularFilesWithinTheLimitAreRead)
     EXPECT_NE(logged.find("(larger than 64 bytes)"), std::string::npos);
 }
 
-// Settings kept in a dotfiles repository stay there: a write goes through the link to its target,
-// and a damaged target is set aside beside it, the link then leading to the new file.
+// Settings kept in a dotfiles repository stay there: a write goes through the link to its target.
 TEST_F(JsonDefaultsTest, linkedFileIsWrittenThrough)
 {
     fs::create_directories(root / "dotfiles");
     fs::create_directories(file.parent_path());
     fs::create_symlink(root / "dotfiles" / "kestrelix.json", file);
-    std::ofstream(root / "dotfiles" / "kestrelix.json") << R"({"kestrelix.correctionMode": "ask",})";
+    std::ofstream(root / "dotfiles" / "kestrelix.json") << R"({"kestrelix.correctionMode": "ask"})";
 
     JsonDefaults defaults(file);
     defaults.set("kestrelix.correctionMode", std::string("manual"));
     EXPECT_TRUE(fs::is_symlink(file));
     EXPECT_EQ(JsonDefaults(root / "dotfiles" / "kestrelix.json").string("kestrelix.correctionMode"), "manual");
-    std::vector<fs::path> dotfiles;
-    for (const auto& entry : fs::directory_iterator(root / "dotfiles"))
-        dotfiles.push_back(entry.path().filename());
-    ASSERT_EQ(dotfiles.size(), 2u);
+}
+
+// A link to something that is no settings file (the user's notes, a damaged dotfile) goes aside
+// as the link: what it leads to stays where and as it was, the settings get a file of their own,
+// and the log names the link, its target and where the settings now are.
+TEST_F(JsonDefaultsTest, unreadableLinkedFileIsSetAsideAsTheLink)
+{
+    const std::pair<fs::path, std::string> targets[] = {
+        {root / "notes.txt", "buy milk\n"},
+        {root / "dotfiles" / "kestrelix.json", R"({"kestrelix.correctionMode": "ask",})"},
+    };
+    for (const auto& [target, text] : targets) {
+        SCOPED_TRACE(target);
+        fs::remove_all(file.parent_path());
+        fs::create_directories(file.parent_path());
+        fs::create_directories(target.parent_path());
+        std::ofstream(target) << text;
+        fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+        fs::create_symlink(target, file);
+
+        JsonDefaults defaults(file);
+        defaults.set("kestrelix.seenWalkthrough", true);
+
+        EXPECT_EQ(read(target), text);
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+        for (const auto& entry : fs::directory_iterator(target.parent_path()))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(target.filename().string() + "."));
+        ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+        EXPECT_EQ(JsonDefaults(file).boolean("kestrelix.seenWalkthrough"), true);
+        const auto entries = folderEntries();
+        ASSERT_EQ(entries.size(), 2u);
+        const fs::path aside = file.parent_path() / entries[1];
+        ASSERT_TRUE(fs::is_symlink(aside));
+        EXPECT_EQ(fs::read_symlink(aside), target);
+        EXPECT_NE(log.text().find("defaults: set aside unreadable " + file.string() + " (a link to " + target.string() +
+                                  ", left as it is) as " + entries[1].string() + "; the settings are now in " +
+                                  file.string()),
+                  std::string::npos)
+            << log.text();
+    }
+}
+
+// A setting of the wrong type, in any shape, is logged once in one line however often it is read,
+// and again only when the file is read anew; a damaged file is reported once.
+TEST_F(JsonDefaultsTest, wrongTypedSettingsAreLoggedOnce)
+{
+    writeFile(R"({"kestrelix.correctionMode": 7, "kestrelix.debugLogging": [1],
+                  "kestrelix.disabledBundleIDs": {"a": 1}, "kestrelix.swapSound": true})");
+    JsonDefaults defaults(file);
+    for (int read = 0; read < 2; ++read) {
+        EXPECT_EQ(defaults.string("kestrelix.correctionMode"), std::nullopt);
+        EXPECT_EQ(defaults.boolean("kestrelix.debugLogging"), std::nullopt);
+        EXPECT_EQ(defaults.stringArray("kestrelix.disabledBundleIDs"), std::nullopt);
+        EXPECT_EQ(defaults.boolean("kestrelix.swapSound"), true);
+        EXPECT_EQ(defaults.boolean("kestrelix.ngramOff"), std::nullopt);
+    }
+    const auto count = [this](const std::string& line) {
+        const std::string logged = log.text();
+        std::size_t found = 0;
+        for (auto at = logged.find(line); at != std::string::npos; at = logged.find(line, at + 1))
+            ++found;
+        return found;
+    };
+    const std::string lines[] = {
+        "defaults: kestrelix.correctionMode holds an integer, not a string; it is ignored\n",
+        "defaults: kestrelix.debugLogging holds a list with other than strings, not a Boolean; it is ignored\n",
+        "defaults: kestrelix.disabledBundleIDs holds a dictionary with other than strings, not a list of strings; "
+        "it is ignored\n",
+    };
+    for (const std::string& line : lines)
+        EXPECT_EQ(count(line), 1u) << log.text();
+    EXPECT_EQ(count("defaults: "), 3u) << log.text();
+
+    // Edited by hand again, still wrong: said again, once.
+    writeFile(R"({"kestrelix.correctionMode": 8})");
+    EXPECT_EQ(defaults.string("kestrelix.correctionMode"), std::nullopt);
+    EXPECT_EQ(defaults.string("kestrelix.correctionMode"), std::nullopt);
+    EXPECT_EQ(count(lines[0]), 2u) << log.text();
+
+    writeFile("{,");
+    EXPECT_FALSE(defaults.readable());
+    EXPECT_FALSE(defaults.readable());
+    EXPECT_EQ(count("defaults: cannot read " + file.string()), 1u) << log.text();
 }
 
 // Memory defaults follow the same typing rules.

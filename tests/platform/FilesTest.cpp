@@ -100,8 +100,8 @@ TEST_F(FilesTest, writesThroughLinksToRegularFilesOnly)
 }
 
 // A file set aside keeps its contents under a time-stamped name, owner-only whatever its mode was;
-// behind a link it is the target that moves, so the link leads to the next file written.
-TEST_F(FilesTest, setAsideIsOwnerOnlyAndFollowsLinksToFiles)
+// a link moves as the link, and what it leads to stays where and as it is.
+TEST_F(FilesTest, setAsideIsOwnerOnlyAndMovesLinksAsLinks)
 {
     write(root / "defaults.json", "{,");
     fs::permissions(root / "defaults.json", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
@@ -116,11 +116,20 @@ TEST_F(FilesTest, setAsideIsOwnerOnlyAndFollowsLinksToFiles)
     fs::create_directories(root / "dotfiles");
     write(root / "dotfiles" / "history.json", "[");
     fs::create_symlink(root / "dotfiles" / "history.json", root / "history.json");
-    const fs::path behindLink = files::setAside(root / "history.json", error);
+    fs::permissions(root / "dotfiles" / "history.json", fs::perms::owner_all | fs::perms::others_read);
+    const fs::path link = files::setAside(root / "history.json", error);
     ASSERT_FALSE(error) << error.message();
-    EXPECT_EQ(behindLink.parent_path(), root / "dotfiles");
-    EXPECT_EQ(read(behindLink), "[");
-    EXPECT_TRUE(fs::is_symlink(root / "history.json"));
+    EXPECT_EQ(link.parent_path(), root);
+    EXPECT_EQ(fs::read_symlink(link), root / "dotfiles" / "history.json");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root / "history.json")));
+    EXPECT_EQ(read(root / "dotfiles" / "history.json"), "[");
+    EXPECT_EQ(mode(root / "dotfiles" / "history.json"), fs::perms::owner_all | fs::perms::others_read);
+
+    // Erasing a link removes the link alone.
+    fs::create_symlink(root / "dotfiles" / "history.json", root / "linked");
+    files::erase(root / "linked");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root / "linked")));
+    EXPECT_EQ(read(root / "dotfiles" / "history.json"), "[");
 
     // A FIFO is moved aside as it is.
     ASSERT_EQ(::mkfifo((root / "fifo").c_str(), 0600), 0);

@@ -164,41 +164,75 @@ TEST_F(HistoryFilesTest, OddOrOversizedFilesAreSetAside)
     EXPECT_TRUE(logged("(larger than 1024 bytes)"));
 }
 
-// A history linked into a dotfiles repository is written through the link, which stays.
-TEST_F(HistoryFilesTest, LinkedFileIsWrittenThrough)
+// A history file that is a link to a file reading as a history (notes holding "[]", a dotfiles
+// repository) is never written or deleted through: with troubleshooting mode off the link itself
+// goes, counted first; with it on the link goes aside and the records read through it are
+// written to a file of our own. What the link leads to keeps its contents and mode; each is logged.
+TEST_F(HistoryFilesTest, LinkToAHistoryIsNeitherWrittenNorDeletedThrough)
 {
-    MemoryDefaults defaults;
-    defaults.set("kestrelix.troubleshooting", true);
-    const fs::path target = folder.root / "dotfiles" / "history.json";
-    test::StoreFolder::writeText(target, encodeHistory(records(2)));
+    const std::string contents[] = {"[]\n", encodeHistory(records(2))};
+    const fs::path target = folder.root / "notes.txt";
     fs::create_directories(file.parent_path());
-    fs::create_symlink(target, file);
+    for (const bool troubleshooting : {false, true}) {
+        for (const std::string& text : contents) {
+            SCOPED_TRACE(std::to_string(troubleshooting) + " " + text);
+            for (const fs::path& old : setAside())
+                fs::remove(old);
+            fs::remove(file);
+            test::StoreFolder::writeText(target, text);
+            fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+            fs::create_symlink(target, file);
+            MemoryDefaults defaults;
+            defaults.set("kestrelix.troubleshooting", troubleshooting);
+            const std::size_t held = decodeHistory(text)->records.size();
 
-    HistoryStore history(defaults, file);
-    history.add(records(1).front());
-    EXPECT_TRUE(fs::is_symlink(file));
-    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(target))->records.size(), 3u);
+            HistoryStore history(defaults, file);
+            EXPECT_EQ(history.records().size(), troubleshooting ? held : 0u);
+            EXPECT_EQ(history.lifetimeWordsFixed(), static_cast<std::int64_t>(held));
+            if (troubleshooting) {
+                ASSERT_EQ(setAside().size(), 1u);
+                EXPECT_EQ(fs::read_symlink(setAside()[0]), target);
+                ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+                EXPECT_EQ(decodeHistory(test::StoreFolder::readText(file))->records.size(), held);
+                EXPECT_TRUE(logged("history: " + file.string() + " is a link; set aside as " +
+                                   setAside()[0].filename().string() + " (a link to " + target.string() +
+                                   ", left as it is)"));
+                EXPECT_TRUE(logged("history: the records are written to " + file.string() + ", a file of its own"));
+            } else {
+                EXPECT_FALSE(fs::exists(fs::symlink_status(file)));
+                EXPECT_TRUE(setAside().empty());
+                EXPECT_TRUE(logged("history: removed the link " + file.string() + " to " + target.string() +
+                                   "; what it leads to is left as it is"));
+            }
+            history.add(records(1).front());
+            history.eraseEverything();
+            EXPECT_EQ(test::StoreFolder::readText(target), text);
+            EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+                      fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        }
+    }
 }
 
-// Erasing the history erases the records kept behind a link, not just the link.
-TEST_F(HistoryFilesTest, EraseReachesTheRecordsBehindALink)
+// A link put in the history's place while the program runs is removed as the link by clearing
+// the history, and set aside before the next record is written; what it leads to is left.
+TEST_F(HistoryFilesTest, LinkPutThereWhileRunningIsNotFollowed)
 {
     MemoryDefaults defaults;
     defaults.set("kestrelix.troubleshooting", true);
+    HistoryStore history(defaults, file);
     const fs::path target = folder.root / "dotfiles" / "history.json";
-    test::StoreFolder::writeText(target, encodeHistory(records(2)));
-    fs::create_directories(file.parent_path());
+    const std::string two = encodeHistory(records(2));
+    test::StoreFolder::writeText(target, two);
     fs::create_symlink(target, file);
 
-    HistoryStore history(defaults, file);
-    ASSERT_EQ(history.records().size(), 2u);
-    history.eraseEverything();
-    EXPECT_FALSE(fs::exists(target));
-    EXPECT_TRUE(history.records().empty());
-
+    history.clear();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file)));
+    fs::create_symlink(target, file);
     history.add(records(1).front());
-    EXPECT_TRUE(fs::is_symlink(file));
-    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(target))->records.size(), 1u);
+    EXPECT_EQ(decodeHistory(test::StoreFolder::readText(file))->records.size(), 1u);
+    ASSERT_EQ(setAside().size(), 1u);
+    EXPECT_TRUE(fs::is_symlink(setAside()[0]));
+    EXPECT_EQ(test::StoreFolder::readText(target), two);
 }
 
 // A history file that is a link to some other file of the user's (notes, say) is no history of
