@@ -45,6 +45,12 @@ class Keyboard:
         self.xtst.XTestFakeKeyEvent(self.display, self.code(key), 0, 0)
         self.x11.XSync(self.display, 0)
 
+    def key(self, name, down):
+        """Presses (down) or lets go of the key whose keysym is named name ("slash", "Shift_L")."""
+        code = self.x11.XKeysymToKeycode(self.display, self.x11.XStringToKeysym(name.encode()))
+        self.xtst.XTestFakeKeyEvent(self.display, code, 1 if down else 0, 0)
+        self.x11.XSync(self.display, 0)
+
     def lock_group(self, group):
         self.x11.XkbLockGroup(self.display, 0x100, group)  # XkbUseCoreKbd
         self.x11.XSync(self.display, 0)

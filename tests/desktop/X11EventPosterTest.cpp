@@ -39,6 +39,15 @@ protected:
         return state.base_mods;
     }
 
+    static int lockedGroup()
+    {
+        Display* display = XOpenDisplay(nullptr);
+        XkbStateRec state{};
+        XkbGetState(display, XkbUseCoreKbd, &state);
+        XCloseDisplay(display);
+        return state.locked_group;
+    }
+
     // One key-down and key-up per character, as the actuator posts them.
     void insert(const std::string& text)
     {
@@ -319,6 +328,32 @@ TEST_F(X11EventPosterTest, ShiftTheUserHoldsTypesItsOwnLevel)
     EXPECT_TRUE(field.waitForText("AB C")) << field.text();
     EXPECT_EQ(keymap.take().core, 0);
     user.setKey(test::Keycode::shift, false);
+}
+
+// The user selected us again before our Russian rewrite went out: its letters, capitals and marks
+// are typed by the ru keys with that group latched for each press, and a key typed in ru by the ru
+// key, so that no spare is given a character (each change makes every client reload its keymap)
+// and us stays selected.
+TEST_F(X11EventPosterTest, TextOfAnotherEnabledLayoutChangesNoKeymap)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "ru"}));
+    poster = std::make_unique<X11EventPoster>(keyboard);
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    test::KeymapWatch keymap;
+    const std::string sentence = "Привет мир. Как дела у Вас? В Москве сегодня тепло, а в Питере дождь.";
+    std::vector<SyntheticKey> batch;
+    for (const auto& character : text::characters(sentence))
+        for (const bool down : {true, false})
+            batch.push_back({.code = 0, .flags = 0, .down = down, .text = character, .marked = true});
+    ASSERT_TRUE(poster->postBatch(batch));
+    ASSERT_TRUE(field.waitForText(sentence)) << field.text();
+    for (const bool down : {true, false})
+        ASSERT_TRUE(poster->post({.code = 0, .flags = 0, .down = down, .text = {}, .marked = true, .sourceHandle = 1}));
+    tapKey(0);
+    EXPECT_TRUE(field.waitForText(sentence + "фa")) << field.text();
+    EXPECT_EQ(keymap.take().core, 0);
+    EXPECT_EQ(lockedGroup(), 0);
 }
 
 // Every key press and release the server takes from any device, in order, as keycode and

@@ -125,7 +125,7 @@ bool X11EventPoster::post(const SyntheticKey& event)
     if (!m_unmarked)
         return false;
     for (const auto& key : *keys)
-        XTestFakeKeyEvent(m_unmarked.get(), key.keycode, key.down ? True : False, CurrentTime);
+        X11Keyboard::fakeKey(m_unmarked.get(), key);
     XSync(m_unmarked.get(), False);
     return true;
 }
@@ -390,14 +390,15 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
             }
         }
         // The key types what it typed for the user: with the Shift, AltGr and Caps Lock of the
-        // flags, in the layout the user typed it in. When the state now (the user's own Shift or
-        // AltGr, another layout selected since) would type something else, or the user holds this
-        // very key down (the server would drop our press), a spare key types it.
+        // flags, in the layout the user typed it in, latched for the press when another one is
+        // selected now. When the state now (the user's own Shift or AltGr) would type something
+        // else, or the user holds this very key down (the server would drop our press), a spare
+        // key types it.
         const unsigned levels = m_roles.shift | m_roles.capsLock | m_roles.level3;
         const unsigned now = state.mods | added;
         const unsigned group = event.sourceHandle >= 0 ? static_cast<unsigned>(event.sourceHandle) : state.group;
         const auto wanted = typedKeysym(*keycode, levelState(event.flags) & levels, group);
-        if (down.contains(*keycode) || wanted != typedKeysym(*keycode, now & levels, state.group)) {
+        if (down.contains(*keycode) || wanted != typedKeysym(*keycode, now & levels, group)) {
             if (!wanted || isModifierKeysym(*wanted))
                 return std::nullopt;
             const auto spare = spareFor(display, *wanted);
@@ -409,7 +410,7 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
         }
         for (const auto modifier : modifiers)
             press(keys, modifier, true);
-        press(keys, *keycode, true);
+        keys.push_back({*keycode, true, static_cast<int>(group) - static_cast<int>(state.group)});
         m_pressedKeys[event.code] = {*keycode, std::move(modifiers)};
         return keys;
     }
@@ -440,7 +441,7 @@ std::optional<FakeKeys> X11EventPoster::keysFor(Display* display, const Syntheti
         const auto& stroke = strokes[index];
         if (stroke.shift)
             press(keys, shift, true);
-        press(keys, stroke.keycode, true);
+        keys.push_back({stroke.keycode, true, stroke.groupLatch});
         if (index + 1 < strokes.size())
             press(keys, stroke.keycode, false);
         if (stroke.shift)
@@ -503,9 +504,10 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::strokeForKeysym(Display* d
     return std::nullopt;
 }
 
-// The key of the current group that types the character of keysym under the Shift and AltGr the
-// user holds and the locks that are on (Caps Lock changes what Shift does), with our own Shift
-// added when the user holds none, and that the user is not holding down. We never let go of the
+// The key that types the character of keysym under the Shift and AltGr the user holds and the
+// locks that are on (Caps Lock changes what Shift does), with our own Shift added when the user
+// holds none, and that the user is not holding down: of the current group, else of another one
+// (the user may have selected a layout again since the text was planned). We never let go of the
 // user's keys: what no key types under them is left to a spare.
 std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display, std::uint32_t keysym,
                                                                 const KeysDown& down)
@@ -517,18 +519,26 @@ std::optional<X11EventPoster::Stroke> X11EventPoster::typingKey(Display* display
         return std::nullopt;
     const unsigned held = (state.base_mods | state.latched_mods) & (m_roles.shift | m_roles.level3);
     const unsigned locks = state.locked_mods & (LockMask | m_roles.numLock);
-    for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode) {
-        if (m_spares.contains(static_cast<unsigned>(keycode)) || down.contains(static_cast<unsigned>(keycode)))
-            continue;
-        for (const bool shift : {false, true}) {
-            if (shift && (held & m_roles.shift))
+    std::vector<unsigned> groups{state.group};
+    for (unsigned group = 0; group < m_groups; ++group)
+        if (group != state.group)
+            groups.push_back(group);
+    for (const unsigned group : groups) {
+        for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode) {
+            if (m_spares.contains(static_cast<unsigned>(keycode)) || down.contains(static_cast<unsigned>(keycode)))
                 continue;
-            unsigned consumed = 0;
-            KeySym typed = NoSymbol;
-            const unsigned modifiers = XkbBuildCoreState((shift ? m_roles.shift : 0) | held | locks, state.group);
-            if (XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), modifiers, &consumed, &typed) &&
-                typed != NoSymbol && typesSameCharacter(static_cast<std::uint32_t>(typed), keysym))
-                return Stroke{static_cast<unsigned>(keycode), shift};
+            for (const bool shift : {false, true}) {
+                if (shift && (held & m_roles.shift))
+                    continue;
+                unsigned consumed = 0;
+                KeySym typed = NoSymbol;
+                const unsigned modifiers = XkbBuildCoreState((shift ? m_roles.shift : 0) | held | locks, group);
+                if (XkbTranslateKeyCode(m_keymap.get(), static_cast<::KeyCode>(keycode), modifiers, &consumed,
+                                        &typed) &&
+                    typed != NoSymbol && typesSameCharacter(static_cast<std::uint32_t>(typed), keysym))
+                    return Stroke{static_cast<unsigned>(keycode), shift,
+                                  static_cast<int>(group) - static_cast<int>(state.group)};
+            }
         }
     }
     return std::nullopt;
@@ -539,6 +549,10 @@ void X11EventPoster::refreshKeymap(Display* display)
     m_generation = m_keyboard->keymapGeneration();
     m_keymap.reset(XkbGetMap(display, XkbAllClientInfoMask, XkbUseCoreKbd));
     m_roles = X11Keyboard::modifierRolesLocked(display);
+    m_groups = 1;
+    if (m_keymap)
+        for (int keycode = m_keymap->min_key_code; keycode <= m_keymap->max_key_code; ++keycode)
+            m_groups = std::max(m_groups, static_cast<unsigned>(XkbKeyNumGroups(m_keymap.get(), keycode)));
     m_spares.refresh(display);
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // Posts keys through XTEST. A key code goes to the key in the same place (evdev + 8) with the
 // modifier keys its flags name held around it; text is typed by the key of the current layout
-// that types the same character (hebrew_shin types U+05E9), else by a spare keycode lent the
-// character (SpareKeycodes); the spares keep their characters and are given back when the poster
-// goes. The user's keys are left as they are: a key the user holds is not pressed, and what no key
-// types under the user's Shift or AltGr is typed by a spare. Such a hold is waited out briefly
-// before a spare is given a new character, since every client reloads the keymap then. Ctrl, Alt
-// or Super still held, which would make our key a chord, are waited out briefly, then let go
-// around our keys.
+// that types the same character (hebrew_shin types U+05E9), else by such a key of another layout
+// with that layout's group latched for the press, else by a spare keycode lent the character
+// (SpareKeycodes); the spares keep their characters and are given back when the poster goes.
+// Latching a group changes no keymap: a layout selected again between a rewrite's switch and its
+// keys costs no client a reload. The user's keys are left as they are: a key the user holds is not pressed, and what no
+// key types under the user's Shift or AltGr is typed by a spare. Such a hold is waited out briefly before a spare is
+// given a new character, since every client reloads the keymap then. Ctrl, Alt or Super still held, which would make
+// our key a chord, are waited out briefly, then let go around our keys.
 //
 // Marked events go out on the keyboard connection, whose events the tap knows for ours; unmarked
 // ones (the drill) on a connection of their own, so that they count as the user's typing.
@@ -49,6 +50,8 @@ private:
     struct Stroke {
         unsigned keycode = 0;
         bool shift = false;
+        /// From the selected group to the one whose key this is (X11Keyboard::FakeKey).
+        int groupLatch = 0;
     };
     /// The keys down on the keyboard now: the server drops a press of one of them.
     class KeysDown {
@@ -103,6 +106,8 @@ private:
     std::unique_ptr<_XkbDesc, KeymapFree> m_keymap;  // as it was at m_generation
     unsigned m_generation = ~0u;
     ModifierRoles m_roles;
+    /// The keymap's groups (layouts).
+    unsigned m_groups = 1;
     SpareKeycodes m_spares;
     /// The key each text character's key-down pressed, for its key-up.
     std::map<std::string, Stroke> m_pressedText;

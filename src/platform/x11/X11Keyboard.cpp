@@ -247,7 +247,7 @@ bool X11Keyboard::fakeLocked(Display* display, const FakeKeysBuilder& build)
     for (const auto& [keycode, modifiers] : lifted)
         XUngrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display));
     for (const auto& key : *keys)
-        XTestFakeKeyEvent(display, key.keycode, key.down ? True : False, CurrentTime);
+        fakeKey(display, key);
     for (const auto& [keycode, modifiers] : lifted)
         grabKeyLocked(display, keycode, modifiers);
     if (held)
@@ -282,6 +282,16 @@ void X11Keyboard::replayLocked(Display* display, unsigned keycode, unsigned stat
             keys.push_back({*modifier, false});
         return keys;
     });
+}
+
+// A latch rather than a lock: the press takes the latched group and ends the latch, so that the
+// group the user selected stays, no notice of a layout switch goes out, and the keymap is left
+// alone where a spare keycode would have been given the character.
+void X11Keyboard::fakeKey(Display* display, const FakeKey& key)
+{
+    if (key.down && key.groupLatch != 0)
+        XkbLatchGroup(display, XkbUseCoreKbd, static_cast<unsigned>(key.groupLatch));
+    XTestFakeKeyEvent(display, key.keycode, key.down ? True : False, CurrentTime);
 }
 
 ModifierRoles X11Keyboard::modifierRolesLocked(Display* display)

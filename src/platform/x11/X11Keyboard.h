@@ -87,16 +87,23 @@ public:
     struct FakeKey {
         unsigned keycode = 0;
         bool down = true;
+        /// For a press: the keyboard group is latched this many groups on just before it, so that
+        /// the key types what it types in that group; the latch ends with the press.
+        int groupLatch = 0;
     };
     using FakeKeys = std::vector<FakeKey>;
     using FakeKeysBuilder = std::function<std::optional<FakeKeys>(_XDisplay*)>;
-    /// Presses and releases the keycodes build gives through XTEST, in order, and waits until the
+    /// Presses and releases the keycodes build gives through XTEST, in order (with the group latch
+    /// a press asks for), and waits until the
     /// server took them; false when build gives none. build runs with the server grabbed, so what
     /// it reads of the keyboard (the keys down, the modifiers) is still so when its keys go out:
     /// no other client's key comes in between. Our own grabs would catch the keys too: the hold,
     /// and a chord on the same key, are let go around them, so that they and only they reach the
     /// focused application. Call inside with().
     bool fakeLocked(_XDisplay* display, const FakeKeysBuilder& build);
+
+    /// Presses or releases one key through XTEST, latching the group the press asks for first.
+    static void fakeKey(_XDisplay* display, const FakeKey& key);
 
     /// Types keycode again as ours, with the modifiers of state (a grabbed key's event) that are
     /// no longer held pressed around it; locks are left as they are. Call inside with().
