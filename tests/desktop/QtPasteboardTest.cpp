@@ -279,6 +279,7 @@ TEST_F(QtPasteboardTest, KeeperOnlyForOurDataWithoutManager)
 {
     m_pasteboard->clearContents();
     EXPECT_FALSE(m_pasteboard->keepAfterQuit(KX_CLIPBOARD_KEEPER)) << "empty";
+    ASSERT_TRUE(m_pasteboard->setString("ours"));
     copyElsewhere("theirs", "<b>theirs</b>");
     EXPECT_FALSE(m_pasteboard->keepAfterQuit(KX_CLIPBOARD_KEEPER)) << "another application's";
     m_pasteboard->clearContents();
