@@ -94,8 +94,12 @@ void ClipboardServer::run()
             const auto it = std::ranges::find_if(m_transfers, [&](const Transfer& t) {
                 return t.requestor == event.xproperty.window && t.property == event.xproperty.atom;
             });
-            if (it != m_transfers.end())
-                sendNextPiece(*it);
+            if (it != m_transfers.end() && !sendNextPiece(*it)) {
+                const Window requestor = it->requestor;
+                m_transfers.erase(it);
+                if (std::ranges::none_of(m_transfers, [&](const Transfer& t) { return t.requestor == requestor; }))
+                    XSelectInput(m_display, requestor, NoEventMask);
+            }
         } else if (event.type == DestroyNotify) {
             std::erase_if(m_transfers, [&](const Transfer& t) { return t.requestor == event.xdestroywindow.window; });
         }
@@ -158,20 +162,15 @@ bool ClipboardServer::put(Window requestor, Atom property, Atom target)
     return true;
 }
 
-void ClipboardServer::sendNextPiece(Transfer& transfer)
+bool ClipboardServer::sendNextPiece(Transfer& transfer)
 {
     const std::size_t length = std::min(m_pieceSize, transfer.data.size() - transfer.sent);
     XChangeProperty(m_display, transfer.requestor, transfer.property, transfer.type, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(transfer.data.data() + transfer.sent),
                     static_cast<int>(length));
     transfer.sent += length;
-    if (length == 0) {
-        const Window requestor = transfer.requestor;
-        std::erase_if(m_transfers, [&](const Transfer& t) { return &t == &transfer; });
-        if (std::ranges::none_of(m_transfers, [&](const Transfer& t) { return t.requestor == requestor; }))
-            XSelectInput(m_display, requestor, NoEventMask);
-    }
     XFlush(m_display);
+    return length > 0;
 }
 
 }  // namespace kx::platform::x11

@@ -40,7 +40,8 @@ private:
     void answer(const XSelectionRequestEvent& request);
     // Puts target's data on the requestor's property; false when there is none to give.
     bool put(Window requestor, Atom property, Atom target);
-    void sendNextPiece(Transfer& transfer);
+    // The next piece; false once the empty piece that ends the transfer went.
+    bool sendNextPiece(Transfer& transfer);
     Atom atom(const char* name);
 
     Display* m_display = nullptr;
