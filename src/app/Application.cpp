@@ -19,6 +19,7 @@
 #include "platform/x11/AtspiAccessibility.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/CanberraSound.h"
+#include "platform/x11/ClipboardKeeper.h"
 #include "platform/x11/QtMainQueue.h"
 #include "platform/x11/QtPasteboard.h"
 #include "platform/x11/QtPointer.h"
@@ -227,9 +228,11 @@ int Application::run(int argc, char** argv)
     const QuitSignals quitSignals;
     const int status = app.exec();
     finishWork(controller);
+    // A clipboard we own goes to the session's clipboard manager as Qt ends; without one, to a
+    // process of ours. Not while our own paste may still be in it.
+    if (!controller.busy())
+        pasteboard.keepAfterQuit(platform::x11::ClipboardKeeper::executable());
     Log::flush();
-    // Leaving this function ends the Qt application, which hands a clipboard we own to the
-    // session's clipboard manager.
     return status;
 }
 

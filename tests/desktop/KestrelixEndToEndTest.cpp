@@ -6,6 +6,7 @@
 #include "KestrelixFixture.h"
 #include "RunCommand.h"
 #include "platform/x11/QtPasteboard.h"
+#include "platform/x11/XClientPid.h"
 
 #include <X11/Xatom.h>
 
@@ -574,6 +575,63 @@ TEST_F(KestrelixEndToEndTest, QuitDuringPasteRewriteHandsTheClipboardOver)
     EXPECT_EQ(XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime),
               GrabSuccess);
     XUngrabKeyboard(display, CurrentTime);
+    XCloseDisplay(display);
+}
+
+// With no clipboard manager, quitting after a paste rewrite leaves the user's copy in the
+// clipboard, served by a detached process of ours that holds none of the program's files and ends
+// once another program copies.
+TEST_F(KestrelixEndToEndTest, QuitAfterPasteRewriteWithoutClipboardManagerKeepsTheClipboard)
+{
+    startKestrelix();
+    platform::x11::QtPasteboard pasteboard;
+    const auto browser = browserWithUsersCopy(pasteboard);
+    ASSERT_TRUE(browser);
+    const int probe = browser->pid();
+    m_user->typeKeys("cceav ");
+    ASSERT_TRUE(browser->waitForText("בבקשה ")) << browser->text() << '\n' << log();
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    const auto ownerPid = [&] { return platform::x11::clientPid(display, XGetSelectionOwner(display, clipboard)); };
+    ASSERT_TRUE(
+        DesktopSession::waitFor([&] { return ownerPid() == m_app && pasteboard.string() == "the user's copy"; }, 5))
+        << "the clipboard is back with the user's copy, held by kestrelix (owner pid " << ownerPid() << ", probe "
+        << probe << ")\n"
+        << log();
+
+    const pid_t app = m_app;
+    const std::optional<int> quit = quitKestrelix();
+    ASSERT_TRUE(quit) << "kestrelix did not quit\n" << log();
+    EXPECT_TRUE(WIFEXITED(*quit) && WEXITSTATUS(*quit) == 0) << "status " << *quit;
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return pasteboard.string() == "the user's copy"; }, 3))
+        << "clipboard: " << pasteboard.string().value_or("(nothing)") << '\n'
+        << log();
+    const auto items = pasteboard.itemsWithin(3);
+    ASSERT_TRUE(items && items->size() == 1) << "the clipboard answers";
+    EXPECT_EQ(items->front().contains("text/html") ? items->front().at("text/html") : "", "<b>the user's copy</b>");
+
+    const int keeper = ownerPid();
+    ASSERT_GT(keeper, 0);
+    EXPECT_NE(keeper, app);
+    EXPECT_EQ(::getsid(keeper), keeper) << "the keeper leads a session of its own";
+    const std::string proc = "/proc/" + std::to_string(keeper);
+    EXPECT_EQ(fileText(proc + "/cmdline").find("the user's copy"), std::string::npos);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(proc + "/fd"))
+        ++files;
+    EXPECT_LE(files, 4u) << "standard input, output, error and its X connection";
+
+    // Another copy takes the clipboard over and the keeper goes.
+    pasteboard.clearContents();
+    pasteboard.setString("a later copy");
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const std::string stat = fileText(proc + "/stat");
+            return stat.empty() || stat.find(") Z") != std::string::npos;
+        },
+        3))
+        << "the keeper still runs";
     XCloseDisplay(display);
 }
 

@@ -1,8 +1,11 @@
 #include "platform/x11/QtPasteboard.h"
 
+#include "ClipboardManager.h"
 #include "DesktopSession.h"
 #include "HungClipboardOwner.h"
 #include "controller/Actuator.h"
+#include "platform/x11/ClipboardWatch.h"
+#include "platform/x11/XClientPid.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -14,7 +17,9 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace kx::platform::x11 {
 namespace {
@@ -64,6 +69,17 @@ std::optional<std::string> pasteAs(const char* target)
     return result;
 }
 
+// The pid of the clipboard's owner; 0 when there is none or the server cannot tell.
+int clipboardOwner()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 0;
+    const int pid = clientPid(display, XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)));
+    XCloseDisplay(display);
+    return pid;
+}
+
 class QtPasteboardTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -101,6 +117,24 @@ protected:
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         EXPECT_TRUE(moved) << "the count moves without the event loop";
+    }
+
+    // Hands what we wrote to a keeper, as at quit; the keeper's pid, 0 when it did not take it.
+    int keepAfterQuit()
+    {
+        if (!m_pasteboard->keepAfterQuit(KX_CLIPBOARD_KEEPER))
+            return 0;
+        const int keeper = clipboardOwner();
+        EXPECT_FALSE(QGuiApplication::clipboard()->ownsClipboard()) << "Qt knows it let go";
+        return keeper != ::getpid() ? keeper : 0;
+    }
+    // Copies again here; the keeper must end (this process started it, so it is reaped here).
+    void copyOverKeeper(int keeper)
+    {
+        m_pasteboard->clearContents();
+        m_pasteboard->setString("a later copy");
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return ::waitpid(keeper, nullptr, WNOHANG) == keeper; }, 5))
+            << "the keeper ends once another program copies";
     }
 
     std::unique_ptr<QtPasteboard> m_pasteboard;
@@ -200,6 +234,60 @@ TEST_F(QtPasteboardTest, WorksFromAnotherThread)
     DesktopSession::waitFor([&] { return done.load(); }, 10);
     worker.join();
     EXPECT_EQ(readBack, "from a worker");
+}
+
+// What we wrote outlives us with a keeper, in every format: text too large for one request comes
+// in pieces, and a binary type keeps its bytes.
+TEST_F(QtPasteboardTest, KeeperServesEveryFormatAfterQuit)
+{
+    std::string large;
+    while (large.size() < 600'000)
+        large += "שלום עולם " + std::to_string(large.size()) + '\n';
+    const std::string image("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    m_pasteboard->clearContents();
+    ASSERT_TRUE(m_pasteboard->writeItems({{{"text/plain", large}, {"text/html", "<b>x</b>"}, {"image/png", image}}}));
+    const int keeper = keepAfterQuit();
+    ASSERT_GT(keeper, 0);
+
+    ClipboardWatch watch;
+    const auto text = watch.readText(5);
+    EXPECT_TRUE(text == large) << "text of " << (text ? text->size() : 0) << " bytes";
+    const auto all = watch.readAll(5);
+    ASSERT_TRUE(all);
+    EXPECT_TRUE(all->contains("text/plain") && all->at("text/plain") == large);
+    EXPECT_EQ(all->contains("text/html") ? all->at("text/html") : "", "<b>x</b>");
+    EXPECT_EQ(all->contains("image/png") ? all->at("image/png") : "", image);
+    EXPECT_EQ(pasteAs("STRING"), std::nullopt) << "Latin-1 cannot carry Hebrew";
+    copyOverKeeper(keeper);
+}
+
+// Plain text is offered under every name of text older programs ask for.
+TEST_F(QtPasteboardTest, KeeperOffersTextUnderEveryName)
+{
+    m_pasteboard->clearContents();
+    ASSERT_TRUE(m_pasteboard->setString("plain words"));
+    const int keeper = keepAfterQuit();
+    ASSERT_GT(keeper, 0);
+    for (const char* target : {"UTF8_STRING", "STRING", "TEXT", "text/plain;charset=utf-8", "text/plain"})
+        EXPECT_EQ(pasteAs(target), "plain words") << target;
+    copyOverKeeper(keeper);
+}
+
+// No keeper for an empty clipboard, for another application's, nor where a clipboard manager
+// runs (Qt hands the clipboard to it as it ends).
+TEST_F(QtPasteboardTest, KeeperOnlyForOurDataWithoutManager)
+{
+    m_pasteboard->clearContents();
+    EXPECT_FALSE(m_pasteboard->keepAfterQuit(KX_CLIPBOARD_KEEPER)) << "empty";
+    ASSERT_TRUE(m_pasteboard->setString("ours"));
+    copyElsewhere("theirs", "<b>theirs</b>");
+    EXPECT_FALSE(m_pasteboard->keepAfterQuit(KX_CLIPBOARD_KEEPER)) << "another application's";
+    m_pasteboard->clearContents();
+    ASSERT_TRUE(m_pasteboard->setString("ours"));
+    const test::ClipboardManager manager;
+    ASSERT_TRUE(manager.ok());
+    EXPECT_FALSE(m_pasteboard->keepAfterQuit(KX_CLIPBOARD_KEEPER)) << "a clipboard manager runs";
+    EXPECT_EQ(clipboardOwner(), ::getpid());
 }
 
 }  // namespace

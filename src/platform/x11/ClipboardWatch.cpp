@@ -92,9 +92,10 @@ struct ClipboardWatch::State {
         while (waitFor(PropertyNotify, event, deadline)) {
             if (event.xproperty.atom != property || event.xproperty.state != PropertyNewValue)
                 continue;
+            // The notice of the announcement itself, already taken, comes first: no piece yet.
             const auto piece = takeProperty(type);
             if (!piece)
-                return std::nullopt;
+                continue;
             if (piece->empty())
                 return whole;
             whole += *piece;
@@ -198,6 +199,15 @@ bool ClipboardWatch::ownedHere()
         return false;
     m_state->ownOwner = owner;
     return true;
+}
+
+bool ClipboardWatch::managerRunning()
+{
+    if (!ok())
+        return false;
+    std::lock_guard lock(m_state->mutex);
+    Display* d = m_state->display.get();
+    return XGetSelectionOwner(d, XInternAtom(d, "CLIPBOARD_MANAGER", False)) != None;
 }
 
 std::int64_t ClipboardWatch::takeForeignChanges()

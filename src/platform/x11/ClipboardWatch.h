@@ -25,6 +25,8 @@ public:
     /// Whether this process owns the selection, as the server says now; its owner window is
     /// remembered, so that this process's own writes are never counted as another's. Any thread.
     bool ownedHere();
+    /// Whether a clipboard manager runs (someone owns CLIPBOARD_MANAGER). Any thread.
+    bool managerRunning();
     /// How many times another client took or dropped the selection since the last call. Any thread.
     std::int64_t takeForeignChanges();
     /// The selection's text (UTF8_STRING), asked of its owner directly; none when it has none,

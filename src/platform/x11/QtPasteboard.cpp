@@ -1,15 +1,19 @@
 #include "platform/x11/QtPasteboard.h"
 
 #include "platform/Log.h"
+#include "platform/x11/ClipboardKeeper.h"
 #include "platform/x11/ClipboardWatch.h"
 #include "platform/x11/MainThreadCall.h"
 
 #include <QByteArray>
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -24,6 +28,8 @@ constexpr std::chrono::milliseconds guiThreadWait(6000);
 constexpr double textReadTimeout = 5.0;
 constexpr int publishRetries = 10;
 constexpr int publishRetryMs = 20;
+constexpr double keeperStartTimeout = 3.0;
+constexpr qint64 letGoWaitMs = 1000;
 
 // The marker on the mime data we publish, so that our own writes do not count as someone else's.
 constexpr const char* writeTagProperty = "kxPasteboardWrite";
@@ -210,6 +216,27 @@ std::optional<std::string> QtPasteboard::string()
 std::int64_t QtPasteboard::changeCount()
 {
     return m_state->changeCount += m_state->watch.takeForeignChanges();
+}
+
+bool QtPasteboard::keepAfterQuit(const std::filesystem::path& keeper)
+{
+    State* s = m_state.get();
+    if (!s->watch.ok() || s->written.empty() || !s->isOurs() || !s->watch.ownedHere() || s->watch.managerRunning())
+        return false;
+    // The keeper takes the clipboard from us while we still hold it, so no paste finds it empty.
+    if (!ClipboardKeeper::start(keeper, s->written, keeperStartTimeout)) {
+        Log::line("quit: the clipboard could not be kept after quitting; it empties");
+        return false;
+    }
+    // Qt must learn that it lost the clipboard, or it might clear it on its way out.
+    QElapsedTimer clock;
+    clock.start();
+    while (s->clipboard->ownsClipboard() && clock.elapsed() < letGoWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    Log::line("quit: the clipboard stays with a process of ours until another program takes it");
+    return true;
 }
 
 }  // namespace kx::platform::x11

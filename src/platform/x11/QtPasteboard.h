@@ -6,6 +6,7 @@
 
 #include "platform/Pasteboard.h"
 
+#include <filesystem>
 #include <memory>
 
 namespace kx::platform::x11 {
@@ -34,6 +35,11 @@ public:
     /// another part of this one) takes the clipboard; another application's copy shows at once,
     /// even while the GUI thread is busy. Any thread; one round trip to the X server.
     std::int64_t changeCount() override;
+
+    /// At quit, on the GUI thread: when the clipboard is ours with data in it and no clipboard
+    /// manager runs to take it from Qt on the way out, hands it to a keeper process of ours, so
+    /// that quitting does not empty it; keeper is its executable. True when the keeper has it.
+    bool keepAfterQuit(const std::filesystem::path& keeper);
 
 private:
     struct State;
