@@ -223,6 +223,12 @@ int Application::run(int argc, char** argv)
     };
     tray.onMenuNeedsUpdate = [&controller] { controller.rebuildMenu(); };
     tray.onCommand = [&controller](const MenuCommand& command) { controller.performMenuCommand(command); };
+    // Without a tray nothing of ours is on screen: the settings window is the way in.
+    tray.onNoTray = [&controller] {
+        std::cerr << "Kestrelix: no system tray found \u2014 showing the settings window; the menu needs a tray\n";
+        Log::line("no system tray found \u2014 showing the settings window");
+        controller.performMenuCommand({.action = MenuAction::openSettings});
+    };
 
     QTimer::singleShot(0, &app, [&controller] { controller.start(); });
     const QuitSignals quitSignals;

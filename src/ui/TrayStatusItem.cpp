@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -56,9 +57,25 @@ TrayStatusItem::TrayStatusItem(QObject* parent) : QObject(parent)
         },
         Qt::QueuedConnection);
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+        // An embedded icon's right-click is caught before Qt pops the plain menu up (eventFilter);
+        // where it was not, that menu is up already and one menu is enough.
+        if (reason == QSystemTrayIcon::Trigger || (reason == QSystemTrayIcon::Context && !plainMenu().isVisible()))
             m_menu.popup(QCursor::pos());
     });
+    // A tray that draws the menu itself is handed the plain one (Qt exports it over D-Bus) and
+    // asks for it to be current before it shows it.
+    m_plain.onCommand = [this](const MenuCommand& command) { perform(command); };
+    connect(&plainMenu(), &QMenu::aboutToShow, this, [this] {
+        if (onMenuNeedsUpdate)
+            onMenuNeedsUpdate();
+    });
+    m_tray.setContextMenu(&plainMenu());
+    m_trayWait.setSingleShot(true);
+    connect(&m_trayWait, &QTimer::timeout, this, [this] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable() && onNoTray)
+            onNoTray();
+    });
+    m_trayWait.start(trayWaitMs);
 }
 
 TrayStatusItem::~TrayStatusItem() = default;
@@ -128,14 +145,22 @@ bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event)
     if (watched != m_embedded)
         return false;
     switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        // Our own menu, with its rows, rather than the plain one Qt would pop up.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+            m_menu.popup(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+            return true;
+        }
+        break;
     case QEvent::Resize:
-        // Qt asks for at least 22 x 22 units, which at a scale above 1 is wider than the panel
-        // is high; a tray that honours the request gives a wide slot. Ask for the square the
-        // panel's height allows.
+        // Qt asks for at least 22 x 22 units, which at a scale above 1 is more than a small
+        // panel is high; a tray that honours the request gives a slot wider than high. Asking
+        // for less lets it make the slot square. Only the tray places and sizes the window: a
+        // resize of ours would move it to its screen position inside the slot, out of sight.
         if (const QSize size = m_embedded->size(); size.width() != size.height()) {
             const int side = std::min(size.width(), size.height());
-            m_embedded->setMinimumSize(side, side);
-            m_embedded->resize(side, side);
+            if (side < m_embedded->minimumWidth() || side < m_embedded->minimumHeight())
+                m_embedded->setMinimumSize(side, side);
         }
         [[fallthrough]];
     case QEvent::Move:
@@ -156,6 +181,7 @@ bool TrayStatusItem::menuShown() const
 
 void TrayStatusItem::setMenu(const StatusMenu& menu)
 {
+    m_plain.show(menu);
     if (!m_menu.isVisible()) {
         rebuild(menu);
         return;

@@ -92,6 +92,8 @@ protected:
     {
         if (m_app > 0)
             DesktopSession::shared().stop(m_app);
+        if (m_tray > 0)
+            DesktopSession::shared().stop(m_tray);
     }
 
     std::string log() const { return fileText(m_home / "state/kestrelix/kestrelix.log"); }
@@ -99,12 +101,25 @@ protected:
     // Starts the application and waits until it says it is ready to correct.
     void startKestrelix()
     {
+        // A tray, as a desktop has: without one the program shows its settings window, which
+        // would take the focus from the fields typed into.
+        m_tray = DesktopSession::shared().start({"trayer", "--edge", "bottom", "--SetDockType", "true"});
+        DesktopSession::waitFor([] { return trayOwned(); }, 10);
         m_app = DesktopSession::shared().start({KX_EXECUTABLE}, homeVariables(m_home.path()));
         ASSERT_GT(m_app, 0);
         DesktopSession::waitFor(
             [&] { return !appRunning() || log().find("ready — correction mode") != std::string::npos; }, 5);
         ASSERT_TRUE(appRunning()) << "kestrelix exited (is another instance of this user running?)\n" << log();
         ASSERT_NE(log().find("ready — correction mode"), std::string::npos) << log();
+    }
+    static bool trayOwned()
+    {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            return false;
+        const bool owned = XGetSelectionOwner(display, XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False)) != 0;
+        XCloseDisplay(display);
+        return owned;
     }
     // Waits until the program lets go of the keyboard: its rewrite, and the pause after it, are over.
     static bool rewriteOver()
@@ -148,6 +163,7 @@ protected:
     std::unique_ptr<OtherClient> m_user;
     std::unique_ptr<platform::x11::X11Workspace> m_workspace;
     pid_t m_app = -1;
+    pid_t m_tray = -1;
 };
 
 }  // namespace kx::test

@@ -1,7 +1,9 @@
 // The real program's tray icon on real panels: xfce4-panel's status tray, which draws the icon
 // itself (StatusNotifierItem over D-Bus), and trayer, which embeds the icon's window (XEmbed);
 // each with a dark and a light background, at scale 1 and 2. The icon must stand out from the
-// panel behind it, read from the screen, and keep a square shape.
+// panel behind it, read from the screen, and keep a square shape. On trayer at each edge and
+// thickness it shows centred and whole in the slot it is given; xfce's tray gets our menu over
+// D-Bus for a right-click; with no tray at all the settings window comes up instead.
 
 // gtest goes first: X11 defines None, which gtest uses as a name; Qt before X11 too, whose Bool
 // and Status macros Qt's headers meet.
@@ -11,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QElapsedTimer>
@@ -25,6 +28,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +36,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -96,8 +102,13 @@ bool busNameOwned(const QString& name)
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
 }
 
-// The sizes of the pictures the program's status notifier item hands the panel.
-std::vector<QSize> statusNotifierPixmaps(pid_t pid)
+struct BusObject {
+    QString service;
+    QString path;
+};
+
+// The status notifier item that the program of pid put on the bus, if the panel knows it.
+std::optional<BusObject> statusNotifierItem(pid_t pid)
 {
     const QDBusMessage list = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
@@ -105,23 +116,37 @@ std::vector<QSize> statusNotifierPixmaps(pid_t pid)
         << "org.kde.StatusNotifierWatcher"
         << "RegisteredStatusNotifierItems");
     if (list.type() != QDBusMessage::ReplyMessage)
-        return {};
-    std::vector<QSize> sizes;
+        return std::nullopt;
     for (const QString& item : list.arguments().at(0).value<QDBusVariant>().variant().toStringList()) {
         // "service/path", or a bare service at the usual path; ours is owned by the program.
         const qsizetype slash = item.indexOf('/');
         const QString service = slash < 0 ? item : item.left(slash);
         const QString path = slash < 0 ? QString("/StatusNotifierItem") : item.mid(slash);
         const QDBusReply<uint> owner = QDBusConnection::sessionBus().interface()->servicePid(service);
-        if (!owner.isValid() || static_cast<pid_t>(owner.value()) != pid)
-            continue;
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "Get")
-            << "org.kde.StatusNotifierItem"
-            << "IconPixmap");
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            continue;
-        const QDBusArgument pixmaps = reply.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+        if (owner.isValid() && static_cast<pid_t>(owner.value()) == pid)
+            return BusObject{service, path};
+    }
+    return std::nullopt;
+}
+
+QVariant statusNotifierProperty(const BusObject& item, const char* name)
+{
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(item.service, item.path, "org.freedesktop.DBus.Properties", "Get")
+        << "org.kde.StatusNotifierItem" << name);
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().at(0).value<QDBusVariant>().variant()
+                                                      : QVariant();
+}
+
+// The sizes of the pictures the program's status notifier item hands the panel.
+std::vector<QSize> statusNotifierPixmaps(pid_t pid)
+{
+    std::vector<QSize> sizes;
+    if (const auto item = statusNotifierItem(pid)) {
+        const QVariant reply = statusNotifierProperty(*item, "IconPixmap");
+        if (!reply.isValid())
+            return {};
+        const QDBusArgument pixmaps = reply.value<QDBusArgument>();
         pixmaps.beginArray();
         while (!pixmaps.atEnd()) {
             int width = 0;
@@ -181,6 +206,214 @@ std::optional<QSize> embeddedIconWindow()
     return found;
 }
 
+// One item of a D-Bus menu as a tray host reads it.
+struct BusMenuRow {
+    int id = 0;
+    QString label;  // "---" for a separator
+    bool enabled = true;
+    int toggleState = -1;  // -1 for an item that is no check or radio item
+};
+
+void readMenuLayout(const QDBusArgument& layout, std::vector<BusMenuRow>& rows, bool root)
+{
+    int id = 0;
+    QVariantMap properties;
+    layout.beginStructure();
+    layout >> id >> properties;
+    if (!root) {
+        const bool separator = properties.value("type").toString() == "separator";
+        rows.push_back({id, separator ? QString("---") : properties.value("label").toString(),
+                        properties.value("enabled", true).toBool(), properties.value("toggle-state", -1).toInt()});
+    }
+    layout.beginArray();
+    while (!layout.atEnd()) {
+        QDBusVariant child;
+        layout >> child;
+        readMenuLayout(child.variant().value<QDBusArgument>(), rows, false);
+    }
+    layout.endArray();
+    layout.endStructure();
+}
+
+// The rows of the menu an item exports, as a host asks for them when it opens it.
+std::vector<BusMenuRow> busMenuRows(const BusObject& menu)
+{
+    QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(menu.service, menu.path, "com.canonical.dbusmenu", "AboutToShow") << 0);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(menu.service, menu.path, "com.canonical.dbusmenu", "GetLayout")
+        << 0 << -1 << QStringList());
+    std::vector<BusMenuRow> rows;
+    if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 2)
+        readMenuLayout(reply.arguments().at(1).value<QDBusArgument>(), rows, true);
+    return rows;
+}
+
+void clickBusMenuRow(const BusObject& menu, int id)
+{
+    QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(menu.service, menu.path, "com.canonical.dbusmenu", "Event")
+        << id << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u);
+}
+
+// Where the tray put our icon: the slot (the tray's window that holds ours) on the screen, and
+// our window inside it.
+struct IconSlot {
+    QRect slot;
+    QRect window;
+};
+
+std::optional<IconSlot> embeddedIconSlot(Display* display, Window window)
+{
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count))
+        return std::nullopt;
+    const Atom xembedInfo = XInternAtom(display, "_XEMBED_INFO", False);
+    std::optional<IconSlot> found;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        XClassHint hint{};
+        if (XGetClassHint(display, children[i], &hint)) {
+            int properties = 0;
+            Atom* names = XListProperties(display, children[i], &properties);
+            const bool embedded = names && std::find(names, names + properties, xembedInfo) != names + properties;
+            XFree(names);
+            if (embedded && std::string(hint.res_class ? hint.res_class : "") == "Kestrelix") {
+                XWindowAttributes icon{};
+                XWindowAttributes slot{};
+                int x = 0;
+                int y = 0;
+                Window child = 0;
+                XGetWindowAttributes(display, children[i], &icon);
+                XGetWindowAttributes(display, window, &slot);
+                XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
+                if (icon.map_state == IsViewable)
+                    found = IconSlot{QRect(x, y, slot.width, slot.height),
+                                     QRect(icon.x, icon.y, icon.width, icon.height)};
+            }
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        if (!found)
+            found = embeddedIconSlot(display, children[i]);
+    }
+    XFree(children);
+    return found;
+}
+
+std::optional<IconSlot> embeddedIconSlot()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return std::nullopt;
+    const auto found = embeddedIconSlot(display, DefaultRootWindow(display));
+    XCloseDisplay(display);
+    return found;
+}
+
+// The menus up on the screen: viewable windows the window manager leaves alone, at least
+// minimumHeight high.
+std::vector<QRect> popupsShown(int minimumHeight)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return {};
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    std::vector<QRect> found;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display, children[i], &attributes) && attributes.override_redirect &&
+                attributes.map_state == IsViewable && attributes.height >= minimumHeight)
+                found.emplace_back(attributes.x, attributes.y, attributes.width, attributes.height);
+        }
+        XFree(children);
+    }
+    XCloseDisplay(display);
+    return found;
+}
+
+// Whether area shows something drawn: not one colour all over.
+bool drawn(const QRect& area)
+{
+    const QImage image = grab(area);
+    const QRgb first = image.pixel(0, 0);
+    int other = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            other += image.pixel(x, y) != first;
+    return other > image.width() * image.height() / 40;
+}
+
+// Whether a viewable window titled title is on the screen, at any depth (the window manager
+// frames top-level windows).
+bool windowShown(Display* display, Window window, const std::string& title)
+{
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long length = 0;
+    unsigned long remaining = 0;
+    unsigned char* name = nullptr;
+    XWindowAttributes attributes{};
+    bool shown = XGetWindowProperty(display, window, netName, 0, 256, False, utf8, &type, &format, &length, &remaining,
+                                    &name) == Success &&
+                 name && std::string(reinterpret_cast<const char*>(name), length) == title &&
+                 XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+    XFree(name);
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!shown && XQueryTree(display, window, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !shown; ++i)
+            shown = windowShown(display, children[i], title);
+        XFree(children);
+    }
+    return shown;
+}
+
+bool windowShown(const std::string& title)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const bool shown = windowShown(display, DefaultRootWindow(display), title);
+    XCloseDisplay(display);
+    return shown;
+}
+
+// A real click of button at point, or a key, through the server as a user's.
+void clickAt(const QPoint& point, unsigned button)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XTestFakeMotionEvent(display, -1, point.x(), point.y(), CurrentTime);
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
+void pressKey(KeySym symbol)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    const KeyCode code = XKeysymToKeycode(display, symbol);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
 std::string firstExisting(const std::vector<std::string>& paths)
 {
     for (const auto& path : paths)
@@ -221,14 +454,14 @@ IconPixels iconPixels(const QImage& before, const QImage& after)
     return icon;
 }
 
-class TrayOnPanelTest : public ::testing::TestWithParam<PanelSetting> {
+class TrayFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         if (!DesktopSession::shared().ready())
             GTEST_SKIP() << DesktopSession::shared().why();
-        std::filesystem::create_directories(m_home / "config/kestrelix");
-        std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
+        std::filesystem::create_directories(m_home.path() / "config/kestrelix");
+        std::ofstream(m_home.path() / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
     }
     void TearDown() override
     {
@@ -249,22 +482,34 @@ protected:
         const QColor c = setting.background;
         if (setting.tray == Tray::statusNotifier)
             return startXfcePanel(c);
-        const QRect strip(0, 0, 200, 24);
+        return startTrayer("top", 24, c);
+    }
+
+    // trayer along edge, thickness pixels across and 200 long, from the top or left end, in
+    // colour c; the strip it covers.
+    std::optional<QRect> startTrayer(const std::string& edge, int thickness, const QColor& c)
+    {
+        constexpr int length = 200;
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QRect strip = edge == "top"      ? QRect(0, 0, length, thickness)
+                            : edge == "bottom" ? QRect(0, screen.height() - thickness, length, thickness)
+                            : edge == "left"   ? QRect(0, 0, thickness, length)
+                                               : QRect(screen.width() - thickness, 0, thickness, length);
         char tint[16];
         std::snprintf(tint, sizeof tint, "0x%02x%02x%02x", c.red(), c.green(), c.blue());
         m_started.push_back(DesktopSession::shared().start({"trayer",
                                                             "--edge",
-                                                            "top",
+                                                            edge,
                                                             "--align",
                                                             "left",
                                                             "--widthtype",
                                                             "pixel",
                                                             "--width",
-                                                            std::to_string(strip.width()),
+                                                            std::to_string(length),
                                                             "--heighttype",
                                                             "pixel",
                                                             "--height",
-                                                            std::to_string(strip.height()),
+                                                            std::to_string(thickness),
                                                             "--tint",
                                                             tint,
                                                             "--transparent",
@@ -395,9 +640,29 @@ protected:
         strip.copy(around).save(QString::fromStdString((std::filesystem::path(folder) / (name + ".png")).string()));
     }
 
+    // Keeps a picture of area of the screen, factor times as large, when KX_UI_SHOTS names a folder.
+    static void keepScreen(const QRect& area, const std::string& name, int factor = 4)
+    {
+        const char* folder = std::getenv("KX_UI_SHOTS");
+        if (!folder)
+            return;
+        std::filesystem::create_directories(folder);
+        grab(area)
+            .scaled(area.size() * factor)
+            .save(QString::fromStdString((std::filesystem::path(folder) / (name + ".png")).string()));
+    }
+
+    std::string log() const
+    {
+        std::ifstream file(m_home / "state/kestrelix/kestrelix.log");
+        return {std::istreambuf_iterator<char>(file), {}};
+    }
+
     TempFolder m_home{"kx-tray"};
     std::vector<pid_t> m_started;
 };
+
+class TrayOnPanelTest : public TrayFixture, public ::testing::WithParamInterface<PanelSetting> {};
 
 // At scale 1 and 2 the icon appears on the panel, at least a given share of its pixels stand out
 // from the panel at 3:1 or more, and its shape is square: the window a tray embeds, or every
@@ -456,6 +721,157 @@ INSTANTIATE_TEST_SUITE_P(Panels, TrayOnPanelTest,
                              std::ranges::replace(name, '-', '_');
                              return name;
                          });
+
+struct SlotSetting {
+    const char* edge;
+    int thickness;
+    int scale;
+};
+
+void PrintTo(const SlotSetting& setting, std::ostream* out)
+{
+    *out << setting.edge << '-' << setting.thickness << "px-x" << setting.scale;
+}
+
+class TrayerSlotTest : public TrayFixture, public ::testing::WithParamInterface<SlotSetting> {};
+
+// On trayer at any edge and thickness, at scale 1 and 2, our window stays where the tray put it in
+// the slot it gave, and the icon shows there, centred and whole, whatever the slot's shape.
+TEST_P(TrayerSlotTest, IconShowsCentredAndWholeInItsSlot)
+{
+    const SlotSetting setting = GetParam();
+    const QColor panel(0x1F, 0x1F, 0x24);
+    const auto strip = startTrayer(setting.edge, setting.thickness, panel);
+    ASSERT_TRUE(strip);
+    const QImage empty = grab(*strip);
+    ASSERT_GT(startKestrelix(setting.scale), 0);
+    ASSERT_TRUE(DesktopSession::waitFor([] { return embeddedIconSlot().has_value(); }, 15))
+        << "no window of ours in the tray";
+    const auto shown = settledIcon(*strip, empty);
+    const auto slot = embeddedIconSlot();
+    ASSERT_TRUE(slot);
+    std::ostringstream name;
+    PrintTo(setting, &name);
+    keepScreen(slot->slot.adjusted(-8, -8, 8, 8).intersected(*strip), "trayer-" + name.str());
+    EXPECT_EQ(slot->window, QRect(QPoint(0, 0), slot->slot.size())) << "our window is not where the tray put it";
+    ASSERT_TRUE(shown) << "no icon on the panel";
+
+    const IconPixels icon = iconPixels(empty, *shown);
+    const QRect inStrip = slot->slot.translated(-strip->topLeft());
+    EXPECT_TRUE(inStrip.contains(icon.box)) << "icon drawn outside its slot";
+    const QPointF offset = QRectF(icon.box).center() - QRectF(inStrip).center();
+    EXPECT_LE(std::abs(offset.x()), 1.5) << "not centred across";
+    EXPECT_LE(std::abs(offset.y()), 1.5) << "not centred up and down";
+    const int smallerSide = std::min(inStrip.width(), inStrip.height());
+    EXPECT_GE(std::max(icon.box.width(), icon.box.height()), smallerSide * 6 / 10) << "too small to be the whole glyph";
+    const auto standing =
+        std::ranges::count_if(icon.colours, [&](const QColor& c) { return contrast(c, panel) >= 3.0; });
+    EXPECT_GE(standing, 20) << "too few pixels to make out a keyboard";
+}
+
+INSTANTIATE_TEST_SUITE_P(Trayer, TrayerSlotTest,
+                         ::testing::Values(SlotSetting{"bottom", 26, 1}, SlotSetting{"bottom", 26, 2},
+                                           SlotSetting{"right", 26, 1}, SlotSetting{"right", 26, 2},
+                                           SlotSetting{"bottom", 48, 1}, SlotSetting{"top", 16, 2},
+                                           SlotSetting{"left", 32, 2}),
+                         [](const ::testing::TestParamInfo<SlotSetting>& info) {
+                             return std::string(info.param.edge) + "_" + std::to_string(info.param.thickness) + "px_x" +
+                                    std::to_string(info.param.scale);
+                         });
+
+using TrayReachTest = TrayFixture;
+
+// On xfce's status tray the item offers its menu over D-Bus, so a right-click shows ours, not the
+// panel's: the rows and actions in their order, texts and states; a choice made there reaches the
+// program, and the menu follows it.
+TEST_F(TrayReachTest, StatusNotifierTrayGetsOurMenuForARightClick)
+{
+    const auto strip = startXfcePanel(QColor(0x1F, 0x1F, 0x24));
+    ASSERT_TRUE(strip);
+    const QImage empty = grab(*strip);
+    const pid_t app = startKestrelix(1);
+    ASSERT_GT(app, 0);
+    const auto shown = settledIcon(*strip, empty);
+    ASSERT_TRUE(shown) << "no icon on the panel";
+    const auto item = statusNotifierItem(app);
+    ASSERT_TRUE(item);
+    const QString path = statusNotifierProperty(*item, "Menu").value<QDBusObjectPath>().path();
+    ASSERT_NE(path, "/NO_DBUSMENU") << "no menu offered to the panel";
+    const BusObject menu{item->service, path};
+
+    std::vector<BusMenuRow> rows;
+    const auto rowNamed = [&](const QString& label) {
+        return std::ranges::find(rows, label, &BusMenuRow::label);
+    };
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            rows = busMenuRows(menu);
+            return rowNamed("Quit Kestrelix") != rows.end() && rowNamed("Automatic") != rows.end();
+        },
+        20))
+        << rows.size() << " rows";
+    std::vector<QString> labels;
+    for (const auto& row : rows)
+        labels.push_back(row.label);
+    const auto languages = std::ranges::find(labels, "LANGUAGES");
+    ASSERT_NE(languages, labels.end());
+    const std::vector<QString> head(labels.begin(), languages + 1);
+    EXPECT_EQ(head, (std::vector<QString>{"CORRECTION", "Automatic", "Ask", "Manual", "---", "Swap Selection",
+                                          "LANGUAGES"}));
+    const auto layoutsEnd = std::find(languages, labels.end(), "---");
+    EXPECT_GE(layoutsEnd - languages, 2) << "no layout";
+    const std::vector<QString> tail(layoutsEnd, std::ranges::find(labels, "Quit Kestrelix") + 1);
+    EXPECT_EQ(tail, (std::vector<QString>{"---", "How It Works", "Check for Updates…", "Report a Miss…", "Settings",
+                                          "Quit Kestrelix"}));
+    EXPECT_FALSE(rowNamed("CORRECTION")->enabled);
+    EXPECT_TRUE(rowNamed("Swap Selection")->enabled);
+    EXPECT_EQ(rowNamed("Automatic")->toggleState, 1);
+    EXPECT_EQ(rowNamed("Manual")->toggleState, 0);
+
+    clickBusMenuRow(menu, rowNamed("Manual")->id);
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            rows = busMenuRows(menu);
+            return rowNamed("Manual") != rows.end() && rowNamed("Manual")->toggleState == 1 &&
+                   rowNamed("Automatic")->toggleState == 0;
+        },
+        10))
+        << "the menu did not follow the new mode";
+
+    // A real right-click on the icon brings a menu of all those rows up.
+    const IconPixels icon = iconPixels(empty, *shown);
+    const std::vector<QRect> before = popupsShown(12 * 18);
+    clickAt(strip->topLeft() + icon.box.center(), 3);
+    std::optional<QRect> popup;
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            for (const QRect& window : popupsShown(12 * 18))
+                if (std::ranges::find(before, window) == before.end() && drawn(window))
+                    popup = window;
+            return popup.has_value();
+        },
+        10))
+        << "no menu of our rows came up";
+    if (popup)
+        keepScreen(popup->adjusted(-4, -4, 4, 4).intersected(QGuiApplication::primaryScreen()->geometry()),
+                   "xfce-right-click-menu", 1);
+    pressKey(XK_Escape);
+}
+
+// With no tray on the display nothing of the program would be on the screen: it says so in its
+// log and shows the settings window, from which the mode and the rest are reached.
+TEST_F(TrayReachTest, WithoutATrayTheSettingsWindowComesUp)
+{
+    ASSERT_TRUE(DesktopSession::waitFor([] { return !busNameOwned("org.kde.StatusNotifierWatcher"); }, 10));
+    ASSERT_GT(startKestrelix(1), 0);
+    EXPECT_TRUE(DesktopSession::waitFor([] { return windowShown("Kestrelix — Beta"); }, 20))
+        << "no settings window; the log:\n"
+        << log();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    DesktopSession::waitFor([&] { return drawn(screen); }, 5);
+    EXPECT_NE(log().find("no system tray found"), std::string::npos) << log();
+    keepScreen(QGuiApplication::primaryScreen()->geometry(), "no-tray-screen", 1);
+}
 
 }  // namespace
 }  // namespace kx::test

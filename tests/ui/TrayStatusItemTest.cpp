@@ -110,6 +110,56 @@ TEST_F(TrayStatusItemTest, SendsCommands)
                         }));
 }
 
+// The plain menu a tray host draws: every row as an item in the same order, the mode as radio
+// items, the banner and headers as disabled lines, the hot key as the item's shortcut.
+TEST_F(TrayStatusItemTest, PlainMenuHasEveryRowAsAnItem)
+{
+    item.setMenu(StatusMenu::build(fullState()));
+    const std::vector<QString> plain = lines(item.plainMenu());
+    ASSERT_GE(plain.size(), 2u);
+    EXPECT_EQ(std::vector<QString>(plain.begin() + 1, plain.end()),
+              (std::vector<QString>{"---", "CORRECTION (off)", "Automatic ✔", "Ask", "Manual", "---",
+                                    "Swap Selection", "LANGUAGES (off)", "English (US) — AB",
+                                    "Hebrew (SI && Lyx) — אב ✔", "Russian — no dictionary", "---", "How It Works",
+                                    "Check for Updates…", "Report a Miss…", "Settings", "Quit Kestrelix", "---",
+                                    "Swap in Tom && Jerry ✔"}));
+    EXPECT_TRUE(plain[0].contains("Paused while Passwords holds the keyboard") && plain[0].endsWith("(off)"))
+        << plain[0].toStdString();
+    EXPECT_EQ(actionNamed(item.plainMenu(), "Swap Selection")->shortcut(), QKeySequence("Ctrl+Alt+K"));
+}
+
+// Its items send the commands the rows send; choosing the mode already on sends nothing.
+TEST_F(TrayStatusItemTest, PlainMenuSendsCommands)
+{
+    item.setMenu(StatusMenu::build(fullState()));
+    actionNamed(item.plainMenu(), "Automatic")->trigger();
+    actionNamed(item.plainMenu(), "Manual")->trigger();
+    actionNamed(item.plainMenu(), "Russian — no dictionary")->trigger();
+    actionNamed(item.plainMenu(), "Swap in Tom && Jerry")->trigger();
+    EXPECT_EQ(commands, (std::vector<MenuCommand>{
+                            {.action = MenuAction::setCorrectionMode, .mode = CorrectionMode::manual},
+                            {.action = MenuAction::selectLayout, .argument = "xkb:ru"},
+                            {.action = MenuAction::setAppEnabled, .argument = "org.example.Tom", .on = false},
+                        }));
+}
+
+// It follows each rebuild: a new state in the same items in place, a new shape made anew.
+TEST_F(TrayStatusItemTest, PlainMenuFollowsRebuilds)
+{
+    StatusMenuState state = fullState();
+    item.setMenu(StatusMenu::build(state));
+    QAction* manual = actionNamed(item.plainMenu(), "Manual");
+    state.correctionMode = CorrectionMode::manual;
+    state.currentLayoutID = "xkb:us";
+    item.setMenu(StatusMenu::build(state));
+    EXPECT_EQ(actionNamed(item.plainMenu(), "Manual"), manual) << "made anew for a change of state";
+    EXPECT_TRUE(manual->isChecked());
+    EXPECT_FALSE(actionNamed(item.plainMenu(), "Automatic")->isChecked());
+    EXPECT_TRUE(actionNamed(item.plainMenu(), "English (US) — AB")->isChecked());
+    item.setMenu(StatusMenu::build({.accessibility = false, .inputMonitoring = true}));
+    EXPECT_EQ(lines(item.plainMenu()).front(), "Kestrelix — off (off)");
+}
+
 // The menu is rebuilt each time it opens, before it shows.
 TEST_F(TrayStatusItemTest, RebuildsWhenOpened)
 {
