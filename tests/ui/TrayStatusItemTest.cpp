@@ -157,7 +157,7 @@ TEST_F(TrayStatusItemTest, PlainMenuFollowsRebuilds)
     EXPECT_FALSE(actionNamed(item.plainMenu(), "Automatic")->isChecked());
     EXPECT_TRUE(actionNamed(item.plainMenu(), "English (US) — AB")->isChecked());
     item.setMenu(StatusMenu::build({.accessibility = false, .inputMonitoring = true}));
-    EXPECT_EQ(lines(item.plainMenu()).front(), "Kestrelix — off (off)");
+    EXPECT_EQ(lines(item.plainMenu()).front(), "Kestrelix — not running (off)");
 }
 
 // The menu is rebuilt each time it opens, before it shows.
