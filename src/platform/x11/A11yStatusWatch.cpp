@@ -35,7 +35,8 @@ A11yStatusWatch::A11yStatusWatch(QDBusConnection bus) : m_bus(std::move(bus))
                 forget();
                 // A bus that was not there when accessibility was asked for (it may start after us
                 // at login), or a new one, starts with the desktop's setting, not with our request.
-                if (m_wanted && !newOwner.isEmpty())
+                // The owner our own request started has been asked already.
+                if (m_wanted && !newOwner.isEmpty() && newOwner != m_askedOwner)
                     enable();
             });
 }
@@ -70,6 +71,8 @@ void A11yStatusWatch::enable()
     if (!refusal.empty() && refusal != m_refusal)
         Log::line("accessibility: cannot enable it: " + refusal);
     m_refusal = refusal;
+    // A reply comes from the bus's owner; an error may come from the session bus itself.
+    m_askedOwner = refusal.empty() ? reply.service() : QString();
     forget();
 }
 

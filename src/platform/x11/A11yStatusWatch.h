@@ -42,6 +42,7 @@ private:
     std::optional<bool> m_enabled;
     bool m_wanted = false;   // enable() was called
     std::string m_refusal;   // why the bus last refused, as logged
+    QString m_askedOwner;    // the owner that last took the request
 };
 
 }  // namespace kx::platform::x11
