@@ -3,8 +3,10 @@
 // and applications that offer no accessibility at all. A password typed on the wrong layout is
 // never rewritten where it cannot be recognised, and nothing typed there is written down.
 
+#include "BareBus.h"
 #include "KestrelixFixture.h"
 #include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/AtspiBusHealth.h"
 #include "platform/x11/AtspiSession.h"
 
 #include <dbus/dbus.h>
@@ -74,30 +76,20 @@ class BareSessionBus {
 public:
     bool start()
     {
-        std::ofstream(m_folder / "session.conf")
-            << "<busconfig><type>session</type><listen>unix:tmpdir=" << m_folder.path().string()
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
-               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
-        m_address = DesktopSession::shared().startPrinting(
-            {"dbus-daemon", "--config-file=" + (m_folder / "session.conf").string(), "--nofork", "--print-address={fd}"});
+        m_address = test::startBareBus(m_folder, "session");
         return !m_address.empty();
     }
     /// Starts the accessibility bus's launcher on this bus; false when it does not come up.
     bool startLauncher()
     {
-        m_launcher = startOnIt({"/usr/libexec/at-spi-bus-launcher"}, {});
-        return m_launcher > 0 && DesktopSession::waitFor([&] { return !accessibilityAddress().empty(); }, 5);
+        return startOnIt({"/usr/libexec/at-spi-bus-launcher"}, {}) > 0 && DesktopSession::waitFor([&] { return !accessibilityAddress().empty(); }, 5);
     }
     /// The accessibility bus's address, as the launcher gives it; empty when none answers.
     std::string accessibilityAddress() const
     {
         DBusError error;
         dbus_error_init(&error);
-        const std::unique_ptr<DBusConnection, void (*)(DBusConnection*)> bus(
-            dbus_connection_open_private(m_address.c_str(), &error), [](DBusConnection* bus) {
-                dbus_connection_close(bus);
-                dbus_connection_unref(bus);
-            });
+        const platform::x11::atspibus::ConnectionPtr bus(dbus_connection_open_private(m_address.c_str(), &error));
         std::string address;
         if (bus && dbus_bus_register(bus.get(), &error)) {
             DBusMessage* call = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
@@ -127,7 +119,6 @@ public:
 private:
     test::TempFolder m_folder{"kx-session"};
     std::string m_address;
-    pid_t m_launcher = -1;
 };
 
 class AccessibilityOutageTest : public test::KestrelixFixture {

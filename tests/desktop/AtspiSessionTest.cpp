@@ -4,17 +4,17 @@
 
 #include "platform/x11/AtspiSession.h"
 
+#include "BareBus.h"
 #include "DesktopSession.h"
-#include "TempFolder.h"
+#include "platform/x11/AtspiBusHealth.h"
 
 #include <gtest/gtest.h>
 
 #include <dbus/dbus.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <memory>
 #include <string>
+#include <vector>
 
 namespace kx::platform::x11 {
 namespace {
@@ -22,14 +22,6 @@ namespace {
 using test::DesktopSession;
 
 constexpr const char* registryName = "org.a11y.atspi.Registry";
-
-struct ConnectionClose {
-    void operator()(DBusConnection* connection) const
-    {
-        dbus_connection_close(connection);
-        dbus_connection_unref(connection);
-    }
-};
 
 // A registry that answers only when the test serves it, and counts the Pings it was sent.
 class PlayedRegistry {
@@ -101,7 +93,7 @@ private:
         dbus_connection_flush(m_bus.get());
     }
 
-    std::unique_ptr<DBusConnection, ConnectionClose> m_bus;
+    atspibus::ConnectionPtr m_bus;
     std::vector<DBusMessage*> m_waiting;
 };
 
@@ -112,12 +104,7 @@ protected:
         if (!DesktopSession::shared().ready())
             GTEST_SKIP() << DesktopSession::shared().why();
         // A bus that starts nothing: the registry is the test's.
-        std::ofstream(m_folder / "bus.conf")
-            << "<busconfig><type>accessibility</type><listen>unix:tmpdir=" << m_folder.path().string()
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
-               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
-        m_address = DesktopSession::shared().startPrinting(
-            {"dbus-daemon", "--config-file=" + (m_folder / "bus.conf").string(), "--nofork", "--print-address={fd}"});
+        m_address = test::startBareBus(m_folder, "accessibility");
         ASSERT_FALSE(m_address.empty());
         ::setenv("AT_SPI_BUS_ADDRESS", m_address.c_str(), 1);
     }
