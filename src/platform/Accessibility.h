@@ -39,7 +39,8 @@ public:
     virtual std::optional<std::string> textBeforeCaret(int count, double timeout) = 0;
 
     /// Whether the accessibility service answers now and tells us where the focus is: while it
-    /// does not, a password field cannot be told from any other. Never waits; asked at every key.
+    /// does not, a password field cannot be told from any other. False too while the front
+    /// application took part and answers no more. Never waits; asked at every key.
     virtual bool isReachable() = 0;
     /// Whether the application of process pid takes part in accessibility, so that its password
     /// fields can be recognised. False when it offers none, or the service does not answer.

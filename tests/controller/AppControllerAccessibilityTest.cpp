@@ -68,6 +68,29 @@ TEST_F(AccessibilityScenario, OffWhileAccessibilityIsAwayAndOnWhenBack)
     EXPECT_EQ(statusItem.menu.items.front().title, "CORRECTION");
 }
 
+// An application that took part in accessibility and answers no more (it stayed on a bus that
+// died) is not one without accessibility: its keys pass untouched and nothing of them is written
+// down, until another application comes to the front.
+TEST_F(AccessibilityScenario, ApplicationThatLeftTheServiceIsLeftAlone)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.accessibility().leftTheBus.insert(editor.pid);
+    desk.type("cceav ");
+    queue.advance(2.5);
+    EXPECT_EQ(field().withCaret(), "cceav |");
+    EXPECT_TRUE(linesQuoting({"cceav", "בבקשה"}).empty()) << linesQuoting({"cceav", "בבקשה"}).front();
+    EXPECT_TRUE(app.history().records().empty());
+
+    const sim::SimApplication kate{.id = "org.kde.kate", .name = "Kate", .pid = 401, .electron = false};
+    desk.launch(kate);
+    desk.activate(kate.id);
+    desk.type("cceav ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "בבקשה |");
+    EXPECT_EQ(app.history().records().size(), 1u);
+    EXPECT_EQ(logLinesStarting("accessibility"), (std::vector<std::string>{lostLine, backLine}));
+}
+
 // Lost and found again between two refreshes, with no key typed meanwhile: the refresh notices
 // both, so the log still tells the outage.
 TEST_F(AccessibilityScenario, RefreshNoticesAnOutageWithoutKeys)

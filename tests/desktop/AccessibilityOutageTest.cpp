@@ -3,11 +3,16 @@
 // and applications that offer no accessibility at all. A password typed on the wrong layout is
 // never rewritten where it cannot be recognised, and nothing typed there is written down.
 
+#include "BareBus.h"
 #include "KestrelixFixture.h"
 #include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/AtspiBusHealth.h"
 #include "platform/x11/AtspiSession.h"
 
+#include <dbus/dbus.h>
+
 #include <csignal>
+#include <cstdlib>
 
 namespace kx {
 namespace {
@@ -65,6 +70,57 @@ private:
     pid_t m_pid = -1;
 };
 
+// A session bus that cannot start the accessibility bus by itself (it has no services to start), as
+// some sessions are at login; the bus's launcher is started on it later by hand.
+class BareSessionBus {
+public:
+    bool start()
+    {
+        m_address = test::startBareBus(m_folder, "session");
+        return !m_address.empty();
+    }
+    /// Starts the accessibility bus's launcher on this bus; false when it does not come up.
+    bool startLauncher()
+    {
+        return startOnIt({"/usr/libexec/at-spi-bus-launcher"}, {}) > 0 && DesktopSession::waitFor([&] { return !accessibilityAddress().empty(); }, 5);
+    }
+    /// The accessibility bus's address, as the launcher gives it; empty when none answers.
+    std::string accessibilityAddress() const
+    {
+        DBusError error;
+        dbus_error_init(&error);
+        const platform::x11::atspibus::ConnectionPtr bus(dbus_connection_open_private(m_address.c_str(), &error));
+        std::string address;
+        if (bus && dbus_bus_register(bus.get(), &error)) {
+            DBusMessage* call = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
+            DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus.get(), call, 1000, nullptr);
+            const char* found = nullptr;
+            if (reply && dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &found, DBUS_TYPE_INVALID) && found)
+                address = found;
+            if (reply)
+                dbus_message_unref(reply);
+            dbus_message_unref(call);
+        }
+        dbus_error_free(&error);
+        return address;
+    }
+    /// Starts a program whose session bus is this one. A variable given twice counts where it
+    /// comes first, so the test's own is set around the start.
+    pid_t startOnIt(const std::vector<std::string>& argv, const std::vector<std::string>& variables,
+                    bool waitForReady = false) const
+    {
+        const std::string own = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
+        const pid_t pid = DesktopSession::shared().start(argv, variables, waitForReady);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", own.c_str(), 1);
+        return pid;
+    }
+
+private:
+    test::TempFolder m_folder{"kx-session"};
+    std::string m_address;
+};
+
 class AccessibilityOutageTest : public test::KestrelixFixture {
 protected:
     void SetUp() override
@@ -93,12 +149,16 @@ protected:
     // A GTK 3 password entry in front, on the test's bus; null when it never got there.
     std::unique_ptr<pid_t, void (*)(pid_t*)> gtkPasswordEntry(const std::filesystem::path& file)
     {
+        return frontOnce(DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, "--password", file.string()},
+                                                        {m_bus.variable()}, true));
+    }
+    // Owns the program pid and waits until it is in front; null when it never got there.
+    std::unique_ptr<pid_t, void (*)(pid_t*)> frontOnce(pid_t pid)
+    {
         static const auto stop = [](pid_t* pid) {
             DesktopSession::shared().stop(*pid);
             delete pid;
         };
-        const pid_t pid = DesktopSession::shared().start(
-            {"/usr/bin/python3", KX_GTK_PROBE, "--password", file.string()}, {m_bus.variable()}, true);
         if (pid <= 0)
             return {nullptr, stop};
         const bool front = DesktopSession::waitFor(
@@ -109,11 +169,12 @@ protected:
             5);
         return {front ? new pid_t(pid) : nullptr, stop};
     }
-    std::unique_ptr<TextField> qtFieldOnBus(const std::string& wmClass)
+    std::unique_ptr<TextField> qtFieldOnBus(const std::string& wmClass, const std::string& busVariable = {})
     {
         auto field = std::make_unique<TextField>(
             wmClass, std::vector<std::string>{},
-            std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", m_bus.variable()});
+            std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
+                                     busVariable.empty() ? m_bus.variable() : busVariable});
         const bool front = field->ok() && DesktopSession::waitFor(
                                               [&] {
                                                   const auto app = m_workspace->frontApplication();
@@ -171,6 +232,60 @@ TEST_F(AccessibilityOutageTest, BusKilledAndRestarted)
     expectNothingWrittenDown("dhfh", "גיכג");
 
     const auto field = qtFieldOnBus("KxEditor");
+    ASSERT_TRUE(field);
+    m_user->typeKeys("cceav ");
+    EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+}
+
+// The bus dies while a GTK password entry has the focus and comes back; the entry stays on the bus
+// that died. It cannot be read any more, so it is not taken for an application without
+// accessibility: its password is left alone and nothing of it written down, while an application
+// on the new bus is corrected.
+TEST_F(AccessibilityOutageTest, BusRestartedUnderAFocusedPasswordEntry)
+{
+    ASSERT_TRUE(m_bus.start());
+    startOnBus();
+    ASSERT_TRUE(waitForLog("ready — correction mode", 5)) << log();
+    const auto entry = gtkPasswordEntry(m_fields / "password");
+    ASSERT_TRUE(entry) << "no GTK password entry in front";
+    typePasswordInto(m_fields / "password", "cceav ");
+    ASSERT_TRUE(waitForLog("secure input ON", 3)) << log();
+
+    m_bus.stop();
+    ASSERT_TRUE(waitForLog("accessibility lost", 3)) << log();
+    ASSERT_TRUE(m_bus.start());
+    ASSERT_TRUE(waitForLog("the AT-SPI bus answers again", 5)) << log();
+    const auto front = m_workspace->frontApplication();
+    ASSERT_TRUE(front && front->pid == *entry) << "the entry is no longer in front";
+    typePasswordInto(m_fields / "password", "cceav ");
+    expectNothingWrittenDown("cceav", "בבקשה");
+
+    const auto field = qtFieldOnBus("KxEditor");
+    ASSERT_TRUE(field);
+    m_user->typeKeys("cceav ");
+    EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
+}
+
+// The session bus cannot start the accessibility bus at login; its launcher comes later. The
+// corrector turns accessibility on then, as at launch, and starts: a GTK password entry on the new
+// bus is recognised and a Qt field corrected.
+TEST_F(AccessibilityOutageTest, AccessibilityBusLauncherStartedLate)
+{
+    BareSessionBus session;
+    ASSERT_TRUE(session.start());
+    m_app = session.startOnIt({KX_EXECUTABLE}, test::homeVariables(m_home.path()));
+    ASSERT_GT(m_app, 0);
+    ASSERT_TRUE(waitForLog("permissions ax=false", 8)) << log();
+    ASSERT_TRUE(waitForLog("accessibility: cannot enable it", 3)) << log();
+
+    ASSERT_TRUE(session.startLauncher());
+    ASSERT_TRUE(waitForLog("ready — correction mode", 10)) << log();
+    const std::string bus = "AT_SPI_BUS_ADDRESS=" + session.accessibilityAddress();
+    const auto entry = frontOnce(
+        session.startOnIt({"/usr/bin/python3", KX_GTK_PROBE, "--password", (m_fields / "late").string()}, {bus}, true));
+    ASSERT_TRUE(entry) << "no GTK password entry in front";
+    typePasswordInto(m_fields / "late", "cceav ");
+    const auto field = qtFieldOnBus("KxEditor", bus);
     ASSERT_TRUE(field);
     m_user->typeKeys("cceav ");
     EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();

@@ -6,13 +6,12 @@
 #include "platform/VirtualMainQueue.h"
 #include "platform/x11/X11Permissions.h"
 
+#include "BareBus.h"
 #include "DesktopSession.h"
-#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -69,14 +68,8 @@ TEST_F(X11PermissionsTest, AccessibilityFollowsTheDesktopsSwitch)
 // A session bus without the accessibility bus, or no bus at all: not granted, and asking fails.
 TEST_F(X11PermissionsTest, AccessibilityMissingWithoutItsBus)
 {
-    test::TempFolder folder{"kx-bus"};
-    const auto config = folder / "bus.conf";
-    std::ofstream(config) << "<busconfig><type>session</type><listen>unix:tmpdir=" << folder.path().string()
-                          << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                             "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                             "<allow own=\"*\"/></policy></busconfig>";
-    const std::string address = DesktopSession::shared().startPrinting(
-        {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address={fd}"});
+    const test::TempFolder folder{"kx-bus"};
+    const std::string address = test::startBareBus(folder, "session");
     ASSERT_FALSE(address.empty());
     X11Permissions bare(QDBusConnection::connectToBus(QString::fromStdString(address), "kx-bare-bus"));
     EXPECT_FALSE(bare.isGranted(Permission::accessibility));

@@ -1,6 +1,7 @@
 #pragma once
 // Accessibility reads of the simulated desktop: the front application's text field, unless the
-// field is unreadable or answers slower than the reader waits, or the service is away.
+// field is unreadable or answers slower than the reader waits, the service is away, or the front
+// application left the service (it stayed on a bus that died).
 
 #include "platform/Accessibility.h"
 #include "platform/sim/SimTextField.h"
@@ -12,8 +13,12 @@ namespace kx::sim {
 
 class SimAccessibility final : public platform::Accessibility {
 public:
-    /// focused gives the focused field, or null when no application is in front.
-    explicit SimAccessibility(std::function<const SimTextField*()> focused) : m_focused(std::move(focused)) {}
+    /// focused gives the focused field, or null when no application is in front; frontPid the
+    /// front application's process, 0 when none.
+    SimAccessibility(std::function<const SimTextField*()> focused, std::function<std::int32_t()> frontPid)
+        : m_focused(std::move(focused)), m_frontPid(std::move(frontPid))
+    {
+    }
 
     std::optional<std::string> focusedValue(double timeout) override
     {
@@ -37,24 +42,31 @@ public:
             return std::nullopt;
         return unitsBefore(field->text(), field->selectedRange().location, count);
     }
-    bool isReachable() override { return reachable; }
-    bool offersAccessibility(std::int32_t pid) override { return reachable && !withoutAccessibility.contains(pid); }
+    bool isReachable() override { return reachable && !leftTheBus.contains(m_frontPid()); }
+    bool offersAccessibility(std::int32_t pid) override
+    {
+        return reachable && !withoutAccessibility.contains(pid) && !leftTheBus.contains(pid);
+    }
 
     /// The service answers; while it does not, nothing can be read.
     bool reachable = true;
     /// Processes of applications that offer no accessibility.
     std::set<std::int32_t> withoutAccessibility;
+    /// Processes of applications that took part and answer no more.
+    std::set<std::int32_t> leftTheBus;
 
 private:
     const SimTextField* answering(double timeout) const
     {
         const SimTextField* field = m_focused();
-        if (!reachable || !field || field->unreadable || field->answerDelay > timeout)
+        if (!reachable || leftTheBus.contains(m_frontPid()) || !field || field->unreadable ||
+            field->answerDelay > timeout)
             return nullptr;
         return field;
     }
 
     std::function<const SimTextField*()> m_focused;
+    std::function<std::int32_t()> m_frontPid;
 };
 
 }  // namespace kx::sim

@@ -13,7 +13,11 @@ SimDesktop::SimDesktop(VirtualMainQueue& mainQueue)
           if (key.down)
               keyDown(key);
       }),
-      m_accessibility([this]() -> const SimTextField* { return focusedField(); }),
+      m_accessibility([this]() -> const SimTextField* { return focusedField(); },
+                      [this] {
+                          const auto front = m_workspace.frontApplication();
+                          return front ? front->pid : 0;
+                      }),
       m_secureInput(m_workspace)
 {
     m_eventTap.deliverPassed = [this](const platform::TapEvent& event) {

@@ -30,7 +30,15 @@ A11yStatusWatch::A11yStatusWatch(QDBusConnection bus) : m_bus(std::move(bus))
                   SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
     // A new owner of the bus's name (the launcher restarted) has announced nothing to us yet.
     m_owner = std::make_unique<QDBusServiceWatcher>(busService, m_bus, QDBusServiceWatcher::WatchForOwnerChange);
-    connect(m_owner.get(), &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { forget(); });
+    connect(m_owner.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                forget();
+                // A bus that was not there when accessibility was asked for (it may start after us
+                // at login), or a new one, starts with the desktop's setting, not with our request.
+                // The owner our own request started has been asked already.
+                if (m_wanted && !newOwner.isEmpty() && newOwner != m_askedOwner)
+                    enable();
+            });
 }
 
 A11yStatusWatch::~A11yStatusWatch() = default;
@@ -52,13 +60,19 @@ bool A11yStatusWatch::enabled()
 
 void A11yStatusWatch::enable()
 {
+    m_wanted = true;
     if (!m_bus.isConnected())
         return;
     auto message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
     message << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(true));
     const QDBusMessage reply = m_bus.call(message, QDBus::Block, busTimeoutMs);
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        Log::line("accessibility: cannot enable it: " + reply.errorMessage().toStdString());
+    const std::string refusal =
+        reply.type() == QDBusMessage::ErrorMessage ? reply.errorMessage().toStdString() : std::string();
+    if (!refusal.empty() && refusal != m_refusal)
+        Log::line("accessibility: cannot enable it: " + refusal);
+    m_refusal = refusal;
+    // A reply comes from the bus's owner; an error may come from the session bus itself.
+    m_askedOwner = refusal.empty() ? reply.service() : QString();
     forget();
 }
 

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 class QDBusServiceWatcher;
 
@@ -25,8 +26,9 @@ public:
 
     /// IsEnabled; false when the bus does not answer in time (it is then asked again next time).
     bool enabled();
-    /// Asks the bus to turn accessibility on (logged when it refuses); the next question goes to
-    /// the bus.
+    /// Asks the bus to turn accessibility on, now and whenever the bus's name gets a new owner
+    /// later (a bus that starts after us starts off); a refusal is logged, each reason once. The
+    /// next question goes to the bus.
     void enable();
 
 private Q_SLOTS:
@@ -38,6 +40,9 @@ private:
     QDBusConnection m_bus;
     std::unique_ptr<QDBusServiceWatcher> m_owner;
     std::optional<bool> m_enabled;
+    bool m_wanted = false;   // enable() was called
+    std::string m_refusal;   // why the bus last refused, as logged
+    QString m_askedOwner;    // the owner that last took the request
 };
 
 }  // namespace kx::platform::x11

@@ -1,5 +1,6 @@
 #include "platform/x11/AtspiAccessibility.h"
 
+#include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/x11/AtspiObject.h"
 #include "platform/x11/AtspiSession.h"
@@ -149,7 +150,20 @@ std::optional<std::string> AtspiAccessibility::textBeforeCaret(int count, double
 
 bool AtspiAccessibility::isReachable()
 {
-    return m_session.connected(0);
+    if (!m_session.connected(0))
+        return false;
+    const int front = m_session.frontProcess();
+    if (!m_session.leftTheBus(front)) {
+        m_silentFront = 0;
+        return true;
+    }
+    // Its password fields are out of sight: it counts as unreachable until it registers again or
+    // another application comes to the front.
+    m_session.lookUpApplications();
+    if (m_silentFront.exchange(front) != front)
+        Log::line("accessibility: the application in front (pid " + std::to_string(front) +
+                  ") left the AT-SPI bus and does not answer on it — keys there pass untouched");
+    return false;
 }
 
 bool AtspiAccessibility::offersAccessibility(std::int32_t pid)

@@ -4,6 +4,7 @@
 
 #include "platform/Accessibility.h"
 
+#include <atomic>
 #include <string_view>
 
 namespace kx::platform::x11 {
@@ -21,7 +22,9 @@ public:
     std::optional<std::string> selectedText(double timeout) override;
     /// Asks only for the characters before the caret that can make up count units.
     std::optional<std::string> textBeforeCaret(int count, double timeout) override;
-    /// The session can use the bus: it is up and its registry answers.
+    /// The session can use the bus: it is up and its registry answers; and the application in
+    /// front, as the session was last told, has not left it (an application that was registered
+    /// and is not now may sit on a bus that died, and its password field would go unseen).
     bool isReachable() override;
     /// pid is among the applications registered on the bus, as last looked up; a pid not among
     /// them has them looked up again for the next question.
@@ -36,6 +39,7 @@ private:
     std::optional<Reading> read(double timeout);
 
     AtspiSession& m_session;
+    std::atomic<int> m_silentFront = 0;  // the application in front that left the bus, once logged
 };
 
 }  // namespace kx::platform::x11

@@ -32,6 +32,12 @@ MessagePtr call(DBusConnection* bus, DBusMessage* message, int timeoutMs)
 
 }  // namespace
 
+void ConnectionClose::operator()(DBusConnection* bus) const
+{
+    dbus_connection_close(bus);
+    dbus_connection_unref(bus);
+}
+
 std::string address(int timeoutMs)
 {
     if (const char* variable = std::getenv("AT_SPI_BUS_ADDRESS"); variable && *variable)
@@ -39,20 +45,18 @@ std::string address(int timeoutMs)
     DBusError error;
     dbus_error_init(&error);
     // A connection of our own, closed at once: the shared one may belong to someone else.
-    DBusConnection* session = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    const ConnectionPtr session(dbus_bus_get_private(DBUS_BUS_SESSION, &error));
     dbus_error_free(&error);
     if (!session)
         return {};
-    dbus_connection_set_exit_on_disconnect(session, FALSE);
+    dbus_connection_set_exit_on_disconnect(session.get(), FALSE);
     const MessagePtr reply =
-        call(session, dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"),
+        call(session.get(), dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"),
              timeoutMs);
     const char* found = nullptr;
     std::string result;
     if (reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &found, DBUS_TYPE_INVALID) && found)
         result = found;
-    dbus_connection_close(session);
-    dbus_connection_unref(session);
     return result;
 }
 

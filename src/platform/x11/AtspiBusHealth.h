@@ -4,11 +4,18 @@
 // are kept apart from how focus is learnt. Each call blocks for at most timeoutMs; call them on the
 // thread that owns the connection.
 
+#include <memory>
 #include <string>
 
 typedef struct DBusConnection DBusConnection;
 
 namespace kx::platform::x11::atspibus {
+
+/// A private connection of ours: closed, then let go, when the handle goes.
+struct ConnectionClose {
+    void operator()(DBusConnection* bus) const;
+};
+using ConnectionPtr = std::unique_ptr<DBusConnection, ConnectionClose>;
 
 /// The address of the session's accessibility bus: $AT_SPI_BUS_ADDRESS, else what the session
 /// bus's accessibility service answers (asking starts it); empty when there is none.

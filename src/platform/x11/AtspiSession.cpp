@@ -1,6 +1,7 @@
 #include "platform/x11/AtspiSession.h"
 
 #include "platform/Log.h"
+#include "platform/ProcessInfo.h"
 #include "platform/x11/AtspiBusHealth.h"
 #include "platform/x11/AtspiObject.h"
 
@@ -52,6 +53,15 @@ bool has(std::uint64_t states, int state)
     return (states >> state & 1U) != 0;
 }
 
+struct SourceDestroy {
+    void operator()(GSource* source) const
+    {
+        g_source_destroy(source);
+        g_source_unref(source);
+    }
+};
+using SourcePtr = std::unique_ptr<GSource, SourceDestroy>;
+
 // Depth first through the showing elements from element down; none past the budget.
 std::optional<AtspiObject> searchFocused(DBusConnection* bus, const AtspiObject& element, bool top, int& budget,
                                          int timeoutMs)
@@ -88,10 +98,10 @@ struct AtspiSession::State {
     Connection connection = Connection::pending;
 
     // Session thread only.
-    DBusConnection* bus = nullptr;  // our connection to the accessibility bus, perhaps a dead one
+    atspibus::ConnectionPtr bus;  // our connection to the accessibility bus, perhaps a dead one
     std::optional<AtspiObject> focused;
     int timeoutMs = healthCallTimeoutMs;  // for each call of the current job
-    GSource* retry = nullptr;             // the check again while the bus cannot be used
+    SourcePtr retry;                      // the check again while the bus cannot be used
     bool settling = false;                // the registry answers again; trusted at the next check
     std::string problem;                  // the last reason logged for the bus being unusable
     std::chrono::steady_clock::time_point applicationsAt;
@@ -104,6 +114,9 @@ struct AtspiSession::State {
 
     mutable std::mutex applicationsMutex;
     std::set<int> applicationPids;
+    // Every process seen registered, on this bus or one before it, while it lives: one that is
+    // not registered now may be on a bus that died, where its password fields cannot be seen.
+    std::set<int> everRegistered;
 
     ~State()
     {
@@ -126,8 +139,8 @@ struct AtspiSession::State {
     void setFocused(std::optional<AtspiObject> element)
     {
         focused = std::move(element);
-        focusPassword = focused && focused->role(bus, timeoutMs) == ATSPI_ROLE_PASSWORD_TEXT;
-        focusPid = focused ? focused->pid(bus, timeoutMs) : 0;
+        focusPassword = focused && focused->role(bus.get(), timeoutMs) == ATSPI_ROLE_PASSWORD_TEXT;
+        focusPid = focused ? focused->pid(bus.get(), timeoutMs) : 0;
     }
 
     // The focused element: the last one found while it keeps the focus (one question to its
@@ -136,11 +149,12 @@ struct AtspiSession::State {
     {
         static const int ownPid = static_cast<int>(getpid());
         const int front = frontPid;
-        if (focused && (front <= 0 || focusPid == front) && focused->has(bus, ATSPI_STATE_FOCUSED, timeoutMs))
+        DBusConnection* const connection = bus.get();
+        if (focused && (front <= 0 || focusPid == front) && focused->has(connection, ATSPI_STATE_FOCUSED, timeoutMs))
             return &*focused;
         std::vector<std::pair<int, AtspiObject>> apps;
-        for (auto& app : AtspiObject::desktop().children(bus, timeoutMs))
-            apps.emplace_back(app.pid(bus, timeoutMs), std::move(app));
+        for (auto& app : AtspiObject::desktop().children(connection, timeoutMs))
+            apps.emplace_back(app.pid(connection, timeoutMs), std::move(app));
         std::ranges::stable_partition(apps, [front](const auto& app) { return app.first == front; });
         std::set<int> pids;
         std::optional<AtspiObject> found;
@@ -150,13 +164,13 @@ struct AtspiSession::State {
             // Our own windows answer on the main thread, which may be the one waiting here.
             if (found || pid == ownPid)
                 continue;
-            for (const auto& window : app.children(bus, timeoutMs)) {
-                if (!window.has(bus, ATSPI_STATE_ACTIVE, timeoutMs))
+            for (const auto& window : app.children(connection, timeoutMs)) {
+                if (!window.has(connection, ATSPI_STATE_ACTIVE, timeoutMs))
                     continue;
                 bool answered = false;
-                found = window.focusedBelow(bus, timeoutMs, answered);
+                found = window.focusedBelow(connection, timeoutMs, answered);
                 if (!answered)
-                    found = searchFocused(bus, window, true, budget, timeoutMs);
+                    found = searchFocused(connection, window, true, budget, timeoutMs);
                 if (found)
                     break;
             }
@@ -169,15 +183,19 @@ struct AtspiSession::State {
     void setApplications(std::set<int> pids)
     {
         applicationsAt = std::chrono::steady_clock::now();
+        pids.erase(0);
         std::lock_guard lock(applicationsMutex);
+        // A process that ended is forgotten, so that its number can be given to another.
+        std::erase_if(everRegistered, [&](int pid) { return !pids.contains(pid) && !process::isAlive(pid); });
+        everRegistered.insert(pids.begin(), pids.end());
         applicationPids = std::move(pids);
     }
 
     void refreshApplications()
     {
         std::set<int> pids;
-        for (const auto& app : AtspiObject::desktop().children(bus, timeoutMs))
-            pids.insert(app.pid(bus, timeoutMs));
+        for (const auto& app : AtspiObject::desktop().children(bus.get(), timeoutMs))
+            pids.insert(app.pid(bus.get(), timeoutMs));
         setApplications(std::move(pids));
     }
 
@@ -208,19 +226,16 @@ struct AtspiSession::State {
             return false;
         DBusError error;
         dbus_error_init(&error);
-        bus = dbus_connection_open_private(address.c_str(), &error);
-        if (bus && !dbus_bus_register(bus, &error)) {
-            dbus_connection_close(bus);
-            dbus_connection_unref(bus);
-            bus = nullptr;
-        }
+        bus.reset(dbus_connection_open_private(address.c_str(), &error));
+        if (bus && !dbus_bus_register(bus.get(), &error))
+            bus.reset();
         dbus_error_free(&error);
         if (!bus)
             return false;
-        dbus_connection_set_exit_on_disconnect(bus, FALSE);
-        atspi_dbus_connection_setup_with_g_main(bus, context);
-        atspibus::watchRegistry(bus);
-        dbus_connection_add_filter(bus, &State::onBusMessage, this, nullptr);
+        dbus_connection_set_exit_on_disconnect(bus.get(), FALSE);
+        atspi_dbus_connection_setup_with_g_main(bus.get(), context);
+        atspibus::watchRegistry(bus.get());
+        dbus_connection_add_filter(bus.get(), &State::onBusMessage, this, nullptr);
         return true;
     }
 
@@ -230,10 +245,8 @@ struct AtspiSession::State {
         setFocused(std::nullopt);
         if (!bus)
             return;
-        dbus_connection_remove_filter(bus, &State::onBusMessage, this);
-        dbus_connection_close(bus);
-        dbus_connection_unref(bus);
-        bus = nullptr;
+        dbus_connection_remove_filter(bus.get(), &State::onBusMessage, this);
+        bus.reset();
     }
 
     void unusable(const std::string& reason)
@@ -256,29 +269,22 @@ struct AtspiSession::State {
     {
         if (retry)
             return;
-        retry = g_timeout_source_new(retryIntervalMs);
+        retry.reset(g_timeout_source_new(retryIntervalMs));
         g_source_set_callback(
-            retry,
+            retry.get(),
             [](gpointer data) -> gboolean {
                 static_cast<State*>(data)->check(healthCallTimeoutMs);
                 return G_SOURCE_CONTINUE;
             },
             this, nullptr);
-        g_source_attach(retry, context);
+        g_source_attach(retry.get(), context);
     }
-    void stopRetrying()
-    {
-        if (!retry)
-            return;
-        g_source_destroy(retry);
-        g_source_unref(retry);
-        retry = nullptr;
-    }
+    void stopRetrying() { retry.reset(); }
 
     // Whether the bus can be trusted with the focus now; brings the session back when it can.
     void check(int checkTimeoutMs)
     {
-        if (bus && !atspibus::connected(bus)) {
+        if (bus && !atspibus::connected(bus.get())) {
             detach();
             unusable("the AT-SPI bus went away");
         }
@@ -286,7 +292,7 @@ struct AtspiSession::State {
             unusable("the AT-SPI bus cannot be reached");
             return;
         }
-        if (!atspibus::registryAnswers(bus, checkTimeoutMs)) {
+        if (!atspibus::registryAnswers(bus.get(), checkTimeoutMs)) {
             unusable("the accessibility registry does not answer");
             return;
         }
@@ -374,10 +380,21 @@ void AtspiSession::setFrontProcess(int pid)
     m_state->frontPid = pid;
 }
 
+int AtspiSession::frontProcess() const
+{
+    return m_state->frontPid;
+}
+
 std::set<int> AtspiSession::applications() const
 {
     std::lock_guard lock(m_state->applicationsMutex);
     return m_state->applicationPids;
+}
+
+bool AtspiSession::leftTheBus(int pid) const
+{
+    std::lock_guard lock(m_state->applicationsMutex);
+    return m_state->everRegistered.contains(pid) && !m_state->applicationPids.contains(pid);
 }
 
 void AtspiSession::lookUpApplications()
@@ -424,7 +441,7 @@ bool AtspiSession::run(Work work, double callTimeout, double wait)
             state.timeoutMs = job->timeout;
             // The bus may have gone since the job was queued; it must not be asked then.
             if (state.usable())
-                job->work(state.bus, state.currentFocus(), job->timeout);
+                job->work(state.bus.get(), state.currentFocus(), job->timeout);
             std::lock_guard lock(*job->mutex);
             *job->done = true;
             job->finished->notify_all();

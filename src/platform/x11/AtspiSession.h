@@ -51,9 +51,16 @@ public:
     /// longer counts: an application that lost the front may take a moment to say it lost the
     /// focus. Any thread, never waits.
     void setFrontProcess(int pid);
+    /// The process last given to setFrontProcess(); any thread, never waits.
+    int frontProcess() const;
     /// The processes of the applications registered on the bus, as last looked up; empty while
     /// the bus cannot be used. Any thread, never waits.
     std::set<int> applications() const;
+    /// Whether the application of process pid was registered on the bus, this one or one that went
+    /// away before it, and is not among applications() now: it may still be on a bus that died,
+    /// where its focus cannot be seen, and it is known again only when it registers here. Any
+    /// thread, never waits.
+    bool leftTheBus(int pid) const;
     /// Has the session's thread look the registered applications up again, unless it did less
     /// than a second ago; any thread, never waits.
     void lookUpApplications();

@@ -29,7 +29,8 @@ public:
 
     bool isGranted(Permission permission) override;
     /// Accessibility: asks the bus once per process to enable accessibility for every application
-    /// (the same switch as the desktop's own setting). Input Monitoring has nothing to ask.
+    /// (the same switch as the desktop's own setting), and asks again each time the bus appears
+    /// anew. Input Monitoring has nothing to ask.
     bool request(Permission permission) override;
     /// Input Monitoring: the extensions the server lacks; none named when there is no display.
     std::vector<std::string> missingParts(Permission permission) override;
