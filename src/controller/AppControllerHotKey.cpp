@@ -19,11 +19,24 @@ namespace {
 constexpr double hotKeyRunAge = 300.0;
 // Below this share of real words the run reads no better converted.
 constexpr double runScoreFloor = 0.5;
+// The chord's grab takes the focus from a GTK window until the chord's key is let go, and the
+// field reads as focused again only once the application has taken that in: a chord sent all at
+// once (as macro and remapping tools send it) is here before then. An application that speaks
+// accessibility yet shows no focused field is looked at again, this often and this far apart.
+constexpr int focusLooks = 8;
+constexpr double focusLookDelay = 0.04;
 
 }  // namespace
 
-void AppController::handleConvertHotKey()
+void AppController::handleConvertHotKey(int attempt)
 {
+    if (attempt < focusLooks && !axSelectedRangeLength()) {
+        const auto front = m_services.workspace->frontApplication();
+        if (front && m_services.accessibility->offersAccessibility(front->pid)) {
+            later(focusLookDelay, [this, attempt] { handleConvertHotKey(attempt + 1); });
+            return;
+        }
+    }
     if (hasAXSelection()) {
         Log::line("⌥⌘K → selection");
         convertSelection();
