@@ -228,9 +228,9 @@ public:
     const CorrectionContext& correctionContext() const { return m_context; }
 
     /// Option-Command-K: the selection, else the run just typed, else the pending suggestion.
-    /// attempt counts the looks for the focused field while the application has yet to take in
-    /// the chord's end.
-    void handleConvertHotKey(int attempt = 1);
+    /// firstLook: when the focused field was first looked for, while the application has yet to
+    /// take in the chord's end; none for the chord itself.
+    void handleConvertHotKey(std::optional<double> firstLook = std::nullopt);
     /// Rewrites the recent words that do not read as typed into the layout that reads best; true
     /// when a rewrite started, false (nothing changed) otherwise.
     bool swapRecentRun();
