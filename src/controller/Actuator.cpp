@@ -63,7 +63,7 @@ bool Actuator::postAll(const std::vector<platform::SyntheticKey>& events)
 
 bool Actuator::focusStays(std::optional<platform::FocusWindow> window)
 {
-    if (!window || m_poster.focusWindow() == window)
+    if (!window || m_poster.focusStillIn(*window))
         return true;
     Log::line(focusLeftLine);
     return false;

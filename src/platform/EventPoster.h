@@ -58,13 +58,15 @@ public:
     }
     /// The window that has the keyboard focus now; none when it cannot be told. Any thread.
     virtual std::optional<FocusWindow> focusWindow() { return std::nullopt; }
-    /// As postBatch, into window (from focusWindow()) only: when the focus has left it for a
-    /// window of another top-level window, or for none, nothing is posted. Where the desktop
-    /// acknowledges, the focus is checked as the batch goes out, when no other client can move
-    /// it; here just before. Callable from any thread.
+    /// Whether the focus is still in window (from focusWindow()): false once it has gone to a
+    /// window of another top-level window, or nowhere. Any thread.
+    virtual bool focusStillIn(FocusWindow window) { return focusWindow() == window; }
+    /// As postBatch, into window (from focusWindow()) only: when the focus is no longer in it
+    /// (focusStillIn), nothing is posted. Where the desktop acknowledges, the focus is checked as
+    /// the batch goes out, when no other client can move it; here just before. Any thread.
     virtual BatchOutcome postBatchInto(FocusWindow window, const std::vector<SyntheticKey>& events)
     {
-        if (focusWindow() != window)
+        if (!focusStillIn(window))
             return BatchOutcome::focusLeft;
         return postBatch(events) ? BatchOutcome::posted : BatchOutcome::partly;
     }

@@ -188,10 +188,15 @@ BatchOutcome X11EventPoster::postBatchInto(FocusWindow window, const std::vector
     return all ? BatchOutcome::posted : BatchOutcome::partly;
 }
 
+bool X11EventPoster::focusStillIn(FocusWindow window)
+{
+    return m_keyboard->with([&](Display* display) { return focusStillInLocked(display, window); });
+}
+
 // A toolkit may give the focus to a window inside its top-level window (a focus proxy): the
 // top-level window is what says which window the keys go to. The window the word was typed in
 // being destroyed, its top-level window is gone too.
-bool X11EventPoster::focusStillIn(Display* display, FocusWindow window)
+bool X11EventPoster::focusStillInLocked(Display* display, FocusWindow window)
 {
     Window focus = None;
     int revert = 0;
@@ -231,7 +236,7 @@ bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events, std::op
         const bool posted = m_keyboard->with([&](Display* display) {
             return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
                 // With the server grabbed the focus stays where it is until our keys are in.
-                if (into && !focusStillIn(display, *into)) {
+                if (into && !focusStillInLocked(display, *into)) {
                     m_focusLeft = true;
                     return std::nullopt;
                 }

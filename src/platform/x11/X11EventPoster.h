@@ -42,6 +42,8 @@ public:
     bool postBatch(const std::vector<SyntheticKey>& events) override;
     /// The focus window as XGetInputFocus gives it, None and PointerRoot included.
     std::optional<FocusWindow> focusWindow() override;
+    /// A window inside the same top-level window counts as the same window.
+    bool focusStillIn(FocusWindow window) override;
     /// The focus is checked with the server grabbed, just before the keys go out.
     BatchOutcome postBatchInto(FocusWindow window, const std::vector<SyntheticKey>& events) override;
     bool canType(const std::string& text) override;
@@ -76,7 +78,7 @@ private:
     /// m_focusLeft is set.
     bool postMarked(const std::vector<SyntheticKey>& events, std::optional<FocusWindow> into = std::nullopt);
     /// Whether the focus is in window, or in another window of the same top-level window.
-    static bool focusStillIn(_XDisplay* display, FocusWindow window);
+    static bool focusStillInLocked(_XDisplay* display, FocusWindow window);
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
     std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
     std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
