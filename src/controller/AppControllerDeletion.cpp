@@ -23,11 +23,11 @@ void AppController::replaceExactly(const std::optional<std::string>& before, con
 {
     auto plan = std::make_shared<ExactDeletion>(before, stale, alreadyPosted);
     if (!plan->readable() || plan->plain()) {
-        postRewrite(whileAlive([this, backspaces = plan->firstBackspaces(), text, strategy, done = std::move(done),
-                                into] {
-            const bool posted = m_actuator.replace(backspaces, text, strategy, into);
-            soon([done, posted] { done(posted); });
-        }));
+        postRewrite(
+            whileAlive([this, backspaces = plan->firstBackspaces(), text, strategy, done = std::move(done), into] {
+                const bool posted = m_actuator.replace(backspaces, text, strategy, into);
+                soon([done, posted] { done(posted); });
+            }));
         return;
     }
     // Nothing may be deleted that would not be followed by the new text.
@@ -69,8 +69,7 @@ void AppController::checkDeletion(const std::shared_ptr<ExactDeletion>& plan, co
 {
     m_caret.readTail(
         plan->readCount(), screenReadTimeout,
-        whileAlive([this, plan, text, strategy, done = std::move(done),
-                    into](const std::optional<std::string>& shown) {
+        whileAlive([this, plan, text, strategy, done = std::move(done), into](const std::optional<std::string>& shown) {
             const ExactDeletion::Step step = plan->next(shown);
             switch (step.kind) {
             case ExactDeletion::Step::Kind::reread:

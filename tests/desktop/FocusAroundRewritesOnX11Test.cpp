@@ -50,9 +50,8 @@ public:
         if (selected)
             argv.push_back("--select");
         argv.push_back((m_folder / "text").string());
-        m_pid = DesktopSession::shared().start(argv, withAccessibility ? std::vector<std::string>{}
-                                                                       : std::vector<std::string>{"NO_AT_BRIDGE=1"},
-                                               true);
+        m_pid = DesktopSession::shared().start(
+            argv, withAccessibility ? std::vector<std::string>{} : std::vector<std::string>{"NO_AT_BRIDGE=1"}, true);
     }
     ~GtkEntry()
     {
