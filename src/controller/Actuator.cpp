@@ -8,6 +8,12 @@
 
 namespace kx {
 
+namespace {
+
+const char* const focusLeftLine = "rewrite abandoned: the keyboard focus left the window the text was typed in";
+
+}  // namespace
+
 PasteboardSnapshot::PasteboardSnapshot(platform::Pasteboard& pasteboard) : items(pasteboard.items()) {}
 
 void PasteboardSnapshot::restore(platform::Pasteboard& pasteboard) const
@@ -53,6 +59,25 @@ bool Actuator::postAll(const std::vector<platform::SyntheticKey>& events)
         all = posted && all;
     }
     return all;
+}
+
+bool Actuator::focusStays(std::optional<platform::FocusWindow> window)
+{
+    if (!window || m_poster.focusStillIn(*window))
+        return true;
+    Log::line(focusLeftLine);
+    return false;
+}
+
+bool Actuator::postAllInto(std::optional<platform::FocusWindow> window,
+                           const std::vector<platform::SyntheticKey>& events)
+{
+    if (!window || events.empty() || !m_poster.acknowledges())
+        return focusStays(window) && postAll(events);
+    const auto outcome = m_poster.postBatchInto(*window, events);
+    if (outcome == platform::BatchOutcome::focusLeft)
+        Log::line(focusLeftLine);
+    return outcome == platform::BatchOutcome::posted;
 }
 
 bool Actuator::postKey(std::uint16_t code, std::uint64_t flags, bool down)
@@ -129,7 +154,8 @@ bool Actuator::paste(const std::string& text)
     return pasted;
 }
 
-bool Actuator::replace(int deleteCount, const std::string& text, ActuationStrategy strategy)
+bool Actuator::replace(int deleteCount, const std::string& text, ActuationStrategy strategy,
+                       std::optional<platform::FocusWindow> into)
 {
     if (strategy == ActuationStrategy::synthetic && !m_poster.canType(text)) {
         Log::line("rewrite given up before it began: '" + text + "' cannot be typed on this keyboard");
@@ -141,10 +167,15 @@ bool Actuator::replace(int deleteCount, const std::string& text, ActuationStrate
     // Typed, the whole rewrite goes as one.
     if (strategy == ActuationStrategy::synthetic) {
         addText(events, text);
-        return postAll(events);
+        return postAllInto(into, events);
     }
+    // Pasted, the Backspaces and the paste go apart: the focus is looked at before each.
+    if (!focusStays(into))
+        return false;
     bool all = postAll(events);
     m_sleep(clipboardPause);
+    if (!focusStays(into))
+        return false;
     auto characters = text::characters(text);
     const std::string last = characters.empty() ? std::string() : characters.back();
     if (last != " " && last != "\t")

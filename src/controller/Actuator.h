@@ -73,8 +73,10 @@ public:
     /// deleteCount Backspaces, then text typed or pasted; under clipboard a trailing space or tab
     /// is typed as a key after the paste. Whether every event went out; when text cannot be
     /// typed here nothing is posted at all (logged), so no Backspace eats text that would not
-    /// come back.
-    [[nodiscard]] bool replace(int deleteCount, const std::string& text, ActuationStrategy strategy);
+    /// come back. into: the window the text was typed in (EventPoster::focusWindow()); once the
+    /// focus has left it nothing more is posted (logged), so no other window gets the keys.
+    [[nodiscard]] bool replace(int deleteCount, const std::string& text, ActuationStrategy strategy,
+                               std::optional<platform::FocusWindow> into = std::nullopt);
     /// Command-C; whether it went out.
     bool copySelection();
     /// Makes layout the current input source, always on the main thread.
@@ -94,6 +96,11 @@ private:
     /// Posts events in order: as one batch where the desktop acknowledges, else one by one with
     /// a pause after each. Whether every event went out.
     bool postAll(const std::vector<platform::SyntheticKey>& events);
+    /// Whether the focus is still in window (none: no window to stay in); logs when it is not.
+    bool focusStays(std::optional<platform::FocusWindow> window);
+    /// As postAll, into window only: false, with nothing posted and a log line, once the focus
+    /// has left it.
+    bool postAllInto(std::optional<platform::FocusWindow> window, const std::vector<platform::SyntheticKey>& events);
     /// Appends the key-down down and its key-up.
     static void addPair(std::vector<platform::SyntheticKey>& events, const platform::SyntheticKey& down);
     /// Appends a key pair per character of text, each carrying all the character's units.

@@ -143,8 +143,10 @@ public:
     /// whole character cluster, then text typed or pasted. done runs on the main thread with
     /// whether every event went out.
     /// alreadyPosted: Backspaces queued ahead for the end of stale (a key taken back).
+    /// into: the window stale was typed in; once the focus has left it nothing more is posted.
     void replaceExactly(const std::optional<std::string>& before, const std::string& stale, const std::string& text,
-                        ActuationStrategy strategy, std::function<void(bool)> done, int alreadyPosted = 0);
+                        ActuationStrategy strategy, std::function<void(bool)> done, int alreadyPosted = 0,
+                        std::optional<platform::FocusWindow> into = std::nullopt);
     /// A key that reached the application before the hold: queue its removal so it can be held
     /// and typed again after the rewrite. False when it cannot be taken back.
     bool takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags);
@@ -158,9 +160,10 @@ public:
     static bool looksSecret(const std::string& word);
 
     void performSpanCorrection(const SpanCorrection& span);
-    /// Reads the text before the caret; rewrites span when it ends with what is to be deleted,
-    /// else abandons it with a log line.
-    void checkLandedThenRewrite(const SpanCorrection& span, int attempt, RewriteTiming timing);
+    /// Reads the text before the caret; rewrites span into the window into when it ends with what
+    /// is to be deleted, else abandons it with a log line.
+    void checkLandedThenRewrite(const SpanCorrection& span, int attempt, RewriteTiming timing,
+                                std::optional<platform::FocusWindow> into);
     void logCorrection(const std::string& line, const std::vector<std::string>& before);
     void switchNow(const KeyboardLayoutInfo& target, const KeyboardLayoutInfo& from, const std::string& app);
     void switchLayoutOurselves(const KeyboardLayoutInfo& layout);
@@ -227,7 +230,9 @@ public:
     const CorrectionContext& correctionContext() const { return m_context; }
 
     /// Option-Command-K: the selection, else the run just typed, else the pending suggestion.
-    void handleConvertHotKey();
+    /// firstLook: when the focused field was first looked for, while the application has yet to
+    /// take in the chord's end; none for the chord itself.
+    void handleConvertHotKey(std::optional<double> firstLook = std::nullopt);
     /// Rewrites the recent words that do not read as typed into the layout that reads best; true
     /// when a rewrite started, false (nothing changed) otherwise.
     bool swapRecentRun();
@@ -351,9 +356,10 @@ private:
     std::string frontBundleID() const;
     /// Posts backspaces, reads what the field shows and goes on as plan says, until text can go in.
     void followDeletion(const std::shared_ptr<ExactDeletion>& plan, int backspaces, const std::string& text,
-                        ActuationStrategy strategy, std::function<void(bool)> done);
+                        ActuationStrategy strategy, std::function<void(bool)> done,
+                        std::optional<platform::FocusWindow> into);
     void checkDeletion(const std::shared_ptr<ExactDeletion>& plan, const std::string& text, ActuationStrategy strategy,
-                       std::function<void(bool)> done);
+                       std::function<void(bool)> done, std::optional<platform::FocusWindow> into);
 
     void handleWord(const std::vector<KeyStroke>& keys, const WordAssembler::Terminator& terminator);
     /// Whether words may be judged in language now; logs once for a language still loading.

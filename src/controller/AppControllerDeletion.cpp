@@ -19,14 +19,15 @@ constexpr double deletionRereadDelay = 0.015;
 
 void AppController::replaceExactly(const std::optional<std::string>& before, const std::string& stale,
                                    const std::string& text, ActuationStrategy strategy, std::function<void(bool)> done,
-                                   int alreadyPosted)
+                                   int alreadyPosted, std::optional<platform::FocusWindow> into)
 {
     auto plan = std::make_shared<ExactDeletion>(before, stale, alreadyPosted);
     if (!plan->readable() || plan->plain()) {
-        postRewrite(whileAlive([this, backspaces = plan->firstBackspaces(), text, strategy, done = std::move(done)] {
-            const bool posted = m_actuator.replace(backspaces, text, strategy);
-            soon([done, posted] { done(posted); });
-        }));
+        postRewrite(
+            whileAlive([this, backspaces = plan->firstBackspaces(), text, strategy, done = std::move(done), into] {
+                const bool posted = m_actuator.replace(backspaces, text, strategy, into);
+                soon([done, posted] { done(posted); });
+            }));
         return;
     }
     // Nothing may be deleted that would not be followed by the new text.
@@ -38,20 +39,24 @@ void AppController::replaceExactly(const std::optional<std::string>& before, con
     // From the first Backspace to the new text one rewrite is in flight: no key of the user's is
     // taken back in between, which would change the text being followed.
     m_actuation.hold().rewriteQueued();
-    followDeletion(plan, plan->firstBackspaces(), text, strategy, [this, done = std::move(done)](bool posted) {
-        m_actuation.hold().rewriteTyped();
-        done(posted);
-    });
+    followDeletion(
+        plan, plan->firstBackspaces(), text, strategy,
+        [this, done = std::move(done)](bool posted) {
+            m_actuation.hold().rewriteTyped();
+            done(posted);
+        },
+        into);
 }
 
 void AppController::followDeletion(const std::shared_ptr<ExactDeletion>& plan, int backspaces, const std::string& text,
-                                   ActuationStrategy strategy, std::function<void(bool)> done)
+                                   ActuationStrategy strategy, std::function<void(bool)> done,
+                                   std::optional<platform::FocusWindow> into)
 {
-    actuationQueue.async(whileAlive([this, plan, backspaces, text, strategy, done = std::move(done)] {
-        const bool posted = m_actuator.replace(backspaces, "", ActuationStrategy::synthetic);
-        soon([this, plan, text, strategy, done, posted] {
+    actuationQueue.async(whileAlive([this, plan, backspaces, text, strategy, done = std::move(done), into] {
+        const bool posted = m_actuator.replace(backspaces, "", ActuationStrategy::synthetic, into);
+        soon([this, plan, text, strategy, done, posted, into] {
             if (posted)
-                checkDeletion(plan, text, strategy, done);
+                checkDeletion(plan, text, strategy, done, into);
             else
                 done(false);
         });
@@ -59,19 +64,20 @@ void AppController::followDeletion(const std::shared_ptr<ExactDeletion>& plan, i
 }
 
 void AppController::checkDeletion(const std::shared_ptr<ExactDeletion>& plan, const std::string& text,
-                                  ActuationStrategy strategy, std::function<void(bool)> done)
+                                  ActuationStrategy strategy, std::function<void(bool)> done,
+                                  std::optional<platform::FocusWindow> into)
 {
     m_caret.readTail(
         plan->readCount(), screenReadTimeout,
-        whileAlive([this, plan, text, strategy, done = std::move(done)](const std::optional<std::string>& shown) {
+        whileAlive([this, plan, text, strategy, done = std::move(done), into](const std::optional<std::string>& shown) {
             const ExactDeletion::Step step = plan->next(shown);
             switch (step.kind) {
             case ExactDeletion::Step::Kind::reread:
                 later(deletionRereadDelay,
-                      [this, plan, text, strategy, done] { checkDeletion(plan, text, strategy, done); });
+                      [this, plan, text, strategy, done, into] { checkDeletion(plan, text, strategy, done, into); });
                 return;
             case ExactDeletion::Step::Kind::more:
-                followDeletion(plan, step.backspaces, text, strategy, done);
+                followDeletion(plan, step.backspaces, text, strategy, done, into);
                 return;
             case ExactDeletion::Step::Kind::lost:
                 Log::line(
@@ -83,8 +89,8 @@ void AppController::checkDeletion(const std::shared_ptr<ExactDeletion>& plan, co
                 break;
             }
             const std::string typed = step.restore + text;
-            actuationQueue.async(whileAlive([this, typed, strategy, done] {
-                const bool posted = m_actuator.replace(0, typed, strategy);
+            actuationQueue.async(whileAlive([this, typed, strategy, done, into] {
+                const bool posted = m_actuator.replace(0, typed, strategy, into);
                 soon([done, posted] { done(posted); });
             }));
         }));

@@ -19,11 +19,27 @@ namespace {
 constexpr double hotKeyRunAge = 300.0;
 // Below this share of real words the run reads no better converted.
 constexpr double runScoreFloor = 0.5;
+// The chord's grab takes the focus from a GTK window until the chord's key is let go, and the
+// field reads as focused again only once the application has taken that in: a chord sent all at
+// once (as macro and remapping tools send it) is here before then. An application that speaks
+// accessibility yet shows no focused field is looked at again, this far apart, for this long (an
+// application slow to answer uses the time up with its first read).
+constexpr double focusLookDelay = 0.04;
+constexpr double focusWait = 0.3;
 
 }  // namespace
 
-void AppController::handleConvertHotKey()
+void AppController::handleConvertHotKey(std::optional<double> firstLook)
 {
+    const double now = m_services.main->now();
+    const double since = firstLook.value_or(now);
+    if (now - since < focusWait && !axSelectedRangeLength()) {
+        const auto front = m_services.workspace->frontApplication();
+        if (front && m_services.accessibility->offersAccessibility(front->pid)) {
+            later(focusLookDelay, [this, since] { handleConvertHotKey(since); });
+            return;
+        }
+    }
     if (hasAXSelection()) {
         Log::line("⌥⌘K → selection");
         convertSelection();

@@ -82,15 +82,19 @@ void AppController::performSpanCorrection(const SpanCorrection& span)
         return;
     logCorrection(span.logLine, span.contextBefore);
     beginActuating();
-    later(correctionDelay, [this, span, timing = RewriteTiming{.decided = m_services.main->now()}] {
-        checkLandedThenRewrite(span, 1, timing);
+    // The window the words were typed in: should it go (closed, say) before the rewrite is
+    // typed, the keys would land in whichever window takes the focus next.
+    const auto window = m_services.eventPoster->focusWindow();
+    later(correctionDelay, [this, span, timing = RewriteTiming{.decided = m_services.main->now()}, window] {
+        checkLandedThenRewrite(span, 1, timing, window);
     });
 }
 
 // Only text that landed counts: a key the application never got would have the Backspaces take
 // a character before the word with them. An application still busy with the last keys shows them
 // a moment later: the screen is read again before the rewrite is given up.
-void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt, RewriteTiming timing)
+void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attempt, RewriteTiming timing,
+                                           std::optional<platform::FocusWindow> into)
 {
     if (attempt == 1)
         timing.reading = m_services.main->now();
@@ -99,12 +103,13 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
         static_cast<int>(text::utf16Count(text::nfkc(span.originalText + takenBack))) + ExactDeletion::contextUnits;
     m_caret.readTail(
         count, screenReadTimeout,
-        whileAlive([this, span, takenBack, attempt, timing](const std::optional<std::string>& shown) {
+        whileAlive([this, span, takenBack, attempt, timing, into](const std::optional<std::string>& shown) {
             const auto found = shown ? findStale(*shown, span.originalText, takenBack) : std::nullopt;
             if (shown && !found) {
                 if (attempt < landedReads) {
-                    later(landedRereadDelay,
-                          [this, span, attempt, timing] { checkLandedThenRewrite(span, attempt + 1, timing); });
+                    later(landedRereadDelay, [this, span, attempt, timing, into] {
+                        checkLandedThenRewrite(span, attempt + 1, timing, into);
+                    });
                     return;
                 }
                 Log::line("rewrite abandoned: the text before the caret reads '…" +
@@ -133,7 +138,7 @@ void AppController::checkLandedThenRewrite(const SpanCorrection& span, int attem
                     else
                         rewriteNotPosted("rewrite");
                 },
-                alreadyPosted);
+                alreadyPosted, into);
         }));
 }
 

@@ -3,6 +3,7 @@
 // Posting returns at once unless the desktop acknowledges; the pauses between events are the caller's.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,16 @@ struct SyntheticKey {
     /// An ordinary key: the input source it types in, as the user typed it; -1: the selected one.
     int sourceHandle = -1;
     bool operator==(const SyntheticKey&) const = default;
+};
+
+/// The window that has the keyboard focus, as the desktop names it: only ever compared.
+using FocusWindow = std::uint64_t;
+
+/// What posting a batch into a window came to.
+enum class BatchOutcome {
+    posted,     // every event went out
+    partly,     // an event could not be made and was skipped; the others went out
+    focusLeft,  // the focus had left the window: nothing went out
 };
 
 class EventPoster {
@@ -44,6 +55,20 @@ public:
         for (const auto& event : events)
             all = post(event) && all;
         return all;
+    }
+    /// The window that has the keyboard focus now; none when it cannot be told. Any thread.
+    virtual std::optional<FocusWindow> focusWindow() { return std::nullopt; }
+    /// Whether the focus is still in window (from focusWindow()): false once it has gone to a
+    /// window of another top-level window, or nowhere. Any thread.
+    virtual bool focusStillIn(FocusWindow window) { return focusWindow() == window; }
+    /// As postBatch, into window (from focusWindow()) only: when the focus is no longer in it
+    /// (focusStillIn), nothing is posted. Where the desktop acknowledges, the focus is checked as
+    /// the batch goes out, when no other client can move it; here just before. Any thread.
+    virtual BatchOutcome postBatchInto(FocusWindow window, const std::vector<SyntheticKey>& events)
+    {
+        if (!focusStillIn(window))
+            return BatchOutcome::focusLeft;
+        return postBatch(events) ? BatchOutcome::posted : BatchOutcome::partly;
     }
     /// Whether every character of text can be typed as text events now; false (logged) when one
     /// cannot, so that a rewrite is given up before anything of it is posted. Any thread.

@@ -33,6 +33,25 @@ TEST_F(SelectionTest, SelectedWrongLayoutTextIsConverted)
     EXPECT_TRUE(desk.sound().played().empty());
 }
 
+// A chord sent all at once reaches the program before the application has its field focused again
+// after the chord's grab: the selection is read once the field shows up, not copied.
+TEST_F(SelectionTest, SelectionIsReadOnceTheFieldIsFocusedAgainAfterTheChord)
+{
+    startIn(CorrectionMode::automatic);
+    selectAll("akuo jcrho");
+    field().unreadable = true;
+    const auto focusBack = queue.after(0.1, [&] { field().unreadable = false; });
+    desk.eventPoster().clearPosted();
+    pressConvertKey();
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "שלום חברים|");
+    EXPECT_TRUE(logHas("⌥⌘K → selection"));
+    EXPECT_FALSE(logHas("⌥⌘K → nothing to do"));
+    EXPECT_TRUE(std::ranges::none_of(desk.eventPoster().posted(), [](const platform::SyntheticKey& key) {
+        return key.code == Actuator::cKey && key.text.empty();
+    }));
+}
+
 // An inaccessible field in an application the user turned off is converted through a copy; the
 // pasteboard comes back.
 TEST_F(SelectionTest, CopyFallbackRestoresPasteboard)

@@ -35,6 +35,29 @@ TEST_F(SpanTest, RewriteIsAbandonedWhenTheFieldDoesNotEndWithTheWord)
     EXPECT_EQ(logLinesStarting("rewrite abandoned").size(), 1u);
 }
 
+// The window the word was typed in goes right after the Space, and the next window, whose text
+// cannot be read, takes the focus: none of the rewrite lands there, and it is abandoned.
+TEST_F(SpanTest, RewriteIsAbandonedWhenTheFocusLeftTheWindowOfTheWord)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.eventPoster().focus = [&]() -> std::optional<platform::FocusWindow> {
+        const auto front = desk.workspace().frontApplication();
+        return front ? std::optional<platform::FocusWindow>(front->pid) : std::nullopt;
+    };
+    auto& bystander = desk.launch(firefox);
+    bystander.setText("bystander text");
+    bystander.unreadable = true;
+    typeMeantFor("il", "בבקשה");
+    desk.type(" ");
+    desk.activate(firefox.id);
+    queue.advance(0.5);
+    EXPECT_EQ(bystander.text(), "bystander text");
+    EXPECT_EQ(desk.field(editor.id).text(), "cceav ");
+    EXPECT_TRUE(app.undoStack().empty());
+    EXPECT_FALSE(app.actuating());
+    EXPECT_EQ(logLinesStarting("rewrite abandoned: the keyboard focus left").size(), 1u);
+}
+
 // An application a little behind with the word's last keys is waited for: the screen is read
 // again, and the rewrite goes ahead once the word is there.
 TEST_F(SpanTest, RewriteWaitsForAnApplicationBehindWithTheWord)

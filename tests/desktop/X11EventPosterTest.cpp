@@ -241,6 +241,29 @@ TEST_F(X11EventPosterTest, BatchLandsInOrder)
     EXPECT_TRUE(field.waitForText("привет, world ")) << field.text();
 }
 
+// A batch meant for the window that had the focus goes nowhere once another window has it; one
+// for the window that has it lands.
+TEST_F(X11EventPosterTest, BatchIntoAWindowThatLostTheFocusIsNotPosted)
+{
+    test::TextField first;
+    ASSERT_TRUE(first.ok());
+    const auto window = poster->focusWindow();
+    ASSERT_TRUE(window);
+    test::TextField second("KxSecond");
+    ASSERT_TRUE(second.ok());
+    const auto now = poster->focusWindow();
+    ASSERT_TRUE(now);
+    ASSERT_NE(*now, *window);
+    const auto typing = [](const std::string& character) {
+        return std::vector<SyntheticKey>{{.code = 0, .flags = 0, .down = true, .text = character, .marked = true},
+                                         {.code = 0, .flags = 0, .down = false, .text = character, .marked = true}};
+    };
+    EXPECT_EQ(poster->postBatchInto(*window, typing("x")), BatchOutcome::focusLeft);
+    EXPECT_EQ(poster->postBatchInto(*now, typing("y")), BatchOutcome::posted);
+    EXPECT_TRUE(second.waitForText("y")) << second.text();
+    EXPECT_EQ(first.text(), "");
+}
+
 // A key of ours goes out whole: the user's press of the same key between our key-down and key-up
 // lands too (the server would drop a press of a key that is down).
 TEST_F(X11EventPosterTest, UsersPressBetweenOurKeyDownAndUpLands)

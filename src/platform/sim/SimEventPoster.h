@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
 
     bool acknowledges() const override { return acknowledging; }
 
+    /// What focus says; none when it is not set.
+    std::optional<platform::FocusWindow> focusWindow() override { return focus ? focus() : std::nullopt; }
+
     /// False when text holds a character of untypeable.
     bool canType(const std::string& text) override
     {
@@ -57,6 +61,8 @@ public:
     bool refusesPosting = false;
     /// Acts as a desktop that has taken each event once it is posted (X11 does).
     bool acknowledging = false;
+    /// The window with the keyboard focus, as the test tells it.
+    std::function<std::optional<platform::FocusWindow>()> focus;
     /// Characters this desktop's keyboard cannot type (none of its keys, no spare keycode).
     std::vector<std::string> untypeable;
 

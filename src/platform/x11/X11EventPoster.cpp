@@ -48,6 +48,26 @@ bool isModifierKeysym(std::uint32_t keysym)
     return IsModifierKey(keysym);
 }
 
+// The top-level window holding window: the root's child it descends from. None when it is gone.
+Window topLevel(Display* display, Window window)
+{
+    const Window root = DefaultRootWindow(display);
+    while (window != None && window != PointerRoot && window != root) {
+        Window rootReturn = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        const XErrorTrap trap(display);
+        if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count))
+            return None;
+        XFree(children);
+        if (parent == root)
+            return window;
+        window = parent;
+    }
+    return window == root ? None : window;
+}
+
 }  // namespace
 
 void X11EventPoster::KeymapFree::operator()(_XkbDesc* keymap) const
@@ -142,6 +162,53 @@ bool X11EventPoster::postBatch(const std::vector<SyntheticKey>& events)
     return postMarked(batch);
 }
 
+std::optional<FocusWindow> X11EventPoster::focusWindow()
+{
+    const Window focus = m_keyboard->with([](Display* display) {
+        Window window = None;
+        int revert = 0;
+        XGetInputFocus(display, &window, &revert);
+        return window;
+    });
+    return focus;
+}
+
+BatchOutcome X11EventPoster::postBatchInto(FocusWindow window, const std::vector<SyntheticKey>& events)
+{
+    if (!std::ranges::all_of(events, &SyntheticKey::marked))
+        return EventPoster::postBatchInto(window, events);
+    std::lock_guard lock(m_mutex);
+    std::vector<SyntheticKey> batch;
+    if (m_pendingDown)
+        batch.push_back(*std::exchange(m_pendingDown, std::nullopt));
+    batch.insert(batch.end(), events.begin(), events.end());
+    const bool all = postMarked(batch, window);
+    if (m_focusLeft)
+        return BatchOutcome::focusLeft;
+    return all ? BatchOutcome::posted : BatchOutcome::partly;
+}
+
+bool X11EventPoster::focusStillIn(FocusWindow window)
+{
+    return m_keyboard->with([&](Display* display) { return focusStillInLocked(display, window); });
+}
+
+// A toolkit may give the focus to a window inside its top-level window (a focus proxy): the
+// top-level window is what says which window the keys go to. The window the word was typed in
+// being destroyed, its top-level window is gone too.
+bool X11EventPoster::focusStillInLocked(Display* display, FocusWindow window)
+{
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == window)
+        return true;
+    if (focus == None || focus == PointerRoot || window == None || window == PointerRoot)
+        return false;
+    const Window was = topLevel(display, static_cast<Window>(window));
+    return was != None && was == topLevel(display, focus);
+}
+
 // The keys of events are worked out with the server grabbed, so that what they read of the
 // keyboard (the keys down, the modifiers) is still so when they go out. A spare given a new
 // character is not pressed at once: Qt reads the new keymap only once the server is free again,
@@ -149,8 +216,9 @@ bool X11EventPoster::postBatch(const std::vector<SyntheticKey>& events)
 // event whose keys cannot be made is left out; its key-up then finds nothing pressed. A spare
 // pressed earlier in the batch that is given another character would type the new one there
 // too: the batch goes in two, before that event and from it, a pause apart.
-bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events)
+bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events, std::optional<FocusWindow> into)
 {
+    m_focusLeft = false;
     std::set<unsigned> chordMasks;
     for (const auto& event : events)
         if (event.down)
@@ -167,6 +235,11 @@ bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events)
         std::size_t splitAt = 0;
         const bool posted = m_keyboard->with([&](Display* display) {
             return m_keyboard->fakeLocked(display, [&](Display* display) -> std::optional<FakeKeys> {
+                // With the server grabbed the focus stays where it is until our keys are in.
+                if (into && !focusStillInLocked(display, *into)) {
+                    m_focusLeft = true;
+                    return std::nullopt;
+                }
                 refreshIfChanged(display);
                 const std::uint64_t changes = m_spares.changes();
                 std::set<unsigned> sparesPressed;
@@ -200,17 +273,19 @@ bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events)
                 return keys;
             });
         });
-        if (!spareChanged && splitAt == 0)
+        if (m_focusLeft || (!spareChanged && splitAt == 0))
             return posted && !skipped;
         m_pressedKeys = pressedKeys;
         m_pressedText = pressedText;
         if (splitAt > 0) {
             const auto middle = events.begin() + static_cast<std::ptrdiff_t>(splitAt);
-            const bool first = postMarked({events.begin(), middle});
+            const bool first = postMarked({events.begin(), middle}, into);
+            if (m_focusLeft)
+                return false;
             // The rest gives the spares of the first part new characters: the applications
             // must be done with the first part's keys before the keymap changes under them.
             std::this_thread::sleep_for(spareSettle);
-            return postMarked({middle, events.end()}) && first;
+            return postMarked({middle, events.end()}, into) && first;
         }
         std::this_thread::sleep_for(spareSettle);
     }

@@ -41,6 +41,12 @@ public:
     bool post(const SyntheticKey& event) override;
     /// Marked events go out together, under one grab of the server, with one acknowledgement.
     bool postBatch(const std::vector<SyntheticKey>& events) override;
+    /// The focus window as XGetInputFocus gives it, None and PointerRoot included.
+    std::optional<FocusWindow> focusWindow() override;
+    /// A window inside the same top-level window counts as the same window.
+    bool focusStillIn(FocusWindow window) override;
+    /// The focus is checked with the server grabbed, just before the keys go out.
+    BatchOutcome postBatchInto(FocusWindow window, const std::vector<SyntheticKey>& events) override;
     bool canType(const std::string& text) override;
     /// Each post returns once the server has taken its events; a marked key-down goes out with
     /// its key-up, in one go.
@@ -71,7 +77,11 @@ private:
         std::vector<unsigned> modifiers;  // pressed by us, not those the user already held
     };
 
-    bool postMarked(const std::vector<SyntheticKey>& events);
+    /// into: the window the keys must go to; when the focus has left it, nothing goes out and
+    /// m_focusLeft is set.
+    bool postMarked(const std::vector<SyntheticKey>& events, std::optional<FocusWindow> into = std::nullopt);
+    /// Whether the focus is in window, or in another window of the same top-level window.
+    static bool focusStillInLocked(_XDisplay* display, FocusWindow window);
     std::optional<std::vector<X11Keyboard::FakeKey>> keysFor(_XDisplay* display, const SyntheticKey& event);
     std::optional<Stroke> strokeForKeysym(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
     std::optional<Stroke> typingKey(_XDisplay* display, std::uint32_t keysym, const KeysDown& down);
@@ -123,6 +133,8 @@ private:
     Probe m_probe;
     /// The keys down when a hold outlasted our wait: while one of them is, posts do not wait again.
     std::optional<KeysDown> m_outwaited;
+    /// The last postMarked() found the focus gone from the window it was to type into.
+    bool m_focusLeft = false;
 };
 
 }  // namespace kx::platform::x11

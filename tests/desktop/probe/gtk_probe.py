@@ -3,9 +3,10 @@
 # after every change; with --journal it appends "<CLOCK_MONOTONIC nanoseconds><TAB><text>" to
 # JOURNAL at those moments. It prints "ready" once the entry has the keyboard focus. GTK speaks
 # AT-SPI by itself when the session has an accessibility bus. With --password the entry hides
-# its text, as a password entry does.
+# its text, as a password entry does. With --text it starts with TEXT, all of it selected with
+# --select.
 #
-#   python3 gtk_probe.py [--class NAME] [--journal JOURNAL] [--password] [FILE]
+#   python3 gtk_probe.py [--class NAME] [--journal JOURNAL] [--password] [--text TEXT [--select]] [FILE]
 import argparse
 import os
 import time
@@ -21,6 +22,8 @@ parser.add_argument('file', nargs='?')
 parser.add_argument('--class', dest='wm_class')
 parser.add_argument('--journal')
 parser.add_argument('--password', action='store_true')
+parser.add_argument('--text', default='')
+parser.add_argument('--select', action='store_true')
 options = parser.parse_args()
 journal = open(options.journal, 'a', encoding='utf-8') if options.journal else None
 
@@ -40,6 +43,10 @@ def report(entry):
 def ready(window, entry):
     if not (window.is_active() and entry.has_focus()):
         return True
+    if options.select:
+        entry.select_region(0, -1)
+    else:
+        entry.set_position(-1)
     print('ready', flush=True)
     return False
 
@@ -51,6 +58,7 @@ Gtk.Settings.get_default().set_property('gtk-entry-select-on-focus', False)
 window = Gtk.Window(title=options.wm_class or 'KxGtk')
 entry = Gtk.Entry()
 entry.set_visibility(not options.password)
+entry.set_text(options.text)
 window.add(entry)
 entry.connect('changed', report)
 report(entry)
