@@ -214,6 +214,7 @@ TEST_F(AccessibilityOutageTest, BusKilledAndRestarted)
     ASSERT_TRUE(m_bus.start());
     startOnBus();
     ASSERT_TRUE(waitForLog("ready — correction mode", 5)) << log();
+    ASSERT_TRUE(waitForLog("enabled layouts = ", 30)) << log();
 
     m_bus.stop();
     EXPECT_TRUE(waitForLog("accessibility lost", 3)) << log();
@@ -246,6 +247,7 @@ TEST_F(AccessibilityOutageTest, BusRestartedUnderAFocusedPasswordEntry)
     ASSERT_TRUE(m_bus.start());
     startOnBus();
     ASSERT_TRUE(waitForLog("ready — correction mode", 5)) << log();
+    ASSERT_TRUE(waitForLog("enabled layouts = ", 30)) << log();
     const auto entry = gtkPasswordEntry(m_fields / "password");
     ASSERT_TRUE(entry) << "no GTK password entry in front";
     typePasswordInto(m_fields / "password", "cceav ");
@@ -280,6 +282,7 @@ TEST_F(AccessibilityOutageTest, AccessibilityBusLauncherStartedLate)
 
     ASSERT_TRUE(session.startLauncher());
     ASSERT_TRUE(waitForLog("ready — correction mode", 10)) << log();
+    ASSERT_TRUE(waitForLog("enabled layouts = ", 30)) << log();
     const std::string bus = "AT_SPI_BUS_ADDRESS=" + session.accessibilityAddress();
     const auto entry = frontOnce(
         session.startOnIt({"/usr/bin/python3", KX_GTK_PROBE, "--password", (m_fields / "late").string()}, {bus}, true));
@@ -298,6 +301,7 @@ TEST_F(AccessibilityOutageTest, RegistryRestartedWhileAWindowOpens)
     ASSERT_TRUE(m_bus.start());
     startOnBus();
     ASSERT_TRUE(waitForLog("ready — correction mode", 5)) << log();
+    ASSERT_TRUE(waitForLog("enabled layouts = ", 30)) << log();
 
     ASSERT_TRUE(m_bus.killRegistry());
     const auto entry = gtkPasswordEntry(m_fields / "password");
@@ -314,6 +318,7 @@ TEST_F(AccessibilityOutageTest, AccessibilityStartedLate)
     EXPECT_NE(log().find("permissions ax=false"), std::string::npos) << log();
     ASSERT_TRUE(m_bus.start());
     ASSERT_TRUE(waitForLog("ready — correction mode", 6)) << log();
+    ASSERT_TRUE(waitForLog("enabled layouts = ", 30)) << log();
     EXPECT_TRUE(waitForLog("accessibility: the AT-SPI bus answers again", 3)) << log();
 
     const auto entry = gtkPasswordEntry(m_fields / "password");

@@ -74,7 +74,7 @@ TEST_F(FullDiskOnX11Test, CorrectingGoesOnAndOneLineSaysNothingIsSaved)
                                             "XDG_DATA_HOME=" + (m_home / "full/data").string(),
                                             "XDG_STATE_HOME=" + (m_home / "state").string()});
     ASSERT_GT(m_app, 0);
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return log().find("ready — correction mode") != std::string::npos; }, 5))
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return log().find("enabled layouts = ") != std::string::npos; }, 30))
         << log();
 
     // Each correction counts in the statistics, a write of the settings that fails again.

@@ -98,8 +98,9 @@ protected:
 
     std::string log() const { return fileText(m_home / "state/kestrelix/kestrelix.log"); }
 
-    // Starts the application and waits until it says it is ready to correct.
-    void startKestrelix()
+    // Starts the application and waits until it says it is ready to correct and, with
+    // languagesIn, until its languages are in.
+    void startKestrelix(bool languagesIn = true)
     {
         // A tray, as a desktop has: without one the program shows its settings window, which
         // would take the focus from the fields typed into.
@@ -111,6 +112,12 @@ protected:
             [&] { return !appRunning() || log().find("ready — correction mode") != std::string::npos; }, 5);
         ASSERT_TRUE(appRunning()) << "kestrelix exited (is another instance of this user running?)\n" << log();
         ASSERT_NE(log().find("ready — correction mode"), std::string::npos) << log();
+        // Words typed before the languages are in are left as typed.
+        if (languagesIn) {
+            ASSERT_TRUE(DesktopSession::waitFor([&] { return log().find("enabled layouts = ") != std::string::npos; },
+                                                30))
+                << log();
+        }
     }
     static bool trayOwned()
     {
