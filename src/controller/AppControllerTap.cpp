@@ -168,7 +168,7 @@ void AppController::focusAnswered(platform::SecureInput::Field field)
         m_unknownFieldWord = false;
     }
     debugLine(field == platform::SecureInput::Field::secure ? "focus looked up: a password field, or the keyboard held"
-                                                             : "focus looked up: no password field");
+                                                            : "focus looked up: no password field");
 }
 
 // Whether the key ends the word in progress for the word assembler, or breaks it off: a space, a

@@ -262,8 +262,8 @@ TEST_F(X11SecureInputTest, PolledCheckSeesWhatTheServerTells)
     // Never managed: the window manager gives it no focus, so only the grab moves the focus.
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
-    const Window prompt = XCreateWindow(other, DefaultRootWindow(other), 0, 0, 50, 50, 0, CopyFromParent,
-                                        InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+    const Window prompt = XCreateWindow(other, DefaultRootWindow(other), 0, 0, 50, 50, 0, CopyFromParent, InputOutput,
+                                        CopyFromParent, CWOverrideRedirect, &attributes);
     XMapRaised(other, prompt);
     XSync(other, False);
     ASSERT_TRUE(DesktopSession::waitFor(

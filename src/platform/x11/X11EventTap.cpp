@@ -85,7 +85,8 @@ bool X11EventTap::install(TapHandler handler)
     QObject::connect(m_answerWatch.get(), &QTimer::timeout, m_answerWatch.get(), [this] { answerOverdueChords(); });
     m_keyboard->with([this](Display*) {
         m_keyboard->setUnansweredNoticeLocked([watch = m_answerWatch.get()] {
-            QMetaObject::invokeMethod(watch, [watch] { watch->start(recordGrace); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                watch, [watch] { watch->start(recordGrace); }, Qt::QueuedConnection);
         });
     });
     m_keyboardNotifier = std::make_unique<QSocketNotifier>(m_keyboard->fd(), QSocketNotifier::Read);

@@ -72,7 +72,7 @@ struct X11SecureInput::State {
     Window focusWindow = None;       // the one with the keyboard focus, whose focus changes are told
     bool probeDue = false;           // told of a change the grab has not been probed since
     std::chrono::steady_clock::time_point toldAt;
-    int frontPid = 0;                // the application last seen in front, and since when
+    int frontPid = 0;  // the application last seen in front, and since when
     std::chrono::steady_clock::time_point frontSince;
     bool grabSeenLastTime = false;
     bool ownGrabLastTime = false;
@@ -353,8 +353,7 @@ bool X11SecureInput::isEnabledPolled()
     if (!m_state->display)
         return isEnabled();
     readNotices();
-    const bool settling =
-        m_state->probeDue || std::chrono::steady_clock::now() - m_state->toldAt < settleTime;
+    const bool settling = m_state->probeDue || std::chrono::steady_clock::now() - m_state->toldAt < settleTime;
     if (!settling && !m_state->grabSeenLastTime && !m_state->grabHeld && !m_state->answer.password)
         return false;
     return isEnabled();
