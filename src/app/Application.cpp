@@ -146,10 +146,13 @@ int Application::run(int argc, char** argv)
     NgramModel::setDefaults(&defaults);
     std::unique_ptr<platform::EventPoster> poster;
     std::unique_ptr<platform::EventTap> tap;
+    platform::x11::X11EventTap* x11Tap = nullptr;
     if (keyboard) {
         auto x11Poster = std::make_unique<platform::x11::X11EventPoster>(keyboard);
         // Caught keys the tap hands on go out through the poster.
-        tap = std::make_unique<platform::x11::X11EventTap>(keyboard, *x11Poster);
+        auto grabbingTap = std::make_unique<platform::x11::X11EventTap>(keyboard, *x11Poster);
+        x11Tap = grabbingTap.get();
+        tap = std::move(grabbingTap);
         poster = std::move(x11Poster);
     } else {
         tap = std::make_unique<UnavailableEventTap>();
@@ -160,7 +163,7 @@ int Application::run(int argc, char** argv)
     platform::x11::AtspiAccessibility accessibility(atspi);
     platform::x11::X11Workspace workspace;
     platform::x11::X11SecureInput secureInput(atspi, workspace);
-    secureInput.ignoreOwnHold([keyboard] { return keyboard && keyboard->holding(); });
+    secureInput.ignoreOwnGrabs([x11Tap] { return x11Tap && x11Tap->ownsKeyboardGrab(); });
     platform::x11::X11Permissions permissions(atspi);
     platform::AutostartLoginItem loginItem;
     platform::x11::CanberraSound sound;

@@ -170,8 +170,10 @@ void AppController::forgetTyping(TypingBreak reason)
     };
     // clang-format on
     const Forget& forget = forgets[static_cast<int>(reason)];
-    if (forget.wordInProgress)
+    if (forget.wordInProgress) {
         m_assembler.keys.clear();
+        m_unknownFieldWord = false;
+    }
     m_typing.forget();
     if (forget.undo)
         m_undoStack.clear();
@@ -290,6 +292,8 @@ void AppController::installTap()
     }
     tap = m_services.eventTap;
     m_actuation.attach(tap);
+    m_services.secureInput->onFocusAnswered(
+        whileAlive([this](platform::SecureInput::Field field) { focusAnswered(field); }));
     Log::line("event tap installed");
 }
 

@@ -49,6 +49,7 @@
 #include "platform/EventTap.h"
 #include "platform/KeyStroke.h"
 #include "platform/Observable.h"
+#include "platform/SecureInput.h"
 #include "stores/BehaviorPrefs.h"
 #include "stores/CorrectionRecord.h"
 #include "stores/HistoryStore.h"
@@ -304,6 +305,9 @@ private:
     Actuation m_actuation;
     bool sawFirstKey = false;
     int keysSeen = 0;
+    /// A key went to a field nobody had looked at yet, and the word it belongs to has not ended:
+    /// none of that word is watched, even once the field is known to be no password field.
+    bool m_unknownFieldWord = false;
     SoundPrefs m_sound;
     BehaviorPrefs m_behavior;
     int keyGen = 0;
@@ -333,6 +337,13 @@ private:
     };
     /// Forgets the typing state that reason makes stale; the one list of what each break clears.
     void forgetTyping(TypingBreak reason);
+    /// The password-field stage: a key into a field that is unknown yet, or into a password field,
+    /// passes unwatched; so do the rest of a word begun while the field was unknown.
+    std::optional<platform::TapVerdict> screenField(const platform::TapEvent& event);
+    /// The answer of a look-up that left the field unknown has come back.
+    void focusAnswered(platform::SecureInput::Field field);
+    /// Whether the assembler would take the key as the end of a word or a break in the typing.
+    bool endsWord(const platform::TapEvent& event) const;
     /// Schedules block on the main queue after seconds; dropped with the controller.
     void later(double seconds, std::function<void()> block);
     /// Only when a suggestion is pending now: drops it and hides the prompt once the current

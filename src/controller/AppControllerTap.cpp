@@ -117,12 +117,7 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
         keysSeen += 1;
         return std::nullopt;
     case TapStage::passwordField:
-        // Without the accessibility service a password field cannot be told from any other: the
-        // key is treated as one typed into a password field.
-        if (!m_services.secureInput->isEnabled() && noteAccessibility(m_services.accessibility->isReachable()))
-            return std::nullopt;
-        forgetTyping(TypingBreak::secureInput);
-        return TapVerdict::pass;
+        return screenField(event);
     case TapStage::holdDuringRewrite:
         if (m_actuation.active() && (flags & shortcutMask) == 0 &&
             (!event.delivered || takeBackDeliveredKey(code, flags))) {
@@ -143,6 +138,67 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
         return TapVerdict::pass;
     }
     return std::nullopt;
+}
+
+// The key path never waits for the focus to be looked up: a key into a field not known yet is
+// treated as one into a password field, and so is the rest of its word once the field is known.
+// That word is never rewritten nor kept, even when the field turns out to be a plain one: part of
+// it was typed where nobody watched. Words after it are watched as usual.
+std::optional<platform::TapVerdict> AppController::screenField(const platform::TapEvent& event)
+{
+    using Field = platform::SecureInput::Field;
+    const Field field = m_services.secureInput->fieldAtKey();
+    // Without the accessibility service a password field cannot be told from any other: the key
+    // is treated as one typed into a password field.
+    if (field == Field::open && noteAccessibility(m_services.accessibility->isReachable())) {
+        if (!m_unknownFieldWord)
+            return std::nullopt;
+        m_unknownFieldWord = !endsWord(event);
+        return platform::TapVerdict::pass;
+    }
+    forgetTyping(TypingBreak::secureInput);
+    m_unknownFieldWord = field == Field::unknown && !endsWord(event);
+    return platform::TapVerdict::pass;
+}
+
+void AppController::focusAnswered(platform::SecureInput::Field field)
+{
+    if (field == platform::SecureInput::Field::secure) {
+        forgetTyping(TypingBreak::secureInput);
+        m_unknownFieldWord = false;
+    }
+    debugLine(field == platform::SecureInput::Field::secure ? "focus looked up: a password field, or the keyboard held"
+                                                            : "focus looked up: no password field");
+}
+
+// Whether the key ends the word in progress for the word assembler, or breaks it off: a space, a
+// tab, a key that moves the caret, a shortcut, or a mark that ends words on its layout.
+bool AppController::endsWord(const platform::TapEvent& event) const
+{
+    switch (event.code) {
+    case KeyCode::return_:
+    case KeyCode::enter:
+    case KeyCode::tab:
+    case KeyCode::space:
+    case KeyCode::escape:
+    case KeyCode::home:
+    case KeyCode::pageUp:
+    case KeyCode::end:
+    case KeyCode::pageDown:
+    case KeyCode::left:
+    case KeyCode::right:
+    case KeyCode::down:
+    case KeyCode::up:
+        return true;
+    default:
+        break;
+    }
+    if (event.flags & shortcutMask)
+        return true;
+    const auto layout = m_registry.layoutTypedIn(event.sourceHandle);
+    const char32_t typed =
+        layout ? singleScalar(TranslationEngine::character(event.code, event.flags, layout->layoutData)) : 0;
+    return typed != 0 && !WordAssembler::quoteFamily().contains(typed) && WordEndMark::scalars().contains(typed);
 }
 
 // A quick typist switches layouts and types at once: the first key in the new layout can reach us

@@ -323,6 +323,64 @@ TEST_F(TapTest, SecureInputKeysAreNeitherObservedNorCounted)
     EXPECT_EQ(app.keysSeenCount(), 15);
 }
 
+// While the field the focus moved to is not known yet, the keys pass at once and nothing of them
+// is watched: a whole word typed then is neither rewritten nor remembered; once the look-up says
+// it is no password field, the next word is corrected as usual.
+TEST_F(TapTest, KeysIntoFieldNotKnownYetAreNotWatched)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("hello ");
+    const int keyGen = app.keyGeneration();
+    desk.secureInput().focusMoved();
+    typeMeantFor("il", "בבקשה ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "hello cceav |");
+    EXPECT_EQ(app.keyGeneration(), keyGen);
+    EXPECT_TRUE(app.typingMemory().words().empty());
+
+    desk.secureInput().answerFocus(false);
+    typeMeantFor("il", "בבקשה ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "hello cceav בבקשה |");
+}
+
+// A word begun before the answer stays unwatched to its end, even when the answer says the field
+// is a plain one: part of it was typed unseen, so it is never rewritten. The word after it is.
+TEST_F(TapTest, WordBegunBeforeTheFocusIsKnownIsNeverRewritten)
+{
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.secureInput().focusMoved();
+    desk.type("cce");
+    desk.secureInput().answerFocus(false);
+    desk.type("av ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "cceav |");
+    EXPECT_TRUE(app.typingMemory().words().empty());
+
+    typeMeantFor("il", "בבקשה ");
+    queue.advance(0.5);
+    EXPECT_EQ(field().withCaret(), "cceav בבקשה |");
+}
+
+// When the look-up finds a password field, what was typed before it is forgotten, as for any
+// password field, and the keys after the answer are not watched either.
+TEST_F(TapTest, PasswordAnswerForgetsTheTyping)
+{
+    auto& app = startIn(CorrectionMode::ask);
+    desk.type("cceav ");
+    ASSERT_TRUE(app.suggestionPending());
+    const int keyGen = app.keyGeneration();
+    desk.secureInput().focusMoved();
+    desk.type("se");
+    desk.secureInput().answerFocus(true, 400);
+    queue.runUntilIdle();
+    EXPECT_FALSE(app.suggestionPending());
+    desk.type("cret ");
+    EXPECT_EQ(app.keyGeneration(), keyGen);
+    EXPECT_TRUE(app.assembler().keys.empty());
+    EXPECT_TRUE(app.typingMemory().words().empty());
+}
+
 // Right after our own switch, a first key that types a letter in each script becomes a suspect;
 // a key that types the same on both only uses up a word start.
 TEST_F(TapTest, FirstKeyAfterOwnSwitchMayBeSuspect)

@@ -169,8 +169,11 @@ protected:
             5);
         return {front ? new pid_t(pid) : nullptr, stop};
     }
+    // The field comes to the front, and the corrector has looked its focus up: until then what is
+    // typed there is not watched.
     std::unique_ptr<TextField> qtFieldOnBus(const std::string& wmClass, const std::string& busVariable = {})
     {
+        const std::size_t before = focusAnswers();
         auto field = std::make_unique<TextField>(
             wmClass, std::vector<std::string>{},
             std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
@@ -181,6 +184,8 @@ protected:
                                                   return app && app->pid == field->pid();
                                               },
                                               5);
+        if (front && !DesktopSession::waitFor([&] { return focusAnswers() > before; }, 3))
+            ADD_FAILURE() << "the corrector never looked the field's focus up\n" << log();
         return front ? std::move(field) : nullptr;
     }
     std::string history() const { return fileText(m_home / "data/kestrelix/history.json"); }

@@ -86,7 +86,9 @@ protected:
         m_workspace = std::make_unique<platform::x11::X11Workspace>();
         // A user who has been through the walkthrough: its window would take the focus.
         std::filesystem::create_directories(m_home / "config/kestrelix");
-        std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
+        // Debug lines say when the focus of a new window has been looked up.
+        std::ofstream(m_home / "config/kestrelix/defaults.json")
+            << R"({"kestrelix.seenWalkthrough": true, "kestrelix.debugLogging": true})";
     }
     void TearDown() override
     {
@@ -135,8 +137,11 @@ protected:
     }
     // Starts a probe field and waits until the window manager names it the front application,
     // since that is where the application learns what is in front. Null when it never got there.
+    // Until the program has looked up the focus of a window that came to the front, what is typed
+    // there is not watched: the field is ready once that answer is in.
     std::unique_ptr<TextField> frontField(const std::string& wmClass, const std::vector<std::string>& options = {})
     {
+        const std::size_t answers = focusAnswers();
         auto field = std::make_unique<TextField>(wmClass, options, qtAccessible);
         const bool front = field->ok() && DesktopSession::waitFor(
                                               [&] {
@@ -146,7 +151,19 @@ protected:
                                               5);
         if (!front)
             ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
+        // A program that cannot write its log (a full disk) says nothing: it gets the same wait.
+        if (front && m_app > 0)
+            DesktopSession::waitFor([&] { return focusAnswers() > answers; }, 3);
         return front ? std::move(field) : nullptr;
+    }
+    // How many times the program's look-up of a moved focus has come back.
+    std::size_t focusAnswers() const
+    {
+        const std::string text = log();
+        std::size_t count = 0;
+        for (auto at = text.find("focus looked up"); at != std::string::npos; at = text.find("focus looked up", at + 1))
+            ++count;
+        return count;
     }
     // Sends SIGTERM and waits for the program to end; its wait status, or none when it is still
     // running after 10 s.

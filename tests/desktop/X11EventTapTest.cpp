@@ -4,8 +4,11 @@
 #include "KeyboardFixture.h"
 #include "KeyboardScene.h"
 #include "platform/KeyStroke.h"
+#include "platform/x11/AtspiSession.h"
 #include "platform/x11/X11EventPoster.h"
 #include "platform/x11/X11InputSources.h"
+#include "platform/x11/X11SecureInput.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -329,6 +332,29 @@ TEST_F(X11EventTapTest, CaughtShiftStaysTheUsers)
     user->setKey(Keycode::shift, false);
     user->tap(Keycode::b);
     EXPECT_TRUE(field.waitForText("Ab")) << field.text();
+}
+
+// A chord's grab lasts for as long as its key is down, answered or not. It is ours: however many
+// probes meet it, it is never taken for a password prompt holding the keyboard.
+TEST_F(X11EventTapTest, ChordGrabIsNeverAnotherClientsGrab)
+{
+    decide = [](const TapEvent&) { return TapVerdict::swallow; };
+    AtspiSession session;
+    X11Workspace workspace;
+    X11SecureInput secure(session, workspace);
+    secure.ignoreOwnGrabs([this] { return tap->ownsKeyboardGrab(); });
+    user->setKey(Keycode::control, true);
+    user->setKey(Keycode::alt, true);
+    user->setKey(Keycode::k, true);
+    ASSERT_TRUE(waitForEvents(1));
+    EXPECT_EQ(seen.front(), caught(40, optionCommand));
+    for (int probe = 0; probe < 3; ++probe)
+        secure.refresh();
+    EXPECT_TRUE(tap->ownsKeyboardGrab()) << "the key is still down";
+    EXPECT_FALSE(secure.isEnabled());
+    EXPECT_NE(secure.fieldAtKey(), SecureInput::Field::secure);
+    for (const unsigned key : {Keycode::k, Keycode::alt, Keycode::control})
+        user->setKey(key, false);
 }
 
 }  // namespace

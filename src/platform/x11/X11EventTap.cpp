@@ -13,6 +13,7 @@
 #include <X11/extensions/record.h>
 #include <X11/extensions/xtestproto.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <string>
@@ -84,7 +85,8 @@ bool X11EventTap::install(TapHandler handler)
     QObject::connect(m_answerWatch.get(), &QTimer::timeout, m_answerWatch.get(), [this] { answerOverdueChords(); });
     m_keyboard->with([this](Display*) {
         m_keyboard->setUnansweredNoticeLocked([watch = m_answerWatch.get()] {
-            QMetaObject::invokeMethod(watch, [watch] { watch->start(recordGrace); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                watch, [watch] { watch->start(recordGrace); }, Qt::QueuedConnection);
         });
     });
     m_keyboardNotifier = std::make_unique<QSocketNotifier>(m_keyboard->fd(), QSocketNotifier::Read);
@@ -306,6 +308,22 @@ void X11EventTap::answerOverdueChords()
     }
     if (m_keyboard->with([this](Display*) { return m_keyboard->awaitingAnswerLocked(); }))
         m_answerWatch->start(recordGrace);
+}
+
+bool X11EventTap::ownsKeyboardGrab()
+{
+    if (m_keyboard->holding())
+        return true;
+    return m_keyboard->with([this](Display* display) {
+        if (m_keyboard->awaitingAnswerLocked())
+            return true;
+        std::array<char, 32> down{};
+        XQueryKeymap(display, down.data());
+        return std::ranges::any_of(std::array{zKey, kKey}, [&](std::uint16_t key) {
+            const unsigned code = *keycodeFromVirtualKey(key);
+            return (down[code / 8] & (1 << (code % 8))) != 0;
+        });
+    });
 }
 
 void X11EventTap::setHolding(bool on)

@@ -40,6 +40,9 @@ public:
     /// The X tap is never turned off by the server: nothing to do.
     void enable() override {}
     void setHolding(bool on) override;
+    /// Whether a grab of the keyboard may be ours now: the hold, a chord press not answered yet, or
+    /// a chord's key still down (its grab lasts until the key comes up). One round trip.
+    bool ownsKeyboardGrab();
     /// Without a record of the barrier within 0.5 s (the recording stalled), then runs anyway.
     void afterPendingKeys(std::function<void()> then) override;
 

@@ -1,14 +1,17 @@
 #pragma once
 // Secure input on X11: on while the focused element is a password field (told by AT-SPI), or while
 // another client holds the keyboard grabbed (a password prompt or screen lock grabs it for as long
-// as it asks; one that crashed mid-grab leaves it held). The grab of this process's own menus, and
-// its own hold of the keyboard during a rewrite, are never Secure Input.
+// as it asks; one that crashed mid-grab leaves it held). The grab of this process's own menus,
+// its chord grabs and its own hold of the keyboard during a rewrite are never Secure Input.
 //
-// Nothing here runs by itself. The tap asks at every key: the focus is looked up and, at most twice
-// a second, the grab probed. The status watch asks every 2 s, and while all is off it is answered
-// from what the server told since: a new window in front, or the keyboard focus leaving or coming
-// back to its window, as any grab makes it do. A field that gets the focus inside the same window
-// tells nothing, so it is seen at the first key typed into it.
+// Nobody waits here for the accessibility bus: the focus is looked up on the session's thread and
+// its answer comes back to the main thread as an event. The server tells, through a connection of
+// our own, when another window comes to the front or the keyboard focus moves to another window;
+// from then until the look-up started after it has come back, the field is unknown. An application
+// that has just come to the front registers on the bus a moment after its window shows, so for a
+// second it is looked up again until it has. Each key has the focus looked up again for the keys
+// after it (a field that gets the focus inside the same window tells nothing), and the grab probed
+// when the last probe is half a second old (one round trip to the X server).
 
 #include "platform/SecureInput.h"
 
@@ -32,10 +35,12 @@ public:
     X11SecureInput(const X11SecureInput&) = delete;
     X11SecureInput& operator=(const X11SecureInput&) = delete;
 
-    /// What the last focus look-up and the last probes found. The first question after a pause or
-    /// after another window came to the front waits for a look-up of its own (up to a second when the application in
-    /// front has just come and is not on the accessibility bus yet); any question has the focus looked up again for the
-    /// next one, and probes the grab when the last probe is half a second old (one round trip to the X server).
+    /// unknown from a move of the focus told by the server until its look-up came back; else what
+    /// the last look-up and the last probes found. Never waits for the bus.
+    Field fieldAtKey() override;
+    void onFocusAnswered(std::function<void(Field)> answered) override;
+    /// What the last look-up and the last probes found (off while the focus is unknown, unless a
+    /// grab is held); asks for the focus again. Never waits for the bus.
     bool isEnabled() override;
     /// isEnabled() while something was on at the last question, or for a few seconds after the
     /// server told of a change; else off, without a question to the server or the bus.
@@ -48,25 +53,31 @@ public:
 
     /// Probes the grab now and has the focus looked up again.
     void refresh();
-    /// The program's own hold of the keyboard while it types a rewrite is not Secure Input
-    /// either; holding says whether it is on. Main thread.
-    void ignoreOwnHold(std::function<bool()> holding) { m_ownHold = std::move(holding); }
+    /// The program's own grabs of the keyboard (its chords, its hold while it types a rewrite)
+    /// are not Secure Input either; ours says whether the keyboard may be grabbed by us now.
+    /// Main thread.
+    void ignoreOwnGrabs(std::function<bool()> ours);
 
 private:
     /// Probes whether another client holds the keyboard grabbed; one round trip to the X server.
     void probeGrab();
-    /// Looks the focus up and waits for it (a moment more when the application in front is not on
-    /// the accessibility bus yet).
-    void lookUpFocusNow();
-    /// Reads what the server told since the last question without waiting, and notes when any of
-    /// it could change the answer.
+    /// Reads what the server told since the last question without waiting; a move of the focus
+    /// makes the field unknown until it has been looked up.
     void readNotices();
+    /// The window in front now (one property read); another one moves the focus.
+    void readFrontWindow();
     /// Listens for the keyboard focus leaving the window that has it now.
     void followFocus();
+    /// The focus moved to a field not known yet.
+    void focusMoved();
+    /// Has the session's thread look the focus up; pending makes the field unknown until it answers.
+    void lookUp(bool pending);
+    struct Answer;
+    void answered(std::uint64_t number, const Answer& answer);
+    Field field() const;
 
     struct State;
     std::unique_ptr<State> m_state;
-    std::function<bool()> m_ownHold;
 };
 
 }  // namespace kx::platform::x11

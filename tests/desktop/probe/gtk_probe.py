@@ -4,9 +4,11 @@
 # JOURNAL at those moments. It prints "ready" once the entry has the keyboard focus. GTK speaks
 # AT-SPI by itself when the session has an accessibility bus. With --password the entry hides
 # its text, as a password entry does. With --text it starts with TEXT, all of it selected with
-# --select.
+# --select. With --keys it appends to KEYS one line per key press with Ctrl or Alt that the window
+# receives, named as the Qt probe names them ("Ctrl+Z", "Ctrl+Alt+K").
 #
-#   python3 gtk_probe.py [--class NAME] [--journal JOURNAL] [--password] [--text TEXT [--select]] [FILE]
+#   python3 gtk_probe.py [--class NAME] [--journal JOURNAL] [--password] [--text TEXT [--select]]
+#                        [--keys KEYS] [FILE]
 import argparse
 import os
 import time
@@ -24,6 +26,7 @@ parser.add_argument('--journal')
 parser.add_argument('--password', action='store_true')
 parser.add_argument('--text', default='')
 parser.add_argument('--select', action='store_true')
+parser.add_argument('--keys')
 options = parser.parse_args()
 journal = open(options.journal, 'a', encoding='utf-8') if options.journal else None
 
@@ -38,6 +41,16 @@ def report(entry):
     if journal:
         journal.write(f'{time.monotonic_ns()}\t{entry.get_text()}\n')
         journal.flush()
+
+
+def note_chord(window, event):
+    ctrl = event.state & Gdk.ModifierType.CONTROL_MASK
+    alt = event.state & Gdk.ModifierType.MOD1_MASK
+    name = Gdk.keyval_name(Gdk.keyval_to_upper(event.keyval)) or ''
+    if (ctrl or alt) and len(name) == 1:
+        with open(options.keys, 'a', encoding='utf-8') as out:
+            out.write(('Ctrl+' if ctrl else '') + ('Alt+' if alt else '') + name + '\n')
+    return False
 
 
 def ready(window, entry):
@@ -61,6 +74,8 @@ entry.set_visibility(not options.password)
 entry.set_text(options.text)
 window.add(entry)
 entry.connect('changed', report)
+if options.keys:
+    window.connect('key-press-event', note_chord)
 report(entry)
 window.connect('destroy', Gtk.main_quit)
 window.show_all()
