@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <future>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,27 @@ KeycodeCensus census()
     return counted;
 }
 
+// Every keycode that types something, with its symbols.
+std::map<int, std::vector<KeySym>> realKeys()
+{
+    std::map<int, std::vector<KeySym>> keys;
+    Display* display = XOpenDisplay(nullptr);
+    int min = 0;
+    int max = 0;
+    XDisplayKeycodes(display, &min, &max);
+    int width = 0;
+    KeySym* mapping = XGetKeyboardMapping(display, static_cast<unsigned char>(min), max - min + 1, &width);
+    for (int keycode = min; mapping && keycode <= max; ++keycode) {
+        const KeySym* row = mapping + static_cast<std::ptrdiff_t>(keycode - min) * width;
+        if (std::any_of(row, row + width, [](KeySym k) { return k != NoSymbol; }))
+            keys[keycode] = {row, row + width};
+    }
+    if (mapping)
+        XFree(mapping);
+    XCloseDisplay(display);
+    return keys;
+}
+
 // Hebrew, Russian and Greek letters are typed by their own layout's keys when that layout is
 // selected, whatever keysyms name them there: no spare keycode is lent for them. (Greek accented
 // letters are dead-key sequences there, typed by a spare.)
@@ -151,6 +173,39 @@ TEST_F(X11EventPosterTest, SparesLeftByAKilledRunAreReusedAndGivenBack)
     EXPECT_EQ(census().empty, fresh.empty - 2) << "the killed run's ✓ key typed ✓ again";
     EXPECT_EQ(census().lent, 2);
     poster.reset();
+    EXPECT_EQ(census().empty, fresh.empty);
+    EXPECT_EQ(census().lent, 0);
+}
+
+// A rewrite that needs several characters no key types gives the spare keys all of them in one
+// keymap change (each change makes every client reload its keymap), which leaves the real keys
+// between the spares as they were; giving them all back at the end is one change too. The server
+// announces such a change twice: for the keyboard and for its XTEST device.
+TEST_F(X11EventPosterTest, RewriteLendsAllItsCharactersInOneKeymapChange)
+{
+    ASSERT_TRUE(test::setLayouts({"us", "ru"}));
+    poster = std::make_unique<X11EventPoster>(keyboard);
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    const KeycodeCensus fresh = census();
+    const auto keys = realKeys();
+    test::KeymapWatch keymap;
+    const std::string text = "✓ ✔ ✗ ★ ж";
+    std::vector<SyntheticKey> batch;
+    for (const auto& character : text::characters(text))
+        for (const bool down : {true, false})
+            batch.push_back({.code = 0, .flags = 0, .down = down, .text = character, .marked = true});
+    ASSERT_TRUE(poster->postBatch(batch));
+    EXPECT_TRUE(field.waitForText(text)) << field.text();
+    EXPECT_LE(keymap.take().core, 2);
+    EXPECT_EQ(census().empty, fresh.empty - 4);
+    auto now = realKeys();
+    for (const auto& [keycode, symbols] : keys)
+        EXPECT_EQ(now[keycode], symbols) << "keycode " << keycode;
+    EXPECT_EQ(lockedGroup(), 0);
+
+    poster.reset();
+    EXPECT_LE(keymap.take().core, 2);
     EXPECT_EQ(census().empty, fresh.empty);
     EXPECT_EQ(census().lent, 0);
 }

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/x11/XErrors.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -83,23 +84,95 @@ std::optional<unsigned> SpareKeycodes::lend(Display* display, std::uint32_t keys
     if (m_spares.empty())
         return std::nullopt;
     Spare* chosen = &m_spares[chosenFor(keysym)];
-    if (chosen->keysym != keysym) {
-        KeySym keysyms[2] = {keysym, keysym};
-        XErrorTrap trap(display);
-        XChangeKeyboardMapping(display, static_cast<int>(chosen->keycode), 2, keysyms, 1);
-        if (const int error = trap.takeError()) {
-            Log::line("x11: cannot give keycode " + std::to_string(chosen->keycode) + " a symbol (error " +
-                      std::to_string(error) + ")");
-            return std::nullopt;
-        }
-        ++m_changes;
-        const bool wasEmpty = chosen->keysym == 0;
-        chosen->keysym = keysym;
-        if (wasEmpty)
-            markLent(display);
-    }
+    if (chosen->keysym != keysym && !assign(display, {{chosen, keysym}}))
+        return std::nullopt;
     chosen->lastUse = ++m_uses;
     return chosen->keycode;
+}
+
+bool SpareKeycodes::lendAll(Display* display, const std::set<std::uint32_t>& keysyms)
+{
+    if (keysyms.size() > m_spares.size())
+        return false;
+    std::vector<Spare*> free;
+    for (auto& spare : m_spares)
+        if (!keysyms.contains(spare.keysym))
+            free.push_back(&spare);
+    std::ranges::sort(free, [](const Spare* a, const Spare* b) { return a->lastUse < b->lastUse; });
+    std::vector<std::pair<Spare*, std::uint32_t>> given;
+    for (const std::uint32_t keysym : keysyms)
+        if (!holds(keysym))
+            given.emplace_back(free[given.size()], keysym);
+    if (!given.empty() && !assign(display, given))
+        return false;
+    for (auto& spare : m_spares)
+        if (keysyms.contains(spare.keysym))
+            spare.lastUse = ++m_uses;
+    return true;
+}
+
+// One spare goes by the core request, which the server announces once. Several go by one XKB
+// request over the keycodes from the first to the last: it can send the real keys between them
+// back exactly as they are (their groups and key types), where a core mapping would make the
+// server guess those again. The server announces it twice (for the keyboard and for the XTEST
+// device), still fewer reloads than a change per spare.
+bool SpareKeycodes::assign(Display* display, const std::vector<std::pair<Spare*, std::uint32_t>>& given)
+{
+    if (given.size() == 1) {
+        XErrorTrap trap(display);
+        KeySym keysyms[2] = {given.front().second, given.front().second};
+        XChangeKeyboardMapping(display, static_cast<int>(given.front().first->keycode), 2, keysyms, 1);
+        if (const int error = trap.takeError()) {
+            Log::line("x11: cannot give keycode " + std::to_string(given.front().first->keycode) +
+                      " a symbol (error " + std::to_string(error) + ")");
+            return false;
+        }
+        noteAssigned(display, given);
+        return true;
+    }
+    XkbDescPtr keymap = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (!keymap) {
+        Log::line("x11: cannot read the keymap to lend spare keycodes");
+        return false;
+    }
+    unsigned first = 255;
+    unsigned last = 0;
+    for (const auto& [spare, keysym] : given) {
+        first = std::min(first, spare->keycode);
+        last = std::max(last, spare->keycode);
+        // The character on both levels: the user's Shift does not change what a spare types.
+        int twoLevel[XkbNumKbdGroups] = {XkbTwoLevelIndex};
+        const auto keycode = static_cast<int>(spare->keycode);
+        XkbChangeTypesOfKey(keymap, keycode, keysym == 0 ? 0 : 1, XkbGroup1Mask, twoLevel, nullptr);
+        if (keysym != 0)
+            std::fill_n(XkbKeySymsPtr(keymap, keycode), 2, keysym);
+    }
+    XkbMapChangesRec changes{};
+    changes.changed = XkbKeySymsMask;
+    changes.first_key_sym = static_cast<KeyCode>(first);
+    changes.num_key_syms = static_cast<unsigned char>(last - first + 1);
+    XErrorTrap trap(display);
+    XkbChangeMap(display, keymap, &changes);
+    XkbFreeKeyboard(keymap, XkbAllComponentsMask, True);
+    if (const int error = trap.takeError()) {
+        Log::line("x11: cannot give " + std::to_string(given.size()) + " spare keycode(s) their symbols (error " +
+                  std::to_string(error) + ")");
+        return false;
+    }
+    noteAssigned(display, given);
+    return true;
+}
+
+void SpareKeycodes::noteAssigned(Display* display, const std::vector<std::pair<Spare*, std::uint32_t>>& given)
+{
+    ++m_changes;
+    bool lentChanged = false;
+    for (const auto& [spare, keysym] : given) {
+        lentChanged = lentChanged || (spare->keysym == 0) != (keysym == 0);
+        spare->keysym = keysym;
+    }
+    if (lentChanged)
+        markLent(display);
 }
 
 bool SpareKeycodes::holds(std::uint32_t keysym) const
@@ -114,17 +187,14 @@ bool SpareKeycodes::contains(unsigned keycode) const
 
 void SpareKeycodes::giveBack(Display* display)
 {
-    XErrorTrap trap(display);
-    for (auto& spare : m_spares) {
-        if (spare.keysym == 0)
-            continue;
-        KeySym empty[2] = {NoSymbol, NoSymbol};
-        XChangeKeyboardMapping(display, static_cast<int>(spare.keycode), 2, empty, 1);
-        spare.keysym = 0;
-    }
+    std::vector<std::pair<Spare*, std::uint32_t>> given;
+    for (auto& spare : m_spares)
+        if (spare.keysym != 0)
+            given.emplace_back(&spare, 0);
+    if (!given.empty() && !assign(display, given))
+        Log::line("x11: spare keycodes not given back");
     XDeleteProperty(display, DefaultRootWindow(display), lentAtom(display));
-    if (const int error = trap.takeError())
-        Log::line("x11: spare keycodes not all given back (error " + std::to_string(error) + ")");
+    XFlush(display);
 }
 
 std::set<unsigned> SpareKeycodes::markedLent(Display* display) const

@@ -3,7 +3,9 @@
 // layout types. A spare keeps its character for reuse for as long as the run lasts, since every
 // change of the keymap makes each client on the desktop reload it, and gets a new one least
 // recently used first, so that an application still behind on earlier characters does not find
-// their keys changed under it. Which keycodes hold a character of ours is written on the root
+// their keys changed under it. The characters a rewrite needs are given in one change, one
+// request over the keycodes from the first spare to the last, since each request is one reload
+// for every client. Which keycodes hold a character of ours is written on the root
 // window, so a run that ended without giving them back (a crash, a kill) leaves them to the next
 // run rather than losing them for the rest of the X session. Call every method inside
 // X11Keyboard::with().
@@ -12,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <utility>
 #include <vector>
 
 struct _XDisplay;
@@ -31,6 +34,10 @@ public:
     /// The spare that types keysym, lending one for it when none does; none when there is no
     /// spare or the server refuses the change (logged).
     std::optional<unsigned> lend(_XDisplay* display, std::uint32_t keysym);
+    /// Makes spares type every one of keysyms, with one change of the keymap for those none types
+    /// yet; a spare that types one of them keeps it. False, changing nothing, when there are fewer
+    /// spares than keysyms or the server refuses the change (logged).
+    bool lendAll(_XDisplay* display, const std::set<std::uint32_t>& keysyms);
     /// The spare lend() would give keysym, changing nothing: the one that types it, else the one
     /// used longest ago; none when there is no spare.
     std::optional<unsigned> candidate(std::uint32_t keysym) const;
@@ -53,6 +60,9 @@ private:
 
     /// Of a non-empty list: the index of the spare that types keysym, else of the one used longest ago.
     std::size_t chosenFor(std::uint32_t keysym) const;
+    /// Gives each spare its keysym (0: none) in one request; false when the server refuses it.
+    bool assign(_XDisplay* display, const std::vector<std::pair<Spare*, std::uint32_t>>& given);
+    void noteAssigned(_XDisplay* display, const std::vector<std::pair<Spare*, std::uint32_t>>& given);
     std::set<unsigned> markedLent(_XDisplay* display) const;
     void markLent(_XDisplay* display) const;
 

@@ -32,10 +32,13 @@ constexpr std::chrono::milliseconds modifierPoll{10};
 // needs more than two new spares at once is pressed after the last change without a pause.
 constexpr std::chrono::milliseconds spareSettle{30};
 constexpr int spareSettleAttempts = 3;
-// A typist's key is down for up to a tenth of a second or so: a key the user holds, or a Shift
-// that would change what ours type, is waited out that long before a spare is given a new
-// character for it. Every such change makes each client on the desktop reload its keymap.
-constexpr std::chrono::milliseconds heldKeyWait{150};
+// A typist's key is down for up to a tenth of a second or so, but the next word's letters follow
+// one another with no gap between them, and the rewrite often needs several of them in a row: a
+// key the user holds, or a Shift that would change what ours type, is waited out for a few keys'
+// time before a spare is given a new character for it. Every such change makes each client on
+// the desktop reload its keymap; the user's keys are caught by the hold meanwhile, and the wait
+// stays well within the 2 s after which a rewrite that holds them is given up.
+constexpr std::chrono::milliseconds heldKeyWait{500};
 constexpr std::chrono::milliseconds heldKeyPoll{5};
 
 void press(FakeKeys& keys, unsigned keycode, bool down)
@@ -227,6 +230,8 @@ bool X11EventPoster::postMarked(const std::vector<SyntheticKey>& events, std::op
     for (const unsigned mask : chordMasks)
         chord |= awaitChordRelease(mask);
     awaitHeldKeys(events);
+    if (lendAhead(events))
+        std::this_thread::sleep_for(spareSettle);
     for (int attempt = 1;; ++attempt) {
         const auto pressedKeys = m_pressedKeys;
         const auto pressedText = m_pressedText;
@@ -362,14 +367,28 @@ bool X11EventPoster::lendsNewCharacter(Display* display, const std::vector<Synth
 {
     const auto pressedKeys = m_pressedKeys;
     const auto pressedText = m_pressedText;
-    m_probe = Probe{.active = true, .lends = false};
+    m_probe = Probe{.active = true, .lends = false, .keysyms = {}};
     for (const auto& event : events)
         keysFor(display, event);
     const bool lends = m_probe.lends;
-    m_probe = {};
+    m_probe.active = false;
     m_pressedKeys = pressedKeys;
     m_pressedText = pressedText;
     return lends;
+}
+
+// Lent one by one inside the batch's grab, n new characters would cost every client n keymap
+// reloads. A batch that needs more characters than there are spares is left to lend as it goes.
+bool X11EventPoster::lendAhead(const std::vector<SyntheticKey>& events)
+{
+    return m_keyboard->with([&](Display* display) {
+        refreshIfChanged(display);
+        if (!lendsNewCharacter(display, events))
+            return false;
+        const std::uint64_t before = m_spares.changes();
+        m_spares.lendAll(display, m_probe.keysyms);
+        return m_spares.changes() != before;
+    });
 }
 
 std::optional<unsigned> X11EventPoster::spareFor(Display* display, std::uint32_t keysym)
@@ -377,6 +396,7 @@ std::optional<unsigned> X11EventPoster::spareFor(Display* display, std::uint32_t
     if (!m_probe.active)
         return m_spares.lend(display, keysym);
     m_probe.lends = m_probe.lends || !m_spares.holds(keysym);
+    m_probe.keysyms.insert(keysym);
     return m_spares.candidate(keysym);
 }
 

@@ -24,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,9 @@ private:
     void awaitHeldKeys(const std::vector<SyntheticKey>& events);
     /// Whether posting events now would give a spare a character it does not type yet.
     bool lendsNewCharacter(_XDisplay* display, const std::vector<SyntheticKey>& events);
+    /// Gives the spares every character events would type with them now, in one keymap change;
+    /// whether the keymap changed.
+    bool lendAhead(const std::vector<SyntheticKey>& events);
     /// The spare that types keysym, lent it when none does; while probing, only noted.
     std::optional<unsigned> spareFor(_XDisplay* display, std::uint32_t keysym);
     std::vector<X11Keyboard::FakeKey> clearedOfHeldModifiers(_XDisplay* display, unsigned modifiers,
@@ -125,10 +129,12 @@ private:
     std::map<std::uint16_t, Pressed> m_pressedKeys;
     /// A key-down of ours that goes out with its key-up.
     std::optional<SyntheticKey> m_pendingDown;
-    /// Working out keys without lending: whether a spare would get a new character.
+    /// Working out keys without lending: whether a spare would get a new character, and the
+    /// characters spares would type.
     struct Probe {
         bool active = false;
         bool lends = false;
+        std::set<std::uint32_t> keysyms;
     };
     Probe m_probe;
     /// The keys down when a hold outlasted our wait: while one of them is, posts do not wait again.
