@@ -1,5 +1,6 @@
-# Fails when a layer's file includes a folder the layer must not reach. Every layer has all of
-# src/ on its include path, so its link list alone misses a reach into another layer's headers.
+# Fails when a layer's file includes a folder the layer must not reach, or when a file outside the
+# X11 backend includes the headers of X11, xcb or AT-SPI. Every layer has all of src/ on its
+# include path, so its link list alone misses a reach into another layer's headers.
 # Run as: cmake -DKX_SRC=<the src folder> -P LayerIncludes.cmake
 set(desktops "platform/x11|platform/sim")
 set(above "ui|onboarding|app")
@@ -23,6 +24,21 @@ foreach(rule ${rules})
         endforeach()
     endforeach()
 endforeach()
+# The X server and the accessibility bus are the X11 backend's alone: their headers anywhere else
+# in src/ tie that code to one desktop, however the layer's link list reads.
+set(backend "${KX_SRC}/platform/x11/")
+file(GLOB_RECURSE files ${KX_SRC}/*.h ${KX_SRC}/*.cpp)
+foreach(file ${files})
+    string(FIND "${file}" "${backend}" inBackend)
+    if(inBackend EQUAL 0)
+        continue()
+    endif()
+    file(STRINGS ${file} reaches REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](X11|xcb|atspi)/")
+    foreach(line ${reaches})
+        string(APPEND faults "\n  ${file}: ${line}")
+    endforeach()
+endforeach()
+
 if(faults)
     message(FATAL_ERROR "includes across the layering:${faults}")
 endif()

@@ -23,6 +23,7 @@
 #include "platform/x11/QtMainQueue.h"
 #include "platform/x11/QtPasteboard.h"
 #include "platform/x11/QtPointer.h"
+#include "platform/x11/X11Compositor.h"
 #include "platform/x11/X11EventPoster.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/X11InputSources.h"
@@ -32,6 +33,7 @@
 #include "platform/x11/X11SecureInput.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XConnection.h"
+#include "ui/Compositing.h"
 #include "ui/HistoryWindow.h"
 #include "ui/MessageAlert.h"
 #include "ui/SuggestionPrompt.h"
@@ -168,6 +170,8 @@ int Application::run(int argc, char** argv)
     platform::AutostartLoginItem loginItem;
     platform::x11::CanberraSound sound;
     platform::x11::QtPointer pointer;
+    platform::x11::X11Compositor compositor;
+    Compositing::useDesktop(&compositor);
     const auto actuationQueue = SerialQueue::threaded("app.kestrelix.actuation");
     const auto axQueue = SerialQueue::threaded("app.kestrelix.ax");
     const auto warmUpQueue = SerialQueue::threaded("app.kestrelix.languages");

@@ -58,7 +58,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -440,9 +439,6 @@ private:
     Actuator m_actuator;
     AXCaret m_caret;
     std::unique_ptr<FrequencyOracle> m_frequency;
-    // Whether each language's word list is missing: a list once loaded or failed stays so, and the
-    // status refresh asks every two seconds.
-    std::map<std::string, bool> m_listMissing;
     LanguageLoad m_languageLoad;
     std::unique_ptr<LoadedLanguagesOracle> m_loadedFrequency;
     // The languages found still loading when a word needed them, each logged once.

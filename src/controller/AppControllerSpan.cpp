@@ -181,9 +181,12 @@ Uuid AppController::recordCorrection(const std::string& frontID, const std::stri
     record.kind = kind;
     record.retroCount = retroCount;
     const Uuid id = record.id;
-    // Where password fields cannot be recognised, the text may be one.
+    // Where password fields cannot be recognised, the text may be one: only the statistics, which
+    // hold no text, count it.
     if (frontAppReadable())
         m_history.add(std::move(record));
+    else
+        m_history.count(frontID, retroCount);
     return id;
 }
 

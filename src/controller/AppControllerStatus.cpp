@@ -5,7 +5,6 @@
 
 #include "controller/WindowPresenter.h"
 
-#include <algorithm>
 #include <unistd.h>
 
 namespace kx {
@@ -78,20 +77,10 @@ void AppController::performMenuCommand(const MenuCommand& command)
 
 std::vector<std::string> AppController::missingWordLists()
 {
-    std::vector<std::string> missing;
-    for (const auto& layout : m_registry.layouts) {
-        const std::string language = layout.language();
-        if (language.empty() || std::find(missing.begin(), missing.end(), language) != missing.end())
-            continue;
-        auto known = m_listMissing.find(language);
-        if (known == m_listMissing.end())
-            known = m_listMissing
-                        .emplace(language, frequency().frequency("probe", language).kind == Frequency::Kind::noList)
-                        .first;
-        if (known->second)
-            missing.push_back(language);
-    }
-    return missing;
+    std::vector<std::string> languages;
+    for (const auto& layout : m_registry.layouts)
+        languages.push_back(layout.language());
+    return m_status.missingWordLists(languages, frequency());
 }
 
 }  // namespace kx

@@ -7,6 +7,8 @@
 #include "platform/Log.h"
 #include "platform/Permissions.h"
 
+#include <algorithm>
+
 namespace kx {
 
 namespace {
@@ -105,6 +107,24 @@ bool StatusPresenter::noteAccessibility(bool reachable)
         refreshMenu();
     });
     return reachable;
+}
+
+std::vector<std::string> StatusPresenter::missingWordLists(const std::vector<std::string>& languages,
+                                                           LanguageOracle& oracle)
+{
+    std::vector<std::string> missing;
+    for (const std::string& language : languages) {
+        if (language.empty() || std::ranges::find(missing, language) != missing.end())
+            continue;
+        auto known = m_listMissing.find(language);
+        if (known == m_listMissing.end())
+            known =
+                m_listMissing.emplace(language, oracle.frequency("probe", language).kind == Frequency::Kind::noList)
+                    .first;
+        if (known->second)
+            missing.push_back(language);
+    }
+    return missing;
 }
 
 StatusPresenter::Granted StatusPresenter::askPermissions() const

@@ -11,12 +11,14 @@
 #include "controller/SecureInputWatch.h"
 #include "controller/StatusItemView.h"
 #include "controller/StatusMenu.h"
+#include "engine/LanguageOracle.h"
 #include "platform/DelayedBlocks.h"
 #include "platform/MainQueue.h"
 #include "platform/Observable.h"
 #include "stores/BehaviorPrefs.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,6 +74,10 @@ public:
 
     /// Records the languages of the enabled layouts that have no usable word list.
     void noteMissingWordLists(std::vector<std::string> languages) { m_status.missingWordLists = std::move(languages); }
+    /// Those of languages (each once, in order, empty ones left out) that have no word list in
+    /// oracle. Each language is asked of oracle once for the presenter's life: a list once loaded
+    /// or failed stays so, and the refresh asks every pollInterval.
+    std::vector<std::string> missingWordLists(const std::vector<std::string>& languages, LanguageOracle& oracle);
 
     /// The corrector is up: both permissions were granted once.
     bool started() const { return m_started; }
@@ -117,6 +123,8 @@ private:
     /// The accessibility service stopped answering after the corrector started.
     bool m_accessibilityLost = false;
     bool m_menuBuilt = false;
+    /// Whether each language asked so far lacks its word list.
+    std::map<std::string, bool> m_listMissing;
     Signal<> m_changed;
 
     std::unique_ptr<TimerHandle> m_permTimer;

@@ -226,10 +226,7 @@ void HistoryStore::save()
 
 void HistoryStore::add(CorrectionRecord record)
 {
-    m_lifetimeWordsFixed += record.retroCount + 1;
-    m_defaults.set(lifetimeKey, m_lifetimeWordsFixed);
-    if (m_lifetimeApps.insert(record.appBundleID).second)
-        m_defaults.set(lifetimeAppsKey, StringArray(m_lifetimeApps.begin(), m_lifetimeApps.end()));
+    countQuietly(record.appBundleID, record.retroCount);
     if (troubleshootingOn()) {
         m_records.insert(m_records.begin(), std::move(record));
         if (m_records.size() > cap)
@@ -237,6 +234,20 @@ void HistoryStore::add(CorrectionRecord record)
         save();
     }
     changed.notify();
+}
+
+void HistoryStore::count(const std::string& appID, int retroCount)
+{
+    countQuietly(appID, retroCount);
+    changed.notify();
+}
+
+void HistoryStore::countQuietly(const std::string& appID, int retroCount)
+{
+    m_lifetimeWordsFixed += retroCount + 1;
+    m_defaults.set(lifetimeKey, m_lifetimeWordsFixed);
+    if (m_lifetimeApps.insert(appID).second)
+        m_defaults.set(lifetimeAppsKey, StringArray(m_lifetimeApps.begin(), m_lifetimeApps.end()));
 }
 
 void HistoryStore::setRating(Rating rating, const Uuid& id)

@@ -62,6 +62,9 @@ public:
 
     /// Counts the record; keeps it only while troubleshooting mode is on.
     void add(CorrectionRecord record);
+    /// Counts a correction of retroCount + 1 words in the application appID, keeping nothing of
+    /// its text: for where what was typed may be a password.
+    void count(const std::string& appID, int retroCount);
     /// Ids of records not held are ignored.
     void setRating(Rating rating, const Uuid& id);
     void setContextAfter(std::vector<std::string> words, const Uuid& id);
@@ -76,6 +79,8 @@ public:
     Signal<> changed;
 
 private:
+    /// The statistics part of add and count, without telling changed.
+    void countQuietly(const std::string& appID, int retroCount);
     void save();
     /// Deletes the file (a link as the link); one that is not ours, or holds records not in memory,
     /// goes aside instead.

@@ -1,23 +1,26 @@
 #include "ui/Compositing.h"
 
-#include <QGuiApplication>
+#include "platform/Compositor.h"
+
 #include <QPainterPath>
 #include <QRegion>
 
-#include <X11/Xlib.h>
-
-#include <string>
-
 namespace kx {
+
+namespace {
+
+platform::Compositor* desktopCompositor = nullptr;
+
+}  // namespace
+
+void Compositing::useDesktop(platform::Compositor* desktop)
+{
+    desktopCompositor = desktop;
+}
 
 bool Compositing::active()
 {
-    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    Display* display = x11 ? x11->display() : nullptr;
-    if (!display)
-        return true;
-    const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
-    return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != 0;
+    return !desktopCompositor || desktopCompositor->active();
 }
 
 QRegion Compositing::roundedMask(const QSize& size, double radius)

@@ -147,5 +147,24 @@ TEST_F(AccessibilityScenario, NothingTypedIsWrittenDownWhereFieldsCannotBeRead)
     EXPECT_FALSE(menuHas("Password fields can't be recognised in Kate"));
 }
 
+// The lifetime statistics hold no typed text, so a correction counts in them where fields cannot
+// be read, while no record of it is kept nor a history file written.
+TEST_F(AccessibilityScenario, StatisticsCountWhereFieldsCannotBeRead)
+{
+    desk.accessibility().withoutAccessibility.insert(editor.pid);
+    auto& app = startIn(CorrectionMode::automatic);
+    desk.type("cceav ");
+    queue.advance(0.5);
+    desk.switchLayout("us");
+    desk.type("cceav ");
+    queue.advance(0.5);
+    ASSERT_EQ(field().withCaret(), "בבקשה בבקשה |");
+    EXPECT_EQ(app.history().lifetimeWordsFixed(), 2);
+    EXPECT_EQ(app.history().lifetimeApps(), std::set<std::string>{editor.id});
+    EXPECT_EQ(defaults.integer("kestrelix.lifetimeWordsFixed"), 2);
+    EXPECT_TRUE(app.history().records().empty());
+    EXPECT_FALSE(std::filesystem::exists(app.history().url()));
+}
+
 }  // namespace
 }  // namespace kx::test

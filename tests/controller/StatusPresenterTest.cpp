@@ -141,5 +141,36 @@ TEST_F(StatusPresenterTest, FlashesRestoreOnTheirOwnAndDieWithThePresenter)
     EXPECT_FALSE(item.glyph) << "neither the flash's restore nor the refresh outlives the presenter";
 }
 
+/// Word lists for some languages only, counting how often each language is asked about.
+class CountingLists final : public LanguageOracle {
+public:
+    explicit CountingLists(std::set<std::string> listed) : m_listed(std::move(listed)) {}
+    bool canCheck(const std::string&) override { return true; }
+    bool isMisspelled(const std::string&, const std::string&) override { return false; }
+    bool isReliable(const std::string&) override { return true; }
+    void warmUp(const std::vector<std::string>&) override {}
+    Frequency frequency(const std::string&, const std::string& language) override
+    {
+        asked[language] += 1;
+        return m_listed.contains(language) ? Frequency::absent() : Frequency::noList();
+    }
+
+    std::map<std::string, int> asked;
+
+private:
+    std::set<std::string> m_listed;
+};
+
+// The missing word lists name each language once, in the layouts' order, and ask the oracle about
+// each once however often the run state is refreshed.
+TEST_F(StatusPresenterTest, MissingWordListsAskEachLanguageOnce)
+{
+    CountingLists lists({"en"});
+    const std::vector<std::string> languages = {"he", "en", "", "ar", "he"};
+    EXPECT_EQ(presenter().missingWordLists(languages, lists), (std::vector<std::string>{"he", "ar"}));
+    EXPECT_EQ(presenter().missingWordLists(languages, lists), (std::vector<std::string>{"he", "ar"}));
+    EXPECT_EQ(lists.asked, (std::map<std::string, int>{{"ar", 1}, {"en", 1}, {"he", 1}}));
+}
+
 }  // namespace
 }  // namespace kx::test

@@ -7,11 +7,9 @@
 #include "engine/TranslationEngine.h"
 #include "platform/KeyTable.h"
 
-#include <chrono>
+#include <fstream>
 #include <iostream>
 #include <sstream>
-#include <thread>
-#include <utility>
 
 namespace kx {
 namespace {
@@ -41,13 +39,37 @@ std::vector<std::string> words(const std::string& text)
     return out;
 }
 
+std::size_t occurrences(const std::string& text, const std::string& what)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++count;
+    return count;
+}
+
 class TypingAtPaceTest : public test::KestrelixFixture, public ::testing::WithParamInterface<TextField::Toolkit> {
 protected:
+    // The program has handled every one of the words typed, and each rewrite it began has been
+    // posted or given up, and has let go of the keyboard.
+    bool settled(std::size_t typedWords) const
+    {
+        const std::string said = log();
+        const std::size_t handled =
+            occurrences(said, "word='") + occurrences(said, "word ignored") + occurrences(said, "word skipped");
+        const std::size_t begun = occurrences(said, "[automatic] ");
+        const std::size_t ended = occurrences(said, "rewrite timing: ") + occurrences(said, "rewrite abandoned") +
+                                  occurrences(said, " — its keys could not be posted");
+        return handled >= typedWords && ended >= begun && !test::keyboardGrabbed();
+    }
+
     // Types the sentences meant for layout while the other layout is selected, one after another
     // with a space between, then checks every word of the field.
     void typeAndCheck(const std::vector<std::string>& sentences, const std::string& layout,
                       const OtherClient::Typing& typing)
     {
+        // Its debug lines tell when the program has handled each word and ended each rewrite.
+        std::ofstream(m_home / "config/kestrelix/defaults.json")
+            << R"({"kestrelix.seenWalkthrough": true, "kestrelix.debugLogging": true})";
         startKestrelix();
         if (HasFatalFailure())
             return;
@@ -69,30 +91,38 @@ protected:
             meant += (meant.empty() ? "" : " ") + sentence;
         meant += " ";
         ASSERT_TRUE(m_user->typeOverlapping(meant, layout, typing));
-        // Settled: the same text for a second after the last key.
-        std::string shown = field.text();
+        const auto meantWords = words(meant);
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return settled(meantWords.size()); }, 30))
+            << "the program never told of every word and rewrite\n"
+            << log();
+        const auto wrong = platform::KeyTable::forLayout(layout == "il" ? "us" : "il");
+        std::size_t asMeant = 0;
+        std::vector<std::string> damaged;
+        const auto judge = [&](const std::string& text) {
+            const auto shownWords = words(text);
+            asMeant = 0;
+            damaged.clear();
+            for (std::size_t i = 0; i < std::max(meantWords.size(), shownWords.size()); ++i) {
+                const std::string want = i < meantWords.size() ? meantWords[i] : "";
+                const std::string got = i < shownWords.size() ? shownWords[i] : "";
+                const std::string typed =
+                    TranslationEngine::transliterate(want, platform::KeyTable::forLayout(layout), wrong);
+                asMeant += got == want ? 1 : 0;
+                if (got != want && got != typed)
+                    damaged.push_back("'" + got + "' for '" + want + "'");
+            }
+            return shownWords.size() == meantWords.size() && damaged.empty();
+        };
+        // The keys of the last rewrite may still be on their way into the field: it is read until
+        // every word is there as meant or as typed, or long after it should have been.
+        std::string shown;
         DesktopSession::waitFor(
             [&] {
-                std::this_thread::sleep_for(std::chrono::seconds(1));
-                const std::string now = field.text();
-                return std::exchange(shown, now) == now;
+                shown = field.text();
+                return judge(shown);
             },
             10);
-
-        const auto wrong = platform::KeyTable::forLayout(layout == "il" ? "us" : "il");
-        const auto meantWords = words(meant);
         const auto shownWords = words(shown);
-        std::vector<std::string> damaged;
-        std::size_t asMeant = 0;
-        for (std::size_t i = 0; i < std::max(meantWords.size(), shownWords.size()); ++i) {
-            const std::string want = i < meantWords.size() ? meantWords[i] : "";
-            const std::string got = i < shownWords.size() ? shownWords[i] : "";
-            const std::string typed =
-                TranslationEngine::transliterate(want, platform::KeyTable::forLayout(layout), wrong);
-            asMeant += got == want ? 1 : 0;
-            if (got != want && got != typed)
-                damaged.push_back("'" + got + "' for '" + want + "'");
-        }
         std::cout << meantWords.size() << " words: " << asMeant << " as meant, " << damaged.size() << " damaged\n";
         EXPECT_EQ(shownWords.size(), meantWords.size()) << shown;
         EXPECT_TRUE(damaged.empty()) << damaged.size() << " damaged, first " << damaged.front() << "\nshown: " << shown

@@ -3,6 +3,7 @@
 // setting alone; the Swap prompt takes its rounded shape instead of showing black corners.
 
 #include "DesktopSession.h"
+#include "platform/x11/X11Compositor.h"
 #include "ui/Compositing.h"
 #include "ui/SuggestionPrompt.h"
 #include "ui/WheelGuard.h"
@@ -88,6 +89,8 @@ TEST(SuggestionPromptOnX11, MaskedWithoutACompositor)
 {
     if (!DesktopSession::shared().ready())
         GTEST_SKIP() << DesktopSession::shared().why();
+    static platform::x11::X11Compositor compositor;
+    Compositing::useDesktop(&compositor);
     EXPECT_FALSE(Compositing::active());
     SuggestionPrompt prompt;
     prompt.show({300, 300});
