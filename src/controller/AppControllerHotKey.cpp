@@ -23,7 +23,8 @@ constexpr double runScoreFloor = 0.5;
 // field reads as focused again only once the application has taken that in: a chord sent all at
 // once (as macro and remapping tools send it) is here before then. An application that speaks
 // accessibility yet shows no focused field is looked at again, this far apart, for this long (an
-// application slow to answer uses the time up with its first read).
+// application slow to answer uses the time up with its first read). One that has just started may
+// not be known to speak it yet: the first look is always followed by a second.
 constexpr double focusLookDelay = 0.04;
 constexpr double focusWait = 0.3;
 
@@ -35,7 +36,7 @@ void AppController::handleConvertHotKey(std::optional<double> firstLook)
     const double since = firstLook.value_or(now);
     if (now - since < focusWait && !axSelectedRangeLength()) {
         const auto front = m_services.workspace->frontApplication();
-        if (front && m_services.accessibility->offersAccessibility(front->pid)) {
+        if (front && (!firstLook || m_services.accessibility->offersAccessibility(front->pid))) {
             later(focusLookDelay, [this, since] { handleConvertHotKey(since); });
             return;
         }

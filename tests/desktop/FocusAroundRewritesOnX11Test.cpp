@@ -102,6 +102,7 @@ TEST_F(FocusAroundRewritesTest, ChordSentAllAtOnceConvertsAGtkSelection)
 {
     startKestrelix();
     for (int round = 1; round <= 3; ++round) {
+        const std::size_t answers = focusAnswers();
         const GtkEntry field("akuo jcrho");
         ASSERT_GT(field.pid(), 0) << "GTK 3 with Python bindings is needed (scripts/bootstrap installs them)";
         ASSERT_TRUE(DesktopSession::waitFor(
@@ -110,6 +111,8 @@ TEST_F(FocusAroundRewritesTest, ChordSentAllAtOnceConvertsAGtkSelection)
                 return app && app->pid == field.pid();
             },
             5));
+        // The new window's focus is looked up, as a user's first key there would wait for.
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return focusAnswers() > answers; }, 3)) << log();
         chordAllAtOnce();
         ASSERT_TRUE(field.waitForText("שלום חברים")) << "round " << round << ": " << field.text() << '\n' << log();
         ASSERT_TRUE(rewriteOver()) << log();
