@@ -26,6 +26,21 @@ void Actuation::release(KeyHold::Replay replay, std::function<void(bool swapSoun
         });
 }
 
+void Actuation::keyPassed(bool keptBack)
+{
+    m_hold.passed();
+    if (keptBack)
+        m_hold.keptBack();
+}
+
+bool Actuation::takeBack(const std::string& typed)
+{
+    if (m_hold.rewriteQueuedOrTyping())
+        return false;
+    m_hold.takeBack(typed);
+    return true;
+}
+
 void Actuation::ownSwitch(int from, int to)
 {
     m_switch = HoldSwitch{from, to, m_hold.keys().size(), false};

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kx {
@@ -38,7 +39,18 @@ public:
     /// in the layout it left, was meant for the new one; any other in the one it was typed in.
     int replayHandle(std::size_t index, const HeldKey& key) const;
 
-    KeyHold& hold() { return m_hold; }
+    /// Keeps a key of the user's for the replay; false when the hold is full.
+    bool holdKey(HeldKey key) { return m_hold.take(key); }
+    /// A key of the user's went on to the application; keptBack: the desktop had kept it back.
+    void keyPassed(bool keptBack);
+    /// The text typed by a key that reached the application before the hold is removed ahead of
+    /// the rewrite and typed again with the held keys; false while a rewrite is queued or typed,
+    /// as the key's Backspaces could no longer come before it.
+    bool takeBack(const std::string& typed);
+    /// A rewrite is queued for typing, until rewriteTyped().
+    void rewriteQueued() { m_hold.rewriteQueued(); }
+    void rewriteTyped() { m_hold.rewriteTyped(); }
+
     const KeyHold& hold() const { return m_hold; }
 
 private:

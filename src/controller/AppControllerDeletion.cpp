@@ -38,11 +38,11 @@ void AppController::replaceExactly(const std::optional<std::string>& before, con
     }
     // From the first Backspace to the new text one rewrite is in flight: no key of the user's is
     // taken back in between, which would change the text being followed.
-    m_actuation.hold().rewriteQueued();
+    m_actuation.rewriteQueued();
     followDeletion(
         plan, plan->firstBackspaces(), text, strategy,
         [this, done = std::move(done)](bool posted) {
-            m_actuation.hold().rewriteTyped();
+            m_actuation.rewriteTyped();
             done(posted);
         },
         into);

@@ -121,7 +121,7 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
     case TapStage::holdDuringRewrite:
         if (m_actuation.active() && (flags & shortcutMask) == 0 &&
             (!event.delivered || takeBackDeliveredKey(code, flags))) {
-            if (m_actuation.hold().take({{code, flags}, event.sourceHandle}))
+            if (m_actuation.holdKey({{code, flags}, event.sourceHandle}))
                 return TapVerdict::swallow;
             Log::line("hold full at " + std::to_string(m_actuation.hold().keys().size()) +
                       " keys — letting one through");
@@ -129,9 +129,7 @@ std::optional<platform::TapVerdict> AppController::runTapStage(TapStage stage, c
         return std::nullopt;
     case TapStage::observeKey:
         keyGen += 1;
-        m_actuation.hold().passed();
-        if (event.keptBack)
-            m_actuation.hold().keptBack();
+        m_actuation.keyPassed(event.keptBack);
         dropPendingSuggestionLater();
         followKeyLayout(event.sourceHandle);
         observeKey(code, flags, m_registry.layoutTypedIn(event.sourceHandle));
@@ -231,8 +229,8 @@ void AppController::releaseHold()
 
 void AppController::postRewrite(Block job)
 {
-    m_actuation.hold().rewriteQueued();
-    auto typed = whileAlive([this] { m_actuation.hold().rewriteTyped(); });
+    m_actuation.rewriteQueued();
+    auto typed = whileAlive([this] { m_actuation.rewriteTyped(); });
     actuationQueue.async([this, job = std::move(job), typed = std::move(typed)] {
         job();
         m_services.main->async(typed);
@@ -252,9 +250,8 @@ bool AppController::takeBackDeliveredKey(std::uint16_t code, std::uint64_t flags
     // key stays where it landed.
     const auto current = m_registry.currentLayout();
     const auto typed = current ? TranslationEngine::character(code, flags, current->layoutData) : std::nullopt;
-    if (m_actuation.hold().rewriteQueuedOrTyping() || !typed || typed->empty())
+    if (!typed || typed->empty() || !m_actuation.takeBack(*typed))
         return false;
-    m_actuation.hold().takeBack(*typed);
     const std::size_t count = text::scalarCount(*typed);
     actuationQueue.async(whileAlive([this, count] {
         for (std::size_t i = 0; i < count; ++i)

@@ -1,5 +1,6 @@
 // A rewrite in progress: active from begin() until the replay starts, held keys typed again in
-// the right layout around our own switch, and the swap sound told only once the keys are let go.
+// the right layout around our own switch, the swap sound told only once the keys are let go, and
+// a key taken back only while it can still come before the rewrite.
 
 #include "controller/Actuation.h"
 #include "platform/VirtualMainQueue.h"
@@ -49,18 +50,18 @@ TEST_F(ActuationTest, HeldKeysAroundOurOwnSwitch)
         handles.clear();
         actuation.begin();
         EXPECT_TRUE(actuation.active());
-        actuation.hold().take({{1, 0}, 0});
+        actuation.holdKey({{1, 0}, 0});
         actuation.ownSwitch(0, 1);
-        actuation.hold().take({{2, 0}, 0});
+        actuation.holdKey({{2, 0}, 0});
         if (row.placed)
             actuation.switchPlaced(1);
-        actuation.hold().take({{3, 0}, 1});
+        actuation.holdKey({{3, 0}, 1});
         release();
         EXPECT_FALSE(activeDuringReplay) << row.what;
         EXPECT_EQ(handles, row.handles) << row.what;
     }
     actuation.begin();
-    actuation.hold().take({{1, 0}, 0});
+    actuation.holdKey({{1, 0}, 0});
     release();
     EXPECT_EQ(handles.back(), 0) << "the switch is forgotten once the keys are let go";
 }
@@ -75,6 +76,21 @@ TEST_F(ActuationTest, SwapSoundWaitsForTheRelease)
     actuation.begin();
     release();
     EXPECT_EQ(sounds, (std::vector<bool>{true, false}));
+}
+
+// A key that already reached the application is taken back only while no rewrite is queued:
+// its Backspaces would have to run before the rewrite's.
+TEST_F(ActuationTest, KeyTakenBackOnlyWhileNoRewriteIsQueued)
+{
+    actuation.begin();
+    EXPECT_TRUE(actuation.takeBack("a"));
+    actuation.rewriteQueued();
+    EXPECT_FALSE(actuation.takeBack("b"));
+    actuation.rewriteTyped();
+    EXPECT_TRUE(actuation.takeBack("c"));
+    EXPECT_EQ(actuation.hold().takenBack(), "ac");
+    release();
+    EXPECT_EQ(actuation.hold().takenBack(), "");
 }
 
 }  // namespace

@@ -14,9 +14,6 @@
 
 #include <X11/Xlib.h>
 
-#include <chrono>
-#include <thread>
-
 #include <unistd.h>
 
 namespace kx::platform::x11 {
@@ -253,8 +250,9 @@ TEST_F(X11SecureInputTest, PolledCheckSeesWhatTheServerTells)
     X11SecureInput secure(*m_session, workspace);
     ASSERT_GT(startField("KxPlain", {}, "visible"), 0);
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabledPolled(); }, 5));
-    // Past the few seconds in which the field's coming to the front is checked for.
-    std::this_thread::sleep_for(std::chrono::seconds(4));
+    // Polled as the status watch does, until past the few seconds in which the field's coming to
+    // the front is checked for.
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !secure.isEnabledPolled() && !secure.settling(); }, 10));
     EXPECT_FALSE(secure.isEnabledPolled());
 
     Display* other = XOpenDisplay(nullptr);

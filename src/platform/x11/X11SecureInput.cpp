@@ -352,11 +352,15 @@ bool X11SecureInput::isEnabledPolled()
 {
     if (!m_state->display)
         return isEnabled();
-    readNotices();
-    const bool settling = m_state->probeDue || std::chrono::steady_clock::now() - m_state->toldAt < settleTime;
-    if (!settling && !m_state->grabSeenLastTime && !m_state->grabHeld && !m_state->answer.password)
+    if (!settling() && !m_state->grabSeenLastTime && !m_state->grabHeld && !m_state->answer.password)
         return false;
     return isEnabled();
+}
+
+bool X11SecureInput::settling()
+{
+    readNotices();
+    return m_state->probeDue || std::chrono::steady_clock::now() - m_state->toldAt < settleTime;
 }
 
 std::optional<std::int32_t> X11SecureInput::holderPid()

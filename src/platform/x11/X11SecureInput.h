@@ -45,6 +45,9 @@ public:
     /// isEnabled() while something was on at the last question, or for a few seconds after the
     /// server told of a change; else off, without a question to the server or the bus.
     bool isEnabledPolled() override;
+    /// The server told of a change a few seconds ago: the polled check still asks the server and
+    /// the bus. Reads what the server told first.
+    bool settling();
     /// The password field's application, else the front application (a grab's holder is not told
     /// by the server; the prompt that grabs is the window in front); none when the last
     /// isEnabled() found it off. Asks the bus nothing.
