@@ -4,6 +4,7 @@
 #include "KeyboardScene.h"
 #include "controller/AXCaret.h"
 #include "platform/SerialQueue.h"
+#include "platform/x11/AtspiObject.h"
 #include "platform/x11/AtspiSession.h"
 #include "platform/x11/QtMainQueue.h"
 #include "platform/x11/X11Keyboard.h"
@@ -13,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <atspi/atspi-constants.h>
+
+#include <atomic>
 
 #include <unistd.h>
 
@@ -79,6 +83,23 @@ protected:
         return answer.value_or(std::nullopt);
     }
 
+    // Whether a window of the application of pid says it has the keyboard focus.
+    bool hasActiveWindow(pid_t pid)
+    {
+        const auto active = std::make_shared<std::atomic<bool>>(false);
+        m_session->run(
+            [active, pid](DBusConnection* bus, const AtspiObject*, int timeoutMs) {
+                for (const auto& app : AtspiObject::desktop().children(bus, timeoutMs)) {
+                    if (app.pid(bus, timeoutMs) != pid)
+                        continue;
+                    for (const auto& window : app.children(bus, timeoutMs))
+                        *active = *active || window.has(bus, ATSPI_STATE_ACTIVE, timeoutMs);
+                }
+            },
+            0.25, 1.0);
+        return *active;
+    }
+
     std::unique_ptr<AtspiSession> m_session;
     std::unique_ptr<AtspiAccessibility> m_accessibility;
     std::vector<pid_t> m_started;
@@ -123,6 +144,40 @@ TEST_F(AtspiAccessibilityTest, ReadsTailOfGtkEntry)
         GTEST_SKIP() << "GTK 3 with Python bindings is not available";
     EXPECT_EQ(m_accessibility->selectedRange(0.25), (TextRange{8, 0}));
     EXPECT_EQ(readTail(4), "o 😀");
+}
+
+// Another client's keyboard grab (a hot key's, while its key is down) takes the focus from the GTK
+// window in front for its length: the field there reads as before, selection and all.
+TEST_F(AtspiAccessibilityTest, GtkFieldInFrontReadsThroughAKeyboardGrab)
+{
+    if (::access("/usr/bin/python3", X_OK) != 0)
+        GTEST_SKIP() << "no system Python for the GTK entry";
+    const pid_t entry = started(
+        DesktopSession::shared().start({"/usr/bin/python3", KX_GTK_PROBE, "--text", "akuo jcrho", "--select"}, {}, true),
+        "akuo jcrho");
+    if (entry <= 0)
+        GTEST_SKIP() << "GTK 3 with Python bindings is not available";
+    m_session->setFrontProcess(entry);
+    ASSERT_EQ(m_accessibility->selectedText(0.25), "akuo jcrho");
+
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    // Never managed, as the root a passive grab is on: only the grab moves the focus.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const Window grabber = XCreateWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
+                                         CopyFromParent, CWOverrideRedirect, &attributes);
+    XMapRaised(other, grabber);
+    XSync(other, False);
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return XGrabKeyboard(other, grabber, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess; },
+        5));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !hasActiveWindow(entry); }, 5)) << "GTK takes in the grab";
+    EXPECT_EQ(m_accessibility->selectedRange(0.25), (TextRange{0, 10}));
+    EXPECT_EQ(m_accessibility->selectedText(0.25), "akuo jcrho");
+
+    XUngrabKeyboard(other, CurrentTime);
+    XCloseDisplay(other);
 }
 
 // Without a focused text element there is nothing to read, and no wait beyond the time-outs.

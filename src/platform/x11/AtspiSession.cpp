@@ -158,6 +158,7 @@ struct AtspiSession::State {
         std::ranges::stable_partition(apps, [front](const auto& app) { return app.first == front; });
         std::set<int> pids;
         std::optional<AtspiObject> found;
+        bool frontActive = false;
         int budget = searchLimit;
         for (const auto& [pid, app] : apps) {
             pids.insert(pid);
@@ -167,6 +168,7 @@ struct AtspiSession::State {
             for (const auto& window : app.children(connection, timeoutMs)) {
                 if (!window.has(connection, ATSPI_STATE_ACTIVE, timeoutMs))
                     continue;
+                frontActive = frontActive || pid == front;
                 bool answered = false;
                 found = window.focusedBelow(connection, timeoutMs, answered);
                 if (!answered)
@@ -176,6 +178,12 @@ struct AtspiSession::State {
             }
         }
         setApplications(std::move(pids));
+        // A keyboard grab (a hot key's, while its key is down) takes the focus from the window in
+        // front, which then has no active window at all: its field gets the keys again once the
+        // grab ends, and keeps counting as focused meanwhile.
+        if (!found && !frontActive && focused && front > 0 && focusPid == front &&
+            focused->has(connection, ATSPI_STATE_SHOWING, timeoutMs))
+            return &*focused;
         setFocused(std::move(found));
         return focused ? &*focused : nullptr;
     }

@@ -6,7 +6,8 @@
 // (AtspiObject says why): an application that counts us as an assistive client sends each key
 // press and release to the registry as a blocking call before handling it. The focused element
 // is looked up instead when asked: the last one found while it still has the focus, else a search
-// of the active windows.
+// of the active windows; while a keyboard grab leaves the application in front without an active
+// window, the last one found there.
 //
 // The session watches the bus as well, by the bus's own signals: a bus that is not there yet (it
 // may start after us at login), that goes away, or whose registry restarts leaves the session
