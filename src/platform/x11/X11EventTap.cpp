@@ -253,6 +253,10 @@ void X11EventTap::handle(const DeviceInput& input)
     // Kept from the application: by the hold, or stopped at one of our chord grabs.
     const bool chord = !input.held && !input.ours &&
                        m_keyboard->with([&](Display*) { return m_keyboard->isChordLocked(input.detail, input.state); });
+    // Decided from its grab before its record came: the handler has had it.
+    if (chord &&
+        m_keyboard->with([&](Display*) { return m_keyboard->takeDecidedFromGrabLocked(input.detail, input.time); }))
+        return;
     const bool caught = input.held || chord;
     auto event = keyDownFromX(input.detail, input.state, m_roles);
     TapVerdict verdict = TapVerdict::pass;
@@ -264,7 +268,9 @@ void X11EventTap::handle(const DeviceInput& input)
         verdict = m_handler(*event);
     }
     if (chord) {
-        m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
+        m_keyboard->with([&](Display* display) {
+            m_keyboard->allowChordLocked(display, input.detail, input.time, verdict == TapVerdict::pass);
+        });
     } else if (caught && verdict == TapVerdict::pass) {
         // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
         if (event && input.held) {
@@ -303,7 +309,9 @@ void X11EventTap::answerOverdueChords()
         if (event)
             event->sourceHandle = static_cast<int>(XkbGroupForCoreState(press->state));
         const TapVerdict verdict = event ? m_handler(*event) : TapVerdict::pass;
-        m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
+        m_keyboard->with([&](Display* display) {
+            m_keyboard->allowOverdueChordLocked(display, verdict == TapVerdict::pass);
+        });
         Log::line("x11: chord on keycode " + std::to_string(press->keycode) + " decided from its grab");
     }
     if (m_keyboard->with([this](Display*) { return m_keyboard->awaitingAnswerLocked(); }))
