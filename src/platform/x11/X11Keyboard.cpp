@@ -210,6 +210,22 @@ void X11Keyboard::allowChordLocked(Display* display, unsigned keycode, std::uint
     m_unanswered.erase(press);
 }
 
+std::optional<unsigned> X11Keyboard::stoppedStateLocked(Display* display, unsigned keycode, std::uint32_t time)
+{
+    if (std::ranges::none_of(m_chords, [&](const auto& chord) { return chord.first == keycode; }))
+        return std::nullopt;
+    const auto matches = [&](const ChordPress& press) { return press.keycode == keycode && press.time == time; };
+    auto press = std::ranges::find_if(m_unanswered, matches);
+    if (press == m_unanswered.end()) {
+        XSync(display, False);
+        drainLocked(display);
+        press = std::ranges::find_if(m_unanswered, matches);
+        if (press == m_unanswered.end())
+            return std::nullopt;
+    }
+    return press->state;
+}
+
 void X11Keyboard::allowOverdueChordLocked(Display* display, bool handOn)
 {
     if (m_unanswered.empty())

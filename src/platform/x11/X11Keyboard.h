@@ -80,6 +80,10 @@ public:
     /// or the keyboard stays stopped; a press our grab never stopped at gets neither, since an
     /// answer meant for it would end the stop of a later chord. Call inside with().
     void allowChordLocked(_XDisplay* display, unsigned keycode, std::uint32_t time, bool handOn);
+    /// The X state of the chord press of keycode at time (server milliseconds) as its grab's event
+    /// gave it, reading the connection once when that event has not come yet; none when the press
+    /// did not stop the keyboard at one of our grabs. Call inside with().
+    std::optional<unsigned> stoppedStateLocked(_XDisplay* display, unsigned keycode, std::uint32_t time);
     /// As allowChordLocked(), for the oldest press waiting (see overdueChordLocked()), decided
     /// from its grab's event before its record came. Call inside with().
     void allowOverdueChordLocked(_XDisplay* display, bool handOn);
