@@ -264,9 +264,9 @@ void X11EventTap::handle(const DeviceInput& input)
     }
     const unsigned state = stopped ? (input.state & ~0xFFu) | (*stopped & 0xFFu) : input.state;
     // Kept from the application: by the hold, or stopped at one of our chord grabs.
-    const bool chord =
-        stopped || (!input.held && !input.ours &&
-                    m_keyboard->with([&](Display*) { return m_keyboard->isChordLocked(input.detail, input.state); }));
+    const bool chord = stopped || (!input.held && !input.ours && m_keyboard->with([&](Display*) {
+                           return m_keyboard->isChordLocked(input.detail, input.state);
+                       }));
     const bool caught = input.held || chord;
     auto event = keyDownFromX(input.detail, state, m_roles);
     TapVerdict verdict = TapVerdict::pass;
@@ -320,7 +320,7 @@ void X11EventTap::answerOverdueChords()
             event->sourceHandle = static_cast<int>(XkbGroupForCoreState(press->state));
         const TapVerdict verdict = event ? m_handler(*event) : TapVerdict::pass;
         m_keyboard->with([&](Display* display) {
-            m_keyboard->allowOverdueChordLocked(display, verdict == TapVerdict::pass);
+            m_keyboard->allowOverdueChordLocked(display, *press, verdict == TapVerdict::pass);
         });
         Log::line("x11: chord on keycode " + std::to_string(press->keycode) + " decided from its grab");
     }

@@ -23,6 +23,12 @@ constexpr std::chrono::seconds answerLifetime{1};
 // handled by then never showed in the recording, and must not keep the keyboard held.
 constexpr std::chrono::seconds caughtLifetime{1};
 
+// A chord press is told by its key and its server time, which its record and its grab's event share.
+auto pressAt(unsigned keycode, std::uint32_t time)
+{
+    return [=](const X11Keyboard::ChordPress& press) { return press.keycode == keycode && press.time == time; };
+}
+
 ModifierMap readModifierMap(Display* display)
 {
     ModifierMap map;
@@ -195,16 +201,9 @@ void X11Keyboard::grabKeyLocked(Display* display, unsigned keycode, unsigned mod
 // grab time than its own), so it goes out only while that press is the one stopping the keyboard.
 void X11Keyboard::allowChordLocked(Display* display, unsigned keycode, std::uint32_t time, bool handOn)
 {
-    const auto matches = [&](const ChordPress& press) { return press.keycode == keycode && press.time == time; };
-    auto press = std::ranges::find_if(m_unanswered, matches);
-    if (press == m_unanswered.end()) {
-        // Its record came first: after a round trip the grab's event is here if it stopped the keyboard.
-        XSync(display, False);
-        drainLocked(display);
-        press = std::ranges::find_if(m_unanswered, matches);
-        if (press == m_unanswered.end())
-            return;
-    }
+    const auto press = std::ranges::find_if(m_unanswered, pressAt(keycode, time));
+    if (press == m_unanswered.end())
+        return;
     XAllowEvents(display, handOn ? ReplayKeyboard : AsyncKeyboard, CurrentTime);
     XFlush(display);
     m_unanswered.erase(press);
@@ -214,9 +213,10 @@ std::optional<unsigned> X11Keyboard::stoppedStateLocked(Display* display, unsign
 {
     if (std::ranges::none_of(m_chords, [&](const auto& chord) { return chord.first == keycode; }))
         return std::nullopt;
-    const auto matches = [&](const ChordPress& press) { return press.keycode == keycode && press.time == time; };
+    const auto matches = pressAt(keycode, time);
     auto press = std::ranges::find_if(m_unanswered, matches);
     if (press == m_unanswered.end()) {
+        // Its record came first: after a round trip the grab's event is here if it stopped the keyboard.
         XSync(display, False);
         drainLocked(display);
         press = std::ranges::find_if(m_unanswered, matches);
@@ -226,24 +226,24 @@ std::optional<unsigned> X11Keyboard::stoppedStateLocked(Display* display, unsign
     return press->state;
 }
 
-void X11Keyboard::allowOverdueChordLocked(Display* display, bool handOn)
+void X11Keyboard::allowOverdueChordLocked(Display* display, const ChordPress& press, bool handOn)
 {
-    if (m_unanswered.empty())
+    const auto waiting = std::ranges::find_if(m_unanswered, pressAt(press.keycode, press.time));
+    if (waiting == m_unanswered.end())
         return;
     XAllowEvents(display, handOn ? ReplayKeyboard : AsyncKeyboard, CurrentTime);
     XFlush(display);
     const auto now = std::chrono::steady_clock::now();
     while (!m_decidedFromGrab.empty() && now - m_decidedFromGrab.front().at > answerLifetime)
         m_decidedFromGrab.pop_front();
-    m_decidedFromGrab.push_back(m_unanswered.front());
+    m_decidedFromGrab.push_back(*waiting);
     m_decidedFromGrab.back().at = now;
-    m_unanswered.pop_front();
+    m_unanswered.erase(waiting);
 }
 
 bool X11Keyboard::takeDecidedFromGrabLocked(unsigned keycode, std::uint32_t time)
 {
-    const auto press = std::ranges::find_if(
-        m_decidedFromGrab, [&](const ChordPress& press) { return press.keycode == keycode && press.time == time; });
+    const auto press = std::ranges::find_if(m_decidedFromGrab, pressAt(keycode, time));
     if (press == m_decidedFromGrab.end())
         return false;
     m_decidedFromGrab.erase(press);

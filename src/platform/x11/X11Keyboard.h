@@ -77,16 +77,17 @@ public:
     /// Ends the stop of the keyboard at the chord press of keycode at time (server milliseconds),
     /// as its record showed it: hands it on to the focused application as it was typed (handOn),
     /// or keeps it and lets the keys after it flow. Every press of a chord must get one of the two,
-    /// or the keyboard stays stopped; a press our grab never stopped at gets neither, since an
-    /// answer meant for it would end the stop of a later chord. Call inside with().
+    /// or the keyboard stays stopped; a press our grab never stopped at (stoppedStateLocked() gives
+    /// none) gets neither, since an answer meant for it would end the stop of a later chord. Call
+    /// inside with().
     void allowChordLocked(_XDisplay* display, unsigned keycode, std::uint32_t time, bool handOn);
     /// The X state of the chord press of keycode at time (server milliseconds) as its grab's event
     /// gave it, reading the connection once when that event has not come yet; none when the press
     /// did not stop the keyboard at one of our grabs. Call inside with().
     std::optional<unsigned> stoppedStateLocked(_XDisplay* display, unsigned keycode, std::uint32_t time);
-    /// As allowChordLocked(), for the oldest press waiting (see overdueChordLocked()), decided
-    /// from its grab's event before its record came. Call inside with().
-    void allowOverdueChordLocked(_XDisplay* display, bool handOn);
+    /// As allowChordLocked(), for a press overdueChordLocked() gave, decided from its grab's event
+    /// before its record came; nothing when its record decided it meanwhile. Call inside with().
+    void allowOverdueChordLocked(_XDisplay* display, const ChordPress& press, bool handOn);
     /// Whether the record of the chord press of keycode at time comes after its press was decided
     /// from its grab; each such press is told once. Call inside with().
     bool takeDecidedFromGrabLocked(unsigned keycode, std::uint32_t time);
