@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <thread>
 
 // After GoogleTest: X.h defines None.
 #include <X11/Xlib.h>
@@ -184,7 +185,8 @@ TEST_F(X11EventTapTest, HotKeysReachTheHandlerAsOptionCommand)
 
 // Chords typed faster than the tap answers them: the second one is pressed while the first has
 // the keyboard stopped, and its record comes without modifiers. It is still decided (here:
-// swallowed) from the grab itself, the keyboard goes on, and nothing of it reaches the field.
+// swallowed) once and as the chord, never as a plain z that reached the application; the keyboard
+// goes on, and nothing of it reaches the field.
 TEST_F(X11EventTapTest, ChordTypedWhileTheKeyboardIsStoppedIsStillDecided)
 {
     test::TextField field;
@@ -199,6 +201,57 @@ TEST_F(X11EventTapTest, ChordTypedWhileTheKeyboardIsStoppedIsStillDecided)
     EXPECT_TRUE(DesktopSession::waitFor([&] { return std::ranges::count(seen, caught(6, optionCommand)) == 1; }, 3.0))
         << ::testing::PrintToString(seen);
     EXPECT_EQ(std::ranges::count(seen, caught(40, optionCommand)), 1) << ::testing::PrintToString(seen);
+    EXPECT_EQ(std::ranges::count(seen, key(6)), 0) << ::testing::PrintToString(seen);
+}
+
+// A handler that waits in an event loop of its own (as a focus look-up may) while the chord typed
+// after its key stops the keyboard: the chord is decided from its grab meanwhile, and its record,
+// read before that, must not decide it again.
+TEST_F(X11EventTapTest, ChordDecidedFromItsGrabIsNotDecidedAgainByItsRecord)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    const TapEvent undo = caught(6, EventFlags::command);
+    bool waited = false;
+    decide = [&](const TapEvent& event) {
+        if (event == key(7) && !waited) {
+            waited = true;
+            DesktopSession::waitFor([&] { return std::ranges::count(seen, undo) > 0; }, 3.0);
+        }
+        return event == undo ? TapVerdict::swallow : TapVerdict::pass;
+    };
+    // Typed before the tap reads anything, so that their records come in one batch.
+    user->tap(Keycode::x);
+    user->tap(Keycode::z, {Keycode::control});
+    user->tap(Keycode::c);
+    EXPECT_TRUE(field.waitForText("xc")) << field.text();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return std::ranges::count(seen, key(8)) == 1; }, 3.0))
+        << ::testing::PrintToString(seen);
+    EXPECT_EQ(std::ranges::count(seen, undo), 1) << ::testing::PrintToString(seen);
+}
+
+// Another thread asks whether the keyboard's grab is ours (the password-prompt watch does), a round
+// trip that reads whatever the server has sent the connection by then. A chord typed while another
+// one stops the keyboard is decided from its grab's event alone; read off by that round trip, the
+// event must still be answered, or the keyboard stays stopped.
+TEST_F(X11EventTapTest, ChordWhoseGrabEventAnotherThreadReadIsStillDecided)
+{
+    test::TextField field;
+    ASSERT_TRUE(field.ok());
+    const auto askFromAnotherThread = [this] { std::thread([this] { tap->ownsKeyboardGrab(); }).join(); };
+    decide = [&](const TapEvent& event) {
+        askFromAnotherThread();
+        return (event.flags & optionCommand) == optionCommand ? TapVerdict::swallow : TapVerdict::pass;
+    };
+    user->tap(Keycode::k, {Keycode::control, Keycode::alt});
+    user->tap(Keycode::z, {Keycode::control, Keycode::alt});
+    user->tap(Keycode::a);
+    askFromAnotherThread();
+    EXPECT_TRUE(field.waitForText("a")) << "the keyboard stayed stopped: " << field.text();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return std::ranges::count(seen, caught(6, optionCommand)) == 1; }, 3.0))
+        << ::testing::PrintToString(seen);
+    EXPECT_EQ(std::ranges::count(seen, caught(40, optionCommand)), 1) << ::testing::PrintToString(seen);
+    EXPECT_EQ(std::ranges::count(seen, key(6)), 0) << ::testing::PrintToString(seen);
 }
 
 // Ctrl+Z (⌘Z) reaches the application when the handler passes it, as the user typed it (never

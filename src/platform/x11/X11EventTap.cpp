@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace kx::platform::x11 {
@@ -250,21 +251,36 @@ void X11EventTap::handle(const DeviceInput& input)
     }
     if (m_rolesGeneration != m_keyboard->keymapGeneration())
         refreshRoles();
+    // A press typed while a chord had the keyboard stopped is recorded without the modifiers it
+    // was typed with: where it stopped the keyboard at a grab of ours, the grab's event has them
+    // (though not the group, which grabs report in the core way).
+    std::optional<unsigned> stopped;
+    if (!input.held && !input.ours) {
+        // Decided from its grab before its record came: the handler has had it.
+        if (m_keyboard->with([&](Display*) { return m_keyboard->takeDecidedFromGrabLocked(input.detail, input.time); }))
+            return;
+        stopped = m_keyboard->with(
+            [&](Display* display) { return m_keyboard->stoppedStateLocked(display, input.detail, input.time); });
+    }
+    const unsigned state = stopped ? (input.state & ~0xFFu) | (*stopped & 0xFFu) : input.state;
     // Kept from the application: by the hold, or stopped at one of our chord grabs.
-    const bool chord = !input.held && !input.ours &&
-                       m_keyboard->with([&](Display*) { return m_keyboard->isChordLocked(input.detail, input.state); });
+    const bool chord = stopped || (!input.held && !input.ours && m_keyboard->with([&](Display*) {
+                           return m_keyboard->isChordLocked(input.detail, input.state);
+                       }));
     const bool caught = input.held || chord;
-    auto event = keyDownFromX(input.detail, input.state, m_roles);
+    auto event = keyDownFromX(input.detail, state, m_roles);
     TapVerdict verdict = TapVerdict::pass;
     if (event) {
         event->marked = input.ours;
         event->delivered = !caught && !input.ours;
         event->keptBack = input.held;
-        event->sourceHandle = static_cast<int>(XkbGroupForCoreState(input.state));
+        event->sourceHandle = static_cast<int>(XkbGroupForCoreState(state));
         verdict = m_handler(*event);
     }
     if (chord) {
-        m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
+        m_keyboard->with([&](Display* display) {
+            m_keyboard->allowChordLocked(display, input.detail, input.time, verdict == TapVerdict::pass);
+        });
     } else if (caught && verdict == TapVerdict::pass) {
         // Passing a key we caught means handing it on now, as ours, so it is not seen twice.
         if (event && input.held) {
@@ -303,7 +319,9 @@ void X11EventTap::answerOverdueChords()
         if (event)
             event->sourceHandle = static_cast<int>(XkbGroupForCoreState(press->state));
         const TapVerdict verdict = event ? m_handler(*event) : TapVerdict::pass;
-        m_keyboard->with([&](Display* display) { m_keyboard->allowChordLocked(display, verdict == TapVerdict::pass); });
+        m_keyboard->with([&](Display* display) {
+            m_keyboard->allowOverdueChordLocked(display, *press, verdict == TapVerdict::pass);
+        });
         Log::line("x11: chord on keycode " + std::to_string(press->keycode) + " decided from its grab");
     }
     if (m_keyboard->with([this](Display*) { return m_keyboard->awaitingAnswerLocked(); }))

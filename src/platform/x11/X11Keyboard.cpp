@@ -16,11 +16,18 @@ namespace kx::platform::x11 {
 
 namespace {
 
-// A chord press reaches this connection within milliseconds of its answer from the recording.
+// How long an answered chord press is remembered: its record, or its grab's event, comes within
+// milliseconds of the other.
 constexpr std::chrono::seconds answerLifetime{1};
 // The tap handles a caught press within milliseconds of its delivery here; one it has not
 // handled by then never showed in the recording, and must not keep the keyboard held.
 constexpr std::chrono::seconds caughtLifetime{1};
+
+// A chord press is told by its key and its server time, which its record and its grab's event share.
+auto pressAt(unsigned keycode, std::uint32_t time)
+{
+    return [=](const X11Keyboard::ChordPress& press) { return press.keycode == keycode && press.time == time; };
+}
 
 ModifierMap readModifierMap(Display* display)
 {
@@ -188,14 +195,59 @@ void X11Keyboard::grabKeyLocked(Display* display, unsigned keycode, unsigned mod
              GrabModeSync);
 }
 
-void X11Keyboard::allowChordLocked(Display* display, bool handOn)
+// Matched by key and server time, never by count: an answer for a press our grab did not stop
+// (another client held the keyboard, or the grab was already active) must not stand in for the
+// next one. The answer itself cannot name its press (a press replayed after a stop has a later
+// grab time than its own), so it goes out only while that press is the one stopping the keyboard.
+void X11Keyboard::allowChordLocked(Display* display, unsigned keycode, std::uint32_t time, bool handOn)
 {
+    const auto press = std::ranges::find_if(m_unanswered, pressAt(keycode, time));
+    if (press == m_unanswered.end())
+        return;
     XAllowEvents(display, handOn ? ReplayKeyboard : AsyncKeyboard, CurrentTime);
     XFlush(display);
-    if (m_unanswered.empty())
-        m_answeredAhead.push_back(std::chrono::steady_clock::now());
-    else
-        m_unanswered.pop_front();
+    m_unanswered.erase(press);
+}
+
+std::optional<unsigned> X11Keyboard::stoppedStateLocked(Display* display, unsigned keycode, std::uint32_t time)
+{
+    if (std::ranges::none_of(m_chords, [&](const auto& chord) { return chord.first == keycode; }))
+        return std::nullopt;
+    const auto matches = pressAt(keycode, time);
+    auto press = std::ranges::find_if(m_unanswered, matches);
+    if (press == m_unanswered.end()) {
+        // Its record came first: after a round trip the grab's event is here if it stopped the keyboard.
+        XSync(display, False);
+        drainLocked(display);
+        press = std::ranges::find_if(m_unanswered, matches);
+        if (press == m_unanswered.end())
+            return std::nullopt;
+    }
+    return press->state;
+}
+
+void X11Keyboard::allowOverdueChordLocked(Display* display, const ChordPress& press, bool handOn)
+{
+    const auto waiting = std::ranges::find_if(m_unanswered, pressAt(press.keycode, press.time));
+    if (waiting == m_unanswered.end())
+        return;
+    XAllowEvents(display, handOn ? ReplayKeyboard : AsyncKeyboard, CurrentTime);
+    XFlush(display);
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_decidedFromGrab.empty() && now - m_decidedFromGrab.front().at > answerLifetime)
+        m_decidedFromGrab.pop_front();
+    m_decidedFromGrab.push_back(*waiting);
+    m_decidedFromGrab.back().at = now;
+    m_unanswered.erase(waiting);
+}
+
+bool X11Keyboard::takeDecidedFromGrabLocked(unsigned keycode, std::uint32_t time)
+{
+    const auto press = std::ranges::find_if(m_decidedFromGrab, pressAt(keycode, time));
+    if (press == m_decidedFromGrab.end())
+        return false;
+    m_decidedFromGrab.erase(press);
+    return true;
 }
 
 std::optional<X11Keyboard::ChordPress> X11Keyboard::overdueChordLocked(Display* display,
@@ -299,6 +351,12 @@ ModifierRoles X11Keyboard::modifierRolesLocked(Display* display)
     return rolesFromModifierMap(readModifierMap(display));
 }
 
+void X11Keyboard::drainQueuedLocked()
+{
+    if (XQLength(m_display.get()) > 0)
+        drainLocked(m_display.get());
+}
+
 void X11Keyboard::drainLocked(Display* display)
 {
     while (XPending(display) > 0) {
@@ -309,20 +367,11 @@ void X11Keyboard::drainLocked(Display* display)
                 m_caught.push_back({event.xkey.keycode, static_cast<std::uint32_t>(event.xkey.time),
                                     std::chrono::steady_clock::now()});
             } else if (isChordLocked(event.xkey.keycode, event.xkey.state)) {
-                // A grabbed chord's own press: the keyboard is stopped until it is answered, which
-                // the tap may have done already from the press's record.
-                const auto now = std::chrono::steady_clock::now();
-                // An answer whose press never showed here (the hold took over the grab) must not
-                // stand in for a later press.
-                while (!m_answeredAhead.empty() && now - m_answeredAhead.front() > answerLifetime)
-                    m_answeredAhead.pop_front();
-                if (!m_answeredAhead.empty())
-                    m_answeredAhead.pop_front();
-                else {
-                    m_unanswered.push_back({event.xkey.keycode, event.xkey.state, now});
-                    if (m_unansweredNotice)
-                        m_unansweredNotice();
-                }
+                // A grabbed chord's own press: the keyboard is stopped until it is answered.
+                m_unanswered.push_back({event.xkey.keycode, event.xkey.state,
+                                        static_cast<std::uint32_t>(event.xkey.time), std::chrono::steady_clock::now()});
+                if (m_unansweredNotice)
+                    m_unansweredNotice();
             }
         } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);

@@ -37,10 +37,16 @@ public:
     int fd() const { return m_fd; }
 
     /// Runs job(Display*) with the connection, one caller at a time. Any thread.
+    /// Events a job's round trip read off the socket are handled after it: the socket notifier
+    /// no longer sees them, and a chord press among them would wait unanswered.
     template <typename Job>
     decltype(auto) with(Job&& job)
     {
         std::lock_guard lock(m_mutex);
+        struct Drain {
+            X11Keyboard& keyboard;
+            ~Drain() { keyboard.drainQueuedLocked(); }
+        } drain{*this};
         return job(m_display.get());
     }
 
@@ -61,16 +67,30 @@ public:
     /// stop the keyboard until allowChordLocked() decides where they go. False, with a log line,
     /// when another program holds it. Main thread.
     bool grabChordLocked(_XDisplay* display, unsigned keycode, unsigned modifiers);
-    /// Ends the stop of the keyboard at a grabbed chord's press: hands the press on to the focused
-    /// application as it was typed (handOn), or keeps it and lets the keys after it flow. Every
-    /// press of a chord must get one of the two, or the keyboard stays stopped. Call inside with().
-    void allowChordLocked(_XDisplay* display, bool handOn);
     /// A grabbed chord's press as the grab delivered it to this connection.
     struct ChordPress {
         unsigned keycode = 0;
         unsigned state = 0;
+        std::uint32_t time = 0;
         std::chrono::steady_clock::time_point at;
     };
+    /// Ends the stop of the keyboard at the chord press of keycode at time (server milliseconds),
+    /// as its record showed it: hands it on to the focused application as it was typed (handOn),
+    /// or keeps it and lets the keys after it flow. Every press of a chord must get one of the two,
+    /// or the keyboard stays stopped; a press our grab never stopped at (stoppedStateLocked() gives
+    /// none) gets neither, since an answer meant for it would end the stop of a later chord. Call
+    /// inside with().
+    void allowChordLocked(_XDisplay* display, unsigned keycode, std::uint32_t time, bool handOn);
+    /// The X state of the chord press of keycode at time (server milliseconds) as its grab's event
+    /// gave it, reading the connection once when that event has not come yet; none when the press
+    /// did not stop the keyboard at one of our grabs. Call inside with().
+    std::optional<unsigned> stoppedStateLocked(_XDisplay* display, unsigned keycode, std::uint32_t time);
+    /// As allowChordLocked(), for a press overdueChordLocked() gave, decided from its grab's event
+    /// before its record came; nothing when its record decided it meanwhile. Call inside with().
+    void allowOverdueChordLocked(_XDisplay* display, const ChordPress& press, bool handOn);
+    /// Whether the record of the chord press of keycode at time comes after its press was decided
+    /// from its grab; each such press is told once. Call inside with().
+    bool takeDecidedFromGrabLocked(unsigned keycode, std::uint32_t time);
     /// The oldest chord press that has stopped the keyboard for longer than after without an
     /// answer; none when every stop was answered in time. Call inside with().
     std::optional<ChordPress> overdueChordLocked(_XDisplay* display, std::chrono::milliseconds after);
@@ -121,6 +141,7 @@ public:
 private:
     X11Keyboard(DisplayPtr display, const Extensions& extensions);
     bool grabLocked(_XDisplay* display);
+    void drainQueuedLocked();
     static void grabKeyLocked(_XDisplay* display, unsigned keycode, unsigned modifiers);
 
     std::mutex m_mutex;
@@ -131,11 +152,11 @@ private:
     std::atomic<bool> m_holding = false;
     std::atomic<unsigned> m_keymapGeneration = 0;
     std::set<std::pair<unsigned, unsigned>> m_chords;  // (keycode, modifiers)
-    // Chord presses delivered here and not answered yet, oldest first; answers given before
-    // their press was read from this connection are counted ahead.
+    // Chord presses delivered here and not answered yet, oldest first; and those decided from
+    // their grab whose record may still come.
     std::deque<ChordPress> m_unanswered;
+    std::deque<ChordPress> m_decidedFromGrab;
     std::function<void()> m_unansweredNotice;
-    std::deque<std::chrono::steady_clock::time_point> m_answeredAhead;
     // Presses the hold caught and the tap has not handled yet, oldest first.
     struct CaughtPress {
         unsigned keycode = 0;
