@@ -392,6 +392,20 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     EXPECT_TRUE(
         DesktopSession::waitFor([&] { return !shownDialog<QDialog>(QStringLiteral("troubleshootingPassword")); }, 5));
 
+    // An open drop-down takes Escape for itself: the list closes and the window stays.
+    bench.sound.setEnabled(true);
+    QComboBox& sounds = *general->soundPicker();
+    ASSERT_TRUE(shownAndActive(window));
+    sounds.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return sounds.hasFocus(); }, 5));
+    press(m_display, XK_Down, {XK_Alt_L});
+    ASSERT_TRUE(DesktopSession::waitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5));
+    picture(window.frameGeometry().united(QApplication::activePopupWidget()->geometry()), "settings-sound-list");
+    press(m_display, XK_Escape);
+    EXPECT_TRUE(DesktopSession::waitFor([] { return QApplication::activePopupWidget() == nullptr; }, 5));
+    EXPECT_FALSE(DesktopSession::waitFor([&] { return !window.isVisible(); }, 1))
+        << "Escape on the open drop-down closed the settings window";
+
     expectClosesOnKeys(
         window, [&] { open(RootView::Tab::general); }, "settings");
 }
