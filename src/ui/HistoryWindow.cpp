@@ -42,9 +42,25 @@ void HistoryWindow::show(const SettingsContext& context, RootView::Tab tab)
         WindowPlacement::closeOnKeys(*m_window);
     }
     m_root->setTab(tab);
+    if (m_withoutFocus) {
+        // Nobody asked for it: it comes up behind the keys, which stay where the user is typing.
+        if (!m_window->isVisible()) {
+            m_window->setAttribute(Qt::WA_ShowWithoutActivating, true);
+            m_window->show();
+            m_window->setAttribute(Qt::WA_ShowWithoutActivating, false);
+        }
+        return;
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void HistoryWindow::withoutTakingFocus(const std::function<void()>& open)
+{
+    m_withoutFocus = true;
+    open();
+    m_withoutFocus = false;
 }
 
 }  // namespace kx
