@@ -338,8 +338,9 @@ TEST_F(WalkthroughWindows, StageControls)
     EXPECT_EQ(model().state().step, WalkStep::ask);
 }
 
-// The controller's presenter opens the process's one setup window and walkthrough.
-TEST(OnboardingPresenter, ShowsTheSharedWindows)
+// The controller's presenter opens the process's one setup window and walkthrough, one at a time:
+// the one asked for while the other is open comes when that one closes.
+TEST(OnboardingPresenter, ShowsTheSharedWindowsOneAtATime)
 {
     // The shared windows live as long as the process, and so must what they use.
     static VirtualMainQueue queue;
@@ -356,13 +357,23 @@ TEST(OnboardingPresenter, ShowsTheSharedWindows)
     QWidget* setup = SetupWindow::shared().window();
     ASSERT_NE(setup, nullptr);
     EXPECT_TRUE(setup->isVisible());
-    EXPECT_TRUE(WalkthroughWindow::shared().window()->isVisible());
+    const auto walkthroughShown = [] {
+        return WalkthroughWindow::shared().window() && WalkthroughWindow::shared().window()->isVisible();
+    };
+    EXPECT_FALSE(walkthroughShown()) << "the walkthrough opened on top of the setup window";
+    setup->close();
+    settle();
+    EXPECT_TRUE(walkthroughShown());
     EXPECT_EQ(defaults.boolean(WalkthroughWindow::seenKey), true);
-    setup->close();
+
     presenter.showSetup();
-    EXPECT_EQ(SetupWindow::shared().window(), setup);
-    setup->close();
+    EXPECT_FALSE(setup->isVisible()) << "the setup window opened on top of the walkthrough";
     WalkthroughWindow::shared().window()->close();
+    settle();
+    EXPECT_EQ(SetupWindow::shared().window(), setup);
+    EXPECT_TRUE(setup->isVisible());
+    setup->close();
+    settle();
 }
 
 // The wire's dashes travel while keys reach the corrector and stand still once the wire is cut.
