@@ -247,14 +247,15 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
-    root->addWidget(makeHeader());
 
-    // The steps scroll when the window is shorter than they are (a small screen, large text); the
-    // footer stays in view under them.
+    // The header and the steps scroll when the window is shorter than they are (a small screen,
+    // large text, twice the scale); the footer stays in view under them.
     const ScrollToFocus::Page steps = ScrollToFocus::makePage(this);
     QScrollArea* scroll = steps.area;
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QVBoxLayout* content = steps.column;
+    steps.column->addWidget(makeHeader());
+    auto* content = new QVBoxLayout;
+    steps.column->addLayout(content, 1);
     content->setContentsMargins(20, 20, 20, 14);
     content->setSpacing(14);
     QLabel* intro = label(QStringLiteral("Kestrelix watches your typing and rewrites words you started in the wrong "
