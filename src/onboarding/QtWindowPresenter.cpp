@@ -53,8 +53,7 @@ void QtWindowPresenter::showSetup()
     });
 }
 
-void QtWindowPresenter::showAfter(QWidget*& other, QWidget*& shown,
-                                  const std::function<QWidget*()>& show)
+void QtWindowPresenter::showAfter(QWidget*& other, QWidget*& shown, const std::function<QWidget*()>& show)
 {
     if (other && other->isVisible()) {
         if (m_waiting)

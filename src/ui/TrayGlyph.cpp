@@ -133,8 +133,8 @@ QImage TrayGlyph::render(const QImage& source, const StatusGlyph& glyph, std::op
                     Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     shape.setDevicePixelRatio(1);
 
-    const QColor fill =
-        standingFill(tinted(glyph.tint, ink(background)), ink(background), background.value_or(darkInk), strength(glyph));
+    const QColor fill = standingFill(tinted(glyph.tint, ink(background)), ink(background), background.value_or(darkInk),
+                                     strength(glyph));
     QImage layer(side, side, QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {

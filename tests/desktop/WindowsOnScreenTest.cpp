@@ -286,8 +286,8 @@ protected:
         const QRect seen = widget.visibleRegion().boundingRect();
         if (widget.isVisible() && seen == widget.rect())
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << describe(&widget) << " shows " << describe(seen) << " of "
-                                             << describe(widget.rect());
+        return ::testing::AssertionFailure()
+               << describe(&widget) << " shows " << describe(seen) << " of " << describe(widget.rect());
     }
 
     /// Walks the focus with Tab round the window: the stops go top to bottom and left to right on a
@@ -519,8 +519,8 @@ TEST_F(WindowsOnScreenTest, Walkthrough)
     // Each step's caption in view, whole, however far its stage has to scroll.
     auto* caption = window.findChild<QLabel*>(QStringLiteral("caption"));
     ASSERT_NE(caption, nullptr);
-    for (const WalkStep step : {WalkStep::automatic, WalkStep::ask, WalkStep::manual, WalkStep::secure,
-                                WalkStep::permissions}) {
+    for (const WalkStep step :
+         {WalkStep::automatic, WalkStep::ask, WalkStep::manual, WalkStep::secure, WalkStep::permissions}) {
         walkthrough.model().go(step);
         settle();
         EXPECT_FALSE(caption->text().isEmpty());

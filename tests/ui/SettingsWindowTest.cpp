@@ -7,9 +7,9 @@
 #include "ui/GeneralView.h"
 #include "ui/HistoryView.h"
 #include "ui/HistoryWindow.h"
-#include "ui/WindowPlacement.h"
 #include "ui/RootView.h"
 #include "ui/StatusBanner.h"
+#include "ui/WindowPlacement.h"
 
 #include "UiTestSupport.h"
 
