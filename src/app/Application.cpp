@@ -234,7 +234,8 @@ int Application::run(int argc, char** argv)
     tray.onNoTray = [&controller] {
         std::cerr << "Kestrelix: no system tray found \u2014 showing the settings window; the menu needs a tray\n";
         Log::line("no system tray found \u2014 showing the settings window");
-        controller.performMenuCommand({.action = MenuAction::openSettings});
+        HistoryWindow::shared().withoutTakingFocus(
+            [&controller] { controller.performMenuCommand({.action = MenuAction::openSettings}); });
     };
 
     QTimer::singleShot(0, &app, [&controller] { controller.start(); });

@@ -175,6 +175,8 @@ public:
         m_detail->setText(detail);
         m_granted = granted;
         m_mark->setGranted(granted);
+        // A step already done has nothing left to turn on.
+        m_button->setVisible(!granted);
         update();
     }
     bool granted() const { return m_granted; }
@@ -185,9 +187,9 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        // The outline draws the eye to the step left to do; a done step has its check mark.
-        painter.setPen(QPen(m_granted ? SystemColors::withAlpha(SystemColors::label(this), 0.1)
-                                      : SystemColors::withAlpha(SystemColors::blue(), 0.35),
+        // A done step is outlined in blue with its check mark; one to do keeps a faint outline.
+        painter.setPen(QPen(m_granted ? SystemColors::withAlpha(SystemColors::blue(), 0.35)
+                                      : SystemColors::withAlpha(SystemColors::label(this), 0.1),
                             1.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
@@ -245,14 +247,15 @@ SetupView::SetupView(SetupModel& model, std::function<void(platform::Permission)
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
-    root->addWidget(makeHeader());
 
-    // The steps scroll when the window is shorter than they are (a small screen, large text); the
-    // footer stays in view under them.
+    // The header and the steps scroll when the window is shorter than they are (a small screen,
+    // large text, twice the scale); the footer stays in view under them.
     const ScrollToFocus::Page steps = ScrollToFocus::makePage(this);
     QScrollArea* scroll = steps.area;
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QVBoxLayout* content = steps.column;
+    steps.column->addWidget(makeHeader());
+    auto* content = new QVBoxLayout;
+    steps.column->addLayout(content, 1);
     content->setContentsMargins(20, 20, 20, 14);
     content->setSpacing(14);
     QLabel* intro = label(QStringLiteral("Kestrelix watches your typing and rewrites words you started in the wrong "

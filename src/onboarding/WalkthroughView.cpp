@@ -167,28 +167,29 @@ WalkthroughView::WalkthroughView(WalkthroughModel& model, std::function<void(pla
     auto* column = new QVBoxLayout(walk);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    // The stage and its caption scroll where the screen is too small for them (large text on a
-    // small screen); the footer's buttons stay in view.
+    // The stage scrolls where the screen is too small for it (large text, twice the scale, a small
+    // screen); its caption, what the step is about, stays in view above the footer's buttons.
     const ScrollToFocus::Page page = ScrollToFocus::makePage(walk);
     QScrollArea* scroll = page.area;
     QWidget* scene = page.page;
     QVBoxLayout* sceneColumn = page.column;
     m_stage = new WalkthroughStage(model, std::move(explain), scene);
     sceneColumn->addWidget(m_stage);
-    auto* divider = new QFrame(scene);
+    sceneColumn->addStretch(1);
+    column->addWidget(scroll, 1);
+    auto* divider = new QFrame(walk);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
     divider->setStyleSheet(QStringLiteral("color: rgba(128,128,128,60);"));
-    sceneColumn->addWidget(divider);
-    m_caption = new QLabel(scene);
+    column->addWidget(divider);
+    m_caption = new QLabel(walk);
+    m_caption->setObjectName(QStringLiteral("caption"));
     m_caption->setFont(Typography::font(15, QFont::DemiBold));
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setWordWrap(true);
     m_caption->setTextFormat(Qt::RichText);
     m_caption->setContentsMargins(28, 20, 28, 0);
-    sceneColumn->addWidget(m_caption);
-    sceneColumn->addStretch(1);
-    column->addWidget(scroll, 1);
+    column->addWidget(m_caption);
     column->addSpacing(12);
 
     auto* footer = new QHBoxLayout;

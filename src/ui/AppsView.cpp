@@ -4,6 +4,7 @@
 #include "ui/AppIconCache.h"
 #include "ui/EmptyState.h"
 #include "ui/FormSection.h"
+#include "ui/LockMark.h"
 #include "ui/MiniToggle.h"
 #include "ui/ScrollToFocus.h"
 #include "ui/Symbols.h"
@@ -195,9 +196,7 @@ void AppsView::rebuild()
             m_locked = new FormSection(QStringLiteral("Always off"));
             sections->addWidget(m_locked);
         }
-        auto* lock = new QLabel;
-        lock->setPixmap(Symbols::pixmap("lock.fill", 14, SystemColors::tertiaryLabel(this)));
-        m_locked->addRow(row(listed, lock));
+        m_locked->addRow(row(listed, new LockMark));
     }
     sections->addStretch(1);
     scroll->setWidget(list);

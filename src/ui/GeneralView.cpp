@@ -13,7 +13,6 @@
 #include "ui/DialogWidth.h"
 #include "ui/FormSection.h"
 #include "ui/ModeSelectorRow.h"
-#include "ui/ScrollToFocus.h"
 #include "ui/SwitchButton.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
@@ -30,8 +29,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -122,17 +119,10 @@ GeneralView::GeneralView(const SettingsContext& context, DrillViewFactory makeDr
     kpis->addWidget(m_appsTile);
     layout->addLayout(kpis);
 
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Tab goes from control to control, scrolling each into view; the page itself is no stop.
-    m_scroll->setFocusPolicy(Qt::NoFocus);
-    ScrollToFocus::install(*m_scroll);
-    m_scroll->setWidget(buildForm());
-    m_scroll->viewport()->setAutoFillBackground(false);
-    m_scroll->widget()->setAutoFillBackground(false);
-    layout->addWidget(m_scroll, 1);
+    // The tiles and the form are one page: the settings window scrolls them together with its
+    // header, so on a small screen none of them holds on to room the others need.
+    layout->addWidget(buildForm());
+    layout->addStretch(1);
 
     BehaviorPrefs& behavior = *context.behavior;
     SoundPrefs& sound = *context.sound;
@@ -447,14 +437,6 @@ void GeneralView::refreshMode()
     m_modePicker->showMode(mode);
 }
 
-void GeneralView::holdFormWidth()
-{
-    // The page never shows less than its widest row: the controls at the right end stay clear of
-    // the scroll bar instead of being cut.
-    m_scroll->setMinimumWidth(m_scroll->widget()->minimumSizeHint().width() +
-                              m_scroll->verticalScrollBar()->sizeHint().width());
-}
-
 void GeneralView::refreshSound()
 {
     const SoundPrefs& sound = *m_context.sound;
@@ -476,7 +458,6 @@ void GeneralView::refreshTroubleshooting()
     for (QWidget* tool : m_tools)
         tool->setVisible(on);
     m_troubleshooting->setFooter(on ? troubleshootingFooter : QString());
-    holdFormWidth();
 }
 
 }  // namespace kx

@@ -18,7 +18,6 @@
 
 class QComboBox;
 class QPushButton;
-class QScrollArea;
 
 namespace kx {
 
@@ -93,13 +92,11 @@ private:
     void refreshSound();
     void refreshTroubleshooting();
     void refreshMode();
-    void holdFormWidth();
 
     SettingsContext m_context;
     DrillViewFactory m_makeDrillView;
     StatTile* m_fixedTile = nullptr;
     StatTile* m_appsTile = nullptr;
-    QScrollArea* m_scroll = nullptr;
     FormSection* m_correction = nullptr;
     ModeSelectorRow* m_modePicker = nullptr;
     SwitchButton* m_launchAtLogin = nullptr;

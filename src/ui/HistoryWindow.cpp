@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace kx {
 
 HistoryWindow& HistoryWindow::shared()
@@ -38,13 +40,32 @@ void HistoryWindow::show(const SettingsContext& context, RootView::Tab tab)
         // tabs scroll what does not fit.
         m_window->setMinimumSize(
             QSize(RootView::minimumWidth, RootView::minimumHeight).expandedTo(m_window->minimumSizeHint()));
-        WindowPlacement::fit(*m_window, QSize(contentWidth, contentHeight).expandedTo(m_window->minimumSize()), true);
+        // Taller than usual where the page asks for it and the screen has the room: nothing opens
+        // cut off at the bottom that could have been shown.
+        const QSize wanted(contentWidth, std::max(contentHeight, m_view->pageHeight()));
+        WindowPlacement::fit(*m_window, wanted.expandedTo(m_window->minimumSize()), true);
         WindowPlacement::closeOnKeys(*m_window);
     }
     m_root->setTab(tab);
+    if (m_withoutFocus) {
+        // Nobody asked for it: it comes up behind the keys, which stay where the user is typing.
+        if (!m_window->isVisible()) {
+            m_window->setAttribute(Qt::WA_ShowWithoutActivating, true);
+            m_window->show();
+            m_window->setAttribute(Qt::WA_ShowWithoutActivating, false);
+        }
+        return;
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void HistoryWindow::withoutTakingFocus(const std::function<void()>& open)
+{
+    m_withoutFocus = true;
+    open();
+    m_withoutFocus = false;
 }
 
 }  // namespace kx

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace kx {
@@ -30,6 +31,10 @@ public:
     /// shows, raises and activates the window.
     void show(const SettingsContext& context, RootView::Tab tab) override;
 
+    /// Runs open, in which a show() shows the window without raising it or taking the keyboard
+    /// focus: for a window that comes up by itself while the user may be typing elsewhere.
+    void withoutTakingFocus(const std::function<void()>& open);
+
     /// Makes the drill sheet's view; set before the first show(). Without it the sheet is empty.
     DrillViewFactory makeDrillView;
 
@@ -44,6 +49,7 @@ private:
     // it at exit, and a widget must not go after it.
     QPointer<QWidget> m_window;
     RootView* m_view = nullptr;
+    bool m_withoutFocus = false;
 };
 
 }  // namespace kx

@@ -116,37 +116,38 @@ RootView::RootView(Model& model, const SettingsContext& context, DrillViewFactor
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
 
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(16, 12, 16, 12);
-    header->setSpacing(8);
-    auto* logo = new QLabel(this);
-    logo->setFixedSize(logoSize);
-    logo->setPixmap(logoPixmap(Assets::logo()));
-    header->addWidget(logo);
-    auto* name = new QLabel(QStringLiteral("Kestrelix"), this);
-    name->setFont(Typography::font(15, QFont::DemiBold));
-    header->addWidget(name);
-    header->addWidget(new BetaBadge(this));
-    header->addStretch(1);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(2);
-    m_buttons = {new TabButton(QStringLiteral("General"), "gearshape", Tab::general, model, this),
-                 new TabButton(QStringLiteral("History"), "clock.arrow.circlepath", Tab::history, model, this),
-                 new TabButton(QStringLiteral("Apps"), "square.grid.2x2", Tab::apps, model, this)};
-    m_historyButton = m_buttons[1];
-    for (TabButton* button : m_buttons)
-        buttons->addWidget(button);
-    header->addLayout(buttons);
-    m_layout->addLayout(header);
-    m_layout->addWidget(new Divider(this));
-
-    // Under the header, the banner and the tab fill the window; where the window is shorter than
-    // they can be (a small screen, large text), they scroll as one page.
+    // The header, the banner and the tab are one page: where the window is shorter than they can
+    // be (a small screen, large text, twice the scale), they scroll together, and none of them
+    // keeps room the others need.
     const ScrollToFocus::Page body = ScrollToFocus::makePage(this);
     m_bodyScroll = body.area;
     QWidget* page = body.page;
     m_body = body.column;
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 12, 16, 12);
+    header->setSpacing(8);
+    auto* logo = new QLabel(page);
+    logo->setFixedSize(logoSize);
+    logo->setPixmap(logoPixmap(Assets::logo()));
+    header->addWidget(logo);
+    auto* name = new QLabel(QStringLiteral("Kestrelix"), page);
+    name->setFont(Typography::font(15, QFont::DemiBold));
+    header->addWidget(name);
+    header->addWidget(new BetaBadge(page));
+    header->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(2);
+    m_buttons = {new TabButton(QStringLiteral("General"), "gearshape", Tab::general, model, page),
+                 new TabButton(QStringLiteral("History"), "clock.arrow.circlepath", Tab::history, model, page),
+                 new TabButton(QStringLiteral("Apps"), "square.grid.2x2", Tab::apps, model, page)};
+    m_historyButton = m_buttons[1];
+    for (TabButton* button : m_buttons)
+        buttons->addWidget(button);
+    header->addLayout(buttons);
+    m_body->addLayout(header);
+    m_body->addWidget(new Divider(page));
     // Made after the header, so Tab reaches its button after the tab buttons, as it shows.
     m_banner = new StatusBanner(*context.actions, *context.windows, page);
     m_body->addWidget(m_banner);
@@ -166,6 +167,11 @@ std::vector<RootView::TabButton*> RootView::visibleTabButtons() const
         if (!button->isHidden())
             shown.push_back(button);
     return shown;
+}
+
+int RootView::pageHeight() const
+{
+    return m_bodyScroll->widget()->sizeHint().height();
 }
 
 QPixmap RootView::logoPixmap(const QImage& logo, double dpr)

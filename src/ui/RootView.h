@@ -72,6 +72,8 @@ public:
     std::vector<TabButton*> visibleTabButtons() const;
     /// The selected tab's view.
     QWidget* currentView() const { return m_current; }
+    /// The height the header, banner and tab ask for, all shown at once.
+    int pageHeight() const;
     StatusBanner* banner() const { return m_banner; }
     /// The header's logo: the colour logo fitted into 40 x 31, or, when it is missing, a blue
     /// rounded square with a keyboard.

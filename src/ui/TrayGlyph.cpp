@@ -38,6 +38,32 @@ QColor tinted(GlyphTint tint, const QColor& ink)
     return ink;
 }
 
+// The tertiary tint is the ink at half strength; a disabled glyph is dimmed by half again.
+double strength(const StatusGlyph& glyph)
+{
+    return (glyph.tint == GlyphTint::tertiaryLabel ? 0.5 : 1.0) * (glyph.appearsDisabled ? 0.5 : 1.0);
+}
+
+QColor mix(const QColor& from, const QColor& to, double share)
+{
+    const auto channel = [share](double a, double b) { return float(a + (b - a) * share); };
+    return QColor::fromRgbF(channel(from.redF(), to.redF()), channel(from.greenF(), to.greenF()),
+                            channel(from.blueF(), to.blueF()));
+}
+
+// The fill: tint laid on panel at strength, then taken toward ink as far as it must go to stand out
+// from the panel (an orange too close to a light panel darkens, a paused glyph stays visible). An
+// unknown panel is taken as dark; the outline carries the glyph on a light one.
+QColor standingFill(const QColor& tint, const QColor& ink, const QColor& panel, double strength)
+{
+    constexpr double leastContrast = 3.3;
+    const QColor start = mix(panel, tint, strength);
+    for (int step = 0; step <= 50; ++step)
+        if (const QColor fill = mix(start, ink, step / 50.0); TrayGlyph::contrast(fill, panel) >= leastContrast)
+            return fill;
+    return ink;
+}
+
 // The glyph's height in pixels in a square of side with room for outline around it: a whole
 // multiple of the artwork's 16-row grid where that comes near the largest fit, so the keys stay
 // sharp (the outline may then be narrower at the sides), else the largest fit.
@@ -107,7 +133,8 @@ QImage TrayGlyph::render(const QImage& source, const StatusGlyph& glyph, std::op
                     Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     shape.setDevicePixelRatio(1);
 
-    const QColor fill = tinted(glyph.tint, ink(background));
+    const QColor fill = standingFill(tinted(glyph.tint, ink(background)), ink(background), background.value_or(darkInk),
+                                     strength(glyph));
     QImage layer(side, side, QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
@@ -126,13 +153,7 @@ QImage TrayGlyph::render(const QImage& source, const StatusGlyph& glyph, std::op
         painter.drawImage(at, painted(shape, fill));
     }
 
-    QImage out(side, side, QImage::Format_ARGB32_Premultiplied);
-    out.fill(Qt::transparent);
-    QPainter painter(&out);
-    // The tertiary tint is the ink at half strength; a disabled glyph is dimmed by half again.
-    painter.setOpacity((glyph.tint == GlyphTint::tertiaryLabel ? 0.5 : 1.0) * (glyph.appearsDisabled ? 0.5 : 1.0));
-    painter.drawImage(0, 0, layer);
-    return out;
+    return layer;
 }
 
 QIcon TrayGlyph::icon(const QImage& source, const StatusGlyph& glyph, std::optional<QColor> background)

@@ -3,6 +3,7 @@
 #include "ui/FocusStyle.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QScreen>
 #include <QShortcut>
@@ -11,6 +12,33 @@
 #include <algorithm>
 
 namespace kx {
+
+namespace {
+
+// Sees the key presses that reach the window itself, after every control under the focus let
+// them pass.
+class EscapeCloser : public QObject {
+public:
+    explicit EscapeCloser(QWidget& window) : QObject(&window), m_window(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_window && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+                m_window.close();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+};
+
+}  // namespace
 
 QRect WindowPlacement::availableArea(const QWidget& window)
 {
@@ -63,11 +91,12 @@ void WindowPlacement::prepare(QWidget& window, QSize wanted, bool resizable)
 
 void WindowPlacement::closeOnKeys(QWidget& window)
 {
-    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
-        auto* shortcut = new QShortcut(keys, &window);
-        shortcut->setContext(Qt::WindowShortcut);
-        QObject::connect(shortcut, &QShortcut::activated, &window, &QWidget::close);
-    }
+    // Escape closes the window only when no control in it took the key: an open drop-down closes
+    // itself on Escape and must not take the window with it.
+    window.installEventFilter(new EscapeCloser(window));
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), &window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, &window, &QWidget::close);
 }
 
 void WindowPlacement::bringForward(QWidget& window)

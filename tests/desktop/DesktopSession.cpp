@@ -80,8 +80,10 @@ DesktopSession::DesktopSession()
 {
     // The display: Xvfb picks a free number and tells it on a pipe. -noreset: without it the
     // server resets whenever its last client leaves, dropping properties and the keymap.
-    const std::string number =
-        startPrinting({"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+    // KX_TEST_SCREEN ("1280x800") sets a smaller or larger screen, as some users have.
+    const char* screen = std::getenv("KX_TEST_SCREEN");
+    const std::string number = startPrinting({"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen",
+                                              "0", std::string(screen ? screen : "1280x1024") + "x24"});
     if (number.empty()) {
         m_why = "Xvfb did not start";
         return;

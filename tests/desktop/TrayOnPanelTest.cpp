@@ -17,8 +17,10 @@
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QRect>
 #include <QScreen>
@@ -859,10 +861,25 @@ TEST_F(TrayReachTest, StatusNotifierTrayGetsOurMenuForARightClick)
 }
 
 // With no tray on the display nothing of the program would be on the screen: it says so in its
-// log and shows the settings window, from which the mode and the rest are reached.
+// log and shows the settings window, from which the mode and the rest are reached. The window
+// comes by itself, so the field the user is typing in keeps the keys.
 TEST_F(TrayReachTest, WithoutATrayTheSettingsWindowComesUp)
 {
     ASSERT_TRUE(DesktopSession::waitFor([] { return !busNameOwned("org.kde.StatusNotifierWatcher"); }, 10));
+    QLineEdit field;
+    field.setWindowTitle(QStringLiteral("typing here"));
+    field.resize(300, 40);
+    const auto typingThere = [&] {
+        field.activateWindow();
+        return QApplication::activeWindow() == &field && field.hasFocus();
+    };
+    // A window mapped while the window manager is still starting is never framed; mapped again, it is.
+    for (int attempt = 0; attempt < 5 && !typingThere(); ++attempt) {
+        field.hide();
+        field.show();
+        DesktopSession::waitFor(typingThere, 2);
+    }
+    ASSERT_TRUE(typingThere()) << "the field never had the focus";
     ASSERT_GT(startKestrelix(1), 0);
     EXPECT_TRUE(DesktopSession::waitFor([] { return windowShown("Kestrelix — Beta"); }, 20))
         << "no settings window; the log:\n"
@@ -871,6 +888,12 @@ TEST_F(TrayReachTest, WithoutATrayTheSettingsWindowComesUp)
     DesktopSession::waitFor([&] { return drawn(screen); }, 5);
     EXPECT_NE(log().find("no system tray found"), std::string::npos) << log();
     keepScreen(QGuiApplication::primaryScreen()->geometry(), "no-tray-screen", 1);
+
+    EXPECT_EQ(QApplication::activeWindow(), &field) << "the settings window took the focus";
+    for (KeySym key : {XK_q, XK_w, XK_e})
+        pressKey(key);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return field.text() == "qwe"; }, 5))
+        << "the field got \"" << field.text().toStdString() << "\"";
 }
 
 }  // namespace

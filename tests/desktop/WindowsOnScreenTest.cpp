@@ -17,6 +17,7 @@
 #include "platform/sim/SimPermissions.h"
 #include "platform/x11/QtMainQueue.h"
 #include "ui/DrillSheet.h"
+#include "ui/FormSection.h"
 #include "ui/GeneralView.h"
 #include "ui/HistoryWindow.h"
 #include "ui/MiniToggle.h"
@@ -34,6 +35,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -203,7 +206,9 @@ protected:
     {
         const char* scale = std::getenv("QT_SCALE_FACTOR");
         const char* dpi = std::getenv("QT_FONT_DPI");
-        return std::string("scale") + (scale ? scale : "1") + "-dpi" + (dpi ? dpi : "96");
+        const char* screen = std::getenv("KX_TEST_SCREEN");
+        return std::string("scale") + (scale ? scale : "1") + "-dpi" + (dpi ? dpi : "96") +
+               (screen ? std::string("-") + screen : "");
     }
 
     /// Waits for window to show framed by the window manager and to be the active window.
@@ -250,6 +255,39 @@ protected:
         for (const std::string& problem : cutOff(window))
             ADD_FAILURE() << name << ": " << problem;
         picture(window.frameGeometry(), name);
+    }
+
+    /// The scroll areas of window that have more to show than their view.
+    static std::vector<QScrollArea*> scrolling(QWidget& window)
+    {
+        std::vector<QScrollArea*> found;
+        for (QScrollArea* area : window.findChildren<QScrollArea*>())
+            if (area->isVisible() && area->verticalScrollBar()->maximum() > 0)
+                found.push_back(area);
+        return found;
+    }
+
+    /// Where window's page scrolls, it scrolls as one, in a view of at least half the window:
+    /// no page in a page, and the headers, tiles and footers that stay put leave the page room for
+    /// more than a section or two.
+    static void expectScrollingHasTheRoom(QWidget& window, const std::string& name)
+    {
+        const std::vector<QScrollArea*> areas = scrolling(window);
+        EXPECT_LE(areas.size(), 1u) << name << ": " << areas.size() << " scroll areas scroll, one inside the other";
+        for (QScrollArea* area : areas)
+            EXPECT_GE(area->viewport()->height(), window.height() / 2)
+                << name << ": only " << area->viewport()->height() << " of " << window.height()
+                << " scroll; the rest stays put";
+    }
+
+    /// Nothing of widget is scrolled away or cut by the window.
+    static ::testing::AssertionResult whole(const QWidget& widget)
+    {
+        const QRect seen = widget.visibleRegion().boundingRect();
+        if (widget.isVisible() && seen == widget.rect())
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << describe(&widget) << " shows " << describe(seen) << " of " << describe(widget.rect());
     }
 
     /// Walks the focus with Tab round the window: the stops go top to bottom and left to right on a
@@ -348,6 +386,22 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     open(RootView::Tab::general);
     QWidget& window = *owner.window();
     ASSERT_TRUE(shownAndActive(window));
+    settle();
+    // It opens at the top of its page, as tall as the page where the screen has room, and with the
+    // first section whole wherever the window can hold everything down to it.
+    const auto* first = qobject_cast<GeneralView*>(owner.rootView()->currentView())->findChild<FormSection*>();
+    ASSERT_NE(first, nullptr);
+    auto* page = owner.rootView()->findChild<QScrollArea*>();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->verticalScrollBar()->value(), 0);
+    if (first->mapTo(page->widget(), QPoint(0, first->height())).y() <= page->viewport()->height()) {
+        EXPECT_TRUE(whole(*first)) << "the first section";
+    }
+    const int room = QGuiApplication::primaryScreen()->availableGeometry().height();
+    EXPECT_TRUE(scrolling(window).empty() || window.frameGeometry().height() >= room - 48)
+        << "opens " << window.frameGeometry().height() << " high on a screen with " << room
+        << ", cutting the page off (" << page->verticalScrollBar()->maximum() << " more, asks for "
+        << page->widget()->sizeHint().height() << ")";
     for (const auto& [tab, name] :
          {std::pair{RootView::Tab::general, "settings-general"}, std::pair{RootView::Tab::history, "settings-history"},
           std::pair{RootView::Tab::apps, "settings-apps"}}) {
@@ -355,6 +409,7 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
         ASSERT_TRUE(shownAndActive(window));
         settle();
         expectFitsTheScreen(window, name);
+        expectScrollingHasTheRoom(window, name);
         for (RootView::TabButton* button : owner.rootView()->visibleTabButtons())
             EXPECT_GE(button->width(), QFontMetrics(RootView::TabButton::titleFont()).horizontalAdvance(button->text()))
                 << name << ": the title spills out of " << describe(button);
@@ -392,6 +447,20 @@ TEST_F(WindowsOnScreenTest, SettingsWindow)
     EXPECT_TRUE(
         DesktopSession::waitFor([&] { return !shownDialog<QDialog>(QStringLiteral("troubleshootingPassword")); }, 5));
 
+    // An open drop-down takes Escape for itself: the list closes and the window stays.
+    bench.sound.setEnabled(true);
+    QComboBox& sounds = *general->soundPicker();
+    ASSERT_TRUE(shownAndActive(window));
+    sounds.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return sounds.hasFocus(); }, 5));
+    press(m_display, XK_Down, {XK_Alt_L});
+    ASSERT_TRUE(DesktopSession::waitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5));
+    picture(window.frameGeometry().united(QApplication::activePopupWidget()->geometry()), "settings-sound-list");
+    press(m_display, XK_Escape);
+    EXPECT_TRUE(DesktopSession::waitFor([] { return QApplication::activePopupWidget() == nullptr; }, 5));
+    EXPECT_FALSE(DesktopSession::waitFor([&] { return !window.isVisible(); }, 1))
+        << "Escape on the open drop-down closed the settings window";
+
     expectClosesOnKeys(
         window, [&] { open(RootView::Tab::general); }, "settings");
 }
@@ -411,6 +480,7 @@ TEST_F(WindowsOnScreenTest, SetupWindow)
     QWidget& window = *setup.window();
     ASSERT_TRUE(shownAndActive(window));
     expectFitsTheScreen(window, "setup-waiting");
+    expectScrollingHasTheRoom(window, "setup-waiting");
     expectTabWalksInReadingOrder(window, "setup-waiting");
     permissions.accessibility = true;
     permissions.inputMonitoring = true;
@@ -446,8 +516,17 @@ TEST_F(WindowsOnScreenTest, Walkthrough)
     press(m_display, XK_space);
     EXPECT_TRUE(DesktopSession::waitFor([&] { return walkthrough.model().state().step == WalkStep::ask; }, 5));
 
-    walkthrough.model().go(WalkStep::permissions);
-    settle();
+    // Each step's caption in view, whole, however far its stage has to scroll.
+    auto* caption = window.findChild<QLabel*>(QStringLiteral("caption"));
+    ASSERT_NE(caption, nullptr);
+    for (const WalkStep step :
+         {WalkStep::automatic, WalkStep::ask, WalkStep::manual, WalkStep::secure, WalkStep::permissions}) {
+        walkthrough.model().go(step);
+        settle();
+        EXPECT_FALSE(caption->text().isEmpty());
+        EXPECT_TRUE(whole(*caption)) << "the caption of step " << int(step);
+        expectScrollingHasTheRoom(window, "walkthrough");
+    }
     expectFitsTheScreen(window, "walkthrough-permissions");
     expectClosesOnKeys(
         window, [&] { walkthrough.show(); }, "walkthrough");

@@ -4,10 +4,14 @@
 #include "SettingsTestSupport.h"
 
 #include "ui/AppsView.h"
+#include "ui/FormSection.h"
+#include "ui/LockMark.h"
 #include "ui/MiniToggle.h"
 
 #include "TempFolder.h"
 #include "UiTestSupport.h"
+
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +84,28 @@ TEST_F(AppsViewTest, ListsInstalledOrRunAppsOnce)
     EXPECT_EQ(labelWithText(*view, "Kestrelix"), nullptr);
     EXPECT_TRUE(bench.policy.knownApps().size() > view->apps().size()) << "the policy keeps every id";
     shot(*view, "apps-tab");
+}
+
+// Each always-off row says why it can't be turned on: to the pointer as a tip, to the keyboard when
+// Tab reaches its lock, and to a screen reader as the lock's description.
+TEST_F(AppsViewTest, LockSaysWhyTheAppIsAlwaysOff)
+{
+    const auto view = makeView();
+    view->resize(480, 600);
+    view->show();
+    view->activateWindow();
+    settle();
+    const QList<LockMark*> locks = view->lockedSection()->findChildren<LockMark*>();
+    ASSERT_EQ(locks.size(), qsizetype(view->locked().size()));
+    for (LockMark* lock : locks) {
+        EXPECT_TRUE(lock->toolTip().contains("terminal")) << lock->toolTip().toStdString();
+        EXPECT_EQ(lock->accessibleDescription(), lock->toolTip());
+        EXPECT_TRUE(lock->focusPolicy() & Qt::TabFocus);
+    }
+    ASSERT_TRUE(tabTo(*locks.front()));
+    // The tip is on its way (it may fade in) with the reason.
+    EXPECT_EQ(QToolTip::text(), LockMark::reason());
+    QToolTip::hideText();
 }
 
 // With nothing installed and nothing run, the always-off section is gone.

@@ -114,13 +114,20 @@ TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
     queue.advance(SetupModel::pollInterval);
     EXPECT_FALSE(shows(*window, "Waiting for"));
     EXPECT_EQ(focused(), QString::fromUtf8("What to Do…")) << "the focus leaves the step that is done";
-    // The blue outline marks the step left to do, not the one done.
+    // The step done is outlined in blue and offers nothing more to turn on; the one to do keeps its
+    // button and a faint outline.
     const auto outlineBlue = [&](const char* step) {
         const QImage row = window->findChild<QWidget*>(step)->grab().toImage();
         const QColor edge = row.pixelColor(0, row.height() / 2);
         return edge.blue() - edge.red();
     };
-    EXPECT_GT(outlineBlue("keyboardStep"), outlineBlue("accessibilityStep") + 20);
+    EXPECT_GT(outlineBlue("accessibilityStep"), outlineBlue("keyboardStep") + 20);
+    const auto offers = [&](const char* step) {
+        return shows(*window->findChild<QWidget*>(step), QString::fromUtf8("How to Turn On…")) ||
+               shows(*window->findChild<QWidget*>(step), QString::fromUtf8("What to Do…"));
+    };
+    EXPECT_FALSE(offers("accessibilityStep"));
+    EXPECT_TRUE(offers("keyboardStep"));
     pressReturn(*window);
     EXPECT_TRUE(window->isVisible());
     shot(*window, "setup-one-granted");
@@ -154,10 +161,11 @@ TEST_F(OnboardingWindows, SetupWindowFollowsThePermissions)
     window->close();
 }
 
-// Every row's button tells how to get its part on this desktop, granted or not: X11 has no page
-// for keyboard access, only what the server lacks, named exactly.
+// Every row's button tells how to get its part on this desktop: X11 has no page for keyboard
+// access, only what the server lacks, named exactly.
 TEST_F(OnboardingWindows, SetupButtonsExplainWhatIsMissing)
 {
+    permissions.accessibility = false;
     permissions.inputMonitoring = false;
     permissions.missingExtensions = {"XTEST", "RECORD"};
     SetupWindow setup(queue, permissions, pages);
@@ -330,8 +338,9 @@ TEST_F(WalkthroughWindows, StageControls)
     EXPECT_EQ(model().state().step, WalkStep::ask);
 }
 
-// The controller's presenter opens the process's one setup window and walkthrough.
-TEST(OnboardingPresenter, ShowsTheSharedWindows)
+// The controller's presenter opens the process's one setup window and walkthrough, one at a time:
+// the one asked for while the other is open comes when that one closes.
+TEST(OnboardingPresenter, ShowsTheSharedWindowsOneAtATime)
 {
     // The shared windows live as long as the process, and so must what they use.
     static VirtualMainQueue queue;
@@ -348,13 +357,23 @@ TEST(OnboardingPresenter, ShowsTheSharedWindows)
     QWidget* setup = SetupWindow::shared().window();
     ASSERT_NE(setup, nullptr);
     EXPECT_TRUE(setup->isVisible());
-    EXPECT_TRUE(WalkthroughWindow::shared().window()->isVisible());
+    const auto walkthroughShown = [] {
+        return WalkthroughWindow::shared().window() && WalkthroughWindow::shared().window()->isVisible();
+    };
+    EXPECT_FALSE(walkthroughShown()) << "the walkthrough opened on top of the setup window";
+    setup->close();
+    settle();
+    EXPECT_TRUE(walkthroughShown());
     EXPECT_EQ(defaults.boolean(WalkthroughWindow::seenKey), true);
-    setup->close();
+
     presenter.showSetup();
-    EXPECT_EQ(SetupWindow::shared().window(), setup);
-    setup->close();
+    EXPECT_FALSE(setup->isVisible()) << "the setup window opened on top of the walkthrough";
     WalkthroughWindow::shared().window()->close();
+    settle();
+    EXPECT_EQ(SetupWindow::shared().window(), setup);
+    EXPECT_TRUE(setup->isVisible());
+    setup->close();
+    settle();
 }
 
 // The wire's dashes travel while keys reach the corrector and stand still once the wire is cut.

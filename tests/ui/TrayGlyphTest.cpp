@@ -58,12 +58,19 @@ TEST(TrayGlyphTest, DrawsEachState)
     EXPECT_GT(pixelsWhere(on, [](QColor c) { return c.alpha() > 200 && c.red() < 40; }), 600);
 
     const QImage off = TrayGlyph::render(mono(), {.slashed = true, .tint = GlyphTint::orange}, lightPanel, 64);
-    EXPECT_GT(pixelsWhere(off, [](QColor c) { return c.red() > 200 && c.green() > 100 && c.blue() < 60; }), 100);
+    // Orange, darkened where the panel is light enough to swallow it.
+    const auto orange = [](QColor c) { return c.red() > 110 && c.red() > c.green() + 40 && c.green() > c.blue() + 30; };
+    EXPECT_GT(pixelsWhere(off, orange), 100);
+    EXPECT_GT(pixelsWhere(TrayGlyph::render(mono(), {.slashed = true, .tint = GlyphTint::orange}, darkPanel, 64),
+                          [](QColor c) { return c.red() > 200 && c.green() > 100 && c.blue() < 60; }),
+              100);
     EXPECT_NE(off, TrayGlyph::render(mono(), {.tint = GlyphTint::orange}, lightPanel, 64));
 
+    // Paused is paler than on, not see-through.
     const QImage secure =
         TrayGlyph::render(mono(), {.tint = GlyphTint::tertiaryLabel, .appearsDisabled = true}, lightPanel, 64);
-    EXPECT_EQ(pixelsWhere(secure, [](QColor c) { return c.alpha() > 70; }), 0);
+    EXPECT_GT(pixelsWhere(secure, [](QColor c) { return c.alpha() > 200 && c.red() > 80; }), 600);
+    EXPECT_EQ(pixelsWhere(secure, [](QColor c) { return c.alpha() > 200 && c.red() < 40; }), 0);
 
     EXPECT_TRUE(TrayGlyph::render(QImage(), {}, lightPanel, 22).isNull());
 }
@@ -78,18 +85,27 @@ TEST(TrayGlyphTest, InkStandsOutFromThePanel)
     EXPECT_GT(TrayGlyph::ink(std::nullopt).lightness(), 200);
 }
 
-// At the tray's usual 22 pixels, drawn for a panel it has read or for one it does not know, the
-// glyph and the orange one of a missing permission show a good part of their pixels at 3:1 on a
-// light panel as on a dark one: their ink, or where that cannot stand out, their outline.
-TEST(TrayGlyphTest, ReadsOnEitherPanel)
+// At the tray's usual 22 pixels, drawn for a panel it has read or for one it does not know, every
+// state (on, the tertiary ink, paused under Secure Input, the orange one of a missing permission,
+// also paused) shows a good part of its pixels at 3:1 on a light panel as on a dark one: its ink,
+// or where the panel is unknown and that cannot stand out, its outline. On a panel it has read,
+// the ink itself stands out: nearly every pixel.
+TEST(TrayGlyphTest, ReadsOnEitherPanelInEveryState)
 {
-    for (const StatusGlyph& glyph : {StatusGlyph{}, StatusGlyph{.slashed = true, .tint = GlyphTint::orange}}) {
+    for (const StatusGlyph& glyph :
+         {StatusGlyph{}, StatusGlyph{.tint = GlyphTint::tertiaryLabel},
+          StatusGlyph{.tint = GlyphTint::tertiaryLabel, .appearsDisabled = true},
+          StatusGlyph{.slashed = true, .tint = GlyphTint::orange},
+          StatusGlyph{.slashed = true, .tint = GlyphTint::orange, .appearsDisabled = true}}) {
         for (const QColor& panel : {lightPanel, darkPanel}) {
             for (const std::optional<QColor> known : {std::optional(panel), std::optional<QColor>()}) {
                 const QImage icon = TrayGlyph::render(mono(), glyph, known, 22);
-                const int inked = pixelsWhere(icon, [](QColor c) { return c.alpha() > 128; });
-                EXPECT_GE(standingOut(onPanel(icon, panel), panel), inked / 4)
-                    << panel.name().toStdString() << (glyph.slashed ? " slashed" : "") << (known ? " known" : "");
+                // The shape's pixels, counted where it is drawn at full strength.
+                const int inked = pixelsWhere(TrayGlyph::render(mono(), {.slashed = glyph.slashed}, known, 22),
+                                              [](QColor c) { return c.alpha() > 128; });
+                EXPECT_GE(standingOut(onPanel(icon, panel), panel), known ? inked * 4 / 5 : inked / 4)
+                    << inked << " inked; " << panel.name().toStdString() << " tint " << int(glyph.tint)
+                    << (glyph.appearsDisabled ? " paused" : "") << (known ? " known" : "");
             }
         }
     }
