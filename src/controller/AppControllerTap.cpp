@@ -173,24 +173,8 @@ void AppController::focusAnswered(platform::SecureInput::Field field)
 // tab, a key that moves the caret, a shortcut, or a mark that ends words on its layout.
 bool AppController::endsWord(const platform::TapEvent& event) const
 {
-    switch (event.code) {
-    case KeyCode::return_:
-    case KeyCode::enter:
-    case KeyCode::tab:
-    case KeyCode::space:
-    case KeyCode::escape:
-    case KeyCode::home:
-    case KeyCode::pageUp:
-    case KeyCode::end:
-    case KeyCode::pageDown:
-    case KeyCode::left:
-    case KeyCode::right:
-    case KeyCode::down:
-    case KeyCode::up:
+    if (event.code == KeyCode::tab || event.code == KeyCode::space || WordAssembler::breaksWord(event.code))
         return true;
-    default:
-        break;
-    }
     if (event.flags & shortcutMask)
         return true;
     const auto layout = m_registry.layoutTypedIn(event.sourceHandle);

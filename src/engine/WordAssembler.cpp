@@ -18,6 +18,26 @@ const std::unordered_set<char32_t>& WordAssembler::quoteFamily()
     return quotes;
 }
 
+bool WordAssembler::breaksWord(std::uint16_t code)
+{
+    switch (code) {
+    case KeyCode::return_:
+    case KeyCode::enter:
+    case KeyCode::escape:
+    case KeyCode::home:
+    case KeyCode::pageUp:
+    case KeyCode::end:
+    case KeyCode::pageDown:
+    case KeyCode::left:
+    case KeyCode::right:
+    case KeyCode::down:
+    case KeyCode::up:
+        return true;
+    default:
+        return false;
+    }
+}
+
 WordAssembler::WordAssembler(const MainQueue& clock) : m_clock(clock) {}
 
 void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
@@ -33,21 +53,12 @@ void WordAssembler::handleKeyDown(std::uint16_t code, std::uint64_t flags,
         discontinuity();
         return;
     }
-    switch (code) {
-    case KeyCode::return_:
-    case KeyCode::enter:
-    case KeyCode::escape:
-    case KeyCode::home:
-    case KeyCode::pageUp:
-    case KeyCode::end:
-    case KeyCode::pageDown:
-    case KeyCode::left:
-    case KeyCode::right:
-    case KeyCode::down:
-    case KeyCode::up:
+    if (breaksWord(code)) {
         keys.clear();
         discontinuity();
         return;
+    }
+    switch (code) {
     case KeyCode::tab:
     case KeyCode::space:
         if (keys.empty()) {

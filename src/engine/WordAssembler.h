@@ -42,6 +42,8 @@ public:
 
     /// Apostrophe, quotation mark, Hebrew geresh and gershayim: they stay inside words.
     static const std::unordered_set<char32_t>& quoteFamily();
+    /// Return, Enter, Escape and the keys that move the caret: they break the word in progress off.
+    static bool breaksWord(std::uint16_t code);
 
     /// clock gives the time (now()) and must outlive the assembler.
     explicit WordAssembler(const MainQueue& clock);
