@@ -28,12 +28,14 @@ KestrelixProcess::KestrelixProcess(const std::string& executable)
     // Past the walkthrough: its window would take the focus.
     std::filesystem::create_directories(m_home / "config/kestrelix");
     std::ofstream(m_home / "config/kestrelix/defaults.json") << R"({"kestrelix.seenWalkthrough": true})";
+    // Without a tray the program shows its settings window, where keys would go once a field closes.
+    m_tray = DesktopSession::shared().startTray();
     m_pid = DesktopSession::shared().start({executable}, {"XDG_CONFIG_HOME=" + (m_home / "config").string(),
                                                           "XDG_STATE_HOME=" + (m_home / "state").string(),
                                                           "XDG_DATA_HOME=" + (m_home / "data").string()});
     const bool ready =
         m_pid > 0 && DesktopSession::waitFor(
-                         [&] { return !running() || log().find("ready — correction mode") != std::string::npos; }, 20);
+                         [&] { return !running() || log().find("enabled layouts = ") != std::string::npos; }, 30);
     if (!ready || !running()) {
         DesktopSession::shared().stop(m_pid);
         m_pid = -1;
@@ -43,6 +45,7 @@ KestrelixProcess::KestrelixProcess(const std::string& executable)
 KestrelixProcess::~KestrelixProcess()
 {
     DesktopSession::shared().stop(m_pid);
+    DesktopSession::shared().stop(m_tray);
 }
 
 bool KestrelixProcess::running()

@@ -1,6 +1,6 @@
 #pragma once
 // The real executable on the shared test desktop, with settings, log and history in a folder of
-// its own, as a user who has been through the walkthrough.
+// its own, as a user who has been through the walkthrough, with a tray as a desktop has.
 
 #include "TempFolder.h"
 
@@ -12,7 +12,7 @@ namespace kx::bench {
 class KestrelixProcess {
 public:
     /// Starts the executable (by default the one built beside the benchmark) and waits until its
-    /// log says it is ready to correct; check ok().
+    /// log says it is ready to correct and its languages are in; check ok().
     explicit KestrelixProcess(const std::string& executable = KX_EXECUTABLE);
     KestrelixProcess(const KestrelixProcess&) = delete;
     KestrelixProcess& operator=(const KestrelixProcess&) = delete;
@@ -28,6 +28,7 @@ public:
 
 private:
     test::TempFolder m_home{"kx-typing-home"};
+    pid_t m_tray = -1;
     pid_t m_pid = -1;
 };
 

@@ -249,6 +249,22 @@ pid_t DesktopSession::start(const std::vector<std::string>& argv, const std::vec
     return pid;
 }
 
+pid_t DesktopSession::startTray()
+{
+    const pid_t tray = start({"trayer", "--edge", "bottom", "--SetDockType", "true"});
+    waitFor(
+        [] {
+            Display* display = XOpenDisplay(nullptr);
+            if (!display)
+                return false;
+            const bool owned = XGetSelectionOwner(display, XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False)) != 0;
+            XCloseDisplay(display);
+            return owned;
+        },
+        10);
+    return tray;
+}
+
 void DesktopSession::stop(pid_t pid)
 {
     if (pid <= 0 || std::ranges::find(m_children, pid) == m_children.end())

@@ -32,6 +32,9 @@ public:
     std::string startPrinting(std::vector<std::string> argv);
     /// Ends a program started by start() or startPrinting().
     void stop(pid_t pid);
+    /// Starts a tray (trayer at the bottom edge), as a desktop has one, and waits up to 10 s until
+    /// it owns the tray selection; its pid, or -1 when it cannot be started.
+    pid_t startTray();
 
     /// Runs the Qt event loop until condition holds, at most seconds; whether it held.
     static bool waitFor(const std::function<bool()>& condition, double seconds);
