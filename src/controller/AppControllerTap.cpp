@@ -161,6 +161,11 @@ std::optional<platform::TapVerdict> AppController::screenField(const platform::T
 
 void AppController::focusAnswered(platform::SecureInput::Field field)
 {
+    if (field == platform::SecureInput::Field::unknown) {
+        const auto front = m_services.workspace->frontApplication();
+        debugLine("focus look-up pending: front process " + std::to_string(front ? front->pid : 0));
+        return;
+    }
     if (field == platform::SecureInput::Field::secure) {
         forgetTyping(TypingBreak::secureInput);
         m_unknownFieldWord = false;

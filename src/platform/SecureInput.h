@@ -22,8 +22,9 @@ public:
     /// At a key: answered at once from what is known. unknown until the look-up of a focus that
     /// moved has come back; onFocusAnswered tells when it has. By default from isEnabled().
     virtual Field fieldAtKey() { return isEnabled() ? Field::secure : Field::open; }
-    /// Called on the main thread when a look-up that left the field unknown has come back, with
-    /// what fieldAtKey() now gives. One handler; a desktop whose answers never wait never calls it.
+    /// Called on the main thread with unknown at each move of the focus that leaves the field unknown, and
+    /// when its look-up has come back with what fieldAtKey() now gives. One handler; a desktop
+    /// whose answers never wait never calls it.
     virtual void onFocusAnswered(std::function<void(Field)>) {}
 
     /// Whether secure input is on now, as last found; never waits. False when it cannot be told.

@@ -173,7 +173,6 @@ protected:
     // typed there is not watched.
     std::unique_ptr<TextField> qtFieldOnBus(const std::string& wmClass, const std::string& busVariable = {})
     {
-        const std::size_t before = focusAnswers();
         auto field = std::make_unique<TextField>(
             wmClass, std::vector<std::string>{},
             std::vector<std::string>{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
@@ -184,7 +183,7 @@ protected:
                                                   return app && app->pid == field->pid();
                                               },
                                               5);
-        if (front && !DesktopSession::waitFor([&] { return focusAnswers() > before; }, 3))
+        if (front && !DesktopSession::waitFor([&] { return focusSettledOn(field->pid()); }, 3))
             ADD_FAILURE() << "the corrector never looked the field's focus up\n" << log();
         return front ? std::move(field) : nullptr;
     }

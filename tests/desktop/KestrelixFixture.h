@@ -141,7 +141,6 @@ protected:
     // there is not watched: the field is ready once that answer is in.
     std::unique_ptr<TextField> frontField(const std::string& wmClass, const std::vector<std::string>& options = {})
     {
-        const std::size_t answers = focusAnswers();
         auto field = std::make_unique<TextField>(wmClass, options, qtAccessible);
         const bool front = field->ok() && DesktopSession::waitFor(
                                               [&] {
@@ -153,8 +152,18 @@ protected:
             ADD_FAILURE() << "the " << wmClass << " field did not come to the front";
         // A program that cannot write its log (a full disk) says nothing: it gets the same wait.
         if (front && m_app > 0)
-            DesktopSession::waitFor([&] { return focusAnswers() > answers; }, 3);
+            DesktopSession::waitFor([&] { return focusSettledOn(field->pid()); }, 3);
         return front ? std::move(field) : nullptr;
+    }
+    // The program has made the field unknown for the application of process pid in front, and no
+    // look-up it had pending is left: the focus may move more than once as a window opens, and
+    // what is typed while one is pending goes unwatched.
+    bool focusSettledOn(pid_t pid) const
+    {
+        const std::string text = log();
+        const std::string pending = "focus look-up pending";
+        return text.find(pending + ": front process " + std::to_string(pid) + "\n") != std::string::npos &&
+               text.rfind("focus looked up") > text.rfind(pending);
     }
     // How many times the program's look-up of a moved focus has come back.
     std::size_t focusAnswers() const

@@ -248,6 +248,8 @@ void X11SecureInput::focusMoved()
     }
     m_state->session.setFrontProcess(pid);
     lookUp(true);
+    if (m_state->pending && m_state->onAnswer)
+        m_state->onAnswer(Field::unknown);
 }
 
 void X11SecureInput::lookUp(bool pending)
