@@ -266,8 +266,10 @@ TEST_F(AccessibilityOutageTest, BusRestartedUnderAFocusedPasswordEntry)
     typePasswordInto(m_fields / "password", "cceav ");
     expectNothingWrittenDown("cceav", "בבקשה");
 
+    // Another application in front, on the new bus: the corrector is on again.
     const auto field = qtFieldOnBus("KxEditor");
     ASSERT_TRUE(field);
+    ASSERT_TRUE(waitForLog("accessibility is back", 5)) << log();
     m_user->typeKeys("cceav ");
     EXPECT_TRUE(field->waitForText("בבקשה ")) << field->text() << '\n' << log();
 }
