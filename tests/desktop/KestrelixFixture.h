@@ -106,8 +106,7 @@ protected:
     {
         // A tray, as a desktop has: without one the program shows its settings window, which
         // would take the focus from the fields typed into.
-        m_tray = DesktopSession::shared().start({"trayer", "--edge", "bottom", "--SetDockType", "true"});
-        DesktopSession::waitFor([] { return trayOwned(); }, 10);
+        m_tray = DesktopSession::shared().startTray();
         m_app = DesktopSession::shared().start({KX_EXECUTABLE}, homeVariables(m_home.path()));
         ASSERT_GT(m_app, 0);
         DesktopSession::waitFor(
@@ -120,15 +119,6 @@ protected:
                                                 30))
                 << log();
         }
-    }
-    static bool trayOwned()
-    {
-        Display* display = XOpenDisplay(nullptr);
-        if (!display)
-            return false;
-        const bool owned = XGetSelectionOwner(display, XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False)) != 0;
-        XCloseDisplay(display);
-        return owned;
     }
     // Waits until the program lets go of the keyboard: its rewrite, and the pause after it, are over.
     static bool rewriteOver()
