@@ -83,6 +83,8 @@ protected:
                 return app && app->pid == field.pid();
             },
             5));
+        // What is typed before the program knows where the keys go passes unwatched.
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return focusSettledOn(field.pid()); }, 3)) << log();
         const unsigned wrongGroup = layout == "il" ? 0 : 1;
         m_user->lockGroup(wrongGroup);
 
